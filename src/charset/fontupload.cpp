@@ -7,7 +7,6 @@ namespace varlo {
 
 std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image)
 {
-    Q_ASSERT(image.size() == fontupload::kImageSize);
     std::vector<LinkFrame> frames;
     if (image.size() != fontupload::kImageSize)
         return frames;

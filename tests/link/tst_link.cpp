@@ -9,6 +9,7 @@
 #include "support/recordingreporter.h"
 #include "support/threadrunner.h"
 #include "support/virtualports.h"
+#include "support/workedexample.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -32,27 +33,6 @@ QByteArray hex(const char *text)
 QByteArray repeated(const char *hexText, int times)
 {
     return hex(hexText).repeated(times);
-}
-
-// The worked example: slot A holds "AB" at speed code 4 and runs; the rest
-// are empty. What goes on the line after the probe, written out by hand.
-MessageSet workedExampleSet()
-{
-    MessageSet set;
-    set.clearForNew();
-    set.setMarkup(0, "AB");
-    return set;
-}
-
-QByteArray workedExampleStream()
-{
-    const QByteArray zeroChunkTail = repeated("A0", 64) + hex("50");
-    return hex("82 B2 A2 A0 F0 FD 82 B5 86") + repeated("A0", 59) + hex("50") //
-        + hex("82 B2 A2 A4") + zeroChunkTail                                 //
-        + hex("82 B2 A2 A8") + zeroChunkTail                                 //
-        + hex("82 B2 A2 AC") + zeroChunkTail                                 //
-        + hex("82 B2 5C A0 A0 E4 B1") + repeated("B1 A0 A0", 19) + repeated("A0", 4) + hex("50")
-        + hex("82 90 A0");
 }
 
 MessageSet setWithSlots(const QList<int> &filled)
@@ -390,7 +370,7 @@ void TestLink::decoderSurvivesAnyBytes()
 
     // Whatever came before, a clean frame after a frame start decodes.
     decoder.reset();
-    const auto events = decoder.feed(hex("11 22") + workedExampleStream());
+    const auto events = decoder.feed(hex("11 22") + WorkedExampleStream());
     QCOMPARE(describeAll(events).mid(1, 2), (QStringList{"write 2000 @2", "write 2040 @71"}));
 }
 
@@ -469,10 +449,10 @@ void TestLink::workedExample()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(workedExampleSet(), PortChoice::automatic(), 0, reporter); });
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::automatic(), 0, reporter); });
 
     QVERIFY(sent);
-    const QByteArray expected = QByteArray("T") + workedExampleStream();
+    const QByteArray expected = QByteArray("T") + WorkedExampleStream();
     QCOMPARE(expected.size(), 1 + 348);
     QCOMPARE(panel.waitForBytes(expected.size(), 5000), expected.size());
     QCOMPARE(panel.received().toHex(' '), expected.toHex(' '));
@@ -559,7 +539,8 @@ void TestLink::discovery()
         const QByteArray got = panel->received();
         const QString where = QStringLiteral("COM%1").arg(com);
         if (com > found) {
-            QVERIFY2(got == "T", qPrintable(where + ": " + got.toHex(' ')));
+            panel->waitForBytes(1, 5000);
+            QVERIFY2(panel->received() == "T", qPrintable(where + ": " + panel->received().toHex(' ')));
         } else if (com == found) {
             QCOMPARE(panel->waitForBytes(1 + 72, 5000), 1 + 72);
             QVERIFY2(panel->received().startsWith("T\x82"), qPrintable(where));
@@ -579,13 +560,13 @@ void TestLink::chosenPortWithoutPanel()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(workedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
 
     // Nothing is acknowledged, so nothing is noticed: no probe, no message.
     QVERIFY(sent);
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents(QStringLiteral("  Com:5")));
     QCOMPARE(noPanel.waitForBytes(348, 5000), 348);
-    QCOMPARE(noPanel.received().toHex(' '), workedExampleStream().toHex(' '));
+    QCOMPARE(noPanel.received().toHex(' '), WorkedExampleStream().toHex(' '));
     QCOMPARE(noPanel.probeCount(), 0);
 }
 
@@ -597,7 +578,7 @@ void TestLink::devicePath()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(workedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
 
     QVERIFY(sent);
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents("  " + panel.slavePath()));
@@ -631,7 +612,7 @@ void TestLink::chosenPortThatCannotOpen()
 
     RecordingReporter reporter;
     bool sent = true;
-    RunOnThread([&] { sent = SendMessageSet(workedExampleSet(), PortChoice::com(4), 0, reporter); });
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::com(4), 0, reporter); });
 
     QVERIFY(!sent);
     const QStringList events = reporter.events();
@@ -728,33 +709,32 @@ void TestLink::pausesSleepInRealTime()
 void TestLink::deviceVanishes_data()
 {
     QTest::addColumn<QList<int>>("filled");
-    QTest::addColumn<qint64>("vanishAfter");
-    QTest::addColumn<int>("holdAt"); // the upload waits at this progress position until the device is gone
+    QTest::addColumn<int>("holdAt");    // the upload waits at this progress position ...
+    QTest::addColumn<qint64>("written"); // ... until the panel has this much and then vanishes
 
     QList<int> all;
     for (int slot = 0; slot < 20; ++slot)
         all << slot;
-    QTest::newRow("within the first block") << all << qint64(10) << 1;
-    QTest::newRow("before the directory frame") << QList<int>{0} << qint64(276) << 20;
-    QTest::newRow("before the end frame") << QList<int>{0} << qint64(345) << 21;
+    QTest::newRow("between two blocks") << all << 1 << qint64(276);
+    QTest::newRow("before the directory frame") << QList<int>{0} << 20 << qint64(276);
+    QTest::newRow("before the end frame") << QList<int>{0} << 21 << qint64(345);
 }
 
 void TestLink::deviceVanishes()
 {
     QFETCH(QList<int>, filled);
-    QFETCH(qint64, vanishAfter);
     QFETCH(int, holdAt);
+    QFETCH(qint64, written);
 
     VirtualPorts ports;
     VirtualPanel &panel = ports.addPanel(2, Answer::Silent);
     QVERIFY(ports.isValid() && panel.isValid());
-    panel.vanishAfter(vanishAfter);
 
     RecordingReporter reporter;
     bool vanished = false;
     reporter.onProgressPosition = [&](int position) {
-        if (position == holdAt)
-            vanished = panel.waitUntilVanished(5000);
+        if (position == holdAt && panel.waitForBytes(written, 5000) == written)
+            vanished = panel.vanishNow(5000);
     };
     bool sent = true;
     RunOnThread([&] { sent = SendMessageSet(setWithSlots(filled), PortChoice::com(2), 0, reporter); });
@@ -765,8 +745,10 @@ void TestLink::deviceVanishes()
              (QStringList{"status:  Com:2", "max:21",
                           "message:Serial port write error!|" + reporter.lastReason(), "lamp:red"}));
     QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
+    // It stopped at the first byte after the hold and put the bar back.
     QCOMPARE(reporter.positions().constLast(), 0);
     QCOMPARE(reporter.positions().at(reporter.positions().size() - 2), holdAt);
+    QCOMPARE(panel.receivedCount(), written);
 }
 
 QTEST_GUILESS_MAIN(TestLink)

@@ -12,6 +12,12 @@
 
 namespace varlo::test {
 
+namespace {
+// What the wake pipe tells the reader.
+constexpr char kStop = 's';
+constexpr char kVanish = 'v';
+} // namespace
+
 VirtualPanel::VirtualPanel(Answer answer)
     : m_answer(answer)
 {
@@ -25,17 +31,21 @@ VirtualPanel::VirtualPanel(Answer answer)
     }
     // The panel keeps its own slave descriptor open all along, so the master
     // never sees a hang-up between the uploads' opens and closes.
-    if (::pipe(m_wake) != 0)
+    if (::pipe2(m_wake, O_CLOEXEC) != 0)
         return;
+    // A program the test starts must not inherit the master: a copy left
+    // open there would keep the line alive after the panel vanishes.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_slavePath = QString::fromLocal8Bit(name);
+    armAnswer();
     m_reader = std::thread([this] { run(); });
 }
 
 VirtualPanel::~VirtualPanel()
 {
     if (m_reader.joinable()) {
-        const char stop = 0;
-        [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &stop, 1);
+        wake(kStop);
         m_reader.join();
     }
     for (const int fd : {m_master, m_slave, m_wake[0], m_wake[1]}) {
@@ -48,6 +58,23 @@ void VirtualPanel::vanishAfter(qint64 byteCount)
 {
     std::lock_guard lock(m_mutex);
     m_vanishAfter = byteCount;
+}
+
+bool VirtualPanel::vanishNow(int timeoutMs)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_vanishAfter = 0;
+    }
+    // The reader closes the master itself, so that it never polls a closed
+    // descriptor.
+    wake(kVanish);
+    return waitUntilVanished(timeoutMs);
+}
+
+void VirtualPanel::wake(char reason)
+{
+    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &reason, 1);
 }
 
 bool VirtualPanel::waitUntilVanished(int timeoutMs)
@@ -105,8 +132,15 @@ void VirtualPanel::run()
                 continue;
             return;
         }
-        if (fds[1].revents != 0)
+        if (fds[1].revents != 0) {
+            char reason = kStop;
+            if (::read(m_wake[0], &reason, 1) != 1 || reason == kStop)
+                return;
+            std::lock_guard lock(m_mutex);
+            vanish();
+            m_changed.notify_all();
             return;
+        }
         if (!(fds[0].revents & POLLIN)) {
             // Should not happen while the panel holds the slave open; don't spin.
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -131,15 +165,21 @@ void VirtualPanel::take(const char *bytes, qint64 count)
         m_arrivalNs.push_back(now);
         if (const auto event = m_decoder.feed(static_cast<quint8>(bytes[i]))) {
             m_events.push_back(*event);
-            if (event->kind == FrameDecoder::Kind::Probe && m_answer != Answer::Silent) {
-                const char answer = m_answer == Answer::Echo ? char(frame::kProbe) : char(kWrongAnswer);
-                [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
-            }
+            if (event->kind == FrameDecoder::Kind::Probe)
+                armAnswer();
         }
         if (m_received.size() >= m_vanishAfter)
             vanish();
     }
     m_changed.notify_all();
+}
+
+void VirtualPanel::armAnswer()
+{
+    if (m_answer == Answer::Silent)
+        return;
+    const char answer = m_answer == Answer::Echo ? char(frame::kProbe) : char(kWrongAnswer);
+    [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
 }
 
 void VirtualPanel::vanish()

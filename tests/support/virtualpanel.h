@@ -19,6 +19,12 @@ namespace varlo::test {
 // pty whose master is not read blocks its writer once the kernel buffer is
 // full), answers the raw probe, decodes the frames and records every byte
 // with the time it arrived.
+//
+// The answer to the probe is queued ahead: one answer byte always waits in
+// the line, and each probe received queues the next. A real panel answers
+// within microseconds, but a test thread on a busy machine can easily miss
+// the 10 ms probe time-out; queued ahead, the answer is there in time
+// however late the reader runs. Tests check that the probe itself arrived.
 class VirtualPanel
 {
 public:
@@ -41,6 +47,8 @@ public:
     // Close the master, as an unplugged adapter, once this many bytes have
     // arrived. Set it before the upload starts.
     void vanishAfter(qint64 byteCount);
+    // Close it now, whatever has arrived, and wait until it is closed.
+    bool vanishNow(int timeoutMs);
     bool waitUntilVanished(int timeoutMs);
 
     QByteArray received() const;
@@ -54,7 +62,9 @@ public:
 
 private:
     void run();
+    void wake(char reason);
     void take(const char *bytes, qint64 count);
+    void armAnswer();
     void vanish();
 
     Answer m_answer;
