@@ -15,7 +15,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test bench run clean
 
 all: build
 
@@ -31,6 +31,11 @@ build: configure
 test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks are built with everything else but run only here.
+bench: deps
+	$(MAKE) build
+	$(BUILD_DIR)/bin/bench_link
 
 run: deps
 	$(MAKE) build
