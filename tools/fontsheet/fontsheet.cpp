@@ -89,7 +89,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral("Draws both built-in panel fonts as LED dots on one PNG."));
     parser.addHelpOption();
     QCommandLineOption pitchOption(QStringLiteral("pitch"), QStringLiteral("Pixels between dot centres (4 to 40)."),
-                                   QStringLiteral("N"), QStringLiteral("6"));
+                                   QStringLiteral("N"), QStringLiteral("8"));
     parser.addOption(pitchOption);
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG to write (default font-sheet.png)."));
     parser.process(app);
