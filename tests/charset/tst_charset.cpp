@@ -166,6 +166,9 @@ private Q_SLOTS:
     void normalCharactersWithinFiveColumns();
     void boldColumnSevenOnlyForNamedCodes();
     void picturesWithinSevenColumns();
+    void pictureSizes_data();
+    void pictureSizes();
+    void arrowsOneRowHigher();
     void sharedCodesIdenticalInBothFonts();
     void emptyCodes();
     void boldHeavierThanNormal();
@@ -265,6 +268,57 @@ void TestCharset::picturesWithinSevenColumns()
     }
 }
 
+void TestCharset::pictureSizes_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QRect>("box"); // the lit dots' bounding box: columns x rows
+
+    QTest::newRow("13 star 7 x 7") << 13 << QRect(0, 0, 7, 7);
+    QTest::newRow("14 small star 5 x 5") << 14 << QRect(1, 1, 5, 5);
+    QTest::newRow("15 heart rows 0 to 6") << 15 << QRect(0, 0, 7, 7);
+    QTest::newRow("16 squat heart rows 1 to 6") << 16 << QRect(0, 1, 7, 6);
+    QTest::newRow("23 plane, wings 7 rows") << 23 << QRect(0, 0, 7, 7);
+    QTest::newRow("24 plane, wings 5 rows") << 24 << QRect(0, 1, 7, 5);
+    QTest::newRow("27 disc 6 x 7") << 27 << QRect(0, 0, 6, 7);
+    QTest::newRow("28 small disc 4 x 5") << 28 << QRect(1, 1, 4, 5);
+    QTest::newRow("29 ring 6 x 7") << 29 << QRect(0, 0, 6, 7);
+    QTest::newRow("30 small ring 4 x 5") << 30 << QRect(1, 1, 4, 5);
+}
+
+void TestCharset::pictureSizes()
+{
+    QFETCH(int, code);
+    QFETCH(QRect, box);
+
+    QRect lit;
+    const DotMatrix dots = RenderGlyph(Font::Normal, quint8(code));
+    for (int y = 0; y < dots.height(); ++y) {
+        for (int x = 0; x < dots.width(); ++x) {
+            if (dots.lit(x, y)) {
+                lit |= QRect(x, y, 1, 1);
+            }
+        }
+    }
+    QCOMPARE(lit, box);
+}
+
+void TestCharset::arrowsOneRowHigher()
+{
+    // 18 and 20 are the arrows of 17 and 19 moved up a row, shaft on row 2.
+    for (int code : {17, 19}) {
+        const FontTable::Glyph arrow = FontTable::glyph(Font::Normal, quint8(code));
+        const FontTable::Glyph higher = FontTable::glyph(Font::Normal, quint8(code + 1));
+        for (size_t x = 0; x < arrow.size(); ++x) {
+            QCOMPARE(arrow[x] & 0x01, 0); // nothing is lost at the top
+            QCOMPARE(higher[x], quint8(arrow[x] >> 1));
+        }
+        // The shaft: row 3 lit across the whole arrow.
+        for (size_t x = 0; x < 7; ++x) {
+            QVERIFY(arrow[x] & 0x08);
+        }
+    }
+}
+
 void TestCharset::sharedCodesIdenticalInBothFonts()
 {
     QList<int> differing;
@@ -278,7 +332,9 @@ void TestCharset::sharedCodesIdenticalInBothFonts()
 
 void TestCharset::emptyCodes()
 {
-    const QList<int> bothFonts{0, 10, 11, 12, 31, 32, 127, 223, 255};
+    // Exactly these codes are empty; every other code shows something.
+    const QList<int> normalEmpty{0, 10, 11, 12, 31, 32, 127, 223, 255};
+    const QList<int> boldEmpty{0, 10, 11, 12, 31, 32, 127, 223, 251, 252, 253, 254, 255};
     for (Font font : kFonts) {
         QList<int> empty;
         for (int code = 0; code < 256; ++code) {
@@ -286,12 +342,7 @@ void TestCharset::emptyCodes()
                 empty << code;
             }
         }
-        // Nothing else is empty: every other code shows something.
-        QList<int> expected = bothFonts;
-        if (font == Font::Bold) {
-            expected = {0, 10, 11, 12, 31, 32, 127, 223, 251, 252, 253, 254, 255};
-        }
-        QCOMPARE(empty, expected);
+        QCOMPARE(empty, font == Font::Bold ? boldEmpty : normalEmpty);
     }
 }
 
@@ -348,7 +399,7 @@ void TestCharset::generatorErrors_data()
     QTest::addColumn<QByteArray>("normal");
     QTest::addColumn<QByteArray>("bold");
     QTest::addColumn<QString>("where");   // "file:line:" that the message must start with
-    QTest::addColumn<QString>("message"); // part of the message
+    QTest::addColumn<QString>("message"); // text the message must contain
 
     const QByteArray good = GlyphFile();
     const int row0Of5 = HeaderLine(5) + 1;
