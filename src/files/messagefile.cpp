@@ -41,7 +41,10 @@ int FirstTooLongSlot(const MessageSet &set)
 
 QByteArray EncodeMessageFile(const MessageSet &set)
 {
-    Q_ASSERT(FirstTooLongSlot(set) < 0);
+    // A length byte that disagreed with its text would garble every later
+    // slot, so a text too long for one is never written at all.
+    if (FirstTooLongSlot(set) >= 0)
+        return {};
 
     QByteArray bytes(kHeaderSize, kHeaderByte);
     for (const quint8 code : set.speedCodes())
@@ -127,7 +130,7 @@ MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
             continue;
         }
         QByteArrayView text = reader.take(reader.byte());
-        // Texts were once kept zero-terminated; a zero still ends one.
+        // A zero byte ends the text; the rest of the record is skipped.
         if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
             text.truncate(zero);
         read.setMarkup(i, text.toByteArray());
@@ -147,9 +150,10 @@ MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
 MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &set)
 {
     MessageFileWriteResult result;
-    if (const int slot = FirstTooLongSlot(set); slot >= 0) {
+    const QByteArray bytes = EncodeMessageFile(set);
+    if (bytes.isEmpty()) {
         result.status = MessageFileWriteResult::Status::TextTooLong;
-        result.tooLongSlot = slot;
+        result.tooLongSlot = FirstTooLongSlot(set);
         return result;
     }
 
@@ -158,7 +162,7 @@ MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &s
     // shorter set leaves nothing of a longer old file behind.
     QSaveFile file(path);
     // Unbuffered, so that a short write shows at once and is never committed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, EncodeMessageFile(set))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, bytes)
         || !file.commit()) {
         result.status = MessageFileWriteResult::Status::Failed;
         result.reason = file.errorString();

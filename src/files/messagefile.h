@@ -87,8 +87,8 @@ struct MessageFileWriteResult
 // The first slot whose text is too long for a message file, or -1.
 int FirstTooLongSlot(const MessageSet &set);
 
-// The bytes of the set's message file. No slot may be too long
-// (FirstTooLongSlot() is -1).
+// The bytes of the set's message file, or nothing when a slot's text is too
+// long for it (see FirstTooLongSlot).
 QByteArray EncodeMessageFile(const MessageSet &set);
 
 // Reads message file bytes into the set's slot texts and speed codes, as

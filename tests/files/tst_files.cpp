@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace varlo;
@@ -112,7 +113,8 @@ private Q_SLOTS:
     void read_data();
     void read();
     void missingFile();
-    void folderInPlaceOfFile();
+    void notAFile_data();
+    void notAFile();
     void readOnlyFileIsRead();
     void megabytesAfterTheTrailerAreIgnored();
     void write_data();
@@ -249,11 +251,23 @@ void TestFiles::missingFile()
     QVERIFY(set == previousSet());
 }
 
-void TestFiles::folderInPlaceOfFile()
+void TestFiles::notAFile_data()
 {
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("folder") << m_dir.path();
+    // Opening a pipe would wait for a writer that never comes.
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.vlo"));
+    QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QTest::newRow("named pipe") << pipe;
+}
+
+void TestFiles::notAFile()
+{
+    QFETCH(QString, path);
     MessageSet set = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(m_dir.path(), set);
+    const MessageFileReadResult result = ReadMessageFile(path, set);
 
     QCOMPARE(result.messages, QStringList{" File Read Error! "});
     QVERIFY(!result.reason.isEmpty());
@@ -503,6 +517,7 @@ void TestFiles::textTooLongIsRefused()
     QCOMPARE(readBytes(path), kHiHeart62);
     QCOMPARE(created.status, MessageFileWriteResult::Status::TextTooLong);
     QVERIFY(!QFile::exists(fresh));
+    QVERIFY(EncodeMessageFile(set).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestFiles)
