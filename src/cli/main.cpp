@@ -2,6 +2,7 @@
 
 #include "clicommand.h"
 #include "commandline.h"
+#include "fontcommand.h"
 #include "probecommand.h"
 #include "sendcommand.h"
 
@@ -15,6 +16,7 @@ namespace {
 
 constexpr std::array kCommands = {
     Command{"send", "Upload messages given as -m texts.", runSend},
+    Command{"font", "Load the panel's two fonts (Initial).", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
 };
 

@@ -1,3 +1,4 @@
+#include "charset/fonttable.h"
 #include "charset/fontupload.h"
 #include "link/framedecoder.h"
 
@@ -41,6 +42,7 @@ class TestFontUpload : public QObject
 private Q_SLOTS:
     void frames_data();
     void frames();
+    void builtInFontsFirstFrame();
     void uploadTwice();
     void noPanel();
     void deviceVanishes();
@@ -75,6 +77,17 @@ void TestFontUpload::frames()
     const auto bytes = f.bytes();
     const QByteArray data(reinterpret_cast<const char *>(bytes.data()) + 4, 64);
     QCOMPARE(data, image.mid(64 * index, 64));
+}
+
+void TestFontUpload::builtInFontsFirstFrame()
+{
+    // Address 0x0000; code 0 of the normal font is dark, code 1 is
+    // 7F 41 49 51 49 45 7F 00.
+    const QByteArray coded = CharacterGeneratorFrames(FontTable::image()).front().lineCoded();
+    QCOMPARE(coded.left(20).toHex(' '),
+             (QByteArray::fromHex("82 B2 A0 A0") + QByteArray(8, char(0xA0))
+              + QByteArray::fromHex("58 B5 3D B4 3D F1 58 A0"))
+                 .toHex(' '));
 }
 
 void TestFontUpload::uploadTwice()

@@ -68,6 +68,8 @@ private Q_SLOTS:
     void help_data();
     void help();
 
+    void fontDryRun();
+    void fontToThePanel();
     void sendFindsThePanel();
     void linkFailures_data();
     void linkFailures();
@@ -170,6 +172,7 @@ void TestCli::usageErrors_data()
     QTest::newRow("port COM16") << QStringList{"send", "--port", "COM16"} << QByteArray("--port COM16");
     QTest::newRow("port word") << QStringList{"probe", "--port", "serial"} << QByteArray("--port serial");
     QTest::newRow("stray argument") << QStringList{"send", "file.vlo"} << QByteArray("'file.vlo'");
+    QTest::newRow("font takes no text") << QStringList{"font", "-m", "A"} << QByteArray("Unknown option 'm'");
     QStringList tooMany = {"send"};
     for (int i = 0; i < 21; ++i)
         tooMany << "-m" << "x";
@@ -194,6 +197,7 @@ void TestCli::help_data()
     QTest::newRow("overview") << QStringList{"--help"};
     QTest::newRow("send") << QStringList{"send", "--help"};
     QTest::newRow("probe") << QStringList{"probe", "-h"};
+    QTest::newRow("font") << QStringList{"font", "--help"};
 }
 
 void TestCli::help()
@@ -204,6 +208,35 @@ void TestCli::help()
     for (const char *part : {"Usage: varlo-cli", "Example:", "COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3",
                              "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
         QVERIFY2(run.out.contains(part), part);
+}
+
+void TestCli::fontDryRun()
+{
+    const Run run = runCli({"font", "--dry-run"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    const QByteArrayList lines = run.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 64);
+    for (const QByteArray &line : lines)
+        QCOMPARE(line.size(), 3 * 69 - 1);
+    // Frame 0: address 0x0000, code 0 of the normal font (all dark), code 1
+    // (7F 41 49 51 49 45 7F 00), ..., the terminator.
+    QVERIFY(lines[0].startsWith(hexLine(QByteArray::fromHex("82 B2 A0 A0") + QByteArray(8, char(0xA0))
+                                        + QByteArray::fromHex("58 B5 3D B4 3D F1 58 A0"))));
+    QVERIFY(lines[0].endsWith(" 50"));
+    QVERIFY(lines[32].startsWith("82 B2 28 A0")); // 0x0800, the bold font
+    QVERIFY(lines[63].startsWith("82 B2 5F AC")); // 0x0FC0
+}
+
+void TestCli::fontToThePanel()
+{
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const Run dry = runCli({"font", "--dry-run"});
+    const Run run = runCli({"font", "--port", "COM3"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(panel.waitForBytes(64 * 69, 5000), 64 * 69);
+    QCOMPARE(hexLine(panel.received()), dry.out.trimmed().replace('\n', ' '));
 }
 
 void TestCli::sendFindsThePanel()
@@ -223,6 +256,7 @@ void TestCli::linkFailures_data()
 
     QTest::newRow("no panel anywhere") << QStringList{"send", "-m", "AB"} << QByteArray(" Can't find serial port!\n");
     QTest::newRow("probe finds no panel") << QStringList{"probe"} << QByteArray(" Can't find serial port!\n");
+    QTest::newRow("font finds no panel") << QStringList{"font"} << QByteArray(" Can't find serial port!\n");
     QTest::newRow("chosen port missing")
         << QStringList{"send", "-m", "AB", "--port", "COM4"}
         << QByteArray("Serial port can't open!\nCOM4 (%1): No such file or directory\n");
