@@ -21,7 +21,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run fuzz clean
+.PHONY: all deps fuzz-deps configure build test bench run fuzz fuzz-smoke clean
 
 all: build
 
@@ -70,6 +70,10 @@ fuzz: fuzz-deps
 	        -artifact_prefix=$(FUZZ_DIR)/artifacts/$$name- \
 	        $(FUZZ_DIR)/corpus/$$name fuzz/corpus/$$name || exit 1; \
 	done
+
+# What CI runs: every target briefly, enough to catch a fresh crash.
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=20
 
 clean:
 	rm -rf build build-sanitize $(FUZZ_DIR)
