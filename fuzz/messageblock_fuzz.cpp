@@ -8,24 +8,18 @@
 
 #include "model/messageblock.h"
 
+#include "require.h"
+
+#include <algorithm>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <vector>
 
 using namespace varlo;
+using varlo::fuzz::require;
 
 namespace {
-
-void require(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "message block encoder broke its promise: %s\n", what);
-        std::abort();
-    }
-}
 
 // The block with a fenced region on either side. The encoder's result is
 // constructed right inside it (a prvalue initialises the object it names, so
