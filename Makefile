@@ -44,7 +44,7 @@ test: deps
 # Benchmarks are built with everything else but run only here.
 bench: deps
 	$(MAKE) build
-	$(BUILD_DIR)/bin/bench_link
+	bench/run $(BUILD_DIR)
 
 run: deps
 	$(MAKE) build
