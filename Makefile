@@ -6,8 +6,10 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake g++ make pkg-config \
-            qt6-base-dev qt6-serialport-dev libgl-dev \
-            fonts-dejavu-core
+            qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev \
+            fonts-dejavu-core fonts-freefont-ttf
+# Only for `make screenshot`: a virtual X display.
+SCREENSHOT_PACKAGES := xvfb xauth
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR  := build-sanitize
@@ -15,7 +17,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean
+.PHONY: all deps configure build test run screenshot clean
 
 all: build
 
@@ -34,12 +36,19 @@ test: deps
 
 run: deps
 	$(MAKE) build
-	@if [ -x $(BUILD_DIR)/bin/varlo ]; then \
-	    $(BUILD_DIR)/bin/varlo; \
-	else \
-	    echo "Built the core and its tests; the varlo window program does not exist yet."; \
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	    echo "varlo is a desktop program and needs a display, but none is set" >&2; \
+	    echo "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all empty)." >&2; \
+	    echo "Run it from a desktop session, or over ssh -X." >&2; \
 	    exit 1; \
 	fi
+	$(BUILD_DIR)/bin/varlo
+
+# Saves a picture of the main window to docs/screenshot.png.
+screenshot: deps
+	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
+	$(MAKE) build
+	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 
 clean:
 	rm -rf build build-sanitize

@@ -509,6 +509,13 @@ void TForm1::BtnNewClick()
     RefreshSpeedGlyphs();
 }
 
+void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
+{
+    for (int i = 0; i < kSlots; ++i)
+        m_edits[i]->setMarkup(set.markup(i));
+    m_set.speedCodes() = set.speedCodes();
+}
+
 // ---------------------------------------------------------------- slot controls
 
 void TForm1::suitempEditChange(int slot)

@@ -81,6 +81,9 @@ public:
 
     // Document.
     void BtnNewClick();
+    // Gives the slots the texts and speed codes of `set`, as Open does: each
+    // text that differs is an ordinary text change. Run flags stay.
+    void takeTextsAndSpeedCodes(const MessageSet &set);
 
     // Slot controls.
     void SpeedButtonClick(int slot);
