@@ -5,6 +5,8 @@
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "editor/slotedit.h"
+#include "model/escapetable.h"
+#include "model/messageblock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -205,10 +207,15 @@ void TForm1::buildActions()
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
 
+    // The fourteen insertion commands (PicStarClick ... ToolButton3Click and
+    // the Picture menu's entries) differ only in their escape.
     for (const InsertCommand &c : kInsertCommands) {
         const char *name = c.menuItem ? c.menuItem : c.button;
         QAction *action = makeAction(this, name, c.menuText ? tr(c.menuText) : QString(),
                                      c.hint, c.icon);
+        const QByteArray escape = QByteArray(1, kEscapeLead) + c.selector;
+        Q_ASSERT(findEscape(c.selector));
+        connect(action, &QAction::triggered, this, [this, escape] { InsertChar(escape); });
         m_insertActions.push_back(action);
     }
 
@@ -576,9 +583,33 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
 
 void TForm1::Timer1Timer()
 {
-    for (int i = 0; i < kSlots; ++i)
+    for (int i = 0; i < kSlots; ++i) {
         m_runBoxes[i]->setText(QString::number(m_set.markup(i).size()));
+        showCellOverflow(i);
+    }
     m_btnSave->setEnabled(m_modified);
+}
+
+void TForm1::showCellOverflow(int slot)
+{
+    // The panel keeps 125 cells of a message and drops the rest without a
+    // word, so the count turns red where the user looks, and says why.
+    QCheckBox *box = m_runBoxes[slot];
+    const QByteArray &markup = m_set.markup(slot);
+    const bool over = MarkupOverflows(markup);
+    const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
+                                   .arg(QLatin1Char(MessageSet::slotLetter(slot)))
+                                   .arg(MarkupCellCount(markup))
+                                   .arg(block::kCellCapacity)
+                             : QString();
+    if (box->statusTip() == tip)
+        return;
+    box->setStatusTip(tip);
+    box->setToolTip(tip);
+    QPalette palette = box->parentWidget()->palette();
+    if (over)
+        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    box->setPalette(palette);
 }
 
 void TForm1::suiTrackBar1Change(int position)
@@ -619,6 +650,24 @@ void TForm1::ToolButton6Click()
 void TForm1::ToolButton7Click()
 {
     moveFocusedText(+1);
+}
+
+// ---------------------------------------------------------------- insertion
+
+void TForm1::InsertChar(const QByteArray &escape)
+{
+    const int slot = focusedSlot();
+    if (slot < 0)
+        return;
+    SlotEdit *edit = m_edits[slot];
+    // The lower end of the selection; selected text is kept, after the escape.
+    const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    QByteArray markup = edit->markup();
+    markup.insert(at, escape);
+    // No length limit: the limit binds typing only.
+    edit->setMarkup(markup);
+    // Every escape is two characters long.
+    edit->setCursorPosition(at + 2);
 }
 
 // ---------------------------------------------------------------- uploads

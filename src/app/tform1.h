@@ -102,6 +102,11 @@ public:
     // input but keeps repainting; uploadFinished() follows.
     void startUpload(UploadJob job);
 
+    // Markup insertion: puts the escape into the focused slot edit box at
+    // the lower end of its selection, and leaves the caret 2 further on.
+    // Does nothing when no slot edit box has the focus.
+    void InsertChar(const QByteArray &escape);
+
     // Help menu.
     void About1Click();
     void Help2Click();
@@ -132,6 +137,7 @@ private:
     void updateCaption();
     void moveFocusedText(int step);
     int focusedSlot() const;
+    void showCellOverflow(int slot);
     QImage loadPicture(SupportFiles::Picture picture);
     void reportPictureError(SupportFiles::Picture picture, const QString &error);
     // Runs f on this window's thread; when `wait`, the caller waits for it.
