@@ -1,10 +1,12 @@
 #include "app/tform1.h"
 
 #include "app/dialogs.h"
+#include "app/documentname.h"
 #include "app/icons.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "editor/slotedit.h"
+#include "files/messagefile.h"
 #include "model/escapetable.h"
 #include "model/messageblock.h"
 
@@ -220,6 +222,9 @@ void TForm1::buildActions()
     }
 
     connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
+    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
+    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
+    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
     connect(m_sendAction, &QAction::triggered, this, &TForm1::Send1Click);
     connect(m_exit, &QAction::triggered, this, &QWidget::close);
     connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
@@ -476,8 +481,16 @@ void TForm1::showEvent(QShowEvent *event)
 
 void TForm1::closeEvent(QCloseEvent *event)
 {
-    // An upload can't be stopped half-way; the window waits for it.
+    // FormClose. An upload can't be stopped half-way; the window waits for it.
     if (isUploading()) {
+        event->ignore();
+        return;
+    }
+    // "OK" saves as Save does; when that save did not happen (its dialog was
+    // cancelled or the write failed) the window stays open, so nothing is
+    // lost. "Cancel" closes without saving.
+    if (m_modified && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
+        && !BtnSaveClick()) {
         event->ignore();
         return;
     }
@@ -521,6 +534,69 @@ void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
     for (int i = 0; i < kSlots; ++i)
         m_edits[i]->setMarkup(set.markup(i));
     m_set.speedCodes() = set.speedCodes();
+}
+
+void TForm1::BtnOpenClick()
+{
+    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
+                                                 m_openDialogName);
+    if (path.isEmpty())
+        return;
+    m_openDialogName = path;
+
+    MessageSet read = m_set;
+    const MessageFileReadResult result = ReadMessageFile(path, read);
+    if (result.replaced()) {
+        // Also after a damaged trailer: what could be read is shown, under
+        // the file's name, as it always was.
+        takeTextsAndSpeedCodes(read);
+        RefreshSpeedGlyphs();
+        m_fileName = path;
+        m_modified = false;
+        updateCaption();
+    }
+    for (qsizetype i = 0; i < result.messages.size(); ++i) {
+        const bool last = i + 1 == result.messages.size();
+        m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
+    }
+}
+
+QString TForm1::askSaveName()
+{
+    const QString chosen = m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter),
+                                                   m_fileName);
+    return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
+}
+
+bool TForm1::writeDocument(const QString &path)
+{
+    const MessageFileWriteResult result = WriteMessageFile(path, m_set);
+    if (!result.ok()) {
+        m_dialogs->showMessage(this, result.message(), result.reason);
+        return false;
+    }
+    m_fileName = path;
+    m_modified = false;
+    updateCaption();
+    return true;
+}
+
+bool TForm1::BtnSaveClick()
+{
+    QString path = m_fileName;
+    if (documentname::isUntitled(path)) {
+        path = askSaveName();
+        if (path.isEmpty())
+            return false;
+    }
+    return writeDocument(path);
+}
+
+void TForm1::SaveAs1Click()
+{
+    const QString path = askSaveName();
+    if (!path.isEmpty())
+        writeDocument(path);
 }
 
 // ---------------------------------------------------------------- slot controls

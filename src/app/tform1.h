@@ -79,8 +79,14 @@ public:
     void FormCreate();
     void FormShow();
 
-    // Document.
+    // Document. Nothing here loses work: a cancelled dialog or a failed
+    // read or write leaves the document, its name and its modified flag as
+    // they were.
     void BtnNewClick();
+    void BtnOpenClick();
+    // Returns whether the set was written.
+    bool BtnSaveClick();
+    void SaveAs1Click();
     // Gives the slots the texts and speed codes of `set`, as Open does: each
     // text that differs is an ordinary text change. Run flags stay.
     void takeTextsAndSpeedCodes(const MessageSet &set);
@@ -135,6 +141,12 @@ private:
     void placeControls();
 
     void updateCaption();
+    // Writes the set to `path`; on success it becomes the current file name
+    // and the modified flag clears. On failure the user is told why.
+    bool writeDocument(const QString &path);
+    // Asks the Save dialog for a name, with ".vlo" added where it has no
+    // extension. Empty when cancelled.
+    QString askSaveName();
     void moveFocusedText(int step);
     int focusedSlot() const;
     void showCellOverflow(int slot);
@@ -147,6 +159,8 @@ private:
     MessageSet m_set;
     QString m_fileName = QString::fromLatin1(kUntitled);
     bool m_modified = false;
+    // The name last confirmed in the Open dialog, which it shows next time.
+    QString m_openDialogName;
     QString m_captionPrefix;
     QString m_captionSuffix;
 

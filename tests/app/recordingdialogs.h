@@ -10,7 +10,8 @@
 namespace varlo::test {
 
 // Answers the window's boxes and dialogs as a test tells it, and keeps what
-// was shown. Running out of answers fails loudly rather than hanging.
+// was shown. A question without a prepared answer is answered Cancel, with a
+// warning, and counted in `unanswered`.
 class RecordingDialogs : public Dialogs
 {
 public:
@@ -26,6 +27,7 @@ public:
     QStringList savePresets;
     QStringList filters;
 
+    int unanswered = 0;
     QQueue<bool> confirmAnswers;
     QQueue<QString> openAnswers; // an empty text cancels
     QQueue<QString> saveAnswers;
@@ -40,6 +42,16 @@ public:
         return texts;
     }
 
+    template<typename T>
+    T next(QQueue<T> &answers, T cancel)
+    {
+        if (!answers.isEmpty())
+            return answers.dequeue();
+        qWarning("RecordingDialogs: a question nobody prepared an answer for");
+        ++unanswered;
+        return cancel;
+    }
+
     void showMessage(QWidget *, const QString &text, const QString &detail) override
     {
         messages.append({text, detail});
@@ -49,22 +61,19 @@ public:
     bool confirm(QWidget *, const QString &title, const QString &text) override
     {
         confirmations << title + QLatin1Char('|') + text;
-        Q_ASSERT_X(!confirmAnswers.isEmpty(), "confirm", "no answer prepared");
-        return confirmAnswers.dequeue();
+        return next(confirmAnswers, false);
     }
     QString openFileName(QWidget *, const QString &filter, const QString &remembered) override
     {
         filters << filter;
         openPresets << remembered;
-        Q_ASSERT_X(!openAnswers.isEmpty(), "openFileName", "no answer prepared");
-        return openAnswers.dequeue();
+        return next(openAnswers, QString());
     }
     QString saveFileName(QWidget *, const QString &filter, const QString &preset) override
     {
         filters << filter;
         savePresets << preset;
-        Q_ASSERT_X(!saveAnswers.isEmpty(), "saveFileName", "no answer prepared");
-        return saveAnswers.dequeue();
+        return next(saveAnswers, QString());
     }
 };
 
