@@ -23,7 +23,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test run screenshot fuzz clean
+.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean
 
 all: build
 
@@ -42,6 +42,11 @@ build: configure
 test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks are built with everything else but run only here.
+bench: deps
+	$(MAKE) build
+	$(BUILD_DIR)/bin/bench_link
 
 run: deps
 	$(MAKE) build
