@@ -6,7 +6,11 @@
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "editor/slotedit.h"
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
 #include "files/messagefile.h"
+#include "link/messageupload.h"
+#include "link/portchoice.h"
 #include "model/escapetable.h"
 #include "model/messageblock.h"
 
@@ -690,7 +694,7 @@ void TForm1::showCellOverflow(int slot)
 
 void TForm1::suiTrackBar1Change(int position)
 {
-    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * kDelayStepMs));
+    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
 }
 
 int TForm1::focusedSlot() const
@@ -750,7 +754,14 @@ void TForm1::InsertChar(const QByteArray &escape)
 
 void TForm1::suitempSendClick()
 {
-    // Wired to the message upload once the panel link lands.
+    // The upload works on a copy: the window can't change while it runs
+    // anyway, and the copy is what was on screen when Send was pressed.
+    const MessageSet set = m_set;
+    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+    const int delayPosition = m_trackBar->value();
+    startUpload([set, port, delayPosition](LinkReporter &reporter) {
+        return SendMessageSet(set, port, delayPosition, reporter);
+    });
 }
 
 void TForm1::Send1Click()
@@ -760,7 +771,10 @@ void TForm1::Send1Click()
 
 void TForm1::suiButton1Click()
 {
-    // Wired to the character generator upload once the fonts land.
+    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+    startUpload([port](LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
 }
 
 void TForm1::startUpload(UploadJob job)

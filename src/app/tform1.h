@@ -47,7 +47,6 @@ public:
     static constexpr const char *kCaptionSuffix = "]";
     static constexpr const char *kUntitled = "untitle.vlo";
     static constexpr int kTimerIntervalMs = 100;
-    static constexpr int kDelayStepMs = 50;
 
     struct Folders
     {

@@ -7,12 +7,13 @@
 
 QObject *makeTestApp();
 QObject *makeTestDocuments();
+QObject *makeTestUploads();
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     int failed = 0;
-    for (auto make : {makeTestApp, makeTestDocuments}) {
+    for (auto make : {makeTestApp, makeTestDocuments, makeTestUploads}) {
         std::unique_ptr<QObject> suite(make());
         failed += QTest::qExec(suite.get(), argc, argv);
     }
