@@ -6,8 +6,10 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake g++ make pkg-config \
-            qt6-base-dev qt6-serialport-dev libgl-dev \
-            fonts-dejavu-core
+            qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev \
+            fonts-dejavu-core fonts-freefont-ttf
+# Only for `make screenshot`: a virtual X display.
+SCREENSHOT_PACKAGES := xvfb xauth
 
 # What `make fuzz` needs besides: clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
@@ -21,7 +23,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run fuzz clean
+.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean
 
 all: build
 
@@ -48,12 +50,19 @@ bench: deps
 
 run: deps
 	$(MAKE) build
-	@if [ -x $(BUILD_DIR)/bin/varlo ]; then \
-	    $(BUILD_DIR)/bin/varlo; \
-	else \
-	    echo "Built the core and its tests; the varlo window program does not exist yet."; \
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	    echo "varlo is a desktop program and needs a display, but none is set" >&2; \
+	    echo "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all empty)." >&2; \
+	    echo "Run it from a desktop session, or over ssh -X." >&2; \
 	    exit 1; \
 	fi
+	$(BUILD_DIR)/bin/varlo
+
+# Saves a picture of the main window to docs/screenshot.png.
+screenshot: deps
+	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
+	$(MAKE) build
+	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 
 # Runs every fuzz target for FUZZ_SECONDS. New inputs go to $(FUZZ_DIR)/corpus,
 # so the seed corpus in fuzz/corpus stays as committed; crashes land in
