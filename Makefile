@@ -9,6 +9,12 @@ PACKAGES := cmake g++ make pkg-config \
             qt6-base-dev qt6-serialport-dev libgl-dev \
             fonts-dejavu-core
 
+# What `make fuzz` needs besides: clang and its libFuzzer runtime.
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_DIR      := build-fuzz
+FUZZ_SECONDS  ?= 60
+FUZZ_FLAGS    ?= -max_len=8192 -timeout=10
+
 # Debian packages that building and checking the .deb needs on top; only
 # `make package` and `make package-check` install them.
 PACKAGE_TOOLS := dpkg-dev scdoc desktop-file-utils appstream shared-mime-info man-db
@@ -23,12 +29,15 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps configure build test run clean package package-check
+.PHONY: all deps fuzz-deps configure build test run fuzz clean package package-check
 
 all: build
 
 deps:
 	@sh tools/install-deps.sh $(PACKAGES)
+
+fuzz-deps:
+	@sh tools/install-deps.sh $(PACKAGES) $(FUZZ_PACKAGES)
 
 configure:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
@@ -64,5 +73,21 @@ package-check:
 	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
 	bash tools/check-package.sh
 
+# Runs every fuzz target for FUZZ_SECONDS. New inputs go to $(FUZZ_DIR)/corpus,
+# so the seed corpus in fuzz/corpus stays as committed; crashes land in
+# $(FUZZ_DIR)/artifacts.
+fuzz: fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARLO_FUZZ=ON
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target varlo_fuzzers
+	@mkdir -p $(FUZZ_DIR)/artifacts
+	@for target in $(FUZZ_DIR)/fuzz/*_fuzz; do \
+	    name=$$(basename $$target _fuzz); \
+	    mkdir -p $(FUZZ_DIR)/corpus/$$name; \
+	    echo "== $$name for $(FUZZ_SECONDS) s"; \
+	    $$target $(FUZZ_FLAGS) -max_total_time=$(FUZZ_SECONDS) \
+	        -artifact_prefix=$(FUZZ_DIR)/artifacts/$$name- \
+	        $(FUZZ_DIR)/corpus/$$name fuzz/corpus/$$name || exit 1; \
+	done
+
 clean:
-	rm -rf build build-sanitize $(PACKAGE_DIR)
+	rm -rf build build-sanitize $(FUZZ_DIR) $(PACKAGE_DIR)

@@ -1,0 +1,197 @@
+#include "files/messagefile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cerrno>
+
+namespace varlo {
+
+using namespace messagefile;
+
+QString TextTooLongMessage(int slotIndex)
+{
+    return QStringLiteral(" Slot %1 text too long (%2 characters at most)! ")
+        .arg(QLatin1Char(MessageSet::slotLetter(slotIndex)))
+        .arg(kMaxTextSize);
+}
+
+QString MessageFileWriteResult::message() const
+{
+    switch (status) {
+    case Status::Written:
+        break;
+    case Status::Failed:
+        return QString::fromLatin1(kWriteError);
+    case Status::TextTooLong:
+        return TextTooLongMessage(tooLongSlot);
+    }
+    return {};
+}
+
+int FirstTooLongSlot(const MessageSet &set)
+{
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
+        if (set.markup(i).size() > kMaxTextSize)
+            return i;
+    }
+    return -1;
+}
+
+QByteArray EncodeMessageFile(const MessageSet &set)
+{
+    // A length byte that disagreed with its text would garble every later
+    // slot, so a text too long for one is never written at all.
+    if (FirstTooLongSlot(set) >= 0)
+        return {};
+
+    QByteArray bytes(kHeaderSize, kHeaderByte);
+    for (const quint8 code : set.speedCodes())
+        bytes.append(static_cast<char>(code));
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
+        const QByteArray &text = set.markup(i);
+        bytes.append(static_cast<char>(text.size()));
+        bytes.append(text);
+    }
+    bytes.append(kTrailer, kTrailerSize);
+    return bytes;
+}
+
+namespace {
+
+MessageFileReadResult rejected(QString reason = {})
+{
+    MessageFileReadResult result;
+    result.status = MessageFileReadResult::Status::Rejected;
+    result.messages << QString::fromLatin1(kReadError);
+    result.reason = std::move(reason);
+    return result;
+}
+
+// Hands out the bytes of a file one field at a time; a field cut by the end
+// of the bytes comes back short.
+class FieldReader
+{
+public:
+    explicit FieldReader(QByteArrayView bytes) : m_bytes(bytes) {}
+
+    bool atEnd() const { return m_pos >= m_bytes.size(); }
+
+    quint8 byte() { return static_cast<quint8>(m_bytes[m_pos++]); }
+
+    QByteArrayView take(qsizetype count)
+    {
+        const QByteArrayView field = m_bytes.sliced(m_pos, qMin(count, m_bytes.size() - m_pos));
+        m_pos += field.size();
+        return field;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+};
+
+// A full disk or a file size limit cuts a write short without an error; only
+// the next write says why. Qt's own flush would take the short write for
+// success, so the loop is ours.
+bool writeAll(QFileDevice &file, QByteArrayView bytes)
+{
+    while (!bytes.isEmpty()) {
+        const qint64 written = file.write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return false;
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+} // namespace
+
+MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
+{
+    if (bytes.size() <= kCheckedHeaderOffset || bytes[kCheckedHeaderOffset] != kHeaderByte)
+        return rejected();
+
+    // Read into a copy so that the caller's set is replaced in one step.
+    MessageSet read = set;
+    FieldReader reader(bytes);
+    reader.take(kHeaderSize);
+
+    for (quint8 &code : read.speedCodes()) {
+        if (reader.atEnd())
+            break; // codes past the end keep their values
+        code = reader.byte();
+    }
+
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
+        if (reader.atEnd()) {
+            read.setMarkup(i, {});
+            continue;
+        }
+        QByteArrayView text = reader.take(reader.byte());
+        // A zero byte ends the text; the rest of the record is skipped.
+        if (const qsizetype zero = text.indexOf('\0'); zero >= 0)
+            text.truncate(zero);
+        read.setMarkup(i, text.toByteArray());
+    }
+
+    MessageFileReadResult result;
+    const QByteArrayView trailer = reader.take(kTrailerSize);
+    if (trailer.isEmpty() || trailer.front() != kTrailer[0]) {
+        result.status = MessageFileReadResult::Status::Damaged;
+        result.messages << QString::fromLatin1(kEndNotFound);
+    }
+    result.changed = !(read == set);
+    set = std::move(read);
+    return result;
+}
+
+MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &set)
+{
+    MessageFileWriteResult result;
+    const QByteArray bytes = EncodeMessageFile(set);
+    if (bytes.isEmpty()) {
+        result.status = MessageFileWriteResult::Status::TextTooLong;
+        result.tooLongSlot = FirstTooLongSlot(set);
+        return result;
+    }
+
+    // A new file beside the old one, renamed over it only when every byte is
+    // on disk: a full disk or a lost folder never leaves half a file, and a
+    // shorter set leaves nothing of a longer old file behind.
+    QSaveFile file(path);
+    // Unbuffered, so that a short write shows at once and is never committed.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, bytes)
+        || !file.commit()) {
+        result.status = MessageFileWriteResult::Status::Failed;
+        result.reason = file.errorString();
+    }
+    return result;
+}
+
+MessageFileReadResult ReadMessageFile(const QString &path, MessageSet &set)
+{
+    // Opening a pipe or a device could wait for a writer or read forever.
+    const QFileInfo info(path);
+    if (info.isDir())
+        return rejected(qt_error_string(EISDIR));
+    if (info.exists() && !info.isFile())
+        return rejected(QStringLiteral("Not a regular file"));
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageFileReadResult result = rejected(file.errorString());
+        if (!file.exists())
+            result.messages.prepend(path + QLatin1String(kNotFoundSuffix));
+        return result;
+    }
+    // Nothing past the longest file that means anything is ever looked at, so
+    // a huge file costs no more than a small one.
+    const QByteArray bytes = file.read(kMaxMeaningfulSize);
+    if (file.error() != QFileDevice::NoError)
+        return rejected(file.errorString());
+    return DecodeMessageFile(bytes, set);
+}
+
+} // namespace varlo

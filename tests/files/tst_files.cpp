@@ -1,0 +1,524 @@
+#include "files/messagefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace varlo;
+
+using Texts = QList<QByteArray>;
+
+Q_DECLARE_METATYPE(varlo::MessageSet)
+
+namespace {
+
+constexpr int kSlots = MessageSet::kSlotCount;
+
+QByteArray spaces(int count)
+{
+    return QByteArray(count, ' ');
+}
+
+// A message file put together from its parts: the header, the speed codes,
+// one record per text (its length byte, then the text) and what comes last.
+QByteArray fileOf(const QByteArray &header, const QByteArray &speeds, const Texts &texts,
+                  const QByteArray &tail = "END")
+{
+    QByteArray bytes = header + speeds;
+    for (const QByteArray &text : texts)
+        bytes += char(text.size()) + text;
+    return bytes + tail;
+}
+
+// Twenty texts: the given ones first, the rest empty.
+Texts texts(const Texts &first = {})
+{
+    Texts all = first;
+    all.resize(kSlots);
+    return all;
+}
+
+QByteArray speedsOf(const MessageSet &set)
+{
+    return QByteArray(reinterpret_cast<const char *>(set.speedCodes().data()), kSlots);
+}
+
+Texts textsOf(const MessageSet &set)
+{
+    Texts all;
+    for (int i = 0; i < kSlots; ++i)
+        all << set.markup(i);
+    return all;
+}
+
+// What the set holds before a file is read: every slot filled, speed codes no
+// file in the table uses, and some run flags cleared, so that whatever a read
+// leaves alone shows.
+MessageSet previousSet()
+{
+    MessageSet set;
+    for (int i = 0; i < kSlots; ++i) {
+        set.setMarkup(i, "was " + QByteArray(1, MessageSet::slotLetter(i)));
+        set.setSpeedCode(i, quint8(200 + i));
+        set.setRun(i, i % 3 != 0);
+    }
+    return set;
+}
+
+QByteArray previousSpeeds(int from, const QByteArray &first = {})
+{
+    return first + speedsOf(previousSet()).mid(from);
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+const QByteArray kAllFours(kSlots, '\x04');
+const QByteArray kEmpty58 = spaces(15) + kAllFours + QByteArray(20, '\0') + "END";
+const QByteArray kHiHeart62 = spaces(15) + QByteArray(1, '\0') + QByteArray(19, '\x04')
+    + QByteArray("\x04HI~H") + QByteArray(19, '\0') + "END";
+const QByteArray kHiHeartSpeeds = QByteArray(1, '\0') + QByteArray(19, '\x04');
+
+MessageSet hiHeartSet()
+{
+    MessageSet set;
+    set.clearForNew();
+    set.setMarkup(0, "HI~H");
+    set.setSpeedCode(0, 0);
+    return set;
+}
+
+} // namespace
+
+class TestFiles : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void read_data();
+    void read();
+    void missingFile();
+    void notAFile_data();
+    void notAFile();
+    void readOnlyFileIsRead();
+    void megabytesAfterTheTrailerAreIgnored();
+    void write_data();
+    void write();
+    void roundTrip_data();
+    void roundTrip();
+    void savingOverLongerFileLeavesNothingBehind();
+    void writeFailure_data();
+    void writeFailure();
+    void textTooLongIsRefused();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestFiles::read_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<bool>("replaced"); // false: the set must be exactly as before
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QByteArray>("speeds");
+    QTest::addColumn<Texts>("texts");
+
+    const QStringList none;
+    const QStringList readError{QString::fromLatin1(messagefile::kReadError)};
+    const QStringList endNotFound{QString::fromLatin1(messagefile::kEndNotFound)};
+    const QByteArray previous = speedsOf(previousSet());
+    const Texts before = textsOf(previousSet());
+    const Texts hiHeart = texts({"HI~H"});
+
+    QTest::newRow("58-byte empty set") << kEmpty58 << none << true << true << kAllFours << texts();
+    QTest::newRow("62-byte set") << kHiHeart62 << none << true << true << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("header with only offset 2 a space")
+        << fileOf("\x01X \xFFheader-junk", kHiHeartSpeeds, hiHeart) << none << true << true << kHiHeartSpeeds
+        << hiHeart;
+    QTest::newRow("trailer E and two other bytes")
+        << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, QByteArray("E\0\xFF", 3)) << none << true << true << kHiHeartSpeeds
+        << hiHeart;
+    QTest::newRow("junk after the trailer")
+        << (kHiHeart62 + QByteArray("\x07garbage\0\xFF", 10) + kEmpty58) << none << true << true
+        << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("same contents as the set")
+        << fileOf(spaces(15), previous, before) << none << true << false << previous << before;
+
+    QTest::newRow("letter at offset 2") << ("  X" + spaces(12) + kEmpty58.mid(15)) << readError << false
+                                        << false << previous << before;
+    QTest::newRow("zero at offset 2") << (spaces(2) + '\0' + kEmpty58.mid(3)) << readError << false << false
+                                      << previous << before;
+    QTest::newRow("empty file") << QByteArray() << readError << false << false << previous << before;
+    QTest::newRow("2-byte file") << spaces(2) << readError << false << false << previous << before;
+
+    QTest::newRow("lower-case end") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "end") << endNotFound << true
+                                    << true << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("no trailer") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "") << endNotFound << true
+                                << true << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("3 bytes, header accepted") << spaces(3) << endNotFound << true << true << previous << texts();
+    QTest::newRow("ends in the speed codes")
+        << (spaces(15) + QByteArray("\x00\x01\x02\x03\x04", 5)) << endNotFound << true << true
+        << previousSpeeds(5, QByteArray("\x00\x01\x02\x03\x04", 5)) << texts();
+    QTest::newRow("ends at a length byte")
+        << (spaces(15) + kHiHeartSpeeds + "\x04HI~H\x02" "AB") << endNotFound << true << true << kHiHeartSpeeds
+        << texts({"HI~H", "AB"});
+    QTest::newRow("ends inside a text")
+        << (spaces(15) + kHiHeartSpeeds + "\x04HI~H\x0A" "ABC") << endNotFound << true << true
+        << kHiHeartSpeeds << texts({"HI~H", "ABC"});
+    // The cut record's length byte would swallow the trailer: it is text.
+    QTest::newRow("length runs over the trailer")
+        << (spaces(15) + kAllFours + QByteArray(19, '\0') + "\x05" "AB" "END") << endNotFound << true << true
+        << kAllFours << texts().mid(0, 19) + Texts{"ABEND"};
+
+    QByteArray speed9 = kAllFours;
+    speed9[2] = 9;
+    QTest::newRow("speed code 9") << fileOf(spaces(15), speed9, texts({"", "", "C"})) << none << true << true
+                                  << speed9 << texts({"", "", "C"});
+    QByteArray speedFF = kAllFours;
+    speedFF[19] = '\xFF';
+    QTest::newRow("speed code 255") << fileOf(spaces(15), speedFF, texts()) << none << true << true << speedFF
+                                    << texts();
+    // The zero ends the text, yet the record keeps its stated length.
+    QTest::newRow("zero inside a text")
+        << fileOf(spaces(15), kAllFours, texts({QByteArray("AB\0CD", 5), "next"})) << none << true << true
+        << kAllFours << texts({"AB", "next"});
+    QTest::newRow("zero opening a text")
+        << fileOf(spaces(15), kAllFours, texts({QByteArray("\0CD", 3), "next"})) << none << true << true
+        << kAllFours << texts({"", "next"});
+    const Texts escapes = texts({"~B~+bold~A~Fflash~F~~", "\x80\xE9\xFF~R", "", "~", "~H~<~>~P~x~S~O~o"});
+    QTest::newRow("escapes and bytes above 0x7F")
+        << fileOf(spaces(15), kAllFours, escapes) << none << true << true << kAllFours << escapes;
+    const Texts longest = texts({QByteArray(255, 'x'), {}, QByteArray(255, '\xFE')});
+    QTest::newRow("255-byte texts") << fileOf(spaces(15), kAllFours, longest) << none << true << true
+                                    << kAllFours << longest;
+}
+
+void TestFiles::read()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, replaced);
+    QFETCH(bool, changed);
+    QFETCH(QByteArray, speeds);
+    QFETCH(Texts, texts);
+
+    const QString path = m_dir.filePath(QStringLiteral("read.vlo"));
+    QVERIFY(writeBytes(path, bytes));
+    MessageSet set = previousSet();
+
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+
+    QCOMPARE(result.messages, messages);
+    QCOMPARE(result.ok(), messages.isEmpty());
+    QCOMPARE(result.replaced(), replaced);
+    QCOMPARE(result.changed, changed);
+    QVERIFY(result.reason.isEmpty());
+    if (!replaced)
+        QVERIFY(set == previousSet());
+    QCOMPARE(speedsOf(set), speeds);
+    QCOMPARE(textsOf(set), texts);
+    for (int i = 0; i < kSlots; ++i)
+        QCOMPARE(set.run(i), previousSet().run(i));
+}
+
+void TestFiles::missingFile()
+{
+    const QString path = m_dir.filePath(QStringLiteral("nowhere/missing.vlo"));
+    MessageSet set = previousSet();
+
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+
+    QCOMPARE(result.messages, QStringList({path + " File No Found !", " File Read Error! "}));
+    QCOMPARE(result.status, MessageFileReadResult::Status::Rejected);
+    QVERIFY(!result.reason.isEmpty());
+    QVERIFY(!result.changed);
+    QVERIFY(set == previousSet());
+}
+
+void TestFiles::notAFile_data()
+{
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("folder") << m_dir.path();
+    // Opening a pipe would wait for a writer that never comes.
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe.vlo"));
+    QVERIFY(mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+    QTest::newRow("named pipe") << pipe;
+}
+
+void TestFiles::notAFile()
+{
+    QFETCH(QString, path);
+    MessageSet set = previousSet();
+
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+
+    QCOMPARE(result.messages, QStringList{" File Read Error! "});
+    QVERIFY(!result.reason.isEmpty());
+    QVERIFY(set == previousSet());
+}
+
+void TestFiles::readOnlyFileIsRead()
+{
+    // Root may open anything for writing, so there this only shows that
+    // nothing else stands in the way of a read-only file.
+    const QString path = m_dir.filePath(QStringLiteral("readonly.vlo"));
+    QVERIFY(writeBytes(path, kHiHeart62));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    MessageSet set = previousSet();
+
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+
+    QVERIFY2(result.ok(), qPrintable(result.messages.join(QLatin1Char('|')) + result.reason));
+    QCOMPARE(textsOf(set), texts({"HI~H"}));
+    QCOMPARE(readBytes(path), kHiHeart62);
+}
+
+void TestFiles::megabytesAfterTheTrailerAreIgnored()
+{
+    const QString path = m_dir.filePath(QStringLiteral("huge.vlo"));
+    const MessageSet longest = [] {
+        MessageSet set;
+        for (int i = 0; i < kSlots; ++i)
+            set.setMarkup(i, QByteArray(255, char('a' + i)));
+        return set;
+    }();
+    QVERIFY(writeBytes(path, EncodeMessageFile(longest) + QByteArray(8 << 20, '\xAA')));
+    MessageSet set;
+
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+
+    QVERIFY(result.ok());
+    QVERIFY(set == longest);
+}
+
+void TestFiles::write_data()
+{
+    QTest::addColumn<MessageSet>("set");
+    QTest::addColumn<QByteArray>("bytes");
+
+    MessageSet empty;
+    empty.clearForNew();
+    QTest::newRow("58-byte empty set") << empty << kEmpty58;
+    QTest::newRow("62-byte set") << hiHeartSet() << kHiHeart62;
+
+    // Run flags have no place in the file.
+    MessageSet stopped = empty;
+    for (int i = 0; i < kSlots; ++i)
+        stopped.setRun(i, false);
+    QTest::newRow("run flags not stored") << stopped << kEmpty58;
+
+    MessageSet odd = empty;
+    odd.setSpeedCode(2, 9);
+    odd.setMarkup(19, QByteArray(255, '\x80'));
+    QTest::newRow("speed 9 and a 255-byte text")
+        << odd << (spaces(15) + kAllFours.left(2) + '\x09' + kAllFours.left(17) + QByteArray(19, '\0') + '\xFF'
+                   + QByteArray(255, '\x80') + "END");
+}
+
+void TestFiles::write()
+{
+    QFETCH(MessageSet, set);
+    QFETCH(QByteArray, bytes);
+    const QString path = m_dir.filePath(QStringLiteral("write.vlo"));
+
+    const MessageFileWriteResult result = WriteMessageFile(path, set);
+
+    QVERIFY2(result.ok(), qPrintable(result.reason));
+    QVERIFY(result.message().isEmpty());
+    QCOMPARE(readBytes(path), bytes);
+}
+
+void TestFiles::roundTrip_data()
+{
+    QTest::addColumn<MessageSet>("set");
+
+    MessageSet escapes;
+    escapes.setMarkup(0, "~B~+bold~A~Fflash~F~~");
+    escapes.setMarkup(7, "\x80\x81\xFE\xFF");
+    escapes.setMarkup(13, "~");
+    escapes.setMarkup(19, "~H~<~>~P~x~S~O~o~R");
+    for (int i = 0; i < kSlots; ++i)
+        escapes.setSpeedCode(i, quint8(i * 13));
+    QTest::newRow("escapes, high bytes, odd speed codes") << escapes;
+
+    MessageSet longest;
+    for (int i = 0; i < kSlots; ++i)
+        longest.setMarkup(i, QByteArray(255, char(0x20 + i)));
+    QTest::newRow("every slot 255 bytes") << longest;
+
+    QTest::newRow("untouched set") << MessageSet();
+}
+
+void TestFiles::roundTrip()
+{
+    QFETCH(MessageSet, set);
+    const QString path = m_dir.filePath(QStringLiteral("roundtrip.vlo"));
+    QVERIFY(WriteMessageFile(path, set).ok());
+    MessageSet back = previousSet();
+
+    const MessageFileReadResult result = ReadMessageFile(path, back);
+
+    QVERIFY(result.ok());
+    QCOMPARE(speedsOf(back), speedsOf(set));
+    QCOMPARE(textsOf(back), textsOf(set));
+}
+
+void TestFiles::savingOverLongerFileLeavesNothingBehind()
+{
+    const QString path = m_dir.filePath(QStringLiteral("longer.vlo"));
+    QVERIFY(writeBytes(path, kHiHeart62 + QByteArray(38, 'Z')));
+    MessageSet empty;
+    empty.clearForNew();
+
+    QVERIFY(WriteMessageFile(path, empty).ok());
+
+    QCOMPARE(readBytes(path), kEmpty58);
+}
+
+namespace {
+
+enum class WriteFailure { FolderNotWritable, FolderVanished, ParentIsFile, TargetIsFolder, FileSizeLimit };
+
+// Lowers the largest file this process may write until it goes out of scope,
+// the way a full disk stops a write half-way. Root is held to it as well.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN); // report EFBIG instead of ending the process
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, SIG_DFL);
+    }
+    bool active() const { return m_active; }
+
+private:
+    rlimit m_saved{};
+    bool m_active = false;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(WriteFailure)
+
+void TestFiles::writeFailure_data()
+{
+    QTest::addColumn<WriteFailure>("failure");
+
+    QTest::newRow("folder without write permission") << WriteFailure::FolderNotWritable;
+    QTest::newRow("folder vanished") << WriteFailure::FolderVanished;
+    QTest::newRow("parent is a regular file") << WriteFailure::ParentIsFile;
+    QTest::newRow("folder in place of the file") << WriteFailure::TargetIsFolder;
+    QTest::newRow("file size limit reached") << WriteFailure::FileSizeLimit;
+}
+
+void TestFiles::writeFailure()
+{
+    QFETCH(WriteFailure, failure);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.filePath(QStringLiteral("folder"));
+    QVERIFY(QDir().mkdir(folder));
+    QString path = folder + QStringLiteral("/set.vlo");
+    const QByteArray old = kHiHeart62 + "old";
+    QVERIFY(writeBytes(path, old));
+
+    // Every slot full, so that the new file is far longer than the old one.
+    MessageSet set;
+    for (int i = 0; i < kSlots; ++i)
+        set.setMarkup(i, QByteArray(255, 'n'));
+
+    MessageFileWriteResult result;
+    switch (failure) {
+    case WriteFailure::FolderNotWritable: {
+        if (geteuid() == 0)
+            QSKIP("root writes into any folder; the file size limit row fails a write over an old file instead");
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        result = WriteMessageFile(path, set);
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        break;
+    }
+    case WriteFailure::FolderVanished:
+        QVERIFY(QDir(folder).removeRecursively());
+        result = WriteMessageFile(path, set);
+        QVERIFY(!QFile::exists(path));
+        break;
+    case WriteFailure::ParentIsFile:
+        result = WriteMessageFile(path + QStringLiteral("/inner.vlo"), set);
+        break;
+    case WriteFailure::TargetIsFolder:
+        path = folder + QStringLiteral("/taken.vlo");
+        QVERIFY(QDir().mkdir(path));
+        result = WriteMessageFile(path, set);
+        QVERIFY(QFileInfo(path).isDir());
+        path = folder + QStringLiteral("/set.vlo");
+        break;
+    case WriteFailure::FileSizeLimit: {
+        const FileSizeLimit limit(1000);
+        QVERIFY(limit.active());
+        result = WriteMessageFile(path, set);
+        break;
+    }
+    }
+
+    QCOMPARE(result.status, MessageFileWriteResult::Status::Failed);
+    QVERIFY(!result.reason.isEmpty());
+    QCOMPARE(result.message(), QStringLiteral(" File Write Error! "));
+    if (QDir(folder).exists()) {
+        QCOMPARE(readBytes(path), old);
+        // No half-written temporary file stays behind either.
+        const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
+        QCOMPARE(left, QStringList{QStringLiteral("set.vlo")});
+    }
+}
+
+void TestFiles::textTooLongIsRefused()
+{
+    const QString path = m_dir.filePath(QStringLiteral("toolong.vlo"));
+    const QString fresh = m_dir.filePath(QStringLiteral("toolong-new.vlo"));
+    QVERIFY(writeBytes(path, kHiHeart62));
+    MessageSet set;
+    set.setMarkup(1, QByteArray(255, 'b'));
+    set.setMarkup(2, QByteArray(256, 'c'));
+    set.setMarkup(5, QByteArray(400, 'f'));
+
+    const MessageFileWriteResult over = WriteMessageFile(path, set);
+    const MessageFileWriteResult created = WriteMessageFile(fresh, set);
+
+    QCOMPARE(over.status, MessageFileWriteResult::Status::TextTooLong);
+    QCOMPARE(over.tooLongSlot, 2);
+    QCOMPARE(over.message(), QStringLiteral(" Slot C text too long (255 characters at most)! "));
+    QCOMPARE(TextTooLongMessage(19), QStringLiteral(" Slot T text too long (255 characters at most)! "));
+    QCOMPARE(readBytes(path), kHiHeart62);
+    QCOMPARE(created.status, MessageFileWriteResult::Status::TextTooLong);
+    QVERIFY(!QFile::exists(fresh));
+    QVERIFY(EncodeMessageFile(set).isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestFiles)
+#include "tst_files.moc"
