@@ -1,0 +1,126 @@
+// varlo-fontsheet: draws both built-in fonts as LED dots on one PNG, a 16 x 16
+// grid per font with the codes in hex along the edges, so that the glyphs can
+// be reviewed by eye. docs/font-sheet.png is its output.
+//
+//   QT_QPA_PLATFORM=offscreen varlo-fontsheet [--pitch N] [OUTPUT.png]
+
+#include "charset/fonttable.h"
+#include "charset/ledrenderer.h"
+#include "render/ledpainter.h"
+
+#include <QCommandLineParser>
+#include <QFont>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QTextStream>
+
+using namespace varlo;
+
+namespace {
+
+struct Layout
+{
+    int pitch;      // dot pitch
+    int cellW;      // one glyph with its gap
+    int cellH;
+    int labelW;     // row labels on the left
+    int labelH;     // column labels on top
+    int titleH;
+    int margin;
+    int gridW;      // labels plus 16 cells
+    int gridH;      // title, labels and 16 cells
+};
+
+Layout MakeLayout(int pitch)
+{
+    Layout l{};
+    l.pitch = pitch;
+    l.cellW = FontTable::kGlyphBytes * pitch + 2 * pitch;
+    l.cellH = FontTable::kGlyphRows * pitch + 2 * pitch;
+    l.labelW = 6 * pitch;
+    l.labelH = 3 * pitch;
+    l.titleH = 5 * pitch;
+    l.margin = 3 * pitch;
+    l.gridW = l.labelW + 16 * l.cellW;
+    l.gridH = l.titleH + l.labelH + 16 * l.cellH;
+    return l;
+}
+
+void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, FontTable::Font font, const QString &title)
+{
+    const LedStyle style{.pitch = l.pitch};
+    const QColor ink(220, 220, 220);
+    const QColor faint(150, 150, 150);
+
+    QFont titleFont(QStringLiteral("DejaVu Sans"));
+    titleFont.setPixelSize(l.pitch * 5 / 2);
+    titleFont.setBold(true);
+    painter.setFont(titleFont);
+    painter.setPen(ink);
+    painter.drawText(QRect(origin.x(), origin.y(), l.gridW, l.titleH), Qt::AlignLeft | Qt::AlignVCenter, title);
+
+    QFont labelFont(QStringLiteral("DejaVu Sans Mono"));
+    labelFont.setPixelSize(l.pitch * 3 / 2 + 2);
+    painter.setFont(labelFont);
+    painter.setPen(faint);
+    const int top = origin.y() + l.titleH;
+    const int left = origin.x() + l.labelW;
+    for (int i = 0; i < 16; ++i) {
+        const QString digit = QString::number(i, 16).toUpper();
+        painter.drawText(QRect(left + i * l.cellW, top, l.cellW - 2 * l.pitch, l.labelH), Qt::AlignCenter,
+                         QStringLiteral("0x_") + digit);
+        painter.drawText(QRect(origin.x(), top + l.labelH + i * l.cellH, l.labelW - l.pitch, l.cellH - 2 * l.pitch),
+                         Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("0x") + digit + QStringLiteral("_"));
+    }
+
+    for (int code = 0; code < FontTable::kGlyphCount; ++code) {
+        const QPointF at(left + (code % 16) * l.cellW, top + l.labelH + (code / 16) * l.cellH);
+        PaintDotMatrix(painter, at, RenderGlyph(font, quint8(code)), style);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Draws both built-in panel fonts as LED dots on one PNG."));
+    parser.addHelpOption();
+    QCommandLineOption pitchOption(QStringLiteral("pitch"), QStringLiteral("Pixels between dot centres (4 to 40)."),
+                                   QStringLiteral("N"), QStringLiteral("8"));
+    parser.addOption(pitchOption);
+    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG to write (default font-sheet.png)."));
+    parser.process(app);
+
+    bool ok = false;
+    const int pitch = parser.value(pitchOption).toInt(&ok);
+    if (!ok || pitch < 4 || pitch > 40) {
+        QTextStream(stderr) << "varlo-fontsheet: --pitch takes a number from 4 to 40\n";
+        return 2;
+    }
+    const QStringList args = parser.positionalArguments();
+    if (args.size() > 1) {
+        parser.showHelp(2);
+    }
+    const QString output = args.isEmpty() ? QStringLiteral("font-sheet.png") : args.first();
+
+    const Layout l = MakeLayout(pitch);
+    QImage sheet(l.gridW + 2 * l.margin, 2 * l.gridH + 3 * l.margin, QImage::Format_RGB32);
+    sheet.fill(QColor(16, 16, 16));
+    {
+        QPainter painter(&sheet);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        PaintGrid(painter, l, QPoint(l.margin, l.margin), FontTable::Font::Normal,
+                  QStringLiteral("Font 0: normal"));
+        PaintGrid(painter, l, QPoint(l.margin, 2 * l.margin + l.gridH), FontTable::Font::Bold,
+                  QStringLiteral("Font 1: bold"));
+    }
+
+    if (!sheet.save(output, "PNG")) {
+        QTextStream(stderr) << "varlo-fontsheet: cannot write " << output << '\n';
+        return 1;
+    }
+    return 0;
+}
