@@ -217,6 +217,18 @@ for program in varlo-cli varlo-panel; do
     fi
 done
 
+if [ -x "$root/usr/bin/varlo-cli" ]; then
+    # A whole upload without a port: every frame as a line of hex pairs.
+    if as_user "${run_env[@]}" timeout 10 varlo-cli send -m 'HI~H' --dry-run \
+        >"$scratch/frames" 2>&1 &&
+        grep -qE '^[0-9A-F]{2}( [0-9A-F]{2})+$' "$scratch/frames"; then
+        pass "installed varlo-cli send --dry-run prints $(wc -l <"$scratch/frames") frames"
+    else
+        fail "installed varlo-cli send --dry-run failed:"
+        indent <"$scratch/frames"
+    fi
+fi
+
 if [ -x "$root/usr/bin/varlo" ] && [ "$exec_program" = varlo ]; then
     # Start it the way the desktop entry does, without a file to open.
     read -r -a command <<<"${exec_line//%[fFuU]/}"
