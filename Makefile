@@ -29,7 +29,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test run fuzz clean package package-check
+.PHONY: all deps fuzz-deps configure build test bench run fuzz clean package package-check
 
 all: build
 
@@ -48,6 +48,11 @@ build: configure
 test: deps
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Benchmarks are built with everything else but run only here.
+bench: deps
+	$(MAKE) build
+	$(BUILD_DIR)/bin/bench_link
 
 run: deps
 	$(MAKE) build

@@ -1,0 +1,46 @@
+#include "charset/fontupload.h"
+
+#include "link/linkreporter.h"
+#include "link/panellink.h"
+
+namespace varlo {
+
+std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image)
+{
+    std::vector<LinkFrame> frames;
+    if (image.size() != fontupload::kImageSize)
+        return frames;
+    const auto *bytes = reinterpret_cast<const quint8 *>(image.data());
+    frames.reserve(fontupload::kFrameCount);
+    for (int i = 0; i < fontupload::kFrameCount; ++i) {
+        // A byte's panel address is its offset in the image.
+        const auto address = static_cast<quint16>(frame::kFontAddress + frame::kDataSize * i);
+        frames.push_back(MakeWriteFrame(address, FrameData(bytes + frame::kDataSize * i, frame::kDataSize)));
+    }
+    return frames;
+}
+
+bool SendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter)
+{
+    const std::vector<LinkFrame> frames = CharacterGeneratorFrames(image);
+    if (frames.empty())
+        return false;
+
+    std::optional<PanelLink> link = OpenPanelLink(port, reporter);
+    if (!link)
+        return false;
+
+    // The position is left where it was until the first frame is out.
+    reporter.setProgressMaximum(fontupload::kProgressMaximum);
+    for (int i = 0; i < int(frames.size()); ++i) {
+        if (!SendFrame(*link, frames[i])) {
+            AbandonUpload(*link, reporter);
+            return false;
+        }
+        reporter.setProgressPosition(i);
+    }
+    CompleteUpload(*link, reporter);
+    return true;
+}
+
+} // namespace varlo

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "link/linkreporter.h"
+
+#include <functional>
+
+namespace varlo::cli {
+
+// Reports an upload on standard error: the system's messages as they stand,
+// the operating system's reason on a second line and, for a permission
+// problem, a hint about the serial port group. Progress is shown only on a
+// terminal, so that scripts and logs get nothing but the messages.
+class CliReporter final : public LinkReporter
+{
+public:
+    using Sink = std::function<void(const QString &)>;
+
+    // Standard error, with progress when it is a terminal.
+    CliReporter();
+    CliReporter(Sink sink, bool terminal);
+
+    static bool stderrIsTerminal();
+    static const char *permissionHint();
+
+    void showMessage(const QString &text, const QString &reason) override;
+    void showLamp(Lamp) override {}
+    void showStatus(const QString &text) override { m_status = text; }
+    void setProgressMaximum(int maximum) override { m_maximum = maximum; }
+    void setProgressPosition(int position) override;
+
+private:
+    void endProgressLine();
+
+    Sink m_write;
+    bool m_terminal;
+    QString m_status;
+    int m_maximum = 0;
+    int m_lastPosition = 0;
+    bool m_progressShown = false;
+};
+
+} // namespace varlo::cli

@@ -1,0 +1,242 @@
+#include "commandline.h"
+
+#include "link/serialport.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+namespace varlo::cli {
+
+namespace {
+
+const QString kHelp = QStringLiteral("help");
+const QString kPort = QStringLiteral("port");
+const QString kDryRun = QStringLiteral("dry-run");
+const QString kDelay = QStringLiteral("delay");
+const QString kMessage = QStringLiteral("m");
+const QString kSpeed = QStringLiteral("speed");
+const QString kStop = QStringLiteral("stop");
+
+void print(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool isDecimal(const QString &text)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    return digits.match(text).hasMatch();
+}
+
+// "/dev/ttyUSB3" -> "/dev/ttyUSB" and 3; -1 without a number at the end.
+std::pair<QString, int> splitDevice(const QString &device)
+{
+    static const QRegularExpression numbered(QStringLiteral("^(.*?)([0-9]+)$"));
+    const QRegularExpressionMatch match = numbered.match(device);
+    if (!match.hasMatch())
+        return {device, -1};
+    return {match.captured(1), match.captured(2).toInt()};
+}
+
+} // namespace
+
+CommandLine::CommandLine(const QString &command, const QString &syntax, const QString &description,
+                         const QString &example)
+    : m_command(command)
+    , m_syntax(syntax)
+    , m_description(description)
+    , m_example(example)
+{
+    m_parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);
+    m_parser.addOption({{QStringLiteral("h"), kHelp}, QStringLiteral("Show this help.")});
+}
+
+void CommandLine::addPortOption()
+{
+    m_parser.addOption({kPort,
+                        QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> "
+                                       "for n 1 to 15, or a device path, opened without a probe."),
+                        QStringLiteral("PORT"), QStringLiteral("AUTO")});
+}
+
+void CommandLine::addDryRunOption()
+{
+    m_parser.addOption({kDryRun,
+                        QStringLiteral("Open no port; print each frame that would be sent, line-coded, "
+                                       "one line of hexadecimal pairs per frame.")});
+}
+
+void CommandLine::addDelayOption()
+{
+    m_parser.addOption({kDelay,
+                        QStringLiteral("Commu Delay position 0 to 10: a pause of N x 50 ms before each "
+                                       "slot with text, the directory and the end (default 0)."),
+                        QStringLiteral("N"), QStringLiteral("0")});
+}
+
+void CommandLine::addMessageOptions()
+{
+    m_parser.addOption({kMessage,
+                        QStringLiteral("The text of the next slot, A first, then B, C ... up to T; "
+                                       "'' leaves a slot empty. Escapes: ~B bold, ~A bold off, ~F flash, "
+                                       "~H heart, ~+ star, ~~ a tilde. Slots not given are empty."),
+                        QStringLiteral("TEXT")});
+    m_parser.addOption({kSpeed, QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."),
+                        QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+    m_parser.addOption({kStop,
+                        QStringLiteral("Clear the run flag of these slots, e.g. BD (default: every slot runs)."),
+                        QStringLiteral("LETTERS")});
+}
+
+void CommandLine::addPositionalArgument(const QString &name, const QString &description)
+{
+    m_parser.addPositionalArgument(name, description);
+    m_positionalAllowed = true;
+}
+
+std::optional<int> CommandLine::parse(const QStringList &arguments)
+{
+    // The parser skips the first argument as the program's name.
+    QStringList forParser = arguments;
+    if (!forParser.isEmpty())
+        forParser.first() = QStringLiteral("varlo-cli ") + m_command;
+    if (!m_parser.parse(forParser))
+        return usageError(m_parser.errorText());
+    if (m_parser.isSet(kHelp)) {
+        printOut(helpText());
+        return ExitDone;
+    }
+    if (!m_positionalAllowed && !m_parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(m_parser.positionalArguments().first()));
+    return std::nullopt;
+}
+
+std::optional<PortChoice> CommandLine::port()
+{
+    const QString text = m_parser.value(kPort);
+    std::optional<PortChoice> choice = PortChoice::parse(text);
+    if (!choice) {
+        usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(text));
+        return std::nullopt;
+    }
+    return choice;
+}
+
+std::optional<int> CommandLine::commuDelayPosition()
+{
+    return intValue(kDelay, 0, 10, 0);
+}
+
+std::optional<MessageSet> CommandLine::messageSet()
+{
+    MessageSet set;
+    set.clearForNew();
+
+    const QStringList texts = m_parser.values(kMessage);
+    if (texts.size() > MessageSet::kSlotCount) {
+        usageError(QStringLiteral("%1 texts given; the panel has %2 slots").arg(texts.size()).arg(MessageSet::kSlotCount));
+        return std::nullopt;
+    }
+    const std::optional<int> speed = intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
+    if (!speed)
+        return std::nullopt;
+    for (int slot = 0; slot < texts.size(); ++slot) {
+        set.setMarkup(slot, texts[slot].toLatin1());
+        set.setSpeedCode(slot, static_cast<quint8>(*speed));
+    }
+
+    for (const QChar letter : m_parser.value(kStop)) {
+        const int slot = letter.unicode() < 0x80 ? MessageSet::slotIndex(letter.toLatin1()) : -1;
+        if (slot < 0) {
+            usageError(QStringLiteral("--stop: '%1' is not a slot letter A to T").arg(letter));
+            return std::nullopt;
+        }
+        set.setRun(slot, false);
+    }
+    return set;
+}
+
+std::optional<int> CommandLine::intValue(const QString &option, int lowest, int highest, int fallback)
+{
+    if (!m_parser.isSet(option))
+        return fallback;
+    const QString text = m_parser.value(option);
+    const int value = isDecimal(text) ? text.toInt() : -1;
+    if (value < lowest || value > highest) {
+        usageError(QStringLiteral("--%1 %2: not a whole number from %3 to %4").arg(option, text).arg(lowest).arg(highest));
+        return std::nullopt;
+    }
+    return value;
+}
+
+int CommandLine::usageError(const QString &message) const
+{
+    printErr(QStringLiteral("varlo-cli %1: %2\nTry 'varlo-cli %1 --help'.\n").arg(m_command, message));
+    return ExitUsage;
+}
+
+QString CommandLine::helpText() const
+{
+    // The parser's own text starts with a usage line naming only [options];
+    // ours gives the full synopsis.
+    const QString parserText = m_parser.helpText();
+    const qsizetype options = parserText.indexOf(QLatin1String("Options:"));
+    QString text = QStringLiteral("Usage: varlo-cli %1 %2\n\n%3\n\n").arg(m_command, m_syntax, m_description);
+    text += options >= 0 ? parserText.mid(options) : parserText;
+    text += QStringLiteral("\nExample:\n  %1\n\n").arg(m_example);
+    text += portTableText();
+    return text;
+}
+
+QString portTableText()
+{
+    QString text = QStringLiteral(
+                       "Ports: COM<n> opens the file or link com<n> in\n"
+                       "  %1\n"
+                       "when there is one, for example after\n"
+                       "  ln -s /dev/ttyUSB0 ~/.config/varlo/ports/com3\n"
+                       "and otherwise:\n")
+                       .arg(SerialPort::portsFolder());
+    // Consecutive numbers on consecutive devices of one kind share a line.
+    int first = SerialPort::kFirstCom;
+    while (first <= SerialPort::kLastCom) {
+        const QString firstDevice = SerialPort::defaultDeviceForCom(first);
+        const auto [prefix, index] = splitDevice(firstDevice);
+        int last = first;
+        while (index >= 0 && last < SerialPort::kLastCom
+               && SerialPort::defaultDeviceForCom(last + 1) == prefix + QString::number(index + last + 1 - first))
+            ++last;
+        const QString coms = first == last ? QStringLiteral("COM%1").arg(first)
+                                           : QStringLiteral("COM%1 to COM%2").arg(first).arg(last);
+        const QString devices = first == last ? firstDevice
+                                              : firstDevice + QStringLiteral(" to ") + SerialPort::defaultDeviceForCom(last);
+        text += QStringLiteral("  %1  %2\n").arg(coms, -14).arg(devices);
+        first = last + 1;
+    }
+    return text;
+}
+
+void printFrames(const std::vector<LinkFrame> &frames)
+{
+    QByteArray lines;
+    for (const LinkFrame &f : frames)
+        lines += f.lineCoded().toHex(' ').toUpper() + '\n';
+    std::fwrite(lines.constData(), 1, static_cast<size_t>(lines.size()), stdout);
+    std::fflush(stdout);
+}
+
+void printOut(const QString &text)
+{
+    print(stdout, text);
+}
+
+void printErr(const QString &text)
+{
+    print(stderr, text);
+}
+
+} // namespace varlo::cli

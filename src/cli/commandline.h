@@ -1,0 +1,71 @@
+#pragma once
+
+#include "clicommand.h"
+#include "link/linkframe.h"
+#include "link/portchoice.h"
+#include "model/messageset.h"
+
+#include <QCommandLineParser>
+
+#include <optional>
+#include <vector>
+
+namespace varlo::cli {
+
+// The parser of one subcommand, with the options the commands share. Every
+// accessor that can fail prints a usage message naming the command and
+// returns nothing; the caller then returns ExitUsage.
+//
+// Arguments arrive as Latin-1, one character per byte of the command line
+// (see main.cpp), so -m texts reach the slots byte for byte.
+class CommandLine
+{
+public:
+    // syntax: the command's usage after its name; example: one command line.
+    CommandLine(const QString &command, const QString &syntax, const QString &description,
+                const QString &example);
+
+    QCommandLineParser &parser() { return m_parser; }
+
+    void addPortOption();    // --port PORT
+    void addDryRunOption();  // --dry-run
+    void addDelayOption();   // --delay N
+    void addMessageOptions(); // -m TEXT..., --speed CODE, --stop LETTERS
+    // Without this, parse() refuses positional arguments.
+    void addPositionalArgument(const QString &name, const QString &description);
+
+    // Parses. Returns an exit status when the command is done already
+    // (--help printed, or a usage error), nothing when it should go on.
+    std::optional<int> parse(const QStringList &arguments);
+
+    std::optional<PortChoice> port();
+    bool dryRun() const { return m_parser.isSet(QStringLiteral("dry-run")); }
+    std::optional<int> commuDelayPosition();
+    // The slots from -m, --speed and --stop.
+    std::optional<MessageSet> messageSet();
+
+    // Prints "varlo-cli <command>: <message>" and a pointer to --help.
+    int usageError(const QString &message) const;
+
+private:
+    std::optional<int> intValue(const QString &option, int lowest, int highest, int fallback);
+    QString helpText() const;
+
+    QString m_command;
+    QString m_syntax;
+    QString m_description;
+    QString m_example;
+    QCommandLineParser m_parser;
+    bool m_positionalAllowed = false;
+};
+
+// The COM-number-to-device table and the ports folder, for --help.
+QString portTableText();
+// --dry-run: each frame's line-coded bytes on standard output, one line per
+// frame, as upper-case hexadecimal pairs separated by spaces.
+void printFrames(const std::vector<LinkFrame> &frames);
+// Text for standard output or standard error.
+void printOut(const QString &text);
+void printErr(const QString &text);
+
+} // namespace varlo::cli

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace varlo::cli {
+
+// varlo-cli font: loads the two built-in fonts into the panel (Initial).
+int runFont(const QStringList &arguments);
+
+} // namespace varlo::cli

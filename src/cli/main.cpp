@@ -1,0 +1,71 @@
+// varlo-cli: uploads to the panel from scripts, without the window.
+
+#include "clicommand.h"
+#include "commandline.h"
+#include "fontcommand.h"
+#include "probecommand.h"
+#include "sendcommand.h"
+
+#include <QCoreApplication>
+
+#include <array>
+
+using namespace varlo::cli;
+
+namespace {
+
+constexpr std::array kCommands = {
+    Command{"send", "Upload messages given as -m texts.", runSend},
+    Command{"font", "Load the panel's two fonts (Initial).", runFont},
+    Command{"probe", "Find the panel and print its port.", runProbe},
+};
+
+QString overview()
+{
+    QString text = QStringLiteral(
+        "varlo-cli programs an LED message panel over a serial line.\n\n"
+        "Usage: varlo-cli <command> [options]\n\n"
+        "Commands:\n");
+    for (const Command &command : kCommands)
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -6).arg(QLatin1String(command.summary));
+    text += QStringLiteral(
+        "\nRun 'varlo-cli <command> --help' for its options.\n\n"
+        "Example:\n  varlo-cli send -m 'HELLO ~H' --port AUTO\n\n"
+        "Exit status: 0 done, 1 the panel link failed, 2 wrong usage.\n\n");
+    return text + portTableText();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varlo-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
+
+    // Latin-1 keeps every byte of the command line as one character, so a
+    // message text reaches its slot exactly as typed, whatever the locale.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLatin1(argv[i]);
+
+    if (arguments.isEmpty()) {
+        printErr(overview());
+        return ExitUsage;
+    }
+    const QString name = arguments.first();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
+        printOut(overview());
+        return ExitDone;
+    }
+    if (name == QLatin1String("--version")) {
+        printOut(QStringLiteral("varlo-cli %1\n").arg(QCoreApplication::applicationVersion()));
+        return ExitDone;
+    }
+    for (const Command &command : kCommands) {
+        if (name == QLatin1String(command.name))
+            return command.run(arguments);
+    }
+    printErr(QStringLiteral("varlo-cli: unknown command '%1'\nTry 'varlo-cli --help'.\n").arg(name));
+    return ExitUsage;
+}

@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace varlo::cli {
+
+// varlo-cli send: uploads messages given on the command line.
+int runSend(const QStringList &arguments);
+
+} // namespace varlo::cli

@@ -1,0 +1,129 @@
+#include "link/panellink.h"
+
+#include "link/linkreporter.h"
+
+namespace varlo {
+
+namespace {
+
+QString describePort(const PortChoice &choice, const QString &device)
+{
+    if (choice.kind() == PortChoice::Kind::Com)
+        return QStringLiteral("%1 (%2)").arg(choice.toString(), device);
+    return device;
+}
+
+QString failureReason(const PortChoice &choice, const SerialPort &port)
+{
+    return describePort(choice, port.deviceName()) + QStringLiteral(": ") + port.errorString();
+}
+
+std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *reason)
+{
+    auto port = std::make_unique<SerialPort>();
+    const bool opened = choice.kind() == PortChoice::Kind::Com ? port->open(choice.comNumber())
+                                                               : port->openDevice(choice.devicePath());
+    if (opened)
+        return port;
+    *reason = failureReason(choice, *port);
+    return nullptr;
+}
+
+// Discovery: the first port, COM15 down to COM1, that answers the probe.
+std::optional<PanelLink> findPanel(QString *reason)
+{
+    for (int com = SerialPort::kLastCom; com >= SerialPort::kFirstCom; --com) {
+        const PortChoice choice = PortChoice::com(com);
+        auto port = std::make_unique<SerialPort>();
+        if (!port->open(com)) {
+            // Ports that don't exist are the normal case. One that exists
+            // but refuses us (no rights, busy) is worth telling the user.
+            if (!port->deviceMissing() && reason->isEmpty())
+                *reason = failureReason(choice, *port);
+            continue;
+        }
+        port->setLine();
+        port->setReadTimeout(PanelLink::kProbeTimeoutMs);
+        quint8 answer = 0;
+        if (port->writeByte(frame::kProbe) && port->readByte(answer) == 1 && answer == frame::kProbe)
+            return PanelLink(std::move(port), choice);
+        port->close();
+    }
+    return std::nullopt;
+}
+
+// The port step failed: message, red lamp, nothing open.
+std::optional<PanelLink> failOpening(LinkReporter &reporter, const QString &text, const QString &reason)
+{
+    reporter.showMessage(text, reason);
+    reporter.showLamp(Lamp::Red);
+    return std::nullopt;
+}
+
+} // namespace
+
+PanelLink::PanelLink(std::unique_ptr<SerialPort> port, PortChoice opened)
+    : m_port(std::move(port))
+    , m_opened(std::move(opened))
+{
+}
+
+QString PanelLink::errorReason() const
+{
+    return failureReason(m_opened, *m_port);
+}
+
+std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &reporter)
+{
+    QString reason;
+    std::optional<PanelLink> link;
+    if (choice.isAutomatic()) {
+        link = findPanel(&reason);
+        if (!link)
+            return failOpening(reporter, linktext::kCantFind, reason);
+    } else {
+        auto port = openChosenPort(choice, &reason);
+        if (!port)
+            return failOpening(reporter, linktext::kCantOpen, reason);
+        link.emplace(std::move(port), choice);
+    }
+
+    reporter.showStatus(link->comNumber() > 0 ? linktext::kStatusPrefix + QString::number(link->comNumber())
+                                              : QStringLiteral("  ") + link->portName());
+    // After discovery this is the second time the line is set. A port whose
+    // line can't be set would send at some other speed, so it counts as a
+    // port that does not open.
+    if (!link->port().setLine()) {
+        reason = link->errorReason();
+        link->abort();
+        return failOpening(reporter, linktext::kCantOpen, reason);
+    }
+    return link;
+}
+
+bool SendFrame(PanelLink &link, const LinkFrame &frame)
+{
+    for (const quint8 byte : frame.bytes()) {
+        if (!link.port().writeByte(LineCode(byte)))
+            return false;
+    }
+    return true;
+}
+
+void CompleteUpload(PanelLink &link, LinkReporter &reporter)
+{
+    link.close();
+    reporter.setProgressPosition(0);
+    reporter.showLamp(Lamp::Green);
+}
+
+void AbandonUpload(PanelLink &link, LinkReporter &reporter)
+{
+    const QString reason = link.errorReason();
+    link.abort();
+    reporter.showMessage(linktext::kWriteError, reason);
+    reporter.showLamp(Lamp::Red);
+    reporter.setProgressPosition(0);
+}
+
+} // namespace varlo

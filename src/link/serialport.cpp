@@ -1,0 +1,271 @@
+#include "link/serialport.h"
+
+#include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QSerialPort>
+#include <QStandardPaths>
+
+#include <cerrno>
+
+#ifdef Q_OS_UNIX
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+#endif
+
+namespace varlo {
+
+SerialPort::SerialPort() = default;
+
+SerialPort::~SerialPort()
+{
+    close();
+}
+
+QString SerialPort::portsFolder()
+{
+    // GenericConfigLocation is $XDG_CONFIG_HOME, or ~/.config without it.
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + QStringLiteral("/varlo/ports");
+}
+
+QString SerialPort::defaultDeviceForCom(int com)
+{
+    Q_ASSERT(isComNumber(com));
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(com);
+#else
+    // Four of each kind an ordinary PC has: on-board UARTs, USB adapters,
+    // USB modem-class adapters, then the further UARTs of add-in cards.
+    struct Range {
+        int firstCom;
+        const char *prefix;
+        int firstIndex;
+    };
+    static constexpr Range ranges[] = {
+        {13, "/dev/ttyS", 4},
+        {9, "/dev/ttyACM", 0},
+        {5, "/dev/ttyUSB", 0},
+        {1, "/dev/ttyS", 0},
+    };
+    for (const Range &range : ranges) {
+        if (com >= range.firstCom)
+            return QLatin1String(range.prefix) + QString::number(range.firstIndex + com - range.firstCom);
+    }
+    return {};
+#endif
+}
+
+QString SerialPort::deviceForCom(int com)
+{
+#ifdef Q_OS_WIN
+    return defaultDeviceForCom(com);
+#else
+    const QString mapped = portsFolder() + QStringLiteral("/com%1").arg(com);
+    const QFileInfo entry(mapped);
+    // A dangling link still counts: the user named a device that is not
+    // there, and we must not quietly fall back to some other port.
+    if (entry.exists() || entry.isSymLink())
+        return mapped;
+    return defaultDeviceForCom(com);
+#endif
+}
+
+bool SerialPort::isPermissionReason(const QString &reason)
+{
+    return reason.endsWith(qt_error_string(EACCES)) || reason.endsWith(qt_error_string(EPERM));
+}
+
+bool SerialPort::open(int com)
+{
+    Q_ASSERT(isComNumber(com));
+    return openDevice(deviceForCom(com));
+}
+
+bool SerialPort::openDevice(const QString &path)
+{
+    release();
+    m_device = path;
+    m_error.clear();
+    m_deviceMissing = false;
+
+    // Open what a link points to, so that the lock file carries the device's
+    // own name and other serial programs see the port as taken.
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    m_port = std::make_unique<QSerialPort>();
+    m_port->setPortName(canonical.isEmpty() ? path : canonical);
+    // QSerialPort opens non-blocking and sets CLOCAL, so the open never
+    // waits for a carrier, and it refuses a device that another program has
+    // locked or holds exclusively.
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        m_error = m_port->errorString();
+        m_deviceMissing = m_port->error() == QSerialPort::DeviceNotFoundError;
+        m_port.reset();
+        return false;
+    }
+    return true;
+}
+
+bool SerialPort::isOpen() const
+{
+    return m_port != nullptr;
+}
+
+bool SerialPort::setLine()
+{
+    Q_ASSERT(isOpen());
+    const bool ok = m_port->setBaudRate(kBaudRate) && m_port->setDataBits(QSerialPort::Data8)
+        && m_port->setParity(QSerialPort::NoParity) && m_port->setStopBits(QSerialPort::OneStop)
+        && m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!ok)
+        m_error = m_port->errorString();
+    return ok;
+}
+
+void SerialPort::fail(int errorNumber)
+{
+    m_error = qt_error_string(errorNumber);
+}
+
+#ifdef Q_OS_UNIX
+
+// Bytes go straight to the descriptor. QSerialPort would keep them in a
+// user-space buffer until its event loop or a flush passes them on, and its
+// flush reports a full driver queue (EAGAIN) with the same error as a device
+// that has gone. Here a byte is with the driver when writeByte returns true,
+// so none can be left behind when a pause starts or the port closes.
+bool SerialPort::writeByte(quint8 byte)
+{
+    Q_ASSERT(isOpen());
+    const int fd = m_port->handle();
+    const QDeadlineTimer stall(kWriteStallMs);
+    for (;;) {
+        const ssize_t written = ::write(fd, &byte, 1);
+        if (written == 1)
+            return true;
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            fail(errno);
+            return false;
+        }
+        // The driver's queue is full: wait for room, but not for ever.
+        const qint64 leftMs = stall.remainingTime();
+        if (leftMs <= 0) {
+            m_error = QStringLiteral("The device took no data for %1 seconds").arg(kWriteStallMs / 1000);
+            return false;
+        }
+        pollfd ready{fd, POLLOUT, 0};
+        if (::poll(&ready, 1, static_cast<int>(leftMs)) < 0 && errno != EINTR) {
+            fail(errno);
+            return false;
+        }
+        // A hang-up shows itself as the error of the next write.
+    }
+}
+
+int SerialPort::readByte(quint8 &byte)
+{
+    Q_ASSERT(isOpen());
+    const int fd = m_port->handle();
+    const QDeadlineTimer deadline(m_readTimeoutMs);
+    for (;;) {
+        const ssize_t got = ::read(fd, &byte, 1);
+        if (got == 1)
+            return 1;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+            fail(errno);
+            return -1;
+        }
+        const qint64 leftMs = deadline.remainingTime();
+        if (leftMs <= 0)
+            return 0;
+        pollfd ready{fd, POLLIN, 0};
+        const int events = ::poll(&ready, 1, static_cast<int>(leftMs));
+        if (events == 0)
+            return 0;
+        if (events < 0 && errno != EINTR) {
+            fail(errno);
+            return -1;
+        }
+        if (events > 0 && !(ready.revents & POLLIN)) {
+            m_error = QStringLiteral("The device hung up");
+            return -1;
+        }
+    }
+}
+
+void SerialPort::close()
+{
+    if (!isOpen())
+        return;
+    // Closing restores the line settings the port had before; doing that
+    // while bytes are still going out would garble the tail of the last
+    // frame, so wait for the wire first.
+    while (::tcdrain(m_port->handle()) != 0 && errno == EINTR) {
+    }
+    release();
+}
+
+#else
+
+// Elsewhere QSerialPort's own buffer is used, flushed after every byte.
+bool SerialPort::writeByte(quint8 byte)
+{
+    Q_ASSERT(isOpen());
+    const char c = static_cast<char>(byte);
+    if (m_port->write(&c, 1) != 1) {
+        m_error = m_port->errorString();
+        return false;
+    }
+    while (m_port->bytesToWrite() > 0) {
+        if (!m_port->waitForBytesWritten(kWriteStallMs)) {
+            m_error = m_port->errorString();
+            return false;
+        }
+    }
+    return true;
+}
+
+int SerialPort::readByte(quint8 &byte)
+{
+    Q_ASSERT(isOpen());
+    if (m_port->bytesAvailable() == 0 && !m_port->waitForReadyRead(m_readTimeoutMs)) {
+        if (m_port->error() == QSerialPort::TimeoutError || m_port->error() == QSerialPort::NoError)
+            return 0;
+        m_error = m_port->errorString();
+        return -1;
+    }
+    char c = 0;
+    if (!m_port->getChar(&c))
+        return 0;
+    byte = static_cast<quint8>(c);
+    return 1;
+}
+
+void SerialPort::close()
+{
+    if (!isOpen())
+        return;
+    m_port->flush();
+    release();
+}
+
+#endif
+
+void SerialPort::abort()
+{
+    release();
+}
+
+void SerialPort::release()
+{
+    if (m_port) {
+        m_port->close();
+        m_port.reset();
+    }
+}
+
+} // namespace varlo

@@ -1,0 +1,181 @@
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
+#include "link/framedecoder.h"
+
+#include "support/recordingreporter.h"
+#include "support/threadrunner.h"
+#include "support/virtualports.h"
+
+#include <QTest>
+
+#include <cerrno>
+
+using namespace varlo;
+using namespace varlo::test;
+
+namespace {
+
+// A stand-in for the font table: every byte differs from its neighbours and
+// from the bytes 64 further on, so a frame with the wrong slice shows.
+QByteArray syntheticImage()
+{
+    QByteArray image(fontupload::kImageSize, Qt::Uninitialized);
+    for (int i = 0; i < image.size(); ++i)
+        image[i] = char((i * 7 + i / 64) & 0x7F);
+    return image;
+}
+
+QStringList completedEvents(int com)
+{
+    QStringList events = {QStringLiteral("status:  Com:%1").arg(com), QStringLiteral("max:64")};
+    for (int i = 0; i < 64; ++i)
+        events << QStringLiteral("pos:%1").arg(i);
+    return events << QStringLiteral("pos:0") << QStringLiteral("lamp:green");
+}
+
+} // namespace
+
+class TestFontUpload : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void frames_data();
+    void frames();
+    void builtInFontsFirstFrame();
+    void uploadTwice();
+    void noPanel();
+    void deviceVanishes();
+    void imageOfWrongSize();
+};
+
+void TestFontUpload::frames_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QByteArray>("codedHead");
+
+    QTest::newRow("first") << 0 << QByteArray::fromHex("82B2A0A0");
+    QTest::newRow("33rd, the bold font") << 32 << QByteArray::fromHex("82B228A0");
+    QTest::newRow("last") << 63 << QByteArray::fromHex("82B25FAC");
+}
+
+void TestFontUpload::frames()
+{
+    QFETCH(int, index);
+    QFETCH(QByteArray, codedHead);
+
+    const QByteArray image = syntheticImage();
+    const std::vector<LinkFrame> frames = CharacterGeneratorFrames(image);
+    QCOMPARE(int(frames.size()), 64);
+
+    const LinkFrame &f = frames[index];
+    const QByteArray coded = f.lineCoded();
+    QCOMPARE(coded.size(), 69);
+    QCOMPARE(coded.left(4).toHex(' '), codedHead.toHex(' '));
+    QCOMPARE(quint8(coded.back()), quint8(0x50));
+
+    const auto bytes = f.bytes();
+    const QByteArray data(reinterpret_cast<const char *>(bytes.data()) + 4, 64);
+    QCOMPARE(data, image.mid(64 * index, 64));
+}
+
+void TestFontUpload::builtInFontsFirstFrame()
+{
+    // Address 0x0000; code 0 of the normal font is dark, code 1 is
+    // 7F 41 49 51 49 45 7F 00.
+    const QByteArray coded = CharacterGeneratorFrames(FontTable::image()).front().lineCoded();
+    QCOMPARE(coded.left(20).toHex(' '),
+             (QByteArray::fromHex("82 B2 A0 A0") + QByteArray(8, char(0xA0))
+              + QByteArray::fromHex("58 B5 3D B4 3D F1 58 A0"))
+                 .toHex(' '));
+}
+
+void TestFontUpload::uploadTwice()
+{
+    VirtualPorts ports;
+    VirtualPanel &first = ports.addPanel(1, VirtualPanel::Answer::Silent);
+    QVERIFY(ports.isValid() && first.isValid());
+    const QByteArray image = syntheticImage();
+
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendCharacterGenerator(image, PortChoice::com(1), reporter); });
+    QVERIFY(sent);
+    QCOMPARE(reporter.events(), completedEvents(1));
+    QCOMPARE(first.waitForBytes(64 * 69, 5000), 64 * 69);
+
+    // What the panel stores: 64 frames, in order, no pause, no end frame.
+    const auto events = first.events();
+    QCOMPARE(int(events.size()), 64);
+    for (int i = 0; i < 64; ++i) {
+        QCOMPARE(events[i].kind, FrameDecoder::Kind::WriteFrame);
+        QCOMPARE(int(events[i].address), 0x40 * i);
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(events[i].data.data()), 64), image.mid(64 * i, 64));
+    }
+
+    // A second run, found by discovery this time, puts the same frames on the line.
+    VirtualPanel &second = ports.addPanel(3);
+    RecordingReporter again;
+    RunOnThread([&] { sent = SendCharacterGenerator(image, PortChoice::automatic(), again); });
+    QVERIFY(sent);
+    QCOMPARE(again.events(), completedEvents(3));
+    QCOMPARE(second.waitForBytes(1 + 64 * 69, 5000), 1 + 64 * 69);
+    QCOMPARE(second.received(), "T" + first.received());
+}
+
+void TestFontUpload::noPanel()
+{
+    VirtualPorts ports;
+    VirtualPanel &silent = ports.addPanel(6, VirtualPanel::Answer::Silent);
+    QVERIFY(ports.isValid() && silent.isValid());
+
+    RecordingReporter reporter;
+    bool sent = true;
+    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::automatic(), reporter); });
+
+    QVERIFY(!sent);
+    QCOMPARE(reporter.events(), (QStringList{"message: Can't find serial port!|", "lamp:red"}));
+    QCOMPARE(silent.waitForBytes(1, 5000), 1);
+    QCOMPARE(silent.received(), QByteArray("T"));
+}
+
+void TestFontUpload::deviceVanishes()
+{
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, VirtualPanel::Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    // Held after the first frame, the device goes.
+    RecordingReporter reporter;
+    reporter.onProgressPosition = [&](int position) {
+        if (position == 0 && panel.waitForBytes(69, 5000) == 69)
+            panel.vanishNow(5000);
+    };
+    bool sent = true;
+    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+
+    QVERIFY(!sent);
+    QCOMPARE(reporter.events(),
+             (QStringList{"status:  Com:2", "max:64", "pos:0", "message:Serial port write error!|" + reporter.lastReason(),
+                          "lamp:red", "pos:0"}));
+    QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
+    QCOMPARE(panel.receivedCount(), 69);
+}
+
+void TestFontUpload::imageOfWrongSize()
+{
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(1);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    RecordingReporter reporter;
+    const QByteArray tooShort(4095, 0);
+    bool sent = true;
+    RunOnThread([&] { sent = SendCharacterGenerator(tooShort, PortChoice::com(1), reporter); });
+    QVERIFY(!sent);
+    QVERIFY(reporter.events().isEmpty());
+    QVERIFY(panel.received().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestFontUpload)
+#include "tst_fontupload.moc"

@@ -1,0 +1,755 @@
+#include "link/framedecoder.h"
+#include "link/linkframe.h"
+#include "link/messageupload.h"
+#include "link/panellink.h"
+#include "link/portchoice.h"
+#include "link/serialport.h"
+#include "model/messageset.h"
+
+#include "support/recordingreporter.h"
+#include "support/threadrunner.h"
+#include "support/virtualports.h"
+#include "support/workedexample.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+using namespace varlo;
+using namespace varlo::test;
+using Answer = VirtualPanel::Answer;
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text); // skips the spaces
+}
+
+QByteArray repeated(const char *hexText, int times)
+{
+    return hex(hexText).repeated(times);
+}
+
+MessageSet setWithSlots(const QList<int> &filled)
+{
+    MessageSet set;
+    set.clearForNew();
+    for (const int slot : filled)
+        set.setMarkup(slot, QByteArray(124, char('a' + slot)));
+    return set;
+}
+
+QByteArray streamOf(const std::vector<UploadStep> &steps)
+{
+    QByteArray stream;
+    for (const UploadStep &step : steps) {
+        for (const LinkFrame &f : step.frames)
+            stream += f.lineCoded();
+    }
+    return stream;
+}
+
+QString describe(const FrameDecoder::Event &event)
+{
+    switch (event.kind) {
+    case FrameDecoder::Kind::Probe:
+        return QStringLiteral("probe @%1").arg(event.offset);
+    case FrameDecoder::Kind::WriteFrame:
+        return QStringLiteral("write %1 @%2").arg(event.address, 4, 16, QLatin1Char('0')).arg(event.offset);
+    case FrameDecoder::Kind::EndFrame:
+        return QStringLiteral("end %1 @%2").arg(event.argument).arg(event.offset);
+    case FrameDecoder::Kind::Malformed:
+        return QStringLiteral("%1 @%2").arg(QLatin1String(FrameDecoder::faultName(event.fault))).arg(event.offset);
+    }
+    return {};
+}
+
+QStringList describeAll(const std::vector<FrameDecoder::Event> &events)
+{
+    QStringList lines;
+    for (const auto &event : events)
+        lines << describe(event);
+    return lines;
+}
+
+QStringList completedUploadEvents(const QString &status)
+{
+    return {QStringLiteral("status:") + status, QStringLiteral("max:21"), QStringLiteral("lamp:green")};
+}
+
+} // namespace
+
+class TestLink : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    // Line coding and frames
+    void lineCode_data();
+    void lineCode();
+    void lineCodeIsOneToOne();
+    void frames_data();
+    void frames();
+
+    // What the message upload sends
+    void plan_data();
+    void plan();
+
+    // The panel's decoder
+    void decoder_data();
+    void decoder();
+    void decoderSurvivesAnyBytes();
+
+    // Ports
+    void defaultDevices_data();
+    void defaultDevices();
+    void portsFolderEntries();
+    void portChoice_data();
+    void portChoice();
+
+    // Over a pseudo-terminal
+    void workedExample();
+    void discovery_data();
+    void discovery();
+    void chosenPortWithoutPanel();
+    void devicePath();
+    void chosenPortThatCannotOpen_data();
+    void chosenPortThatCannotOpen();
+    void pauses_data();
+    void pauses();
+    void pausesSleepInRealTime();
+    void deviceVanishes_data();
+    void deviceVanishes();
+};
+
+void TestLink::lineCode_data()
+{
+    QTest::addColumn<int>("byte");
+    QTest::addColumn<int>("coded");
+    QTest::newRow("STX") << 0x02 << 0x82;
+    QTest::newRow("'1'") << 0x31 << 0xB2;
+    QTest::newRow("'3'") << 0x33 << 0x90;
+    QTest::newRow("zero") << 0x00 << 0xA0;
+    QTest::newRow("terminator") << 0xFF << 0x50;
+    QTest::newRow("'A'") << 0x41 << 0xB5;
+    QTest::newRow("'U' marker") << 0x55 << 0xF0;
+    QTest::newRow("0x0A is its own code") << 0x0A << 0x0A;
+    QTest::newRow("'?' directory page") << 0x3F << 0x5C;
+}
+
+void TestLink::lineCode()
+{
+    QFETCH(int, byte);
+    QFETCH(int, coded);
+    QCOMPARE(int(LineCode(quint8(byte))), coded);
+    QCOMPARE(int(LineDecode(quint8(coded))), byte);
+}
+
+void TestLink::lineCodeIsOneToOne()
+{
+    QSet<int> codes;
+    for (int b = 0; b < 256; ++b) {
+        const quint8 coded = LineCode(quint8(b));
+        codes.insert(coded);
+        QCOMPARE(int(LineDecode(coded)), b);
+        if (b != 0x0A)
+            QVERIFY2(coded != b, qPrintable(QStringLiteral("0x%1 codes to itself").arg(b, 2, 16)));
+    }
+    QCOMPARE(codes.size(), 256);
+}
+
+void TestLink::frames_data()
+{
+    QTest::addColumn<int>("address"); // -1: the end frame
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QByteArray>("coded");
+
+    const QByteArray zeros(64, 0);
+    QByteArray counting;
+    for (int i = 0; i < 64; ++i)
+        counting.append(char(i * 4 + 1));
+
+    QTest::newRow("chunk 1 of slot A, zero data")
+        << 0x2040 << zeros << (hex("02 31 20 40") + zeros + hex("FF"))
+        << (hex("82 B2 A2 A4") + repeated("A0", 64) + hex("50"));
+    QTest::newRow("directory") << 0x3F00 << zeros << (hex("02 31 3F 00") + zeros + hex("FF"))
+                               << (hex("82 B2 5C A0") + repeated("A0", 64) + hex("50"));
+    QTest::newRow("last font frame, data in order")
+        << 0x0FC0 << counting << (hex("02 31 0F C0") + counting + hex("FF")) << QByteArray();
+    QTest::newRow("end frame") << -1 << QByteArray() << hex("02 33 00") << hex("82 90 A0");
+}
+
+void TestLink::frames()
+{
+    QFETCH(int, address);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArray, raw);
+    QFETCH(QByteArray, coded);
+
+    const LinkFrame f = address < 0
+        ? MakeEndFrame()
+        : MakeWriteFrame(quint16(address), FrameData(reinterpret_cast<const quint8 *>(data.constData()), 64));
+    const auto bytes = f.bytes();
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())), raw);
+    QCOMPARE(f.size(), raw.size());
+    if (!coded.isEmpty())
+        QCOMPARE(f.lineCoded().toHex(' '), coded.toHex(' '));
+}
+
+void TestLink::plan_data()
+{
+    QTest::addColumn<MessageSet>("set");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<QList<int>>("addresses"); // the write frames' addresses, in order
+    QTest::addColumn<QByteArray>("directory"); // the 64 data bytes of the directory frame
+    QTest::addColumn<QByteArray>("firstBlock"); // the first 16 bytes of the first block, if any
+    QTest::addColumn<QList<int>>("pausedSteps");
+    QTest::addColumn<int>("pauseTotalMs");
+
+    const QByteArray emptyEntries = repeated("01 00 00", 20) + QByteArray(4, 0);
+    const QList<int> slotAFrames = {0x2000, 0x2040, 0x2080, 0x20C0, 0x3F00};
+
+    MessageSet empty;
+    empty.clearForNew();
+    QTest::newRow("all slots empty") << empty << 3 << QList<int>{0x3F00} << emptyEntries << QByteArray()
+                                     << QList<int>{20, 21} << (150 + 150 + 50);
+
+    MessageSet boldOnly = empty;
+    boldOnly.setMarkup(0, "~B");
+    QTest::newRow("markup that fills no cell")
+        << boldOnly << 0 << slotAFrames << (hex("00 04 01") + emptyEntries.mid(3))
+        << (hex("55 00 00") + QByteArray(13, 0)) << QList<int>{0, 20, 21} << 50;
+
+    MessageSet stopped = empty;
+    stopped.setMarkup(1, "X");
+    stopped.setRun(1, false);
+    stopped.setSpeedCode(1, 2);
+    QTest::newRow("slot with markup and a clear run flag")
+        << stopped << 1 << QList<int>{0x2100, 0x2140, 0x2180, 0x21C0, 0x3F00}
+        << (hex("01 00 00 01 02 01") + emptyEntries.mid(6)) << (hex("55 59 01 58") + QByteArray(12, 0))
+        << QList<int>{1, 20, 21} << (3 * 50 + 50);
+
+    MessageSet emptyStopped = empty;
+    emptyStopped.setRun(2, false);
+    emptyStopped.setSpeedCode(2, 2);
+    QTest::newRow("empty slot with a clear run flag and speed 2")
+        << emptyStopped << 0 << QList<int>{0x3F00} << emptyEntries << QByteArray() << QList<int>{20, 21} << 50;
+
+    MessageSet full = setWithSlots({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+    QList<int> fullAddresses;
+    QList<int> allSteps;
+    QByteArray fullEntries;
+    for (int slot = 0; slot < 20; ++slot) {
+        for (int chunk = 0; chunk < 4; ++chunk)
+            fullAddresses << 0x2000 + 0x100 * slot + 0x40 * chunk;
+        allSteps << slot;
+        fullEntries += hex("00 04 01");
+    }
+    fullAddresses << 0x3F00;
+    QTest::newRow("every slot at Commu Delay 10")
+        << full << 10 << fullAddresses << (fullEntries + QByteArray(4, 0)) << QByteArray()
+        << (allSteps << 20 << 21) << 11050;
+    QTest::newRow("Commu Delay beyond 10 is clamped")
+        << empty << 99 << QList<int>{0x3F00} << emptyEntries << QByteArray() << QList<int>{20, 21} << 1050;
+}
+
+void TestLink::plan()
+{
+    QFETCH(MessageSet, set);
+    QFETCH(int, delay);
+    QFETCH(QList<int>, addresses);
+    QFETCH(QByteArray, directory);
+    QFETCH(QByteArray, firstBlock);
+    QFETCH(QList<int>, pausedSteps);
+    QFETCH(int, pauseTotalMs);
+
+    const std::vector<UploadStep> steps = PlanMessageUpload(set, delay);
+    QCOMPARE(int(steps.size()), 22);
+
+    QList<int> paused;
+    int totalMs = 0;
+    for (int s = 0; s < 22; ++s) {
+        if (!steps[s].pausesMs.empty())
+            paused << s;
+        for (const int ms : steps[s].pausesMs)
+            totalMs += ms;
+    }
+    QCOMPARE(paused, pausedSteps);
+    QCOMPARE(totalMs, pauseTotalMs);
+    QCOMPARE(steps[21].pausesMs.back(), 50);
+
+    // What the panel makes of the stream.
+    FrameDecoder decoder;
+    const auto events = decoder.feed(streamOf(steps));
+    QList<int> written;
+    for (const auto &event : events) {
+        if (event.kind == FrameDecoder::Kind::WriteFrame)
+            written << event.address;
+    }
+    QCOMPARE(written, addresses);
+    QCOMPARE(int(events.size()), addresses.size() + 1);
+    QCOMPARE(events.back().kind, FrameDecoder::Kind::EndFrame);
+    QCOMPARE(int(events.back().argument), 0);
+
+    const auto &table = events[events.size() - 2].data;
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(table.data()), 64).toHex(' '), directory.toHex(' '));
+    if (!firstBlock.isEmpty()) {
+        const auto &block = events.front().data;
+        QCOMPARE(QByteArray(reinterpret_cast<const char *>(block.data()), 16).toHex(' '), firstBlock.toHex(' '));
+    }
+}
+
+void TestLink::decoder_data()
+{
+    QTest::addColumn<QByteArray>("raw");
+    QTest::addColumn<QStringList>("events");
+    QTest::addColumn<bool>("inFrame");
+
+    const QByteArray chunk1 = hex("82 B2 A2 A4") + repeated("A0", 64) + hex("50");
+    const QByteArray chunk1Unterminated = hex("82 B2 A2 A4") + repeated("A0", 64);
+    const QByteArray end = hex("82 90 A0");
+
+    QTest::newRow("probe") << hex("54") << QStringList{"probe @0"} << false;
+    QTest::newRow("write frame") << chunk1 << QStringList{"write 2040 @0"} << false;
+    QTest::newRow("end frame") << end << QStringList{"end 0 @0"} << false;
+    QTest::newRow("probe, frame, end")
+        << (hex("54") + chunk1 + end) << QStringList{"probe @0", "write 2040 @1", "end 0 @70"} << false;
+    QTest::newRow("T inside a frame is data")
+        << (hex("82 B2 A2 A4 54") + repeated("A0", 63) + hex("50")) << QStringList{"write 2040 @0"} << false;
+    QTest::newRow("unknown command, then a good frame")
+        << (hex("82 A0") + end) << QStringList{"unknown command @0", "end 0 @2"} << false;
+    QTest::newRow("missing terminator")
+        << (chunk1Unterminated + hex("A0")) << QStringList{"missing terminator @0"} << false;
+    QTest::newRow("frame start in place of the terminator")
+        << (chunk1Unterminated + end) << QStringList{"missing terminator @0", "end 0 @68"} << false;
+    QTest::newRow("stray bytes reported once")
+        << (hex("A0 A0 A0") + end) << QStringList{"stray byte between frames @0", "end 0 @3"} << false;
+    QTest::newRow("probe after stray bytes")
+        << hex("A0 11 54 22") << QStringList{"stray byte between frames @0", "probe @2", "stray byte between frames @3"}
+        << false;
+    QTest::newRow("frame cut short") << hex("82 B2 A2") << QStringList{} << true;
+    QTest::newRow("coded T between frames is stray")
+        << hex("BF") << QStringList{"stray byte between frames @0"} << false;
+}
+
+void TestLink::decoder()
+{
+    QFETCH(QByteArray, raw);
+    QFETCH(QStringList, events);
+    QFETCH(bool, inFrame);
+
+    FrameDecoder decoder;
+    QCOMPARE(describeAll(decoder.feed(raw)), events);
+    QCOMPARE(decoder.inFrame(), inFrame);
+    QCOMPARE(decoder.offset(), raw.size());
+}
+
+void TestLink::decoderSurvivesAnyBytes()
+{
+    QRandomGenerator random(20240601);
+    FrameDecoder decoder;
+    QByteArray noise(1 << 18, Qt::Uninitialized);
+    for (char &byte : noise)
+        byte = char(random.bounded(256));
+    // Coded frame starts are rare in noise; salt it with some.
+    for (int i = 0; i < noise.size(); i += 97)
+        noise[i] = char(0x82);
+
+    qint64 lastOffset = -1;
+    for (const auto &event : decoder.feed(noise)) {
+        QVERIFY(event.offset > lastOffset || event.kind == FrameDecoder::Kind::Malformed);
+        QVERIFY(event.offset < noise.size());
+        lastOffset = event.offset;
+    }
+
+    // Whatever came before, a clean frame after a frame start decodes.
+    decoder.reset();
+    const auto events = decoder.feed(hex("11 22") + WorkedExampleStream());
+    QCOMPARE(describeAll(events).mid(1, 2), (QStringList{"write 2000 @2", "write 2040 @71"}));
+}
+
+void TestLink::defaultDevices_data()
+{
+    QTest::addColumn<int>("com");
+    QTest::addColumn<QString>("device");
+    QTest::newRow("COM1") << 1 << "/dev/ttyS0";
+    QTest::newRow("COM4") << 4 << "/dev/ttyS3";
+    QTest::newRow("COM5") << 5 << "/dev/ttyUSB0";
+    QTest::newRow("COM8") << 8 << "/dev/ttyUSB3";
+    QTest::newRow("COM9") << 9 << "/dev/ttyACM0";
+    QTest::newRow("COM12") << 12 << "/dev/ttyACM3";
+    QTest::newRow("COM13") << 13 << "/dev/ttyS4";
+    QTest::newRow("COM15") << 15 << "/dev/ttyS6";
+}
+
+void TestLink::defaultDevices()
+{
+    QFETCH(int, com);
+    QFETCH(QString, device);
+    QCOMPARE(SerialPort::defaultDeviceForCom(com), device);
+}
+
+void TestLink::portsFolderEntries()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    QCOMPARE(SerialPort::portsFolder(), ports.configHome() + "/varlo/ports");
+
+    // A dangling link is still the user's choice.
+    QCOMPARE(SerialPort::deviceForCom(3), ports.entry(3));
+    QVERIFY(ports.mapToPlainFile(7));
+    QCOMPARE(SerialPort::deviceForCom(7), ports.entry(7));
+    // Without an entry, the table.
+    QVERIFY(QFile::remove(ports.entry(5)));
+    QCOMPARE(SerialPort::deviceForCom(5), QStringLiteral("/dev/ttyUSB0"));
+}
+
+void TestLink::portChoice_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed"); // empty: refused
+
+    QTest::newRow("AUTO") << "AUTO" << "AUTO";
+    QTest::newRow("auto") << "auto" << "AUTO";
+    QTest::newRow("COM3") << "COM3" << "COM3";
+    QTest::newRow("com15") << "com15" << "COM15";
+    QTest::newRow("bare number") << "14" << "COM14";
+    QTest::newRow("leading zero") << "07" << "COM7";
+    QTest::newRow("device path") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
+    QTest::newRow("relative path") << "./com3" << "./com3";
+    QTest::newRow("COM0") << "COM0" << "";
+    QTest::newRow("COM16") << "COM16" << "";
+    QTest::newRow("COM alone") << "COM" << "";
+    QTest::newRow("sign") << "+3" << "";
+    QTest::newRow("space") << "COM 3" << "";
+    QTest::newRow("word") << "serial" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestLink::portChoice()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    const std::optional<PortChoice> choice = PortChoice::parse(text);
+    QCOMPARE(choice ? choice->toString() : QString(), parsed);
+}
+
+void TestLink::workedExample()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    VirtualPanel &panel = ports.addPanel(1);
+    QVERIFY(panel.isValid());
+
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::automatic(), 0, reporter); });
+
+    QVERIFY(sent);
+    const QByteArray expected = QByteArray("T") + WorkedExampleStream();
+    QCOMPARE(expected.size(), 1 + 348);
+    QCOMPARE(panel.waitForBytes(expected.size(), 5000), expected.size());
+    QCOMPARE(panel.received().toHex(' '), expected.toHex(' '));
+
+    QStringList events = {"status:  Com:1", "max:21", "pos:0"};
+    for (int s = 0; s <= 21; ++s)
+        events << QStringLiteral("pos:%1").arg(s);
+    events << "pos:0" << "lamp:green";
+    QCOMPARE(reporter.events(), events);
+}
+
+void TestLink::discovery_data()
+{
+    QTest::addColumn<QList<int>>("echo");
+    QTest::addColumn<QList<int>>("wrong");
+    QTest::addColumn<QList<int>>("silent");
+    QTest::addColumn<QList<int>>("plainFiles");
+    QTest::addColumn<QList<int>>("busy"); // an answering panel, but another program has the port
+    QTest::addColumn<int>("found");       // 0: none
+
+    QTest::newRow("panel on COM3 below ports without a panel")
+        << QList<int>{3} << QList<int>{} << QList<int>{15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 2, 1}
+        << QList<int>{} << QList<int>{} << 3;
+    QTest::newRow("panel on COM15 is found first")
+        << QList<int>{15, 1} << QList<int>{} << QList<int>{14} << QList<int>{} << QList<int>{} << 15;
+    QTest::newRow("panel on COM14, which the port box can't name")
+        << QList<int>{14} << QList<int>{} << QList<int>{13} << QList<int>{} << QList<int>{} << 14;
+    QTest::newRow("wrong answer and silence are passed over")
+        << QList<int>{7} << QList<int>{12} << QList<int>{9} << QList<int>{} << QList<int>{} << 7;
+    QTest::newRow("ports that can't open are passed over")
+        << QList<int>{2} << QList<int>{} << QList<int>{} << QList<int>{10} << QList<int>{8} << 2;
+    QTest::newRow("only a wrong answer and silence")
+        << QList<int>{} << QList<int>{9} << QList<int>{4} << QList<int>{} << QList<int>{} << 0;
+    QTest::newRow("no port at all") << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{} << 0;
+}
+
+void TestLink::discovery()
+{
+    QFETCH(QList<int>, echo);
+    QFETCH(QList<int>, wrong);
+    QFETCH(QList<int>, silent);
+    QFETCH(QList<int>, plainFiles);
+    QFETCH(QList<int>, busy);
+    QFETCH(int, found);
+
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    for (const int com : echo + busy)
+        QVERIFY(ports.addPanel(com, Answer::Echo).isValid());
+    for (const int com : wrong)
+        QVERIFY(ports.addPanel(com, Answer::WrongByte).isValid());
+    for (const int com : silent)
+        QVERIFY(ports.addPanel(com, Answer::Silent).isValid());
+    for (const int com : plainFiles)
+        QVERIFY(ports.mapToPlainFile(com));
+    std::vector<std::unique_ptr<SerialPort>> holders;
+    for (const int com : busy) {
+        holders.push_back(std::make_unique<SerialPort>());
+        QVERIFY(holders.back()->open(com));
+    }
+
+    MessageSet empty;
+    empty.clearForNew();
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendMessageSet(empty, PortChoice::automatic(), 0, reporter); });
+
+    QCOMPARE(sent, found != 0);
+    if (found) {
+        QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents(QStringLiteral("  Com:%1").arg(found)));
+    } else {
+        const QStringList events = reporter.events();
+        QCOMPARE(events.size(), 2);
+        QVERIFY2(events[0].startsWith("message: Can't find serial port!|"), qPrintable(events[0]));
+        QCOMPARE(events[1], QStringLiteral("lamp:red"));
+    }
+
+    // Every port above the panel got the raw probe and nothing else, the
+    // panel got the probe and then the frames, the ports below it nothing.
+    for (int com = 1; com <= 15; ++com) {
+        VirtualPanel *panel = ports.panel(com);
+        if (!panel || busy.contains(com))
+            continue;
+        const QByteArray got = panel->received();
+        const QString where = QStringLiteral("COM%1").arg(com);
+        if (com > found) {
+            panel->waitForBytes(1, 5000);
+            QVERIFY2(panel->received() == "T", qPrintable(where + ": " + panel->received().toHex(' ')));
+        } else if (com == found) {
+            QCOMPARE(panel->waitForBytes(1 + 72, 5000), 1 + 72);
+            QVERIFY2(panel->received().startsWith("T\x82"), qPrintable(where));
+        } else {
+            QVERIFY2(got.isEmpty(), qPrintable(where + ": " + got.toHex(' ')));
+        }
+    }
+    for (const int com : busy)
+        QVERIFY(ports.panel(com)->received().isEmpty());
+}
+
+void TestLink::chosenPortWithoutPanel()
+{
+    VirtualPorts ports;
+    VirtualPanel &noPanel = ports.addPanel(5, Answer::Silent);
+    QVERIFY(ports.isValid() && noPanel.isValid());
+
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
+
+    // Nothing is acknowledged, so nothing is noticed: no probe, no message.
+    QVERIFY(sent);
+    QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents(QStringLiteral("  Com:5")));
+    QCOMPARE(noPanel.waitForBytes(348, 5000), 348);
+    QCOMPARE(noPanel.received().toHex(' '), WorkedExampleStream().toHex(' '));
+    QCOMPARE(noPanel.probeCount(), 0);
+}
+
+void TestLink::devicePath()
+{
+    VirtualPorts ports; // so that nothing else is reachable
+    VirtualPanel panel(Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
+
+    QVERIFY(sent);
+    QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents("  " + panel.slavePath()));
+    QCOMPARE(panel.waitForBytes(348, 5000), 348);
+    QCOMPARE(panel.probeCount(), 0);
+}
+
+void TestLink::chosenPortThatCannotOpen_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reasonEnd");
+    QTest::newRow("dangling link") << "dangling" << qt_error_string(ENOENT);
+    QTest::newRow("plain file") << "file" << QString();
+    QTest::newRow("busy") << "busy" << QString();
+}
+
+void TestLink::chosenPortThatCannotOpen()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reasonEnd);
+
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    SerialPort holder;
+    if (kind == "file")
+        QVERIFY(ports.mapToPlainFile(4));
+    if (kind == "busy") {
+        QVERIFY(ports.addPanel(4).isValid());
+        QVERIFY(holder.open(4));
+    }
+
+    RecordingReporter reporter;
+    bool sent = true;
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::com(4), 0, reporter); });
+
+    QVERIFY(!sent);
+    const QStringList events = reporter.events();
+    QCOMPARE(events.size(), 2);
+    QVERIFY2(events[0].startsWith("message:Serial port can't open!|COM4 ("), qPrintable(events[0]));
+    QVERIFY2(reporter.lastReason().endsWith(reasonEnd), qPrintable(reporter.lastReason()));
+    QCOMPARE(events[1], QStringLiteral("lamp:red"));
+}
+
+void TestLink::pauses_data()
+{
+    QTest::addColumn<QList<int>>("filled");
+    QTest::addColumn<int>("delay");
+    QTest::addColumn<QList<qint64>>("offsets"); // bytes on the line when each pause starts
+    QTest::addColumn<QList<int>>("lengthsMs");
+
+    QTest::newRow("one slot, Commu Delay 0") << QList<int>{0} << 0 << QList<qint64>{0, 276, 345, 345}
+                                             << QList<int>{0, 0, 0, 50};
+    QTest::newRow("no slot, Commu Delay 3") << QList<int>{} << 3 << QList<qint64>{0, 69, 69}
+                                            << QList<int>{150, 150, 50};
+    QTest::newRow("slots A, C and T, Commu Delay 10")
+        << QList<int>{0, 2, 19} << 10 << QList<qint64>{0, 276, 552, 828, 897, 897}
+        << QList<int>{500, 500, 500, 500, 500, 50};
+
+    QList<int> all;
+    QList<qint64> offsets;
+    QList<int> lengths;
+    for (int slot = 0; slot < 20; ++slot) {
+        all << slot;
+        offsets << 276 * slot;
+        lengths << 200;
+    }
+    offsets << 5520 << 5589 << 5589;
+    lengths << 200 << 200 << 50;
+    QTest::newRow("every slot, Commu Delay 4") << all << 4 << offsets << lengths;
+}
+
+void TestLink::pauses()
+{
+    QFETCH(QList<int>, filled);
+    QFETCH(int, delay);
+    QFETCH(QList<qint64>, offsets);
+    QFETCH(QList<int>, lengthsMs);
+
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    // Each pause waits until the bytes that should precede it have arrived
+    // (or gives up), lets anything further in flight land, and records the
+    // count. Bytes written late or early show as a wrong count.
+    QList<qint64> seen;
+    QList<int> lengths;
+    const Pause recordPause = [&](int delayMs) {
+        const qint64 want = seen.size() < offsets.size() ? offsets[seen.size()] : std::numeric_limits<qint64>::max();
+        panel.waitForBytes(want, 2000);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        seen << panel.receivedCount();
+        lengths << delayMs;
+    };
+
+    RecordingReporter reporter;
+    bool sent = false;
+    RunOnThread([&] { sent = SendMessageSet(setWithSlots(filled), PortChoice::com(2), delay, reporter, recordPause); });
+
+    QVERIFY(sent);
+    QCOMPARE(seen, offsets);
+    QCOMPARE(lengths, lengthsMs);
+    const qint64 total = 276 * filled.size() + 72;
+    QCOMPARE(panel.waitForBytes(total, 5000), total);
+}
+
+void TestLink::pausesSleepInRealTime()
+{
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    MessageSet empty;
+    empty.clearForNew();
+    RecordingReporter reporter;
+    bool sent = false;
+    // Commu Delay 2: 100 ms, then 100 ms and 50 ms between the directory
+    // frame and the end frame.
+    RunOnThread([&] { sent = SendMessageSet(empty, PortChoice::com(2), 2, reporter); });
+
+    QVERIFY(sent);
+    QCOMPARE(panel.waitForBytes(72, 5000), 72);
+    const std::vector<qint64> arrivals = panel.arrivalNs();
+    const qint64 gapMs = (arrivals[69] - arrivals[68]) / 1000000;
+    QVERIFY2(gapMs >= 120, qPrintable(QStringLiteral("%1 ms between the directory and the end frame").arg(gapMs)));
+}
+
+void TestLink::deviceVanishes_data()
+{
+    QTest::addColumn<QList<int>>("filled");
+    QTest::addColumn<int>("holdAt");    // the upload waits at this progress position ...
+    QTest::addColumn<qint64>("written"); // ... until the panel has this much and then vanishes
+
+    QList<int> all;
+    for (int slot = 0; slot < 20; ++slot)
+        all << slot;
+    QTest::newRow("between two blocks") << all << 1 << qint64(276);
+    QTest::newRow("before the directory frame") << QList<int>{0} << 20 << qint64(276);
+    QTest::newRow("before the end frame") << QList<int>{0} << 21 << qint64(345);
+}
+
+void TestLink::deviceVanishes()
+{
+    QFETCH(QList<int>, filled);
+    QFETCH(int, holdAt);
+    QFETCH(qint64, written);
+
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    RecordingReporter reporter;
+    bool vanished = false;
+    reporter.onProgressPosition = [&](int position) {
+        if (position == holdAt && panel.waitForBytes(written, 5000) == written)
+            vanished = panel.vanishNow(5000);
+    };
+    bool sent = true;
+    RunOnThread([&] { sent = SendMessageSet(setWithSlots(filled), PortChoice::com(2), 0, reporter); });
+
+    QVERIFY(vanished);
+    QVERIFY(!sent);
+    QCOMPARE(reporter.eventsWithoutPositions(),
+             (QStringList{"status:  Com:2", "max:21",
+                          "message:Serial port write error!|" + reporter.lastReason(), "lamp:red"}));
+    QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
+    // It stopped at the first byte after the hold and put the bar back.
+    QCOMPARE(reporter.positions().constLast(), 0);
+    QCOMPARE(reporter.positions().at(reporter.positions().size() - 2), holdAt);
+    QCOMPARE(panel.receivedCount(), written);
+}
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "tst_link.moc"
