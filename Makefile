@@ -17,13 +17,21 @@ FUZZ_DIR      := build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_FLAGS    ?= -max_len=8192 -timeout=10
 
+# Debian packages that building and checking the .deb needs on top; only
+# `make package` and `make package-check` install them.
+PACKAGE_TOOLS := dpkg-dev scdoc desktop-file-utils appstream shared-mime-info man-db
+PACKAGE_DIR   := build-package
+# Public web address of docs/screenshot.png for the AppStream metainfo;
+# empty leaves the screenshot out.
+SCREENSHOT_URL ?=
+
 ifeq ($(SANITIZE),1)
 BUILD_DIR  := build-sanitize
 CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean
+.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean package package-check
 
 all: build
 
@@ -64,6 +72,21 @@ screenshot: deps
 	$(MAKE) build
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 
+package:
+	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
+	    -DVARLO_REQUIRE_PACKAGING_TOOLS=ON \
+	    -DVARLO_SCREENSHOT_URL="$(SCREENSHOT_URL)"
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/varlo_*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@echo "Package: $$(ls $(PACKAGE_DIR)/varlo_*.deb)"
+
+package-check:
+	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
+	bash tools/check-package.sh
+
 # Runs every fuzz target for FUZZ_SECONDS. New inputs go to $(FUZZ_DIR)/corpus,
 # so the seed corpus in fuzz/corpus stays as committed; crashes land in
 # $(FUZZ_DIR)/artifacts.
@@ -81,4 +104,4 @@ fuzz: fuzz-deps
 	done
 
 clean:
-	rm -rf build build-sanitize $(FUZZ_DIR)
+	rm -rf build build-sanitize $(FUZZ_DIR) $(PACKAGE_DIR)
