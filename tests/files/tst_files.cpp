@@ -1,5 +1,7 @@
 #include "files/messagefile.h"
 
+#include "support/processfaults.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -11,14 +13,12 @@
 #include <functional>
 #include <optional>
 
-#include <grp.h>
-#include <pwd.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 using namespace varlo;
+using namespace varlo::test;
 
 using Texts = QList<QByteArray>;
 
@@ -440,27 +440,6 @@ std::optional<MessageFileWriteResult> writeInChild(const QString &path, const Me
     return result;
 }
 
-// Root writes into any folder, so a root child becomes nobody first.
-bool becomeUserWithoutRights()
-{
-    if (::geteuid() != 0)
-        return true;
-    const passwd *nobody = ::getpwnam("nobody");
-    return nobody && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0;
-}
-
-// The way a full disk stops a write half-way: the largest file the process
-// may write is 1000 bytes, and going past it fails with EFBIG instead of
-// ending the process. Root is held to it as well.
-bool limitFileSize()
-{
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = 1000;
-    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
-}
-
 } // namespace
 
 Q_DECLARE_METATYPE(WriteFailure)
@@ -496,11 +475,13 @@ void TestFiles::writeFailure()
     std::optional<MessageFileWriteResult> result;
     switch (failure) {
     case WriteFailure::FolderNotWritable: {
-        // Anyone may enter both folders and read the file, nobody may write.
+        // Anyone may enter both folders and write the file itself, but no
+        // one except root may write into the folder.
         const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
         QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
         QVERIFY(QFile::setPermissions(folder, readOnly));
-        result = writeInChild(path, set, becomeUserWithoutRights);
+        result = writeInChild(path, set, BecomeUserWithoutRights);
         QVERIFY(QFile::setPermissions(folder, readOnly | QFile::WriteOwner));
         break;
     }
@@ -520,7 +501,7 @@ void TestFiles::writeFailure()
         path = folder + QStringLiteral("/set.vlo");
         break;
     case WriteFailure::FileSizeLimit:
-        result = writeInChild(path, set, limitFileSize);
+        result = writeInChild(path, set, [] { return LimitFileSize(1000); });
         break;
     }
 
