@@ -21,6 +21,15 @@ inline double median(std::vector<double> values)
     return values.empty() ? 0.0 : values[values.size() / 2];
 }
 
+// CLOCK_MONOTONIC in nanoseconds: the same clock in every process, so a
+// parent can hand its reading to a child it starts.
+inline qint64 monotonicNs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
 // Processor time of the calling thread: user and system time together.
 inline double threadCpuMs()
 {
