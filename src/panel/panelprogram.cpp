@@ -164,25 +164,24 @@ void PanelProgram::redraw()
         QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
             .arg(m_options.com)
             .arg(m_line ? m_line->slavePath() : QString(), fonts),
-        QString(),
     };
     m_screen->draw(above, m_show.frameAt(m_showClock.elapsed()), statusLines());
 }
 
 QStringList PanelProgram::statusLines() const
 {
-    QStringList lines{QString()};
+    QStringList lines;
     if (m_uploadLines.isEmpty()) {
         lines << QStringLiteral("Waiting for an upload: Send with the port box on AUTO or COM %1.").arg(m_options.com);
         return lines;
     }
     const PanelShow::Moment moment = m_show.momentAt(m_showClock.elapsed());
+    QStringList shown;
+    for (const PanelShow::Item &item : m_show.items())
+        shown << QString(QLatin1Char(MessageSet::slotLetter(item.slot)));
     if (moment.item < 0) {
         lines << QStringLiteral("No slot runs.");
     } else {
-        QString order;
-        for (const PanelShow::Item &item : m_show.items())
-            order += QLatin1Char(MessageSet::slotLetter(item.slot));
         const ScrollSpeed &speed = m_show.items()[size_t(moment.item)].scroller.speed();
         lines << QStringLiteral("Slot %1  Speed %2 %3  (%4 of %5: %6)")
                      .arg(QLatin1Char(MessageSet::slotLetter(moment.slot)))
@@ -190,8 +189,15 @@ QStringList PanelProgram::statusLines() const
                      .arg(QLatin1String(speed.name))
                      .arg(moment.item + 1)
                      .arg(m_show.items().size())
-                     .arg(order);
+                     .arg(shown.join(QLatin1Char(' ')));
     }
+    QStringList leftOut;
+    for (const int slot : m_memory.runningSlots()) {
+        if (!BlockSound(m_memory, slot))
+            leftOut << QString(QLatin1Char(MessageSet::slotLetter(slot)));
+    }
+    if (!leftOut.isEmpty())
+        lines << QStringLiteral("Not shown, damaged: %1").arg(leftOut.join(QLatin1Char(' ')));
     lines << QStringLiteral("Last upload: ") + m_uploadLines.last();
     for (qsizetype i = 0; i < m_lastErrors.size() && i < kShownErrors; ++i)
         lines << QStringLiteral("  ") + m_lastErrors[i];

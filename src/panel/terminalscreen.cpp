@@ -12,6 +12,7 @@ namespace {
 constexpr QChar kUpper(0x2580); // ▀
 constexpr QChar kLower(0x2584); // ▄
 constexpr QChar kBoth(0x2588);  // █
+constexpr QChar kRule(0x2500);  // ─
 
 const QByteArray kAlternateScreen = "\x1b[?1049h";
 const QByteArray kNormalScreen = "\x1b[?1049l";
@@ -97,10 +98,14 @@ void TerminalScreen::draw(const QStringList &above, const DotMatrix &dots, const
         content += led ? kLedColours + cut + kPlain : cut;
         content += kClearToLineEnd + "\r\n";
     };
+    // Rules above and below mark the display's width on any background.
+    const QString rule(dots.width(), kRule);
     for (const QString &line : above)
         addLine(line, false);
+    addLine(rule, false);
     for (const QString &line : DotLines(dots))
         addLine(line, true);
+    addLine(rule, false);
     for (const QString &line : below)
         addLine(line, false);
     if (content == m_lastScreen && width == m_lastColumns)

@@ -32,8 +32,8 @@ public:
     // Back to the normal screen, cursor shown. Safe to call twice.
     void leave();
 
-    // Text lines, the dots in red on black, more text lines; every line cut
-    // to the terminal's width.
+    // Text lines, the dots in red on black between two rules, more text
+    // lines; every line cut to the terminal's width.
     void draw(const QStringList &above, const DotMatrix &dots, const QStringList &below);
 
 private:

@@ -271,6 +271,7 @@ private Q_SLOTS:
     void sendWithStoppedAndBoldSlots();
     void fontUploadLoadsTheGenerator();
     void badChecksumReported();
+    void unwritableFilesFailOnce();
     void secondUploadOnTheSameLine();
     void endsOnSignal_data();
     void endsOnSignal();
@@ -708,6 +709,20 @@ void TestPanel::badChecksumReported()
     QCOMPARE(a["checksum_ok"], QJsonValue(false));
     QCOMPARE(a["present"], QJsonValue(true));
     QCOMPARE(a["codes"].toArray(), Numbers({72, 73}));
+}
+
+void TestPanel::unwritableFilesFailOnce()
+{
+    const QString json = m_dir->filePath("missing/state.json");
+    PanelProcess panel({"--once", "--json", json});
+    QVERIFY(panel.waitUntilServing(entry()));
+    QVERIFY(WriteToPort(entry(), SlotAUpload(EncodeMessageBlock("HI"))));
+    const Finished done = panel.waitForFinished();
+    QCOMPARE(done.exitCode, 1);
+    // The upload itself is reported as usual.
+    QCOMPARE(done.out, QByteArray("message upload: 1 slot (A), 0 stopped, checksums ok\n"));
+    QVERIFY2(done.err.contains("varlo-panel: cannot write " + json.toLocal8Bit()), done.err.constData());
+    QVERIFY(!QFileInfo(entry()).isSymLink());
 }
 
 void TestPanel::secondUploadOnTheSameLine()
