@@ -6,8 +6,10 @@ JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 
 # Debian packages the build and the tests need.
 PACKAGES := cmake g++ make pkg-config \
-            qt6-base-dev qt6-serialport-dev libgl-dev \
-            fonts-dejavu-core
+            qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev \
+            fonts-dejavu-core fonts-freefont-ttf
+# Only for `make screenshot`: a virtual X display.
+SCREENSHOT_PACKAGES := xvfb xauth
 
 # What `make fuzz` needs besides: clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
@@ -15,13 +17,21 @@ FUZZ_DIR      := build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_FLAGS    ?= -max_len=8192 -timeout=10
 
+# Debian packages that building and checking the .deb needs on top; only
+# `make package` and `make package-check` install them.
+PACKAGE_TOOLS := dpkg-dev scdoc desktop-file-utils appstream shared-mime-info man-db
+PACKAGE_DIR   := build-package
+# Public web address of docs/screenshot.png for the AppStream metainfo;
+# empty leaves the screenshot out.
+SCREENSHOT_URL ?=
+
 ifeq ($(SANITIZE),1)
 BUILD_DIR  := build-sanitize
 CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run fuzz clean
+.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean package package-check
 
 all: build
 
@@ -48,12 +58,34 @@ bench: deps
 
 run: deps
 	$(MAKE) build
-	@if [ -x $(BUILD_DIR)/bin/varlo ]; then \
-	    $(BUILD_DIR)/bin/varlo; \
-	else \
-	    echo "Built the core and its tests; the varlo window program does not exist yet."; \
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	    echo "varlo is a desktop program and needs a display, but none is set" >&2; \
+	    echo "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all empty)." >&2; \
+	    echo "Run it from a desktop session, or over ssh -X." >&2; \
 	    exit 1; \
 	fi
+	$(BUILD_DIR)/bin/varlo
+
+# Saves a picture of the main window to docs/screenshot.png.
+screenshot: deps
+	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
+	$(MAKE) build
+	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
+
+package:
+	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
+	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
+	    -DVARLO_REQUIRE_PACKAGING_TOOLS=ON \
+	    -DVARLO_SCREENSHOT_URL="$(SCREENSHOT_URL)"
+	cmake --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/varlo_*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@echo "Package: $$(ls $(PACKAGE_DIR)/varlo_*.deb)"
+
+package-check:
+	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
+	bash tools/check-package.sh
 
 # Runs every fuzz target for FUZZ_SECONDS. New inputs go to $(FUZZ_DIR)/corpus,
 # so the seed corpus in fuzz/corpus stays as committed; crashes land in
@@ -72,4 +104,4 @@ fuzz: fuzz-deps
 	done
 
 clean:
-	rm -rf build build-sanitize $(FUZZ_DIR)
+	rm -rf build build-sanitize $(FUZZ_DIR) $(PACKAGE_DIR)

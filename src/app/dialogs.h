@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace varlo {
+
+// Every message box and file dialog of the windows goes through this, so
+// that tests can answer them. The window owns one; WidgetDialogs is the real
+// thing.
+class Dialogs
+{
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal box with OK: the fixed text, and the operating system's reason
+    // (or other detail) beneath it when there is one.
+    virtual void showMessage(QWidget *parent, const QString &text, const QString &detail) = 0;
+    // A confirmation box with OK and Cancel and a question icon; true for OK.
+    virtual bool confirm(QWidget *parent, const QString &title, const QString &text) = 0;
+    // The Open dialog, showing `remembered` as its file name. Returns the
+    // chosen path, which need not exist, or an empty text when cancelled.
+    virtual QString openFileName(QWidget *parent, const QString &filter,
+                                 const QString &remembered) = 0;
+    // The Save dialog, preset with `preset`; it never asks before
+    // overwriting. Returns the chosen path or an empty text when cancelled.
+    virtual QString saveFileName(QWidget *parent, const QString &filter,
+                                 const QString &preset) = 0;
+};
+
+class WidgetDialogs : public Dialogs
+{
+public:
+    void showMessage(QWidget *parent, const QString &text, const QString &detail) override;
+    bool confirm(QWidget *parent, const QString &title, const QString &text) override;
+    QString openFileName(QWidget *parent, const QString &filter,
+                         const QString &remembered) override;
+    QString saveFileName(QWidget *parent, const QString &filter,
+                         const QString &preset) override;
+};
+
+} // namespace varlo

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "app/tform1.h"
+
+#include <memory>
+
+namespace varlo {
+
+class Dialogs;
+
+// The folders the program uses for its support files: beside the
+// executable, or the per-user data folder when that can't be written.
+TForm1::Folders DefaultFolders();
+
+// Starts the program's windows in their fixed order: the main window (its
+// FormCreate writes the support files and sets the first glyphs), then the
+// About and Help windows, hidden, then shows the main window, whose FormShow
+// runs New and puts the focus in slot A. The About and Help windows belong
+// to the main window.
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs);
+
+} // namespace varlo

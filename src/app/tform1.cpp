@@ -1,0 +1,861 @@
+#include "app/tform1.h"
+
+#include "app/dialogs.h"
+#include "app/documentname.h"
+#include "app/icons.h"
+#include "app/tform2.h"
+#include "app/tform3.h"
+#include "editor/slotedit.h"
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
+#include "files/messagefile.h"
+#include "link/messageupload.h"
+#include "link/portchoice.h"
+#include "model/escapetable.h"
+#include "model/messageblock.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QThread>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace varlo {
+
+namespace {
+
+// The window's geometry, in pixels at 96 dpi, measured from the top left
+// corner of the client area (below the title bar).
+constexpr int kClientWidth = 624;
+constexpr int kClientHeight = 673;
+constexpr int kToolBarHeight = 28;
+constexpr int kFirstRowTop = 96;
+constexpr int kRowPitch = 24;
+constexpr int kLetterLeft = 8;
+constexpr int kEditLeft = 24;
+constexpr QSize kEditSize{497, 21};
+constexpr int kSpeedLeft = 528;
+constexpr QSize kSpeedSize{23, 22};
+constexpr int kRunLeft = 566;
+constexpr int kBelowRowsTop = kFirstRowTop + kRowPitch * MessageSet::kSlotCount;
+constexpr int kBottomRowTop = kBelowRowsTop + 38;
+
+struct InsertCommand
+{
+    const char *button;   // tool button
+    const char *menuItem; // entry of the Picture menu, or nullptr
+    const char *menuText;
+    const char *hint;     // status tip and tool tip, or nullptr for none
+    const char *icon;
+    char selector;        // the escape is "~" and this
+    bool separatorBefore;
+};
+
+// In tool bar order.
+constexpr std::array<InsertCommand, 14> kInsertCommands{{
+    {"PicStar", "Star1", "Star", "Picture Star", "star", '+', false},
+    {"BtnHeart", "Heart1", "Heart", "Picture Heart", "heart", 'H', false},
+    {"BtnRight", "RightArrow1", "Right Arrow", "Picture Right Arrow", "right", '>', false},
+    {"BtnLeft", "LeftArrow1", "Left Arrow", "Picture Left Arrow", "left", '<', false},
+    {"BtnSmile", "Smile1", "Smile", "Picture Smile", "smile", 'S', false},
+    {"BtnPlane", "Plane1", "Plane", "Picture Plane", "plane", 'x', false},
+    {"BtnCircleSolid", "Circle01", "Solid Circle", "Picture Circle Solid", "circlesolid", 'O', false},
+    {"BtnCircle", "Circle1", "Circle", "Picture Circle", "circle", 'o', false},
+    {"BtnPhone", "Phone1", "Phone", "Picture Phone", "phone", 'P', false},
+    {"ToolButton8", nullptr, nullptr, nullptr, "tilde", '~', false},
+    {"BtnNull", "UserDefine1", "Null", "Null", "null", 'R', false},
+    {"BtnSpeed1", nullptr, nullptr, "FLASH!", "flash", 'F', true},
+    {"ToolButton2", nullptr, nullptr, "Font Normal", "fontnormal", 'A', true},
+    {"ToolButton3", nullptr, nullptr, "Font Bold", "fontbold", 'B', false},
+}};
+
+// The Picture menu lists its entries in an order of its own.
+constexpr std::array<const char *, 10> kPictureMenuOrder{
+    "Star1", "Heart1", "LeftArrow1", "RightArrow1", "Phone1",
+    "Plane1", "Smile1", "Circle01", "Circle1", "UserDefine1"};
+
+QString editName(int slot)
+{
+    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3)
+                    : QStringLiteral("suiEdit%1").arg(slot - 4);
+}
+
+// Qt reads "[*]" in a window title as the modified marker; a file name can
+// hold it, so it is doubled, which shows it as it is.
+QString literalTitle(QString title)
+{
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+QAction *makeAction(QObject *parent, const char *name, const QString &text,
+                    const char *hint = nullptr, const char *icon = nullptr)
+{
+    auto *action = new QAction(text, parent);
+    action->setObjectName(QString::fromLatin1(name));
+    if (hint) {
+        action->setStatusTip(QString::fromLatin1(hint));
+        action->setToolTip(QString::fromLatin1(hint));
+    }
+    if (icon)
+        action->setIcon(toolIcon(QString::fromLatin1(icon)));
+    return action;
+}
+
+QAction *makeDisabledAction(QObject *parent, const char *name, const QString &text)
+{
+    QAction *action = makeAction(parent, name, text);
+    action->setEnabled(false);
+    return action;
+}
+
+bool isUserInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
+    : QMainWindow(parent)
+    , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
+    , m_dialogs(std::move(dialogs))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(toolIcon(QStringLiteral("varlo")));
+    move(201, 14);
+
+    buildActions();
+    buildMenus();
+    buildToolBar();
+
+    auto *client = new QWidget(this);
+    client->setObjectName(QStringLiteral("suiForm1"));
+    setCentralWidget(client);
+    buildSlotRows(client);
+    buildBottomRows(client);
+    // The rows are placed in client-area coordinates, so they are placed
+    // again whenever the menu bar or tool bar moves the central widget.
+    client->installEventFilter(this);
+
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(19);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(kTimerIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    m_timer->start();
+
+    setFixedSize(kClientWidth, kClientHeight);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    if (m_uploadThread)
+        m_uploadThread->wait();
+}
+
+void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
+{
+    m_about = about;
+    m_help = help;
+}
+
+// ---------------------------------------------------------------- building
+
+void TForm1::buildActions()
+{
+    m_new = makeAction(this, "New1", tr("&New"), "Create a new file", "new");
+    m_open = makeAction(this, "Open1", tr("&Open"), "Open a file", "open");
+    m_save = makeAction(this, "Save1", tr("&Save"), "Save", "save");
+    m_saveAs = makeAction(this, "SaveAs1", tr("S&ave As"), nullptr, "saveas");
+    m_sendAction = makeAction(this, "Send1", tr("S&end..."), nullptr, "send");
+    m_exit = makeAction(this, "Exit1", tr("&Exit"), nullptr, "exit");
+    m_helpAction = makeAction(this, "Help2", tr("&Help"), nullptr, "help");
+    m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
+    // No hint for the two move buttons; their pictures say it.
+    m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
+    m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
+
+    // The fourteen insertion commands (PicStarClick ... ToolButton3Click and
+    // the Picture menu's entries) differ only in their escape.
+    for (const InsertCommand &c : kInsertCommands) {
+        const char *name = c.menuItem ? c.menuItem : c.button;
+        QAction *action = makeAction(this, name, c.menuText ? tr(c.menuText) : QString(),
+                                     c.hint, c.icon);
+        const QByteArray escape = QByteArray(1, kEscapeLead) + c.selector;
+        Q_ASSERT(findEscape(c.selector));
+        connect(action, &QAction::triggered, this, [this, escape] { InsertChar(escape); });
+        m_insertActions.push_back(action);
+    }
+
+    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
+    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
+    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
+    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
+    connect(m_sendAction, &QAction::triggered, this, &TForm1::Send1Click);
+    connect(m_exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m_moveUp, &QAction::triggered, this, &TForm1::ToolButton6Click);
+    connect(m_moveDown, &QAction::triggered, this, &TForm1::ToolButton7Click);
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu *file = bar->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    file->addActions({m_new, m_open, m_save, m_saveAs});
+    file->addSeparator();
+    file->addAction(m_sendAction);
+    file->addSeparator();
+    file->addAction(m_exit);
+
+    QMenu *picture = bar->addMenu(tr("&Picture"));
+    picture->setObjectName(QStringLiteral("Picture1"));
+    for (const char *name : kPictureMenuOrder)
+        picture->addAction(findChild<QAction *>(QString::fromLatin1(name)));
+
+    // The panel's speed and action choices were never implemented; the
+    // entries stay as a disabled promise.
+    QMenu *speed = bar->addMenu(tr("S&peed"));
+    speed->setObjectName(QStringLiteral("Speed1"));
+    const std::array<std::pair<const char *, QString>, 5> speeds{{
+        {"Fastest1", tr("&Fastest")},
+        {"Faster1", tr("F&aster")},
+        {"Fast1", tr("Fa&st")},
+        {"Normal1", tr("&Normal")},
+        {"Slow1", tr("&Slow")},
+    }};
+    for (const auto &[name, text] : speeds)
+        speed->addAction(makeDisabledAction(this, name, text));
+
+    QMenu *action = bar->addMenu(tr("&Action"));
+    action->setObjectName(QStringLiteral("Action1"));
+    const std::array<std::pair<const char *, QString>, 3> actions{{
+        {"Rotate1", tr("Rotate")},
+        {"Hold1", tr("Hold")},
+        {"Scroll1", tr("Scroll")},
+    }};
+    for (const auto &[name, text] : actions)
+        action->addAction(makeDisabledAction(this, name, text));
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    help->addActions({m_helpAction, m_aboutAction});
+}
+
+void TForm1::buildToolBar()
+{
+    QToolBar *bar = addToolBar(tr("Tools"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setFixedHeight(kToolBarHeight);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    // The tool buttons never take the keyboard focus, so an insertion goes
+    // into the slot the user was typing in.
+    auto add = [bar](QAction *action, const char *buttonName) {
+        bar->addAction(action);
+        QWidget *button = bar->widgetForAction(action);
+        button->setObjectName(QString::fromLatin1(buttonName));
+        button->setFocusPolicy(Qt::NoFocus);
+        return static_cast<QToolButton *>(button);
+    };
+
+    add(m_new, "BtnNew");
+    add(m_open, "BtnOpen");
+    m_btnSave = add(m_save, "BtnSave");
+    bar->addSeparator();
+    for (std::size_t i = 0; i < kInsertCommands.size(); ++i) {
+        if (kInsertCommands[i].separatorBefore)
+            bar->addSeparator();
+        add(m_insertActions[i], kInsertCommands[i].button);
+    }
+    bar->addSeparator();
+    add(m_moveUp, "ToolButton6");
+    add(m_moveDown, "ToolButton7");
+}
+
+void TForm1::buildSlotRows(QWidget *client)
+{
+    m_headingText = new QLabel(tr("Text Item"), client);
+    m_headingSpeed = new QLabel(tr("Speed"), client);
+    m_headingRun = new QLabel(tr("Run"), client);
+
+    QFont slotFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    slotFont.setPointSize(10);
+
+    for (int i = 0; i < kSlots; ++i) {
+        auto *letter = new QLabel(QString(QLatin1Char(MessageSet::slotLetter(i))), client);
+        letter->setAlignment(Qt::AlignCenter);
+        m_letters[i] = letter;
+
+        auto *edit = new SlotEdit(client);
+        edit->setObjectName(editName(i));
+        edit->setFont(slotFont);
+        connect(edit, &QLineEdit::textChanged, this, [this, i] { suitempEditChange(i); });
+        connect(edit, &SlotEdit::refused, this,
+                [this](const QString &why) { statusBar()->showMessage(why, 5000); });
+        letter->setBuddy(edit);
+        m_edits[i] = edit;
+
+        auto *speed = new QToolButton(client);
+        speed->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
+        speed->setAutoRaise(true);
+        speed->setFocusPolicy(Qt::NoFocus);
+        speed->setIconSize(QSize(16, 16));
+        speed->setAccessibleName(tr("Speed of slot %1").arg(MessageSet::slotLetter(i)));
+        connect(speed, &QToolButton::clicked, this, [this, i] { SpeedButtonClick(i); });
+        m_speedButtons[i] = speed;
+
+        auto *run = new QCheckBox(client);
+        run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
+        run->setChecked(true);
+        run->setAccessibleName(tr("Run slot %1").arg(MessageSet::slotLetter(i)));
+        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { m_set.setRun(i, on); });
+        m_runBoxes[i] = run;
+    }
+
+    // Tab walks down the slots, then through the rest.
+    for (int i = 1; i < kSlots; ++i)
+        setTabOrder(m_edits[i - 1], m_edits[i]);
+}
+
+void TForm1::buildBottomRows(QWidget *client)
+{
+    m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
+    m_maxLabel->setObjectName(QStringLiteral("Label8"));
+
+    m_label9 = new QLabel(QStringLiteral("Commu Delay: 0 ms"), client);
+    m_label9->setObjectName(QStringLiteral("Label9"));
+
+    auto *rule = new QFrame(client);
+    rule->setObjectName(QStringLiteral("Bevel1"));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    m_rule = rule;
+
+    m_initial = new QPushButton(tr("Initial"), client);
+    m_initial->setObjectName(QStringLiteral("suiButton1"));
+    m_initial->setStatusTip(tr("Load the panel's two fonts"));
+    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
+
+    m_portBox = new QComboBox(client);
+    m_portBox->setObjectName(QStringLiteral("ComboBox3"));
+    m_portBox->addItem(QStringLiteral("AUTO"));
+    for (int port = 1; port <= 13; ++port)
+        m_portBox->addItem(QStringLiteral("COM %1").arg(port));
+    m_portBox->setCurrentIndex(0);
+    m_portBox->setAccessibleName(tr("Serial port"));
+
+    m_trackBar = new QSlider(Qt::Horizontal, client);
+    m_trackBar->setObjectName(QStringLiteral("suiTrackBar1"));
+    m_trackBar->setRange(0, 10);
+    m_trackBar->setSingleStep(1);
+    m_trackBar->setPageStep(2);
+    m_trackBar->setTickPosition(QSlider::TicksBelow);
+    m_trackBar->setTickInterval(1);
+    m_trackBar->setValue(0);
+    m_trackBar->setAccessibleName(tr("Commu Delay"));
+    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
+
+    m_progress = new QProgressBar(client);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, 21);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(true);
+    m_progress->setFormat(QStringLiteral("%p%"));
+    m_progress->setAlignment(Qt::AlignCenter);
+    QFont small = m_progress->font();
+    small.setPixelSize(10);
+    m_progress->setFont(small);
+
+    m_send = new QPushButton(tr("Send"), client);
+    m_send->setObjectName(QStringLiteral("Send"));
+    m_send->setStatusTip(tr("Send the messages to the panel"));
+    // The window's own lamp, green, until an upload shows one from the files.
+    m_send->setIcon(QPixmap::fromImage(SupportFiles::builtInPicture(SupportFiles::LampGreen)));
+    m_send->setIconSize(QSize(16, 16));
+    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
+}
+
+void TForm1::placeControls()
+{
+    // Client-area coordinates to central-widget coordinates.
+    const int top = centralWidget()->y();
+    auto at = [top](QWidget *w, int x, int y, int width, int height) {
+        w->setGeometry(x, y - top, width, height);
+    };
+
+    at(m_headingText, kEditLeft, kFirstRowTop - 20, 120, 18);
+    at(m_headingSpeed, kSpeedLeft - 7, kFirstRowTop - 20, 40, 18);
+    at(m_headingRun, kRunLeft, kFirstRowTop - 20, 40, 18);
+    for (int i = 0; i < kSlots; ++i) {
+        const int y = kFirstRowTop + kRowPitch * i;
+        at(m_letters[i], kLetterLeft, y, 14, kEditSize.height());
+        at(m_edits[i], kEditLeft, y, kEditSize.width(), kEditSize.height());
+        at(m_speedButtons[i], kSpeedLeft, y, kSpeedSize.width(), kSpeedSize.height());
+        at(m_runBoxes[i], kRunLeft, y, kClientWidth - kRunLeft - 4, kEditSize.height());
+    }
+
+    at(m_maxLabel, kLetterLeft, kBelowRowsTop + 6, 200, 18);
+    at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
+    at(m_rule, kLetterLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLetterLeft, 2);
+    at(m_initial, kLetterLeft, kBottomRowTop, 80, 27);
+    at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
+    at(m_trackBar, 196, kBottomRowTop, 150, 28);
+    at(m_progress, 358, kBottomRowTop + 8, 169, 12);
+    at(m_send, kClientWidth - kLetterLeft - 75, kBottomRowTop + 1, 75, 25);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::FormCreate()
+{
+    m_captionPrefix = QString::fromLatin1(kCaptionPrefix);
+    m_captionSuffix = QString::fromLatin1(kCaptionSuffix);
+    updateCaption();
+
+    m_supportFiles.writeMissing();
+
+    const QIcon first(QPixmap::fromImage(loadPicture(SupportFiles::Speed1)));
+    for (QToolButton *button : m_speedButtons)
+        button->setIcon(first);
+
+    m_set.speedCodes().fill(0);
+}
+
+void TForm1::FormShow()
+{
+    BtnNewClick();
+    m_edits[0]->setFocus();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        placeControls();
+        FormShow();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // FormClose. An upload can't be stopped half-way; the window waits for it.
+    if (isUploading()) {
+        event->ignore();
+        return;
+    }
+    // "OK" saves as Save does; when that save did not happen (its dialog was
+    // cancelled or the write failed) the window stays open, so nothing is
+    // lost. "Cancel" closes without saving.
+    if (m_modified && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
+        && !BtnSaveClick()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == centralWidget()
+        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        placeControls();
+    } else if (isUploading() && watched->isWidgetType() && isUserInput(event->type())
+               && static_cast<QWidget *>(watched)->window() == this) {
+        // While an upload runs the window takes no input: no second upload,
+        // no edit, no menu. Accepting the shortcut check keeps shortcuts off.
+        event->accept();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- document
+
+void TForm1::updateCaption()
+{
+    setWindowTitle(literalTitle(m_captionPrefix + m_fileName + m_captionSuffix));
+}
+
+void TForm1::BtnNewClick()
+{
+    m_fileName = QString::fromLatin1(kUntitled);
+    updateCaption();
+    for (SlotEdit *edit : m_edits)
+        edit->setMarkup({});
+    m_set.speedCodes().fill(MessageSet::kDefaultSpeedCode);
+    RefreshSpeedGlyphs();
+}
+
+void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
+{
+    for (int i = 0; i < kSlots; ++i)
+        m_edits[i]->setMarkup(set.markup(i));
+    m_set.speedCodes() = set.speedCodes();
+}
+
+void TForm1::BtnOpenClick()
+{
+    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
+                                                 m_openDialogName);
+    if (path.isEmpty())
+        return;
+    m_openDialogName = path;
+
+    MessageSet read = m_set;
+    const MessageFileReadResult result = ReadMessageFile(path, read);
+    if (result.replaced()) {
+        // Also after a damaged trailer: what could be read is shown, under
+        // the file's name, as it always was.
+        takeTextsAndSpeedCodes(read);
+        RefreshSpeedGlyphs();
+        m_fileName = path;
+        m_modified = false;
+        updateCaption();
+    }
+    for (qsizetype i = 0; i < result.messages.size(); ++i) {
+        const bool last = i + 1 == result.messages.size();
+        m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
+    }
+}
+
+QString TForm1::askSaveName()
+{
+    const QString chosen = m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter),
+                                                   m_fileName);
+    return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
+}
+
+bool TForm1::writeDocument(const QString &path)
+{
+    const MessageFileWriteResult result = WriteMessageFile(path, m_set);
+    if (!result.ok()) {
+        m_dialogs->showMessage(this, result.message(), result.reason);
+        return false;
+    }
+    m_fileName = path;
+    m_modified = false;
+    updateCaption();
+    return true;
+}
+
+bool TForm1::BtnSaveClick()
+{
+    QString path = m_fileName;
+    if (documentname::isUntitled(path)) {
+        path = askSaveName();
+        if (path.isEmpty())
+            return false;
+    }
+    return writeDocument(path);
+}
+
+void TForm1::SaveAs1Click()
+{
+    const QString path = askSaveName();
+    if (!path.isEmpty())
+        writeDocument(path);
+}
+
+// ---------------------------------------------------------------- slot controls
+
+void TForm1::suitempEditChange(int slot)
+{
+    const QByteArray markup = m_edits[slot]->markup();
+    if (markup == m_set.markup(slot))
+        return;
+    m_set.setMarkup(slot, markup);
+    m_modified = true;
+    RefreshSpeedGlyphs();
+}
+
+void TForm1::SpeedButtonClick(int slot)
+{
+    const quint8 code = m_set.speedCode(slot);
+    m_set.setSpeedCode(slot, code >= 4 ? 0 : quint8(code + 1));
+    m_modified = true;
+    RefreshSpeedGlyphs();
+}
+
+void TForm1::RefreshSpeedGlyphs()
+{
+    // Read from the files at every call: a repainted file shows at once.
+    std::array<QIcon, 5> glyphs;
+    for (int i = 0; i < kSlots; ++i) {
+        const quint8 code = m_set.speedCode(i);
+        if (code > 4)
+            continue; // a code from a file that no glyph shows: keep the old one
+        if (glyphs[code].isNull())
+            glyphs[code] = QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code))));
+        m_speedButtons[i]->setIcon(glyphs[code]);
+    }
+}
+
+QImage TForm1::loadPicture(SupportFiles::Picture picture)
+{
+    SupportFiles::Loaded loaded = m_supportFiles.load(picture);
+    if (loaded.image.isNull()) {
+        reportPictureError(picture, loaded.error);
+        return SupportFiles::builtInPicture(picture);
+    }
+    return loaded.image;
+}
+
+void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &error)
+{
+    // Once per file and run: a missing glyph must not cost a box per keystroke.
+    if (m_reportedPictures.contains(picture))
+        return;
+    m_reportedPictures.insert(picture);
+    const QString text = tr("Can't load the picture file %1; the built-in picture is shown instead.")
+                             .arg(m_supportFiles.path(picture));
+    // Shown once the current command is over, not in the middle of a change.
+    QMetaObject::invokeMethod(
+        this, [this, text, error] { m_dialogs->showMessage(this, text, error); },
+        Qt::QueuedConnection);
+}
+
+void TForm1::Timer1Timer()
+{
+    for (int i = 0; i < kSlots; ++i) {
+        m_runBoxes[i]->setText(QString::number(m_set.markup(i).size()));
+        showCellOverflow(i);
+    }
+    m_btnSave->setEnabled(m_modified);
+}
+
+void TForm1::showCellOverflow(int slot)
+{
+    // The panel keeps 125 cells of a message and drops the rest without a
+    // word, so the count turns red where the user looks, and says why.
+    QCheckBox *box = m_runBoxes[slot];
+    const QByteArray &markup = m_set.markup(slot);
+    const bool over = MarkupOverflows(markup);
+    const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
+                                   .arg(QLatin1Char(MessageSet::slotLetter(slot)))
+                                   .arg(MarkupCellCount(markup))
+                                   .arg(block::kCellCapacity)
+                             : QString();
+    if (box->statusTip() == tip)
+        return;
+    box->setStatusTip(tip);
+    box->setToolTip(tip);
+    QPalette palette = box->parentWidget()->palette();
+    if (over)
+        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    box->setPalette(palette);
+}
+
+void TForm1::suiTrackBar1Change(int position)
+{
+    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
+}
+
+int TForm1::focusedSlot() const
+{
+    // The window's focus widget, which stays set while a menu is open.
+    const QWidget *focus = focusWidget();
+    for (int i = 0; i < kSlots; ++i) {
+        if (m_edits[i] == focus)
+            return i;
+    }
+    return -1;
+}
+
+void TForm1::moveFocusedText(int step)
+{
+    const int from = focusedSlot();
+    const int to = from + step;
+    if (from < 0 || !MessageSet::isSlotIndex(to))
+        return;
+    // Only the texts trade places; speed codes and run flags stay with their
+    // slots. Each write is an ordinary text change.
+    const QByteArray moving = m_edits[from]->markup();
+    m_edits[from]->setMarkup(m_edits[to]->markup());
+    m_edits[to]->setMarkup(moving);
+    m_edits[to]->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::ToolButton6Click()
+{
+    moveFocusedText(-1);
+}
+
+void TForm1::ToolButton7Click()
+{
+    moveFocusedText(+1);
+}
+
+// ---------------------------------------------------------------- insertion
+
+void TForm1::InsertChar(const QByteArray &escape)
+{
+    const int slot = focusedSlot();
+    if (slot < 0)
+        return;
+    SlotEdit *edit = m_edits[slot];
+    // The lower end of the selection; selected text is kept, after the escape.
+    const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    QByteArray markup = edit->markup();
+    markup.insert(at, escape);
+    // No length limit: the limit binds typing only.
+    edit->setMarkup(markup);
+    // Every escape is two characters long.
+    edit->setCursorPosition(at + 2);
+}
+
+// ---------------------------------------------------------------- uploads
+
+void TForm1::suitempSendClick()
+{
+    // The upload works on a copy: the window can't change while it runs
+    // anyway, and the copy is what was on screen when Send was pressed.
+    const MessageSet set = m_set;
+    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+    const int delayPosition = m_trackBar->value();
+    startUpload([set, port, delayPosition](LinkReporter &reporter) {
+        return SendMessageSet(set, port, delayPosition, reporter);
+    });
+}
+
+void TForm1::Send1Click()
+{
+    suitempSendClick();
+}
+
+void TForm1::suiButton1Click()
+{
+    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+    startUpload([port](LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
+}
+
+void TForm1::startUpload(UploadJob job)
+{
+    if (isUploading())
+        return;
+    m_uploadThread = QThread::create([this, job = std::move(job)] {
+        const bool completed = job(*this);
+        QMetaObject::invokeMethod(this, [this, completed] { finishUpload(completed); },
+                                  Qt::QueuedConnection);
+    });
+    m_uploadThread->setObjectName(QStringLiteral("upload"));
+    qApp->installEventFilter(this);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    m_uploadThread->start();
+}
+
+void TForm1::finishUpload(bool completed)
+{
+    m_uploadThread->wait();
+    delete m_uploadThread;
+    m_uploadThread = nullptr;
+    qApp->removeEventFilter(this);
+    QApplication::restoreOverrideCursor();
+    emit uploadFinished(completed);
+}
+
+void TForm1::onUiThread(std::function<void()> f, bool wait)
+{
+    if (QThread::currentThread() == thread()) {
+        f();
+        return;
+    }
+    QMetaObject::invokeMethod(this, std::move(f),
+                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
+}
+
+void TForm1::showMessage(const QString &text, const QString &reason)
+{
+    // The upload waits until the user has closed the box.
+    onUiThread([this, text, reason] { m_dialogs->showMessage(this, text, reason); }, true);
+}
+
+void TForm1::showLamp(Lamp lamp)
+{
+    onUiThread(
+        [this, lamp] {
+            const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen
+                                                     : SupportFiles::LampRed;
+            m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
+        },
+        false);
+}
+
+void TForm1::showStatus(const QString &text)
+{
+    onUiThread([this, text] { statusBar()->showMessage(text); }, false);
+}
+
+void TForm1::setProgressMaximum(int maximum)
+{
+    onUiThread([this, maximum] { m_progress->setMaximum(maximum); }, false);
+}
+
+void TForm1::setProgressPosition(int position)
+{
+    onUiThread([this, position] { m_progress->setValue(position); }, false);
+}
+
+// ---------------------------------------------------------------- help
+
+void TForm1::About1Click()
+{
+    if (m_about)
+        m_about->exec();
+}
+
+void TForm1::Help2Click()
+{
+    if (m_help)
+        m_help->exec();
+}
+
+} // namespace varlo

@@ -1,0 +1,209 @@
+#pragma once
+
+#include "app/supportfiles.h"
+#include "link/linkreporter.h"
+#include "model/messageset.h"
+
+#include <QMainWindow>
+#include <QSet>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QThread;
+class QTimer;
+class QToolButton;
+
+namespace varlo {
+
+class Dialogs;
+class SlotEdit;
+class TForm2;
+class TForm3;
+
+// The main window. It owns the whole document: the message set (slot texts,
+// speed codes, run flags), the current file name and the modified flag, and
+// the upload settings (port box, Commu Delay). Its methods carry the names
+// of the handlers they always had (control name + event).
+//
+// It is also the front end of the uploads: they run on a worker thread and
+// report through LinkReporter, whose calls come back to this thread.
+class TForm1 : public QMainWindow, public LinkReporter
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kSlots = MessageSet::kSlotCount;
+    // "Varlo V3.00", nineteen spaces, "[".
+    static constexpr const char *kCaptionPrefix = "Varlo V3.00                   [";
+    static constexpr const char *kCaptionSuffix = "]";
+    static constexpr const char *kUntitled = "untitle.vlo";
+    static constexpr int kTimerIntervalMs = 100;
+
+    struct Folders
+    {
+        QString executableDir;
+        // Used for the support files when the executable's folder can't be
+        // written (an installed program).
+        QString fallbackDir;
+    };
+
+    // An upload, run off the user-interface thread; returns whether it
+    // completed.
+    using UploadJob = std::function<bool(LinkReporter &)>;
+
+    // Builds every control with its start value, then runs FormCreate.
+    TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    void setSecondaryWindows(TForm2 *about, TForm3 *help);
+
+    const MessageSet &messageSet() const { return m_set; }
+    bool isModified() const { return m_modified; }
+    QString currentFileName() const { return m_fileName; }
+    const SupportFiles &supportFiles() const { return m_supportFiles; }
+    Dialogs &dialogs() { return *m_dialogs; }
+    bool isUploading() const { return m_uploadThread != nullptr; }
+    SlotEdit *slotEdit(int slot) const { return m_edits.at(slot); }
+
+    // Start-up.
+    void FormCreate();
+    void FormShow();
+
+    // Document. Nothing here loses work: a cancelled dialog or a failed
+    // read or write leaves the document, its name and its modified flag as
+    // they were.
+    void BtnNewClick();
+    void BtnOpenClick();
+    // Returns whether the set was written.
+    bool BtnSaveClick();
+    void SaveAs1Click();
+    // Gives the slots the texts and speed codes of `set`, as Open does: each
+    // text that differs is an ordinary text change. Run flags stay.
+    void takeTextsAndSpeedCodes(const MessageSet &set);
+
+    // Slot controls.
+    void SpeedButtonClick(int slot);
+    void RefreshSpeedGlyphs();
+    void Timer1Timer();
+    void suiTrackBar1Change(int position);
+    void ToolButton6Click();
+    void ToolButton7Click();
+    void suitempEditChange(int slot);
+
+    // Uploads.
+    void suitempSendClick();
+    void Send1Click();
+    void suiButton1Click();
+    // Runs the job on a worker thread. Until it ends the window takes no
+    // input but keeps repainting; uploadFinished() follows.
+    void startUpload(UploadJob job);
+
+    // Markup insertion: puts the escape into the focused slot edit box at
+    // the lower end of its selection, and leaves the caret 2 further on.
+    // Does nothing when no slot edit box has the focus.
+    void InsertChar(const QByteArray &escape);
+
+    // Help menu.
+    void About1Click();
+    void Help2Click();
+
+    // LinkReporter: callable from any thread.
+    void showMessage(const QString &text, const QString &reason) override;
+    void showLamp(Lamp lamp) override;
+    void showStatus(const QString &text) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgressPosition(int position) override;
+
+signals:
+    void uploadFinished(bool completed);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildSlotRows(QWidget *client);
+    void buildBottomRows(QWidget *client);
+    void placeControls();
+
+    void updateCaption();
+    // Writes the set to `path`; on success it becomes the current file name
+    // and the modified flag clears. On failure the user is told why.
+    bool writeDocument(const QString &path);
+    // Asks the Save dialog for a name, with ".vlo" added where it has no
+    // extension. Empty when cancelled.
+    QString askSaveName();
+    void moveFocusedText(int step);
+    int focusedSlot() const;
+    void showCellOverflow(int slot);
+    QImage loadPicture(SupportFiles::Picture picture);
+    void reportPictureError(SupportFiles::Picture picture, const QString &error);
+    // Runs f on this window's thread; when `wait`, the caller waits for it.
+    void onUiThread(std::function<void()> f, bool wait);
+    void finishUpload(bool completed);
+
+    MessageSet m_set;
+    QString m_fileName = QString::fromLatin1(kUntitled);
+    bool m_modified = false;
+    // The name last confirmed in the Open dialog, which it shows next time.
+    QString m_openDialogName;
+    QString m_captionPrefix;
+    QString m_captionSuffix;
+
+    SupportFiles m_supportFiles;
+    std::unique_ptr<Dialogs> m_dialogs;
+    // Picture files already reported as unreadable in this run.
+    QSet<SupportFiles::Picture> m_reportedPictures;
+
+    TForm2 *m_about = nullptr;
+    TForm3 *m_help = nullptr;
+    bool m_shown = false;
+
+    std::array<QLabel *, kSlots> m_letters{};
+    std::array<SlotEdit *, kSlots> m_edits{};
+    std::array<QToolButton *, kSlots> m_speedButtons{};
+    std::array<QCheckBox *, kSlots> m_runBoxes{};
+    QLabel *m_headingText = nullptr;
+    QLabel *m_headingSpeed = nullptr;
+    QLabel *m_headingRun = nullptr;
+    QLabel *m_maxLabel = nullptr;
+    QLabel *m_label9 = nullptr;
+    QWidget *m_rule = nullptr;
+    QPushButton *m_initial = nullptr;
+    QComboBox *m_portBox = nullptr;
+    QSlider *m_trackBar = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_send = nullptr;
+    QTimer *m_timer = nullptr;
+    QToolButton *m_btnSave = nullptr;
+
+    QAction *m_new = nullptr;
+    QAction *m_open = nullptr;
+    QAction *m_save = nullptr;
+    QAction *m_saveAs = nullptr;
+    QAction *m_sendAction = nullptr;
+    QAction *m_exit = nullptr;
+    QAction *m_moveUp = nullptr;
+    QAction *m_moveDown = nullptr;
+    QAction *m_helpAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    // The insertion commands in tool bar order.
+    std::vector<QAction *> m_insertActions;
+
+    QThread *m_uploadThread = nullptr;
+};
+
+} // namespace varlo

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+
+namespace varlo {
+
+// The Help window: a short user guide in a read-only text box. Created
+// hidden at start-up and kept until exit; closing only hides it.
+class TForm3 : public QDialog
+{
+    Q_OBJECT
+
+public:
+    // The guide, line by line, worded and spaced exactly as it always was.
+    static QStringList guideLines();
+
+    explicit TForm3(QWidget *parent = nullptr);
+};
+
+} // namespace varlo

@@ -1,0 +1,104 @@
+#include "editor/panelcharmap.h"
+
+#include <QHash>
+
+#include <array>
+
+namespace varlo {
+
+namespace {
+
+// Codes 128 to 255 as the panel's font draws them: code page 850, except
+// 155 and 157 (¢ and ¥ there, shown by stand-ins, see the header), 158 (₧),
+// 213 (a dotted i) and 242 to 245 and 250 (Œ Ğ ğ İ €).
+constexpr std::array<char16_t, 128> kHighHalf{
+    // 0x80
+    u'Ç', u'ü', u'é', u'â', u'ä', u'à', u'å', u'ç',
+    u'ê', u'ë', u'è', u'ï', u'î', u'ì', u'Ä', u'Å',
+    // 0x90
+    u'É', u'æ', u'Æ', u'ô', u'ö', u'ò', u'û', u'ù',
+    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u024E', u'\u20A7', u'ƒ',
+    // 0xA0
+    u'á', u'í', u'ó', u'ú', u'ñ', u'Ñ', u'ª', u'º',
+    u'¿', u'®', u'¬', u'½', u'¼', u'¡', u'«', u'»',
+    // 0xB0
+    u'\u2591', u'\u2592', u'\u2593', u'\u2502', u'\u2524', u'Á', u'Â', u'À',
+    u'©', u'\u2563', u'\u2551', u'\u2557', u'\u255D', u'¢', u'¥', u'\u2510',
+    // 0xC0
+    u'\u2514', u'\u2534', u'\u252C', u'\u251C', u'\u2500', u'\u253C', u'ã', u'Ã',
+    u'\u255A', u'\u2554', u'\u2569', u'\u2566', u'\u2560', u'\u2550', u'\u256C', u'¤',
+    // 0xD0
+    u'ð', u'Ð', u'Ê', u'Ë', u'È', u'\u0456', u'Í', u'Î',
+    u'Ï', u'\u2518', u'\u250C', u'\u2588', u'\u2584', u'¦', u'Ì', u'\u2580',
+    // 0xE0
+    u'Ó', u'ß', u'Ô', u'Ò', u'õ', u'Õ', u'µ', u'þ',
+    u'Þ', u'Ú', u'Û', u'Ù', u'ý', u'Ý', u'¯', u'´',
+    // 0xF0
+    u'\u00AD', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
+    u'°', u'¨', u'€', u'¹', u'³', u'²', u'\u25A0', u'\u00A0',
+};
+
+constexpr char16_t kControlPictures = 0x2400; // U+2400 SYMBOL FOR NULL
+constexpr char16_t kDeletePicture = 0x2421;   // U+2421 SYMBOL FOR DELETE
+
+const QHash<char16_t, quint8> &reverseMap()
+{
+    static const QHash<char16_t, quint8> map = [] {
+        QHash<char16_t, quint8> m;
+        for (int b = 0; b < 256; ++b)
+            m.insert(PanelCharMap::toChar(quint8(b)).unicode(), quint8(b));
+        return m;
+    }();
+    return map;
+}
+
+} // namespace
+
+QChar PanelCharMap::toChar(quint8 byte)
+{
+    if (byte < 0x20)
+        return QChar(char16_t(kControlPictures + byte));
+    if (byte == 0x7F)
+        return QChar(kDeletePicture);
+    if (byte < 0x80)
+        return QChar(char16_t(byte));
+    return QChar(kHighHalf[byte - 0x80]);
+}
+
+std::optional<quint8> PanelCharMap::toByte(QChar ch)
+{
+    const auto &map = reverseMap();
+    const auto it = map.constFind(ch.unicode());
+    if (it == map.constEnd())
+        return std::nullopt;
+    return *it;
+}
+
+QString PanelCharMap::toDisplay(const QByteArray &bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (char b : bytes)
+        text.append(toChar(quint8(b)));
+    return text;
+}
+
+QByteArray PanelCharMap::toBytes(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (QChar ch : text)
+        bytes.append(char(toByte(ch).value_or('?')));
+    return bytes;
+}
+
+qsizetype PanelCharMap::firstUndrawable(const QString &text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!toByte(text.at(i)))
+            return i;
+    }
+    return -1;
+}
+
+} // namespace varlo

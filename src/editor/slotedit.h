@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QByteArray>
+#include <QLineEdit>
+
+namespace varlo {
+
+// One slot's edit box. It holds the slot's markup as bytes and shows each
+// byte as the panel draws it (PanelCharMap). The typing limit of 124
+// characters binds only what the user types or pastes: texts that the
+// program sets (a file, an inserted escape, a moved text) may be longer, and
+// deleting from such a text always works. A typed character the panel cannot
+// draw is not inserted; refused() says why, for the status bar.
+class SlotEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTypingLimit = 124;
+
+    explicit SlotEdit(QWidget *parent = nullptr);
+
+    QByteArray markup() const;
+    // Writing an equal text is no change and emits nothing.
+    void setMarkup(const QByteArray &markup);
+
+signals:
+    void refused(const QString &why);
+
+protected:
+    void focusInEvent(QFocusEvent *event) override;
+
+private:
+    class Validator;
+    friend class Validator;
+
+    bool m_settingByProgram = false;
+    // The length of the text before the edit being validated.
+    qsizetype m_lengthBefore = 0;
+};
+
+} // namespace varlo

@@ -1,0 +1,21 @@
+// The window tests: one executable, one test class per command group.
+
+#include <QApplication>
+#include <QTest>
+
+#include <memory>
+
+QObject *makeTestApp();
+QObject *makeTestDocuments();
+QObject *makeTestUploads();
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    int failed = 0;
+    for (auto make : {makeTestApp, makeTestDocuments, makeTestUploads}) {
+        std::unique_ptr<QObject> suite(make());
+        failed += QTest::qExec(suite.get(), argc, argv);
+    }
+    return failed == 0 ? 0 : 1;
+}

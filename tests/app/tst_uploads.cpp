@@ -1,0 +1,182 @@
+#include "appfixture.h"
+
+#include "support/virtualpanel.h"
+#include "support/virtualports.h"
+#include "support/workedexample.h"
+
+using namespace varlo;
+using namespace varlo::test;
+
+namespace {
+
+// Every position the progress bar took, in order.
+QList<int> positions(const QSignalSpy &spy)
+{
+    QList<int> out;
+    for (const QList<QVariant> &args : spy)
+        out << args.first().toInt();
+    return out;
+}
+
+QList<int> countUp(int from, int to)
+{
+    QList<int> out;
+    for (int i = from; i <= to; ++i)
+        out << i;
+    return out;
+}
+
+} // namespace
+
+class TestUploads : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void sendTheWorkedExample();
+    void initialLoadsTheFonts();
+    void portFailure_data();
+    void portFailure();
+};
+
+void TestUploads::sendTheWorkedExample()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    VirtualPanel &panel = ports.addPanel(1);
+    QVERIFY(panel.isValid());
+    QTemporaryDir dir;
+    Started s(dir.path());
+    // The lamp comes from the file from now on.
+    writeAll(dir.filePath("s6g.dat"), SupportFiles::builtInFile(SupportFiles::Speed3));
+
+    QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
+    s.dialogs->saveAnswers << dir.filePath("example");
+    QVERIFY(s.window->BtnSaveClick());
+    QCOMPARE(s.window->messageSet(), WorkedExampleSet());
+
+    auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
+    QSignalSpy moved(progress, &QProgressBar::valueChanged);
+    QStringList percentages;
+    connect(progress, &QProgressBar::valueChanged, this,
+            [&] { percentages << progress->text(); });
+    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
+    QVERIFY(s.window->isUploading());
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toBool(), true);
+
+    const QByteArray expected = QByteArray("T") + WorkedExampleStream();
+    QCOMPARE(panel.waitForBytes(expected.size(), 5000), expected.size());
+    QCOMPARE(panel.received().toHex(' '), expected.toHex(' '));
+    // 0 was the start value: the bar moves 1 ... 21, then back to 0.
+    QCOMPARE(positions(moved), countUp(1, 21) << 0);
+    QCOMPARE(percentages.mid(0, 3), (QStringList{"4%", "9%", "14%"}));
+    QCOMPARE(percentages[20], QStringLiteral("100%"));
+    QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:1"));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
+             builtIn(SupportFiles::Speed3));
+    QVERIFY(s.dialogs->messages.isEmpty());
+    // Send leaves the document alone.
+    QVERIFY(!s.window->isModified());
+
+    // The File menu entry does the same.
+    QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
+    s.find<QAction>(QStringLiteral("Send1"))->trigger();
+    QVERIFY(again.wait(10000));
+    QCOMPARE(panel.waitForBytes(2 * expected.size(), 5000), 2 * expected.size());
+}
+
+void TestUploads::initialLoadsTheFonts()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    VirtualPanel &panel = ports.addPanel(4, VirtualPanel::Answer::Silent);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(4);
+
+    auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
+    QSignalSpy moved(progress, &QProgressBar::valueChanged);
+    QString lastPercentage;
+    connect(progress, &QProgressBar::valueChanged, this, [&](int value) {
+        if (value == 63)
+            lastPercentage = progress->text();
+    });
+    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QTest::mouseClick(s.find<QPushButton>(QStringLiteral("suiButton1")), Qt::LeftButton);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().first().toBool(), true);
+
+    // A chosen port: no probe, 64 frames of 69 bytes.
+    QCOMPARE(panel.waitForBytes(64 * 69, 5000), 64 * 69);
+    const QByteArray received = panel.received();
+    QCOMPARE(received.size(), 64 * 69);
+    QCOMPARE(received.left(4).toHex(' '), QByteArray("82 b2 a0 a0"));
+    QCOMPARE(received.mid(63 * 69, 4).toHex(' '), QByteArray("82 b2 5f ac"));
+    QCOMPARE(progress->maximum(), 64);
+    QCOMPARE(positions(moved), countUp(1, 63) << 0);
+    QCOMPARE(lastPercentage, QStringLiteral("98%"));
+    QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
+             builtIn(SupportFiles::LampGreen));
+    QVERIFY(!s.window->isModified());
+}
+
+void TestUploads::portFailure_data()
+{
+    QTest::addColumn<int>("portIndex");
+    QTest::addColumn<bool>("initial");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("reason");
+
+    QTest::newRow("chosen port missing, Send") << 5 << false << "Serial port can't open!" << true;
+    QTest::newRow("chosen port missing, Initial") << 5 << true << "Serial port can't open!" << true;
+    QTest::newRow("no panel anywhere") << 0 << false << " Can't find serial port!" << false;
+}
+
+void TestUploads::portFailure()
+{
+    QFETCH(int, portIndex);
+    QFETCH(bool, initial);
+    QFETCH(QString, message);
+    QFETCH(bool, reason);
+
+    VirtualPorts ports; // every port a dangling link: nothing answers
+    QVERIFY(ports.isValid());
+    QTemporaryDir dir;
+    Started s(dir.path());
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(portIndex);
+    auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
+    progress->setMaximum(50);
+    progress->setValue(7);
+    QString lampDuringBox;
+    s.dialogs->onMessage = [&](const QString &) {
+        lampDuringBox = shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()) == builtIn(SupportFiles::LampRed)
+                            ? QStringLiteral("red") : QStringLiteral("green");
+    };
+
+    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    if (initial)
+        s.window->suiButton1Click();
+    else
+        s.window->suitempSendClick();
+    QVERIFY(finished.wait(10000));
+    QCOMPARE(finished.first().first().toBool(), false);
+
+    QCOMPARE(s.dialogs->messageTexts(), QStringList{message});
+    QCOMPARE(!s.dialogs->messages[0].detail.isEmpty(), reason);
+    // The lamp turns red after the box is closed.
+    QCOMPARE(lampDuringBox, QStringLiteral("green"));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
+             builtIn(SupportFiles::LampRed));
+    QCOMPARE(progress->value(), 7);
+    QCOMPARE(progress->maximum(), 50);
+}
+
+QObject *makeTestUploads()
+{
+    return new TestUploads;
+}
+
+#include "tst_uploads.moc"

@@ -1,0 +1,268 @@
+#!/bin/bash
+# Checks the Debian package as a user would meet it.
+#
+#   tools/check-package.sh            build it with `make package`, then check
+#   tools/check-package.sh FILE.deb   check a package built before
+#
+# It lists the package, then checks the programs, the desktop entry, the file
+# type, the icons, the AppStream metainfo and the manual pages. Then it
+# unpacks the package into a scratch root and runs the programs from there
+# as an ordinary user with a fresh home, the way an installed copy runs:
+# /usr/bin can't be written, so the window program must put its support
+# files into the per-user data folder.
+#
+# Exits 0 when every check passes, 1 when one fails, 2 on wrong usage.
+set -u
+
+cd "$(dirname "$0")/.."
+PACKAGE_DIR=${PACKAGE_DIR:-build-package}
+PROGRAMS="varlo varlo-cli varlo-panel"
+ICON_SIZES="16 24 32 48 64 128 256"
+SUPPORT_FILES="s1.dat s2.dat s3.dat s4.dat s5.dat s6r.dat s6g.dat"
+# Where varlo(1) says the support files go for an installed copy, below HOME.
+SUPPORT_DIR=.local/share/varlo
+RUN_SECONDS=3
+
+started=$(date +%s)
+passed=0 failed=0 skipped=0
+pass() { passed=$((passed + 1)); echo "PASS  $*"; }
+fail() { failed=$((failed + 1)); echo "FAIL  $*"; }
+skip() { skipped=$((skipped + 1)); echo "SKIP  $*"; }
+indent() { sed 's/^/      /'; }
+
+scratch=$(mktemp -d)
+chmod 755 "$scratch"
+check_user=""
+cleanup() {
+    [ -n "$check_user" ] && userdel "$check_user" 2>/dev/null
+    chmod -R u+w "$scratch" 2>/dev/null
+    rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+case $# in
+0)
+    echo "== make package"
+    if ! make --no-print-directory package >"$scratch/build.log" 2>&1; then
+        tail -40 "$scratch/build.log"
+        echo "check-package: make package failed" >&2
+        exit 1
+    fi
+    deb=$(ls -t "$PACKAGE_DIR"/varlo_*.deb 2>/dev/null | head -1)
+    ;;
+1)
+    deb=$1
+    ;;
+*)
+    echo "usage: $0 [FILE.deb]" >&2
+    exit 2
+    ;;
+esac
+if [ -z "${deb:-}" ] || [ ! -f "$deb" ]; then
+    echo "check-package: no package to check (${deb:-none built})" >&2
+    exit 2
+fi
+
+echo "== $deb"
+dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
+echo "== contents"
+dpkg-deb -c "$deb" | tee "$scratch/contents" | awk '$1 !~ /^d/ {print "  " $NF}'
+has() { grep -q " \./$1\$" "$scratch/contents"; }
+
+root=$scratch/root
+dpkg-deb -x "$deb" "$root"
+
+echo "== checks"
+
+# Programs. One the build did not define yet is skipped with a note; one
+# that was built but is not in the package fails.
+built=$PACKAGE_DIR/packaging/programs.txt
+for program in $PROGRAMS; do
+    if has "usr/bin/$program"; then
+        if [ -x "$root/usr/bin/$program" ]; then
+            pass "program /usr/bin/$program"
+        else
+            fail "program /usr/bin/$program is not executable"
+        fi
+    elif [ -f "$built" ] && ! grep -qx "$program" "$built"; then
+        skip "program $program: no such target in the build yet"
+    else
+        fail "program /usr/bin/$program missing from the package"
+    fi
+done
+
+# Desktop entry, and the program its Exec line starts.
+desktop=usr/share/applications/varlo.desktop
+if ! has "$desktop"; then
+    fail "desktop entry /$desktop missing"
+elif out=$(desktop-file-validate "$root/$desktop" 2>&1) && [ -z "$out" ]; then
+    pass "desktop entry /$desktop validates"
+else
+    fail "desktop entry /$desktop does not validate:"
+    echo "$out" | indent
+fi
+exec_line=$(sed -n 's/^Exec=//p' "$root/$desktop" 2>/dev/null | head -1)
+exec_program=${exec_line%% *}
+if [ -z "$exec_program" ]; then
+    fail "desktop entry has no Exec line"
+elif has "usr/bin/$exec_program"; then
+    pass "desktop entry starts /usr/bin/$exec_program, which the package holds"
+else
+    skip "desktop entry starts $exec_program, not in the package yet"
+fi
+
+# File type.
+mime=usr/share/mime/packages/varlo.xml
+if ! has "$mime"; then
+    fail "file type /$mime missing"
+elif command -v update-mime-database >/dev/null; then
+    mkdir -p "$scratch/mime/packages"
+    cp "$root/$mime" "$scratch/mime/packages/"
+    if update-mime-database "$scratch/mime" >"$scratch/mime.log" 2>&1 &&
+        grep -qx 'application/x-varlo-messages:\*\.vlo' "$scratch/mime/globs"; then
+        pass "file type /$mime maps *.vlo to application/x-varlo-messages"
+    else
+        fail "file type /$mime is not understood:"
+        indent <"$scratch/mime.log"
+    fi
+else
+    skip "file type: update-mime-database not installed (shared-mime-info)"
+fi
+
+# Icons at the hicolor paths; each PNG must be the size its folder says.
+icon_dir=usr/share/icons/hicolor
+if has "$icon_dir/scalable/apps/varlo.svg"; then
+    pass "icon /$icon_dir/scalable/apps/varlo.svg"
+else
+    fail "icon /$icon_dir/scalable/apps/varlo.svg missing"
+fi
+png_size() { # width x height from the PNG header
+    od -An -tu1 -j16 -N8 "$1" |
+        awk '{printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8}'
+}
+for size in $ICON_SIZES; do
+    png=$icon_dir/${size}x${size}/apps/varlo.png
+    if ! has "$png"; then
+        fail "icon /$png missing"
+    elif [ "$(png_size "$root/$png")" = "${size}x${size}" ]; then
+        pass "icon /$png"
+    else
+        fail "icon /$png is $(png_size "$root/$png") pixels"
+    fi
+done
+
+# AppStream metainfo.
+metainfo=usr/share/metainfo/io.varlo.Varlo.metainfo.xml
+if ! has "$metainfo"; then
+    fail "metainfo /$metainfo missing"
+elif ! command -v appstreamcli >/dev/null; then
+    skip "metainfo: appstreamcli not installed (appstream)"
+elif appstreamcli validate --no-net "$root/$metainfo" >"$scratch/as.log" 2>&1; then
+    pass "metainfo /$metainfo validates"
+    grep -q '<screenshot' "$root/$metainfo" ||
+        echo "      note: no screenshot; build with make package SCREENSHOT_URL=https://..."
+else
+    fail "metainfo /$metainfo does not validate:"
+    indent <"$scratch/as.log"
+fi
+
+# Manual pages: present, and rendered by man without a single warning.
+for program in $PROGRAMS; do
+    page=usr/share/man/man1/$program.1.gz
+    if ! has "$page"; then
+        fail "manual page /$page missing"
+    elif out=$(MANWIDTH=80 man --warnings -l "$root/$page" 2>&1 >/dev/null) &&
+        [ -z "$out" ]; then
+        pass "manual page $program(1) renders without warnings"
+    else
+        fail "manual page $program(1) warns:"
+        echo "$out" | indent
+    fi
+done
+
+# Installed behaviour. The scratch root stands in for /usr: nobody may
+# write into it, and the programs run as an ordinary user.
+chmod -R a-w "$root/usr"
+home=$scratch/home
+runtime=$scratch/runtime
+mkdir -p "$home" "$runtime"
+chmod 700 "$runtime"
+as_user() {
+    if [ -n "$check_user" ]; then
+        setpriv --reuid="$check_user" --regid="$check_user" --init-groups -- "$@"
+    else
+        "$@"
+    fi
+}
+if [ "$(id -u)" -eq 0 ]; then
+    check_user=varlo-check-$$
+    if useradd --system --no-create-home --home-dir "$home" \
+        --shell /usr/sbin/nologin --user-group "$check_user"; then
+        chown "$check_user:" "$home" "$runtime"
+    else
+        check_user=""
+        fail "could not create a throwaway user to run the programs as"
+    fi
+fi
+run_env=(env -i "HOME=$home" "PATH=$root/usr/bin:/usr/bin:/bin"
+    "XDG_RUNTIME_DIR=$runtime" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8)
+
+for program in varlo-cli varlo-panel; do
+    [ -x "$root/usr/bin/$program" ] || continue
+    if as_user "${run_env[@]}" timeout 10 "$program" --help >"$scratch/help" 2>&1; then
+        pass "installed $program --help runs as $(as_user id -un)"
+    else
+        fail "installed $program --help failed:"
+        indent <"$scratch/help"
+    fi
+done
+
+if [ -x "$root/usr/bin/varlo-cli" ]; then
+    # A whole upload without a port: every frame as a line of hex pairs.
+    if as_user "${run_env[@]}" timeout 10 varlo-cli send -m 'HI~H' --dry-run \
+        >"$scratch/frames" 2>&1 &&
+        grep -qE '^[0-9A-F]{2}( [0-9A-F]{2})+$' "$scratch/frames"; then
+        pass "installed varlo-cli send --dry-run prints $(wc -l <"$scratch/frames") frames"
+    else
+        fail "installed varlo-cli send --dry-run failed:"
+        indent <"$scratch/frames"
+    fi
+fi
+
+if [ -x "$root/usr/bin/varlo" ] && [ "$exec_program" = varlo ]; then
+    # Start it the way the desktop entry does, without a file to open.
+    read -r -a command <<<"${exec_line//%[fFuU]/}"
+    as_user "${run_env[@]}" timeout "$RUN_SECONDS" "${command[@]}" \
+        >"$scratch/varlo.log" 2>&1
+    status=$?
+    if [ "$status" -eq 124 ]; then
+        pass "installed varlo started from its desktop entry and ran ${RUN_SECONDS} s"
+    else
+        fail "installed varlo ended after less than ${RUN_SECONDS} s with status $status:"
+        indent <"$scratch/varlo.log"
+    fi
+    found=$(find "$home" -name s1.dat -printf '%h\n' 2>/dev/null | head -1)
+    missing=""
+    for file in $SUPPORT_FILES; do
+        [ -f "$home/$SUPPORT_DIR/$file" ] || missing="$missing $file"
+    done
+    if [ -z "$missing" ]; then
+        pass "support files written to ~/$SUPPORT_DIR"
+    elif [ -n "$found" ]; then
+        fail "support files went to ${found#"$home"/}, not ~/$SUPPORT_DIR as varlo(1) says"
+    else
+        fail "support files missing from ~/$SUPPORT_DIR:$missing"
+    fi
+    beside=$(ls "$root/usr/bin" | grep -v -x -E 'varlo|varlo-cli|varlo-panel')
+    if [ -z "$beside" ]; then
+        pass "nothing written beside the installed programs"
+    else
+        fail "files appeared in /usr/bin:" $beside
+    fi
+else
+    skip "installed behaviour of varlo: not in the package yet"
+fi
+
+echo "== done in $(($(date +%s) - started)) s"
+echo "package-check: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Shows the main window on a virtual X display and saves a picture of it,
+# docs/screenshot.png unless another path is given.
+#   tools/screenshot.sh [OUTPUT.png]
+# Needs xvfb and xauth (make screenshot installs them).
+set -eu
+here=$(cd "$(dirname "$0")/.." && pwd)
+out=${1:-$here/docs/screenshot.png}
+bin=${VARLO_BUILD_DIR:-$here/build}/bin/varlo-screenshot
+[ -x "$bin" ] || { echo "Build first: $bin is missing (make build)." >&2; exit 1; }
+
+QT_QPA_PLATFORM=xcb xvfb-run --auto-servernum \
+    --server-args="-screen 0 1024x768x24 -dpi 96" "$bin" "$out"
