@@ -26,7 +26,7 @@ public:
         qint64 itemElapsedMs = 0; // since that item's pass began
     };
 
-    PanelShow(int widthDots = display::kWidthDots, int heightDots = display::kHeightDots);
+    explicit PanelShow(int widthDots = display::kWidthDots, int heightDots = display::kHeightDots);
 
     // Adds a slot at the end of the run. Its scroller should have this
     // show's width.

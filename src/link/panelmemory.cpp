@@ -90,7 +90,7 @@ std::optional<PanelMemory::Upload> PanelMemory::apply(const FrameDecoder::Event 
         const Place place = locate(event.address);
         if (place.region != Region::Font)
             noteFontCutShort();
-        storeWrite(event);
+        storeWrite(event, place);
         if (place.region == Region::Font)
             return finishFontFrame(place.index);
         return std::nullopt;
@@ -105,9 +105,8 @@ std::optional<PanelMemory::Upload> PanelMemory::apply(const FrameDecoder::Event 
     return std::nullopt;
 }
 
-void PanelMemory::storeWrite(const FrameDecoder::Event &event)
+void PanelMemory::storeWrite(const FrameDecoder::Event &event, const Place &place)
 {
-    const Place place = locate(event.address);
     quint8 *target = nullptr;
     switch (place.region) {
     case Region::Font:

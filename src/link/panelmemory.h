@@ -85,7 +85,7 @@ private:
     };
     static Place locate(quint16 address);
 
-    void storeWrite(const FrameDecoder::Event &event);
+    void storeWrite(const FrameDecoder::Event &event, const Place &place);
     std::optional<Upload> finishFontFrame(int index);
     Upload finishMessageUpload(quint8 argument);
     void noteFontCutShort();
