@@ -5,6 +5,8 @@
 #include "app/tform3.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace varlo {
@@ -15,13 +17,18 @@ TForm1::Folders DefaultFolders()
             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
-std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs)
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                     const QString &fileToOpen)
 {
     auto main = std::make_unique<TForm1>(std::move(folders), std::move(dialogs));
     auto *about = new TForm2(main.get());
     auto *help = new TForm3(main.get());
     main->setSecondaryWindows(about, help);
     main->show();
+    // The Open dialog always answers with a full path, and so the caption
+    // and a later Save see one here too.
+    if (!fileToOpen.isEmpty())
+        main->openDocument(QDir::cleanPath(QFileInfo(fileToOpen).absoluteFilePath()));
     return main;
 }
 

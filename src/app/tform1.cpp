@@ -544,8 +544,12 @@ void TForm1::BtnOpenClick()
 {
     const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
                                                  m_openDialogName);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        openDocument(path);
+}
+
+void TForm1::openDocument(const QString &path)
+{
     m_openDialogName = path;
 
     MessageSet read = m_set;

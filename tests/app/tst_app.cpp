@@ -1,5 +1,7 @@
 #include "appfixture.h"
 
+#include <QProcess>
+
 using namespace varlo;
 using namespace varlo::test;
 
@@ -38,6 +40,9 @@ private Q_SLOTS:
     void exitClosesUnlessAnUploadRuns();
     void aboutWindow();
     void helpWindow();
+
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestApp::startUpState()
@@ -679,6 +684,39 @@ void TestApp::helpWindow()
     QVERIFY(checked);
     QVERIFY(!help->isVisible());
     QCOMPARE(memo->toPlainText().split(QLatin1Char('\n')), lines);
+}
+
+void TestApp::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // part of what it prints
+
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "[file]";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "varlo 3.00";
+    QTest::newRow("two files") << QStringList{"a.vlo", "b.vlo"} << 2
+                               << "varlo: one file at a time, not 2\nTry 'varlo --help'.";
+    QTest::newRow("unknown option") << QStringList{"--colour", "a.vlo"} << 2
+                                    << "varlo: Unknown option 'colour'.";
+}
+
+void TestApp::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess program;
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(QStringLiteral(VARLO_PROGRAM), arguments);
+    if (!program.waitForFinished(60000)) {
+        program.kill();
+        program.waitForFinished();
+        QFAIL("varlo did not end");
+    }
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    const QString printed = QString::fromLocal8Bit(program.readAll());
+    QVERIFY2(printed.contains(output), qPrintable(printed));
+    QCOMPARE(program.exitCode(), exitCode);
 }
 
 QObject *makeTestApp()
