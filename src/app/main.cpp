@@ -30,6 +30,9 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("varlo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));
+    // Ties the window to varlo.desktop, so the desktop shows its name and
+    // icon for it; on Wayland this is the window's application id.
+    QGuiApplication::setDesktopFileName(QStringLiteral("varlo"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(

@@ -1,10 +1,11 @@
 #include "app/shell.h"
 
 #include "app/dialogs.h"
+#include "app/icons.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -20,6 +21,8 @@ TForm1::Folders DefaultFolders()
 std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
                                      const QString &fileToOpen)
 {
+    // For every window and message box of the program.
+    QApplication::setWindowIcon(applicationIcon());
     auto main = std::make_unique<TForm1>(std::move(folders), std::move(dialogs));
     auto *about = new TForm2(main.get());
     auto *help = new TForm3(main.get());

@@ -155,7 +155,6 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     , m_dialogs(std::move(dialogs))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowIcon(toolIcon(QStringLiteral("varlo")));
     move(201, 14);
 
     buildActions();

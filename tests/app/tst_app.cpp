@@ -41,6 +41,8 @@ private Q_SLOTS:
     void aboutWindow();
     void helpWindow();
 
+    void windowIconIsThePackagedIcon_data();
+    void windowIconIsThePackagedIcon();
     void commandLine_data();
     void commandLine();
 };
@@ -684,6 +686,26 @@ void TestApp::helpWindow()
     QVERIFY(checked);
     QVERIFY(!help->isVisible());
     QCOMPARE(memo->toPlainText().split(QLatin1Char('\n')), lines);
+}
+
+void TestApp::windowIconIsThePackagedIcon_data()
+{
+    QTest::addColumn<int>("side");
+    for (int side : {16, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%dx%d", side, side) << side;
+}
+
+void TestApp::windowIconIsThePackagedIcon()
+{
+    QFETCH(int, side);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    const QImage packaged(QStringLiteral(VARLO_PACKAGED_ICONS "/varlo-%1.png").arg(side));
+    QCOMPARE(packaged.size(), QSize(side, side));
+    const QImage shownIcon = s.window->windowIcon().pixmap(QSize(side, side)).toImage();
+    // A pixmap keeps its colours premultiplied, so compare them so.
+    QCOMPARE(shownIcon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             packaged.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 void TestApp::commandLine_data()
