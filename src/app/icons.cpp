@@ -1,5 +1,6 @@
 #include "app/icons.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
@@ -20,6 +21,15 @@ QIcon toolIcon(const QString &name)
         icon.addPixmap(pixmap);
     }
     return icon;
+}
+
+QIcon applicationIcon()
+{
+    QIcon builtIn;
+    const QDir folder(QStringLiteral(":/appicon"));
+    for (const QString &name : folder.entryList({QStringLiteral("varlo-*.png")}, QDir::Files))
+        builtIn.addFile(folder.filePath(name));
+    return QIcon::fromTheme(QStringLiteral("varlo"), builtIn);
 }
 
 } // namespace varlo

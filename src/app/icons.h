@@ -9,4 +9,8 @@ namespace varlo {
 // its SVG at the usual sizes so it stays crisp at any screen scale.
 QIcon toolIcon(const QString &name);
 
+// The program's icon: "varlo" from the desktop's icon theme when it is
+// installed there, otherwise the same drawing built into the program.
+QIcon applicationIcon();
+
 } // namespace varlo
