@@ -111,8 +111,15 @@ else
     skip "desktop entry starts $exec_program, not in the package yet"
 fi
 
-# File type.
+# File type, and the desktop entry that opens it: a double-clicked .vlo
+# file reaches varlo as its file argument.
 mime=usr/share/mime/packages/varlo.xml
+if grep -qx 'MimeType=\(.*;\)\?application/x-varlo-messages;.*' "$root/$desktop" 2>/dev/null &&
+    [[ $exec_line == *%[fF]* ]]; then
+    pass "desktop entry opens application/x-varlo-messages files (Exec=$exec_line)"
+else
+    fail "desktop entry does not open application/x-varlo-messages files (Exec=$exec_line)"
+fi
 if ! has "$mime"; then
     fail "file type /$mime missing"
 elif command -v update-mime-database >/dev/null; then
@@ -207,7 +214,7 @@ fi
 run_env=(env -i "HOME=$home" "PATH=$root/usr/bin:/usr/bin:/bin"
     "XDG_RUNTIME_DIR=$runtime" QT_QPA_PLATFORM=offscreen LANG=C.UTF-8)
 
-for program in varlo-cli varlo-panel; do
+for program in $PROGRAMS; do
     [ -x "$root/usr/bin/$program" ] || continue
     if as_user "${run_env[@]}" timeout 10 "$program" --help >"$scratch/help" 2>&1; then
         pass "installed $program --help runs as $(as_user id -un)"

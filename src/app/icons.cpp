@@ -1,6 +1,7 @@
 #include "app/icons.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
@@ -83,6 +84,15 @@ QIcon toolIcon(const QString &name)
     const QString path = QStringLiteral(":/icons/%1.svg").arg(name);
     Q_ASSERT_X(QSvgRenderer(path).isValid(), "toolIcon", qPrintable(name));
     return QIcon(new SvgIconEngine(path));
+}
+
+QIcon applicationIcon()
+{
+    QIcon builtIn;
+    const QDir folder(QStringLiteral(":/appicon"));
+    for (const QString &name : folder.entryList({QStringLiteral("varlo-*.png")}, QDir::Files))
+        builtIn.addFile(folder.filePath(name));
+    return QIcon::fromTheme(QStringLiteral("varlo"), builtIn);
 }
 
 } // namespace varlo

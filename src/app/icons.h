@@ -10,4 +10,8 @@ namespace varlo {
 // scale; each size is drawn when first needed.
 QIcon toolIcon(const QString &name);
 
+// The program's icon: "varlo" from the desktop's icon theme when it is
+// installed there, otherwise the same drawing built into the program.
+QIcon applicationIcon();
+
 } // namespace varlo

@@ -1,10 +1,13 @@
 #include "app/shell.h"
 
 #include "app/dialogs.h"
+#include "app/icons.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace varlo {
@@ -15,13 +18,20 @@ TForm1::Folders DefaultFolders()
             QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
-std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs)
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                     const QString &fileToOpen)
 {
+    // For every window and message box of the program.
+    QApplication::setWindowIcon(applicationIcon());
     auto main = std::make_unique<TForm1>(std::move(folders), std::move(dialogs));
     auto *about = new TForm2(main.get());
     auto *help = new TForm3(main.get());
     main->setSecondaryWindows(about, help);
     main->show();
+    // The Open dialog always answers with a full path, and so the caption
+    // and a later Save see one here too.
+    if (!fileToOpen.isEmpty())
+        main->openDocument(QDir::cleanPath(QFileInfo(fileToOpen).absoluteFilePath()));
     return main;
 }
 

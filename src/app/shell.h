@@ -17,6 +17,12 @@ TForm1::Folders DefaultFolders();
 // About and Help windows, hidden, then shows the main window, whose FormShow
 // runs New and puts the focus in slot A. The About and Help windows belong
 // to the main window.
-std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs);
+//
+// A `fileToOpen` (the file named on the command line) is opened after that,
+// as a confirmed Open of it would be: a relative path is taken from the
+// working directory, and a file that can't be read is reported and leaves
+// the new empty set as it is. An empty text opens nothing.
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                     const QString &fileToOpen = QString());
 
 } // namespace varlo

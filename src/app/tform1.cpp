@@ -155,7 +155,6 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     , m_dialogs(std::move(dialogs))
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowIcon(toolIcon(QStringLiteral("varlo")));
     move(201, 14);
 
     buildActions();
@@ -544,8 +543,12 @@ void TForm1::BtnOpenClick()
 {
     const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
                                                  m_openDialogName);
-    if (path.isEmpty())
-        return;
+    if (!path.isEmpty())
+        openDocument(path);
+}
+
+void TForm1::openDocument(const QString &path)
+{
     m_openDialogName = path;
 
     MessageSet read = m_set;

@@ -83,6 +83,11 @@ public:
     // they were.
     void BtnNewClick();
     void BtnOpenClick();
+    // What a confirmed Open does with the chosen path: reads the file into
+    // the slots, or shows why it can't and changes nothing. The Open dialog
+    // shows the path next time. Also opens the file named on the command
+    // line.
+    void openDocument(const QString &path);
     // Returns whether the set was written.
     bool BtnSaveClick();
     void SaveAs1Click();

@@ -10,7 +10,7 @@ namespace varlo {
 static_assert(FontTable::kImageBytes == sizeof(fontdata::kImage));
 static_assert(FontTable::offset(FontTable::Font::Bold, 255) == FontTable::kImageBytes - FontTable::kGlyphBytes);
 
-std::span<const quint8, FontTable::kImageBytes> FontTable::bytes()
+FontTable::Image FontTable::bytes()
 {
     return std::span<const quint8, kImageBytes>(fontdata::kImage, kImageBytes);
 }
@@ -22,7 +22,12 @@ QByteArrayView FontTable::image()
 
 FontTable::Glyph FontTable::glyph(Font font, quint8 code)
 {
-    return bytes().subspan(offset(font, code)).first<kGlyphBytes>();
+    return glyph(bytes(), font, code);
+}
+
+FontTable::Glyph FontTable::glyph(Image image, Font font, quint8 code)
+{
+    return image.subspan(offset(font, code)).first<kGlyphBytes>();
 }
 
 } // namespace varlo

@@ -27,14 +27,19 @@ public:
     static constexpr int kImageBytes = kFontCount * kFontBytes;
 
     using Glyph = std::span<const quint8, kGlyphBytes>;
+    // A whole character generator in this layout: the built-in table, or
+    // what a panel's memory holds after an upload.
+    using Image = std::span<const quint8, kImageBytes>;
 
     // The whole table in panel order, as the character generator upload
     // sends it.
-    static std::span<const quint8, kImageBytes> bytes();
+    static Image bytes();
     static QByteArrayView image();
 
-    // The 8 column bytes of one glyph.
+    // The 8 column bytes of one glyph, from the built-in table or from
+    // another character generator.
     static Glyph glyph(Font font, quint8 code);
+    static Glyph glyph(Image image, Font font, quint8 code);
 
     // Where the glyph of `code` in `font` starts: font * 2048 + code * 8. The
     // panel address of a glyph is the same number.

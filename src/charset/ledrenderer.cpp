@@ -66,7 +66,12 @@ DotMatrix RenderGlyph(FontTable::Font font, quint8 code, int height)
 // font, 4 in the bold font.
 int CellWidth(FontTable::Font font, quint8 code)
 {
-    const FontTable::Glyph glyph = FontTable::glyph(font, code);
+    return CellWidth(FontTable::bytes(), font, code);
+}
+
+int CellWidth(FontTable::Image glyphs, FontTable::Font font, quint8 code)
+{
+    const FontTable::Glyph glyph = FontTable::glyph(glyphs, font, code);
     for (int x = FontTable::kGlyphBytes - 1; x >= 0; --x) {
         if (glyph[size_t(x)] != 0) {
             return x + 2;
@@ -77,19 +82,24 @@ int CellWidth(FontTable::Font font, quint8 code)
 
 DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, int height)
 {
+    return RenderCells(cells, phaseOn, FontTable::bytes(), height);
+}
+
+DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::Image glyphs, int height)
+{
     int width = 0;
     for (const LedCell &cell : cells) {
-        width += CellWidth(FontOf(cell.attribute), cell.code);
+        width += CellWidth(glyphs, FontOf(cell.attribute), cell.code);
     }
 
     DotMatrix dots(width, height);
     int left = 0;
     for (const LedCell &cell : cells) {
         const FontTable::Font font = FontOf(cell.attribute);
-        const int cellWidth = CellWidth(font, cell.code);
+        const int cellWidth = CellWidth(glyphs, font, cell.code);
         const bool dark = (cell.attribute & block::kAttributeFlash) && !phaseOn;
         if (!dark) {
-            const FontTable::Glyph glyph = FontTable::glyph(font, cell.code);
+            const FontTable::Glyph glyph = FontTable::glyph(glyphs, font, cell.code);
             // The trailing dark column, and an empty glyph's fixed width,
             // may reach past the glyph's 8 columns.
             for (int x = 0; x < cellWidth && x < FontTable::kGlyphBytes; ++x) {
@@ -101,14 +111,21 @@ DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, int height)
     return dots;
 }
 
-DotMatrix RenderMessageBlock(const MessageBlock &block, bool phaseOn, int height)
+std::vector<LedCell> MessageBlockCells(const MessageBlock &block)
 {
+    // A count past the capacity can only come from a damaged block; the
+    // cells it names beyond 125 would lie in the attribute area.
     const int count = std::min<int>(block[block::kCountOffset], block::kCellCapacity);
     std::vector<LedCell> cells(static_cast<size_t>(count));
     for (int k = 0; k < count; ++k) {
         cells[size_t(k)] = {block[size_t(block::kCodeOffset + k)], block[size_t(block::kAttributeOffset + k)]};
     }
-    return RenderCells(cells, phaseOn, height);
+    return cells;
+}
+
+DotMatrix RenderMessageBlock(const MessageBlock &block, bool phaseOn, int height)
+{
+    return RenderCells(MessageBlockCells(block), phaseOn, height);
 }
 
 } // namespace varlo

@@ -9,7 +9,13 @@ enum ExitStatus {
     ExitDone = 0,
     ExitLinkFailed = 1, // the panel link did not open, or a write failed
     ExitUsage = 2,      // wrong usage; the message says what
+    ExitFileFailed = 3, // a message file could not be read or written
 };
+
+// The exit statuses as --help words them.
+inline constexpr char kExitStatusText[] =
+    "Exit status: 0 done, 1 the panel link failed, 2 wrong usage,\n"
+    "3 a message file could not be read (or is damaged) or written.\n";
 
 // One subcommand. run() gets the arguments after the program name, the
 // command's name first.

@@ -42,6 +42,26 @@ std::pair<QString, int> splitDevice(const QString &device)
     return {match.captured(1), match.captured(2).toInt()};
 }
 
+// Breaks each line of the text at spaces so that it fits a terminal of 80
+// columns; a word longer than that stays whole.
+QString wrapped(const QString &text)
+{
+    constexpr int kWidth = 79;
+    QStringList lines;
+    for (const QString &paragraph : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString &word : paragraph.split(QLatin1Char(' '))) {
+            if (!line.isEmpty() && line.size() + 1 + word.size() > kWidth) {
+                lines << line;
+                line.clear();
+            }
+            line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+        }
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
 } // namespace
 
 CommandLine::CommandLine(const QString &command, const QString &syntax, const QString &description,
@@ -57,6 +77,7 @@ CommandLine::CommandLine(const QString &command, const QString &syntax, const QS
 
 void CommandLine::addPortOption()
 {
+    m_hasPortOption = true;
     m_parser.addOption({kPort,
                         QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> "
                                        "for n 1 to 15, or a device path, opened without a probe."),
@@ -78,7 +99,7 @@ void CommandLine::addDelayOption()
                         QStringLiteral("N"), QStringLiteral("0")});
 }
 
-void CommandLine::addMessageOptions()
+void CommandLine::addTextOptions()
 {
     m_parser.addOption({kMessage,
                         QStringLiteral("The text of the next slot, A first, then B, C ... up to T; "
@@ -87,15 +108,26 @@ void CommandLine::addMessageOptions()
                         QStringLiteral("TEXT")});
     m_parser.addOption({kSpeed, QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."),
                         QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+}
+
+void CommandLine::addStopOption()
+{
     m_parser.addOption({kStop,
                         QStringLiteral("Clear the run flag of these slots, e.g. BD (default: every slot runs)."),
                         QStringLiteral("LETTERS")});
+    m_hasStopOption = true;
 }
 
-void CommandLine::addPositionalArgument(const QString &name, const QString &description)
+void CommandLine::addMessageOptions()
+{
+    addTextOptions();
+    addStopOption();
+}
+
+void CommandLine::addFileArgument(const QString &name, const QString &description)
 {
     m_parser.addPositionalArgument(name, description);
-    m_positionalAllowed = true;
+    m_fileName = name;
 }
 
 std::optional<int> CommandLine::parse(const QStringList &arguments)
@@ -110,8 +142,10 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         printOut(helpText());
         return ExitDone;
     }
-    if (!m_positionalAllowed && !m_parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(m_parser.positionalArguments().first()));
+    const QStringList positional = m_parser.positionalArguments();
+    const qsizetype allowed = m_fileName.isEmpty() ? 0 : 1;
+    if (positional.size() > allowed)
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
     return std::nullopt;
 }
 
@@ -149,6 +183,8 @@ std::optional<MessageSet> CommandLine::messageSet()
         set.setSpeedCode(slot, static_cast<quint8>(*speed));
     }
 
+    if (!m_hasStopOption)
+        return set;
     for (const QChar letter : m_parser.value(kStop)) {
         const int slot = letter.unicode() < 0x80 ? MessageSet::slotIndex(letter.toLatin1()) : -1;
         if (slot < 0) {
@@ -158,6 +194,18 @@ std::optional<MessageSet> CommandLine::messageSet()
         set.setRun(slot, false);
     }
     return set;
+}
+
+std::optional<QString> CommandLine::file(bool required)
+{
+    const QStringList positional = m_parser.positionalArguments();
+    if (positional.isEmpty() && required) {
+        usageError(QStringLiteral("%1 missing").arg(m_fileName));
+        return std::nullopt;
+    }
+    // Arguments arrive as Latin-1; a path is bytes in the file system's own
+    // encoding, which Latin-1 gives back unchanged.
+    return positional.isEmpty() ? QString() : QFile::decodeName(positional.first().toLatin1());
 }
 
 std::optional<int> CommandLine::intValue(const QString &option, int lowest, int highest, int fallback)
@@ -185,10 +233,12 @@ QString CommandLine::helpText() const
     // ours gives the full synopsis.
     const QString parserText = m_parser.helpText();
     const qsizetype options = parserText.indexOf(QLatin1String("Options:"));
-    QString text = QStringLiteral("Usage: varlo-cli %1 %2\n\n%3\n\n").arg(m_command, m_syntax, m_description);
+    QString text = QStringLiteral("Usage: varlo-cli %1 %2\n\n%3\n\n").arg(m_command, m_syntax, wrapped(m_description));
     text += options >= 0 ? parserText.mid(options) : parserText;
     text += QStringLiteral("\nExample:\n  %1\n\n").arg(m_example);
-    text += portTableText();
+    text += QLatin1String(kExitStatusText);
+    if (m_hasPortOption)
+        text += QLatin1Char('\n') + portTableText();
     return text;
 }
 

@@ -30,9 +30,12 @@ public:
     void addPortOption();    // --port PORT
     void addDryRunOption();  // --dry-run
     void addDelayOption();   // --delay N
-    void addMessageOptions(); // -m TEXT..., --speed CODE, --stop LETTERS
-    // Without this, parse() refuses positional arguments.
-    void addPositionalArgument(const QString &name, const QString &description);
+    void addTextOptions();    // -m TEXT..., --speed CODE
+    void addStopOption();     // --stop LETTERS
+    void addMessageOptions(); // all three
+    // The one file the command takes. Without it, parse() refuses positional
+    // arguments.
+    void addFileArgument(const QString &name, const QString &description);
 
     // Parses. Returns an exit status when the command is done already
     // (--help printed, or a usage error), nothing when it should go on.
@@ -42,7 +45,12 @@ public:
     bool dryRun() const { return m_parser.isSet(QStringLiteral("dry-run")); }
     std::optional<int> commuDelayPosition();
     // The slots from -m, --speed and --stop.
+    // The slots from -m and --speed, and the run flags from --stop when the
+    // command takes it.
     std::optional<MessageSet> messageSet();
+    // The file argument: its path, an empty text when there is none and none
+    // is required, or nothing after a usage error.
+    std::optional<QString> file(bool required);
 
     // Prints "varlo-cli <command>: <message>" and a pointer to --help.
     int usageError(const QString &message) const;
@@ -56,7 +64,9 @@ private:
     QString m_description;
     QString m_example;
     QCommandLineParser m_parser;
-    bool m_positionalAllowed = false;
+    QString m_fileName; // empty: the command takes no file
+    bool m_hasStopOption = false;
+    bool m_hasPortOption = false;
 };
 
 // The COM-number-to-device table and the ports folder, for --help.

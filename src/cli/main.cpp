@@ -1,10 +1,13 @@
-// varlo-cli: uploads to the panel from scripts, without the window.
+// varlo-cli: uploads to the panel and handles message files from scripts,
+// without the window.
 
 #include "clicommand.h"
 #include "commandline.h"
 #include "fontcommand.h"
 #include "probecommand.h"
 #include "sendcommand.h"
+#include "showcommand.h"
+#include "writecommand.h"
 
 #include <QCoreApplication>
 
@@ -15,7 +18,9 @@ using namespace varlo::cli;
 namespace {
 
 constexpr std::array kCommands = {
-    Command{"send", "Upload messages given as -m texts.", runSend},
+    Command{"send", "Upload a message file, or messages given as -m texts.", runSend},
+    Command{"write", "Make a message file from -m texts.", runWrite},
+    Command{"show", "Print the slots of a message file.", runShow},
     Command{"font", "Load the panel's two fonts (Initial).", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
 };
@@ -30,9 +35,10 @@ QString overview()
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -6).arg(QLatin1String(command.summary));
     text += QStringLiteral(
         "\nRun 'varlo-cli <command> --help' for its options.\n\n"
-        "Example:\n  varlo-cli send -m 'HELLO ~H' --port AUTO\n\n"
-        "Exit status: 0 done, 1 the panel link failed, 2 wrong usage.\n\n");
-    return text + portTableText();
+        "Examples:\n"
+        "  varlo-cli send -m 'HELLO ~H' --port AUTO\n"
+        "  varlo-cli write shop.vlo -m 'OPEN ~H' && varlo-cli send shop.vlo\n\n");
+    return text + QLatin1String(kExitStatusText) + QLatin1Char('\n') + portTableText();
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "clireporter.h"
 #include "commandline.h"
+#include "filereport.h"
 #include "link/messageupload.h"
 
 namespace varlo::cli {
@@ -9,10 +10,17 @@ namespace varlo::cli {
 int runSend(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("send"),
-                     QStringLiteral("[-m TEXT]... [--speed CODE] [--stop LETTERS] [--delay N] [--port PORT] [--dry-run]"),
-                     QStringLiteral("Uploads messages to the panel: one -m per slot, A first; every slot not "
-                                    "given is sent empty."),
-                     QStringLiteral("varlo-cli send -m 'OPEN ~H' -m '~BSALE~A today' --stop B --port COM3"));
+                     QStringLiteral("[FILE.vlo | [-m TEXT]... [--speed CODE]] [--stop LETTERS] [--delay N] "
+                                    "[--port PORT] [--dry-run]"),
+                     QStringLiteral("Uploads messages to the panel: the 20 slots of a message file with their "
+                                    "speed codes, or one -m per slot, A first, with every slot not given sent "
+                                    "empty. Nothing is sent from a file that can't be read or whose END is "
+                                    "missing."),
+                     QStringLiteral("varlo-cli send -m 'OPEN ~H' -m '~BSALE~A today' --stop B --port COM3\n"
+                                    "  varlo-cli send shop.vlo --port COM3"));
+    line.addFileArgument(QStringLiteral("FILE.vlo"),
+                         QStringLiteral("A message file to send instead of -m texts. Run flags are not "
+                                        "part of the file: every slot runs unless --stop says otherwise."));
     line.addMessageOptions();
     line.addDelayOption();
     line.addPortOption();
@@ -20,11 +28,25 @@ int runSend(const QStringList &arguments)
     if (const std::optional<int> done = line.parse(arguments))
         return *done;
 
-    const std::optional<MessageSet> set = line.messageSet();
+    const std::optional<QString> file = line.file(false);
+    if (!file)
+        return ExitUsage;
+    // A file brings its own texts and speed codes.
+    if (!file->isEmpty() && line.parser().isSet(QStringLiteral("m")))
+        return line.usageError(QStringLiteral("give a file or -m texts, not both"));
+    if (!file->isEmpty() && line.parser().isSet(QStringLiteral("speed")))
+        return line.usageError(QStringLiteral("--speed goes with -m texts; a file has its own speed codes"));
+
+    std::optional<MessageSet> set = line.messageSet();
     const std::optional<int> delay = set ? line.commuDelayPosition() : std::nullopt;
     const std::optional<PortChoice> port = delay ? line.port() : std::nullopt;
     if (!port)
         return ExitUsage;
+
+    // The run flags from --stop stay as they are: the file has none. A file
+    // without its END may hold anything, so it is not sent at all.
+    if (!file->isEmpty() && !readMessageFileReporting(*file, *set).ok())
+        return ExitFileFailed;
 
     if (line.dryRun()) {
         std::vector<LinkFrame> frames;

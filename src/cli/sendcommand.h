@@ -4,7 +4,7 @@
 
 namespace varlo::cli {
 
-// varlo-cli send: uploads messages given on the command line.
+// varlo-cli send: uploads messages given on the command line or in a file.
 int runSend(const QStringList &arguments);
 
 } // namespace varlo::cli

@@ -211,6 +211,10 @@ int SerialPort::readByte(quint8 &byte)
     const int fd = m_port->handle();
     const QDeadlineTimer deadline(m_readTimeoutMs);
     for (;;) {
+        // Whether the time-out had run out before this read: a reader that
+        // was descheduled past its deadline still takes an answer that
+        // arrived meanwhile, rather than calling the port silent.
+        const bool lastTry = deadline.hasExpired();
         const ssize_t got = ::read(fd, &byte, 1);
         if (got == 1)
             return 1;
@@ -220,13 +224,12 @@ int SerialPort::readByte(quint8 &byte)
             fail(errno);
             return -1;
         }
-        const qint64 leftMs = deadline.remainingTime();
-        if (leftMs <= 0)
+        if (lastTry)
             return 0;
         pollfd ready{fd, POLLIN, 0};
-        const int events = ::poll(&ready, 1, static_cast<int>(leftMs));
+        const int events = ::poll(&ready, 1, static_cast<int>(qMax<qint64>(0, deadline.remainingTime())));
         if (events == 0)
-            return 0;
+            continue; // one last read, then give up
         if (events < 0 && errno != EINTR) {
             fail(errno);
             return -1;

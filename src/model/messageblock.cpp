@@ -65,10 +65,14 @@ MessageBlock EncodeMessageBlock(QByteArrayView markup)
         ++count;
     });
     blk[block::kCountOffset] = static_cast<quint8>(count);
-    blk[block::kChecksumOffset] = static_cast<quint8>(
-        std::accumulate(blk.begin() + block::kCountOffset, blk.end(), 0u));
+    blk[block::kChecksumOffset] = MessageBlockChecksum(blk);
     blk[block::kMarkerOffset] = block::kMarker;
     return blk;
+}
+
+quint8 MessageBlockChecksum(const MessageBlock &blk)
+{
+    return static_cast<quint8>(std::accumulate(blk.begin() + block::kCountOffset, blk.end(), 0u));
 }
 
 DirectoryEntry MakeDirectoryEntry(bool empty, bool run, quint8 speedCode)

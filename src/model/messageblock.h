@@ -38,6 +38,9 @@ inline constexpr quint8 kAttributeBold = 0x10;
 // 125), so nothing is ever written outside the block.
 MessageBlock EncodeMessageBlock(QByteArrayView markup);
 
+// The sum of bytes 2 to 255, modulo 256: what byte 1 of a sound block holds.
+quint8 MessageBlockChecksum(const MessageBlock &block);
+
 // The directory entry of a slot: 1 0 0 for an empty slot, otherwise the skip
 // byte (0 when the slot runs), the speed code as it is, and 1.
 DirectoryEntry MakeDirectoryEntry(bool empty, bool run, quint8 speedCode);

@@ -44,12 +44,14 @@ struct Started
     RecordingDialogs *dialogs = nullptr;
     std::unique_ptr<TForm1> window;
 
-    explicit Started(const QString &folder, const QString &fallback = QString())
+    // `fileToOpen`: started as `varlo fileToOpen`.
+    explicit Started(const QString &folder, const QString &fallback = QString(),
+                     const QString &fileToOpen = QString())
     {
         auto recording = std::make_unique<RecordingDialogs>();
         dialogs = recording.get();
         window = StartWindows({folder, fallback.isEmpty() ? folder : fallback},
-                              std::move(recording));
+                              std::move(recording), fileToOpen);
     }
 
     template<typename T>

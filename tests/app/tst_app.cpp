@@ -1,5 +1,7 @@
 #include "appfixture.h"
 
+#include <QProcess>
+
 using namespace varlo;
 using namespace varlo::test;
 
@@ -41,6 +43,11 @@ private Q_SLOTS:
     void exitClosesUnlessAnUploadRuns();
     void aboutWindow();
     void helpWindow();
+
+    void windowIconIsThePackagedIcon_data();
+    void windowIconIsThePackagedIcon();
+    void commandLine_data();
+    void commandLine();
 };
 
 void TestApp::startUpState()
@@ -755,6 +762,59 @@ void TestApp::helpWindow()
     QVERIFY(checked);
     QVERIFY(!help->isVisible());
     QCOMPARE(memo->toPlainText().split(QLatin1Char('\n')), lines);
+}
+
+void TestApp::windowIconIsThePackagedIcon_data()
+{
+    QTest::addColumn<int>("side");
+    for (int side : {16, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%dx%d", side, side) << side;
+}
+
+void TestApp::windowIconIsThePackagedIcon()
+{
+    QFETCH(int, side);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    const QImage packaged(QStringLiteral(VARLO_PACKAGED_ICONS "/varlo-%1.png").arg(side));
+    QCOMPARE(packaged.size(), QSize(side, side));
+    const QImage shownIcon = s.window->windowIcon().pixmap(QSize(side, side)).toImage();
+    // A pixmap keeps its colours premultiplied, so compare them so.
+    QCOMPARE(shownIcon.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             packaged.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+}
+
+void TestApp::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("output"); // part of what it prints
+
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "[file]";
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "varlo 3.00";
+    QTest::newRow("two files") << QStringList{"a.vlo", "b.vlo"} << 2
+                               << "varlo: one file at a time, not 2\nTry 'varlo --help'.";
+    QTest::newRow("unknown option") << QStringList{"--colour", "a.vlo"} << 2
+                                    << "varlo: Unknown option 'colour'.";
+}
+
+void TestApp::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QString, output);
+    QProcess program;
+    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.start(QStringLiteral(VARLO_PROGRAM), arguments);
+    if (!program.waitForFinished(60000)) {
+        program.kill();
+        program.waitForFinished();
+        QFAIL("varlo did not end");
+    }
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    const QString printed = QString::fromLocal8Bit(program.readAll());
+    QVERIFY2(printed.contains(output), qPrintable(printed));
+    QCOMPARE(program.exitCode(), exitCode);
 }
 
 QObject *makeTestApp()

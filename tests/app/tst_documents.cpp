@@ -5,8 +5,10 @@
 #include "model/messageset.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QThread>
 
 using namespace varlo;
@@ -86,6 +88,8 @@ private Q_SLOTS:
     void failedOpenChangesNothing();
     void openWithBadTrailerTakesWhatWasRead();
     void openDialogRemembersItsName();
+    void fileNamedAtStartUpOpensAsOpenDoes_data();
+    void fileNamedAtStartUpOpensAsOpenDoes();
 
     void saveUntitledAsksForAName();
     void cancelledUntitledSaveWritesNothing();
@@ -396,7 +400,7 @@ void TestDocuments::failedOpenChangesNothing()
 
     QStringList expected;
     for (const QString &m : messages)
-        expected << m.arg(path);
+        expected << QString(m).replace(QStringLiteral("%1"), path);
     QCOMPARE(s.dialogs->messageTexts(), expected);
     QVERIFY(Snapshot(s) == before);
     s.tick();
@@ -442,6 +446,87 @@ void TestDocuments::openDialogRemembersItsName()
     s.dialogs->openAnswers << QString();
     s.window->BtnOpenClick();
     QCOMPARE(s.dialogs->openPresets.last(), first);
+}
+
+void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes_data()
+{
+    QTest::addColumn<QByteArray>("content"); // of doc.vlo; empty: no file at all
+    QTest::addColumn<QString>("argument"); // "%1" stands for the folder of doc.vlo
+    QTest::addColumn<QStringList>("messages"); // "%1" as above
+    QTest::addColumn<bool>("opened");
+
+    const QByteArray valid = fileFor({"HI~H", "", "THIRD"}, 2);
+    QByteArray badTrailer = valid;
+    badTrailer.chop(3);
+    badTrailer += "end";
+    QByteArray badHeader = valid;
+    badHeader[2] = 'Q';
+
+    QTest::newRow("full path") << valid << "%1/doc.vlo" << QStringList{} << true;
+    QTest::newRow("relative path") << valid << "doc.vlo" << QStringList{} << true;
+    QTest::newRow("path through ..") << valid << "%1/sub/../doc.vlo" << QStringList{} << true;
+    QTest::newRow("bad trailer") << badTrailer << "doc.vlo"
+                                 << QStringList{" End of File not found! "} << true;
+    QTest::newRow("missing") << QByteArray() << "doc.vlo"
+                             << QStringList{"%1/doc.vlo File No Found !", " File Read Error! "} << false;
+    QTest::newRow("rejected header") << badHeader << "doc.vlo"
+                                     << QStringList{" File Read Error! "} << false;
+}
+
+// Started as `varlo FILE`, the window ends up exactly as if the user had
+// started it bare and opened FILE through the Open dialog.
+void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, argument);
+    QFETCH(QStringList, messages);
+    QFETCH(bool, opened);
+    QTemporaryDir dir;
+    // The working directory is compared with it, and resolves links.
+    const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+    const QString path = folder + QStringLiteral("/doc.vlo");
+    if (!content.isEmpty())
+        writeAll(path, content);
+
+    const QString home = QDir::currentPath();
+    const auto goHome = qScopeGuard([&] { QDir::setCurrent(home); });
+    QVERIFY(QDir::setCurrent(folder));
+    Started byName(folder, QString(), argument.replace(QStringLiteral("%1"), folder));
+    Started byDialog(folder);
+    byDialog.dialogs->openAnswers << path;
+    byDialog.window->BtnOpenClick();
+
+    QStringList expected;
+    for (const QString &m : messages)
+        expected << QString(m).replace(QStringLiteral("%1"), folder);
+    QCOMPARE(byName.dialogs->messageTexts(), expected);
+    QCOMPARE(byDialog.dialogs->messageTexts(), expected);
+    for (int i = 0; i < expected.size(); ++i)
+        QCOMPARE(byName.dialogs->messages[i].detail, byDialog.dialogs->messages[i].detail);
+    QVERIFY(Snapshot(byName) == Snapshot(byDialog));
+    for (int i = 0; i < TForm1::kSlots; ++i)
+        QCOMPARE(shown(byName.speedButton(i)->icon()), shown(byDialog.speedButton(i)->icon()));
+
+    if (opened) {
+        QCOMPARE(byName.window->messageSet().markup(0), QByteArray("HI~H"));
+        QCOMPARE(byName.window->messageSet().markup(2), QByteArray("THIRD"));
+        QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
+        QCOMPARE(byName.window->currentFileName(), path);
+        QCOMPARE(byName.window->windowTitle(), captionFor(path));
+    } else {
+        // The empty set of a bare start.
+        QCOMPARE(byName.window->messageSet().markup(0), QByteArray());
+        QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
+        QCOMPARE(byName.window->windowTitle(), kFirstCaption);
+    }
+    QVERIFY(!byName.window->isModified());
+    byName.tick();
+    QVERIFY(!byName.btnSave()->isEnabled());
+    QCOMPARE(byName.window->focusWidget(), byName.edit(0));
+    // The Open dialog starts from that file, as after a confirmed Open.
+    byName.dialogs->openAnswers << QString();
+    byName.window->BtnOpenClick();
+    QCOMPARE(byName.dialogs->openPresets, QStringList{path});
 }
 
 void TestDocuments::saveUntitledAsksForAName()

@@ -1,14 +1,19 @@
 #include "cli/clireporter.h"
+#include "files/messagefile.h"
+#include "model/messageblock.h"
 
 #include "link/serialport.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
@@ -60,6 +65,72 @@ QByteArray hexLine(const QByteArray &coded)
     return coded.toHex(' ').toUpper();
 }
 
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(unreadable)");
+}
+
+// -m TEXT for each text, and --speed CODE when there is one.
+QStringList textArguments(const QStringList &texts, const QString &speed)
+{
+    QStringList arguments;
+    for (const QString &text : texts)
+        arguments << "-m" << text;
+    if (!speed.isEmpty())
+        arguments << "--speed" << speed;
+    return arguments;
+}
+
+// One line of varlo-cli show, taken apart again.
+struct ShownSlot {
+    QByteArray letter;
+    int speedCode = -1;
+    QByteArray cells; // with its mark
+    QByteArray text;  // the bytes, unescaped
+    bool valid = false;
+};
+
+ShownSlot parseShownLine(const QByteArray &line)
+{
+    ShownSlot slot;
+    const qsizetype quote = line.indexOf('"');
+    if (quote < 0 || !line.endsWith('"') || line.size() < quote + 2)
+        return slot;
+    const QByteArrayList fields = line.left(quote).simplified().split(' ');
+    if (fields.size() != 3)
+        return slot;
+    slot.letter = fields[0];
+    slot.speedCode = fields[1].toInt();
+    slot.cells = fields[2];
+    const QByteArray shown = line.mid(quote + 1, line.size() - quote - 2);
+    static const QRegularExpression hexEscape(QStringLiteral("^x[0-9A-F]{2}$"));
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        const char c = shown[i];
+        if (c == '"' || c < 0x20 || c > 0x7E)
+            return slot; // such bytes are always escaped
+        if (c != '\\') {
+            slot.text += c;
+        } else if (shown.mid(i + 1, 1) == "\\") {
+            slot.text += '\\';
+            i += 1;
+        } else if (hexEscape.match(QString::fromLatin1(shown.mid(i + 1, 3))).hasMatch()) {
+            slot.text += static_cast<char>(shown.mid(i + 2, 2).toInt(nullptr, 16));
+            i += 3;
+        } else {
+            return slot;
+        }
+    }
+    slot.valid = true;
+    return slot;
+}
+
 } // namespace
 
 class TestCli : public QObject
@@ -93,8 +164,19 @@ private Q_SLOTS:
     void reporterHintsAtTheGroup_data();
     void reporterHintsAtTheGroup();
 
+    void writeThenShow_data();
+    void writeThenShow();
+    void writeRefused_data();
+    void writeRefused();
+    void sendFileAsTexts_data();
+    void sendFileAsTexts();
+    void sendFileToThePanel();
+    void fileReadErrors_data();
+    void fileReadErrors();
+
 private:
     std::unique_ptr<VirtualPorts> m_ports;
+    QTemporaryDir m_dir;
 };
 
 void TestCli::init()
@@ -183,7 +265,15 @@ void TestCli::usageErrors_data()
     QTest::newRow("stop letter past T") << QStringList{"send", "--stop", "AU"} << QByteArray("'U'");
     QTest::newRow("port COM16") << QStringList{"send", "--port", "COM16"} << QByteArray("--port COM16");
     QTest::newRow("port word") << QStringList{"probe", "--port", "serial"} << QByteArray("--port serial");
-    QTest::newRow("stray argument") << QStringList{"send", "file.vlo"} << QByteArray("'file.vlo'");
+    QTest::newRow("stray argument") << QStringList{"probe", "file.vlo"} << QByteArray("'file.vlo'");
+    QTest::newRow("two files") << QStringList{"send", "a.vlo", "b.vlo"} << QByteArray("'b.vlo'");
+    QTest::newRow("file and -m") << QStringList{"send", "a.vlo", "-m", "A"} << QByteArray("a file or -m texts, not both");
+    QTest::newRow("file and --speed") << QStringList{"send", "--speed", "2", "a.vlo"} << QByteArray("--speed goes with -m");
+    QTest::newRow("write without a file") << QStringList{"write", "-m", "A"} << QByteArray("OUT.vlo missing");
+    QTest::newRow("show without a file") << QStringList{"show"} << QByteArray("FILE.vlo missing");
+    QTest::newRow("the file keeps no run flags")
+        << QStringList{"write", "a.vlo", "--stop", "A"} << QByteArray("Unknown option 'stop'");
+    QTest::newRow("show takes no text") << QStringList{"show", "a.vlo", "-m", "A"} << QByteArray("Unknown option 'm'");
     QTest::newRow("font takes no text") << QStringList{"font", "-m", "A"} << QByteArray("Unknown option 'm'");
     QStringList tooMany = {"send"};
     for (int i = 0; i < 21; ++i)
@@ -206,20 +296,28 @@ void TestCli::usageErrors()
 void TestCli::help_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("overview") << QStringList{"--help"};
-    QTest::newRow("send") << QStringList{"send", "--help"};
-    QTest::newRow("probe") << QStringList{"probe", "-h"};
-    QTest::newRow("font") << QStringList{"font", "--help"};
+    QTest::addColumn<bool>("ports");
+    QTest::newRow("overview") << QStringList{"--help"} << true;
+    QTest::newRow("send") << QStringList{"send", "--help"} << true;
+    QTest::newRow("probe") << QStringList{"probe", "-h"} << true;
+    QTest::newRow("font") << QStringList{"font", "--help"} << true;
+    QTest::newRow("write") << QStringList{"write", "--help"} << false;
+    QTest::newRow("show") << QStringList{"show", "--help"} << false;
 }
 
 void TestCli::help()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(bool, ports);
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, 0);
-    for (const char *part : {"Usage: varlo-cli", "Example:", "COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3",
-                             "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
+    for (const char *part : {"Usage: varlo-cli", "Example", "3 a message file could not be read"})
         QVERIFY2(run.out.contains(part), part);
+    for (const char *part : {"COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3",
+                             "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
+        QVERIFY2(run.out.contains(part) == ports, part);
+    for (const QByteArray &line : run.out.split('\n'))
+        QVERIFY2(line.size() <= 80 || line.startsWith("Usage:"), line.constData());
 }
 
 void TestCli::fontDryRun()
@@ -457,6 +555,251 @@ void TestCli::reporterHintsAtTheGroup()
         expected += QString::fromLatin1(cli::CliReporter::permissionHint());
     QCOMPARE(written, expected);
     QCOMPARE(written.contains("dialout"), hint);
+}
+
+void TestCli::writeThenShow_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QStringList>("texts"); // reach the slots as UTF-8
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<QByteArray>("bytes"); // the whole file, when checked
+    QTest::addColumn<QByteArray>("lineA");
+    QTest::addColumn<QByteArray>("lineB");
+
+    const QByteArray empty58 = QByteArray(15, ' ') + QByteArray(20, 4) + QByteArray(20, 0) + "END";
+    QTest::newRow("no texts: twenty empty slots at speed code 4")
+        << "empty.vlo" << QStringList{} << QString() << empty58 << QByteArray(R"(A    4    0  "")")
+        << QByteArray(R"(B    4    0  "")");
+    QTest::newRow("an escape at speed code 0")
+        << "heart.vlo" << QStringList{"HI~H"} << "0"
+        << QByteArray(15, ' ') + '\0' + QByteArray(19, 4) + QByteArray::fromHex("04 48 49 7E 48")
+               + QByteArray(19, 0) + "END"
+        << QByteArray(R"(A    0    3  "HI~H")") << QByteArray(R"(B    4    0  "")");
+    QTest::newRow("quote, backslash, controls and bytes above 0x7F")
+        << "odd.vlo" << QStringList{"a\\b\"c", "\t \u00E9\x7F~"} << "255" << QByteArray()
+        << QByteArray(R"(A  255    5  "a\\b\x22c")") << QByteArray(R"(B  255    5  "\x09 \xC3\xA9\x7F~")");
+    QTest::newRow("spaces at either end") << "spaces.vlo" << QStringList{" ", "  X  "} << QString() << QByteArray()
+                                          << QByteArray(R"(A    4    1  " ")") << QByteArray(R"(B    4    5  "  X  ")");
+    QTest::newRow("125 cells fit, 126 are marked")
+        << "full.vlo" << QStringList{QString(125, 'x'), QString(126, 'y')} << QString() << QByteArray()
+        << "A    4  125  \"" + QByteArray(125, 'x') + '"' << "B    4  126! \"" + QByteArray(126, 'y') + '"';
+    QTest::newRow("255 bytes fit the file")
+        << "longest.vlo" << QStringList{QString(), QString(255, 'z')} << QString() << QByteArray()
+        << QByteArray(R"(A    4    0  "")") << "B    4  255! \"" + QByteArray(255, 'z') + '"';
+    QTest::newRow("a file name beyond ASCII")
+        << "Gr\u00FC\u00DFe.vlo" << QStringList{"~+"} << QString() << QByteArray()
+        << QByteArray(R"(A    4    1  "~+")") << QByteArray(R"(B    4    0  "")");
+}
+
+void TestCli::writeThenShow()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, speed);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArray, lineA);
+    QFETCH(QByteArray, lineB);
+
+    const QString path = m_dir.filePath(fileName);
+    const Run write = runCli(QStringList{"write", path} + textArguments(texts, speed));
+    QCOMPARE(write.err, QByteArray());
+    QCOMPARE(write.out, QByteArray());
+    QCOMPARE(write.exitCode, 0);
+
+    MessageSet expected;
+    expected.clearForNew();
+    for (int slot = 0; slot < texts.size(); ++slot) {
+        expected.setMarkup(slot, texts[slot].toUtf8());
+        expected.setSpeedCode(slot, speed.isEmpty() ? 4 : quint8(speed.toInt()));
+    }
+    MessageSet read;
+    QVERIFY(ReadMessageFile(path, read).ok());
+    QCOMPARE(read, expected);
+    if (!bytes.isEmpty())
+        QCOMPARE(fileBytes(path).toHex(' '), bytes.toHex(' '));
+
+    const Run show = runCli({"show", path});
+    QCOMPARE(show.err, QByteArray());
+    QCOMPARE(show.exitCode, 0);
+    QVERIFY(show.out.endsWith('\n'));
+    const QByteArrayList lines = show.out.chopped(1).split('\n');
+    QCOMPARE(lines.size(), MessageSet::kSlotCount);
+    QCOMPARE(lines[0], lineA);
+    QCOMPARE(lines[1], lineB);
+    // Every line gives its slot back.
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
+        const ShownSlot shown = parseShownLine(lines[slot]);
+        QVERIFY2(shown.valid, lines[slot].constData());
+        QCOMPARE(shown.letter, QByteArray(1, MessageSet::slotLetter(slot)));
+        QCOMPARE(shown.speedCode, int(read.speedCode(slot)));
+        QCOMPARE(shown.text, read.markup(slot));
+        const int cells = MarkupCellCount(read.markup(slot));
+        QCOMPARE(shown.cells, QByteArray::number(cells) + (cells > block::kCellCapacity ? "!" : ""));
+    }
+}
+
+void TestCli::writeRefused_data()
+{
+    QTest::addColumn<QString>("target"); // "plain" is a regular file, "folder" a folder
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<bool>("oldFile");
+    QTest::addColumn<QString>("err"); // %1: the target's path
+
+    const QStringList tooLong = {"fits", QString(256, 'x')};
+    QTest::newRow("a text of 256 bytes")
+        << "new.vlo" << tooLong << false << " Slot B text too long (255 characters at most)! \n";
+    QTest::newRow("a text of 256 bytes over an old file")
+        << "old.vlo" << tooLong << true << " Slot B text too long (255 characters at most)! \n";
+    QTest::newRow("a folder that is a regular file")
+        << "plain/out.vlo" << QStringList{"A"} << false
+        << " File Write Error! \n%1: " + qt_error_string(ENOTDIR) + '\n';
+    QTest::newRow("a folder as the file")
+        << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: Filename refers to a directory\n";
+}
+
+void TestCli::writeRefused()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, oldFile);
+    QFETCH(QString, err);
+
+    QTemporaryDir dir;
+    QVERIFY(writeBytes(dir.filePath("plain"), "not a folder"));
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    const QString path = dir.filePath(target);
+    const QByteArray old = QByteArray(15, ' ') + QByteArray(20, 1) + QByteArray(20, 0) + "END and more";
+    if (oldFile)
+        QVERIFY(writeBytes(path, old));
+
+    const Run run = runCli(QStringList{"write", path} + textArguments(texts, {}));
+    QCOMPARE(QString::fromLocal8Bit(run.err), QString(err).replace("%1", path));
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, 3);
+    if (oldFile)
+        QCOMPARE(fileBytes(path), old);
+    else
+        QVERIFY(!QFileInfo(path).isFile());
+    // Nothing left behind beside it either.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(),
+             oldFile ? 3 : 2);
+}
+
+void TestCli::sendFileAsTexts_data()
+{
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("speed");
+    QTest::addColumn<QString>("stop");
+
+    QTest::newRow("the worked example") << QStringList{"AB"} << QString() << QString();
+    QTest::newRow("speed, stop and escapes")
+        << QStringList{"OPEN ~H", "", "~BSALE~A today", "\u00E9"} << "2" << "AC";
+    QTest::newRow("twenty slots at speed 0") << QStringList(20, "~F*") << "0" << "T";
+    QTest::newRow("no text") << QStringList{} << QString() << "B";
+}
+
+void TestCli::sendFileAsTexts()
+{
+    QFETCH(QStringList, texts);
+    QFETCH(QString, speed);
+    QFETCH(QString, stop);
+
+    const QString path = m_dir.filePath("texts.vlo");
+    QCOMPARE(runCli(QStringList{"write", path} + textArguments(texts, speed)).exitCode, 0);
+
+    QStringList common = {"--dry-run", "--delay", "3"};
+    if (!stop.isEmpty())
+        common << "--stop" << stop;
+    const Run fromTexts = runCli(QStringList{"send"} + textArguments(texts, speed) + common);
+    const Run fromFile = runCli(QStringList{"send", path} + common);
+    QCOMPARE(fromTexts.exitCode, 0);
+    QCOMPARE(fromFile.exitCode, 0);
+    QCOMPARE(fromFile.err, QByteArray());
+    QVERIFY(!fromTexts.out.isEmpty());
+    QCOMPARE(fromFile.out, fromTexts.out);
+}
+
+void TestCli::sendFileToThePanel()
+{
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const QString path = m_dir.filePath("worked.vlo");
+    QVERIFY(writeBytes(path, EncodeMessageFile(WorkedExampleSet())));
+
+    const Run run = runCli({"send", path});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(panel.waitForBytes(1 + 348, 5000), 1 + 348);
+    QCOMPARE(panel.received(), "T" + WorkedExampleStream());
+}
+
+void TestCli::fileReadErrors_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("fileName"); // "folder" is a folder
+    QTest::addColumn<QByteArray>("bytes");  // null: no such file
+    QTest::addColumn<QString>("err");       // %1: the file's path
+    QTest::addColumn<QByteArray>("out");    // show: the first line
+
+    MessageSet set;
+    set.clearForNew();
+    set.setMarkup(0, "HI~H");
+    set.setMarkup(1, "LAST");
+    set.setSpeedCode(0, 0);
+    const QByteArray good = EncodeMessageFile(set);
+    const QByteArray lowerCaseEnd = good.chopped(3) + "end";
+    QByteArray badHeader = good;
+    badHeader[2] = 'X';
+    const QByteArray cutInAText = good.left(messagefile::kRecordsOffset + 3);
+
+    const QString missing = "%1 File No Found !\n File Read Error! \n%1: " + qt_error_string(ENOENT) + '\n';
+    const QString readError = " File Read Error! \n";
+    const QString endNotFound = " End of File not found! \n";
+    for (const QString command : {"send", "show"}) {
+        const bool show = command == "show";
+        QTest::addRow("%s: no such file", qPrintable(command))
+            << command << "missing.vlo" << QByteArray() << missing << QByteArray();
+        QTest::addRow("%s: a rejected header", qPrintable(command))
+            << command << "header.vlo" << badHeader << readError << QByteArray();
+        QTest::addRow("%s: two bytes", qPrintable(command))
+            << command << "short.vlo" << QByteArray("  ") << readError << QByteArray();
+        QTest::addRow("%s: a folder", qPrintable(command))
+            << command << "folder" << QByteArray() << readError + "%1: " + qt_error_string(EISDIR) + '\n'
+            << QByteArray();
+        // What could be read is shown, as the window would open it.
+        QTest::addRow("%s: end in lower case", qPrintable(command))
+            << command << "end.vlo" << lowerCaseEnd << endNotFound
+            << (show ? QByteArray(R"(A    0    3  "HI~H")") : QByteArray());
+        QTest::addRow("%s: the file ends in a text", qPrintable(command))
+            << command << "cut.vlo" << cutInAText << endNotFound
+            << (show ? QByteArray(R"(A    0    2  "HI")") : QByteArray());
+    }
+}
+
+void TestCli::fileReadErrors()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, out);
+
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("folder"));
+    const QString path = dir.filePath(fileName);
+    if (!bytes.isNull())
+        QVERIFY(writeBytes(path, bytes));
+    VirtualPanel &panel = m_ports->addPanel(3);
+
+    const Run run = runCli(command == "send" ? QStringList{"send", path, "--port", "COM3"} : QStringList{"show", path});
+    QCOMPARE(QString::fromLocal8Bit(run.err), QString(err).replace("%1", path));
+    QCOMPARE(run.exitCode, 3);
+    if (out.isEmpty())
+        QCOMPARE(run.out, QByteArray());
+    else
+        QCOMPARE(run.out.split('\n').first(), out);
+    // Nothing reached the panel, not even the port step's probe. The process
+    // has ended, so anything it wrote is in the line already.
+    QCOMPARE(panel.waitForBytes(1, 200), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

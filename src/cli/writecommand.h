@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QStringList>
+
+namespace varlo::cli {
+
+// varlo-cli write: makes a message file from texts given on the command line.
+int runWrite(const QStringList &arguments);
+
+} // namespace varlo::cli

@@ -1,0 +1,107 @@
+// varlo-panel: a virtual panel on a pseudo-terminal, mapped as a COM number,
+// for trying Varlo without the hardware.
+
+#include "panelprogram.h"
+#include "quitsignals.h"
+
+#include "link/serialport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+
+using namespace varlo;
+using namespace varlo::panel;
+
+namespace {
+
+enum ExitStatus { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
+
+constexpr int kMinWidthDots = 8;
+constexpr int kMaxWidthDots = 400;
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "varlo-panel: %s\nTry 'varlo-panel --help'.\n", qPrintable(message));
+    return ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varlo-panel"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "A virtual LED message panel. It opens a pseudo-terminal, maps it as COM N in the ports folder\n"
+        "%1, answers the probe, keeps the panel's memory from the frames\n"
+        "that arrive and shows in the terminal what the panel would display.\n\n"
+        "Example: varlo-panel --com 3, then in another terminal varlo-cli send -m 'HELLO ~H'.")
+                                         .arg(SerialPort::portsFolder()));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption comOption(QStringLiteral("com"), QStringLiteral("The COM number to serve, 1 to 15 (default 1)."),
+                                       QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption quietOption(QStringLiteral("quiet"),
+                                         QStringLiteral("Print one line per upload instead of the display (also when "
+                                                        "standard output is not a terminal)."));
+    const QCommandLineOption onceOption(QStringLiteral("once"), QStringLiteral("End after the first complete upload."));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("Write the panel's memory as JSON to FILE after each upload."),
+                                        QStringLiteral("FILE"));
+    const QCommandLineOption pngOption(QStringLiteral("png"),
+                                       QStringLiteral("Write a picture of the display (the first running slot, from "
+                                                      "its start) to FILE after each upload."),
+                                       QStringLiteral("FILE"));
+    const QCommandLineOption widthOption(QStringLiteral("width"),
+                                         QStringLiteral("Display width in dots, %1 to %2 (default %3).")
+                                             .arg(kMinWidthDots)
+                                             .arg(kMaxWidthDots)
+                                             .arg(display::kWidthDots),
+                                         QStringLiteral("DOTS"), QString::number(display::kWidthDots));
+    parser.addOptions({comOption, quietOption, onceOption, jsonOption, pngOption, widthOption});
+    if (!parser.parse(app.arguments()))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(ExitDone);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+
+    PanelOptions options;
+    bool ok = false;
+    options.com = parser.value(comOption).toInt(&ok);
+    if (!ok || !SerialPort::isComNumber(options.com))
+        return usageError(QStringLiteral("--com takes a number from %1 to %2").arg(SerialPort::kFirstCom).arg(SerialPort::kLastCom));
+    options.widthDots = parser.value(widthOption).toInt(&ok);
+    if (!ok || options.widthDots < kMinWidthDots || options.widthDots > kMaxWidthDots)
+        return usageError(QStringLiteral("--width takes a number from %1 to %2").arg(kMinWidthDots).arg(kMaxWidthDots));
+    options.quiet = parser.isSet(quietOption);
+    options.once = parser.isSet(onceOption);
+    options.jsonPath = parser.value(jsonOption);
+    options.pngPath = parser.value(pngOption);
+
+    // A reader of standard output that goes away must not kill the panel
+    // before it has removed its link.
+    std::signal(SIGPIPE, SIG_IGN);
+    QuitSignals quitSignals;
+    if (!quitSignals.isValid()) {
+        std::fprintf(stderr, "varlo-panel: cannot watch for Ctrl-C\n");
+        return ExitFailed;
+    }
+    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, [] { QCoreApplication::exit(ExitDone); });
+
+    PanelProgram program(options);
+    QObject::connect(&program, &PanelProgram::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    if (!program.start())
+        return ExitFailed;
+    const int status = app.exec();
+    program.stop();
+    return status;
+}

@@ -1,0 +1,209 @@
+#include "panelprogram.h"
+
+#include "panelstate.h"
+#include "portslink.h"
+#include "ptyline.h"
+#include "render/ledpainter.h"
+#include "terminalscreen.h"
+
+#include "model/messageset.h"
+
+#include <QSaveFile>
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace varlo::panel {
+
+namespace {
+
+// Often enough to catch every step at the fastest speed (one per 16.7 ms).
+constexpr int kFrameIntervalMs = 10;
+// Errors shown under the display; the rest are counted.
+constexpr int kShownErrors = 8;
+
+void printTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString fileError(const QString &path, const QString &reason)
+{
+    return QStringLiteral("cannot write %1: %2").arg(path, reason);
+}
+
+} // namespace
+
+PanelProgram::PanelProgram(const PanelOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_options(options)
+    , m_showDisplay(!options.quiet && TerminalScreen::isTerminal(STDOUT_FILENO))
+    , m_show(options.widthDots)
+{
+    m_frameTimer.setInterval(kFrameIntervalMs);
+    connect(&m_frameTimer, &QTimer::timeout, this, &PanelProgram::redraw);
+}
+
+PanelProgram::~PanelProgram()
+{
+    stop();
+}
+
+bool PanelProgram::start()
+{
+    m_line = std::make_unique<PtyLine>();
+    if (!m_line->open()) {
+        printTo(stderr, QStringLiteral("varlo-panel: cannot open a pseudo-terminal: %1\n").arg(m_line->errorString()));
+        return false;
+    }
+    // Read before the link exists, so that a sender that finds the link
+    // finds a line that answers.
+    m_line->start([this](std::vector<FrameDecoder::Event> events) {
+        QMetaObject::invokeMethod(this, [this, events = std::move(events)] { take(events); }, Qt::QueuedConnection);
+    });
+    m_link = std::make_unique<PortsLink>();
+    if (!m_link->claim(m_options.com, m_line->slavePath())) {
+        printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(m_link->errorString()));
+        return false;
+    }
+    printTo(stderr, QStringLiteral("varlo-panel: COM%1 is %2 (%3); waiting for uploads, Ctrl-C ends.\n")
+                        .arg(m_options.com)
+                        .arg(m_line->slavePath(), m_link->entryPath()));
+    if (m_showDisplay) {
+        m_screen = std::make_unique<TerminalScreen>(STDOUT_FILENO);
+        m_screen->enter();
+        m_showClock.start();
+        m_frameTimer.start();
+        redraw();
+    }
+    return true;
+}
+
+void PanelProgram::stop()
+{
+    m_frameTimer.stop();
+    // The reader first: nothing may arrive for a program on its way out.
+    m_line.reset();
+    m_link.reset();
+    if (m_screen) {
+        m_screen->leave();
+        m_screen.reset();
+        // What the run received stays readable in the terminal.
+        for (const QString &line : std::as_const(m_uploadLines))
+            printTo(stdout, line + QLatin1Char('\n'));
+    }
+}
+
+void PanelProgram::take(const std::vector<FrameDecoder::Event> &events)
+{
+    for (const FrameDecoder::Event &event : events) {
+        if (const std::optional<PanelMemory::Upload> upload = m_memory.apply(event))
+            complete(*upload);
+    }
+}
+
+void PanelProgram::complete(const PanelMemory::Upload &upload)
+{
+    m_show = ShowOf(m_memory, m_options.widthDots);
+    m_showClock.start();
+    m_lastErrors = upload.errors;
+    const bool filesWritten = writeFiles(upload);
+    report(UploadLine(m_memory, upload), m_lastErrors);
+    if (m_options.once) {
+        // Ends only once: frames already queued are not looked at.
+        m_options.once = false;
+        m_line.reset();
+        Q_EMIT finished(filesWritten ? 0 : 1);
+    }
+}
+
+bool PanelProgram::writeFiles(const PanelMemory::Upload &upload)
+{
+    bool written = true;
+    if (!m_options.jsonPath.isEmpty()) {
+        QSaveFile file(m_options.jsonPath);
+        if (!file.open(QIODevice::WriteOnly) || file.write(StateJson(m_memory, upload.errors)) < 0 || !file.commit()) {
+            m_lastErrors << fileError(m_options.jsonPath, file.errorString());
+            written = false;
+        }
+    }
+    if (!m_options.pngPath.isEmpty()) {
+        // The first running slot from its start; dark when nothing runs.
+        const DotMatrix still = m_show.isEmpty() ? DotMatrix(m_options.widthDots, display::kHeightDots)
+                                                 : m_show.items().front().scroller.still();
+        QSaveFile file(m_options.pngPath);
+        if (!file.open(QIODevice::WriteOnly) || !RenderLedPicture(still).save(&file, "PNG") || !file.commit()) {
+            m_lastErrors << fileError(m_options.pngPath, file.errorString());
+            written = false;
+        }
+    }
+    return written;
+}
+
+void PanelProgram::report(const QString &line, const QStringList &errors)
+{
+    m_uploadLines << line;
+    if (m_showDisplay) {
+        redraw();
+        return;
+    }
+    printTo(stdout, line + QLatin1Char('\n'));
+    for (const QString &error : errors)
+        printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(error));
+}
+
+void PanelProgram::redraw()
+{
+    if (!m_screen)
+        return;
+    const QString fonts = m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
+    const QStringList above{
+        QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
+            .arg(m_options.com)
+            .arg(m_line ? m_line->slavePath() : QString(), fonts),
+    };
+    m_screen->draw(above, m_show.frameAt(m_showClock.elapsed()), statusLines());
+}
+
+QStringList PanelProgram::statusLines() const
+{
+    QStringList lines;
+    if (m_uploadLines.isEmpty()) {
+        lines << QStringLiteral("Waiting for an upload: Send with the port box on AUTO or COM %1.").arg(m_options.com);
+        return lines;
+    }
+    const PanelShow::Moment moment = m_show.momentAt(m_showClock.elapsed());
+    QStringList shown;
+    for (const PanelShow::Item &item : m_show.items())
+        shown << QString(QLatin1Char(MessageSet::slotLetter(item.slot)));
+    if (moment.item < 0) {
+        lines << QStringLiteral("No slot runs.");
+    } else {
+        const ScrollSpeed &speed = m_show.items()[size_t(moment.item)].scroller.speed();
+        lines << QStringLiteral("Slot %1  Speed %2 %3  (%4 of %5: %6)")
+                     .arg(QLatin1Char(MessageSet::slotLetter(moment.slot)))
+                     .arg(speed.code + 1)
+                     .arg(QLatin1String(speed.name))
+                     .arg(moment.item + 1)
+                     .arg(m_show.items().size())
+                     .arg(shown.join(QLatin1Char(' ')));
+    }
+    QStringList leftOut;
+    for (const int slot : m_memory.runningSlots()) {
+        if (!BlockSound(m_memory, slot))
+            leftOut << QString(QLatin1Char(MessageSet::slotLetter(slot)));
+    }
+    if (!leftOut.isEmpty())
+        lines << QStringLiteral("Not shown, damaged: %1").arg(leftOut.join(QLatin1Char(' ')));
+    lines << QStringLiteral("Last upload: ") + m_uploadLines.last();
+    for (qsizetype i = 0; i < m_lastErrors.size() && i < kShownErrors; ++i)
+        lines << QStringLiteral("  ") + m_lastErrors[i];
+    if (m_lastErrors.size() > kShownErrors)
+        lines << QStringLiteral("  and %1 more").arg(m_lastErrors.size() - kShownErrors);
+    return lines;
+}
+
+} // namespace varlo::panel

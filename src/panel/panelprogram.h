@@ -1,0 +1,75 @@
+#pragma once
+
+#include "charset/panelshow.h"
+#include "link/panelmemory.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+namespace varlo::panel {
+
+class PortsLink;
+class PtyLine;
+class TerminalScreen;
+
+struct PanelOptions
+{
+    int com = 1;
+    bool quiet = false; // one line per upload instead of the display
+    bool once = false;  // end after the first complete upload
+    QString jsonPath;   // the memory after each upload
+    QString pngPath;    // a still of the display after each upload
+    int widthDots = display::kWidthDots;
+};
+
+// varlo-panel: a panel that exists only in software, on a pseudo-terminal
+// mapped as a COM number. It keeps the panel's memory from the frames that
+// arrive and shows what the panel would display, or writes one line per
+// upload.
+class PanelProgram : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit PanelProgram(const PanelOptions &options, QObject *parent = nullptr);
+    ~PanelProgram() override;
+
+    // Opens the line and maps it as the COM number. False, with the reason
+    // on standard error, when either fails.
+    bool start();
+    // Removes the mapping, leaves the display and prints what it showed.
+    // Also done on destruction.
+    void stop();
+
+Q_SIGNALS:
+    // --once: the first upload is done. Non-zero when its files could not
+    // be written.
+    void finished(int exitCode);
+
+private:
+    void take(const std::vector<FrameDecoder::Event> &events);
+    void complete(const PanelMemory::Upload &upload);
+    bool writeFiles(const PanelMemory::Upload &upload);
+    void report(const QString &line, const QStringList &errors);
+    void redraw();
+    QStringList statusLines() const;
+
+    PanelOptions m_options;
+    bool m_showDisplay;
+    PanelMemory m_memory;
+    PanelShow m_show;
+    QElapsedTimer m_showClock;
+    QTimer m_frameTimer;
+    QStringList m_uploadLines; // every upload line of the run
+    QStringList m_lastErrors;  // those of the last upload, and any file errors
+    std::unique_ptr<PtyLine> m_line;
+    std::unique_ptr<PortsLink> m_link;
+    std::unique_ptr<TerminalScreen> m_screen;
+};
+
+} // namespace varlo::panel

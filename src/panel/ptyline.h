@@ -1,0 +1,63 @@
+#pragma once
+
+#include "link/framedecoder.h"
+
+#include <QString>
+
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace varlo::panel {
+
+// The panel's end of a serial line: the master side of a pseudo-terminal
+// whose slave a sender opens as its serial port. A thread of its own reads
+// the line, answers the probe and decodes the frames, so that the answer goes
+// out whatever the rest of the program is doing (a slow terminal can hold up
+// a write to standard output for longer than a sender waits).
+//
+// The answer is kept one ahead. A sender waits only 10 ms for it, and on a
+// busy machine neither this reader nor the sender itself is sure to run
+// within 10 ms of the probe; a real panel answers in microseconds. So one
+// 'T' always waits in the line for the next probe, and each probe that
+// arrives queues one more: a sender finds its answer at once, however late
+// either side runs. A sender that empties its input when it opens the port
+// still gets the answer written for its own probe, only as late as this
+// reader runs. Varlo's programs read the line only after a probe, so the
+// waiting byte is never taken for anything else.
+class PtyLine
+{
+public:
+    // Called on the reader thread with the events of each read.
+    using EventSink = std::function<void(std::vector<FrameDecoder::Event>)>;
+
+    PtyLine();
+    ~PtyLine();
+    PtyLine(const PtyLine &) = delete;
+    PtyLine &operator=(const PtyLine &) = delete;
+
+    // Opens the pseudo-terminal in raw mode. False with errorString() set
+    // when the system has none to give.
+    bool open();
+    QString errorString() const { return m_error; }
+    // The device a sender opens, e.g. /dev/pts/4.
+    QString slavePath() const { return m_slavePath; }
+
+    // Starts reading; events go to the sink until the line is destroyed.
+    void start(EventSink sink);
+
+private:
+    void run();
+    void answerProbe();
+
+    int m_master = -1;
+    int m_slave = -1;
+    int m_wake[2] = {-1, -1};
+    QString m_slavePath;
+    QString m_error;
+    EventSink m_sink;
+    FrameDecoder m_decoder;
+    std::thread m_reader;
+};
+
+} // namespace varlo::panel

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "charset/ledrenderer.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+namespace varlo::panel {
+
+// LED dots as terminal text: each character cell holds two dot rows, the
+// upper as ▀, the lower as ▄, both as █, neither as a space; one character
+// per dot column. A terminal cell is about twice as high as it is wide, so
+// the dots come out square. A 7-row display takes 4 lines.
+QStringList DotLines(const DotMatrix &dots);
+
+// The terminal on standard output while varlo-panel shows the display: the
+// alternate screen, the cursor hidden, the whole screen redrawn in one write
+// and only when it changed.
+class TerminalScreen
+{
+public:
+    explicit TerminalScreen(int fd);
+    ~TerminalScreen();
+    TerminalScreen(const TerminalScreen &) = delete;
+    TerminalScreen &operator=(const TerminalScreen &) = delete;
+
+    static bool isTerminal(int fd);
+    // The terminal's width in characters (80 if it does not say).
+    int columns() const;
+
+    void enter();
+    // Back to the normal screen, cursor shown. Safe to call twice.
+    void leave();
+
+    // Text lines, the dots in red on black between two rules, more text
+    // lines; every line cut to the terminal's width.
+    void draw(const QStringList &above, const DotMatrix &dots, const QStringList &below);
+
+private:
+    void write(const QByteArray &bytes);
+
+    int m_fd;
+    bool m_entered = false;
+    int m_lastColumns = 0;
+    QByteArray m_lastScreen;
+};
+
+} // namespace varlo::panel
