@@ -31,7 +31,7 @@ CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz clean package package-check
+.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz fuzz-smoke clean package package-check
 
 all: build
 
@@ -54,7 +54,7 @@ test: deps
 # Benchmarks are built with everything else but run only here.
 bench: deps
 	$(MAKE) build
-	$(BUILD_DIR)/bin/bench_link
+	bench/run $(BUILD_DIR)
 
 run: deps
 	$(MAKE) build
@@ -104,6 +104,10 @@ fuzz: fuzz-deps
 	        -artifact_prefix=$(FUZZ_DIR)/artifacts/$$name- \
 	        $(FUZZ_DIR)/corpus/$$name fuzz/corpus/$$name || exit 1; \
 	done
+
+# What CI runs: every target briefly, enough to catch a fresh crash.
+fuzz-smoke:
+	$(MAKE) fuzz FUZZ_SECONDS=20
 
 clean:
 	rm -rf build build-sanitize $(FUZZ_DIR) $(PACKAGE_DIR)

@@ -1,8 +1,21 @@
 // How much the panel link costs in software, measured against the time the
-// line itself needs: a full message upload into a pseudo-terminal (which
-// takes bytes as fast as they come) against its 38400-baud line time, and a
-// discovery over 15 ports without a panel against its 15 probe time-outs.
+// line itself needs. Both uploads go into a pseudo-terminal, which takes
+// bytes as fast as they come and has no line time of its own, read by a
+// virtual panel: their processor time against the 38400-baud line time of
+// their bytes. Beside each, measured in the same rounds, the same bytes
+// written by bare write() calls, one byte each, on a descriptor opened
+// directly: the cost of single-byte writes on this machine, which no
+// serial program that writes byte by byte can go below. Then discovery over
+// 15 ports that open but never answer, against its 15 probe time-outs.
+//
+// Prints rows of the table that bench/run heads. With --discovery it prints
+// only the discovery rows, labelled with the text that follows, so that
+// bench/run can measure discovery again with the lock folder elsewhere.
 
+#include "benchtable.h"
+
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
 #include "link/linkreporter.h"
 #include "link/messageupload.h"
 #include "link/panellink.h"
@@ -11,15 +24,18 @@
 #include "support/virtualports.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 
-#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <ctime>
-#include <functional>
-#include <vector>
+#include <cstring>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 using namespace varlo;
+using namespace varlo::bench;
 using namespace varlo::test;
 
 namespace {
@@ -37,40 +53,93 @@ public:
     void setProgressPosition(int) override {}
 };
 
-double threadCpuMs()
+double lineTimeMs(qint64 bytes)
 {
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+    return double(bytes) * kBitsPerByte * 1000.0 / SerialPort::kBaudRate;
 }
 
-double median(std::vector<double> values)
+QByteArray lineCoded(const std::vector<LinkFrame> &frames)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    QByteArray stream;
+    for (const LinkFrame &frame : frames)
+        stream += frame.lineCoded();
+    return stream;
 }
 
-// The median wall-clock time of the job, and the median processor time the
-// job's thread used: on a busy machine the wall clock also counts the time
-// other programs had the processor.
-struct Timing {
-    double wallMs;
-    double cpuMs;
-};
-
-Timing measure(const std::function<void()> &job)
+// The floor: the bytes written one by one on a raw descriptor, waiting for
+// room when the terminal's queue is full, then drained, as the port does.
+void writeBareBytes(const QString &device, const QByteArray &bytes)
 {
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    for (int run = 0; run < kRuns; ++run) {
-        QElapsedTimer clock;
-        clock.start();
-        const double cpuStart = threadCpuMs();
-        job();
-        cpu.push_back(threadCpuMs() - cpuStart);
-        wall.push_back(double(clock.nsecsElapsed()) / 1e6);
+    const int fd = ::open(QFile::encodeName(device).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    termios raw{};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    for (const char byte : bytes) {
+        while (::write(fd, &byte, 1) != 1) {
+            if (errno != EAGAIN && errno != EINTR) {
+                ::close(fd);
+                return;
+            }
+            pollfd ready{fd, POLLOUT, 0};
+            ::poll(&ready, 1, 1000);
+        }
     }
-    return {median(wall), median(cpu)};
+    ::tcdrain(fd);
+    ::close(fd);
+}
+
+// An upload against its line time, beside the bare writes of its bytes.
+void benchUpload(const char *name, VirtualPanel &panel, const QByteArray &stream, double pausesMs,
+                 const std::function<void()> &upload)
+{
+    const auto received = [&](const std::function<void()> &job) {
+        return [&panel, &stream, job] {
+            const qint64 before = panel.receivedCount();
+            job();
+            panel.waitForBytes(before + stream.size(), 5000);
+        };
+    };
+    const std::vector<Timing> t = measureSideBySide(
+        {received(upload), received([&] { writeBareBytes(panel.slavePath(), stream); })}, kRuns);
+    const Timing &ours = t[0];
+    const Timing &bare = t[1];
+    const double lineMs = lineTimeMs(stream.size());
+
+    printRow(format("%s, %lld bytes, %.0f ms on the line: processor time / line time", name,
+                    static_cast<long long>(stream.size()), lineMs),
+             format("%.1f ms = %.2f %%", ours.cpuMs, 100.0 * ours.cpuMs / lineMs), "<= 1 %");
+    printRow(format("  the same bytes by bare one-byte write() calls: processor time / line time"),
+             format("%.1f ms = %.2f %%", bare.cpuMs, 100.0 * bare.cpuMs / lineMs));
+    printRow(format("  %s processor time / bare writes", name), format("%.2f", ours.cpuMs / bare.cpuMs));
+    printRow(format("  %s wall clock into the pty, less its %.0f ms of pauses / line time", name, pausesMs),
+             format("%.1f ms = %.2f %%", ours.wallMs - pausesMs, 100.0 * (ours.wallMs - pausesMs) / lineMs));
+}
+
+void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::string &where)
+{
+    for (int com = SerialPort::kFirstCom; com <= SerialPort::kLastCom; ++com)
+        ports.addPanel(com, VirtualPanel::Answer::Silent);
+    const std::vector<Timing> t = measureSideBySide(
+        {
+            [&] { OpenPanelLink(PortChoice::automatic(), reporter); },
+            // Discovery opens and closes each port once, on top of its time-outs.
+            [] {
+                SerialPort port;
+                port.open(1);
+                port.setLine();
+                port.close();
+            },
+        },
+        kRuns);
+    const double floorMs = 15.0 * PanelLink::kProbeTimeoutMs;
+    printRow(format("discovery over 15 silent ports, %s: wall clock / 15 x %d ms", where.c_str(),
+                    PanelLink::kProbeTimeoutMs),
+             format("%.0f ms = %.2f", t[0].wallMs, t[0].wallMs / floorMs), "<= 1.2");
+    printRow(format("  opening and closing one port, %s", where.c_str()),
+             format("%.2f ms wall clock, %.2f ms processor", t[1].wallMs, t[1].cpuMs));
 }
 
 } // namespace
@@ -85,42 +154,31 @@ int main(int argc, char *argv[])
     }
     QuietReporter reporter;
 
-    // A full upload: 20 slots of 124 characters, Commu Delay 0.
+    if (argc == 3 && std::strcmp(argv[1], "--discovery") == 0) {
+        benchDiscovery(ports, reporter, argv[2]);
+        return 0;
+    }
+
     VirtualPanel &panel = ports.addPanel(1, VirtualPanel::Answer::Silent);
+
+    // A full message upload: 20 slots of 124 characters, Commu Delay 0.
     MessageSet full;
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
         full.setMarkup(slot, QByteArray(124, char('A' + slot)));
-    qint64 bytes = 0;
-    const Timing upload = measure([&] {
-        const qint64 before = panel.receivedCount();
-        SendMessageSet(full, PortChoice::com(1), 0, reporter);
-        bytes = panel.waitForBytes(before + 5592, 5000) - before;
-    });
-    const double lineMs = double(bytes) * kBitsPerByte * 1000.0 / SerialPort::kBaudRate;
+    QByteArray messageStream;
+    double messagePausesMs = 0;
+    for (const UploadStep &step : PlanMessageUpload(full, 0)) {
+        messageStream += lineCoded(step.frames);
+        for (const int pauseMs : step.pausesMs)
+            messagePausesMs += pauseMs;
+    }
+    benchUpload("message upload", panel, messageStream, messagePausesMs,
+                [&] { SendMessageSet(full, PortChoice::com(1), 0, reporter); });
 
-    // Discovery over 15 ports that open but never answer.
-    for (int com = SerialPort::kFirstCom; com <= SerialPort::kLastCom; ++com)
-        ports.addPanel(com, VirtualPanel::Answer::Silent);
-    const Timing discovery = measure([&] { OpenPanelLink(PortChoice::automatic(), reporter); });
-    // Opening and closing one port, which discovery does 15 times on top
-    // of the time-outs.
-    const Timing openClose = measure([&] {
-        SerialPort port;
-        port.open(1);
-        port.setLine();
-        port.close();
-    });
-    const double floorMs = 15.0 * PanelLink::kProbeTimeoutMs;
+    // The character generator upload: 64 frames, no pauses.
+    benchUpload("character generator upload", panel, lineCoded(CharacterGeneratorFrames(FontTable::image())), 0,
+                [&] { SendCharacterGenerator(FontTable::image(), PortChoice::com(1), reporter); });
 
-    std::printf("median of %d runs\n", kRuns);
-    std::printf("full upload, %lld bytes, %.0f ms on the line:\n", static_cast<long long>(bytes), lineMs);
-    std::printf("  wall clock  %7.2f ms  %5.2f%% of the line time\n", upload.wallMs, 100.0 * upload.wallMs / lineMs);
-    std::printf("  processor   %7.2f ms  %5.2f%% of the line time\n", upload.cpuMs, 100.0 * upload.cpuMs / lineMs);
-    std::printf("discovery over 15 silent ports, against 15 x %d ms:\n", PanelLink::kProbeTimeoutMs);
-    std::printf("  wall clock  %7.2f ms  %5.2f times the time-out floor\n", discovery.wallMs,
-                discovery.wallMs / floorMs);
-    std::printf("  processor   %7.2f ms\n", discovery.cpuMs);
-    std::printf("opening and closing one port: %.2f ms wall clock, %.2f ms processor\n", openClose.wallMs,
-                openClose.cpuMs);
+    benchDiscovery(ports, reporter, "lock folder as this machine has it");
     return 0;
 }

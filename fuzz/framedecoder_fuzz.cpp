@@ -4,21 +4,14 @@
 
 #include "link/framedecoder.h"
 
+#include "require.h"
+
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 using namespace varlo;
+using varlo::fuzz::require;
 
 namespace {
-
-void require(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "frame decoder broke its promise: %s\n", what);
-        std::abort();
-    }
-}
 
 bool sameEvent(const FrameDecoder::Event &a, const FrameDecoder::Event &b)
 {

@@ -4,21 +4,14 @@
 
 #include "files/messagefile.h"
 
+#include "require.h"
+
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 
 using namespace varlo;
+using varlo::fuzz::require;
 
 namespace {
-
-void require(bool holds, const char *what)
-{
-    if (!holds) {
-        std::fprintf(stderr, "message file reader broke its promise: %s\n", what);
-        std::abort();
-    }
-}
 
 // Something in every slot, so that what a read keeps or replaces shows.
 MessageSet setBefore()

@@ -6,7 +6,8 @@
 namespace varlo {
 
 // A tool bar or menu picture by its name ("star", "save", ...), drawn from
-// its SVG at the usual sizes so it stays crisp at any screen scale.
+// its SVG at whatever size it is shown, so it stays crisp at any screen
+// scale; each size is drawn when first needed.
 QIcon toolIcon(const QString &name);
 
 // The program's icon: "varlo" from the desktop's icon theme when it is

@@ -1,6 +1,7 @@
 #include "link/serialport.h"
 
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QSerialPort>
 #include <QStandardPaths>
@@ -9,6 +10,7 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -100,10 +102,49 @@ bool SerialPort::openDevice(const QString &path)
     if (!m_port->open(QIODevice::ReadWrite)) {
         m_error = m_port->errorString();
         m_deviceMissing = m_port->error() == QSerialPort::DeviceNotFoundError;
+        // QSerialPort reports a port that another program has locked as a
+        // "permission error", which sends the user looking at groups and
+        // modes. Say who holds it instead.
+        if (m_port->error() == QSerialPort::PermissionError) {
+            if (const QString holder = lockHolder(m_port->portName()); !holder.isEmpty())
+                m_error = QStringLiteral("In use by another program: %1").arg(holder);
+        }
         m_port.reset();
         return false;
     }
     return true;
+}
+
+QString SerialPort::lockHolder(const QString &device)
+{
+#ifdef Q_OS_UNIX
+    // Serial programs lock a port with a file LCK..<name> in the lock folder
+    // whose first number is the holder's process id, <name> being the device
+    // path without /dev/ and with '/' turned into '_' (LCK..ttyUSB0,
+    // LCK..pts_3).
+    QString name = device;
+    if (name.startsWith(QLatin1String("/dev/")))
+        name.remove(0, 5);
+    name.replace(QLatin1Char('/'), QLatin1Char('_'));
+    for (const char *folder : {"/run/lock", "/var/lock"}) {
+        QFile lock(QLatin1String(folder) + QLatin1String("/LCK..") + name);
+        if (!lock.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArrayList words = lock.read(64).simplified().split(' ');
+        bool isNumber = false;
+        const pid_t pid = words.first().toInt(&isNumber);
+        // A lock whose process has gone is stale: the port is free.
+        if (!isNumber || pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM))
+            return {};
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+        const QByteArray program = comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
+        return program.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                                 : QStringLiteral("%1 (process %2)").arg(QString::fromLocal8Bit(program)).arg(pid);
+    }
+#else
+    Q_UNUSED(device);
+#endif
+    return {};
 }
 
 bool SerialPort::isOpen() const

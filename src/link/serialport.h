@@ -41,6 +41,9 @@ public:
     static QString deviceForCom(int com);
     // True when an OS reason says the user lacks the rights to the device.
     static bool isPermissionReason(const QString &reason);
+    // The program that holds the device's lock file, as "minicom (process
+    // 1234)", or an empty text when no live process holds it.
+    static QString lockHolder(const QString &device);
 
     // Opens without waiting for a modem line. A device that is missing, busy,
     // locked by another program or not a serial line does not open.

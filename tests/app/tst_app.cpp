@@ -22,6 +22,9 @@ private Q_SLOTS:
     void alteredSupportFilesAreShownAsTheyAre();
     void unwritableFolderFallsBackToUserData();
     void unreadableGlyphIsReportedOnce();
+    void damagedGlyphFile_data();
+    void damagedGlyphFile();
+    void noFolderToWriteSupportFilesTo();
 
     void speedCycle_data();
     void speedCycle();
@@ -332,6 +335,79 @@ void TestApp::unreadableGlyphIsReportedOnce()
     // The button shows the built-in glyph instead.
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
     QVERIFY(s.window->isModified());
+}
+
+void TestApp::damagedGlyphFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("reported");
+
+    const QByteArray good = SupportFiles::builtInFile(SupportFiles::Speed5);
+    QByteArray huge = good;
+    qToLittleEndian<qint32>(30000, huge.data() + 18); // width
+    qToLittleEndian<qint32>(30000, huge.data() + 22); // height
+    QByteArray deep = good;
+    qToLittleEndian<quint16>(64, deep.data() + 28); // bits per pixel
+    QByteArray farPixels = good;
+    qToLittleEndian<quint32>(0x7FFFFFF0, farPixels.data() + 10); // where the pixels start
+
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("header cut short") << good.left(20) << true;
+    QTest::newRow("30000 x 30000 pixels claimed") << huge << true;
+    QTest::newRow("64 bits per pixel") << deep << true;
+    // Qt's bitmap reader makes a picture of whatever pixels there are.
+    QTest::newRow("pixels cut short") << good.left(100) << false;
+    QTest::newRow("pixels past the end") << farPixels << false;
+}
+
+// Whatever a glyph file holds, the program starts, shows a picture on each
+// speed button and takes typing; a file it can't read is reported once, and
+// the built-in glyph stands in.
+void TestApp::damagedGlyphFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, reported);
+    QTemporaryDir dir;
+    writeAll(dir.filePath("s5.dat"), bytes);
+
+    Started s(dir.path());
+    QVERIFY(s.window->isVisible());
+    QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
+    QCOMPARE(s.window->messageSet().markup(0), QByteArray("abc"));
+    QTest::qWait(20);
+    QCOMPARE(s.dialogs->messages.size(), reported ? 1 : 0);
+    if (reported) {
+        QVERIFY(s.dialogs->messages[0].text.contains(dir.filePath("s5.dat")));
+        QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
+    }
+    for (int i = 0; i < TForm1::kSlots; ++i)
+        QVERIFY(!s.speedButton(i)->icon().isNull());
+    QCOMPARE(readAll(dir.filePath("s5.dat")), bytes); // not "repaired" behind the user's back
+}
+
+void TestApp::noFolderToWriteSupportFilesTo()
+{
+    QTemporaryDir dir;
+    // Neither folder can be made, even by root: both lie under a file.
+    writeAll(dir.filePath("file"), "x");
+    Started s(dir.filePath("file/bin"), dir.filePath("file/data/varlo"));
+
+    // The built-in pictures stand in, each missing file reported once.
+    QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
+    s.window->SpeedButtonClick(0);
+    QTest::qWait(20);
+    QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed1));
+    QCOMPARE(shown(s.speedButton(1)->icon()), builtIn(SupportFiles::Speed5));
+    QStringList reported;
+    for (const RecordingDialogs::Shown &m : s.dialogs->messages)
+        reported << m.text;
+    QCOMPARE(reported.removeDuplicates(), 0);
+    QVERIFY(!reported.isEmpty());
+
+    // The document works as ever: it saves to where the user says.
+    s.dialogs->saveAnswers << dir.filePath("kept");
+    QVERIFY(s.window->BtnSaveClick());
+    QCOMPARE(readAll(dir.filePath("kept.vlo")).size(), 58 + 3);
 }
 
 void TestApp::speedCycle_data()

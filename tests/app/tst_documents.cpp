@@ -6,7 +6,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
 #include <QScopeGuard>
+#include <QThread>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -93,6 +96,9 @@ private Q_SLOTS:
     void saveNamedDocumentWritesWithoutDialog();
     void saveOverExistingFileReplacesIt();
     void failedSaveKeepsTheFlag();
+    void saveFaultKeepsTheOldFile_data();
+    void saveFaultKeepsTheOldFile();
+    void killedMidSaveLeavesAWholeFile();
     void tooLongTextIsNotSaved();
     void openedUntitleIsStillUntitled();
     void saveAs();
@@ -609,6 +615,100 @@ void TestDocuments::failedSaveKeepsTheFlag()
     QVERIFY(Snapshot(s) == before);
     s.tick();
     QVERIFY(s.btnSave()->isEnabled());
+}
+
+namespace {
+
+// The file the windowsave program saves over: every slot full, so that the
+// file is long and far over the size limit, and slot A holding `slotA`.
+QByteArray fullFile(const QByteArray &slotA)
+{
+    QList<QByteArray> texts;
+    for (int i = 0; i < TForm1::kSlots; ++i)
+        texts << QByteArray(255, char('a' + i));
+    texts[0] = slotA;
+    return fileFor(texts);
+}
+
+void startWindowSave(QProcess &process, const QString &mode, const QString &path)
+{
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.start(QStringLiteral(WINDOWSAVE_PATH), {mode, path});
+}
+
+} // namespace
+
+void TestDocuments::saveFaultKeepsTheOldFile_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::newRow("folder without write permission") << "nobody";
+    QTest::newRow("disk full: file size limit") << "filesize";
+}
+
+void TestDocuments::saveFaultKeepsTheOldFile()
+{
+    QFETCH(QString, mode);
+
+    QTemporaryDir dir;
+    const QString folder = dir.filePath("folder");
+    QVERIFY(QDir().mkdir(folder));
+    const QString path = folder + "/set.vlo";
+    const QByteArray old = fullFile("old");
+    writeAll(path, old);
+    // Anyone may enter both folders and write the file itself; for "nobody"
+    // no one but root may write into the folder, and the window runs as
+    // nobody, so the folder is all that stands in the way.
+    const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+    if (mode == "nobody")
+        QVERIFY(QFile::setPermissions(folder, readOnly));
+
+    QProcess process;
+    startWindowSave(process, mode, path);
+    QVERIFY(process.waitForFinished(60000));
+    QFile::setPermissions(folder, readOnly | QFile::WriteOwner);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+
+    const QStringList lines = QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    QCOMPARE(lines[0], QStringLiteral("saved 0"));
+    QCOMPARE(lines[1], QStringLiteral("modified 1"));
+    // The box, and the operating system's reason beneath it.
+    QVERIFY2(lines[2].startsWith("message  File Write Error! |") && lines[2].size() > 30, qPrintable(lines[2]));
+    QCOMPARE(readAll(path), old);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"set.vlo"});
+}
+
+void TestDocuments::killedMidSaveLeavesAWholeFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("killed.vlo");
+    writeAll(path, fullFile("old"));
+
+    QRandomGenerator random(20240614);
+    for (int round = 0; round < 12; ++round) {
+        // The window saves slot A as "1", "2", "3" ... and says so after each.
+        QProcess process;
+        startWindowSave(process, "loop", path);
+        QVERIFY(process.waitForStarted(10000));
+        QByteArray out;
+        while (!out.contains('\n') && process.waitForReadyRead(30000))
+            out += process.readAllStandardOutput();
+        QVERIFY2(out.startsWith("saved 1\n"), out.constData());
+        QThread::usleep(random.bounded(20000));
+        process.kill();
+        QVERIFY(process.waitForFinished(10000));
+        out += process.readAllStandardOutput();
+
+        // The file is the last save the window finished, or the one it was
+        // finishing: whole, byte for byte.
+        const int saved = int(out.count("saved 1\n"));
+        const QByteArray now = readAll(path);
+        QVERIFY2(now == fullFile(QByteArray::number(saved)) || now == fullFile(QByteArray::number(saved + 1)),
+                 qPrintable(QStringLiteral("round %1: %2 bytes after %3 saves").arg(round).arg(now.size()).arg(saved)));
+    }
 }
 
 void TestDocuments::tooLongTextIsNotSaved()

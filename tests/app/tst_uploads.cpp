@@ -4,6 +4,8 @@
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
+#include <cerrno>
+
 using namespace varlo;
 using namespace varlo::test;
 
@@ -37,6 +39,7 @@ private Q_SLOTS:
     void initialLoadsTheFonts();
     void portFailure_data();
     void portFailure();
+    void deviceVanishesMidUpload();
 };
 
 void TestUploads::sendTheWorkedExample()
@@ -172,6 +175,49 @@ void TestUploads::portFailure()
              builtIn(SupportFiles::LampRed));
     QCOMPARE(progress->value(), 7);
     QCOMPARE(progress->maximum(), 50);
+}
+
+void TestUploads::deviceVanishesMidUpload()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    // Unplugged in the middle of slot B's block.
+    VirtualPanel &panel = ports.addPanel(2, VirtualPanel::Answer::Silent);
+    panel.vanishAfter(276 + 100);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    for (int slot = 0; slot < TForm1::kSlots; ++slot)
+        s.edit(slot)->setMarkup(QByteArray(124, char('a' + slot)));
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(2);
+    auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
+    auto *send = s.find<QPushButton>(QStringLiteral("Send"));
+
+    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QTest::mouseClick(send, Qt::LeftButton);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(finished.first().first().toBool(), false);
+    QVERIFY(panel.waitUntilVanished(0));
+
+    QCOMPARE(s.dialogs->messageTexts(), QStringList{"Serial port write error!"});
+    QVERIFY2(s.dialogs->messages[0].detail.endsWith(qt_error_string(EIO)), qPrintable(s.dialogs->messages[0].detail));
+    QCOMPARE(shown(send->icon()), builtIn(SupportFiles::LampRed));
+    QCOMPARE(progress->value(), 0);
+
+    // The window goes on as before: the text can be edited, and a panel
+    // plugged in on another port takes the next Send.
+    QVERIFY(!s.window->isUploading());
+    QTest::keyClick(s.edit(0), Qt::Key_Backspace);
+    QCOMPARE(s.window->messageSet().markup(0), QByteArray(123, 'a'));
+    VirtualPanel &next = ports.addPanel(3, VirtualPanel::Answer::Silent);
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(3);
+    QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
+    QTest::mouseClick(send, Qt::LeftButton);
+    QVERIFY(again.wait(20000));
+    QCOMPARE(again.first().first().toBool(), true);
+    QCOMPARE(shown(send->icon()), builtIn(SupportFiles::LampGreen));
+    const qint64 total = 20 * 276 + 72; // 123 characters still fill one block
+    QCOMPARE(next.waitForBytes(total, 5000), total);
+    QCOMPARE(s.dialogs->messages.size(), 1);
 }
 
 QObject *makeTestUploads()

@@ -2,20 +2,24 @@
 #include "files/messagefile.h"
 #include "model/messageblock.h"
 
+#include "link/serialport.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,14 +36,18 @@ struct Run {
 };
 
 // Runs varlo-cli with XDG_CONFIG_HOME pointing at the fixture's ports folder
-// (the test process set it), so that it reaches only virtual panels.
-Run runCli(const QStringList &arguments, const QString &stderrFile = {})
+// (the test process set it), so that it reaches only virtual panels. With a
+// launcher (e.g. setpriv and its options) it runs through that.
+Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const QStringList &launcher = {})
 {
     QProcess process;
     process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     if (!stderrFile.isEmpty())
         process.setStandardErrorFile(stderrFile);
-    process.start(QStringLiteral(VARLO_CLI_PATH), arguments);
+    if (launcher.isEmpty())
+        process.start(QStringLiteral(VARLO_CLI_PATH), arguments);
+    else
+        process.start(launcher.first(), launcher.mid(1) + QStringList{QStringLiteral(VARLO_CLI_PATH)} + arguments);
     Run run;
     if (!process.waitForFinished(30000)) {
         process.kill();
@@ -147,6 +155,8 @@ private Q_SLOTS:
     void linkFailures_data();
     void linkFailures();
     void writeErrorMidUpload();
+    void portRefused_data();
+    void portRefused();
     void probe();
     void probeDevicePath();
     void progressOnlyOnATerminal();
@@ -388,6 +398,86 @@ void TestCli::writeErrorMidUpload()
     QVERIFY(panel.waitUntilVanished(0));
     QCOMPARE(QString::fromLocal8Bit(run.err),
              QStringLiteral("Serial port write error!\nCOM2 (%1): %2\n").arg(m_ports->entry(2), qt_error_string(EIO)));
+}
+
+namespace {
+
+enum class Refusal { HeldByAnotherProgram, NoPermission };
+
+// How to run varlo-cli as a user without rights to a device that the test
+// made unreadable: root ignores permission bits, so as root it runs as
+// nobody. Empty when that is impossible here.
+std::optional<QStringList> unprivilegedLauncher()
+{
+    if (::geteuid() != 0)
+        return QStringList{};
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (setpriv.isEmpty())
+        return std::nullopt;
+    return QStringList{setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups"};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Refusal)
+
+void TestCli::portRefused_data()
+{
+    QTest::addColumn<Refusal>("refusal");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reason"); // after "COM4 (<entry>): "
+
+    // The holder here is this test program.
+    const QString busy = QStringLiteral("In use by another program: %1 (process %2)")
+                             .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
+                             .arg(QCoreApplication::applicationPid());
+    const QString denied = qt_error_string(EACCES);
+    QTest::newRow("chosen port held by another program")
+        << Refusal::HeldByAnotherProgram << QStringList{"send", "-m", "AB", "--port", "COM4"}
+        << "Serial port can't open!" << busy;
+    QTest::newRow("discovery passes a held port and says why")
+        << Refusal::HeldByAnotherProgram << QStringList{"probe"} << " Can't find serial port!" << busy;
+    QTest::newRow("chosen port without permission")
+        << Refusal::NoPermission << QStringList{"send", "-m", "AB", "--port", "COM4"}
+        << "Serial port can't open!" << denied;
+    QTest::newRow("discovery passes a port without permission and says why")
+        << Refusal::NoPermission << QStringList{"font"} << " Can't find serial port!" << denied;
+}
+
+void TestCli::portRefused()
+{
+    QFETCH(Refusal, refusal);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    QFETCH(QString, reason);
+
+    // The only panel there is, on COM4, would answer the probe.
+    VirtualPanel &panel = m_ports->addPanel(4);
+    QVERIFY(panel.isValid());
+    SerialPort holder;
+    QStringList launcher;
+    if (refusal == Refusal::HeldByAnotherProgram) {
+        QVERIFY(holder.open(4));
+    } else {
+        const auto unprivileged = unprivilegedLauncher();
+        if (!unprivileged)
+            QSKIP("running as root without setpriv: no way to run varlo-cli as a user that permissions hold");
+        launcher = *unprivileged;
+        // The user must reach the ports folder, but not the device.
+        QVERIFY(QFile::setPermissions(m_ports->configHome(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                                                 | QFile::ReadOther | QFile::ExeOther));
+        QCOMPARE(::chmod(QFile::encodeName(panel.slavePath()).constData(), 0), 0);
+    }
+
+    const Run run = runCli(arguments, {}, launcher);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason);
+    if (refusal == Refusal::NoPermission)
+        expected += QString::fromLatin1(cli::CliReporter::permissionHint());
+    QCOMPARE(QString::fromLocal8Bit(run.err), expected);
+    QCOMPARE(panel.received(), QByteArray());
 }
 
 void TestCli::probe()

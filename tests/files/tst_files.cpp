@@ -1,16 +1,24 @@
 #include "files/messagefile.h"
 
+#include "support/processfaults.h"
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
-#include <sys/resource.h>
+#include <functional>
+#include <optional>
+
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace varlo;
+using namespace varlo::test;
 
 using Texts = QList<QByteArray>;
 
@@ -124,6 +132,7 @@ private Q_SLOTS:
     void savingOverLongerFileLeavesNothingBehind();
     void writeFailure_data();
     void writeFailure();
+    void killedMidSave();
     void textTooLongIsRefused();
 
 private:
@@ -396,30 +405,40 @@ namespace {
 
 enum class WriteFailure { FolderNotWritable, FolderVanished, ParentIsFile, TargetIsFolder, FileSizeLimit };
 
-// Lowers the largest file this process may write until it goes out of scope,
-// the way a full disk stops a write half-way. Root is held to it as well.
-class FileSizeLimit
+// Saves in a child process, so that what the save needs changed about the
+// process (its user, its file size limit, how it takes SIGXFSZ) stays there.
+// prepare runs in the child first; the child's result comes back through a
+// pipe. Nothing when the child could not be made ready or did not end.
+std::optional<MessageFileWriteResult> writeInChild(const QString &path, const MessageSet &set,
+                                                   const std::function<bool()> &prepare)
 {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN); // report EFBIG instead of ending the process
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        m_active = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    int channel[2];
+    if (::pipe(channel) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        if (!prepare())
+            ::_exit(100);
+        const MessageFileWriteResult result = WriteMessageFile(path, set);
+        const QByteArray reason = result.reason.toUtf8();
+        const bool sent = ::write(channel[1], reason.constData(), size_t(reason.size())) == reason.size();
+        ::_exit(sent ? int(result.status) : 101);
     }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, SIG_DFL);
-    }
-    bool active() const { return m_active; }
-
-private:
-    rlimit m_saved{};
-    bool m_active = false;
-};
+    ::close(channel[1]);
+    QByteArray reason;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(channel[0], buffer, sizeof buffer)) > 0;)
+        reason.append(buffer, got);
+    ::close(channel[0]);
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) >= 100)
+        return std::nullopt;
+    MessageFileWriteResult result;
+    result.status = MessageFileWriteResult::Status(WEXITSTATUS(status));
+    result.reason = QString::fromUtf8(reason);
+    return result;
+}
 
 } // namespace
 
@@ -453,14 +472,17 @@ void TestFiles::writeFailure()
     for (int i = 0; i < kSlots; ++i)
         set.setMarkup(i, QByteArray(255, 'n'));
 
-    MessageFileWriteResult result;
+    std::optional<MessageFileWriteResult> result;
     switch (failure) {
     case WriteFailure::FolderNotWritable: {
-        if (geteuid() == 0)
-            QSKIP("root writes into any folder; the file size limit row fails a write over an old file instead");
-        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
-        result = WriteMessageFile(path, set);
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        // Anyone may enter both folders and write the file itself, but no
+        // one except root may write into the folder.
+        const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(QFile::setPermissions(folder, readOnly));
+        result = writeInChild(path, set, BecomeUserWithoutRights);
+        QVERIFY(QFile::setPermissions(folder, readOnly | QFile::WriteOwner));
         break;
     }
     case WriteFailure::FolderVanished:
@@ -478,22 +500,91 @@ void TestFiles::writeFailure()
         QVERIFY(QFileInfo(path).isDir());
         path = folder + QStringLiteral("/set.vlo");
         break;
-    case WriteFailure::FileSizeLimit: {
-        const FileSizeLimit limit(1000);
-        QVERIFY(limit.active());
-        result = WriteMessageFile(path, set);
+    case WriteFailure::FileSizeLimit:
+        result = writeInChild(path, set, [] { return LimitFileSize(1000); });
         break;
     }
-    }
 
-    QCOMPARE(result.status, MessageFileWriteResult::Status::Failed);
-    QVERIFY(!result.reason.isEmpty());
-    QCOMPARE(result.message(), QStringLiteral(" File Write Error! "));
+    QVERIFY(result.has_value());
+    QCOMPARE(result->status, MessageFileWriteResult::Status::Failed);
+    QVERIFY(!result->reason.isEmpty());
+    QCOMPARE(result->message(), QStringLiteral(" File Write Error! "));
     if (QDir(folder).exists()) {
         QCOMPARE(readBytes(path), old);
         // No half-written temporary file stays behind either.
         const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, QStringList{QStringLiteral("set.vlo")});
+    }
+}
+
+namespace {
+
+// Save number n of the killing test: every slot full, and slot A says n, so
+// that each save's file differs from all the others.
+QByteArray numberedFile(int n, MessageSet *set = nullptr)
+{
+    MessageSet numbered;
+    for (int i = 0; i < kSlots; ++i)
+        numbered.setMarkup(i, QByteArray(255, char('a' + i)));
+    numbered.setMarkup(0, QByteArray::number(n).rightJustified(255, '.'));
+    if (set)
+        *set = numbered;
+    return EncodeMessageFile(numbered);
+}
+
+} // namespace
+
+void TestFiles::killedMidSave()
+{
+    const QString path = m_dir.filePath(QStringLiteral("killed.vlo"));
+    QVERIFY(writeBytes(path, numberedFile(0)));
+
+    // How long one save takes here; the kills fall anywhere in the first
+    // three saves after the child says it is saving.
+    QElapsedTimer timer;
+    timer.start();
+    for (int n = 0; n < 3; ++n) {
+        MessageSet set;
+        numberedFile(0, &set);
+        QVERIFY(WriteMessageFile(path, set).ok());
+    }
+    const quint32 spanUs = quint32(qMax<qint64>(timer.nsecsElapsed() / 1000, 300));
+
+    QRandomGenerator random(20240613);
+    for (int round = 0; round < 60; ++round) {
+        int progress[2];
+        QCOMPARE(::pipe(progress), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            // Saves 1, 2, 3 ... and tells the parent after each one.
+            ::close(progress[0]);
+            for (int n = 1;; ++n) {
+                MessageSet set;
+                numberedFile(n, &set);
+                if (!WriteMessageFile(path, set).ok() || ::write(progress[1], "s", 1) != 1)
+                    ::_exit(1);
+            }
+        }
+        QVERIFY(child > 0);
+        ::close(progress[1]);
+        char saved = 0;
+        QCOMPARE(::read(progress[0], &saved, 1), ssize_t(1));
+        ::usleep(random.bounded(spanUs));
+        QCOMPARE(::kill(child, SIGKILL), 0);
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+
+        // The file is the last save the child finished, or the one it was
+        // finishing when it died (its rename done, its report not yet sent):
+        // whole, byte for byte, and never an older one.
+        int finished = 1;
+        while (::read(progress[0], &saved, 1) == 1)
+            ++finished;
+        ::close(progress[0]);
+        const QByteArray now = readBytes(path);
+        QVERIFY2(now == numberedFile(finished) || now == numberedFile(finished + 1),
+                 qPrintable(QStringLiteral("round %1: %2 bytes after %3 saves").arg(round).arg(now.size()).arg(finished)));
     }
 }
 

@@ -11,6 +11,7 @@
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
@@ -592,7 +593,7 @@ void TestLink::chosenPortThatCannotOpen_data()
     QTest::addColumn<QString>("reasonEnd");
     QTest::newRow("dangling link") << "dangling" << qt_error_string(ENOENT);
     QTest::newRow("plain file") << "file" << QString();
-    QTest::newRow("busy") << "busy" << QString();
+    QTest::newRow("busy") << "busy" << QStringLiteral("(process %1)").arg(QCoreApplication::applicationPid());
 }
 
 void TestLink::chosenPortThatCannotOpen()

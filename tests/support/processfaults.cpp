@@ -1,0 +1,29 @@
+#include "processfaults.h"
+
+#include <csignal>
+
+#include <grp.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace varlo::test {
+
+bool BecomeUserWithoutRights()
+{
+    if (::geteuid() != 0)
+        return true;
+    const passwd *nobody = ::getpwnam("nobody");
+    return nobody && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0
+        && ::setuid(nobody->pw_uid) == 0;
+}
+
+bool LimitFileSize(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+} // namespace varlo::test
