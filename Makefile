@@ -66,11 +66,13 @@ run: deps
 	fi
 	$(BUILD_DIR)/bin/varlo
 
-# Saves a picture of the main window to docs/screenshot.png.
+# Saves pictures of the main window and the Preview window to
+# docs/screenshot.png and docs/preview.png.
 screenshot: deps
 	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
 	$(MAKE) build
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
+	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh --preview
 
 package:
 	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)

@@ -1,13 +1,21 @@
 #!/bin/sh
 # Shows the main window on a virtual X display and saves a picture of it,
-# docs/screenshot.png unless another path is given.
-#   tools/screenshot.sh [OUTPUT.png]
+# docs/screenshot.png unless another path is given. With --preview it saves
+# the Preview window instead, to docs/preview.png by default.
+#   tools/screenshot.sh [--preview] [OUTPUT.png]
 # Needs xvfb and xauth (make screenshot installs them).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
-out=${1:-$here/docs/screenshot.png}
+option=
+out=$here/docs/screenshot.png
+if [ "${1:-}" = --preview ]; then
+    option=--preview
+    out=$here/docs/preview.png
+    shift
+fi
+out=${1:-$out}
 bin=${VARLO_BUILD_DIR:-$here/build}/bin/varlo-screenshot
 [ -x "$bin" ] || { echo "Build first: $bin is missing (make build)." >&2; exit 1; }
 
 QT_QPA_PLATFORM=xcb xvfb-run --auto-servernum \
-    --server-args="-screen 0 1024x768x24 -dpi 96" "$bin" "$out"
+    --server-args="-screen 0 1024x768x24 -dpi 96" "$bin" $option "$out"

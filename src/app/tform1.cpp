@@ -3,6 +3,7 @@
 #include "app/dialogs.h"
 #include "app/documentname.h"
 #include "app/icons.h"
+#include "app/previewwindow.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "editor/slotedit.h"
@@ -32,6 +33,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <algorithm>
 
 namespace varlo {
 
@@ -180,12 +183,18 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
     m_timer->start();
 
+    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
+                                [this](QWidget *, QWidget *now) { focusChanged(now); });
+
     setFixedSize(kClientWidth, kClientHeight);
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
+    // The children, the slot edit boxes and the preview among them, go before
+    // this object's connections do, and their going moves the focus.
+    disconnect(m_focusConnection);
     if (m_uploadThread)
         m_uploadThread->wait();
 }
@@ -208,6 +217,8 @@ void TForm1::buildActions()
     m_exit = makeAction(this, "Exit1", tr("&Exit"), nullptr, "exit");
     m_helpAction = makeAction(this, "Help2", tr("&Help"), nullptr, "help");
     m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
+    m_previewAction = makeAction(this, "Preview1", tr("Preview"));
+    m_previewAction->setStatusTip(tr("Show the focused slot as the panel shows it"));
     // No hint for the two move buttons; their pictures say it.
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
@@ -232,6 +243,7 @@ void TForm1::buildActions()
     connect(m_exit, &QAction::triggered, this, &QWidget::close);
     connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
     connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
     connect(m_moveUp, &QAction::triggered, this, &TForm1::ToolButton6Click);
     connect(m_moveDown, &QAction::triggered, this, &TForm1::ToolButton7Click);
 }
@@ -277,6 +289,7 @@ void TForm1::buildMenus()
     }};
     for (const auto &[name, text] : actions)
         action->addAction(makeDisabledAction(this, name, text));
+    action->addAction(m_previewAction);
 
     QMenu *help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
@@ -530,6 +543,7 @@ void TForm1::BtnNewClick()
         edit->setMarkup({});
     m_set.speedCodes().fill(MessageSet::kDefaultSpeedCode);
     RefreshSpeedGlyphs();
+    updatePreview();
 }
 
 void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
@@ -537,6 +551,7 @@ void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
     for (int i = 0; i < kSlots; ++i)
         m_edits[i]->setMarkup(set.markup(i));
     m_set.speedCodes() = set.speedCodes();
+    updatePreview();
 }
 
 void TForm1::BtnOpenClick()
@@ -616,6 +631,8 @@ void TForm1::suitempEditChange(int slot)
     m_set.setMarkup(slot, markup);
     m_modified = true;
     RefreshSpeedGlyphs();
+    if (slot == m_previewSlot)
+        updatePreview();
 }
 
 void TForm1::SpeedButtonClick(int slot)
@@ -624,6 +641,8 @@ void TForm1::SpeedButtonClick(int slot)
     m_set.setSpeedCode(slot, code >= 4 ? 0 : quint8(code + 1));
     m_modified = true;
     RefreshSpeedGlyphs();
+    if (slot == m_previewSlot)
+        updatePreview();
 }
 
 void TForm1::RefreshSpeedGlyphs()
@@ -845,6 +864,36 @@ void TForm1::setProgressMaximum(int maximum)
 void TForm1::setProgressPosition(int position)
 {
     onUiThread([this, position] { m_progress->setValue(position); }, false);
+}
+
+// ---------------------------------------------------------------- preview
+
+void TForm1::Preview1Click()
+{
+    if (!m_preview)
+        m_preview = new PreviewWindow(this);
+    const int focused = focusedSlot();
+    if (focused >= 0)
+        m_previewSlot = focused;
+    m_preview->open();
+    updatePreview();
+}
+
+void TForm1::focusChanged(QWidget *now)
+{
+    const auto found = std::find(m_edits.begin(), m_edits.end(), now);
+    if (found == m_edits.end() || found - m_edits.begin() == m_previewSlot)
+        return;
+    m_previewSlot = int(found - m_edits.begin());
+    updatePreview();
+}
+
+void TForm1::updatePreview()
+{
+    // A hidden preview is brought up to date when it opens.
+    if (!m_preview || m_preview->isHidden())
+        return;
+    m_preview->showSlot(m_previewSlot, m_set.markup(m_previewSlot), m_set.speedCode(m_previewSlot));
 }
 
 // ---------------------------------------------------------------- help

@@ -25,6 +25,7 @@ class QToolButton;
 namespace varlo {
 
 class Dialogs;
+class PreviewWindow;
 class SlotEdit;
 class TForm2;
 class TForm3;
@@ -121,6 +122,12 @@ public:
     void About1Click();
     void Help2Click();
 
+    // Action menu: opens the Preview window on the focused slot, or on the
+    // slot last focused.
+    void Preview1Click();
+    // Null until the Preview window was first opened.
+    PreviewWindow *previewWindow() const { return m_preview; }
+
     // LinkReporter: callable from any thread.
     void showMessage(const QString &text, const QString &reason) override;
     void showLamp(Lamp lamp) override;
@@ -159,6 +166,10 @@ private:
     // Runs f on this window's thread; when `wait`, the caller waits for it.
     void onUiThread(std::function<void()> f, bool wait);
     void finishUpload(bool completed);
+    // Follows the slot edit boxes only; focus elsewhere leaves the slot shown.
+    void focusChanged(QWidget *now);
+    // Gives the open Preview window the text and speed of its slot.
+    void updatePreview();
 
     MessageSet m_set;
     QString m_fileName = QString::fromLatin1(kUntitled);
@@ -176,6 +187,10 @@ private:
     TForm2 *m_about = nullptr;
     TForm3 *m_help = nullptr;
     bool m_shown = false;
+    PreviewWindow *m_preview = nullptr;
+    QMetaObject::Connection m_focusConnection;
+    // The slot edit box that last had the focus.
+    int m_previewSlot = 0;
 
     std::array<QLabel *, kSlots> m_letters{};
     std::array<SlotEdit *, kSlots> m_edits{};
@@ -205,6 +220,7 @@ private:
     QAction *m_moveDown = nullptr;
     QAction *m_helpAction = nullptr;
     QAction *m_aboutAction = nullptr;
+    QAction *m_previewAction = nullptr;
     // The insertion commands in tool bar order.
     std::vector<QAction *> m_insertActions;
 

@@ -8,12 +8,13 @@
 QObject *makeTestApp();
 QObject *makeTestDocuments();
 QObject *makeTestUploads();
+QObject *makeTestPreview();
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     int failed = 0;
-    for (auto make : {makeTestApp, makeTestDocuments, makeTestUploads}) {
+    for (auto make : {makeTestApp, makeTestDocuments, makeTestUploads, makeTestPreview}) {
         std::unique_ptr<QObject> suite(make());
         failed += QTest::qExec(suite.get(), argc, argv);
     }

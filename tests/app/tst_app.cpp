@@ -156,7 +156,8 @@ void TestApp::menus()
                           "Smile", "Solid Circle", "Circle", "Null"}));
     QCOMPARE(entries("Speed1"), (QStringList{"&Fastest (off)", "F&aster (off)", "Fa&st (off)",
                                              "&Normal (off)", "&Slow (off)"}));
-    QCOMPARE(entries("Action1"), (QStringList{"Rotate (off)", "Hold (off)", "Scroll (off)"}));
+    QCOMPARE(entries("Action1"),
+             (QStringList{"Rotate (off)", "Hold (off)", "Scroll (off)", "Preview"}));
     QCOMPARE(entries("Help1"), (QStringList{"&Help", "&About"}));
     for (const char *name : {"Send1", "SaveAs1", "UserDefine1", "Star1", "Circle01", "About1", "Help2"})
         QVERIFY2(s.find<QAction>(QLatin1String(name)), name);

@@ -1,12 +1,16 @@
 // Starts the real windows in a scratch folder, fills a few slots the way a
-// user would, and saves a picture of the main window.
-//   varlo-screenshot OUTPUT.png
+// user would, and saves a picture of the main window, or with --preview of
+// the Preview window on slot B.
+//   varlo-screenshot [--preview] OUTPUT.png
 
 #include "app/dialogs.h"
+#include "app/previewwindow.h"
 #include "app/shell.h"
 #include "editor/slotedit.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QComboBox>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -34,11 +38,17 @@ public:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: varlo-screenshot OUTPUT.png\n");
-        return 2;
-    }
-    const QString output = QString::fromLocal8Bit(argv[1]);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption previewOption(QStringLiteral("preview"),
+                                           QStringLiteral("Save the Preview window instead."));
+    parser.addOption(previewOption);
+    parser.addPositionalArgument(QStringLiteral("OUTPUT.png"), QStringLiteral("The picture to write."));
+    parser.process(app);
+    if (parser.positionalArguments().size() != 1)
+        parser.showHelp(2);
+    const QString output = parser.positionalArguments().constFirst();
+    const bool preview = parser.isSet(previewOption);
     QTemporaryDir folder;
     auto window = varlo::StartWindows({folder.path(), folder.path()},
                                       std::make_unique<SilentDialogs>());
@@ -60,9 +70,21 @@ int main(int argc, char *argv[])
     window->findChild<QSlider *>(QStringLiteral("suiTrackBar1"))->setValue(2);
     window->slotEdit(2)->setFocus();
     window->slotEdit(2)->setCursorPosition(8);
+    if (preview) {
+        window->slotEdit(1)->setFocus();
+        window->findChild<QAction *>(QStringLiteral("Preview1"))->trigger();
+    }
 
     QTimer::singleShot(700, &app, [&] {
-        const bool saved = window->grab().save(output);
+        QWidget *shown = window.get();
+        if (preview) {
+            auto *previewWindow = window->previewWindow();
+            // Slot B (bold, then normal) at the slowest speed, 72 steps in:
+            // its start 8 dots from the left edge.
+            previewWindow->seek(7200);
+            shown = previewWindow;
+        }
+        const bool saved = shown->grab().save(output);
         std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", qPrintable(output));
         app.exit(saved ? 0 : 1);
     });

@@ -1,0 +1,188 @@
+#include "app/previewwindow.h"
+
+#include "model/messageblock.h"
+#include "model/messageset.h"
+#include "render/ledpainter.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace varlo {
+
+namespace {
+
+constexpr int kDefaultPitch = 8;
+// Below this the dots no longer read as dots.
+constexpr int kMinPitch = 3;
+constexpr int kMaxPitch = 40;
+
+} // namespace
+
+PreviewWindow::PreviewWindow(QWidget *parent)
+    : QWidget(parent, Qt::Tool)
+    , m_scroller(std::span<const LedCell>{}, MessageSet::kDefaultSpeedCode)
+    , m_frame(m_scroller.frameAt(0))
+{
+    setObjectName(QStringLiteral("Preview"));
+    setWindowTitle(tr("Preview"));
+    // Opening it must not take the caret out of the slot being typed in.
+    setAttribute(Qt::WA_ShowWithoutActivating);
+
+    m_display = new QLabel(this);
+    m_display->setObjectName(QStringLiteral("PreviewDisplay"));
+    m_display->setAlignment(Qt::AlignCenter);
+    m_display->setAutoFillBackground(true);
+    QPalette board = m_display->palette();
+    board.setColor(QPalette::Window, LedStyle{}.background);
+    m_display->setPalette(board);
+    m_display->setMinimumSize(display::kWidthDots * kMinPitch, display::kHeightDots * kMinPitch);
+    m_display->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+
+    m_cells = new QLabel(this);
+    m_cells->setObjectName(QStringLiteral("PreviewCells"));
+    m_speed = new QLabel(this);
+    m_speed->setObjectName(QStringLiteral("PreviewSpeed"));
+
+    auto *facts = new QHBoxLayout;
+    facts->addWidget(m_cells);
+    facts->addStretch();
+    facts->addWidget(m_speed);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 6, 6, 6);
+    layout->addWidget(m_display, 1);
+    layout->addLayout(facts);
+
+    const int margin = 2 * kDefaultPitch;
+    resize(display::kWidthDots * kDefaultPitch + margin + 12,
+           display::kHeightDots * kDefaultPitch + margin + 12 + m_cells->sizeHint().height() + 6);
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("PreviewTimer"));
+    m_timer->setInterval(kFrameIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &PreviewWindow::tick);
+    m_clock.start();
+}
+
+void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCode)
+{
+    if (slot == m_slot && markup == m_markup && speedCode == m_speedCode)
+        return;
+    m_slot = slot;
+    m_markup = markup;
+    m_speedCode = speedCode;
+    // The text as the panel stores it: cells past the 125th are not shown.
+    m_scroller = PanelScroller::fromBlock(EncodeMessageBlock(markup), speedCode);
+
+    const int cells = MarkupCellCount(markup);
+    const bool over = cells > block::kCellCapacity;
+    m_cells->setText(tr("Slot %1 \u2014 %2 of %3 cells")
+                         .arg(QLatin1Char(MessageSet::slotLetter(slot)))
+                         .arg(cells)
+                         .arg(block::kCellCapacity));
+    m_cells->setToolTip(over ? tr("The panel shows only the first %1 cells.").arg(block::kCellCapacity)
+                             : QString());
+    QPalette palette = this->palette();
+    if (over)
+        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    m_cells->setPalette(palette);
+
+    const ScrollSpeed &speed = m_scroller.speed();
+    m_speed->setText(tr("Speed %1 %2").arg(speed.code + 1).arg(QLatin1String(speed.name)));
+
+    seek(0);
+}
+
+void PreviewWindow::open()
+{
+    if (m_closedGeometry.isValid())
+        setGeometry(m_closedGeometry);
+    else
+        placeFirstTime();
+    show();
+    raise();
+}
+
+void PreviewWindow::placeFirstTime()
+{
+    // Under the main window's rows where there is room, kept on its screen.
+    const QWidget *main = parentWidget();
+    if (!main)
+        return;
+    QPoint at = main->frameGeometry().bottomLeft() - QPoint(0, height() + 60);
+    if (const QScreen *screen = main->screen()) {
+        const QRect room = screen->availableGeometry();
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+    }
+    move(at);
+}
+
+bool PreviewWindow::isAnimating() const
+{
+    return m_timer->isActive();
+}
+
+void PreviewWindow::seek(qint64 elapsedMs)
+{
+    m_clockOffsetMs = elapsedMs;
+    m_clock.restart();
+    tick();
+}
+
+void PreviewWindow::tick()
+{
+    // One slot alone on the panel: its pass repeats, each from the right
+    // edge with its flash phase lit.
+    showFrame(m_scroller.frameAt(elapsedMs() % std::max<qint64>(m_scroller.passDurationMs(), 1)));
+}
+
+void PreviewWindow::showFrame(const DotMatrix &frame)
+{
+    // Most ticks of a slow scroll show the same dots again.
+    if (frame == m_frame && !m_display->pixmap().isNull())
+        return;
+    m_frame = frame;
+    paintFrame();
+}
+
+void PreviewWindow::paintFrame()
+{
+    if (!isVisible())
+        return;
+    LedStyle style;
+    style.pitch = std::clamp(std::min(m_display->width() / std::max(m_frame.width(), 1),
+                                      m_display->height() / std::max(m_frame.height(), 1)),
+                             kMinPitch, kMaxPitch);
+    m_display->setPixmap(QPixmap::fromImage(RenderLedPicture(m_frame, style)));
+}
+
+void PreviewWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    m_timer->start();
+    tick();
+    paintFrame();
+}
+
+void PreviewWindow::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    // Nothing to draw while hidden: no timer, no wake-ups.
+    m_timer->stop();
+    m_closedGeometry = geometry();
+}
+
+void PreviewWindow::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    paintFrame();
+}
+
+} // namespace varlo
