@@ -40,7 +40,7 @@ using namespace varlo::test;
 
 namespace {
 
-constexpr int kRuns = 9;
+constexpr int kRuns = 15;
 constexpr int kBitsPerByte = 10; // start bit, 8 data bits, stop bit
 
 class QuietReporter final : public LinkReporter
