@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Front door: `make run` and `make test` do all the set-up on Debian 12.
 
 BUILD_DIR  ?= build

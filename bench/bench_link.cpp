@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How much the panel link costs in software, measured against the time the
 // line itself needs. Both uploads go into a pseudo-terminal, which takes
 // bytes as fast as they come and has no line time of its own, read by a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a main window and reports, once its first frame is painted, how long
 // that took from the moment the parent launched this process and how much
 // resident memory the process holds. Built twice: bench_start_varlo starts

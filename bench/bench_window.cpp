@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window costs, under the offscreen platform:
 //
 // - start-up to the first painted frame, and resident memory then, of the

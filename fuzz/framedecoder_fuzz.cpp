@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary line bytes to the panel-side frame decoder. It must never
 // crash or read out of bounds, must not care how the bytes are split into
 // calls, and must report only what the bytes hold.

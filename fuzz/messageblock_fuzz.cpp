@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary markup to the message block encoder. Whatever the bytes,
 // the block it returns must be one the panel can take: the count says how
 // many cells are stored and never passes 125, nothing lands outside the 256

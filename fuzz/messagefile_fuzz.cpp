@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the message file reader. It must never crash, hang
 // or read out of bounds, and whatever it accepts must leave a set that can be
 // saved again and reads back the same.

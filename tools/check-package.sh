@@ -1,4 +1,5 @@
 #!/bin/bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the Debian package as a user would meet it.
 #
 #   tools/check-package.sh            build it with `make package`, then check

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages named on the command line, unless they are all
 # present already. Works as root or through sudo; otherwise prints the line to
 # run and fails.

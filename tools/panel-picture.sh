@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Redraws docs/panel.png (varlo-panel's --png still) and prints a capture of
 # varlo-panel's terminal display, as the README shows them. Runs a
 # varlo-panel on COM3 of a temporary ports folder inside a detached tmux,

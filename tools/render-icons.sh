@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders the application icon's PNG sizes from its SVG drawings into
 # packaging/icons/. The PNGs are committed, so building and packaging need
 # no SVG renderer; run this again after changing any drawing and look at

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shows the main window on a virtual X display and saves a picture of it,
 # docs/screenshot.png unless another path is given. With --preview it saves
 # the Preview window instead, to docs/preview.png by default.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
 
 // Defined in the source that varlo-fontgen writes into the build tree.

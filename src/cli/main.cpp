@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varlo-cli: uploads to the panel and handles message files from scripts,
 // without the window.
 

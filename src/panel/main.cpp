@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varlo-panel: a virtual panel on a pseudo-terminal, mapped as a COM number,
 // for trying Varlo without the hardware.
 

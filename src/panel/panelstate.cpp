@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "panelstate.h"
 
 #include "model/messageset.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window tests: one executable, one test class per command group.
 
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A window that saves under a fault, run as a program of its own by the
 // document tests, so that what the fault needs changed about the process
 // (its user, its file size limit) never reaches the test itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/clireporter.h"
 #include "files/messagefile.h"
 #include "model/messageblock.h"

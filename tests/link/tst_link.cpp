@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/framedecoder.h"
 #include "link/linkframe.h"
 #include "link/messageupload.h"

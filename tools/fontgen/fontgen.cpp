@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varlo-fontgen: turns the two glyph files (src/charset/glyphs/normal.txt and
 // bold.txt) into a C++ source that defines the 4096-byte font image. The
 // build runs it; the format is described at the top of each glyph file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // varlo-fontsheet: draws both built-in fonts as LED dots on one PNG, a 16 x 16
 // grid per font with the codes in hex along the edges, so that the glyphs can
 // be reviewed by eye. docs/font-sheet.png is its output.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the real windows in a scratch folder, fills a few slots the way a
 // user would, and saves a picture of the main window, or with --preview of
 // the Preview window on slot B.
