@@ -655,7 +655,7 @@ void TestCli::writeRefused_data()
         << "plain/out.vlo" << QStringList{"A"} << false
         << " File Write Error! \n%1: " + qt_error_string(ENOTDIR) + '\n';
     QTest::newRow("a folder as the file")
-        << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: Filename refers to a directory\n";
+        << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: " + qt_error_string(EISDIR) + '\n';
 }
 
 void TestCli::writeRefused()
