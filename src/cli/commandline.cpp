@@ -152,7 +152,10 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
 
 std::optional<PortChoice> CommandLine::port()
 {
-    const QString text = m_parser.value(kPort);
+    const std::optional<QString> path = pathValue(m_parser.value(kPort), QStringLiteral("--port "));
+    if (!path)
+        return std::nullopt;
+    const QString &text = *path;
     std::optional<PortChoice> choice = PortChoice::parse(text);
     if (!choice) {
         usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(text));
@@ -204,9 +207,32 @@ std::optional<QString> CommandLine::file(bool required)
         usageError(QStringLiteral("%1 missing").arg(m_fileName));
         return std::nullopt;
     }
-    // Arguments arrive as Latin-1; a path is bytes in the file system's own
-    // encoding, which Latin-1 gives back unchanged.
-    return positional.isEmpty() ? QString() : QFile::decodeName(positional.first().toLatin1());
+    if (positional.isEmpty())
+        return QString();
+    const std::optional<QString> path = pathValue(positional.first(), QString());
+    if (!path)
+        m_failureStatus = ExitFileFailed;
+    return path;
+}
+
+std::optional<QString> CommandLine::pathValue(const QString &argument, const QString &label)
+{
+    // Arguments arrive as Latin-1, which gives back the bytes unchanged. Qt
+    // names files by text and turns bytes that are not UTF-8 into U+FFFD, so
+    // such a name would open, or create, some other file: refuse it.
+    const QByteArray bytes = argument.toLatin1();
+    const QString path = QFile::decodeName(bytes);
+    if (QFile::encodeName(path) == bytes)
+        return path;
+    QString shown;
+    for (const char c : bytes) {
+        const auto byte = static_cast<quint8>(c);
+        shown += byte >= 0x20 && byte < 0x7F ? QString(QLatin1Char(c)) : QString::asprintf("\\x%02X", byte);
+    }
+    printErr(QStringLiteral("varlo-cli %1: %2%3: the name is not valid UTF-8, and varlo-cli can only open "
+                            "names that are; rename it\n")
+                 .arg(m_command, label, shown));
+    return std::nullopt;
 }
 
 std::optional<int> CommandLine::intValue(const QString &option, int lowest, int highest, int fallback)

@@ -13,12 +13,14 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <pty.h>
@@ -59,6 +61,32 @@ Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const Q
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
+}
+
+// Runs varlo-cli in the folder with arguments given in the escapes of
+// printf's %b (\0377 for the byte 0xFF). QProcess hands arguments over as
+// UTF-8, so only a shell can give the program names that are not.
+Run runCliWithBytes(const QString &folder, const QStringList &escapedArguments)
+{
+    const QString script = QStringLiteral(
+        "cd \"$1\" || exit 99; shift; program=$1; shift; count=$#\n"
+        "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done\n"
+        "shift $count; exec \"$program\" \"$@\"");
+    return runCli(escapedArguments, {}, {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), folder});
+}
+
+// The names in a folder as bytes: QDir skips names that are not UTF-8.
+QByteArrayList rawEntries(const QString &folder)
+{
+    QByteArrayList names;
+    if (DIR *dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names << QByteArray(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    return names;
 }
 
 QByteArray hexLine(const QByteArray &coded)
@@ -159,6 +187,7 @@ private Q_SLOTS:
     void portRefused_data();
     void portRefused();
     void probe();
+    void probeDevicePath_data();
     void probeDevicePath();
     void progressOnlyOnATerminal();
 
@@ -174,6 +203,8 @@ private Q_SLOTS:
     void sendFileToThePanel();
     void fileReadErrors_data();
     void fileReadErrors();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -494,12 +525,29 @@ void TestCli::probe()
     QCOMPARE(panel.received(), QByteArray("T"));
 }
 
+void TestCli::probeDevicePath_data()
+{
+    QTest::addColumn<QString>("linkName"); // empty: the device itself
+
+    QTest::newRow("the device") << QString();
+    QTest::newRow("a link whose name is beyond ASCII") << QStringLiteral("Ger\u00E4t");
+}
+
 void TestCli::probeDevicePath()
 {
+    QFETCH(QString, linkName);
     VirtualPanel panel;
-    const Run run = runCli({"probe", "--port", panel.slavePath()});
+    QString path = panel.slavePath();
+    if (!linkName.isEmpty()) {
+        path = m_dir.filePath(linkName);
+        QFile::remove(path);
+        QVERIFY(QFile::link(panel.slavePath(), path));
+    }
+
+    const Run run = runCli({"probe", "--port", path});
+    QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, panel.slavePath().toLocal8Bit() + '\n');
+    QCOMPARE(run.out, path.toUtf8() + '\n');
     QCOMPARE(panel.received(), QByteArray()); // opened and closed, not probed
 }
 
@@ -800,6 +848,66 @@ void TestCli::fileReadErrors()
         QCOMPARE(run.out.split('\n').first(), out);
     // Nothing reached the panel, not even the port step's probe. The process
     // has ended, so anything it wrote is in the line already.
+    QCOMPARE(panel.waitForBytes(1, 200), 0);
+}
+
+void TestCli::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // printf %b escapes
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+
+    const QString badFile = QStringLiteral("bad\\0377\\0376.vlo");
+    const QString fileErr = QStringLiteral("varlo-cli %1: bad\\xFF\\xFE.vlo: the name is not valid UTF-8, and "
+                                           "varlo-cli can only open names that are; rename it\n");
+    QTest::newRow("write makes no file under another name")
+        << QStringList{"write", badFile, "-m", "X"} << false << 3 << fileErr.arg("write");
+    QTest::newRow("show finds the file it names")
+        << QStringList{"show", badFile} << true << 3 << fileErr.arg("show");
+    QTest::newRow("send finds the file it names")
+        << QStringList{"send", badFile, "--port", "COM3"} << true << 3 << fileErr.arg("send");
+    QTest::newRow("a device path for --port")
+        << QStringList{"send", "-m", "X", "--port", "./tty\\0377"} << false << 2
+        << QStringLiteral("varlo-cli send: --port ./tty\\xFF: the name is not valid UTF-8, and varlo-cli can "
+                          "only open names that are; rename it\n");
+}
+
+void TestCli::namesThatAreNotUtf8()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, fileExists);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray rawName = "bad\xFF\xFE.vlo";
+    const QByteArray rawPath = QFile::encodeName(dir.path()) + '/' + rawName;
+    // QTemporaryDir can't remove a name that is not UTF-8 either.
+    const auto removeRawFile = qScopeGuard([&] { ::unlink(rawPath.constData()); });
+    const QByteArray original = EncodeMessageFile(MessageSet());
+    if (fileExists) {
+        const int fd = ::open(rawPath.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, original.constData(), size_t(original.size())), ssize_t(original.size()));
+        ::close(fd);
+    }
+    VirtualPanel &panel = m_ports->addPanel(3);
+
+    const Run run = runCliWithBytes(dir.path(), arguments);
+
+    QCOMPARE(QString::fromUtf8(run.err), err);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, exitCode);
+    // Nothing was made or changed under any name, and nothing was sent.
+    QCOMPARE(rawEntries(dir.path()), fileExists ? QByteArrayList{rawName} : QByteArrayList{});
+    if (fileExists) {
+        QFile file;
+        const int fd = ::open(rawPath.constData(), O_RDONLY);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.readAll(), original);
+    }
     QCOMPARE(panel.waitForBytes(1, 200), 0);
 }
 
