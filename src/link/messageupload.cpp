@@ -78,8 +78,7 @@ bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDela
             }
         }
     }
-    CompleteUpload(*link, reporter);
-    return true;
+    return CompleteUpload(*link, reporter);
 }
 
 } // namespace varlo

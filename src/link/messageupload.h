@@ -45,7 +45,8 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
 // Send: opens the panel link, sends the plan with the progress going through
 // 0 to 21, closes the port, sets the progress to 0 and shows the green lamp.
 // Returns false when the link did not open (nothing was sent) or a write
-// failed (the upload stopped there, the port is closed, the lamp is red).
+// failed (the upload stopped there, the port is closed, the lamp is red), also
+// when it was the drain after the last frame that failed.
 // Blocks until done, so a window runs it on a worker thread.
 bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition,
                     LinkReporter &reporter, const Pause &pause = SleepPause);

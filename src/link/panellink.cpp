@@ -111,20 +111,33 @@ bool SendFrame(PanelLink &link, const LinkFrame &frame)
     return true;
 }
 
-void CompleteUpload(PanelLink &link, LinkReporter &reporter)
+namespace {
+
+void reportWriteError(const QString &reason, LinkReporter &reporter)
 {
-    link.close();
+    reporter.showMessage(linktext::kWriteError, reason);
+    reporter.showLamp(Lamp::Red);
+    reporter.setProgressPosition(0);
+}
+
+} // namespace
+
+bool CompleteUpload(PanelLink &link, LinkReporter &reporter)
+{
+    if (!link.close()) {
+        reportWriteError(link.errorReason(), reporter);
+        return false;
+    }
     reporter.setProgressPosition(0);
     reporter.showLamp(Lamp::Green);
+    return true;
 }
 
 void AbandonUpload(PanelLink &link, LinkReporter &reporter)
 {
     const QString reason = link.errorReason();
     link.abort();
-    reporter.showMessage(linktext::kWriteError, reason);
-    reporter.showLamp(Lamp::Red);
-    reporter.setProgressPosition(0);
+    reportWriteError(reason, reporter);
 }
 
 } // namespace varlo

@@ -242,16 +242,26 @@ int SerialPort::readByte(quint8 &byte)
     }
 }
 
-void SerialPort::close()
+bool SerialPort::close()
 {
     if (!isOpen())
-        return;
+        return true;
     // Closing restores the line settings the port had before; doing that
     // while bytes are still going out would garble the tail of the last
-    // frame, so wait for the wire first.
-    while (::tcdrain(m_port->handle()) != 0 && errno == EINTR) {
+    // frame, so wait for the wire first. The wait is also the last word the
+    // line has: an adapter pulled after the last byte went to the driver
+    // fails it (EIO), and then the panel may hold nothing of the upload.
+    // (QSerialPort's own close reports no error, so this is the only one.)
+    bool drained = true;
+    while (::tcdrain(m_port->handle()) != 0) {
+        if (errno != EINTR) {
+            fail(errno);
+            drained = false;
+            break;
+        }
     }
     release();
+    return drained;
 }
 
 #else
@@ -290,12 +300,15 @@ int SerialPort::readByte(quint8 &byte)
     return 1;
 }
 
-void SerialPort::close()
+bool SerialPort::close()
 {
     if (!isOpen())
-        return;
-    m_port->flush();
+        return true;
+    const bool flushed = m_port->flush() || m_port->error() == QSerialPort::NoError;
+    if (!flushed)
+        m_error = m_port->errorString();
     release();
+    return flushed;
 }
 
 #endif

@@ -70,8 +70,10 @@ public:
     int readByte(quint8 &byte);
 
     // Waits until every byte written has left the wire, then restores the
-    // line settings and closes.
-    void close();
+    // line settings and closes. False when the wait failed (the device went
+    // away before its last bytes were out); errorString() then says why. The
+    // port is closed either way.
+    bool close();
     // Closes at once, for a device that is gone: nothing is waited for.
     void abort();
 
