@@ -45,9 +45,15 @@ public:
     // The program that holds the device's lock file, as "minicom (process
     // 1234)", or an empty text when no live process holds it.
     static QString lockHolder(const QString &device);
+    // The lock file that opening the device takes: LCK..<name> in the lock
+    // folder, <name> being the device path without /dev/ and with '/' turned
+    // into '_' (LCK..ttyUSB0, LCK..pts_3). Empty when there is no lock folder.
+    static QString lockFilePath(const QString &device);
 
     // Opens without waiting for a modem line. A device that is missing, busy,
-    // locked by another program or not a serial line does not open.
+    // locked by another program or not a serial line does not open; nor does
+    // one whose lock file is not a regular file (a named pipe, a link to
+    // /dev/zero), which would keep the open waiting for ever.
     bool open(int com);
     bool openDevice(const QString &path);
     bool isOpen() const;
@@ -82,6 +88,9 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Why the device's lock file (or its .rmlock) can't be a real lock, or
+    // an empty text.
+    static QString unusableLockReason(const QString &device);
     void fail(int errorNumber);
     void release();
 

@@ -41,7 +41,8 @@ struct Run {
 // Runs varlo-cli with XDG_CONFIG_HOME pointing at the fixture's ports folder
 // (the test process set it), so that it reaches only virtual panels. With a
 // launcher (e.g. setpriv and its options) it runs through that.
-Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const QStringList &launcher = {})
+Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const QStringList &launcher = {},
+           int timeoutMs = 30000)
 {
     QProcess process;
     process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -52,7 +53,7 @@ Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const Q
     else
         process.start(launcher.first(), launcher.mid(1) + QStringList{QStringLiteral(VARLO_CLI_PATH)} + arguments);
     Run run;
-    if (!process.waitForFinished(30000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
         return run;
@@ -434,7 +435,42 @@ void TestCli::writeErrorMidUpload()
 
 namespace {
 
-enum class Refusal { HeldByAnotherProgram, NoPermission };
+enum class Refusal {
+    HeldByAnotherProgram,
+    NoPermission,
+    // What any user can put in the lock folder: a named pipe, or a link to
+    // /dev/zero, as the port's lock file, or a stale lock and a named pipe
+    // as the .rmlock beside it.
+    LockIsPipe,
+    LockLinksToZero,
+    StaleLockWithPipe,
+};
+
+// Puts the refusal's entries into the lock folder; the guard takes them away.
+auto plantLockFile(Refusal refusal, const QString &lock)
+{
+    const QString rmlock = lock + QStringLiteral(".rmlock");
+    auto guard = qScopeGuard([=] {
+        QFile::remove(lock);
+        QFile::remove(rmlock);
+    });
+    bool planted = false;
+    switch (refusal) {
+    case Refusal::LockIsPipe:
+        planted = ::mkfifo(QFile::encodeName(lock).constData(), 0644) == 0;
+        break;
+    case Refusal::LockLinksToZero:
+        planted = QFile::link(QStringLiteral("/dev/zero"), lock);
+        break;
+    case Refusal::StaleLockWithPipe:
+        // A process id no process has: the lock is stale.
+        planted = writeBytes(lock, "2147483600\n") && ::mkfifo(QFile::encodeName(rmlock).constData(), 0644) == 0;
+        break;
+    default:
+        break;
+    }
+    return std::make_pair(planted, std::move(guard));
+}
 
 // How to run varlo-cli as a user without rights to a device that the test
 // made unreadable: root ignores permission bits, so as root it runs as
@@ -475,6 +511,22 @@ void TestCli::portRefused_data()
         << "Serial port can't open!" << denied;
     QTest::newRow("discovery passes a port without permission and says why")
         << Refusal::NoPermission << QStringList{"font"} << " Can't find serial port!" << denied;
+
+    // Each would keep the opening waiting for ever. %1: the lock file.
+    const QString notALock = QStringLiteral("Busy: the lock file %1 is not a regular file");
+    QTest::newRow("chosen port whose lock file is a named pipe")
+        << Refusal::LockIsPipe << QStringList{"send", "-m", "AB", "--port", "COM4"} << "Serial port can't open!"
+        << notALock;
+    QTest::newRow("discovery passes a port whose lock file is a named pipe")
+        << Refusal::LockIsPipe << QStringList{"send", "-m", "AB"} << " Can't find serial port!" << notALock;
+    QTest::newRow("chosen port whose lock file links to /dev/zero")
+        << Refusal::LockLinksToZero << QStringList{"font", "--port", "COM4"} << "Serial port can't open!"
+        << notALock;
+    QTest::newRow("discovery passes a port whose lock file links to /dev/zero")
+        << Refusal::LockLinksToZero << QStringList{"probe"} << " Can't find serial port!" << notALock;
+    QTest::newRow("chosen port with a stale lock and a named pipe beside it")
+        << Refusal::StaleLockWithPipe << QStringList{"send", "-m", "AB", "--port", "COM4"}
+        << "Serial port can't open!" << notALock.arg("%1.rmlock");
 }
 
 void TestCli::portRefused()
@@ -489,8 +541,15 @@ void TestCli::portRefused()
     QVERIFY(panel.isValid());
     SerialPort holder;
     QStringList launcher;
+    const QString lock = SerialPort::lockFilePath(panel.slavePath());
     if (refusal == Refusal::HeldByAnotherProgram) {
         QVERIFY(holder.open(4));
+    } else if (refusal != Refusal::NoPermission) {
+        // The lock file is where opening the port puts it.
+        QVERIFY(holder.open(4));
+        QVERIFY2(QFileInfo(lock).isFile(), qPrintable(lock));
+        QVERIFY(holder.close());
+        QVERIFY(!QFileInfo::exists(lock));
     } else {
         const auto unprivileged = unprivilegedLauncher();
         if (!unprivileged)
@@ -502,10 +561,14 @@ void TestCli::portRefused()
         QCOMPARE(::chmod(QFile::encodeName(panel.slavePath()).constData(), 0), 0);
     }
 
-    const Run run = runCli(arguments, {}, launcher);
+    const auto [planted, removePlanted] = plantLockFile(refusal, lock);
+    QCOMPARE(planted, refusal != Refusal::HeldByAnotherProgram && refusal != Refusal::NoPermission);
+
+    // A port that keeps the opening waiting fails the test after 10 s.
+    const Run run = runCli(arguments, {}, launcher, 10000);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
-    QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason);
+    QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason.arg(lock));
     if (refusal == Refusal::NoPermission)
         expected += QString::fromLatin1(cli::CliReporter::permissionHint());
     QCOMPARE(QString::fromLocal8Bit(run.err), expected);
