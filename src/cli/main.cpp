@@ -5,6 +5,7 @@
 #include "clicommand.h"
 #include "commandline.h"
 #include "fontcommand.h"
+#include "interruptwatch.h"
 #include "probecommand.h"
 #include "sendcommand.h"
 #include "showcommand.h"
@@ -70,8 +71,12 @@ int main(int argc, char *argv[])
         return ExitDone;
     }
     for (const Command &command : kCommands) {
-        if (name == QLatin1String(command.name))
-            return command.run(arguments);
+        if (name != QLatin1String(command.name))
+            continue;
+        const InterruptWatch interrupts;
+        const int status = command.run(arguments);
+        const int signal = InterruptWatch::signalNumber();
+        return signal != 0 ? ExitSignalBase + signal : status;
     }
     printErr(QStringLiteral("varlo-cli: unknown command '%1'\nTry 'varlo-cli --help'.\n").arg(name));
     return ExitUsage;

@@ -27,7 +27,8 @@ inline constexpr int kEndFrameSettleMs = 50;
 // the operating system. Tests pass their own to record the pauses instead of
 // waiting.
 using Pause = std::function<void(int delayMs)>;
-// The real pause: sleeps the calling thread. Does nothing for 0 ms.
+// The real pause: sleeps the calling thread. Does nothing for 0 ms, and ends
+// early when an upload stop is requested (UploadStop).
 void SleepPause(int delayMs);
 
 // One step of the message upload: the pauses that open it, then its frames.

@@ -54,7 +54,7 @@ private:
 // within the probe time-out is the panel. A chosen port gets no probe, so a
 // port without a panel is not noticed (the panel acknowledges nothing). On
 // success the status shows the port; on failure the message and the red lamp
-// have been reported and no port is open.
+// have been reported (nothing is, after a stop request) and no port is open.
 std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &reporter);
 
 // Line-codes each byte of the frame and writes it by itself. False as soon as
@@ -67,7 +67,8 @@ bool SendFrame(PanelLink &link, const LinkFrame &frame);
 // false.
 bool CompleteUpload(PanelLink &link, LinkReporter &reporter);
 // After a failed write: close at once, "Serial port write error!" with the
-// operating system's reason, red lamp, progress 0.
+// operating system's reason, red lamp, progress 0. After a stop request
+// (UploadStop) only the close and progress 0.
 void AbandonUpload(PanelLink &link, LinkReporter &reporter);
 
 } // namespace varlo

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/serialport.h"
 
+#include "link/uploadstop.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -260,6 +262,10 @@ bool SerialPort::writeByte(quint8 byte)
     const int fd = m_port->handle();
     const QDeadlineTimer stall(kWriteStallMs);
     for (;;) {
+        if (UploadStop::requested()) {
+            m_error = QStringLiteral("Stopped");
+            return false;
+        }
         const ssize_t written = ::write(fd, &byte, 1);
         if (written == 1)
             return true;
@@ -275,8 +281,9 @@ bool SerialPort::writeByte(quint8 byte)
             m_error = QStringLiteral("The device took no data for %1 seconds").arg(kWriteStallMs / 1000);
             return false;
         }
+        // In short waits, so that a stop request is seen soon.
         pollfd ready{fd, POLLOUT, 0};
-        if (::poll(&ready, 1, static_cast<int>(leftMs)) < 0 && errno != EINTR) {
+        if (::poll(&ready, 1, static_cast<int>(qMin<qint64>(leftMs, kStopCheckMs))) < 0 && errno != EINTR) {
             fail(errno);
             return false;
         }

@@ -25,6 +25,8 @@ public:
     // failed. A working line at 38400 baud drains the driver's queue in well
     // under a second, so only a stuck device gets here.
     static constexpr int kWriteStallMs = 5000;
+    // How often a wait looks whether the upload was asked to stop.
+    static constexpr int kStopCheckMs = 20;
 
     SerialPort();
     ~SerialPort();
@@ -69,7 +71,8 @@ public:
 
     // Hands one byte to the operating system; it may still be on its way out
     // when this returns. False when the device refuses it (it vanished, for
-    // example); errorString() then says why.
+    // example), or at once once an upload stop was requested (UploadStop);
+    // errorString() then says why.
     bool writeByte(quint8 byte);
     // 1 with the byte, 0 when nothing came within the read time-out, -1 on an
     // error.

@@ -19,6 +19,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -89,6 +90,48 @@ QByteArrayList rawEntries(const QString &folder)
     }
     return names;
 }
+
+// A terminal for varlo-cli's standard error, so that it shows its progress,
+// and what it showed there.
+class StderrTerminal
+{
+public:
+    StderrTerminal()
+    {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        char name[256] = {};
+        if (::openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
+            m_name = QString::fromLocal8Bit(name);
+    }
+    ~StderrTerminal()
+    {
+        for (const int fd : {m_master, m_slave}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    StderrTerminal(const StderrTerminal &) = delete;
+    StderrTerminal &operator=(const StderrTerminal &) = delete;
+
+    bool isValid() const { return !m_name.isEmpty(); }
+    QString name() const { return m_name; }
+    // What was written to it so far.
+    QByteArray shown() const
+    {
+        ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+        QByteArray text;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(m_master, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, got);
+        return text;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_name;
+};
 
 QByteArray hexLine(const QByteArray &coded)
 {
@@ -191,6 +234,8 @@ private Q_SLOTS:
     void probeDevicePath_data();
     void probeDevicePath();
     void progressOnlyOnATerminal();
+    void interruptedUpload_data();
+    void interruptedUpload();
 
     void reporterHintsAtTheGroup_data();
     void reporterHintsAtTheGroup();
@@ -617,26 +662,65 @@ void TestCli::probeDevicePath()
 void TestCli::progressOnlyOnATerminal()
 {
     m_ports->addPanel(3);
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    termios raw{};
-    ::cfmakeraw(&raw);
-    QCOMPARE(::openpty(&master, &slave, name, &raw, nullptr), 0);
+    const StderrTerminal terminal;
+    QVERIFY(terminal.isValid());
 
-    const Run run = runCli({"send", "-m", "AB"}, QString::fromLocal8Bit(name));
+    const Run run = runCli({"send", "-m", "AB"}, terminal.name());
     QCOMPARE(run.exitCode, 0);
 
-    ::fcntl(master, F_SETFL, O_NONBLOCK);
-    QByteArray shown;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, got);
-    ::close(master);
-    ::close(slave);
-
+    const QByteArray shown = terminal.shown();
     QVERIFY2(shown.contains("\r  Com:3  step 0 of 21 (0%)"), shown.constData());
     QVERIFY2(shown.contains("\r  Com:3  step 21 of 21 (100%)\n"), shown.constData());
+}
+
+void TestCli::interruptedUpload_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+void TestCli::interruptedUpload()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const QString lock = SerialPort::lockFilePath(panel.slavePath());
+    const StderrTerminal terminal;
+    QVERIFY(terminal.isValid());
+
+    // Twenty slots, each after a Commu Delay of 500 ms: ten seconds in all.
+    QStringList arguments = {"send", "--delay", "10", "--port", "COM3"};
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+        arguments << "-m" << "X";
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.setStandardErrorFile(terminal.name());
+    process.start(QStringLiteral(VARLO_CLI_PATH), arguments);
+    QVERIFY(process.waitForStarted());
+
+    // Slot A is on the line and the pause before slot B has begun.
+    QCOMPARE(panel.waitForBytes(276, 10000), 276);
+    QVERIFY2(QFileInfo(lock).isFile(), qPrintable(lock));
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    const bool finished = process.waitForFinished(10000);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    // The port was let go, and the upload went no further.
+    QVERIFY(!QFileInfo::exists(lock));
+    QVERIFY(panel.receivedCount() < 2 * 276);
+    const QByteArray shown = terminal.shown();
+    QVERIFY2(shown.contains("\r  Com:3  step 1 of 21 (4%)"), shown.constData());
+    QVERIFY2(shown.endsWith('\n'), shown.constData());
 }
 
 void TestCli::reporterHintsAtTheGroup_data()
