@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace varlo::cli {
@@ -20,11 +21,26 @@ const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
 
+// The reason of the first write to standard output or error that failed.
+int s_outputError = 0;
+
+void noteOutputError()
+{
+    if (s_outputError == 0)
+        s_outputError = errno != 0 ? errno : EIO;
+}
+
+void print(FILE *stream, const QByteArray &bytes)
+{
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) != static_cast<size_t>(bytes.size())
+        || std::fflush(stream) != 0)
+        noteOutputError();
+}
+
 void print(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    print(stream, text.toLocal8Bit());
 }
 
 bool isDecimal(const QString &text)
@@ -302,8 +318,7 @@ void printFrames(const std::vector<LinkFrame> &frames)
     QByteArray lines;
     for (const LinkFrame &f : frames)
         lines += f.lineCoded().toHex(' ').toUpper() + '\n';
-    std::fwrite(lines.constData(), 1, static_cast<size_t>(lines.size()), stdout);
-    std::fflush(stdout);
+    print(stdout, lines);
 }
 
 void printOut(const QString &text)
@@ -314,6 +329,21 @@ void printOut(const QString &text)
 void printErr(const QString &text)
 {
     print(stderr, text);
+}
+
+int finishOutput(int status)
+{
+    // As well-kept command-line tools do at exit: closing standard output
+    // is the last chance to learn that what was written never arrived.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        noteOutputError();
+    if (std::fclose(stdout) != 0 && errno != EBADF)
+        noteOutputError();
+    if (s_outputError == 0)
+        return status;
+    print(stderr, QStringLiteral("varlo-cli: write error: %1\n").arg(qt_error_string(s_outputError)));
+    return status == ExitDone ? ExitOutputFailed : status;
 }
 
 } // namespace varlo::cli

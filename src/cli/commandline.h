@@ -83,8 +83,14 @@ QString portTableText();
 // --dry-run: each frame's line-coded bytes on standard output, one line per
 // frame, as upper-case hexadecimal pairs separated by spaces.
 void printFrames(const std::vector<LinkFrame> &frames);
-// Text for standard output or standard error.
+// Text for standard output or standard error. A write that fails is
+// remembered for finishOutput.
 void printOut(const QString &text);
 void printErr(const QString &text);
+// The exit status, once everything is written: standard output is flushed
+// and closed, and when anything could not be written (a full disk, a closed
+// descriptor) that is said on standard error, as far as it still takes
+// text, and a run that would have succeeded fails with ExitOutputFailed.
+int finishOutput(int status);
 
 } // namespace varlo::cli

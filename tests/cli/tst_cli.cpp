@@ -221,6 +221,8 @@ private Q_SLOTS:
     void usageErrors();
     void help_data();
     void help();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
     void fontDryRun();
     void fontToThePanel();
@@ -396,6 +398,56 @@ void TestCli::help()
         QVERIFY2(run.out.contains(part) == ports, part);
     for (const QByteArray &line : run.out.split('\n'))
         QVERIFY2(line.size() <= 80 || line.startsWith("Usage:"), line.constData());
+}
+
+void TestCli::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments"); // %1: a message file
+    QTest::addColumn<int>("exitCode");
+
+    const QString cli = QStringLiteral(VARLO_CLI_PATH);
+    QTest::newRow("show") << cli << QStringList{"show", "%1"} << 4;
+    QTest::newRow("send --dry-run") << cli << QStringList{"send", "%1", "--dry-run"} << 4;
+    QTest::newRow("font --dry-run") << cli << QStringList{"font", "--dry-run"} << 4;
+    QTest::newRow("probe") << cli << QStringList{"probe"} << 4;
+    QTest::newRow("--version") << cli << QStringList{"--version"} << 4;
+    QTest::newRow("--help") << cli << QStringList{"--help"} << 4;
+    QTest::newRow("show --help") << cli << QStringList{"show", "--help"} << 4;
+    // A failure already reported keeps its status.
+    QTest::newRow("show of a damaged file") << cli << QStringList{"show", "%1.damaged"} << 3;
+    const QString panel = QStringLiteral(VARLO_PANEL_PATH);
+    QTest::newRow("varlo-panel --help") << panel << QStringList{"--help"} << 1;
+    QTest::newRow("varlo-panel --version") << panel << QStringList{"--version"} << 1;
+}
+
+void TestCli::outputThatCannotBeWritten()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        QSKIP("no /dev/full here");
+
+    const QString file = m_dir.filePath(QStringLiteral("output.vlo"));
+    QVERIFY(writeBytes(file, EncodeMessageFile(MessageSet())));
+    QVERIFY(writeBytes(file + QStringLiteral(".damaged"), EncodeMessageFile(MessageSet()).chopped(3)));
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("%1"), file);
+    m_ports->addPanel(3);
+
+    // Standard output on a device where every write fails for want of space.
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(program, arguments);
+    QVERIFY(process.waitForFinished(30000));
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString name = QFileInfo(program).fileName();
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.endsWith(QStringLiteral("%1: write error: %2\n").arg(name, qt_error_string(ENOSPC))), qPrintable(err));
 }
 
 void TestCli::fontDryRun()
