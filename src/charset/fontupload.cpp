@@ -40,8 +40,7 @@ bool SendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkRe
         }
         reporter.setProgressPosition(i);
     }
-    CompleteUpload(*link, reporter);
-    return true;
+    return CompleteUpload(*link, reporter);
 }
 
 } // namespace varlo

@@ -26,8 +26,8 @@ std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image);
 // Initial: opens the panel link as Send does and writes the 64 frames with no
 // pause and no end frame. The progress maximum is 64 and the position is i
 // after frame i, so it ends at 63 before dropping to 0 with the green lamp.
-// Returns false when the link did not open or a write failed (port closed,
-// red lamp, progress 0), and at once, opening nothing, for an image of the
+// Returns false when the link did not open or a write or the final drain
+// failed (port closed, red lamp, progress 0), and at once, opening nothing, for an image of the
 // wrong size.
 bool SendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter);
 

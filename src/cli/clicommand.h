@@ -11,12 +11,16 @@ enum ExitStatus {
     ExitLinkFailed = 1, // the panel link did not open, or a write failed
     ExitUsage = 2,      // wrong usage; the message says what
     ExitFileFailed = 3, // a message file could not be read or written
+    ExitOutputFailed = 4, // standard output or error could not be written
+    ExitSignalBase = 128, // plus the number of the signal that stopped it
 };
 
 // The exit statuses as --help words them.
 inline constexpr char kExitStatusText[] =
     "Exit status: 0 done, 1 the panel link failed, 2 wrong usage,\n"
-    "3 a message file could not be read (or is damaged) or written.\n";
+    "3 a message file could not be read (or is damaged) or written,\n"
+    "4 the output could not be written (a full disk, for example),\n"
+    "130 stopped by Ctrl-C (143 by SIGTERM, 129 by SIGHUP), the port released.\n";
 
 // One subcommand. run() gets the arguments after the program name, the
 // command's name first.

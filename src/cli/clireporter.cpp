@@ -23,6 +23,11 @@ CliReporter::CliReporter(Sink sink, bool terminal)
 {
 }
 
+CliReporter::~CliReporter()
+{
+    endProgressLine();
+}
+
 bool CliReporter::stderrIsTerminal()
 {
 #ifdef Q_OS_UNIX

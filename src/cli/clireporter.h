@@ -19,6 +19,8 @@ public:
     // Standard error, with progress when it is a terminal.
     CliReporter();
     CliReporter(Sink sink, bool terminal);
+    // Ends a progress line that is still open (an upload that was stopped).
+    ~CliReporter() override;
 
     static bool stderrIsTerminal();
     static const char *permissionHint();

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace varlo::cli {
@@ -20,11 +21,26 @@ const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
 
+// The reason of the first write to standard output or error that failed.
+int s_outputError = 0;
+
+void noteOutputError()
+{
+    if (s_outputError == 0)
+        s_outputError = errno != 0 ? errno : EIO;
+}
+
+void print(FILE *stream, const QByteArray &bytes)
+{
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) != static_cast<size_t>(bytes.size())
+        || std::fflush(stream) != 0)
+        noteOutputError();
+}
+
 void print(FILE *stream, const QString &text)
 {
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
+    print(stream, text.toLocal8Bit());
 }
 
 bool isDecimal(const QString &text)
@@ -152,7 +168,10 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
 
 std::optional<PortChoice> CommandLine::port()
 {
-    const QString text = m_parser.value(kPort);
+    const std::optional<QString> path = pathValue(m_parser.value(kPort), QStringLiteral("--port "));
+    if (!path)
+        return std::nullopt;
+    const QString &text = *path;
     std::optional<PortChoice> choice = PortChoice::parse(text);
     if (!choice) {
         usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(text));
@@ -204,9 +223,32 @@ std::optional<QString> CommandLine::file(bool required)
         usageError(QStringLiteral("%1 missing").arg(m_fileName));
         return std::nullopt;
     }
-    // Arguments arrive as Latin-1; a path is bytes in the file system's own
-    // encoding, which Latin-1 gives back unchanged.
-    return positional.isEmpty() ? QString() : QFile::decodeName(positional.first().toLatin1());
+    if (positional.isEmpty())
+        return QString();
+    const std::optional<QString> path = pathValue(positional.first(), QString());
+    if (!path)
+        m_failureStatus = ExitFileFailed;
+    return path;
+}
+
+std::optional<QString> CommandLine::pathValue(const QString &argument, const QString &label)
+{
+    // Arguments arrive as Latin-1, which gives back the bytes unchanged. Qt
+    // names files by text and turns bytes that are not UTF-8 into U+FFFD, so
+    // such a name would open, or create, some other file: refuse it.
+    const QByteArray bytes = argument.toLatin1();
+    const QString path = QFile::decodeName(bytes);
+    if (QFile::encodeName(path) == bytes)
+        return path;
+    QString shown;
+    for (const char c : bytes) {
+        const auto byte = static_cast<quint8>(c);
+        shown += byte >= 0x20 && byte < 0x7F ? QString(QLatin1Char(c)) : QString::asprintf("\\x%02X", byte);
+    }
+    printErr(QStringLiteral("varlo-cli %1: %2%3: the name is not valid UTF-8, and varlo-cli can only open "
+                            "names that are; rename it\n")
+                 .arg(m_command, label, shown));
+    return std::nullopt;
 }
 
 std::optional<int> CommandLine::intValue(const QString &option, int lowest, int highest, int fallback)
@@ -276,8 +318,7 @@ void printFrames(const std::vector<LinkFrame> &frames)
     QByteArray lines;
     for (const LinkFrame &f : frames)
         lines += f.lineCoded().toHex(' ').toUpper() + '\n';
-    std::fwrite(lines.constData(), 1, static_cast<size_t>(lines.size()), stdout);
-    std::fflush(stdout);
+    print(stdout, lines);
 }
 
 void printOut(const QString &text)
@@ -288,6 +329,21 @@ void printOut(const QString &text)
 void printErr(const QString &text)
 {
     print(stderr, text);
+}
+
+int finishOutput(int status)
+{
+    // As well-kept command-line tools do at exit: closing standard output
+    // is the last chance to learn that what was written never arrived.
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        noteOutputError();
+    if (std::fclose(stdout) != 0 && errno != EBADF)
+        noteOutputError();
+    if (s_outputError == 0)
+        return status;
+    print(stderr, QStringLiteral("varlo-cli: write error: %1\n").arg(qt_error_string(s_outputError)));
+    return status == ExitDone ? ExitOutputFailed : status;
 }
 
 } // namespace varlo::cli

@@ -14,8 +14,8 @@
 namespace varlo::cli {
 
 // The parser of one subcommand, with the options the commands share. Every
-// accessor that can fail prints a usage message naming the command and
-// returns nothing; the caller then returns ExitUsage.
+// accessor that can fail prints a message naming the command and returns
+// nothing; the caller then returns failureStatus().
 //
 // Arguments arrive as Latin-1, one character per byte of the command line
 // (see main.cpp), so -m texts reach the slots byte for byte.
@@ -50,14 +50,21 @@ public:
     // command takes it.
     std::optional<MessageSet> messageSet();
     // The file argument: its path, an empty text when there is none and none
-    // is required, or nothing after a usage error.
+    // is required, or nothing after a usage error or for a name that is not
+    // UTF-8 (which no path this program handles can name).
     std::optional<QString> file(bool required);
+    // What the command returns after an accessor gave nothing: ExitUsage, or
+    // ExitFileFailed for a file name that can't be used.
+    int failureStatus() const { return m_failureStatus; }
 
     // Prints "varlo-cli <command>: <message>" and a pointer to --help.
     int usageError(const QString &message) const;
 
 private:
     std::optional<int> intValue(const QString &option, int lowest, int highest, int fallback);
+    // A file or device name from the command line; label goes before it in
+    // the message about a name that can't be used.
+    std::optional<QString> pathValue(const QString &argument, const QString &label);
     QString helpText() const;
 
     QString m_command;
@@ -68,6 +75,7 @@ private:
     QString m_fileName; // empty: the command takes no file
     bool m_hasStopOption = false;
     bool m_hasPortOption = false;
+    int m_failureStatus = ExitUsage;
 };
 
 // The COM-number-to-device table and the ports folder, for --help.
@@ -75,8 +83,14 @@ QString portTableText();
 // --dry-run: each frame's line-coded bytes on standard output, one line per
 // frame, as upper-case hexadecimal pairs separated by spaces.
 void printFrames(const std::vector<LinkFrame> &frames);
-// Text for standard output or standard error.
+// Text for standard output or standard error. A write that fails is
+// remembered for finishOutput.
 void printOut(const QString &text);
 void printErr(const QString &text);
+// The exit status, once everything is written: standard output is flushed
+// and closed, and when anything could not be written (a full disk, a closed
+// descriptor) that is said on standard error, as far as it still takes
+// text, and a run that would have succeeded fails with ExitOutputFailed.
+int finishOutput(int status);
 
 } // namespace varlo::cli

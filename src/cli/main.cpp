@@ -5,6 +5,7 @@
 #include "clicommand.h"
 #include "commandline.h"
 #include "fontcommand.h"
+#include "interruptwatch.h"
 #include "probecommand.h"
 #include "sendcommand.h"
 #include "showcommand.h"
@@ -42,20 +43,9 @@ QString overview()
     return text + QLatin1String(kExitStatusText) + QLatin1Char('\n') + portTableText();
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Runs what the arguments (after the program's name) ask for.
+int run(const QStringList &arguments)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("varlo-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
-
-    // Latin-1 keeps every byte of the command line as one character, so a
-    // message text reaches its slot exactly as typed, whatever the locale.
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLatin1(argv[i]);
-
     if (arguments.isEmpty()) {
         printErr(overview());
         return ExitUsage;
@@ -70,9 +60,30 @@ int main(int argc, char *argv[])
         return ExitDone;
     }
     for (const Command &command : kCommands) {
-        if (name == QLatin1String(command.name))
-            return command.run(arguments);
+        if (name != QLatin1String(command.name))
+            continue;
+        const InterruptWatch interrupts;
+        const int status = command.run(arguments);
+        const int signal = InterruptWatch::signalNumber();
+        return signal != 0 ? ExitSignalBase + signal : status;
     }
     printErr(QStringLiteral("varlo-cli: unknown command '%1'\nTry 'varlo-cli --help'.\n").arg(name));
     return ExitUsage;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("varlo-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
+
+    // Latin-1 keeps every byte of the command line as one character, so a
+    // message text reaches its slot exactly as typed, whatever the locale.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLatin1(argv[i]);
+
+    return finishOutput(run(arguments));
 }

@@ -31,7 +31,7 @@ int runSend(const QStringList &arguments)
 
     const std::optional<QString> file = line.file(false);
     if (!file)
-        return ExitUsage;
+        return line.failureStatus();
     // A file brings its own texts and speed codes.
     if (!file->isEmpty() && line.parser().isSet(QStringLiteral("m")))
         return line.usageError(QStringLiteral("give a file or -m texts, not both"));

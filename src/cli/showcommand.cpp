@@ -64,7 +64,7 @@ int runShow(const QStringList &arguments)
         return *done;
     const std::optional<QString> file = line.file(true);
     if (!file)
-        return ExitUsage;
+        return line.failureStatus();
 
     MessageSet set;
     const MessageFileReadResult result = readMessageFileReporting(*file, set);

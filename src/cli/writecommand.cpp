@@ -22,7 +22,9 @@ int runWrite(const QStringList &arguments)
         return *done;
 
     const std::optional<QString> file = line.file(true);
-    const std::optional<MessageSet> set = file ? line.messageSet() : std::nullopt;
+    if (!file)
+        return line.failureStatus();
+    const std::optional<MessageSet> set = line.messageSet();
     if (!set)
         return ExitUsage;
     return writeMessageFileReporting(*file, *set);

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/messagefile.h"
 
+#include "files/replacefile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cerrno>
 
@@ -93,20 +94,6 @@ private:
     qsizetype m_pos = 0;
 };
 
-// A full disk or a file size limit cuts a write short without an error; only
-// the next write says why. Qt's own flush would take the short write for
-// success, so the loop is ours.
-bool writeAll(QFileDevice &file, QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        const qint64 written = file.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
-}
-
 } // namespace
 
 MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
@@ -158,16 +145,12 @@ MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &s
         return result;
     }
 
-    // A new file beside the old one, renamed over it only when every byte is
+    // A new file beside the old one takes its place only when every byte is
     // on disk: a full disk or a lost folder never leaves half a file, and a
     // shorter set leaves nothing of a longer old file behind.
-    QSaveFile file(path);
-    // Unbuffered, so that a short write shows at once and is never committed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, bytes)
-        || !file.commit()) {
+    result.reason = ReplaceFile(path, bytes);
+    if (!result.reason.isEmpty())
         result.status = MessageFileWriteResult::Status::Failed;
-        result.reason = file.errorString();
-    }
     return result;
 }
 

@@ -101,7 +101,9 @@ QByteArray EncodeMessageFile(const MessageSet &set);
 MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set);
 
 // Writes the set to the file at the path. The file is replaced in one step,
-// so a failure at any point leaves the old file as it was.
+// so a failure at any point leaves the old file as it was; only a regular
+// file (or a link to one) is replaced, keeping its owner and mode (see
+// ReplaceFile).
 MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &set);
 
 // Reads the file at the path into the set (see DecodeMessageFile). The file is

@@ -3,9 +3,11 @@
 
 #include "link/linkreporter.h"
 #include "link/panellink.h"
+#include "link/uploadstop.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
 
+#include <QDeadlineTimer>
 #include <QThread>
 
 #include <algorithm>
@@ -14,8 +16,11 @@ namespace varlo {
 
 void SleepPause(int delayMs)
 {
-    if (delayMs > 0)
-        QThread::msleep(static_cast<unsigned long>(delayMs));
+    // In short sleeps, so that a stop request ends the pause soon; the next
+    // write then gives up.
+    const QDeadlineTimer end(delayMs, Qt::PreciseTimer);
+    for (qint64 leftMs = end.remainingTime(); leftMs > 0 && !UploadStop::requested(); leftMs = end.remainingTime())
+        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(leftMs, SerialPort::kStopCheckMs)));
 }
 
 std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayPosition)
@@ -78,8 +83,7 @@ bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDela
             }
         }
     }
-    CompleteUpload(*link, reporter);
-    return true;
+    return CompleteUpload(*link, reporter);
 }
 
 } // namespace varlo

@@ -27,7 +27,8 @@ inline constexpr int kEndFrameSettleMs = 50;
 // the operating system. Tests pass their own to record the pauses instead of
 // waiting.
 using Pause = std::function<void(int delayMs)>;
-// The real pause: sleeps the calling thread. Does nothing for 0 ms.
+// The real pause: sleeps the calling thread. Does nothing for 0 ms, and ends
+// early when an upload stop is requested (UploadStop).
 void SleepPause(int delayMs);
 
 // One step of the message upload: the pauses that open it, then its frames.
@@ -45,7 +46,8 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
 // Send: opens the panel link, sends the plan with the progress going through
 // 0 to 21, closes the port, sets the progress to 0 and shows the green lamp.
 // Returns false when the link did not open (nothing was sent) or a write
-// failed (the upload stopped there, the port is closed, the lamp is red).
+// failed (the upload stopped there, the port is closed, the lamp is red), also
+// when it was the drain after the last frame that failed.
 // Blocks until done, so a window runs it on a worker thread.
 bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition,
                     LinkReporter &reporter, const Pause &pause = SleepPause);

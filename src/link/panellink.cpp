@@ -2,6 +2,7 @@
 #include "link/panellink.h"
 
 #include "link/linkreporter.h"
+#include "link/uploadstop.h"
 
 namespace varlo {
 
@@ -33,7 +34,7 @@ std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *re
 // Discovery: the first port, COM15 down to COM1, that answers the probe.
 std::optional<PanelLink> findPanel(QString *reason)
 {
-    for (int com = SerialPort::kLastCom; com >= SerialPort::kFirstCom; --com) {
+    for (int com = SerialPort::kLastCom; com >= SerialPort::kFirstCom && !UploadStop::requested(); --com) {
         const PortChoice choice = PortChoice::com(com);
         auto port = std::make_unique<SerialPort>();
         if (!port->open(com)) {
@@ -53,9 +54,12 @@ std::optional<PanelLink> findPanel(QString *reason)
     return std::nullopt;
 }
 
-// The port step failed: message, red lamp, nothing open.
+// The port step failed: message, red lamp, nothing open. After a stop
+// request there is nothing to tell.
 std::optional<PanelLink> failOpening(LinkReporter &reporter, const QString &text, const QString &reason)
 {
+    if (UploadStop::requested())
+        return std::nullopt;
     reporter.showMessage(text, reason);
     reporter.showLamp(Lamp::Red);
     return std::nullopt;
@@ -111,20 +115,37 @@ bool SendFrame(PanelLink &link, const LinkFrame &frame)
     return true;
 }
 
-void CompleteUpload(PanelLink &link, LinkReporter &reporter)
+namespace {
+
+void reportWriteError(const QString &reason, LinkReporter &reporter)
 {
-    link.close();
+    reporter.showMessage(linktext::kWriteError, reason);
+    reporter.showLamp(Lamp::Red);
+    reporter.setProgressPosition(0);
+}
+
+} // namespace
+
+bool CompleteUpload(PanelLink &link, LinkReporter &reporter)
+{
+    if (!link.close()) {
+        reportWriteError(link.errorReason(), reporter);
+        return false;
+    }
     reporter.setProgressPosition(0);
     reporter.showLamp(Lamp::Green);
+    return true;
 }
 
 void AbandonUpload(PanelLink &link, LinkReporter &reporter)
 {
     const QString reason = link.errorReason();
     link.abort();
-    reporter.showMessage(linktext::kWriteError, reason);
-    reporter.showLamp(Lamp::Red);
-    reporter.setProgressPosition(0);
+    if (UploadStop::requested()) {
+        reporter.setProgressPosition(0);
+        return;
+    }
+    reportWriteError(reason, reporter);
 }
 
 } // namespace varlo

@@ -38,8 +38,9 @@ public:
     // "COM3 (/dev/ttyUSB0): " and the port's last error.
     QString errorReason() const;
 
-    // Waits for the last byte to leave the wire, then closes.
-    void close() { m_port->close(); }
+    // Waits for the last byte to leave the wire, then closes. False when the
+    // device went away first (errorReason() says how).
+    bool close() { return m_port->close(); }
     // Closes at once, for a device that has gone.
     void abort() { m_port->abort(); }
 
@@ -53,7 +54,7 @@ private:
 // within the probe time-out is the panel. A chosen port gets no probe, so a
 // port without a panel is not noticed (the panel acknowledges nothing). On
 // success the status shows the port; on failure the message and the red lamp
-// have been reported and no port is open.
+// have been reported (nothing is, after a stop request) and no port is open.
 std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &reporter);
 
 // Line-codes each byte of the frame and writes it by itself. False as soon as
@@ -61,10 +62,13 @@ std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &r
 bool SendFrame(PanelLink &link, const LinkFrame &frame);
 
 // How both uploads end. After the last frame: close (after draining),
-// progress 0, green lamp.
-void CompleteUpload(PanelLink &link, LinkReporter &reporter);
+// progress 0, green lamp, true. When the drain fails, the line went away
+// before the last bytes were out: as AbandonUpload after a failed write, and
+// false.
+bool CompleteUpload(PanelLink &link, LinkReporter &reporter);
 // After a failed write: close at once, "Serial port write error!" with the
-// operating system's reason, red lamp, progress 0.
+// operating system's reason, red lamp, progress 0. After a stop request
+// (UploadStop) only the close and progress 0.
 void AbandonUpload(PanelLink &link, LinkReporter &reporter);
 
 } // namespace varlo

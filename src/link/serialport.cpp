@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/serialport.h"
 
+#include "link/uploadstop.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +12,10 @@
 #include <cerrno>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 #endif
@@ -95,8 +99,22 @@ bool SerialPort::openDevice(const QString &path)
     // Open what a link points to, so that the lock file carries the device's
     // own name and other serial programs see the port as taken.
     const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString device = canonical.isEmpty() ? path : canonical;
+#ifdef Q_OS_UNIX
+    if (!QFileInfo::exists(device)) {
+        // Said here, before the lock folder is looked at: a missing device
+        // is the common case of discovery, and its lock file means nothing.
+        m_deviceMissing = true;
+        fail(ENOENT);
+        return false;
+    }
+    if (const QString reason = unusableLockReason(device); !reason.isEmpty()) {
+        m_error = reason;
+        return false;
+    }
+#endif
     m_port = std::make_unique<QSerialPort>();
-    m_port->setPortName(canonical.isEmpty() ? path : canonical);
+    m_port->setPortName(device);
     // QSerialPort opens non-blocking and sets CLOCAL, so the open never
     // waits for a carrier, and it refuses a device that another program has
     // locked or holds exclusively.
@@ -116,37 +134,99 @@ bool SerialPort::openDevice(const QString &path)
     return true;
 }
 
-QString SerialPort::lockHolder(const QString &device)
-{
 #ifdef Q_OS_UNIX
-    // Serial programs lock a port with a file LCK..<name> in the lock folder
-    // whose first number is the holder's process id, <name> being the device
-    // path without /dev/ and with '/' turned into '_' (LCK..ttyUSB0,
-    // LCK..pts_3).
+
+QString SerialPort::lockFilePath(const QString &device)
+{
     QString name = device;
     if (name.startsWith(QLatin1String("/dev/")))
         name.remove(0, 5);
     name.replace(QLatin1Char('/'), QLatin1Char('_'));
-    for (const char *folder : {"/run/lock", "/var/lock"}) {
-        QFile lock(QLatin1String(folder) + QLatin1String("/LCK..") + name);
-        if (!lock.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArrayList words = lock.read(64).simplified().split(' ');
-        bool isNumber = false;
-        const pid_t pid = words.first().toInt(&isNumber);
-        // A lock whose process has gone is stale: the port is free.
-        if (!isNumber || pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM))
-            return {};
-        QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
-        const QByteArray program = comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
-        return program.isEmpty() ? QStringLiteral("process %1").arg(pid)
-                                 : QStringLiteral("%1 (process %2)").arg(QString::fromLocal8Bit(program)).arg(pid);
+    name.prepend(QLatin1String("/LCK.."));
+    // QSerialPort's choice, which other serial programs share: the first of
+    // these folders that can be read and either holds the lock already or
+    // can be written.
+    const QStringList folders = {
+        QStringLiteral("/var/lock"),        QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"),  QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
+        QStandardPaths::writableLocation(QStandardPaths::TempLocation),
+    };
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder);
+        if (info.isReadable() && (QFile::exists(folder + name) || info.isWritable()))
+            return folder + name;
     }
-#else
-    Q_UNUSED(device);
-#endif
     return {};
 }
+
+QString SerialPort::unusableLockReason(const QString &device)
+{
+    // The lock folder is open to every user. Qt's lock file class reads a
+    // lock it finds (and, for a stale one, the .rmlock beside it) to see
+    // whether its holder lives: a named pipe there blocks that read until
+    // someone writes to it, and a link to /dev/zero never ends it. Serial
+    // programs only ever make regular files, so anything else means the
+    // port is not ours to take, and it is not touched.
+    const QString lock = lockFilePath(device);
+    if (lock.isEmpty())
+        return {};
+    for (const QString &path : {lock, lock + QStringLiteral(".rmlock")}) {
+        struct stat entry {};
+        if (::lstat(QFile::encodeName(path).constData(), &entry) == 0 && !S_ISREG(entry.st_mode))
+            return QStringLiteral("Busy: the lock file %1 is not a regular file").arg(path);
+    }
+    return {};
+}
+
+QString SerialPort::lockHolder(const QString &device)
+{
+    // The lock's first number is the holder's process id. Opened without
+    // waiting and never through a link, and only a regular file is read:
+    // another user may have put anything there.
+    const QString lock = lockFilePath(device);
+    const int fd = lock.isEmpty() ? -1
+                                  : ::open(QFile::encodeName(lock).constData(),
+                                           O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    struct stat entry {};
+    char text[64] = {};
+    const ssize_t got = ::fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode) ? ::read(fd, text, sizeof text - 1) : -1;
+    ::close(fd);
+    if (got <= 0)
+        return {};
+    const QByteArrayList words = QByteArray(text, got).simplified().split(' ');
+    bool isNumber = false;
+    const pid_t pid = words.first().toInt(&isNumber);
+    // A lock whose process has gone is stale: the port is free.
+    if (!isNumber || pid <= 0 || (::kill(pid, 0) != 0 && errno != EPERM))
+        return {};
+    QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+    const QByteArray program = comm.open(QIODevice::ReadOnly) ? comm.readAll().trimmed() : QByteArray();
+    return program.isEmpty() ? QStringLiteral("process %1").arg(pid)
+                             : QStringLiteral("%1 (process %2)").arg(QString::fromLocal8Bit(program)).arg(pid);
+}
+
+#else
+
+// Elsewhere ports are opened exclusively and there are no lock files.
+QString SerialPort::lockFilePath(const QString &)
+{
+    return {};
+}
+
+QString SerialPort::unusableLockReason(const QString &)
+{
+    return {};
+}
+
+QString SerialPort::lockHolder(const QString &)
+{
+    return {};
+}
+
+#endif
 
 bool SerialPort::isOpen() const
 {
@@ -182,6 +262,10 @@ bool SerialPort::writeByte(quint8 byte)
     const int fd = m_port->handle();
     const QDeadlineTimer stall(kWriteStallMs);
     for (;;) {
+        if (UploadStop::requested()) {
+            m_error = QStringLiteral("Stopped");
+            return false;
+        }
         const ssize_t written = ::write(fd, &byte, 1);
         if (written == 1)
             return true;
@@ -197,8 +281,9 @@ bool SerialPort::writeByte(quint8 byte)
             m_error = QStringLiteral("The device took no data for %1 seconds").arg(kWriteStallMs / 1000);
             return false;
         }
+        // In short waits, so that a stop request is seen soon.
         pollfd ready{fd, POLLOUT, 0};
-        if (::poll(&ready, 1, static_cast<int>(leftMs)) < 0 && errno != EINTR) {
+        if (::poll(&ready, 1, static_cast<int>(qMin<qint64>(leftMs, kStopCheckMs))) < 0 && errno != EINTR) {
             fail(errno);
             return false;
         }
@@ -242,16 +327,26 @@ int SerialPort::readByte(quint8 &byte)
     }
 }
 
-void SerialPort::close()
+bool SerialPort::close()
 {
     if (!isOpen())
-        return;
+        return true;
     // Closing restores the line settings the port had before; doing that
     // while bytes are still going out would garble the tail of the last
-    // frame, so wait for the wire first.
-    while (::tcdrain(m_port->handle()) != 0 && errno == EINTR) {
+    // frame, so wait for the wire first. The wait is also the last word the
+    // line has: an adapter pulled after the last byte went to the driver
+    // fails it (EIO), and then the panel may hold nothing of the upload.
+    // (QSerialPort's own close reports no error, so this is the only one.)
+    bool drained = true;
+    while (::tcdrain(m_port->handle()) != 0) {
+        if (errno != EINTR) {
+            fail(errno);
+            drained = false;
+            break;
+        }
     }
     release();
+    return drained;
 }
 
 #else
@@ -290,12 +385,15 @@ int SerialPort::readByte(quint8 &byte)
     return 1;
 }
 
-void SerialPort::close()
+bool SerialPort::close()
 {
     if (!isOpen())
-        return;
-    m_port->flush();
+        return true;
+    const bool flushed = m_port->flush() || m_port->error() == QSerialPort::NoError;
+    if (!flushed)
+        m_error = m_port->errorString();
     release();
+    return flushed;
 }
 
 #endif

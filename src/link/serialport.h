@@ -25,6 +25,8 @@ public:
     // failed. A working line at 38400 baud drains the driver's queue in well
     // under a second, so only a stuck device gets here.
     static constexpr int kWriteStallMs = 5000;
+    // How often a wait looks whether the upload was asked to stop.
+    static constexpr int kStopCheckMs = 20;
 
     SerialPort();
     ~SerialPort();
@@ -45,9 +47,15 @@ public:
     // The program that holds the device's lock file, as "minicom (process
     // 1234)", or an empty text when no live process holds it.
     static QString lockHolder(const QString &device);
+    // The lock file that opening the device takes: LCK..<name> in the lock
+    // folder, <name> being the device path without /dev/ and with '/' turned
+    // into '_' (LCK..ttyUSB0, LCK..pts_3). Empty when there is no lock folder.
+    static QString lockFilePath(const QString &device);
 
     // Opens without waiting for a modem line. A device that is missing, busy,
-    // locked by another program or not a serial line does not open.
+    // locked by another program or not a serial line does not open; nor does
+    // one whose lock file is not a regular file (a named pipe, a link to
+    // /dev/zero), which would keep the open waiting for ever.
     bool open(int com);
     bool openDevice(const QString &path);
     bool isOpen() const;
@@ -63,15 +71,18 @@ public:
 
     // Hands one byte to the operating system; it may still be on its way out
     // when this returns. False when the device refuses it (it vanished, for
-    // example); errorString() then says why.
+    // example), or at once once an upload stop was requested (UploadStop);
+    // errorString() then says why.
     bool writeByte(quint8 byte);
     // 1 with the byte, 0 when nothing came within the read time-out, -1 on an
     // error.
     int readByte(quint8 &byte);
 
     // Waits until every byte written has left the wire, then restores the
-    // line settings and closes.
-    void close();
+    // line settings and closes. False when the wait failed (the device went
+    // away before its last bytes were out); errorString() then says why. The
+    // port is closed either way.
+    bool close();
     // Closes at once, for a device that is gone: nothing is waited for.
     void abort();
 
@@ -80,6 +91,9 @@ public:
     QString errorString() const { return m_error; }
 
 private:
+    // Why the device's lock file (or its .rmlock) can't be a real lock, or
+    // an empty text.
+    static QString unusableLockReason(const QString &device);
     void fail(int errorNumber);
     void release();
 

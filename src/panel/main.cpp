@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 
@@ -22,6 +23,19 @@ enum ExitStatus { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
 
 constexpr int kMinWidthDots = 8;
 constexpr int kMaxWidthDots = 400;
+
+// --help and --version: the text on standard output. A write that fails
+// (a full disk) must not pass for success.
+int printInfo(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    errno = 0;
+    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
+        && std::fflush(stdout) == 0)
+        return ExitDone;
+    std::fprintf(stderr, "varlo-panel: write error: %s\n", qPrintable(qt_error_string(errno != 0 ? errno : EIO)));
+    return ExitFailed;
+}
 
 int usageError(const QString &message)
 {
@@ -69,9 +83,9 @@ int main(int argc, char *argv[])
     if (!parser.parse(app.arguments()))
         return usageError(parser.errorText());
     if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp(ExitDone);
+        return printInfo(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
-        parser.showVersion();
+        return printInfo(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 

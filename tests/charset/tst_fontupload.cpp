@@ -3,6 +3,7 @@
 #include "charset/fontupload.h"
 #include "link/framedecoder.h"
 
+#include "support/drainhook.h"
 #include "support/recordingreporter.h"
 #include "support/threadrunner.h"
 #include "support/virtualports.h"
@@ -47,6 +48,7 @@ private Q_SLOTS:
     void uploadTwice();
     void noPanel();
     void deviceVanishes();
+    void deviceVanishesBeforeTheFinalDrain();
     void imageOfWrongSize();
 };
 
@@ -161,6 +163,30 @@ void TestFontUpload::deviceVanishes()
                           "lamp:red", "pos:0"}));
     QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
     QCOMPARE(panel.receivedCount(), 69);
+}
+
+void TestFontUpload::deviceVanishesBeforeTheFinalDrain()
+{
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, VirtualPanel::Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    // All 64 frames are out and have arrived; the adapter goes before the
+    // port is drained and closed.
+    bool vanished = false;
+    BeforeNextDrain([&] { vanished = panel.waitForBytes(64 * 69, 5000) == 64 * 69 && panel.vanishNow(5000); });
+    RecordingReporter reporter;
+    bool sent = true;
+    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+
+    QVERIFY(vanished);
+    QVERIFY(!sent);
+    QStringList expected = completedEvents(2);
+    expected.removeLast(); // no green lamp
+    expected.insert(expected.size() - 1, "message:Serial port write error!|" + reporter.lastReason());
+    expected.insert(expected.size() - 1, "lamp:red");
+    QCOMPARE(reporter.events(), expected);
+    QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
 }
 
 void TestFontUpload::imageOfWrongSize()

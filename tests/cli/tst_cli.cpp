@@ -13,12 +13,15 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <pty.h>
@@ -39,7 +42,8 @@ struct Run {
 // Runs varlo-cli with XDG_CONFIG_HOME pointing at the fixture's ports folder
 // (the test process set it), so that it reaches only virtual panels. With a
 // launcher (e.g. setpriv and its options) it runs through that.
-Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const QStringList &launcher = {})
+Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const QStringList &launcher = {},
+           int timeoutMs = 30000)
 {
     QProcess process;
     process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -50,7 +54,7 @@ Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const Q
     else
         process.start(launcher.first(), launcher.mid(1) + QStringList{QStringLiteral(VARLO_CLI_PATH)} + arguments);
     Run run;
-    if (!process.waitForFinished(30000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
         return run;
@@ -60,6 +64,74 @@ Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const Q
     run.err = process.readAllStandardError();
     return run;
 }
+
+// Runs varlo-cli in the folder with arguments given in the escapes of
+// printf's %b (\0377 for the byte 0xFF). QProcess hands arguments over as
+// UTF-8, so only a shell can give the program names that are not.
+Run runCliWithBytes(const QString &folder, const QStringList &escapedArguments)
+{
+    const QString script = QStringLiteral(
+        "cd \"$1\" || exit 99; shift; program=$1; shift; count=$#\n"
+        "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done\n"
+        "shift $count; exec \"$program\" \"$@\"");
+    return runCli(escapedArguments, {}, {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), folder});
+}
+
+// The names in a folder as bytes: QDir skips names that are not UTF-8.
+QByteArrayList rawEntries(const QString &folder)
+{
+    QByteArrayList names;
+    if (DIR *dir = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            if (qstrcmp(entry->d_name, ".") != 0 && qstrcmp(entry->d_name, "..") != 0)
+                names << QByteArray(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+// A terminal for varlo-cli's standard error, so that it shows its progress,
+// and what it showed there.
+class StderrTerminal
+{
+public:
+    StderrTerminal()
+    {
+        termios raw{};
+        ::cfmakeraw(&raw);
+        char name[256] = {};
+        if (::openpty(&m_master, &m_slave, name, &raw, nullptr) == 0)
+            m_name = QString::fromLocal8Bit(name);
+    }
+    ~StderrTerminal()
+    {
+        for (const int fd : {m_master, m_slave}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    StderrTerminal(const StderrTerminal &) = delete;
+    StderrTerminal &operator=(const StderrTerminal &) = delete;
+
+    bool isValid() const { return !m_name.isEmpty(); }
+    QString name() const { return m_name; }
+    // What was written to it so far.
+    QByteArray shown() const
+    {
+        ::fcntl(m_master, F_SETFL, O_NONBLOCK);
+        QByteArray text;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(m_master, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, got);
+        return text;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_name;
+};
 
 QByteArray hexLine(const QByteArray &coded)
 {
@@ -149,6 +221,8 @@ private Q_SLOTS:
     void usageErrors();
     void help_data();
     void help();
+    void outputThatCannotBeWritten_data();
+    void outputThatCannotBeWritten();
 
     void fontDryRun();
     void fontToThePanel();
@@ -159,8 +233,11 @@ private Q_SLOTS:
     void portRefused_data();
     void portRefused();
     void probe();
+    void probeDevicePath_data();
     void probeDevicePath();
     void progressOnlyOnATerminal();
+    void interruptedUpload_data();
+    void interruptedUpload();
 
     void reporterHintsAtTheGroup_data();
     void reporterHintsAtTheGroup();
@@ -174,6 +251,8 @@ private Q_SLOTS:
     void sendFileToThePanel();
     void fileReadErrors_data();
     void fileReadErrors();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -321,6 +400,56 @@ void TestCli::help()
         QVERIFY2(line.size() <= 80 || line.startsWith("Usage:"), line.constData());
 }
 
+void TestCli::outputThatCannotBeWritten_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments"); // %1: a message file
+    QTest::addColumn<int>("exitCode");
+
+    const QString cli = QStringLiteral(VARLO_CLI_PATH);
+    QTest::newRow("show") << cli << QStringList{"show", "%1"} << 4;
+    QTest::newRow("send --dry-run") << cli << QStringList{"send", "%1", "--dry-run"} << 4;
+    QTest::newRow("font --dry-run") << cli << QStringList{"font", "--dry-run"} << 4;
+    QTest::newRow("probe") << cli << QStringList{"probe"} << 4;
+    QTest::newRow("--version") << cli << QStringList{"--version"} << 4;
+    QTest::newRow("--help") << cli << QStringList{"--help"} << 4;
+    QTest::newRow("show --help") << cli << QStringList{"show", "--help"} << 4;
+    // A failure already reported keeps its status.
+    QTest::newRow("show of a damaged file") << cli << QStringList{"show", "%1.damaged"} << 3;
+    const QString panel = QStringLiteral(VARLO_PANEL_PATH);
+    QTest::newRow("varlo-panel --help") << panel << QStringList{"--help"} << 1;
+    QTest::newRow("varlo-panel --version") << panel << QStringList{"--version"} << 1;
+}
+
+void TestCli::outputThatCannotBeWritten()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        QSKIP("no /dev/full here");
+
+    const QString file = m_dir.filePath(QStringLiteral("output.vlo"));
+    QVERIFY(writeBytes(file, EncodeMessageFile(MessageSet())));
+    QVERIFY(writeBytes(file + QStringLiteral(".damaged"), EncodeMessageFile(MessageSet()).chopped(3)));
+    for (QString &argument : arguments)
+        argument.replace(QStringLiteral("%1"), file);
+    m_ports->addPanel(3);
+
+    // Standard output on a device where every write fails for want of space.
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.setStandardOutputFile(QStringLiteral("/dev/full"));
+    process.start(program, arguments);
+    QVERIFY(process.waitForFinished(30000));
+
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    const QString name = QFileInfo(program).fileName();
+    const QString err = QString::fromLocal8Bit(process.readAllStandardError());
+    QVERIFY2(err.endsWith(QStringLiteral("%1: write error: %2\n").arg(name, qt_error_string(ENOSPC))), qPrintable(err));
+}
+
 void TestCli::fontDryRun()
 {
     const Run run = runCli({"font", "--dry-run"});
@@ -403,7 +532,42 @@ void TestCli::writeErrorMidUpload()
 
 namespace {
 
-enum class Refusal { HeldByAnotherProgram, NoPermission };
+enum class Refusal {
+    HeldByAnotherProgram,
+    NoPermission,
+    // What any user can put in the lock folder: a named pipe, or a link to
+    // /dev/zero, as the port's lock file, or a stale lock and a named pipe
+    // as the .rmlock beside it.
+    LockIsPipe,
+    LockLinksToZero,
+    StaleLockWithPipe,
+};
+
+// Puts the refusal's entries into the lock folder; the guard takes them away.
+auto plantLockFile(Refusal refusal, const QString &lock)
+{
+    const QString rmlock = lock + QStringLiteral(".rmlock");
+    auto guard = qScopeGuard([=] {
+        QFile::remove(lock);
+        QFile::remove(rmlock);
+    });
+    bool planted = false;
+    switch (refusal) {
+    case Refusal::LockIsPipe:
+        planted = ::mkfifo(QFile::encodeName(lock).constData(), 0644) == 0;
+        break;
+    case Refusal::LockLinksToZero:
+        planted = QFile::link(QStringLiteral("/dev/zero"), lock);
+        break;
+    case Refusal::StaleLockWithPipe:
+        // A process id no process has: the lock is stale.
+        planted = writeBytes(lock, "2147483600\n") && ::mkfifo(QFile::encodeName(rmlock).constData(), 0644) == 0;
+        break;
+    default:
+        break;
+    }
+    return std::make_pair(planted, std::move(guard));
+}
 
 // How to run varlo-cli as a user without rights to a device that the test
 // made unreadable: root ignores permission bits, so as root it runs as
@@ -444,6 +608,22 @@ void TestCli::portRefused_data()
         << "Serial port can't open!" << denied;
     QTest::newRow("discovery passes a port without permission and says why")
         << Refusal::NoPermission << QStringList{"font"} << " Can't find serial port!" << denied;
+
+    // Each would keep the opening waiting for ever. %1: the lock file.
+    const QString notALock = QStringLiteral("Busy: the lock file %1 is not a regular file");
+    QTest::newRow("chosen port whose lock file is a named pipe")
+        << Refusal::LockIsPipe << QStringList{"send", "-m", "AB", "--port", "COM4"} << "Serial port can't open!"
+        << notALock;
+    QTest::newRow("discovery passes a port whose lock file is a named pipe")
+        << Refusal::LockIsPipe << QStringList{"send", "-m", "AB"} << " Can't find serial port!" << notALock;
+    QTest::newRow("chosen port whose lock file links to /dev/zero")
+        << Refusal::LockLinksToZero << QStringList{"font", "--port", "COM4"} << "Serial port can't open!"
+        << notALock;
+    QTest::newRow("discovery passes a port whose lock file links to /dev/zero")
+        << Refusal::LockLinksToZero << QStringList{"probe"} << " Can't find serial port!" << notALock;
+    QTest::newRow("chosen port with a stale lock and a named pipe beside it")
+        << Refusal::StaleLockWithPipe << QStringList{"send", "-m", "AB", "--port", "COM4"}
+        << "Serial port can't open!" << notALock.arg("%1.rmlock");
 }
 
 void TestCli::portRefused()
@@ -458,8 +638,15 @@ void TestCli::portRefused()
     QVERIFY(panel.isValid());
     SerialPort holder;
     QStringList launcher;
+    const QString lock = SerialPort::lockFilePath(panel.slavePath());
     if (refusal == Refusal::HeldByAnotherProgram) {
         QVERIFY(holder.open(4));
+    } else if (refusal != Refusal::NoPermission) {
+        // The lock file is where opening the port puts it.
+        QVERIFY(holder.open(4));
+        QVERIFY2(QFileInfo(lock).isFile(), qPrintable(lock));
+        QVERIFY(holder.close());
+        QVERIFY(!QFileInfo::exists(lock));
     } else {
         const auto unprivileged = unprivilegedLauncher();
         if (!unprivileged)
@@ -471,10 +658,14 @@ void TestCli::portRefused()
         QCOMPARE(::chmod(QFile::encodeName(panel.slavePath()).constData(), 0), 0);
     }
 
-    const Run run = runCli(arguments, {}, launcher);
+    const auto [planted, removePlanted] = plantLockFile(refusal, lock);
+    QCOMPARE(planted, refusal != Refusal::HeldByAnotherProgram && refusal != Refusal::NoPermission);
+
+    // A port that keeps the opening waiting fails the test after 10 s.
+    const Run run = runCli(arguments, {}, launcher, 10000);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
-    QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason);
+    QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason.arg(lock));
     if (refusal == Refusal::NoPermission)
         expected += QString::fromLatin1(cli::CliReporter::permissionHint());
     QCOMPARE(QString::fromLocal8Bit(run.err), expected);
@@ -494,38 +685,94 @@ void TestCli::probe()
     QCOMPARE(panel.received(), QByteArray("T"));
 }
 
+void TestCli::probeDevicePath_data()
+{
+    QTest::addColumn<QString>("linkName"); // empty: the device itself
+
+    QTest::newRow("the device") << QString();
+    QTest::newRow("a link whose name is beyond ASCII") << QStringLiteral("Ger\u00E4t");
+}
+
 void TestCli::probeDevicePath()
 {
+    QFETCH(QString, linkName);
     VirtualPanel panel;
-    const Run run = runCli({"probe", "--port", panel.slavePath()});
+    QString path = panel.slavePath();
+    if (!linkName.isEmpty()) {
+        path = m_dir.filePath(linkName);
+        QFile::remove(path);
+        QVERIFY(QFile::link(panel.slavePath(), path));
+    }
+
+    const Run run = runCli({"probe", "--port", path});
+    QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.out, panel.slavePath().toLocal8Bit() + '\n');
+    QCOMPARE(run.out, path.toUtf8() + '\n');
     QCOMPARE(panel.received(), QByteArray()); // opened and closed, not probed
 }
 
 void TestCli::progressOnlyOnATerminal()
 {
     m_ports->addPanel(3);
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    termios raw{};
-    ::cfmakeraw(&raw);
-    QCOMPARE(::openpty(&master, &slave, name, &raw, nullptr), 0);
+    const StderrTerminal terminal;
+    QVERIFY(terminal.isValid());
 
-    const Run run = runCli({"send", "-m", "AB"}, QString::fromLocal8Bit(name));
+    const Run run = runCli({"send", "-m", "AB"}, terminal.name());
     QCOMPARE(run.exitCode, 0);
 
-    ::fcntl(master, F_SETFL, O_NONBLOCK);
-    QByteArray shown;
-    char buffer[4096];
-    for (ssize_t got; (got = ::read(master, buffer, sizeof buffer)) > 0;)
-        shown.append(buffer, got);
-    ::close(master);
-    ::close(slave);
-
+    const QByteArray shown = terminal.shown();
     QVERIFY2(shown.contains("\r  Com:3  step 0 of 21 (0%)"), shown.constData());
     QVERIFY2(shown.contains("\r  Com:3  step 21 of 21 (100%)\n"), shown.constData());
+}
+
+void TestCli::interruptedUpload_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addColumn<int>("exitCode");
+
+    QTest::newRow("Ctrl-C") << int(SIGINT) << 130;
+    QTest::newRow("SIGTERM") << int(SIGTERM) << 143;
+}
+
+void TestCli::interruptedUpload()
+{
+    QFETCH(int, signal);
+    QFETCH(int, exitCode);
+
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const QString lock = SerialPort::lockFilePath(panel.slavePath());
+    const StderrTerminal terminal;
+    QVERIFY(terminal.isValid());
+
+    // Twenty slots, each after a Commu Delay of 500 ms: ten seconds in all.
+    QStringList arguments = {"send", "--delay", "10", "--port", "COM3"};
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+        arguments << "-m" << "X";
+    QProcess process;
+    process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+    process.setStandardErrorFile(terminal.name());
+    process.start(QStringLiteral(VARLO_CLI_PATH), arguments);
+    QVERIFY(process.waitForStarted());
+
+    // Slot A is on the line and the pause before slot B has begun.
+    QCOMPARE(panel.waitForBytes(276, 10000), 276);
+    QVERIFY2(QFileInfo(lock).isFile(), qPrintable(lock));
+    QCOMPARE(::kill(pid_t(process.processId()), signal), 0);
+    const bool finished = process.waitForFinished(10000);
+    if (!finished) {
+        process.kill();
+        process.waitForFinished();
+    }
+
+    QVERIFY(finished);
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), exitCode);
+    // The port was let go, and the upload went no further.
+    QVERIFY(!QFileInfo::exists(lock));
+    QVERIFY(panel.receivedCount() < 2 * 276);
+    const QByteArray shown = terminal.shown();
+    QVERIFY2(shown.contains("\r  Com:3  step 1 of 21 (4%)"), shown.constData());
+    QVERIFY2(shown.endsWith('\n'), shown.constData());
 }
 
 void TestCli::reporterHintsAtTheGroup_data()
@@ -655,7 +902,7 @@ void TestCli::writeRefused_data()
         << "plain/out.vlo" << QStringList{"A"} << false
         << " File Write Error! \n%1: " + qt_error_string(ENOTDIR) + '\n';
     QTest::newRow("a folder as the file")
-        << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: Filename refers to a directory\n";
+        << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: " + qt_error_string(EISDIR) + '\n';
 }
 
 void TestCli::writeRefused()
@@ -800,6 +1047,66 @@ void TestCli::fileReadErrors()
         QCOMPARE(run.out.split('\n').first(), out);
     // Nothing reached the panel, not even the port step's probe. The process
     // has ended, so anything it wrote is in the line already.
+    QCOMPARE(panel.waitForBytes(1, 200), 0);
+}
+
+void TestCli::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // printf %b escapes
+    QTest::addColumn<bool>("fileExists");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");
+
+    const QString badFile = QStringLiteral("bad\\0377\\0376.vlo");
+    const QString fileErr = QStringLiteral("varlo-cli %1: bad\\xFF\\xFE.vlo: the name is not valid UTF-8, and "
+                                           "varlo-cli can only open names that are; rename it\n");
+    QTest::newRow("write makes no file under another name")
+        << QStringList{"write", badFile, "-m", "X"} << false << 3 << fileErr.arg("write");
+    QTest::newRow("show finds the file it names")
+        << QStringList{"show", badFile} << true << 3 << fileErr.arg("show");
+    QTest::newRow("send finds the file it names")
+        << QStringList{"send", badFile, "--port", "COM3"} << true << 3 << fileErr.arg("send");
+    QTest::newRow("a device path for --port")
+        << QStringList{"send", "-m", "X", "--port", "./tty\\0377"} << false << 2
+        << QStringLiteral("varlo-cli send: --port ./tty\\xFF: the name is not valid UTF-8, and varlo-cli can "
+                          "only open names that are; rename it\n");
+}
+
+void TestCli::namesThatAreNotUtf8()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, fileExists);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray rawName = "bad\xFF\xFE.vlo";
+    const QByteArray rawPath = QFile::encodeName(dir.path()) + '/' + rawName;
+    // QTemporaryDir can't remove a name that is not UTF-8 either.
+    const auto removeRawFile = qScopeGuard([&] { ::unlink(rawPath.constData()); });
+    const QByteArray original = EncodeMessageFile(MessageSet());
+    if (fileExists) {
+        const int fd = ::open(rawPath.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::write(fd, original.constData(), size_t(original.size())), ssize_t(original.size()));
+        ::close(fd);
+    }
+    VirtualPanel &panel = m_ports->addPanel(3);
+
+    const Run run = runCliWithBytes(dir.path(), arguments);
+
+    QCOMPARE(QString::fromUtf8(run.err), err);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(run.exitCode, exitCode);
+    // Nothing was made or changed under any name, and nothing was sent.
+    QCOMPARE(rawEntries(dir.path()), fileExists ? QByteArrayList{rawName} : QByteArrayList{});
+    if (fileExists) {
+        QFile file;
+        const int fd = ::open(rawPath.constData(), O_RDONLY);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.readAll(), original);
+    }
     QCOMPARE(panel.waitForBytes(1, 200), 0);
 }
 

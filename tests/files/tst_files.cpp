@@ -14,7 +14,11 @@
 #include <functional>
 #include <optional>
 
+#include <pwd.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,6 +137,12 @@ private Q_SLOTS:
     void savingOverLongerFileLeavesNothingBehind();
     void writeFailure_data();
     void writeFailure();
+    void onlyRegularFilesAreReplaced_data();
+    void onlyRegularFilesAreReplaced();
+    void replacedFileKeepsOwnerAndMode();
+    void hardLinkKeepsTheOldText();
+    void longestNamesAreSavedAgain_data();
+    void longestNamesAreSavedAgain();
     void killedMidSave();
     void textTooLongIsRefused();
 
@@ -516,6 +526,130 @@ void TestFiles::writeFailure()
         const QStringList left = QDir(folder).entryList(QDir::Files | QDir::Hidden);
         QCOMPARE(left, QStringList{QStringLiteral("set.vlo")});
     }
+}
+
+void TestFiles::onlyRegularFilesAreReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+
+    QTest::newRow("named pipe") << "pipe";
+    QTest::newRow("socket") << "socket";
+    QTest::newRow("device node") << "device";
+    QTest::newRow("link to a named pipe") << "link to pipe";
+}
+
+void TestFiles::onlyRegularFilesAreReplaced()
+{
+    QFETCH(QString, kind);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString node = dir.filePath(QStringLiteral("node"));
+    const QByteArray nodeName = QFile::encodeName(node);
+    int server = -1;
+    if (kind == "pipe" || kind == "link to pipe") {
+        QCOMPARE(::mkfifo(nodeName.constData(), 0666), 0);
+    } else if (kind == "socket") {
+        server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(nodeName.size()) < sizeof address.sun_path);
+        qstrcpy(address.sun_path, nodeName.constData());
+        QCOMPARE(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    } else if (::mknod(nodeName.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        // The same device as /dev/null; only root may make one.
+        QSKIP("making a device node needs root");
+    }
+    const QString path = kind == "link to pipe" ? dir.filePath(QStringLiteral("link.vlo")) : node;
+    if (path != node)
+        QVERIFY(QFile::link(node, path));
+    struct stat before {};
+    QCOMPARE(::lstat(nodeName.constData(), &before), 0);
+
+    const MessageFileWriteResult result = WriteMessageFile(path, hiHeartSet());
+    if (server >= 0)
+        ::close(server);
+
+    QCOMPARE(result.status, MessageFileWriteResult::Status::Failed);
+    QCOMPARE(result.message(), QStringLiteral(" File Write Error! "));
+    QCOMPARE(result.reason, QStringLiteral("Not a regular file"));
+    // The node is the one that was there, and nothing else was made.
+    struct stat after {};
+    QCOMPARE(::lstat(nodeName.constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(QFileInfo(path).isSymLink(), path != node);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
+             path == node ? 1 : 2);
+}
+
+void TestFiles::replacedFileKeepsOwnerAndMode()
+{
+    if (::geteuid() != 0)
+        QSKIP("only root can save over another user's file and keep its owner");
+    const passwd *nobody = ::getpwnam("nobody");
+    const uid_t owner = nobody ? nobody->pw_uid : 65534;
+    const gid_t group = nobody ? nobody->pw_gid : 65534;
+    const QString path = m_dir.filePath(QStringLiteral("owned.vlo"));
+    const QByteArray name = QFile::encodeName(path);
+    QVERIFY(writeBytes(path, kHiHeart62));
+    QCOMPARE(::chown(name.constData(), owner, group), 0);
+    QCOMPARE(::chmod(name.constData(), 0640), 0);
+    MessageSet empty;
+    empty.clearForNew();
+
+    QVERIFY(WriteMessageFile(path, empty).ok());
+
+    QCOMPARE(readBytes(path), kEmpty58);
+    struct stat saved {};
+    QCOMPARE(::stat(name.constData(), &saved), 0);
+    QCOMPARE(saved.st_uid, owner);
+    QCOMPARE(saved.st_gid, group);
+    QCOMPARE(saved.st_mode & 07777, mode_t(0640));
+}
+
+void TestFiles::hardLinkKeepsTheOldText()
+{
+    // A save puts a new file in place of the old one; another name of the
+    // old file goes on naming it.
+    const QString path = m_dir.filePath(QStringLiteral("linked.vlo"));
+    const QString other = m_dir.filePath(QStringLiteral("other-name.vlo"));
+    QVERIFY(writeBytes(path, kHiHeart62));
+    QCOMPARE(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()), 0);
+    MessageSet empty;
+    empty.clearForNew();
+
+    QVERIFY(WriteMessageFile(path, empty).ok());
+
+    QCOMPARE(readBytes(path), kEmpty58);
+    QCOMPARE(readBytes(other), kHiHeart62);
+}
+
+void TestFiles::longestNamesAreSavedAgain_data()
+{
+    QTest::addColumn<int>("nameBytes");
+
+    // The temporary file must fit beside the longest names too.
+    QTest::newRow("249 bytes") << 249;
+    QTest::newRow("255 bytes, the most a name may have") << 255;
+}
+
+void TestFiles::longestNamesAreSavedAgain()
+{
+    QFETCH(int, nameBytes);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QString(nameBytes - 4, QLatin1Char('n')) + QStringLiteral(".vlo"));
+    MessageSet empty;
+    empty.clearForNew();
+
+    const MessageFileWriteResult created = WriteMessageFile(path, hiHeartSet());
+    const MessageFileWriteResult saved = WriteMessageFile(path, empty);
+
+    QVERIFY2(created.ok(), qPrintable(created.reason));
+    QVERIFY2(saved.ok(), qPrintable(saved.reason));
+    QCOMPARE(readBytes(path), kEmpty58);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 namespace {

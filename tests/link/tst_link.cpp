@@ -7,6 +7,7 @@
 #include "link/serialport.h"
 #include "model/messageset.h"
 
+#include "support/drainhook.h"
 #include "support/recordingreporter.h"
 #include "support/threadrunner.h"
 #include "support/virtualports.h"
@@ -127,6 +128,7 @@ private Q_SLOTS:
     void pausesSleepInRealTime();
     void deviceVanishes_data();
     void deviceVanishes();
+    void deviceVanishesBeforeTheFinalDrain();
 };
 
 void TestLink::lineCode_data()
@@ -751,6 +753,29 @@ void TestLink::deviceVanishes()
     QCOMPARE(reporter.positions().constLast(), 0);
     QCOMPARE(reporter.positions().at(reporter.positions().size() - 2), holdAt);
     QCOMPARE(panel.receivedCount(), written);
+}
+
+void TestLink::deviceVanishesBeforeTheFinalDrain()
+{
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(2, Answer::Silent);
+    QVERIFY(ports.isValid() && panel.isValid());
+
+    // Every byte has been handed over, and all of them have arrived; the
+    // adapter goes before the port is drained and closed.
+    bool vanished = false;
+    BeforeNextDrain([&] { vanished = panel.waitForBytes(348, 5000) == 348 && panel.vanishNow(5000); });
+    RecordingReporter reporter;
+    bool sent = true;
+    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::com(2), 0, reporter); });
+
+    QVERIFY(vanished);
+    QVERIFY(!sent);
+    QCOMPARE(reporter.eventsWithoutPositions(),
+             (QStringList{"status:  Com:2", "max:21", "message:Serial port write error!|" + reporter.lastReason(),
+                          "lamp:red"}));
+    QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
+    QCOMPARE(reporter.positions().constLast(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestLink)
