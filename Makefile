@@ -42,8 +42,18 @@ deps:
 fuzz-deps:
 	@sh tools/install-deps.sh $(PACKAGES) $(FUZZ_PACKAGES)
 
+# Configures a new build folder, and an existing one only when asked for
+# another build type or for CMAKE_ARGS it was not last given: the cache keeps
+# every setting, and `cmake --build` re-runs the step by itself when a
+# CMakeLists.txt changes. So a second `make run` goes straight to the build.
 configure:
-	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ] || \
+	    ! grep -qx 'CMAKE_BUILD_TYPE:STRING=$(BUILD_TYPE)' $(BUILD_DIR)/CMakeCache.txt || \
+	    { [ -n '$(CMAKE_ARGS)' ] && [ "$$(cat $(BUILD_DIR)/.cmake-args 2>/dev/null)" != '$(CMAKE_ARGS)' ]; }; then \
+	    echo cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS); \
+	    cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS) && \
+	    echo '$(CMAKE_ARGS)' > $(BUILD_DIR)/.cmake-args; \
+	fi
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -57,14 +67,19 @@ bench: deps
 	$(MAKE) build
 	bench/run $(BUILD_DIR)
 
-run: deps
-	$(MAKE) build
+# The shortest way to the window: the display is checked before anything is
+# installed or built, and only the program and what it needs is built (the
+# tests and benchmarks are left to `make test`).
+run:
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
-	    echo "varlo is a desktop program and needs a display, but none is set" >&2; \
-	    echo "(DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all empty)." >&2; \
-	    echo "Run it from a desktop session, or over ssh -X." >&2; \
+	    echo "make run: varlo is a desktop program, and there is no display to open its window on" >&2; \
+	    echo "(DISPLAY and WAYLAND_DISPLAY are not set). Run it in a terminal of a desktop session," >&2; \
+	    echo "or log in with ssh -X. 'make test' needs no display." >&2; \
 	    exit 1; \
 	fi
+	@$(MAKE) --no-print-directory deps
+	@$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target varlo
 	$(BUILD_DIR)/bin/varlo
 
 # Saves pictures of the main window and the Preview window to
