@@ -4,9 +4,13 @@
 BUILD_DIR  ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+# New build folders use Ninja: it builds faster than make and finds nothing
+# to do in a tenth of a second, where make takes seconds. A folder keeps the
+# generator it was first configured with.
+export CMAKE_GENERATOR ?= Ninja
 
 # Debian packages the build and the tests need.
-PACKAGES := cmake g++ make pkg-config \
+PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev \
             fonts-dejavu-core fonts-freefont-ttf
 # Only for `make screenshot`: a virtual X display.
