@@ -24,7 +24,8 @@ FUZZ_FLAGS    ?= -max_len=8192 -timeout=10
 
 # Debian packages that building and checking the .deb needs on top; only
 # `make package` and `make package-check` install them.
-PACKAGE_TOOLS := dpkg-dev scdoc desktop-file-utils appstream shared-mime-info man-db
+PACKAGE_TOOLS := dpkg-dev scdoc desktop-file-utils appstream shared-mime-info man-db \
+                 lintian devscripts
 PACKAGE_DIR   := build-package
 # Public web address of docs/screenshot.png for the AppStream metainfo;
 # empty leaves the screenshot out.
@@ -94,9 +95,21 @@ screenshot: deps
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh --preview
 
+# The package is built as Debian builds its own: with the compiler and linker
+# flags dpkg-buildflags gives, every hardening feature on (fortify, stack
+# protector, RELRO, bind-now, PIE). CMake reads no CPPFLAGS, so those go in
+# front of the compiler flags. On top come two that Debian's later
+# dpkg-buildflags adds and Debian 12's does not: fortify level 3, which also
+# checks copies whose buffer size is only known at run time, and stack clash
+# protection. (Control-flow protection would be lost at link time: Debian
+# 12's C library start files are built without it.)
+HARDENING_ADDED := -U_FORTIFY_SOURCE -D_FORTIFY_SOURCE=3 -fstack-clash-protection
 package:
 	@sh tools/install-deps.sh $(PACKAGES) $(PACKAGE_TOOLS)
+	export DEB_BUILD_MAINT_OPTIONS=hardening=+all && \
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release \
+	    -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $(HARDENING_ADDED) $$(dpkg-buildflags --get CXXFLAGS)" \
+	    -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	    -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
 	    -DVARLO_REQUIRE_PACKAGING_TOOLS=ON \
 	    -DVARLO_SCREENSHOT_URL="$(SCREENSHOT_URL)"

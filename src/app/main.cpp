@@ -135,7 +135,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
     // Ties the window to its desktop entry, so the desktop shows its name and
     // icon for it; on Wayland this is the window's application id.
-    QGuiApplication::setDesktopFileName(QStringLiteral("varlo"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(VARLO_APP_ID));
 
     try {
         auto window = varlo::StartWindows(varlo::DefaultFolders(),
