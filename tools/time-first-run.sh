@@ -4,7 +4,8 @@
 # with the Debian packages already installed and no compiler cache:
 #   1. `make run` until the main window is on the screen,
 #   2. a second `make run`, nothing changed, until the window is on the screen,
-#   3. `make test` to its last line (skipped with --no-test).
+#   3. `make test` to its last line, on a second fresh clone (skipped with
+#      --no-test).
 # The window is looked for on a virtual X display (needs xvfb and x11-utils).
 # Prints one line per step; the clone is removed at the end.
 #   tools/time-first-run.sh [--no-test]
@@ -20,6 +21,7 @@ clone=$(mktemp -d)
 cleanup() { rm -rf "$clone"; }
 trap cleanup EXIT
 git clone --quiet "$source_dir" "$clone/varlo"
+git clone --quiet "$source_dir" "$clone/varlo-test"
 cd "$clone/varlo"
 # The compiler cache would make a rebuilt clone look faster than a new one.
 unset CCACHE_DIR CCACHE_BASEDIR CMAKE_CXX_COMPILER_LAUNCHER
@@ -49,6 +51,7 @@ time_to_window() {
 echo "make run to the window, fresh clone: $(time_to_window "$clone/run1.log") s"
 echo "make run to the window, again:       $(time_to_window "$clone/run2.log") s"
 if [ "${1:-}" != --no-test ]; then
+    cd "$clone/varlo-test"
     start=$(now)
     status=0
     make test >"$clone/test.log" 2>&1 || status=$?
