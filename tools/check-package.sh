@@ -5,8 +5,10 @@
 #   tools/check-package.sh            build it with `make package`, then check
 #   tools/check-package.sh FILE.deb   check a package built before
 #
-# It lists the package, then checks the programs, the desktop entry, the file
-# type, the icons, the AppStream metainfo and the manual pages. Then it
+# It lists the package, then checks it with lintian (no error or warning
+# may remain), the programs' hardening, the copyright file, the desktop
+# entry, the file type, the icons, the AppStream metainfo (pedantic) and the
+# manual pages. Then it
 # unpacks the package into a scratch root and runs the programs from there
 # as an ordinary user with a fresh home, the way an installed copy runs:
 # /usr/bin can't be written, so the window program must put its support
@@ -15,9 +17,14 @@
 # Exits 0 when every check passes, 1 when one fails, 2 on wrong usage.
 set -u
 
+# A package named on the command line is found from where the script was
+# started; everything else from the top of the source tree.
+[ $# -eq 1 ] && set -- "$(realpath -- "$1")"
 cd "$(dirname "$0")/.."
 PACKAGE_DIR=${PACKAGE_DIR:-build-package}
 PROGRAMS="varlo varlo-cli varlo-panel"
+# The name the desktop entry, icon, file type and metainfo are installed by.
+APP_ID=io.varlo.varlo
 ICON_SIZES="16 24 32 48 64 128 256"
 SUPPORT_FILES="s1.dat s2.dat s3.dat s4.dat s5.dat s6r.dat s6g.dat"
 # Where varlo(1) says the support files go for an installed copy, below HOME.
@@ -92,8 +99,86 @@ for program in $PROGRAMS; do
     fi
 done
 
+# Debian's own checks. Informational tags are listed but do not fail.
+if ! command -v lintian >/dev/null; then
+    skip "lintian not installed"
+elif lintian --fail-on error,warning --display-info "$deb" >"$scratch/lintian.log" 2>&1; then
+    pass "lintian: no errors or warnings"
+    grep '^[A-Z]: ' "$scratch/lintian.log" | sed 's/^/      note: /'
+else
+    fail "lintian finds errors or warnings:"
+    indent <"$scratch/lintian.log"
+fi
+
+# Hardening: the flags dpkg-buildflags gives (fortify, stack protector,
+# RELRO, bind-now, PIE) must show in every program. Two results are judged
+# here rather than by hardening-check alone:
+# - control-flow protection is not asked for: Debian 12's C library start
+#   files carry no CET marking, so the linker drops it from every program
+#   built on Debian 12 (hardening-check misses it in /usr/bin/ls too);
+# - a program may have no fortified call at all when each call to a
+#   fortifiable function is one that needs or allows no check: the serial
+#   port's one-byte read() and one-entry poll(), and copies whose length is
+#   unknown even at run time. hardening-check then reports "only unprotected
+#   functions found" (lintian: hardening-no-fortify-functions, informational);
+#   that passes only when the unprotected functions are all of those.
+FORTIFY_UNCHECKED_ALLOWED="read poll memcpy memmove memset"
+hardening_ok() { # FILE: the report in $scratch/hardening.log
+    hardening-check --verbose --nocfprotection "$1" >"$scratch/hardening.log" 2>&1 && return 0
+    # Any failure but the fortify line fails.
+    grep -v -e '^/' -e ': yes' -e ': unknown' -e '(ignored)$' -e '^[[:space:]]*unprotected: ' \
+        -e 'Fortify Source functions: no, only unprotected functions found!' \
+        "$scratch/hardening.log" | grep -q . && return 1
+    local name
+    for name in $(sed -n 's/^[[:space:]]*unprotected: //p' "$scratch/hardening.log"); do
+        case " $FORTIFY_UNCHECKED_ALLOWED " in *" $name "*) ;; *) return 1 ;; esac
+    done
+    fortify_note="no fortified call; unchecked: $(sed -n 's/^[[:space:]]*unprotected: //p' "$scratch/hardening.log" | tr '\n' ' ')"
+}
+for program in $PROGRAMS; do
+    [ -x "$root/usr/bin/$program" ] || continue
+    fortify_note=""
+    if ! command -v hardening-check >/dev/null; then
+        skip "hardening of $program: hardening-check not installed (devscripts)"
+    elif hardening_ok "$root/usr/bin/$program"; then
+        pass "hardening-check /usr/bin/$program${fortify_note:+ ($fortify_note)}"
+    else
+        fail "hardening-check /usr/bin/$program:"
+        indent <"$scratch/hardening.log"
+    fi
+    # Stripped as Debian strips: no symbol table, no debugging information,
+    # no .comment naming the compiler.
+    extra=$(readelf -S -W "$root/usr/bin/$program" | grep -o -E '\.(comment|symtab|debug_[a-z]+)' | sort -u)
+    if [ -z "$extra" ]; then
+        pass "/usr/bin/$program is stripped"
+    else
+        fail "/usr/bin/$program keeps" $extra
+    fi
+done
+
+# The copyright file in Debian's machine-readable format: every licence a
+# Files paragraph names has its text in a paragraph of its own.
+copyright=usr/share/doc/varlo/copyright
+if ! has "$copyright"; then
+    fail "copyright file /$copyright missing"
+elif ! head -1 "$root/$copyright" |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/'; then
+    fail "copyright file /$copyright is not in the machine-readable format"
+else
+    unexplained=$(awk '
+        /^Files:/ { in_files = 1 }
+        /^$/ { in_files = 0 }
+        /^License:/ { if (in_files) used[$2] = 1; else if (!/^License: *$/) text[$2] = 1 }
+        END { for (name in used) if (!(name in text)) printf " %s", name }' "$root/$copyright")
+    if [ -z "$unexplained" ]; then
+        pass "copyright file /$copyright"
+    else
+        fail "copyright file /$copyright has no text for the licence(s):$unexplained"
+    fi
+fi
+
 # Desktop entry, and the program its Exec line starts.
-desktop=usr/share/applications/varlo.desktop
+desktop=usr/share/applications/$APP_ID.desktop
 if ! has "$desktop"; then
     fail "desktop entry /$desktop missing"
 elif out=$(desktop-file-validate "$root/$desktop" 2>&1) && [ -z "$out" ]; then
@@ -114,7 +199,7 @@ fi
 
 # File type, and the desktop entry that opens it: a double-clicked .vlo
 # file reaches varlo as its file argument.
-mime=usr/share/mime/packages/varlo.xml
+mime=usr/share/mime/packages/$APP_ID.xml
 if grep -qx 'MimeType=\(.*;\)\?application/x-varlo-messages;.*' "$root/$desktop" 2>/dev/null &&
     [[ $exec_line == *%[fF]* ]]; then
     pass "desktop entry opens application/x-varlo-messages files (Exec=$exec_line)"
@@ -139,17 +224,23 @@ fi
 
 # Icons at the hicolor paths; each PNG must be the size its folder says.
 icon_dir=usr/share/icons/hicolor
-if has "$icon_dir/scalable/apps/varlo.svg"; then
-    pass "icon /$icon_dir/scalable/apps/varlo.svg"
+if has "$icon_dir/scalable/apps/$APP_ID.svg"; then
+    pass "icon /$icon_dir/scalable/apps/$APP_ID.svg"
 else
-    fail "icon /$icon_dir/scalable/apps/varlo.svg missing"
+    fail "icon /$icon_dir/scalable/apps/$APP_ID.svg missing"
+fi
+if grep -qx "Icon=$APP_ID" "$root/$desktop" 2>/dev/null &&
+    grep -q "<icon name=\"$APP_ID\"/>" "$root/$mime" 2>/dev/null; then
+    pass "desktop entry and file type show the icon $APP_ID"
+else
+    fail "desktop entry or file type does not show the icon $APP_ID"
 fi
 png_size() { # width x height from the PNG header
     od -An -tu1 -j16 -N8 "$1" |
         awk '{printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8}'
 }
 for size in $ICON_SIZES; do
-    png=$icon_dir/${size}x${size}/apps/varlo.png
+    png=$icon_dir/${size}x${size}/apps/$APP_ID.png
     if ! has "$png"; then
         fail "icon /$png missing"
     elif [ "$(png_size "$root/$png")" = "${size}x${size}" ]; then
@@ -159,19 +250,25 @@ for size in $ICON_SIZES; do
     fi
 done
 
-# AppStream metainfo.
-metainfo=usr/share/metainfo/io.varlo.Varlo.metainfo.xml
+# AppStream metainfo, under the pedantic eye: not one remark may remain.
+metainfo=usr/share/metainfo/$APP_ID.metainfo.xml
 if ! has "$metainfo"; then
     fail "metainfo /$metainfo missing"
 elif ! command -v appstreamcli >/dev/null; then
     skip "metainfo: appstreamcli not installed (appstream)"
-elif appstreamcli validate --no-net "$root/$metainfo" >"$scratch/as.log" 2>&1; then
-    pass "metainfo /$metainfo validates"
+elif appstreamcli validate --pedantic --no-net "$root/$metainfo" >"$scratch/as.log" 2>&1 &&
+    ! grep -q '^[EWIP]: ' "$scratch/as.log"; then
+    pass "metainfo /$metainfo validates, pedantic"
     grep -q '<screenshot' "$root/$metainfo" ||
         echo "      note: no screenshot; build with make package SCREENSHOT_URL=https://..."
 else
-    fail "metainfo /$metainfo does not validate:"
+    fail "metainfo /$metainfo does not validate cleanly:"
     indent <"$scratch/as.log"
+fi
+if grep -q "<launchable type=\"desktop-id\">$APP_ID.desktop</launchable>" "$root/$metainfo" 2>/dev/null; then
+    pass "metainfo launches $APP_ID.desktop"
+else
+    fail "metainfo does not launch $APP_ID.desktop"
 fi
 
 # Manual pages: present, and rendered by man without a single warning.

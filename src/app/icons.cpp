@@ -93,7 +93,7 @@ QIcon applicationIcon()
     const QDir folder(QStringLiteral(":/appicon"));
     for (const QString &name : folder.entryList({QStringLiteral("varlo-*.png")}, QDir::Files))
         builtIn.addFile(folder.filePath(name));
-    return QIcon::fromTheme(QStringLiteral("varlo"), builtIn);
+    return QIcon::fromTheme(QStringLiteral(VARLO_APP_ID), builtIn);
 }
 
 } // namespace varlo

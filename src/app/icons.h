@@ -11,8 +11,9 @@ namespace varlo {
 // scale; each size is drawn when first needed.
 QIcon toolIcon(const QString &name);
 
-// The program's icon: "varlo" from the desktop's icon theme when it is
-// installed there, otherwise the same drawing built into the program.
+// The program's icon: the one named by the program's id in the desktop's
+// icon theme when it is installed there, otherwise the same drawing built
+// into the program.
 QIcon applicationIcon();
 
 } // namespace varlo

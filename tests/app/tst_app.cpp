@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfixture.h"
 
+#include <QFileInfo>
 #include <QProcess>
 
 using namespace varlo;
@@ -49,6 +50,7 @@ private Q_SLOTS:
     void windowIconIsThePackagedIcon();
     void commandLine_data();
     void commandLine();
+    void helpWithoutDisplay();
 };
 
 void TestApp::startUpState()
@@ -786,37 +788,109 @@ void TestApp::windowIconIsThePackagedIcon()
              packaged.convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
+namespace {
+
+// The display a command-line test gives varlo.
+enum class DisplaySetting { None, Unreachable };
+
+// An X display number nothing listens on, so connecting to it fails at once.
+QString unusedXDisplay()
+{
+    for (int number = 4242;; ++number) {
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        if (!QFileInfo::exists(socket) && !QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            return QStringLiteral(":%1").arg(number);
+    }
+}
+
+// The environment of a user without a desktop session: none of DISPLAY,
+// WAYLAND_DISPLAY and QT_QPA_PLATFORM set.
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY"})
+        environment.remove(QString::fromLatin1(variable));
+    return environment;
+}
+
+} // namespace
+
 void TestApp::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<DisplaySetting>("display");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("output"); // part of what it prints
+    QTest::addColumn<QString>("out");    // standard output, in full
+    QTest::addColumn<QString>("errEnd"); // how standard error ends
 
-    QTest::newRow("--help") << QStringList{"--help"} << 0 << "[file]";
-    QTest::newRow("--version") << QStringList{"--version"} << 0 << "varlo 3.00";
-    QTest::newRow("two files") << QStringList{"a.vlo", "b.vlo"} << 2
-                               << "varlo: one file at a time, not 2\nTry 'varlo --help'.";
-    QTest::newRow("unknown option") << QStringList{"--colour", "a.vlo"} << 2
-                                    << "varlo: Unknown option 'colour'.";
+    const QString version = QStringLiteral("varlo " VARLO_VERSION "\n");
+    const QString noDisplay = QStringLiteral(
+        "varlo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+        "run it in a desktop session, or over ssh with ssh -X\n");
+    QTest::newRow("--version") << QStringList{"--version"} << DisplaySetting::None << 0 << version << "";
+    QTest::newRow("-v") << QStringList{"-v"} << DisplaySetting::None << 0 << version << "";
+    // The toolkit's own options are accepted and left for Qt.
+    QTest::newRow("toolkit options") << QStringList{"-platform", "offscreen", "-style", "Fusion", "--version"}
+                                     << DisplaySetting::None << 0 << version << "";
+    QTest::newRow("two files") << QStringList{"a.vlo", "b.vlo"} << DisplaySetting::None << 2 << ""
+                               << "varlo: one file at a time, not 2\nTry 'varlo --help'.\n";
+    QTest::newRow("unknown option") << QStringList{"--colour", "a.vlo"} << DisplaySetting::None << 2 << ""
+                                    << "varlo: Unknown option 'colour'.\nTry 'varlo --help'.\n";
+    QTest::newRow("missing value") << QStringList{"-platform"} << DisplaySetting::None << 2 << ""
+                                   << "varlo: Missing value after '-platform'.\nTry 'varlo --help'.\n";
+    QTest::newRow("no display") << QStringList{} << DisplaySetting::None << 1 << "" << noDisplay;
+    QTest::newRow("no display, a file") << QStringList{"a.vlo"} << DisplaySetting::None << 1 << "" << noDisplay;
+    QTest::newRow("display not reachable")
+        << QStringList{} << DisplaySetting::Unreachable << 1 << ""
+        << "varlo: can't open the window on this display; run it in a desktop session, "
+           "or over ssh with ssh -X\n";
 }
 
+// The real program, as a user without a desktop session starts it, or with a
+// display that is set but has nothing behind it.
 void TestApp::commandLine()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(DisplaySetting, display);
     QFETCH(int, exitCode);
-    QFETCH(QString, output);
+    QFETCH(QString, out);
+    QFETCH(QString, errEnd);
+    QTemporaryDir home;
+    QProcessEnvironment environment = withoutDisplay();
+    environment.insert(QStringLiteral("HOME"), home.path());
+    if (display == DisplaySetting::Unreachable)
+        environment.insert(QStringLiteral("DISPLAY"), unusedXDisplay());
     QProcess program;
-    program.setProcessChannelMode(QProcess::MergedChannels);
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(home.path());
     program.start(QStringLiteral(VARLO_PROGRAM), arguments);
     if (!program.waitForFinished(60000)) {
         program.kill();
         program.waitForFinished();
         QFAIL("varlo did not end");
     }
-    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-    const QString printed = QString::fromLocal8Bit(program.readAll());
-    QVERIFY2(printed.contains(output), qPrintable(printed));
+    const QString printed = QString::fromLocal8Bit(program.readAllStandardOutput());
+    const QString errors = QString::fromLocal8Bit(program.readAllStandardError());
+    // An abort (Qt's fatal error) would be a crash here, not an exit.
+    QVERIFY2(program.exitStatus() == QProcess::NormalExit, qPrintable(errors));
+    QCOMPARE(printed, out);
+    QVERIFY2(errEnd.isEmpty() ? errors.isEmpty() : errors.endsWith(errEnd), qPrintable(errors));
     QCOMPARE(program.exitCode(), exitCode);
+}
+
+void TestApp::helpWithoutDisplay()
+{
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(QStringLiteral(VARLO_PROGRAM), {QStringLiteral("--help")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QCOMPARE(program.readAllStandardError(), QByteArray());
+    const QString help = QString::fromLocal8Bit(program.readAllStandardOutput());
+    for (const char *part : {"[options] [file]", "--version", "-platform <name>", "-style <style>",
+                             "A message file (.vlo) to open at start."})
+        QVERIFY2(help.contains(QLatin1String(part)), qPrintable(help));
 }
 
 QObject *makeTestApp()
