@@ -33,7 +33,7 @@ SCREENSHOT_URL ?=
 
 ifeq ($(SANITIZE),1)
 BUILD_DIR  := build-sanitize
-CMAKE_ARGS += -DVARLO_SANITIZE=ON
+override CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
