@@ -11,7 +11,8 @@ namespace {
 
 // Codes 128 to 255 as the panel's font draws them: code page 850, except
 // 155 and 157 (¢ and ¥ there, shown by stand-ins, see the header), 158 (₧),
-// 213 (a dotted i) and 242 to 245 and 250 (Œ Ğ ğ İ €).
+// 213 (a dotted i), 240 (the soft hyphen, shown by a stand-in) and 242 to 245
+// and 250 (Œ Ğ ğ İ €).
 constexpr std::array<char16_t, 128> kHighHalf{
     // 0x80
     u'Ç', u'ü', u'é', u'â', u'ä', u'à', u'å', u'ç',
@@ -35,12 +36,16 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'Ó', u'ß', u'Ô', u'Ò', u'õ', u'Õ', u'µ', u'þ',
     u'Þ', u'Ú', u'Û', u'Ù', u'ý', u'Ý', u'¯', u'´',
     // 0xF0
-    u'\u00AD', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
+    u'\u2010', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
     u'°', u'¨', u'€', u'¹', u'³', u'²', u'\u25A0', u'\u00A0',
 };
 
 constexpr char16_t kControlPictures = 0x2400; // U+2400 SYMBOL FOR NULL
 constexpr char16_t kDeletePicture = 0x2421;   // U+2421 SYMBOL FOR DELETE
+// Byte 240 was shown as the soft hyphen, which text boxes draw as nothing;
+// typed or pasted, it still means 240.
+constexpr char16_t kSoftHyphen = 0x00AD;
+constexpr quint8 kSoftHyphenByte = 240;
 
 const QHash<char16_t, quint8> &reverseMap()
 {
@@ -48,6 +53,7 @@ const QHash<char16_t, quint8> &reverseMap()
         QHash<char16_t, quint8> m;
         for (int b = 0; b < 256; ++b)
             m.insert(PanelCharMap::toChar(quint8(b)).unicode(), quint8(b));
+        m.insert(kSoftHyphen, kSoftHyphenByte);
         return m;
     }();
     return map;

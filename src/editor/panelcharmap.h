@@ -25,6 +25,9 @@ namespace varlo {
 //                     as at 189 and 190, which keep ¢ and ¥ themselves
 //   213               і (a dotted i of its own): the panel draws a dotted i,
 //                     and plain i is already byte 0x69
+//   240               ‐ (U+2010 HYPHEN): the code page's soft hyphen, which
+//                     the panel draws as a short dash but a text box would
+//                     draw as nothing; a typed soft hyphen still gives 240
 //   line drawing      the code page's box-drawing and block characters; the
 //                     panel draws them as plain strokes
 class PanelCharMap

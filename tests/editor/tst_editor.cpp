@@ -50,6 +50,8 @@ void TestEditor::everyByteRoundTrips()
     QCOMPARE(shown.size(), 256);
     QCOMPARE(PanelCharMap::firstUndrawable(shown), -1);
     QCOMPARE(PanelCharMap::toBytes(shown), all);
+    // A soft hyphen, from an older copy of a slot, is byte 240 still.
+    QCOMPARE(PanelCharMap::toByte(QChar(0x00AD)), std::optional<quint8>(240));
     // One character per byte: no two bytes look alike to the map.
     QCOMPARE(QSet<QChar>(shown.begin(), shown.end()).size(), 256);
 }
@@ -76,6 +78,7 @@ void TestEditor::characters_data()
     QTest::newRow("light shade") << 176 << QStringLiteral("\u2591");
     QTest::newRow("dotted i at 213") << 213 << QStringLiteral("\u0456");
     QTest::newRow("sharp s") << 225 << QStringLiteral("ß");
+    QTest::newRow("soft hyphen at 240, stand-in") << 240 << QStringLiteral("\u2010");
     QTest::newRow("OE") << 242 << QStringLiteral("Œ");
     QTest::newRow("G breve") << 243 << QStringLiteral("Ğ");
     QTest::newRow("g breve") << 244 << QStringLiteral("ğ");
