@@ -188,6 +188,8 @@ void TestCli::init()
 
 void TestCli::cleanup()
 {
+    // Whatever a test sent went out on a line set as the panel needs it.
+    QCOMPARE(m_ports->lineErrors(), QStringList());
     m_ports.reset();
 }
 

@@ -10,6 +10,7 @@
 #include "panel/terminalscreen.h"
 #include "render/ledpainter.h"
 
+#include "support/baresender.h"
 #include "support/virtualports.h"
 
 #include <QDir>
@@ -25,13 +26,11 @@
 #include <QRandomGenerator>
 
 #include <atomic>
-#include <cerrno>
 #include <csignal>
 #include <map>
 #include <thread>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -246,52 +245,6 @@ bool WriteToPort(const QString &entry, const QByteArray &raw)
     ::close(fd);
     return done == raw.size();
 }
-
-// The sender's end of the port, opened without waiting: a write gives up
-// when the line takes nothing for a while, so that a panel that stopped
-// reading fails the test instead of hanging it.
-class PortWriter
-{
-public:
-    explicit PortWriter(const QString &entry)
-        : m_fd(::open(QFile::encodeName(entry).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC))
-    {
-    }
-    ~PortWriter()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    PortWriter(const PortWriter &) = delete;
-    PortWriter &operator=(const PortWriter &) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-
-    // The bytes written before the line took nothing for `stallMs`, or
-    // failed (the panel ended).
-    qint64 write(const QByteArray &bytes, int stallMs)
-    {
-        qint64 done = 0;
-        while (done < bytes.size()) {
-            const ssize_t written = ::write(m_fd, bytes.constData() + done, size_t(bytes.size() - done));
-            if (written > 0) {
-                done += written;
-                continue;
-            }
-            if (written < 0 && errno == EINTR)
-                continue;
-            if (written < 0 && errno != EAGAIN)
-                break;
-            pollfd room{m_fd, POLLOUT, 0};
-            if (::poll(&room, 1, stallMs) <= 0 || !(room.revents & POLLOUT))
-                break;
-        }
-        return done;
-    }
-
-private:
-    int m_fd;
-};
 
 // The process's resident memory, from /proc; -1 when it can't be read.
 qint64 ResidentKiB(qint64 pid)
@@ -907,7 +860,7 @@ void TestPanel::unreadAnswersAreDropped()
     // line, and varlo-panel must drop the rest instead of waiting to write
     // them. A panel that waited would read nothing more, and the writes
     // here would stall.
-    PortWriter sender(entry());
+    BareSender sender(entry());
     QVERIFY(sender.isOpen());
     const QByteArray probes(100000, char(frame::kProbe));
     QCOMPARE(sender.write(probes, 10000), probes.size());
@@ -930,7 +883,7 @@ void TestPanel::garbageKeepsMemoryBounded()
     PanelProcess panel({"--quiet", "--json", json}, out, err);
     QVERIFY(panel.waitUntilServing(entry()));
 
-    PortWriter sender(entry());
+    BareSender sender(entry());
     QVERIFY(sender.isOpen());
     // Two megabytes of random bytes (the same every run), then 18 of frames
     // cut short after their start, an error every two bytes and no end
@@ -1008,7 +961,7 @@ void TestPanel::endsOnSignalWhileFlooded()
     const QByteArray flood = QByteArray(50, char(frame::kProbe)) + MakeEndFrame().lineCoded() + char(LineCode(0x41));
     std::atomic<bool> stop = false;
     std::thread sender([&] {
-        PortWriter port(entry());
+        BareSender port(entry());
         QByteArray many;
         for (int i = 0; i < 100; ++i)
             many += flood;
