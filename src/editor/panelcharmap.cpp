@@ -19,7 +19,7 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'ê', u'ë', u'è', u'ï', u'î', u'ì', u'Ä', u'Å',
     // 0x90
     u'É', u'æ', u'Æ', u'ô', u'ö', u'ò', u'û', u'ù',
-    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u024E', u'\u20A7', u'ƒ',
+    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u04B0', u'\u20A7', u'ƒ',
     // 0xA0
     u'á', u'í', u'ó', u'ú', u'ñ', u'Ñ', u'ª', u'º',
     u'¿', u'®', u'¬', u'½', u'¼', u'¡', u'«', u'»',
@@ -42,10 +42,15 @@ constexpr std::array<char16_t, 128> kHighHalf{
 
 constexpr char16_t kControlPictures = 0x2400; // U+2400 SYMBOL FOR NULL
 constexpr char16_t kDeletePicture = 0x2421;   // U+2421 SYMBOL FOR DELETE
-// Byte 240 was shown as the soft hyphen, which text boxes draw as nothing;
-// typed or pasted, it still means 240.
-constexpr char16_t kSoftHyphen = 0x00AD;
-constexpr quint8 kSoftHyphenByte = 240;
+// Characters that stood for a byte before, typed or pasted from an older
+// copy of a slot: they still mean that byte. The soft hyphen showed as
+// nothing in a text box; Ɏ is in none of the fixed-pitch fonts Varlo uses.
+struct EarlierStandIn
+{
+    char16_t ch;
+    quint8 byte;
+};
+constexpr EarlierStandIn kEarlierStandIns[] = {{0x00AD, 240}, {0x024E, 157}};
 
 const QHash<char16_t, quint8> &reverseMap()
 {
@@ -53,7 +58,8 @@ const QHash<char16_t, quint8> &reverseMap()
         QHash<char16_t, quint8> m;
         for (int b = 0; b < 256; ++b)
             m.insert(PanelCharMap::toChar(quint8(b)).unicode(), quint8(b));
-        m.insert(kSoftHyphen, kSoftHyphenByte);
+        for (const EarlierStandIn &earlier : kEarlierStandIns)
+            m.insert(earlier.ch, earlier.byte);
         return m;
     }();
     return map;

@@ -26,11 +26,11 @@ public:
     // included, and the twenty boxes line up column by column on every
     // machine. The generic "monospace" depends on what is installed: a font
     // without the control pictures, whose own width differs from theirs, or
-    // one that Qt does not even take for fixed-pitch. FreeMono lacks one of
-    // the stand-ins (U+023C), which then comes from a font a hair wider;
-    // full hinting rounds every advance to whole pixels, so it lines up too.
-    // DejaVu Sans Mono, then any fixed-pitch font, stand in for a missing
-    // FreeMono.
+    // one that Qt does not even take for fixed-pitch. FreeMono lacks two of
+    // the stand-ins (ȼ and ‐), which then come from DejaVu Sans Mono, a hair
+    // wider; full hinting rounds every advance to whole pixels, so they line
+    // up too. DejaVu Sans Mono, then any fixed-pitch font, stand in for a
+    // missing FreeMono.
     static QFont slotFont();
 
     QByteArray markup() const;
