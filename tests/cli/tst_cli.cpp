@@ -189,8 +189,9 @@ void TestCli::init()
 void TestCli::cleanup()
 {
     // Whatever a test sent went out on a line set as the panel needs it.
-    QCOMPARE(m_ports->lineErrors(), QStringList());
+    const QStringList lineErrors = m_ports->lineErrors();
     m_ports.reset();
+    QCOMPARE(lineErrors, QStringList());
 }
 
 void TestCli::dryRun_data()
