@@ -148,7 +148,7 @@ void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::str
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    VirtualPorts ports;
+    VirtualPorts ports(VirtualPorts::ProbeWait::AsShipped);
     if (!ports.isValid()) {
         std::fprintf(stderr, "bench_link: can't set up the ports folder\n");
         return 1;

@@ -21,7 +21,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFontDatabase>
 #include <QFrame>
 #include <QLabel>
 #include <QMenu>
@@ -337,8 +336,7 @@ void TForm1::buildSlotRows(QWidget *client)
     m_headingSpeed = new QLabel(tr("Speed"), client);
     m_headingRun = new QLabel(tr("Run"), client);
 
-    QFont slotFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    slotFont.setPointSize(10);
+    QFont slotFont = SlotEdit::slotFont();
 
     for (int i = 0; i < kSlots; ++i) {
         auto *letter = new QLabel(QString(QLatin1Char(MessageSet::slotLetter(i))), client);

@@ -11,14 +11,15 @@ namespace {
 
 // Codes 128 to 255 as the panel's font draws them: code page 850, except
 // 155 and 157 (¢ and ¥ there, shown by stand-ins, see the header), 158 (₧),
-// 213 (a dotted i) and 242 to 245 and 250 (Œ Ğ ğ İ €).
+// 213 (a dotted i), 240 (the soft hyphen, shown by a stand-in) and 242 to 245
+// and 250 (Œ Ğ ğ İ €).
 constexpr std::array<char16_t, 128> kHighHalf{
     // 0x80
     u'Ç', u'ü', u'é', u'â', u'ä', u'à', u'å', u'ç',
     u'ê', u'ë', u'è', u'ï', u'î', u'ì', u'Ä', u'Å',
     // 0x90
     u'É', u'æ', u'Æ', u'ô', u'ö', u'ò', u'û', u'ù',
-    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u024E', u'\u20A7', u'ƒ',
+    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u04B0', u'\u20A7', u'ƒ',
     // 0xA0
     u'á', u'í', u'ó', u'ú', u'ñ', u'Ñ', u'ª', u'º',
     u'¿', u'®', u'¬', u'½', u'¼', u'¡', u'«', u'»',
@@ -35,12 +36,21 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'Ó', u'ß', u'Ô', u'Ò', u'õ', u'Õ', u'µ', u'þ',
     u'Þ', u'Ú', u'Û', u'Ù', u'ý', u'Ý', u'¯', u'´',
     // 0xF0
-    u'\u00AD', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
+    u'\u2010', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
     u'°', u'¨', u'€', u'¹', u'³', u'²', u'\u25A0', u'\u00A0',
 };
 
 constexpr char16_t kControlPictures = 0x2400; // U+2400 SYMBOL FOR NULL
 constexpr char16_t kDeletePicture = 0x2421;   // U+2421 SYMBOL FOR DELETE
+// Characters that stood for a byte before, typed or pasted from an older
+// copy of a slot: they still mean that byte. The soft hyphen showed as
+// nothing in a text box; Ɏ is in none of the fixed-pitch fonts Varlo uses.
+struct EarlierStandIn
+{
+    char16_t ch;
+    quint8 byte;
+};
+constexpr EarlierStandIn kEarlierStandIns[] = {{0x00AD, 240}, {0x024E, 157}};
 
 const QHash<char16_t, quint8> &reverseMap()
 {
@@ -48,6 +58,8 @@ const QHash<char16_t, quint8> &reverseMap()
         QHash<char16_t, quint8> m;
         for (int b = 0; b < 256; ++b)
             m.insert(PanelCharMap::toChar(quint8(b)).unicode(), quint8(b));
+        for (const EarlierStandIn &earlier : kEarlierStandIns)
+            m.insert(earlier.ch, earlier.byte);
         return m;
     }();
     return map;

@@ -21,10 +21,14 @@ namespace varlo {
 // or repeats another code's glyph, the nearest distinct character stands in:
 //   0x00..0x1F, 0x7F  control pictures (U+2400..U+241F, U+2421); the panel has
 //                     icons and pictures there, reached through ~ escapes
-//   155, 157          ȼ and Ɏ: the panel draws ¢ and ¥ here, the same glyphs
-//                     as at 189 and 190, which keep ¢ and ¥ themselves
+//   155, 157          ȼ and Ұ: the panel draws ¢ and ¥ here, the same glyphs
+//                     as at 189 and 190, which keep ¢ and ¥ themselves (Ɏ,
+//                     which stood for 157 before, typed still gives 157)
 //   213               і (a dotted i of its own): the panel draws a dotted i,
 //                     and plain i is already byte 0x69
+//   240               ‐ (U+2010 HYPHEN): the code page's soft hyphen, which
+//                     the panel draws as a short dash but a text box would
+//                     draw as nothing; a typed soft hyphen still gives 240
 //   line drawing      the code page's box-drawing and block characters; the
 //                     panel draws them as plain strokes
 class PanelCharMap

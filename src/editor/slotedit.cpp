@@ -4,6 +4,7 @@
 #include "editor/panelcharmap.h"
 
 #include <QFocusEvent>
+#include <QFont>
 #include <QValidator>
 
 #include <algorithm>
@@ -54,6 +55,17 @@ SlotEdit::SlotEdit(QWidget *parent)
     // window hears of it.
     connect(this, &QLineEdit::textChanged, this,
             [this](const QString &text) { m_lengthBefore = text.size(); });
+}
+
+QFont SlotEdit::slotFont()
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("FreeMono"), QStringLiteral("DejaVu Sans Mono")});
+    font.setStyleHint(QFont::Monospace);
+    font.setFixedPitch(true);
+    font.setPointSize(10);
+    font.setHintingPreference(QFont::PreferFullHinting);
+    return font;
 }
 
 QByteArray SlotEdit::markup() const

@@ -21,6 +21,18 @@ public:
 
     explicit SlotEdit(QWidget *parent = nullptr);
 
+    // The font of the slot boxes: FreeMono at 10 points, so that every
+    // character a box can show takes one width, the control pictures
+    // included, and the twenty boxes line up column by column on every
+    // machine. The generic "monospace" depends on what is installed: a font
+    // without the control pictures, whose own width differs from theirs, or
+    // one that Qt does not even take for fixed-pitch. FreeMono lacks two of
+    // the stand-ins (ȼ and ‐), which then come from DejaVu Sans Mono, a hair
+    // wider; full hinting rounds every advance to whole pixels, so they line
+    // up too. DejaVu Sans Mono, then any fixed-pitch font, stand in for a
+    // missing FreeMono.
+    static QFont slotFont();
+
     QByteArray markup() const;
     // Writing an equal text is no change and emits nothing.
     void setMarkup(const QByteArray &markup);

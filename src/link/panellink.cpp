@@ -34,6 +34,7 @@ std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *re
 // Discovery: the first port, COM15 down to COM1, that answers the probe.
 std::optional<PanelLink> findPanel(QString *reason)
 {
+    const int probeTimeoutMs = PanelLink::probeTimeoutMs();
     for (int com = SerialPort::kLastCom; com >= SerialPort::kFirstCom && !UploadStop::requested(); --com) {
         const PortChoice choice = PortChoice::com(com);
         auto port = std::make_unique<SerialPort>();
@@ -45,7 +46,7 @@ std::optional<PanelLink> findPanel(QString *reason)
             continue;
         }
         port->setLine();
-        port->setReadTimeout(PanelLink::kProbeTimeoutMs);
+        port->setReadTimeout(probeTimeoutMs);
         quint8 answer = 0;
         if (port->writeByte(frame::kProbe) && port->readByte(answer) == 1 && answer == frame::kProbe)
             return PanelLink(std::move(port), choice);
@@ -71,6 +72,13 @@ PanelLink::PanelLink(std::unique_ptr<SerialPort> port, PortChoice opened)
     : m_port(std::move(port))
     , m_opened(std::move(opened))
 {
+}
+
+int PanelLink::probeTimeoutMs()
+{
+    bool isNumber = false;
+    const int ms = qEnvironmentVariable("VARLO_PROBE_TIMEOUT_MS").toInt(&isNumber, 10);
+    return isNumber && ms >= 1 && ms <= kMaxProbeTimeoutMs ? ms : kProbeTimeoutMs;
 }
 
 QString PanelLink::errorReason() const

@@ -27,6 +27,13 @@ class PanelLink
 public:
     // Discovery waits this long for the panel's answer to the probe.
     static constexpr int kProbeTimeoutMs = 10;
+    static constexpr int kMaxProbeTimeoutMs = 10000;
+    // kProbeTimeoutMs, or VARLO_PROBE_TIMEOUT_MS from the environment when
+    // it holds a whole number of milliseconds from 1 to kMaxProbeTimeoutMs
+    // (anything else is ignored): for an adapter that passes bytes on late,
+    // and for tests, whose virtual panel answers only once a thread of the
+    // busy test machine has run.
+    static int probeTimeoutMs();
 
     PanelLink(std::unique_ptr<SerialPort> port, PortChoice opened);
 

@@ -28,6 +28,15 @@ PanelMemory::PanelMemory()
     std::copy(builtIn.begin(), builtIn.end(), m_characterGenerator.begin());
 }
 
+template<typename MakeText>
+void PanelMemory::noteError(MakeText text)
+{
+    if (m_errors.size() < kKeptErrors)
+        m_errors << text();
+    else
+        ++m_errorsDropped;
+}
+
 DirectoryEntry PanelMemory::directoryEntry(int slot) const
 {
     const size_t at = size_t(slot) * kDirectoryEntryBytes;
@@ -123,7 +132,7 @@ void PanelMemory::storeWrite(const FrameDecoder::Event &event, const Place &plac
         m_directoryWritten = true;
         break;
     case Region::Unknown:
-        m_errors << QStringLiteral("write frame to unknown address %1").arg(hex(event.address, 4));
+        noteError([&] { return QStringLiteral("write frame to unknown address %1").arg(hex(event.address, 4)); });
         return;
     }
     std::copy(event.data.begin(), event.data.end(), target);
@@ -142,9 +151,9 @@ std::optional<PanelMemory::Upload> PanelMemory::finishFontFrame(int index)
 PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
 {
     if (argument != frame::kEndArgument)
-        m_errors << QStringLiteral("end frame with argument %1, not 0x00").arg(hex(argument));
+        noteError([&] { return QStringLiteral("end frame with argument %1, not 0x00").arg(hex(argument)); });
     if (!m_directoryWritten)
-        m_errors << QStringLiteral("end frame without a directory frame");
+        noteError([] { return QStringLiteral("end frame without a directory frame"); });
     for (int slot = 0; slot < kSlotCount; ++slot) {
         if (!isPresent(slot))
             continue;
@@ -153,18 +162,27 @@ PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
         // The upload writes every present slot's block in full; fewer
         // frames mean some were lost on the line and the block is partly
         // an older one.
-        if (frames < size_t(kBlockFrameCount))
-            m_errors << QStringLiteral("%1: %2 of %3 block frames received").arg(slotName(slot)).arg(frames).arg(kBlockFrameCount);
+        if (frames < size_t(kBlockFrameCount)) {
+            noteError([&] {
+                return QStringLiteral("%1: %2 of %3 block frames received").arg(slotName(slot)).arg(frames).arg(kBlockFrameCount);
+            });
+        }
         if (!markerOk(slot))
-            m_errors << QStringLiteral("%1: bad marker %2, not 0x55").arg(slotName(slot), hex(blk[block::kMarkerOffset]));
-        if (!checksumOk(slot))
-            m_errors << QStringLiteral("%1: bad checksum %2, the bytes sum to %3")
-                            .arg(slotName(slot), hex(blk[block::kChecksumOffset]), hex(MessageBlockChecksum(blk)));
-        if (blk[block::kCountOffset] > block::kCellCapacity)
-            m_errors << QStringLiteral("%1: count %2 is more than the %3 cells a block holds")
-                            .arg(slotName(slot))
-                            .arg(blk[block::kCountOffset])
-                            .arg(block::kCellCapacity);
+            noteError([&] { return QStringLiteral("%1: bad marker %2, not 0x55").arg(slotName(slot), hex(blk[block::kMarkerOffset])); });
+        if (!checksumOk(slot)) {
+            noteError([&] {
+                return QStringLiteral("%1: bad checksum %2, the bytes sum to %3")
+                    .arg(slotName(slot), hex(blk[block::kChecksumOffset]), hex(MessageBlockChecksum(blk)));
+            });
+        }
+        if (blk[block::kCountOffset] > block::kCellCapacity) {
+            noteError([&] {
+                return QStringLiteral("%1: count %2 is more than the %3 cells a block holds")
+                    .arg(slotName(slot))
+                    .arg(blk[block::kCountOffset])
+                    .arg(block::kCellCapacity);
+            });
+        }
     }
     m_blockFrames = {};
     m_directoryWritten = false;
@@ -175,24 +193,30 @@ void PanelMemory::noteFontCutShort()
 {
     if (m_fontFrames.none())
         return;
-    m_errors << QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(kFontFrameCount);
+    noteError([&] {
+        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(kFontFrameCount);
+    });
     m_fontFrames.reset();
 }
 
 void PanelMemory::noteMalformed(const FrameDecoder::Event &event)
 {
-    // A stray byte's offset is its own; a broken frame's is where it began.
-    const QString where = event.fault == FrameDecoder::Fault::StrayByte ? QStringLiteral("at line byte %1")
-                                                                         : QStringLiteral("in the frame from line byte %1");
-    m_errors << QStringLiteral("%1 %2: %3")
-                    .arg(QLatin1String(FrameDecoder::faultName(event.fault)), where.arg(event.offset), hex(event.offending));
+    noteError([&] {
+        // A stray byte's offset is its own; a broken frame's is where it began.
+        const QString where = event.fault == FrameDecoder::Fault::StrayByte ? QStringLiteral("at line byte %1")
+                                                                             : QStringLiteral("in the frame from line byte %1");
+        return QStringLiteral("%1 %2: %3")
+            .arg(QLatin1String(FrameDecoder::faultName(event.fault)), where.arg(event.offset), hex(event.offending));
+    });
 }
+
 
 PanelMemory::Upload PanelMemory::takeUpload(UploadKind kind)
 {
-    Upload upload{kind, m_writeFrames, m_errors};
+    Upload upload{kind, m_writeFrames, m_errors, m_errorsDropped};
     m_writeFrames = 0;
     m_errors.clear();
+    m_errorsDropped = 0;
     return upload;
 }
 

@@ -26,6 +26,9 @@ namespace varlo {
 // A font upload has no end frame; it completes when all 64 of its frames
 // (each address once, in any order) have arrived. Errors gather from one
 // completed upload to the next and go out with the upload that ends them.
+// Only the first kKeptErrors are kept as text, the rest are counted: a line
+// full of garbage holds millions of errors and no end frame, and the first
+// few say what went wrong.
 //
 // The character generator starts as the built-in fonts, which is what the
 // panel shows until one is loaded. It counts as loaded from the first font
@@ -41,6 +44,8 @@ public:
     static constexpr int kDirectoryEntryBytes = 3;
     // The 20 entries, then 4 bytes the sender fills but nothing reads.
     static constexpr int kDirectoryBytes = frame::kDataSize;
+    // Errors kept as text per upload; the others are only counted.
+    static constexpr int kKeptErrors = 20;
 
     enum class UploadKind { Message, Font };
 
@@ -49,7 +54,10 @@ public:
     {
         UploadKind kind = UploadKind::Message;
         int writeFrames = 0;  // write frames stored since the previous upload completed
-        QStringList errors;   // since the previous upload completed
+        QStringList errors;   // the first kKeptErrors since the previous upload completed
+        qint64 errorsDropped = 0; // the errors after those, counted only
+
+        qint64 errorCount() const { return errors.size() + errorsDropped; }
     };
 
     PanelMemory();
@@ -73,8 +81,10 @@ public:
     // The slots that run, in slot order.
     std::vector<int> runningSlots() const;
 
-    // Errors not yet handed out with an upload.
+    // Errors not yet handed out with an upload: the first kKeptErrors, and
+    // how many more there were.
     const QStringList &pendingErrors() const { return m_errors; }
+    qint64 pendingErrorsDropped() const { return m_errorsDropped; }
 
 private:
     enum class Region { Font, Block, Directory, Unknown };
@@ -91,6 +101,10 @@ private:
     Upload finishMessageUpload(quint8 argument);
     void noteFontCutShort();
     void noteMalformed(const FrameDecoder::Event &event);
+    // Keeps the error that `text` makes, or only counts it once kKeptErrors
+    // are kept (without making the text).
+    template<typename MakeText>
+    void noteError(MakeText text);
     Upload takeUpload(UploadKind kind);
 
     std::array<quint8, FontTable::kImageBytes> m_characterGenerator{};
@@ -104,6 +118,7 @@ private:
     bool m_directoryWritten = false;
     int m_writeFrames = 0;
     QStringList m_errors;
+    qint64 m_errorsDropped = 0;
 };
 
 } // namespace varlo

@@ -3,6 +3,7 @@
 // for trying Varlo without the hardware.
 
 #include "panelprogram.h"
+#include "portslink.h"
 #include "quitsignals.h"
 
 #include "link/serialport.h"
@@ -111,6 +112,9 @@ int main(int argc, char *argv[])
         return ExitFailed;
     }
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, [] { QCoreApplication::exit(ExitDone); });
+    // Should the way out get stuck (a terminal that takes no output, say),
+    // the link still goes.
+    quitSignals.setLastResort(&PortsLink::releaseInSignalHandler);
 
     PanelProgram program(options);
     QObject::connect(&program, &PanelProgram::finished, &app, [](int code) { QCoreApplication::exit(code); });

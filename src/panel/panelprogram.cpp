@@ -23,6 +23,9 @@ namespace {
 constexpr int kFrameIntervalMs = 10;
 // Errors shown under the display; the rest are counted.
 constexpr int kShownErrors = 8;
+// Upload lines kept for printing when the display ends: a sender that sends
+// nothing but end frames makes an upload of every three bytes.
+constexpr qsizetype kKeptUploadLines = 1000;
 
 void printTo(FILE *stream, const QString &text)
 {
@@ -62,9 +65,7 @@ bool PanelProgram::start()
     }
     // Read before the link exists, so that a sender that finds the link
     // finds a line that answers.
-    m_line->start([this](std::vector<FrameDecoder::Event> events) {
-        QMetaObject::invokeMethod(this, [this, events = std::move(events)] { take(events); }, Qt::QueuedConnection);
-    });
+    m_line->start([this] { QMetaObject::invokeMethod(this, &PanelProgram::takeEvents, Qt::QueuedConnection); });
     m_link = std::make_unique<PortsLink>();
     if (!m_link->claim(m_options.com, m_line->slavePath())) {
         printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(m_link->errorString()));
@@ -93,16 +94,24 @@ void PanelProgram::stop()
         m_screen->leave();
         m_screen.reset();
         // What the run received stays readable in the terminal.
+        if (m_uploadLinesDropped > 0)
+            printTo(stdout, QStringLiteral("(%1 earlier uploads)\n").arg(m_uploadLinesDropped));
         for (const QString &line : std::as_const(m_uploadLines))
             printTo(stdout, line + QLatin1Char('\n'));
     }
 }
 
-void PanelProgram::take(const std::vector<FrameDecoder::Event> &events)
+void PanelProgram::takeEvents()
 {
-    for (const FrameDecoder::Event &event : events) {
+    if (!m_line)
+        return;
+    for (const FrameDecoder::Event &event : m_line->takeEvents()) {
         if (const std::optional<PanelMemory::Upload> upload = m_memory.apply(event))
             complete(*upload);
+        // With --once the line is gone after the first upload: what came
+        // after it is not looked at.
+        if (!m_line)
+            return;
     }
 }
 
@@ -110,50 +119,59 @@ void PanelProgram::complete(const PanelMemory::Upload &upload)
 {
     m_show = ShowOf(m_memory, m_options.widthDots);
     m_showClock.start();
-    m_lastErrors = upload.errors;
-    const bool filesWritten = writeFiles(upload);
-    report(UploadLine(m_memory, upload), m_lastErrors);
+    // A file that could not be written comes first: the upload's own
+    // errors may run on past what is kept of them.
+    const QStringList fileErrors = writeFiles(upload);
+    m_lastErrors = fileErrors + upload.errors;
+    m_lastErrorsDropped = upload.errorsDropped;
+    report(UploadLine(m_memory, upload));
     if (m_options.once) {
-        // Ends only once: frames already queued are not looked at.
         m_options.once = false;
         m_line.reset();
-        Q_EMIT finished(filesWritten ? 0 : 1);
+        Q_EMIT finished(fileErrors.isEmpty() ? 0 : 1);
     }
 }
 
-bool PanelProgram::writeFiles(const PanelMemory::Upload &upload)
+QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
 {
-    bool written = true;
+    QStringList errors;
     if (!m_options.jsonPath.isEmpty()) {
         QSaveFile file(m_options.jsonPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(StateJson(m_memory, upload.errors)) < 0 || !file.commit()) {
-            m_lastErrors << fileError(m_options.jsonPath, file.errorString());
-            written = false;
-        }
+        if (!file.open(QIODevice::WriteOnly) || file.write(StateJson(m_memory, upload)) < 0 || !file.commit())
+            errors << fileError(m_options.jsonPath, file.errorString());
     }
     if (!m_options.pngPath.isEmpty()) {
         // The first running slot from its start; dark when nothing runs.
         const DotMatrix still = m_show.isEmpty() ? DotMatrix(m_options.widthDots, display::kHeightDots)
                                                  : m_show.items().front().scroller.still();
         QSaveFile file(m_options.pngPath);
-        if (!file.open(QIODevice::WriteOnly) || !RenderLedPicture(still).save(&file, "PNG") || !file.commit()) {
-            m_lastErrors << fileError(m_options.pngPath, file.errorString());
-            written = false;
-        }
+        if (!file.open(QIODevice::WriteOnly) || !RenderLedPicture(still).save(&file, "PNG") || !file.commit())
+            errors << fileError(m_options.pngPath, file.errorString());
     }
-    return written;
+    return errors;
 }
 
-void PanelProgram::report(const QString &line, const QStringList &errors)
+void PanelProgram::report(const QString &line)
 {
-    m_uploadLines << line;
+    keepUploadLine(line);
     if (m_showDisplay) {
         redraw();
         return;
     }
     printTo(stdout, line + QLatin1Char('\n'));
-    for (const QString &error : errors)
+    for (const QString &error : std::as_const(m_lastErrors))
         printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(error));
+    if (m_lastErrorsDropped > 0)
+        printTo(stderr, QStringLiteral("varlo-panel: and %1 more errors\n").arg(m_lastErrorsDropped));
+}
+
+void PanelProgram::keepUploadLine(const QString &line)
+{
+    m_uploadLines << line;
+    if (m_uploadLines.size() > kKeptUploadLines) {
+        m_uploadLines.removeFirst();
+        ++m_uploadLinesDropped;
+    }
 }
 
 void PanelProgram::redraw()
@@ -202,8 +220,9 @@ QStringList PanelProgram::statusLines() const
     lines << QStringLiteral("Last upload: ") + m_uploadLines.last();
     for (qsizetype i = 0; i < m_lastErrors.size() && i < kShownErrors; ++i)
         lines << QStringLiteral("  ") + m_lastErrors[i];
-    if (m_lastErrors.size() > kShownErrors)
-        lines << QStringLiteral("  and %1 more").arg(m_lastErrors.size() - kShownErrors);
+    const qint64 notShown = qMax<qint64>(0, m_lastErrors.size() - kShownErrors) + m_lastErrorsDropped;
+    if (notShown > 0)
+        lines << QStringLiteral("  and %1 more").arg(notShown);
     return lines;
 }
 

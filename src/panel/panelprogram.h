@@ -53,10 +53,12 @@ Q_SIGNALS:
     void finished(int exitCode);
 
 private:
-    void take(const std::vector<FrameDecoder::Event> &events);
+    void takeEvents();
     void complete(const PanelMemory::Upload &upload);
-    bool writeFiles(const PanelMemory::Upload &upload);
-    void report(const QString &line, const QStringList &errors);
+    // Writes --json and --png; returns what could not be written.
+    QStringList writeFiles(const PanelMemory::Upload &upload);
+    void report(const QString &line);
+    void keepUploadLine(const QString &line);
     void redraw();
     QStringList statusLines() const;
 
@@ -66,8 +68,10 @@ private:
     PanelShow m_show;
     QElapsedTimer m_showClock;
     QTimer m_frameTimer;
-    QStringList m_uploadLines; // every upload line of the run
-    QStringList m_lastErrors;  // those of the last upload, and any file errors
+    QStringList m_uploadLines;     // the last kKeptUploadLines upload lines of the run
+    qint64 m_uploadLinesDropped = 0; // the ones before those
+    QStringList m_lastErrors;      // those kept of the last upload, and any file errors
+    qint64 m_lastErrorsDropped = 0; // the last upload's errors not kept
     std::unique_ptr<PtyLine> m_line;
     std::unique_ptr<PortsLink> m_link;
     std::unique_ptr<TerminalScreen> m_screen;

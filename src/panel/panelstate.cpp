@@ -55,7 +55,7 @@ bool BlockSound(const PanelMemory &memory, int slot)
     return memory.markerOk(slot) && memory.checksumOk(slot);
 }
 
-QByteArray StateJson(const PanelMemory &memory, const QStringList &errors)
+QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &upload)
 {
     QByteArrayList slotLines;
     for (int slot = 0; slot < PanelMemory::kSlotCount; ++slot) {
@@ -80,11 +80,12 @@ QByteArray StateJson(const PanelMemory &memory, const QStringList &errors)
         slotLines << line;
     }
     QByteArrayList errorItems;
-    for (const QString &error : errors)
+    for (const QString &error : upload.errors)
         errorItems << jsonString(error);
 
     return "{\"slots\": [\n  " + slotLines.join(",\n  ") + "],\n \"font_loaded\": " + jsonBool(memory.fontLoaded())
-        + ",\n \"errors\": [" + errorItems.join(", ") + "]}\n";
+        + ",\n \"errors\": [" + errorItems.join(", ") + "],\n \"errors_dropped\": "
+        + QByteArray::number(upload.errorsDropped) + "}\n";
 }
 
 QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
@@ -115,8 +116,8 @@ QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
                                                 : QStringLiteral("bad checksum in ") + letters(badChecksum));
         }
     }
-    if (!upload.errors.isEmpty())
-        line += QStringLiteral(", ") + counted(upload.errors.size(), "error");
+    if (upload.errorCount() > 0)
+        line += QStringLiteral(", ") + counted(upload.errorCount(), "error");
     return line;
 }
 

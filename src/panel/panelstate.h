@@ -14,17 +14,19 @@ namespace varlo::panel {
 //   {"slots": [{"letter": "A", "present": true, "run": true, "speed": 4,
 //               "count": 3, "checksum_ok": true, "codes": [72, 73, 15],
 //               "attrs": [0, 0, 0]}, ... 20 in all],
-//    "font_loaded": false, "errors": ["..."]}
+//    "font_loaded": false, "errors": ["..."], "errors_dropped": 0}
 //
 // `codes` and `attrs` hold the first `count` cells (at most 125). A slot
 // that is not present has no block as far as the panel is concerned: count
-// 0, no cells, checksum_ok false. `errors` are the given ones, those of the
-// upload just completed.
-QByteArray StateJson(const PanelMemory &memory, const QStringList &errors);
+// 0, no cells, checksum_ok false. `errors` are the first errors of the
+// upload just completed (PanelMemory::kKeptErrors at most), and
+// `errors_dropped` counts the rest.
+QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &upload);
 
 // One line about a completed upload, without its errors:
 //   message upload: 3 slots (A B D), 1 stopped, checksums ok
 //   message upload: 2 slots (A C), 0 stopped, bad checksum in C, 1 error
+// (the errors counted include those not kept as text)
 //   font upload: 64 frames
 QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload);
 

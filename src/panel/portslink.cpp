@@ -7,11 +7,38 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <climits>
+#include <csignal>
+#include <cstring>
+
+#include <unistd.h>
+
 namespace varlo::panel {
 
 namespace {
 // Where pseudo-terminal slaves live. Only varlo-panel maps a COM number there.
 const QLatin1String kPtyFolder("/dev/pts/");
+
+// The claimed link's paths as plain bytes, for releaseInSignalHandler(),
+// which can use neither Qt nor the heap. Written before `valid` is set and
+// left alone while it is.
+struct ClaimedPaths
+{
+    char entry[PATH_MAX];
+    char device[PATH_MAX];
+    char lock[PATH_MAX];
+};
+ClaimedPaths g_claimed{};
+volatile sig_atomic_t g_claimedValid = 0;
+
+bool copyPath(char (&to)[PATH_MAX], const QString &path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    if (bytes.size() >= PATH_MAX)
+        return false;
+    std::memcpy(to, bytes.constData(), size_t(bytes.size()) + 1);
+    return true;
+}
 } // namespace
 
 PortsLink::~PortsLink()
@@ -56,6 +83,8 @@ bool PortsLink::claim(int com, const QString &device)
         return false;
     }
     m_linked = true;
+    g_claimedValid = copyPath(g_claimed.entry, m_entry) && copyPath(g_claimed.device, m_device)
+        && copyPath(g_claimed.lock, m_entry + QStringLiteral(".lock"));
     return true;
 }
 
@@ -83,11 +112,27 @@ bool PortsLink::clearStaleEntry()
 
 void PortsLink::release()
 {
+    g_claimedValid = 0;
     // The user may have put a mapping of their own there meanwhile.
     if (m_linked && QFileInfo(m_entry).symLinkTarget() == m_device)
         QFile::remove(m_entry);
     m_linked = false;
     m_lock.reset();
+}
+
+void PortsLink::releaseInSignalHandler()
+{
+    if (!g_claimedValid)
+        return;
+    // As release(): the link only while it still points at our line.
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(g_claimed.entry, target, sizeof target - 1);
+    if (length >= 0) {
+        target[length] = '\0';
+        if (std::strcmp(target, g_claimed.device) == 0)
+            ::unlink(g_claimed.entry);
+    }
+    ::unlink(g_claimed.lock);
 }
 
 } // namespace varlo::panel

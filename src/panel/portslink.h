@@ -31,6 +31,9 @@ public:
     // Removes the link, if it is still ours, and the lock. Safe to call
     // twice.
     void release();
+    // The same for the link claimed last, from a signal handler: for a
+    // program that must end while its main thread is stuck.
+    static void releaseInSignalHandler();
 
     QString entryPath() const { return m_entry; }
     QString errorString() const { return m_error; }

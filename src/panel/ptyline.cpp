@@ -25,6 +25,11 @@ PtyLine::PtyLine() = default;
 PtyLine::~PtyLine()
 {
     if (m_reader.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_taken.notify_all();
         const char stop = 's';
         [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &stop, 1);
         m_reader.join();
@@ -52,6 +57,9 @@ bool PtyLine::open()
     // Programs started from here (none so far) must not keep the line.
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+    // An answer nobody reads must not hold up the reader once the line's
+    // buffer is full: it is dropped instead.
+    ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
     // The slave stays open here all along: once the last opener of the
     // slave closes it, every read of the master fails with EIO until someone
     // opens it again, and the next sender would find a line in that state.
@@ -61,11 +69,36 @@ bool PtyLine::open()
     return true;
 }
 
-void PtyLine::start(EventSink sink)
+void PtyLine::start(EventsWaiting eventsWaiting)
 {
     Q_ASSERT(m_master >= 0 && !m_reader.joinable());
-    m_sink = std::move(sink);
+    m_eventsWaiting = std::move(eventsWaiting);
     m_reader = std::thread([this] { run(); });
+}
+
+std::vector<FrameDecoder::Event> PtyLine::takeEvents()
+{
+    std::vector<FrameDecoder::Event> events;
+    {
+        std::lock_guard lock(m_mutex);
+        events.swap(m_waiting);
+    }
+    m_taken.notify_all();
+    return events;
+}
+
+bool PtyLine::handOver(std::vector<FrameDecoder::Event> &events)
+{
+    std::unique_lock lock(m_mutex);
+    m_taken.wait(lock, [this] { return m_stopping || m_waiting.size() < kMaxWaitingEvents; });
+    if (m_stopping)
+        return false;
+    const bool wasEmpty = m_waiting.empty();
+    m_waiting.insert(m_waiting.end(), events.begin(), events.end());
+    lock.unlock();
+    if (wasEmpty)
+        m_eventsWaiting();
+    return true;
 }
 
 void PtyLine::run()
@@ -104,13 +137,14 @@ void PtyLine::run()
                 events.push_back(*event);
             }
         }
-        if (!events.empty())
-            m_sink(std::move(events));
+        if (!events.empty() && !handOver(events))
+            return;
     }
 }
 
 void PtyLine::answerProbe()
 {
+    // Never waits (see open()): a full line drops the answer.
     const char answer = char(frame::kProbe);
     [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
 }

@@ -5,7 +5,9 @@
 
 #include <QString>
 
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -26,11 +28,22 @@ namespace varlo::panel {
 // still gets the answer written for its own probe, only as late as this
 // reader runs. Varlo's programs read the line only after a probe, so the
 // waiting byte is never taken for anything else.
+//
+// Nothing on the line can stop the reader. Answers are written without
+// waiting: when the sender does not read them and the line's buffer is full,
+// they are dropped (the sender has plenty waiting already). The decoded
+// events wait for the program in a queue of bounded size; while the program
+// is behind by that much, the reader stops reading, and the sender's writes
+// wait in the line as they would for a busy panel.
 class PtyLine
 {
 public:
-    // Called on the reader thread with the events of each read.
-    using EventSink = std::function<void(std::vector<FrameDecoder::Event>)>;
+    // Called on the reader thread when events are waiting for takeEvents()
+    // after there were none.
+    using EventsWaiting = std::function<void()>;
+
+    // The program is behind when this many events wait for it.
+    static constexpr size_t kMaxWaitingEvents = 4096;
 
     PtyLine();
     ~PtyLine();
@@ -44,20 +57,31 @@ public:
     // The device a sender opens, e.g. /dev/pts/4.
     QString slavePath() const { return m_slavePath; }
 
-    // Starts reading; events go to the sink until the line is destroyed.
-    void start(EventSink sink);
+    // Starts reading until the line is destroyed.
+    void start(EventsWaiting eventsWaiting);
+    // The events decoded so far and not yet taken, in order. Any thread.
+    std::vector<FrameDecoder::Event> takeEvents();
 
 private:
     void run();
     void answerProbe();
+    // Queues the events, waiting while the program is behind. False when
+    // the line is being destroyed.
+    bool handOver(std::vector<FrameDecoder::Event> &events);
 
     int m_master = -1;
     int m_slave = -1;
     int m_wake[2] = {-1, -1};
     QString m_slavePath;
     QString m_error;
-    EventSink m_sink;
+    EventsWaiting m_eventsWaiting;
     FrameDecoder m_decoder;
+
+    std::mutex m_mutex;
+    std::condition_variable m_taken;
+    std::vector<FrameDecoder::Event> m_waiting;
+    bool m_stopping = false;
+
     std::thread m_reader;
 };
 

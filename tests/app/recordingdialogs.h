@@ -3,8 +3,11 @@
 
 #include "app/dialogs.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QQueue>
 #include <QStringList>
+#include <QTimer>
 
 #include <functional>
 
@@ -13,9 +16,16 @@ namespace varlo::test {
 // Answers the window's boxes and dialogs as a test tells it, and keeps what
 // was shown. A question without a prepared answer is answered Cancel, with a
 // warning, and counted in `unanswered`.
+//
+// Each box is modal as the real ones are: it returns only after the event
+// loop has run for a while (kOpenMs), as it runs while a user reads a box.
+// Code that wrongly goes on while a box is open (a lamp turned red, a
+// progress bar reset before the user closed the message) shows it then.
 class RecordingDialogs : public Dialogs
 {
 public:
+    static constexpr int kOpenMs = 20;
+
     struct Shown
     {
         QString text;
@@ -32,7 +42,8 @@ public:
     QQueue<bool> confirmAnswers;
     QQueue<QString> openAnswers; // an empty text cancels
     QQueue<QString> saveAnswers;
-    // Runs while a message box would be open, for checks at that moment.
+    // Runs while a message box is open, after the event loop has run, for
+    // checks at that moment.
     std::function<void(const QString &)> onMessage;
 
     QStringList messageTexts() const
@@ -53,27 +64,43 @@ public:
         return cancel;
     }
 
+    // While a modal box is open, the event loop runs. A real box posts
+    // events of its own as it is laid out and painted, and the loop then
+    // delivers every event waiting, those posted before it opened too; the
+    // one posted here does the same.
+    static void stayOpen()
+    {
+        QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+        QEventLoop open;
+        QTimer::singleShot(kOpenMs, &open, &QEventLoop::quit);
+        open.exec();
+    }
+
     void showMessage(QWidget *, const QString &text, const QString &detail) override
     {
         messages.append({text, detail});
+        stayOpen();
         if (onMessage)
             onMessage(text);
     }
     bool confirm(QWidget *, const QString &title, const QString &text) override
     {
         confirmations << title + QLatin1Char('|') + text;
+        stayOpen();
         return next(confirmAnswers, false);
     }
     QString openFileName(QWidget *, const QString &filter, const QString &remembered) override
     {
         filters << filter;
         openPresets << remembered;
+        stayOpen();
         return next(openAnswers, QString());
     }
     QString saveFileName(QWidget *, const QString &filter, const QString &preset) override
     {
         filters << filter;
         savePresets << preset;
+        stayOpen();
         return next(saveAnswers, QString());
     }
 };

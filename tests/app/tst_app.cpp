@@ -14,6 +14,7 @@ class TestApp : public QObject
 private Q_SLOTS:
     void startUpState();
     void geometry();
+    void slotBoxesGiveEveryCharacterOneWidth();
     void menus();
     void toolBar();
 
@@ -131,8 +132,40 @@ void TestApp::geometry()
         QVERIFY2(x > left, name);
         left = x;
     }
-    QVERIFY(s.edit(0)->font().fixedPitch() || QFontInfo(s.edit(0)->font()).fixedPitch());
     QCOMPARE(s.edit(0)->font().pointSize(), 10);
+}
+
+void TestApp::slotBoxesGiveEveryCharacterOneWidth()
+{
+    QTemporaryDir dir;
+    Started s(dir.path());
+    QByteArray everyByte;
+    for (int b = 0; b < 256; ++b)
+        everyByte += char(b);
+    s.edit(0)->setMarkup(everyByte);
+    const QString shown = s.edit(0)->text();
+    QCOMPARE(shown.size(), 256);
+
+    // What the user sees: each character the panel can show, the control
+    // pictures included, advances the caret by the same width, so the
+    // twenty boxes line up column by column.
+    const QFontMetricsF metrics(s.edit(0)->font());
+    const qreal width = metrics.horizontalAdvance(QLatin1Char('M'));
+    QVERIFY(width > 0);
+    QStringList odd;
+    for (const QChar ch : shown) {
+        const qreal advance = metrics.horizontalAdvance(ch);
+        if (advance != width)
+            odd << QStringLiteral("U+%1 is %2").arg(ch.unicode(), 4, 16, QLatin1Char('0')).arg(advance);
+    }
+    QVERIFY2(odd.isEmpty(), qPrintable(QStringLiteral("one character is %1 wide, but ").arg(width) + odd.join(", ")));
+    QVERIFY2(qAbs(metrics.horizontalAdvance(shown) - 256 * width) < 1,
+             qPrintable(QString::number(metrics.horizontalAdvance(shown))));
+    for (int i = 1; i < TForm1::kSlots; ++i)
+        QCOMPARE(s.edit(i)->font(), s.edit(0)->font());
+    // The same font wherever the program runs, whatever else is installed:
+    // the one that `make deps` brings.
+    QCOMPARE(QFontInfo(s.edit(0)->font()).family(), QStringLiteral("FreeMono"));
 }
 
 void TestApp::menus()

@@ -89,6 +89,7 @@ void TestUploads::sendTheWorkedExample()
     s.find<QAction>(QStringLiteral("Send1"))->trigger();
     QVERIFY(again.wait(10000));
     QCOMPARE(panel.waitForBytes(2 * expected.size(), 5000), 2 * expected.size());
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestUploads::initialLoadsTheFonts()
@@ -121,6 +122,7 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(progress->maximum(), 64);
     QCOMPARE(positions(moved), countUp(1, 63) << 0);
     QCOMPARE(lastPercentage, QStringLiteral("98%"));
+    QCOMPARE(ports.lineErrors(), QStringList());
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
              builtIn(SupportFiles::LampGreen));
@@ -192,12 +194,23 @@ void TestUploads::deviceVanishesMidUpload()
     s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(2);
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     auto *send = s.find<QPushButton>(QStringLiteral("Send"));
+    // While the message is open, nothing else has happened yet: the user
+    // reads it with the lamp as it was and the bar where the upload stopped.
+    bool lampRedDuringBox = true;
+    int progressDuringBox = -1;
+    s.dialogs->onMessage = [&](const QString &) {
+        QTest::qWait(200); // a user reads slowly
+        lampRedDuringBox = shown(send->icon()) == builtIn(SupportFiles::LampRed);
+        progressDuringBox = progress->value();
+    };
 
     QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
     QTest::mouseClick(send, Qt::LeftButton);
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().first().toBool(), false);
     QVERIFY(panel.waitUntilVanished(0));
+    QVERIFY(!lampRedDuringBox);
+    QVERIFY2(progressDuringBox > 0, qPrintable(QString::number(progressDuringBox)));
 
     QCOMPARE(s.dialogs->messageTexts(), QStringList{"Serial port write error!"});
     QVERIFY2(s.dialogs->messages[0].detail.endsWith(qt_error_string(EIO)), qPrintable(s.dialogs->messages[0].detail));
@@ -219,6 +232,7 @@ void TestUploads::deviceVanishesMidUpload()
     const qint64 total = 20 * 276 + 72; // 123 characters still fill one block
     QCOMPARE(next.waitForBytes(total, 5000), total);
     QCOMPARE(s.dialogs->messages.size(), 1);
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 QObject *makeTestUploads()

@@ -124,6 +124,7 @@ void TestFontUpload::uploadTwice()
     QCOMPARE(again.events(), completedEvents(3));
     QCOMPARE(second.waitForBytes(1 + 64 * 69, 5000), 1 + 64 * 69);
     QCOMPARE(second.received(), "T" + first.received());
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestFontUpload::noPanel()
@@ -140,6 +141,7 @@ void TestFontUpload::noPanel()
     QCOMPARE(reporter.events(), (QStringList{"message: Can't find serial port!|", "lamp:red"}));
     QCOMPARE(silent.waitForBytes(1, 5000), 1);
     QCOMPARE(silent.received(), QByteArray("T"));
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestFontUpload::deviceVanishes()
@@ -163,6 +165,7 @@ void TestFontUpload::deviceVanishes()
                           "lamp:red", "pos:0"}));
     QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
     QCOMPARE(panel.receivedCount(), 69);
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestFontUpload::deviceVanishesBeforeTheFinalDrain()

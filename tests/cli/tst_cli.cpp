@@ -267,7 +267,10 @@ void TestCli::init()
 
 void TestCli::cleanup()
 {
+    // Whatever a test sent went out on a line set as the panel needs it.
+    const QStringList lineErrors = m_ports->lineErrors();
     m_ports.reset();
+    QCOMPARE(lineErrors, QStringList());
 }
 
 void TestCli::dryRun_data()

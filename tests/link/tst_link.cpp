@@ -7,6 +7,7 @@
 #include "link/serialport.h"
 #include "model/messageset.h"
 
+#include "support/baresender.h"
 #include "support/drainhook.h"
 #include "support/recordingreporter.h"
 #include "support/threadrunner.h"
@@ -20,7 +21,10 @@
 
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <thread>
+
+#include <termios.h>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -80,6 +84,17 @@ QStringList describeAll(const std::vector<FrameDecoder::Event> &events)
     return lines;
 }
 
+// 38400 baud, 8 data bits, no parity, 1 stop bit, raw: as the panel needs
+// the line.
+termios panelLine(termios line)
+{
+    ::cfmakeraw(&line);
+    line.c_cflag &= ~tcflag_t(CSTOPB | PARENB);
+    ::cfsetispeed(&line, B38400);
+    ::cfsetospeed(&line, B38400);
+    return line;
+}
+
 QStringList completedUploadEvents(const QString &status)
 {
     return {QStringLiteral("status:") + status, QStringLiteral("max:21"), QStringLiteral("lamp:green")};
@@ -114,6 +129,13 @@ private Q_SLOTS:
     void portsFolderEntries();
     void portChoice_data();
     void portChoice();
+
+    // The virtual panel sees the line as the panel does
+    void panelAnswersOnlyAProbeItReceived();
+    void panelChecksTheLine_data();
+    void panelChecksTheLine();
+    void probeTimeout_data();
+    void probeTimeout();
 
     // Over a pseudo-terminal
     void workedExample();
@@ -444,6 +466,113 @@ void TestLink::portChoice()
     QCOMPARE(choice ? choice->toString() : QString(), parsed);
 }
 
+void TestLink::panelAnswersOnlyAProbeItReceived()
+{
+    VirtualPanel panel;
+    QVERIFY(panel.isValid());
+    BareSender sender(panel.slavePath(), BareSender::Hold::Exclusive);
+    QVERIFY(sender.isOpen());
+    QVERIFY(sender.setLine(panelLine(sender.line())));
+
+    // Nothing waits in the line before the probe ...
+    QCOMPARE(sender.read(200), QByteArray());
+    // ... and the answer comes once the probe has arrived.
+    QCOMPARE(sender.write("T", 5000), 1);
+    QCOMPARE(sender.read(5000), QByteArray("T"));
+    QCOMPARE(panel.probeCount(), 1);
+    QCOMPARE(panel.lineErrors(), QStringList());
+}
+
+Q_DECLARE_METATYPE(std::function<void(termios &)>)
+
+void TestLink::panelChecksTheLine_data()
+{
+    using Change = std::function<void(termios &)>;
+    QTest::addColumn<Change>("change"); // applied to the line as the panel needs it, or none
+    QTest::addColumn<QString>("fault");
+
+    QTest::newRow("set as the panel needs it") << Change([](termios &) {}) << QString();
+    QTest::newRow("9600 baud") << Change([](termios &line) {
+        ::cfsetispeed(&line, B9600);
+        ::cfsetospeed(&line, B9600);
+    }) << "9600 baud";
+    QTest::newRow("2 stop bits") << Change([](termios &line) { line.c_cflag |= CSTOPB; }) << "2 stop bits";
+    QTest::newRow("output processing")
+        << Change([](termios &line) { line.c_oflag |= OPOST | ONLCR; }) << "output processing";
+    QTest::newRow("line editing") << Change([](termios &line) { line.c_lflag |= ICANON; }) << "line editing or echo";
+    QTest::newRow("input processing") << Change([](termios &line) { line.c_iflag |= ICRNL; }) << "input processing";
+    // A sender that holds the port but never sets the line.
+    QTest::newRow("left as the port started") << Change() << "19200 baud, 2 stop bits, output processing, line editing or echo, input processing";
+}
+
+void TestLink::panelChecksTheLine()
+{
+    QFETCH(std::function<void(termios &)>, change);
+    QFETCH(QString, fault);
+
+    VirtualPanel panel;
+    QVERIFY(panel.isValid());
+    BareSender sender(panel.slavePath(), BareSender::Hold::Exclusive);
+    QVERIFY(sender.isOpen());
+    if (change) {
+        termios line = panelLine(sender.line());
+        change(line);
+        QVERIFY(sender.setLine(line));
+    }
+
+    QCOMPARE(sender.write("T\x0A", 5000), 2);
+    // A panel answers only a probe it could understand.
+    QCOMPARE(sender.read(fault.isEmpty() ? 5000 : 300), fault.isEmpty() ? QByteArray("T") : QByteArray());
+    QVERIFY(panel.waitForBytes(2, 5000) >= 2);
+    const QStringList errors = panel.lineErrors();
+    if (fault.isEmpty()) {
+        QCOMPARE(errors, QStringList());
+        QCOMPARE(panel.received(), QByteArray("T\x0A"));
+    } else {
+        QCOMPARE(errors.size(), 1);
+        QVERIFY2(errors[0].startsWith("line bytes 0 to ") && errors[0].endsWith(" arrived at " + fault),
+                 qPrintable(errors[0]));
+    }
+    // Output processing is what turns 0x0A into 0x0D 0x0A.
+    if (fault.startsWith("output processing"))
+        QCOMPARE(panel.received(), QByteArray("T\x0D\x0A"));
+}
+
+void TestLink::probeTimeout_data()
+{
+    QTest::addColumn<QByteArray>("variable"); // null: unset
+    QTest::addColumn<int>("timeoutMs");
+
+    QTest::newRow("unset: as shipped") << QByteArray() << 10;
+    QTest::newRow("widened") << QByteArray("500") << 500;
+    QTest::newRow("longest") << QByteArray("10000") << 10000;
+    QTest::newRow("too long") << QByteArray("10001") << 10;
+    QTest::newRow("zero") << QByteArray("0") << 10;
+    QTest::newRow("negative") << QByteArray("-5") << 10;
+    QTest::newRow("not a number") << QByteArray("fast") << 10;
+    QTest::newRow("empty") << QByteArray("") << 10;
+}
+
+void TestLink::probeTimeout()
+{
+    QFETCH(QByteArray, variable);
+    QFETCH(int, timeoutMs);
+
+    const QByteArray before = qgetenv("VARLO_PROBE_TIMEOUT_MS");
+    const bool wasSet = qEnvironmentVariableIsSet("VARLO_PROBE_TIMEOUT_MS");
+    if (variable.isNull())
+        qunsetenv("VARLO_PROBE_TIMEOUT_MS");
+    else
+        qputenv("VARLO_PROBE_TIMEOUT_MS", variable);
+    const int got = PanelLink::probeTimeoutMs();
+    if (wasSet)
+        qputenv("VARLO_PROBE_TIMEOUT_MS", before);
+    else
+        qunsetenv("VARLO_PROBE_TIMEOUT_MS");
+    QCOMPARE(got, timeoutMs);
+    QCOMPARE(PanelLink::kProbeTimeoutMs, 10);
+}
+
 void TestLink::workedExample()
 {
     VirtualPorts ports;
@@ -466,6 +595,7 @@ void TestLink::workedExample()
         events << QStringLiteral("pos:%1").arg(s);
     events << "pos:0" << "lamp:green";
     QCOMPARE(reporter.events(), events);
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestLink::discovery_data()
@@ -554,6 +684,7 @@ void TestLink::discovery()
     }
     for (const int com : busy)
         QVERIFY(ports.panel(com)->received().isEmpty());
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestLink::chosenPortWithoutPanel()
@@ -572,6 +703,7 @@ void TestLink::chosenPortWithoutPanel()
     QCOMPARE(noPanel.waitForBytes(348, 5000), 348);
     QCOMPARE(noPanel.received().toHex(' '), WorkedExampleStream().toHex(' '));
     QCOMPARE(noPanel.probeCount(), 0);
+    QCOMPARE(ports.lineErrors(), QStringList());
 }
 
 void TestLink::devicePath()
@@ -588,6 +720,7 @@ void TestLink::devicePath()
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents("  " + panel.slavePath()));
     QCOMPARE(panel.waitForBytes(348, 5000), 348);
     QCOMPARE(panel.probeCount(), 0);
+    QCOMPARE(panel.lineErrors(), QStringList());
 }
 
 void TestLink::chosenPortThatCannotOpen_data()
@@ -687,6 +820,7 @@ void TestLink::pauses()
     QCOMPARE(lengths, lengthsMs);
     const qint64 total = 276 * filled.size() + 72;
     QCOMPARE(panel.waitForBytes(total, 5000), total);
+    QCOMPARE(panel.lineErrors(), QStringList());
 }
 
 void TestLink::pausesSleepInRealTime()
@@ -708,6 +842,7 @@ void TestLink::pausesSleepInRealTime()
     const std::vector<qint64> arrivals = panel.arrivalNs();
     const qint64 gapMs = (arrivals[69] - arrivals[68]) / 1000000;
     QVERIFY2(gapMs >= 120, qPrintable(QStringLiteral("%1 ms between the directory and the end frame").arg(gapMs)));
+    QCOMPARE(panel.lineErrors(), QStringList());
 }
 
 void TestLink::deviceVanishes_data()
@@ -753,6 +888,7 @@ void TestLink::deviceVanishes()
     QCOMPARE(reporter.positions().constLast(), 0);
     QCOMPARE(reporter.positions().at(reporter.positions().size() - 2), holdAt);
     QCOMPARE(panel.receivedCount(), written);
+    QCOMPARE(panel.lineErrors(), QStringList());
 }
 
 void TestLink::deviceVanishesBeforeTheFinalDrain()

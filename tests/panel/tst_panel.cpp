@@ -6,9 +6,11 @@
 #include "link/messageupload.h"
 #include "link/panelmemory.h"
 #include "model/messageset.h"
+#include "panel/panelstate.h"
 #include "panel/terminalscreen.h"
 #include "render/ledpainter.h"
 
+#include "support/baresender.h"
 #include "support/virtualports.h"
 
 #include <QDir>
@@ -21,10 +23,16 @@
 #include <QProcess>
 #include <QTest>
 
+#include <QRandomGenerator>
+
+#include <atomic>
 #include <csignal>
 #include <map>
+#include <thread>
 
 #include <fcntl.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace varlo;
@@ -124,13 +132,21 @@ struct Finished {
     QByteArray err;
 };
 
-// varlo-panel on kCom, started with the fixture's XDG_CONFIG_HOME.
+// varlo-panel on kCom, started with the fixture's XDG_CONFIG_HOME; its
+// standard output and error go to `outFile` and `errFile` when given (a
+// test that keeps busy does not read the pipes meanwhile).
 class PanelProcess
 {
 public:
-    explicit PanelProcess(const QStringList &arguments)
+    explicit PanelProcess(const QStringList &arguments, const QString &outFile = {}, const QString &errFile = {})
     {
         m_process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
+        if (!outFile.isEmpty())
+            m_process.setStandardOutputFile(outFile);
+        if (!errFile.isEmpty())
+            m_process.setStandardErrorFile(errFile);
+        m_outToFile = !outFile.isEmpty();
+        m_errToFile = !errFile.isEmpty();
         m_process.start(QStringLiteral(VARLO_PANEL_PATH), QStringList{"--com", QString::number(kCom)} + arguments);
     }
     ~PanelProcess()
@@ -168,25 +184,35 @@ public:
         return m_out.split('\n').mid(0, count);
     }
 
-    Finished waitForFinished()
+    // Waits at most `timeoutMs`, then kills it (exit code -1).
+    Finished waitForFinished(int timeoutMs = kWaitMs)
     {
         Finished done;
-        if (!m_process.waitForFinished(kWaitMs)) {
+        if (!m_process.waitForFinished(timeoutMs)) {
             m_process.kill();
             m_process.waitForFinished(kWaitMs);
         } else if (m_process.exitStatus() == QProcess::NormalExit) {
             done.exitCode = m_process.exitCode();
         }
-        done.out = m_out + m_process.readAllStandardOutput();
-        done.err = m_process.readAllStandardError();
+        done.out = m_out + (m_outToFile ? QByteArray() : m_process.readAllStandardOutput());
+        done.err = m_errToFile ? QByteArray() : m_process.readAllStandardError();
         return done;
     }
 
     qint64 pid() const { return m_process.processId(); }
+    // False when it has ended already (and nothing was sent: kill() with
+    // no process would signal this whole process group).
+    bool signal(int signalNumber) const
+    {
+        const qint64 process = pid();
+        return process > 0 && ::kill(pid_t(process), signalNumber) == 0;
+    }
 
 private:
     QProcess m_process;
     QByteArray m_out;
+    bool m_outToFile = false;
+    bool m_errToFile = false;
 };
 
 int RunCli(const QStringList &arguments)
@@ -218,6 +244,30 @@ bool WriteToPort(const QString &entry, const QByteArray &raw)
     }
     ::close(fd);
     return done == raw.size();
+}
+
+// The process's resident memory, from /proc; -1 when it can't be read.
+qint64 ResidentKiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+QByteArrayList ReadLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArrayList lines = file.readAll().split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 QJsonObject ReadJson(const QString &path)
@@ -267,6 +317,7 @@ private Q_SLOTS:
     void memoryErrors();
     void fontUpload();
     void fontCutShort();
+    void memoryKeepsTheFirstErrors();
 
     // varlo-panel with varlo-cli.
     void sendWithStoppedAndBoldSlots();
@@ -276,6 +327,10 @@ private Q_SLOTS:
     void secondUploadOnTheSameLine();
     void endsOnSignal_data();
     void endsOnSignal();
+    void unreadAnswersAreDropped();
+    void garbageKeepsMemoryBounded();
+    void endsOnSignalWhileFlooded_data();
+    void endsOnSignalWhileFlooded();
     void refusesTakenNumber_data();
     void refusesTakenNumber();
     void replacesStaleLink();
@@ -632,6 +687,38 @@ void TestPanel::fontCutShort()
     QCOMPARE(Feed(memory, decoder, Coded(frames)).size(), size_t(1));
 }
 
+void TestPanel::memoryKeepsTheFirstErrors()
+{
+    // 30 writes to addresses nothing lives at, 0x1000 to 0x1740, then a
+    // good upload that ends them.
+    const std::array<quint8, frame::kDataSize> zeros{};
+    QByteArray raw;
+    for (int i = 0; i < 30; ++i)
+        raw += MakeWriteFrame(quint16(0x1000 + frame::kDataSize * i), zeros).lineCoded();
+    raw += SlotAUpload(EncodeMessageBlock("HI"));
+
+    PanelMemory memory;
+    FrameDecoder decoder;
+    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, raw);
+    QCOMPARE(uploads.size(), size_t(1));
+    const PanelMemory::Upload &upload = uploads[0];
+    QCOMPARE(upload.errors.size(), PanelMemory::kKeptErrors);
+    QCOMPARE(upload.errors.first(), QStringLiteral("write frame to unknown address 0x1000"));
+    QCOMPARE(upload.errors.last(), QStringLiteral("write frame to unknown address 0x14C0"));
+    QCOMPARE(upload.errorsDropped, 10);
+    QCOMPARE(panel::UploadLine(memory, upload), QStringLiteral("message upload: 1 slot (A), 0 stopped, checksums ok, 30 errors"));
+
+    const QJsonObject state = QJsonDocument::fromJson(panel::StateJson(memory, upload)).object();
+    QCOMPARE(state["errors"].toArray().size(), 20);
+    QCOMPARE(state["errors"].toArray().last(), QJsonValue("write frame to unknown address 0x14C0"));
+    QCOMPARE(state["errors_dropped"], QJsonValue(10));
+
+    // The next upload counts from nothing again.
+    const std::vector<PanelMemory::Upload> next = Feed(memory, decoder, SlotAUpload(EncodeMessageBlock("OK")));
+    QCOMPARE(next.at(0).errors, QStringList());
+    QCOMPARE(next.at(0).errorsDropped, 0);
+}
+
 void TestPanel::sendWithStoppedAndBoldSlots()
 {
     const QString json = m_dir->filePath("state.json");
@@ -647,9 +734,10 @@ void TestPanel::sendWithStoppedAndBoldSlots()
     QVERIFY(!QFileInfo(entry()).isSymLink());
 
     const QJsonObject state = ReadJson(json);
-    QCOMPARE(state.keys(), (QStringList{"errors", "font_loaded", "slots"}));
+    QCOMPARE(state.keys(), (QStringList{"errors", "errors_dropped", "font_loaded", "slots"}));
     QCOMPARE(state["font_loaded"], QJsonValue(false));
     QCOMPARE(state["errors"].toArray(), QJsonArray());
+    QCOMPARE(state["errors_dropped"], QJsonValue(0));
     const QJsonArray slotArray = state["slots"].toArray();
     QCOMPARE(slotArray.size(), 20);
 
@@ -736,7 +824,7 @@ void TestPanel::secondUploadOnTheSameLine()
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
     QCOMPARE(RunCli({"send", "-m", "", "-m", "TWO", "--stop", "B"}), 0);
     QCOMPARE(panel.waitForLines(2).value(1), QByteArray("message upload: 1 slot (B), 1 stopped, checksums ok"));
-    ::kill(pid_t(panel.pid()), SIGTERM);
+    QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished().exitCode, 0);
 }
 
@@ -755,12 +843,153 @@ void TestPanel::endsOnSignal()
     PanelProcess panel({"--quiet"});
     QVERIFY(panel.waitUntilServing(entry()));
     QVERIFY(QFileInfo::exists(entry() + ".lock"));
-    QCOMPARE(::kill(pid_t(panel.pid()), signalNumber), 0);
+    QVERIFY(panel.signal(signalNumber));
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 0);
     QVERIFY(!QFileInfo(entry()).isSymLink());
     QVERIFY(!QFileInfo::exists(entry() + ".lock"));
     QCOMPARE(done.out, QByteArray());
+}
+
+void TestPanel::unreadAnswersAreDropped()
+{
+    PanelProcess panel({"--quiet"});
+    QVERIFY(panel.waitUntilServing(entry()));
+
+    // 100,000 probes from a sender that never reads: the answers fill the
+    // line, and varlo-panel must drop the rest instead of waiting to write
+    // them. A panel that waited would read nothing more, and the writes
+    // here would stall.
+    BareSender sender(entry());
+    QVERIFY(sender.isOpen());
+    const QByteArray probes(100000, char(frame::kProbe));
+    QCOMPARE(sender.write(probes, 10000), probes.size());
+
+    // It still finds, takes and shows an upload.
+    QCOMPARE(RunCli({"send", "-m", "ONE"}), 0);
+    QCOMPARE(panel.waitForLines(1), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
+    QVERIFY(panel.signal(SIGTERM));
+    QCOMPARE(panel.waitForFinished(5000).exitCode, 0);
+}
+
+void TestPanel::garbageKeepsMemoryBounded()
+{
+    // A bound on a fault, not a measure: 20 MB of garbage once took
+    // varlo-panel past 1.8 GB, with every error kept until an end frame.
+    constexpr qint64 kResidentBoundKiB = 100 * 1024;
+    const QString out = m_dir->filePath("out");
+    const QString err = m_dir->filePath("err");
+    const QString json = m_dir->filePath("state.json");
+    PanelProcess panel({"--quiet", "--json", json}, out, err);
+    QVERIFY(panel.waitUntilServing(entry()));
+
+    BareSender sender(entry());
+    QVERIFY(sender.isOpen());
+    // Two megabytes of random bytes (the same every run), then 18 of frames
+    // cut short after their start, an error every two bytes and no end
+    // frame among them.
+    QRandomGenerator random(13);
+    QByteArray garbage(1 << 20, 0);
+    QByteArray badFrames;
+    while (badFrames.size() < garbage.size())
+        badFrames += QByteArray(1, char(LineCode(frame::kStart))) + char(LineCode(0x35));
+    qint64 peakKiB = 0;
+    for (int megabyte = 0; megabyte < 20; ++megabyte) {
+        random.fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+        const QByteArray &bytes = megabyte < 2 ? garbage : badFrames;
+        QCOMPARE(sender.write(bytes, 10000), bytes.size());
+        peakKiB = qMax(peakKiB, ResidentKiB(panel.pid()));
+        QVERIFY2(peakKiB > 0 && peakKiB < kResidentBoundKiB, qPrintable(QString::number(peakKiB)));
+    }
+
+    // An upload after it all is still taken, so everything before it has
+    // been read.
+    QCOMPARE(RunCli({"send", "-m", "AFTER", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
+    QDeadlineTimer deadline(kWaitMs);
+    while (!ReadLines(out).value(ReadLines(out).size() - 1).startsWith("message upload: 1 slot (A)")
+           && !deadline.hasExpired())
+        QTest::qWait(20);
+    const qint64 afterKiB = ResidentKiB(panel.pid());
+    QVERIFY2(afterKiB > 0 && afterKiB < kResidentBoundKiB, qPrintable(QString::number(afterKiB)));
+    QVERIFY(panel.signal(SIGTERM));
+    const Finished done = panel.waitForFinished(5000);
+    QCOMPARE(done.exitCode, 0);
+
+    // One line per upload, and at most the first 20 errors of each and a
+    // count of the rest.
+    const QByteArrayList uploads = ReadLines(out);
+    QVERIFY2(uploads.last().startsWith("message upload: 1 slot (A)"), uploads.last().constData());
+    const QByteArrayList errors = ReadLines(err);
+    QVERIFY2(errors.size() <= 1 + uploads.size() * (PanelMemory::kKeptErrors + 1),
+             qPrintable(QStringLiteral("%1 error lines for %2 uploads").arg(errors.size()).arg(uploads.size())));
+    QVERIFY(std::any_of(errors.begin(), errors.end(), [](const QByteArray &line) { return line.endsWith(" more errors"); }));
+    const QJsonObject state = ReadJson(json);
+    QVERIFY(state["errors"].toArray().size() <= PanelMemory::kKeptErrors);
+    QVERIFY(state.contains("errors_dropped"));
+}
+
+void TestPanel::endsOnSignalWhileFlooded_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::addColumn<bool>("outputUnread"); // standard output a pipe nobody reads
+
+    for (const auto &[name, number] : {std::pair{"SIGTERM", SIGTERM}, std::pair{"SIGINT", SIGINT}, std::pair{"SIGHUP", SIGHUP}}) {
+        QTest::addRow("%s, output to a file", name) << int(number) << false;
+        QTest::addRow("%s, output to a pipe nobody reads", name) << int(number) << true;
+    }
+}
+
+void TestPanel::endsOnSignalWhileFlooded()
+{
+    QFETCH(int, signalNumber);
+    QFETCH(bool, outputUnread);
+
+    const QString out = m_dir->filePath("out");
+    int unreadEnd = -1;
+    if (outputUnread) {
+        QCOMPARE(::mkfifo(QFile::encodeName(out).constData(), 0600), 0);
+        unreadEnd = ::open(QFile::encodeName(out).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        QVERIFY(unreadEnd >= 0);
+    }
+    PanelProcess panel({"--quiet"}, out);
+    QVERIFY(panel.waitUntilServing(entry()));
+
+    // What makes the most work, as fast as the line takes it: probes to
+    // answer (more than the line holds answers by the time the output below
+    // has filled), end frames (an upload and a line of output each) and
+    // bytes that are neither.
+    const QByteArray flood = QByteArray(50, char(frame::kProbe)) + MakeEndFrame().lineCoded() + char(LineCode(0x41));
+    std::atomic<bool> stop = false;
+    std::thread sender([&] {
+        BareSender port(entry());
+        QByteArray many;
+        for (int i = 0; i < 100; ++i)
+            many += flood;
+        while (!stop && port.write(many, 100) > 0) {
+        }
+    });
+    const auto stopSender = qScopeGuard([&] {
+        stop = true;
+        sender.join();
+        if (unreadEnd >= 0)
+            ::close(unreadEnd);
+    });
+    // Busy for sure: the output holds thousands of upload lines (with the
+    // pipe, as many as it takes, and varlo-panel waits to write the next).
+    const auto outputBytes = [&] {
+        int pending = 0;
+        if (outputUnread)
+            return ::ioctl(unreadEnd, FIONREAD, &pending) == 0 ? qint64(pending) : 0;
+        return QFileInfo(out).size();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(outputBytes() >= 60000, kWaitMs);
+
+    QVERIFY(panel.signal(signalNumber));
+    // The fault is "never"; five seconds is generous for "within a second".
+    const Finished done = panel.waitForFinished(5000);
+    QCOMPARE(done.exitCode, 0);
+    QVERIFY(!QFileInfo(entry()).isSymLink());
+    QVERIFY(!QFileInfo::exists(entry() + ".lock"));
 }
 
 void TestPanel::refusesTakenNumber_data()
@@ -808,7 +1037,7 @@ void TestPanel::replacesStaleLink()
     // It serves: a font upload gets through.
     QCOMPARE(RunCli({"font", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"font upload: 64 frames"});
-    ::kill(pid_t(panel.pid()), SIGTERM);
+    QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished().exitCode, 0);
     QVERIFY(!QFileInfo(entry()).isSymLink());
 }

@@ -6,12 +6,15 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <limits>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <termios.h>
 
 namespace varlo::test {
 
@@ -21,11 +24,27 @@ namespace varlo::test {
 // full), answers the raw probe, decodes the frames and records every byte
 // with the time it arrived.
 //
-// The answer to the probe is queued ahead: one answer byte always waits in
-// the line, and each probe received queues the next. A real panel answers
-// within microseconds, but a test thread on a busy machine can easily miss
-// the 10 ms probe time-out; queued ahead, the answer is there in time
-// however late the reader runs. Tests check that the probe itself arrived.
+// It sees the line as a real panel does:
+// - It answers a probe only once it has received it, as the panel does. A
+//   sender that reads before it writes, or does not wait, finds nothing.
+// - The line starts at the wrong settings (19200 baud, 2 stop bits, output
+//   processing that turns 0x0A into 0x0D 0x0A, a canonical input mode), and
+//   each time bytes arrive it checks what the sender made of it: 38400
+//   baud, 8 data bits, no parity, 1 stop bit, raw both ways. On a line set
+//   otherwise a panel would understand nothing: bytes that arrive so are
+//   written down in lineErrors(), and a probe among them is not answered.
+//   Every test that sends checks that lineErrors() is empty.
+//
+// A sender's close puts back the settings it found, and bytes it wrote
+// before may arrive only after that. So the starting settings themselves are
+// not held against bytes once their sender has let go of the port (serial
+// programs hold it exclusively while it is open). A test that starts a
+// second sender on the same panel waits until the first one's bytes have
+// arrived.
+//
+// The sender waits for the answer only for its probe time-out, and on a busy
+// machine this reader is not sure to run within the 10 ms a program waits;
+// VirtualPorts widens the time-out for the programs under test.
 class VirtualPanel
 {
 public:
@@ -60,12 +79,22 @@ public:
     std::vector<qint64> arrivalNs() const;
     std::vector<FrameDecoder::Event> events() const;
     int probeCount() const;
+    // Bytes that arrived on a line not set as the panel needs it, and how
+    // it was set; empty when every byte came as it should.
+    QStringList lineErrors() const;
+
+    // A description of what is wrong with these line settings for the
+    // panel, or an empty text when nothing is.
+    static QString lineFault(const termios &line);
 
 private:
     void run();
     void wake(char reason);
-    void take(const char *bytes, qint64 count);
-    void armAnswer();
+    // What is wrong with the line now, for bytes that have just arrived.
+    QString checkLine() const;
+    bool heldExclusively() const;
+    void take(const char *bytes, qint64 count, const QString &lineFault);
+    void answer();
     void vanish();
 
     Answer m_answer;
@@ -74,12 +103,14 @@ private:
     int m_wake[2] = {-1, -1};
     QString m_slavePath;
     QElapsedTimer m_clock;
+    termios m_startLine{}; // as the line was made, deliberately wrong
 
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     QByteArray m_received;
     std::vector<qint64> m_arrivalNs;
     std::vector<FrameDecoder::Event> m_events;
+    QStringList m_lineErrors;
     FrameDecoder m_decoder;
     qint64 m_vanishAfter = std::numeric_limits<qint64>::max();
     bool m_vanished = false;

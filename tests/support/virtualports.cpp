@@ -8,10 +8,27 @@
 
 namespace varlo::test {
 
-VirtualPorts::VirtualPorts()
+VirtualPorts::SavedVariable::SavedVariable(const char *variable)
+    : name(variable)
+    , value(qgetenv(variable))
+    , wasSet(qEnvironmentVariableIsSet(variable))
 {
-    m_hadConfigHome = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
-    m_oldConfigHome = qgetenv("XDG_CONFIG_HOME");
+}
+
+VirtualPorts::SavedVariable::~SavedVariable()
+{
+    if (wasSet)
+        qputenv(name, value);
+    else
+        qunsetenv(name);
+}
+
+VirtualPorts::VirtualPorts(ProbeWait probeWait)
+{
+    if (probeWait == ProbeWait::Widened)
+        qputenv("VARLO_PROBE_TIMEOUT_MS", QByteArray::number(kWidenedProbeTimeoutMs));
+    else
+        qunsetenv("VARLO_PROBE_TIMEOUT_MS");
     if (!m_dir.isValid())
         return;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
@@ -25,10 +42,6 @@ VirtualPorts::VirtualPorts()
 VirtualPorts::~VirtualPorts()
 {
     m_panels.clear();
-    if (m_hadConfigHome)
-        qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
-    else
-        qunsetenv("XDG_CONFIG_HOME");
 }
 
 QString VirtualPorts::portsFolder() const
@@ -67,6 +80,16 @@ bool VirtualPorts::mapToPlainFile(int com)
     QFile::remove(entry(com));
     QFile file(entry(com));
     return file.open(QIODevice::WriteOnly) && file.write("not a serial port\n") > 0;
+}
+
+QStringList VirtualPorts::lineErrors() const
+{
+    QStringList errors;
+    for (const auto &[com, panel] : m_panels) {
+        for (const QString &error : panel->lineErrors())
+            errors << QStringLiteral("COM%1: %2").arg(com).arg(error);
+    }
+    return errors;
 }
 
 } // namespace varlo::test

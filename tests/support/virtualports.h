@@ -12,12 +12,25 @@ namespace varlo::test {
 
 // A temporary XDG_CONFIG_HOME whose ports folder maps all 15 COM numbers.
 // Numbers without a panel get a dangling link, so that no test ever reaches
-// the machine's real serial ports. The old XDG_CONFIG_HOME comes back when
-// the fixture goes.
+// the machine's real serial ports.
+//
+// It also widens the probe time-out (VARLO_PROBE_TIMEOUT_MS) for this
+// process and the programs it starts: a virtual panel answers a probe only
+// once its reader thread has run, which on a loaded machine can take longer
+// than the 10 ms a program waits as shipped. Discovery then takes longer
+// for each port that stays silent.
+//
+// The old environment comes back when the fixture goes.
 class VirtualPorts
 {
 public:
-    VirtualPorts();
+    static constexpr int kWidenedProbeTimeoutMs = 500;
+    enum class ProbeWait {
+        Widened,   // kWidenedProbeTimeoutMs
+        AsShipped, // the programs' own, for measuring them
+    };
+
+    explicit VirtualPorts(ProbeWait probeWait = ProbeWait::Widened);
     ~VirtualPorts();
     VirtualPorts(const VirtualPorts &) = delete;
     VirtualPorts &operator=(const VirtualPorts &) = delete;
@@ -36,10 +49,23 @@ public:
     // Makes the port's entry a regular file: it exists, but is no serial line.
     bool mapToPlainFile(int com);
 
+    // The line errors of every panel, each as "COM<n>: ...".
+    QStringList lineErrors() const;
+
 private:
+    // An environment variable as it was, to put back.
+    struct SavedVariable
+    {
+        explicit SavedVariable(const char *name);
+        ~SavedVariable();
+        const char *name;
+        QByteArray value;
+        bool wasSet;
+    };
+
+    SavedVariable m_configHome{"XDG_CONFIG_HOME"};
+    SavedVariable m_probeTimeout{"VARLO_PROBE_TIMEOUT_MS"};
     QTemporaryDir m_dir;
-    QByteArray m_oldConfigHome;
-    bool m_hadConfigHome = false;
     bool m_valid = false;
     std::map<int, std::unique_ptr<VirtualPanel>> m_panels;
 };
