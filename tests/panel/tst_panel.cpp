@@ -876,7 +876,14 @@ void TestPanel::garbageKeepsMemoryBounded()
 {
     // A bound on a fault, not a measure: 20 MB of garbage once took
     // varlo-panel past 1.8 GB, with every error kept until an end frame.
+    // Under AddressSanitizer freed memory sits in a quarantine of up to
+    // 256 MB before it is reused, so the bound there is looser; the fault
+    // still lies far beyond it.
+#ifdef VARLO_TEST_SANITIZED
+    constexpr qint64 kResidentBoundKiB = 600 * 1024;
+#else
     constexpr qint64 kResidentBoundKiB = 100 * 1024;
+#endif
     const QString out = m_dir->filePath("out");
     const QString err = m_dir->filePath("err");
     const QString json = m_dir->filePath("state.json");
