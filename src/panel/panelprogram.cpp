@@ -3,8 +3,8 @@
 
 #include "panelstate.h"
 #include "portslink.h"
-#include "ptyline.h"
-#include "render/ledpainter.h"
+#include "panelsim/ptyline.h"
+#include "display/ledpainter.h"
 #include "terminalscreen.h"
 
 #include "model/messageset.h"

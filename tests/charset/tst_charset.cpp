@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
-#include "charset/ledrenderer.h"
+#include "display/ledrenderer.h"
 #include "model/messageblock.h"
 
 #include <QFile>

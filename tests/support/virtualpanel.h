@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

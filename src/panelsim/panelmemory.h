@@ -2,7 +2,7 @@
 #pragma once
 
 #include "charset/fonttable.h"
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
 #include "model/messageblock.h"
 
 #include <QStringList>

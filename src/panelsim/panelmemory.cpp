@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/panelmemory.h"
+#include "panelsim/panelmemory.h"
 
 #include "model/messageset.h"
 
