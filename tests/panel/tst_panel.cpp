@@ -325,6 +325,8 @@ private Q_SLOTS:
     void badChecksumReported();
     void unwritableFilesFailOnce();
     void secondUploadOnTheSameLine();
+    void answerWaitsAheadOfTheProbe();
+    void portLeftHeldIsFreed();
     void endsOnSignal_data();
     void endsOnSignal();
     void unreadAnswersAreDropped();
@@ -824,6 +826,48 @@ void TestPanel::secondUploadOnTheSameLine()
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
     QCOMPARE(RunCli({"send", "-m", "", "-m", "TWO", "--stop", "B"}), 0);
     QCOMPARE(panel.waitForLines(2).value(1), QByteArray("message upload: 1 slot (B), 1 stopped, checksums ok"));
+    QVERIFY(panel.signal(SIGTERM));
+    QCOMPARE(panel.waitForFinished().exitCode, 0);
+}
+
+void TestPanel::answerWaitsAheadOfTheProbe()
+{
+    PanelProcess panel({"--quiet"});
+    QVERIFY(panel.waitUntilServing(entry()));
+    BareSender sender(entry());
+    QVERIFY(sender.isOpen());
+
+    // A sender on a busy machine finds the answer at once: one waits in the
+    // line before any probe, and each probe queues the next.
+    QCOMPARE(sender.read(kWaitMs), QByteArray("T"));
+    QCOMPARE(sender.write("T", kWaitMs), 1);
+    QCOMPARE(sender.read(kWaitMs), QByteArray("T"));
+    QVERIFY(panel.signal(SIGTERM));
+    QCOMPARE(panel.waitForFinished().exitCode, 0);
+}
+
+void TestPanel::portLeftHeldIsFreed()
+{
+    PanelProcess panel({"--quiet"});
+    QVERIFY(panel.waitUntilServing(entry()));
+    {
+        // A sender that dies with the port open leaves it marked for one
+        // opener only, which its serial library would have cleared.
+        BareSender dying(entry(), BareSender::Hold::Exclusive);
+        QVERIFY(dying.isOpen() && dying.heldExclusively());
+    }
+
+    // Once the line has been quiet for a while, the mark is gone. (Root
+    // opens a marked port all the same, so the mark itself is looked at.)
+    QDeadlineTimer deadline(kWaitMs);
+    bool freed = false;
+    while (!freed && !deadline.hasExpired()) {
+        const BareSender next(entry());
+        freed = next.isOpen() && !next.heldExclusively();
+        if (!freed)
+            QTest::qWait(100);
+    }
+    QVERIFY(freed);
     QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished().exitCode, 0);
 }
