@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panelprogram.h"
 
+#include "panelline.h"
 #include "panelstate.h"
 #include "portslink.h"
-#include "panelsim/ptyline.h"
-#include "display/ledpainter.h"
 #include "terminalscreen.h"
 
+#include "display/ledpainter.h"
 #include "model/messageset.h"
 
 #include <QSaveFile>
@@ -58,7 +58,7 @@ PanelProgram::~PanelProgram()
 
 bool PanelProgram::start()
 {
-    m_line = std::make_unique<PtyLine>();
+    m_line = std::make_unique<PanelLine>();
     if (!m_line->open()) {
         printTo(stderr, QStringLiteral("varlo-panel: cannot open a pseudo-terminal: %1\n").arg(m_line->errorString()));
         return false;

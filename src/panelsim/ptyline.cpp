@@ -2,6 +2,7 @@
 #include "panelsim/ptyline.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <cerrno>
 #include <chrono>
@@ -10,42 +11,52 @@
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
-namespace varlo::panel {
+namespace varlo {
 
 namespace {
-// With the line quiet this long, no sender is in the middle of anything.
-constexpr int kIdleMs = 1000;
+
+// What the wake pipe tells the reader.
+constexpr char kStop = 's';
+constexpr char kWake = 'w';
+// Bytes taken from the line at one read.
+constexpr int kReadBytes = 4096;
+
+QString speedName(speed_t speed)
+{
+    switch (speed) {
+    case B0: return QStringLiteral("0");
+    case B1200: return QStringLiteral("1200");
+    case B2400: return QStringLiteral("2400");
+    case B4800: return QStringLiteral("4800");
+    case B9600: return QStringLiteral("9600");
+    case B19200: return QStringLiteral("19200");
+    case B38400: return QStringLiteral("38400");
+    case B57600: return QStringLiteral("57600");
+    case B115200: return QStringLiteral("115200");
+    default: return QStringLiteral("code %1").arg(speed);
+    }
+}
+
 } // namespace
 
 PtyLine::PtyLine() = default;
 
 PtyLine::~PtyLine()
 {
-    if (m_reader.joinable()) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_stopping = true;
-        }
-        m_taken.notify_all();
-        const char stop = 's';
-        [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &stop, 1);
-        m_reader.join();
-    }
+    stop();
     for (const int fd : {m_master, m_slave, m_wake[0], m_wake[1]}) {
         if (fd >= 0)
             ::close(fd);
     }
 }
 
-bool PtyLine::open()
+bool PtyLine::open(const termios &startSettings)
 {
-    termios raw{};
-    ::cfmakeraw(&raw);
+    termios settings = startSettings;
     char name[256] = {};
-    if (::openpty(&m_master, &m_slave, name, &raw, nullptr) != 0) {
+    if (::openpty(&m_master, &m_slave, name, &settings, nullptr) != 0) {
         m_error = qt_error_string(errno);
         m_master = m_slave = -1;
         return false;
@@ -54,69 +65,61 @@ bool PtyLine::open()
         m_error = qt_error_string(errno);
         return false;
     }
-    // Programs started from here (none so far) must not keep the line.
+    // A program started from here must not inherit the line: a copy left
+    // open there would keep it alive after this end has gone.
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     // An answer nobody reads must not hold up the reader once the line's
     // buffer is full: it is dropped instead.
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
-    // The slave stays open here all along: once the last opener of the
-    // slave closes it, every read of the master fails with EIO until someone
-    // opens it again, and the next sender would find a line in that state.
     m_slavePath = QFile::decodeName(name);
-    // The answer to the first probe, ahead of it.
-    answerProbe();
     return true;
 }
 
-void PtyLine::start(EventsWaiting eventsWaiting)
+void PtyLine::start(Listener &listener, int idleMs)
 {
     Q_ASSERT(m_master >= 0 && !m_reader.joinable());
-    m_eventsWaiting = std::move(eventsWaiting);
+    m_listener = &listener;
+    m_idleMs = idleMs;
     m_reader = std::thread([this] { run(); });
 }
 
-std::vector<FrameDecoder::Event> PtyLine::takeEvents()
+void PtyLine::stop()
 {
-    std::vector<FrameDecoder::Event> events;
-    {
-        std::lock_guard lock(m_mutex);
-        events.swap(m_waiting);
-    }
-    m_taken.notify_all();
-    return events;
+    if (!m_reader.joinable())
+        return;
+    signalReader(kStop);
+    m_reader.join();
 }
 
-bool PtyLine::handOver(std::vector<FrameDecoder::Event> &events)
+void PtyLine::wake()
 {
-    std::unique_lock lock(m_mutex);
-    m_taken.wait(lock, [this] { return m_stopping || m_waiting.size() < kMaxWaitingEvents; });
-    if (m_stopping)
-        return false;
-    const bool wasEmpty = m_waiting.empty();
-    m_waiting.insert(m_waiting.end(), events.begin(), events.end());
-    lock.unlock();
-    if (wasEmpty)
-        m_eventsWaiting();
-    return true;
+    signalReader(kWake);
+}
+
+void PtyLine::signalReader(char reason)
+{
+    [[maybe_unused]] const ssize_t written = ::write(m_wake[1], &reason, 1);
 }
 
 void PtyLine::run()
 {
-    char buffer[4096];
+    char buffer[kReadBytes];
     for (;;) {
         pollfd fds[2] = {{m_master, POLLIN, 0}, {m_wake[0], POLLIN, 0}};
-        const int ready = ::poll(fds, 2, kIdleMs);
+        const int ready = ::poll(fds, 2, m_idleMs > 0 ? m_idleMs : -1);
         if (ready < 0 && errno == EINTR)
             continue;
-        if (ready < 0 || fds[1].revents != 0)
+        if (ready < 0)
             return;
+        if (fds[1].revents != 0) {
+            char reason = kStop;
+            if (::read(m_wake[0], &reason, 1) != 1 || reason == kStop || !m_listener->woken())
+                return;
+            continue;
+        }
         if (ready == 0) {
-            // A sender that died with the port open leaves it marked
-            // exclusive (serial libraries set that on open and clear it on
-            // close), and as this end keeps the slave open the mark would
-            // never go: every later sender would find the port busy.
-            ::ioctl(m_slave, TIOCNXCL);
+            m_listener->idle();
             continue;
         }
         if (!(fds[0].revents & POLLIN)) {
@@ -127,26 +130,64 @@ void PtyLine::run()
         const ssize_t got = ::read(m_master, buffer, sizeof buffer);
         if (got <= 0)
             continue;
-        std::vector<FrameDecoder::Event> events;
-        for (ssize_t i = 0; i < got; ++i) {
-            if (auto event = m_decoder.feed(static_cast<quint8>(buffer[i]))) {
-                // Queue the answer for the next probe before anything
-                // else; this probe found the previous one waiting.
-                if (event->kind == FrameDecoder::Kind::Probe)
-                    answerProbe();
-                events.push_back(*event);
-            }
-        }
-        if (!events.empty() && !handOver(events))
+        if (!m_listener->bytesArrived(buffer, got))
             return;
     }
 }
 
-void PtyLine::answerProbe()
+bool PtyLine::answer(quint8 byte)
 {
-    // Never waits (see open()): a full line drops the answer.
-    const char answer = char(frame::kProbe);
-    [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
+    const char answer = char(byte);
+    return ::write(m_master, &answer, 1) == 1;
 }
 
-} // namespace varlo::panel
+bool PtyLine::settings(termios &line) const
+{
+    return ::tcgetattr(m_master, &line) == 0;
+}
+
+bool PtyLine::heldExclusively() const
+{
+    int exclusive = 0;
+    return ::ioctl(m_slave, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
+void PtyLine::clearExclusive()
+{
+    ::ioctl(m_slave, TIOCNXCL);
+}
+
+void PtyLine::hangUp()
+{
+    ::close(m_master);
+    m_master = -1;
+    // The slave goes too: with it open the line would still look alive.
+    ::close(m_slave);
+    m_slave = -1;
+}
+
+QString PtyLine::settingsFault(const termios &line)
+{
+    QStringList wrong;
+    const speed_t out = ::cfgetospeed(&line);
+    const speed_t in = ::cfgetispeed(&line) == B0 ? out : ::cfgetispeed(&line); // B0: as the output
+    if (in != out)
+        wrong << QStringLiteral("%1 baud out, %2 baud in").arg(speedName(out), speedName(in));
+    else if (out != B38400)
+        wrong << QStringLiteral("%1 baud").arg(speedName(out));
+    if ((line.c_cflag & CSIZE) != CS8)
+        wrong << QStringLiteral("fewer than 8 data bits");
+    if (line.c_cflag & PARENB)
+        wrong << QStringLiteral("parity");
+    if (line.c_cflag & CSTOPB)
+        wrong << QStringLiteral("2 stop bits");
+    if (line.c_oflag & OPOST)
+        wrong << QStringLiteral("output processing");
+    if (line.c_lflag & (ICANON | ECHO | ISIG | IEXTEN))
+        wrong << QStringLiteral("line editing or echo");
+    if (line.c_iflag & (ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF))
+        wrong << QStringLiteral("input processing");
+    return wrong.join(QStringLiteral(", "));
+}
+
+} // namespace varlo

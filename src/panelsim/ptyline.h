@@ -1,88 +1,104 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "panelsim/framedecoder.h"
-
 #include <QString>
 
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <thread>
-#include <vector>
 
-namespace varlo::panel {
+#include <termios.h>
+
+namespace varlo {
 
 // The panel's end of a serial line: the master side of a pseudo-terminal
 // whose slave a sender opens as its serial port. A thread of its own reads
-// the line, answers the probe and decodes the frames, so that the answer goes
-// out whatever the rest of the program is doing (a slow terminal can hold up
-// a write to standard output for longer than a sender waits).
-//
-// The answer is kept one ahead. A sender waits only 10 ms for it, and on a
-// busy machine neither this reader nor the sender itself is sure to run
-// within 10 ms of the probe; a real panel answers in microseconds. So one
-// 'T' always waits in the line for the next probe, and each probe that
-// arrives queues one more: a sender finds its answer at once, however late
-// either side runs. A sender that empties its input when it opens the port
-// still gets the answer written for its own probe, only as late as this
-// reader runs. Varlo's programs read the line only after a probe, so the
-// waiting byte is never taken for anything else.
+// the line and hands the bytes to the owner as they arrive, so that the
+// panel keeps up whatever the rest of the program is doing: a pty whose
+// master is not read blocks its writer once the kernel's buffer is full,
+// and a sender waits only briefly for the answer to its probe.
 //
 // Nothing on the line can stop the reader. Answers are written without
-// waiting: when the sender does not read them and the line's buffer is full,
-// they are dropped (the sender has plenty waiting already). The decoded
-// events wait for the program in a queue of bounded size; while the program
-// is behind by that much, the reader stops reading, and the sender's writes
-// wait in the line as they would for a busy panel.
+// waiting: when the sender does not read them and the line's buffer is
+// full, they are dropped (a sender that reads has its answer long before).
+//
+// This end keeps the slave open all along: once the last opener of the
+// slave closes it, every read of the master fails with EIO until someone
+// opens it again, and the next sender would find a line in that state.
 class PtyLine
 {
 public:
-    // Called on the reader thread when events are waiting for takeEvents()
-    // after there were none.
-    using EventsWaiting = std::function<void()>;
+    // What the reader thread tells the line's owner. Every call comes on the
+    // reader thread; one returning false ends the reading.
+    class Listener
+    {
+    public:
+        virtual bool bytesArrived(const char *bytes, qsizetype count) = 0;
+        // wake() was called.
+        virtual bool woken() { return true; }
+        // The line has been quiet for the idle time given to start().
+        virtual void idle() {}
 
-    // The program is behind when this many events wait for it.
-    static constexpr size_t kMaxWaitingEvents = 4096;
+    protected:
+        ~Listener() = default;
+    };
 
     PtyLine();
+    // Stops the reader, then closes the line.
     ~PtyLine();
     PtyLine(const PtyLine &) = delete;
     PtyLine &operator=(const PtyLine &) = delete;
 
-    // Opens the pseudo-terminal in raw mode. False with errorString() set
+    // Opens a pseudo-terminal whose line starts with these settings, as a
+    // port has them before a sender sets it. False with errorString() set
     // when the system has none to give.
-    bool open();
+    bool open(const termios &startSettings);
     QString errorString() const { return m_error; }
-    // The device a sender opens, e.g. /dev/pts/4.
+    // The device a sender opens, e.g. /dev/pts/4; empty until open()
+    // succeeds.
     QString slavePath() const { return m_slavePath; }
 
-    // Starts reading until the line is destroyed.
-    void start(EventsWaiting eventsWaiting);
-    // The events decoded so far and not yet taken, in order. Any thread.
-    std::vector<FrameDecoder::Event> takeEvents();
+    // Starts reading until stop(). With idleMs above 0 the listener hears
+    // of every quiet spell of that length.
+    void start(Listener &listener, int idleMs = 0);
+    // Ends the reading and waits for the reader. Whatever the listener
+    // waits for on the reader thread must be released first.
+    void stop();
+    // Makes the reader call the listener's woken(). Any thread.
+    void wake();
+
+    // Writes a byte to the sender without waiting; false when it was
+    // dropped. On the reader thread.
+    bool answer(quint8 byte);
+    // The settings the sender has given the line, as the master sees them.
+    bool settings(termios &line) const;
+    // Whether a sender holds the port exclusively: serial libraries mark it
+    // so while it is open.
+    bool heldExclusively() const;
+    // Clears that mark. A sender that died with the port open leaves it,
+    // and as this end keeps the slave open it would never go: every later
+    // sender would find the port busy.
+    void clearExclusive();
+    // Closes both ends, as an unplugged adapter: the sender's writes fail
+    // from now on. On the reader thread, from a listener call that then
+    // returns false.
+    void hangUp();
+
+    // What is wrong with these settings for the panel, which needs 38400
+    // baud, 8 data bits, no parity, 1 stop bit and a raw line both ways;
+    // empty when nothing is.
+    static QString settingsFault(const termios &line);
 
 private:
     void run();
-    void answerProbe();
-    // Queues the events, waiting while the program is behind. False when
-    // the line is being destroyed.
-    bool handOver(std::vector<FrameDecoder::Event> &events);
+    void signalReader(char reason);
 
     int m_master = -1;
     int m_slave = -1;
     int m_wake[2] = {-1, -1};
     QString m_slavePath;
     QString m_error;
-    EventsWaiting m_eventsWaiting;
-    FrameDecoder m_decoder;
-
-    std::mutex m_mutex;
-    std::condition_variable m_taken;
-    std::vector<FrameDecoder::Event> m_waiting;
-    bool m_stopping = false;
-
+    Listener *m_listener = nullptr;
+    int m_idleMs = 0;
     std::thread m_reader;
 };
 
-} // namespace varlo::panel
+} // namespace varlo
