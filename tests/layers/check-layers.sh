@@ -20,7 +20,7 @@ level() {
         link | files) echo 1 ;;
         charset) echo 2 ;;
         display | panelsim) echo 3 ;;
-        editor) echo 4 ;;
+        editor | frontend) echo 4 ;;
         app | cli | panel) echo 5 ;;
         *) echo none ;;
     esac
@@ -53,7 +53,7 @@ for dir in "$src"/*/; do
 done
 
 if [ "$failures" -ne 0 ]; then
-    echo "$failures fault(s) against the order model < link, files < charset < display, panelsim < editor < app, cli, panel"
+    echo "$failures fault(s) against the order model < link, files < charset < display, panelsim < editor, frontend < app, cli, panel"
     exit 1
 fi
 echo "every folder of src/ includes only from folders below it"
