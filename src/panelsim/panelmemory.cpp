@@ -194,7 +194,7 @@ void PanelMemory::noteFontCutShort()
     if (m_fontFrames.none())
         return;
     noteError([&] {
-        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(kFontFrameCount);
+        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(fontupload::kFrameCount);
     });
     m_fontFrames.reset();
 }

@@ -498,7 +498,7 @@ void TestCharset::generatorWritesTable()
     QFile out(dir.filePath(QStringLiteral("out.cpp")));
     QVERIFY(out.open(QIODevice::ReadOnly));
     const QByteArray source = out.readAll();
-    QVERIFY(source.contains("const unsigned char kImage[4096] = {"));
+    QVERIFY(source.contains("const unsigned char kImage[FontTable::kImageBytes] = {"));
     // The dots drawn above, as column bytes; then the last bold glyph, lit
     // on its bottom row only.
     QVERIFY(source.contains("0x14, 0x12, 0x11, 0x12, 0x14, 0x00, 0x00, 0x00, // [065] 'g'"));

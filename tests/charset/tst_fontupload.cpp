@@ -21,7 +21,7 @@ namespace {
 // from the bytes 64 further on, so a frame with the wrong slice shows.
 QByteArray syntheticImage()
 {
-    QByteArray image(fontupload::kImageSize, Qt::Uninitialized);
+    QByteArray image(FontTable::kImageBytes, Qt::Uninitialized);
     for (int i = 0; i < image.size(); ++i)
         image[i] = char((i * 7 + i / 64) & 0x7F);
     return image;
