@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
 #include "display/ledrenderer.h"
-#include "model/messageblock.h"
 
 #include <QFile>
 #include <QProcess>
@@ -144,15 +143,6 @@ QByteArray WithoutLines(const QByteArray &text, int line, int count = 1)
     return lines.join('\n');
 }
 
-QString Columns(const DotMatrix &dots)
-{
-    QStringList hex;
-    for (int x = 0; x < dots.width(); ++x) {
-        hex << QString::asprintf("%02X", dots.column(x));
-    }
-    return hex.join(' ');
-}
-
 } // namespace
 
 class TestCharset : public QObject
@@ -180,11 +170,6 @@ private Q_SLOTS:
     void generatorErrors();
     void generatorWritesTable();
 
-    void glyphDots();
-    void cellRows_data();
-    void cellRows();
-    void messageBlockRow();
-    void dotMatrixEdges();
 };
 
 void TestCharset::givenGlyphs_data()
@@ -504,92 +489,6 @@ void TestCharset::generatorWritesTable()
     QVERIFY(source.contains("0x14, 0x12, 0x11, 0x12, 0x14, 0x00, 0x00, 0x00, // [065] 'g'"));
     QVERIFY(source.contains("0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x00, // [255] 'g'"));
     QCOMPARE(source.count("// ["), 512);
-}
-
-void TestCharset::glyphDots()
-{
-    // Normal "A" as rows of dots: bit r of a column is row r, column 0 left.
-    const DotMatrix dots = RenderGlyph(Font::Normal, 'A');
-    QCOMPARE(dots.width(), 8);
-    QCOMPARE(dots.height(), 7);
-    const char *rows[] = {"..#.....", ".#.#....", "#...#...", "#...#...", "#####...", "#...#...", "#...#..."};
-    for (int y = 0; y < 7; ++y) {
-        QString row;
-        for (int x = 0; x < 8; ++x) {
-            row += dots.lit(x, y) ? QLatin1Char('#') : QLatin1Char('.');
-        }
-        QCOMPARE(row, QString::fromLatin1(rows[y]));
-    }
-    QCOMPARE(RenderGlyph(Font::Normal, 'A', 8).height(), 8);
-}
-
-void TestCharset::cellRows_data()
-{
-    QTest::addColumn<QByteArray>("codes");
-    QTest::addColumn<QByteArray>("attributes");
-    QTest::addColumn<bool>("phaseOn");
-    QTest::addColumn<QString>("columns");
-
-    const QString a = QStringLiteral("7C 12 11 12 7C 00");       // 5 columns and a gap
-    const QString boldA = QStringLiteral("78 7C 16 13 16 7C 78 00");
-    const QString blank6 = QStringLiteral("00 00 00 00 00 00");
-
-    QTest::newRow("no cells") << QByteArray() << QByteArray() << true << QString();
-    QTest::newRow("letter, space, bold letter")
-        << QByteArray("A A") << QByteArray("\x00\x00\x10", 3) << true << a + " 00 00 00 " + boldA;
-    QTest::newRow("bold space is 4 wide") << QByteArray(" A") << QByteArray("\x10\x00", 2) << true
-                                          << "00 00 00 00 " + a;
-    QTest::newRow("flash lit in the on phase") << QByteArray("AA") << QByteArray("\x01\x00", 2) << true << a + ' ' + a;
-    QTest::newRow("flash dark in the off phase, width kept")
-        << QByteArray("AA") << QByteArray("\x01\x00", 2) << false << blank6 + ' ' + a;
-    QTest::newRow("bold flash dark in the off phase")
-        << QByteArray("A") << QByteArray("\x11") << false << QStringLiteral("00 00 00 00 00 00 00 00");
-    QTest::newRow("plain cells ignore the phase") << QByteArray("A") << QByteArray(1, 0) << false << a;
-    QTest::newRow("picture keeps its leading dark column")
-        << QByteArray("\x0E") << QByteArray(1, 0) << true << QStringLiteral("00 08 08 36 08 08 00");
-    QTest::newRow("blank of ~R takes the space width")
-        << QByteArray("\x1F" "A") << QByteArray(2, 0) << true << "00 00 00 " + a;
-}
-
-void TestCharset::cellRows()
-{
-    QFETCH(QByteArray, codes);
-    QFETCH(QByteArray, attributes);
-    QFETCH(bool, phaseOn);
-    QFETCH(QString, columns);
-
-    std::vector<LedCell> cells;
-    for (int k = 0; k < codes.size(); ++k) {
-        cells.push_back({quint8(codes[k]), quint8(attributes[k])});
-    }
-    const DotMatrix dots = RenderCells(cells, phaseOn);
-    QCOMPARE(dots.height(), 7);
-    QCOMPARE(Columns(dots), columns);
-}
-
-void TestCharset::messageBlockRow()
-{
-    // "A", bold "A" and the star picture; the cells past the count stay out.
-    const MessageBlock block = EncodeMessageBlock("A~BA~+");
-    QCOMPARE(Columns(RenderMessageBlock(block, true)),
-             QStringLiteral("7C 12 11 12 7C 00 78 7C 16 13 16 7C 78 00 08 08 14 63 14 08 08 00"));
-}
-
-void TestCharset::dotMatrixEdges()
-{
-    DotMatrix dots(3, 7);
-    dots.setColumn(1, 0xFF); // row 7 does not exist in a 7-row grid
-    QCOMPARE(dots.column(1), quint8(0x7F));
-    QVERIFY(dots.lit(1, 6));
-    QVERIFY(!dots.lit(1, 7));
-    QVERIFY(!dots.lit(-1, 0));
-    QVERIFY(!dots.lit(3, 0));
-    dots.setLit(1, 3, false);
-    QCOMPARE(dots.column(1), quint8(0x77));
-
-    DotMatrix tall(1, 8);
-    tall.setColumn(0, 0xFF);
-    QVERIFY(tall.lit(0, 7));
 }
 
 QTEST_GUILESS_MAIN(TestCharset)
