@@ -16,6 +16,7 @@
 #ifdef VARLO_START_PROGRAM
 #include "app/dialogs.h"
 #include "app/shell.h"
+#include "frontend/programoutput.h"
 #endif
 
 #include <QApplication>
@@ -98,9 +99,8 @@ int main(int argc, char *argv[])
     app.installEventFilter(&firstFrame);
 
 #ifdef VARLO_START_PROGRAM
-    QApplication::setApplicationName(QStringLiteral("varlo"));
+    varlo::nameProgram(QStringLiteral("varlo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
-    QApplication::setApplicationVersion(QStringLiteral("3.00"));
     const auto window = varlo::StartWindows(varlo::DefaultFolders(), std::make_unique<varlo::WidgetDialogs>());
 #else
     QMainWindow window;

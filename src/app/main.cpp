@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs.h"
 #include "app/shell.h"
+#include "frontend/programoutput.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -12,10 +13,6 @@
 #include <exception>
 
 namespace {
-
-// As varlo-cli: 1 the program could not do its work, 2 wrong usage.
-constexpr int kExitNoDisplay = 1;
-constexpr int kExitUsage = 2;
 
 // Qt's own window-system options. QApplication takes them off the command
 // line, but the line is parsed before QApplication exists, so they are
@@ -35,18 +32,6 @@ constexpr std::array kToolkitOptions = {
     ToolkitOption{"reverse", nullptr, "Lay the window out right to left."},
     ToolkitOption{"session", "id", "Session to restore (given by the session manager)."},
 };
-
-void print(std::FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fputs(bytes.constData(), stream);
-}
-
-int usageError(const QString &message)
-{
-    print(stderr, QStringLiteral("varlo: %1\nTry 'varlo --help'.\n").arg(message));
-    return kExitUsage;
-}
 
 void describeOptions(QCommandLineParser &parser)
 {
@@ -95,15 +80,14 @@ void reportUnreachableDisplay(QtMsgType type, const QMessageLogContext &context,
                stderr);
     std::fflush(nullptr);
     // Qt is half set up at this point: end without running its destructors.
-    std::_Exit(kExitNoDisplay);
+    std::_Exit(varlo::ExitFailed);
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication::setApplicationName(QStringLiteral("varlo"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
+    varlo::nameProgram(QStringLiteral("varlo"));
 
     QString fileToOpen;
     {
@@ -113,18 +97,21 @@ int main(int argc, char *argv[])
         QCommandLineParser parser;
         describeOptions(parser);
         if (!parser.parse(QCoreApplication::arguments()))
-            return usageError(parser.errorText());
-        // The arguments parse, so this only acts on --help, --help-all and
-        // --version: it prints the text to standard output and exits with 0.
+            return varlo::usageError(parser.errorText());
+        if (parser.isSet(QStringLiteral("version")))
+            return varlo::printInfo(varlo::versionText());
+        if (parser.isSet(QStringLiteral("help")))
+            return varlo::printInfo(parser.helpText());
+        // The arguments parse, so this only acts on --help-all, which lists
+        // Qt's own options too: it prints the text and exits with 0.
         parser.process(commandLine);
         const QStringList files = parser.positionalArguments();
         if (files.size() > 1)
-            return usageError(QStringLiteral("one file at a time, not %1").arg(files.size()));
+            return varlo::usageError(QStringLiteral("one file at a time, not %1").arg(files.size()));
         if (!displayChosen(parser)) {
-            std::fputs("varlo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
-                       "run it in a desktop session, or over ssh with ssh -X\n",
-                       stderr);
-            return kExitNoDisplay;
+            varlo::printMessage(QStringLiteral("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                                               "not set); run it in a desktop session, or over ssh with ssh -X"));
+            return varlo::ExitFailed;
         }
         fileToOpen = files.value(0);
     }

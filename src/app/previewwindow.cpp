@@ -3,7 +3,7 @@
 
 #include "model/messageblock.h"
 #include "model/messageset.h"
-#include "render/ledpainter.h"
+#include "display/ledpainter.h"
 
 #include <QGuiApplication>
 #include <QHBoxLayout>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "charset/panelscroller.h"
+#include "display/panelscroller.h"
 
 #include <QElapsedTimer>
 #include <QWidget>

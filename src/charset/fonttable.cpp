@@ -1,14 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
 
-// Defined in the source that varlo-fontgen writes into the build tree.
-namespace varlo::fontdata {
-extern const unsigned char kImage[4096];
-} // namespace varlo::fontdata
+#include "charset/fontimage.h"
 
 namespace varlo {
 
-static_assert(FontTable::kImageBytes == sizeof(fontdata::kImage));
 static_assert(FontTable::offset(FontTable::Font::Bold, 255) == FontTable::kImageBytes - FontTable::kGlyphBytes);
 
 FontTable::Image FontTable::bytes()

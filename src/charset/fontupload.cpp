@@ -9,7 +9,7 @@ namespace varlo {
 std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image)
 {
     std::vector<LinkFrame> frames;
-    if (image.size() != fontupload::kImageSize)
+    if (image.size() != FontTable::kImageBytes)
         return frames;
     const auto *bytes = reinterpret_cast<const quint8 *>(image.data());
     frames.reserve(fontupload::kFrameCount);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/fonttable.h"
 #include "link/linkframe.h"
 #include "link/portchoice.h"
 
@@ -13,14 +14,14 @@ namespace varlo {
 class LinkReporter;
 
 namespace fontupload {
-inline constexpr int kImageSize = 4096; // normal font, then bold: 2 x 256 glyphs of 8 bytes
-inline constexpr int kFrameCount = kImageSize / frame::kDataSize;
+inline constexpr int kFrameCount = FontTable::kImageBytes / frame::kDataSize;
 inline constexpr int kProgressMaximum = 64;
 } // namespace fontupload
 
 // The 64 write frames that load the character generator: bytes 64i to
-// 64i + 63 of the image to panel address 0x40 * i. The image must hold
-// exactly 4096 bytes.
+// 64i + 63 of the image to panel address 0x40 * i. The image is laid out
+// as the font table, FontTable::kImageBytes in all; one of another size
+// gives no frames.
 std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image);
 
 // Initial: opens the panel link as Send does and writes the 64 frames with no

@@ -1,19 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "frontend/exitstatus.h"
+
 #include <QStringList>
 
 namespace varlo::cli {
-
-// What varlo-cli returns.
-enum ExitStatus {
-    ExitDone = 0,
-    ExitLinkFailed = 1, // the panel link did not open, or a write failed
-    ExitUsage = 2,      // wrong usage; the message says what
-    ExitFileFailed = 3, // a message file could not be read or written
-    ExitOutputFailed = 4, // standard output or error could not be written
-    ExitSignalBase = 128, // plus the number of the signal that stopped it
-};
 
 // The exit statuses as --help words them.
 inline constexpr char kExitStatusText[] =

@@ -6,9 +6,6 @@
 #include <QFile>
 #include <QRegularExpression>
 
-#include <cerrno>
-#include <cstdio>
-
 namespace varlo::cli {
 
 namespace {
@@ -20,28 +17,6 @@ const QString kDelay = QStringLiteral("delay");
 const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
-
-// The reason of the first write to standard output or error that failed.
-int s_outputError = 0;
-
-void noteOutputError()
-{
-    if (s_outputError == 0)
-        s_outputError = errno != 0 ? errno : EIO;
-}
-
-void print(FILE *stream, const QByteArray &bytes)
-{
-    errno = 0;
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) != static_cast<size_t>(bytes.size())
-        || std::fflush(stream) != 0)
-        noteOutputError();
-}
-
-void print(FILE *stream, const QString &text)
-{
-    print(stream, text.toLocal8Bit());
-}
 
 bool isDecimal(const QString &text)
 {
@@ -264,12 +239,6 @@ std::optional<int> CommandLine::intValue(const QString &option, int lowest, int 
     return value;
 }
 
-int CommandLine::usageError(const QString &message) const
-{
-    printErr(QStringLiteral("varlo-cli %1: %2\nTry 'varlo-cli %1 --help'.\n").arg(m_command, message));
-    return ExitUsage;
-}
-
 QString CommandLine::helpText() const
 {
     // The parser's own text starts with a usage line naming only [options];
@@ -318,32 +287,7 @@ void printFrames(const std::vector<LinkFrame> &frames)
     QByteArray lines;
     for (const LinkFrame &f : frames)
         lines += f.lineCoded().toHex(' ').toUpper() + '\n';
-    print(stdout, lines);
-}
-
-void printOut(const QString &text)
-{
-    print(stdout, text);
-}
-
-void printErr(const QString &text)
-{
-    print(stderr, text);
-}
-
-int finishOutput(int status)
-{
-    // As well-kept command-line tools do at exit: closing standard output
-    // is the last chance to learn that what was written never arrived.
-    errno = 0;
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        noteOutputError();
-    if (std::fclose(stdout) != 0 && errno != EBADF)
-        noteOutputError();
-    if (s_outputError == 0)
-        return status;
-    print(stderr, QStringLiteral("varlo-cli: write error: %1\n").arg(qt_error_string(s_outputError)));
-    return status == ExitDone ? ExitOutputFailed : status;
+    printOut(lines);
 }
 
 } // namespace varlo::cli

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "clicommand.h"
+#include "frontend/programoutput.h"
 #include "link/linkframe.h"
 #include "link/portchoice.h"
 #include "model/messageset.h"
@@ -58,7 +59,7 @@ public:
     int failureStatus() const { return m_failureStatus; }
 
     // Prints "varlo-cli <command>: <message>" and a pointer to --help.
-    int usageError(const QString &message) const;
+    int usageError(const QString &message) const { return varlo::usageError(message, m_command); }
 
 private:
     std::optional<int> intValue(const QString &option, int lowest, int highest, int fallback);
@@ -83,14 +84,5 @@ QString portTableText();
 // --dry-run: each frame's line-coded bytes on standard output, one line per
 // frame, as upper-case hexadecimal pairs separated by spaces.
 void printFrames(const std::vector<LinkFrame> &frames);
-// Text for standard output or standard error. A write that fails is
-// remembered for finishOutput.
-void printOut(const QString &text);
-void printErr(const QString &text);
-// The exit status, once everything is written: standard output is flushed
-// and closed, and when anything could not be written (a full disk, a closed
-// descriptor) that is said on standard error, as far as it still takes
-// text, and a run that would have succeeded fails with ExitOutputFailed.
-int finishOutput(int status);
 
 } // namespace varlo::cli

@@ -28,7 +28,7 @@ int runFont(const QStringList &arguments)
     }
 
     CliReporter reporter;
-    return SendCharacterGenerator(FontTable::image(), *port, reporter) ? ExitDone : ExitLinkFailed;
+    return SendCharacterGenerator(FontTable::image(), *port, reporter) ? ExitDone : ExitFailed;
 }
 
 } // namespace varlo::cli

@@ -15,6 +15,7 @@
 
 #include <array>
 
+using namespace varlo;
 using namespace varlo::cli;
 
 namespace {
@@ -56,7 +57,7 @@ int run(const QStringList &arguments)
         return ExitDone;
     }
     if (name == QLatin1String("--version")) {
-        printOut(QStringLiteral("varlo-cli %1\n").arg(QCoreApplication::applicationVersion()));
+        printOut(versionText());
         return ExitDone;
     }
     for (const Command &command : kCommands) {
@@ -67,17 +68,15 @@ int run(const QStringList &arguments)
         const int signal = InterruptWatch::signalNumber();
         return signal != 0 ? ExitSignalBase + signal : status;
     }
-    printErr(QStringLiteral("varlo-cli: unknown command '%1'\nTry 'varlo-cli --help'.\n").arg(name));
-    return ExitUsage;
+    return usageError(QStringLiteral("unknown command '%1'").arg(name));
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    nameProgram(QStringLiteral("varlo-cli"));
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("varlo-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
 
     // Latin-1 keeps every byte of the command line as one character, so a
     // message text reaches its slot exactly as typed, whatever the locale.
@@ -85,5 +84,5 @@ int main(int argc, char *argv[])
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLatin1(argv[i]);
 
-    return finishOutput(run(arguments));
+    return finishOutput(run(arguments), ExitOutputFailed);
 }

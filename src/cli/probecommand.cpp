@@ -24,7 +24,7 @@ int runProbe(const QStringList &arguments)
     CliReporter reporter;
     std::optional<PanelLink> link = OpenPanelLink(*port, reporter);
     if (!link)
-        return ExitLinkFailed;
+        return ExitFailed;
     link->close();
     printOut(link->portName() + QLatin1Char('\n'));
     return ExitDone;

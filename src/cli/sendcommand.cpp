@@ -58,7 +58,7 @@ int runSend(const QStringList &arguments)
     }
 
     CliReporter reporter;
-    return SendMessageSet(*set, *port, *delay, reporter) ? ExitDone : ExitLinkFailed;
+    return SendMessageSet(*set, *port, *delay, reporter) ? ExitDone : ExitFailed;
 }
 
 } // namespace varlo::cli

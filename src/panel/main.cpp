@@ -6,51 +6,28 @@
 #include "portslink.h"
 #include "quitsignals.h"
 
+#include "frontend/programoutput.h"
 #include "link/serialport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <cerrno>
 #include <csignal>
-#include <cstdio>
 
 using namespace varlo;
 using namespace varlo::panel;
 
 namespace {
 
-enum ExitStatus { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
-
 constexpr int kMinWidthDots = 8;
 constexpr int kMaxWidthDots = 400;
-
-// --help and --version: the text on standard output. A write that fails
-// (a full disk) must not pass for success.
-int printInfo(const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    errno = 0;
-    if (std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size())
-        && std::fflush(stdout) == 0)
-        return ExitDone;
-    std::fprintf(stderr, "varlo-panel: write error: %s\n", qPrintable(qt_error_string(errno != 0 ? errno : EIO)));
-    return ExitFailed;
-}
-
-int usageError(const QString &message)
-{
-    std::fprintf(stderr, "varlo-panel: %s\nTry 'varlo-panel --help'.\n", qPrintable(message));
-    return ExitUsage;
-}
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    nameProgram(QStringLiteral("varlo-panel"));
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("varlo-panel"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -86,7 +63,7 @@ int main(int argc, char *argv[])
     if (parser.isSet(QStringLiteral("help")))
         return printInfo(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
-        return printInfo(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(), QCoreApplication::applicationVersion()));
+        return printInfo(versionText());
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
 
@@ -108,7 +85,7 @@ int main(int argc, char *argv[])
     std::signal(SIGPIPE, SIG_IGN);
     QuitSignals quitSignals;
     if (!quitSignals.isValid()) {
-        std::fprintf(stderr, "varlo-panel: cannot watch for Ctrl-C\n");
+        printMessage(QStringLiteral("cannot watch for Ctrl-C"));
         return ExitFailed;
     }
     QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, [] { QCoreApplication::exit(ExitDone); });

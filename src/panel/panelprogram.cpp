@@ -1,17 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panelprogram.h"
 
+#include "panelline.h"
 #include "panelstate.h"
 #include "portslink.h"
-#include "ptyline.h"
-#include "render/ledpainter.h"
 #include "terminalscreen.h"
 
+#include "display/ledpainter.h"
+#include "frontend/programoutput.h"
 #include "model/messageset.h"
 
 #include <QSaveFile>
-
-#include <cstdio>
 
 #include <unistd.h>
 
@@ -26,13 +25,6 @@ constexpr int kShownErrors = 8;
 // Upload lines kept for printing when the display ends: a sender that sends
 // nothing but end frames makes an upload of every three bytes.
 constexpr qsizetype kKeptUploadLines = 1000;
-
-void printTo(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
 
 QString fileError(const QString &path, const QString &reason)
 {
@@ -58,9 +50,9 @@ PanelProgram::~PanelProgram()
 
 bool PanelProgram::start()
 {
-    m_line = std::make_unique<PtyLine>();
+    m_line = std::make_unique<PanelLine>();
     if (!m_line->open()) {
-        printTo(stderr, QStringLiteral("varlo-panel: cannot open a pseudo-terminal: %1\n").arg(m_line->errorString()));
+        printMessage(QStringLiteral("cannot open a pseudo-terminal: %1").arg(m_line->errorString()));
         return false;
     }
     // Read before the link exists, so that a sender that finds the link
@@ -68,12 +60,12 @@ bool PanelProgram::start()
     m_line->start([this] { QMetaObject::invokeMethod(this, &PanelProgram::takeEvents, Qt::QueuedConnection); });
     m_link = std::make_unique<PortsLink>();
     if (!m_link->claim(m_options.com, m_line->slavePath())) {
-        printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(m_link->errorString()));
+        printMessage(m_link->errorString());
         return false;
     }
-    printTo(stderr, QStringLiteral("varlo-panel: COM%1 is %2 (%3); waiting for uploads, Ctrl-C ends.\n")
-                        .arg(m_options.com)
-                        .arg(m_line->slavePath(), m_link->entryPath()));
+    printMessage(QStringLiteral("COM%1 is %2 (%3); waiting for uploads, Ctrl-C ends.")
+                   .arg(m_options.com)
+                   .arg(m_line->slavePath(), m_link->entryPath()));
     if (m_showDisplay) {
         m_screen = std::make_unique<TerminalScreen>(STDOUT_FILENO);
         m_screen->enter();
@@ -95,9 +87,9 @@ void PanelProgram::stop()
         m_screen.reset();
         // What the run received stays readable in the terminal.
         if (m_uploadLinesDropped > 0)
-            printTo(stdout, QStringLiteral("(%1 earlier uploads)\n").arg(m_uploadLinesDropped));
+            printOut(QStringLiteral("(%1 earlier uploads)\n").arg(m_uploadLinesDropped));
         for (const QString &line : std::as_const(m_uploadLines))
-            printTo(stdout, line + QLatin1Char('\n'));
+            printOut(line + QLatin1Char('\n'));
     }
 }
 
@@ -158,11 +150,11 @@ void PanelProgram::report(const QString &line)
         redraw();
         return;
     }
-    printTo(stdout, line + QLatin1Char('\n'));
+    printOut(line + QLatin1Char('\n'));
     for (const QString &error : std::as_const(m_lastErrors))
-        printTo(stderr, QStringLiteral("varlo-panel: %1\n").arg(error));
+        printMessage(error);
     if (m_lastErrorsDropped > 0)
-        printTo(stderr, QStringLiteral("varlo-panel: and %1 more errors\n").arg(m_lastErrorsDropped));
+        printMessage(QStringLiteral("and %1 more errors").arg(m_lastErrorsDropped));
 }
 
 void PanelProgram::keepUploadLine(const QString &line)

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "charset/panelshow.h"
-#include "link/panelmemory.h"
+#include "display/panelshow.h"
+#include "panelsim/panelmemory.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -15,7 +15,7 @@
 namespace varlo::panel {
 
 class PortsLink;
-class PtyLine;
+class PanelLine;
 class TerminalScreen;
 
 struct PanelOptions
@@ -72,7 +72,7 @@ private:
     qint64 m_uploadLinesDropped = 0; // the ones before those
     QStringList m_lastErrors;      // those kept of the last upload, and any file errors
     qint64 m_lastErrorsDropped = 0; // the last upload's errors not kept
-    std::unique_ptr<PtyLine> m_line;
+    std::unique_ptr<PanelLine> m_line;
     std::unique_ptr<PortsLink> m_link;
     std::unique_ptr<TerminalScreen> m_screen;
 };

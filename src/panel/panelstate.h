@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "charset/panelshow.h"
-#include "link/panelmemory.h"
+#include "display/panelshow.h"
+#include "panelsim/panelmemory.h"
 
 #include <QByteArray>
 #include <QString>

@@ -3,7 +3,7 @@
 
 #include "app/previewwindow.h"
 #include "model/messageblock.h"
-#include "render/ledpainter.h"
+#include "display/ledpainter.h"
 
 #include <bit>
 

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
-#include "charset/ledrenderer.h"
-#include "model/messageblock.h"
+#include "display/ledrenderer.h"
 
 #include <QFile>
 #include <QProcess>
@@ -144,15 +143,6 @@ QByteArray WithoutLines(const QByteArray &text, int line, int count = 1)
     return lines.join('\n');
 }
 
-QString Columns(const DotMatrix &dots)
-{
-    QStringList hex;
-    for (int x = 0; x < dots.width(); ++x) {
-        hex << QString::asprintf("%02X", dots.column(x));
-    }
-    return hex.join(' ');
-}
-
 } // namespace
 
 class TestCharset : public QObject
@@ -180,11 +170,6 @@ private Q_SLOTS:
     void generatorErrors();
     void generatorWritesTable();
 
-    void glyphDots();
-    void cellRows_data();
-    void cellRows();
-    void messageBlockRow();
-    void dotMatrixEdges();
 };
 
 void TestCharset::givenGlyphs_data()
@@ -220,14 +205,17 @@ void TestCharset::givenGlyphs()
 
 void TestCharset::imageLayout()
 {
-    const QByteArrayView image = FontTable::image();
-    QCOMPARE(image.size(), 4096);
-    QCOMPARE(static_cast<const void *>(FontTable::bytes().data()), static_cast<const void *>(image.data()));
-
-    // Slice 0 as the upload sends it: code 0, then code 1.
-    QCOMPARE(image.first(16).toByteArray().toHex(' '), QByteArray("00 00 00 00 00 00 00 00 7f 41 49 51 49 45 7f 00"));
-    // The bold font starts at 2048: its "A" is at 2048 + 65 * 8.
-    QCOMPARE(image.sliced(2048 + 65 * 8, 8).toByteArray().toHex(), QByteArray("787c1613167c7800"));
+    // The table as the upload sends it, and as the panel's memory and the
+    // renderer read it: the same layout through either view.
+    const FontTable::Image bytes = FontTable::bytes();
+    for (const QByteArrayView image :
+         {FontTable::image(), QByteArrayView(bytes.data(), qsizetype(bytes.size()))}) {
+        QCOMPARE(image.size(), 4096);
+        // Slice 0 as the upload sends it: code 0, then code 1.
+        QCOMPARE(image.first(16).toByteArray().toHex(' '), QByteArray("00 00 00 00 00 00 00 00 7f 41 49 51 49 45 7f 00"));
+        // The bold font starts at 2048: its "A" is at 2048 + 65 * 8.
+        QCOMPARE(image.sliced(2048 + 65 * 8, 8).toByteArray().toHex(), QByteArray("787c1613167c7800"));
+    }
     QCOMPARE(FontTable::glyph(Font::Bold, 255).data(), FontTable::bytes().data() + 4088);
 }
 
@@ -498,98 +486,12 @@ void TestCharset::generatorWritesTable()
     QFile out(dir.filePath(QStringLiteral("out.cpp")));
     QVERIFY(out.open(QIODevice::ReadOnly));
     const QByteArray source = out.readAll();
-    QVERIFY(source.contains("const unsigned char kImage[4096] = {"));
+    QVERIFY(source.contains("const unsigned char kImage[FontTable::kImageBytes] = {"));
     // The dots drawn above, as column bytes; then the last bold glyph, lit
     // on its bottom row only.
     QVERIFY(source.contains("0x14, 0x12, 0x11, 0x12, 0x14, 0x00, 0x00, 0x00, // [065] 'g'"));
     QVERIFY(source.contains("0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x00, // [255] 'g'"));
     QCOMPARE(source.count("// ["), 512);
-}
-
-void TestCharset::glyphDots()
-{
-    // Normal "A" as rows of dots: bit r of a column is row r, column 0 left.
-    const DotMatrix dots = RenderGlyph(Font::Normal, 'A');
-    QCOMPARE(dots.width(), 8);
-    QCOMPARE(dots.height(), 7);
-    const char *rows[] = {"..#.....", ".#.#....", "#...#...", "#...#...", "#####...", "#...#...", "#...#..."};
-    for (int y = 0; y < 7; ++y) {
-        QString row;
-        for (int x = 0; x < 8; ++x) {
-            row += dots.lit(x, y) ? QLatin1Char('#') : QLatin1Char('.');
-        }
-        QCOMPARE(row, QString::fromLatin1(rows[y]));
-    }
-    QCOMPARE(RenderGlyph(Font::Normal, 'A', 8).height(), 8);
-}
-
-void TestCharset::cellRows_data()
-{
-    QTest::addColumn<QByteArray>("codes");
-    QTest::addColumn<QByteArray>("attributes");
-    QTest::addColumn<bool>("phaseOn");
-    QTest::addColumn<QString>("columns");
-
-    const QString a = QStringLiteral("7C 12 11 12 7C 00");       // 5 columns and a gap
-    const QString boldA = QStringLiteral("78 7C 16 13 16 7C 78 00");
-    const QString blank6 = QStringLiteral("00 00 00 00 00 00");
-
-    QTest::newRow("no cells") << QByteArray() << QByteArray() << true << QString();
-    QTest::newRow("letter, space, bold letter")
-        << QByteArray("A A") << QByteArray("\x00\x00\x10", 3) << true << a + " 00 00 00 " + boldA;
-    QTest::newRow("bold space is 4 wide") << QByteArray(" A") << QByteArray("\x10\x00", 2) << true
-                                          << "00 00 00 00 " + a;
-    QTest::newRow("flash lit in the on phase") << QByteArray("AA") << QByteArray("\x01\x00", 2) << true << a + ' ' + a;
-    QTest::newRow("flash dark in the off phase, width kept")
-        << QByteArray("AA") << QByteArray("\x01\x00", 2) << false << blank6 + ' ' + a;
-    QTest::newRow("bold flash dark in the off phase")
-        << QByteArray("A") << QByteArray("\x11") << false << QStringLiteral("00 00 00 00 00 00 00 00");
-    QTest::newRow("plain cells ignore the phase") << QByteArray("A") << QByteArray(1, 0) << false << a;
-    QTest::newRow("picture keeps its leading dark column")
-        << QByteArray("\x0E") << QByteArray(1, 0) << true << QStringLiteral("00 08 08 36 08 08 00");
-    QTest::newRow("blank of ~R takes the space width")
-        << QByteArray("\x1F" "A") << QByteArray(2, 0) << true << "00 00 00 " + a;
-}
-
-void TestCharset::cellRows()
-{
-    QFETCH(QByteArray, codes);
-    QFETCH(QByteArray, attributes);
-    QFETCH(bool, phaseOn);
-    QFETCH(QString, columns);
-
-    std::vector<LedCell> cells;
-    for (int k = 0; k < codes.size(); ++k) {
-        cells.push_back({quint8(codes[k]), quint8(attributes[k])});
-    }
-    const DotMatrix dots = RenderCells(cells, phaseOn);
-    QCOMPARE(dots.height(), 7);
-    QCOMPARE(Columns(dots), columns);
-}
-
-void TestCharset::messageBlockRow()
-{
-    // "A", bold "A" and the star picture; the cells past the count stay out.
-    const MessageBlock block = EncodeMessageBlock("A~BA~+");
-    QCOMPARE(Columns(RenderMessageBlock(block, true)),
-             QStringLiteral("7C 12 11 12 7C 00 78 7C 16 13 16 7C 78 00 08 08 14 63 14 08 08 00"));
-}
-
-void TestCharset::dotMatrixEdges()
-{
-    DotMatrix dots(3, 7);
-    dots.setColumn(1, 0xFF); // row 7 does not exist in a 7-row grid
-    QCOMPARE(dots.column(1), quint8(0x7F));
-    QVERIFY(dots.lit(1, 6));
-    QVERIFY(!dots.lit(1, 7));
-    QVERIFY(!dots.lit(-1, 0));
-    QVERIFY(!dots.lit(3, 0));
-    dots.setLit(1, 3, false);
-    QCOMPARE(dots.column(1), quint8(0x77));
-
-    DotMatrix tall(1, 8);
-    tall.setColumn(0, 0xFF);
-    QVERIFY(tall.lit(0, 7));
 }
 
 QTEST_GUILESS_MAIN(TestCharset)

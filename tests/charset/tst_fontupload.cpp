@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
 #include "charset/fontupload.h"
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
 
 #include "support/drainhook.h"
 #include "support/recordingreporter.h"
@@ -21,7 +21,7 @@ namespace {
 // from the bytes 64 further on, so a frame with the wrong slice shows.
 QByteArray syntheticImage()
 {
-    QByteArray image(fontupload::kImageSize, Qt::Uninitialized);
+    QByteArray image(FontTable::kImageBytes, Qt::Uninitialized);
     for (int i = 0; i < image.size(); ++i)
         image[i] = char((i * 7 + i / 64) & 0x7F);
     return image;

@@ -414,14 +414,10 @@ void TestCli::outputThatCannotBeWritten_data()
     QTest::newRow("send --dry-run") << cli << QStringList{"send", "%1", "--dry-run"} << 4;
     QTest::newRow("font --dry-run") << cli << QStringList{"font", "--dry-run"} << 4;
     QTest::newRow("probe") << cli << QStringList{"probe"} << 4;
-    QTest::newRow("--version") << cli << QStringList{"--version"} << 4;
-    QTest::newRow("--help") << cli << QStringList{"--help"} << 4;
+    // --help and --version of each program: tst_frontend.
     QTest::newRow("show --help") << cli << QStringList{"show", "--help"} << 4;
     // A failure already reported keeps its status.
     QTest::newRow("show of a damaged file") << cli << QStringList{"show", "%1.damaged"} << 3;
-    const QString panel = QStringLiteral(VARLO_PANEL_PATH);
-    QTest::newRow("varlo-panel --help") << panel << QStringList{"--help"} << 1;
-    QTest::newRow("varlo-panel --version") << panel << QStringList{"--version"} << 1;
 }
 
 void TestCli::outputThatCannotBeWritten()

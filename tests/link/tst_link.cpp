@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
 #include "link/linkframe.h"
 #include "link/messageupload.h"
 #include "link/panellink.h"
@@ -9,6 +9,7 @@
 
 #include "support/baresender.h"
 #include "support/drainhook.h"
+#include "support/panelframes.h"
 #include "support/recordingreporter.h"
 #include "support/threadrunner.h"
 #include "support/virtualports.h"
@@ -16,31 +17,17 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QRandomGenerator>
 #include <QTest>
 
 #include <cerrno>
 #include <chrono>
-#include <functional>
 #include <thread>
-
-#include <termios.h>
 
 using namespace varlo;
 using namespace varlo::test;
 using Answer = VirtualPanel::Answer;
 
 namespace {
-
-QByteArray hex(const char *text)
-{
-    return QByteArray::fromHex(text); // skips the spaces
-}
-
-QByteArray repeated(const char *hexText, int times)
-{
-    return hex(hexText).repeated(times);
-}
 
 MessageSet setWithSlots(const QList<int> &filled)
 {
@@ -59,40 +46,6 @@ QByteArray streamOf(const std::vector<UploadStep> &steps)
             stream += f.lineCoded();
     }
     return stream;
-}
-
-QString describe(const FrameDecoder::Event &event)
-{
-    switch (event.kind) {
-    case FrameDecoder::Kind::Probe:
-        return QStringLiteral("probe @%1").arg(event.offset);
-    case FrameDecoder::Kind::WriteFrame:
-        return QStringLiteral("write %1 @%2").arg(event.address, 4, 16, QLatin1Char('0')).arg(event.offset);
-    case FrameDecoder::Kind::EndFrame:
-        return QStringLiteral("end %1 @%2").arg(event.argument).arg(event.offset);
-    case FrameDecoder::Kind::Malformed:
-        return QStringLiteral("%1 @%2").arg(QLatin1String(FrameDecoder::faultName(event.fault))).arg(event.offset);
-    }
-    return {};
-}
-
-QStringList describeAll(const std::vector<FrameDecoder::Event> &events)
-{
-    QStringList lines;
-    for (const auto &event : events)
-        lines << describe(event);
-    return lines;
-}
-
-// 38400 baud, 8 data bits, no parity, 1 stop bit, raw: as the panel needs
-// the line.
-termios panelLine(termios line)
-{
-    ::cfmakeraw(&line);
-    line.c_cflag &= ~tcflag_t(CSTOPB | PARENB);
-    ::cfsetispeed(&line, B38400);
-    ::cfsetospeed(&line, B38400);
-    return line;
 }
 
 QStringList completedUploadEvents(const QString &status)
@@ -118,11 +71,6 @@ private Q_SLOTS:
     void plan_data();
     void plan();
 
-    // The panel's decoder
-    void decoder_data();
-    void decoder();
-    void decoderSurvivesAnyBytes();
-
     // Ports
     void defaultDevices_data();
     void defaultDevices();
@@ -130,10 +78,7 @@ private Q_SLOTS:
     void portChoice_data();
     void portChoice();
 
-    // The virtual panel sees the line as the panel does
-    void panelAnswersOnlyAProbeItReceived();
-    void panelChecksTheLine_data();
-    void panelChecksTheLine();
+    // The probe's time-out
     void probeTimeout_data();
     void probeTimeout();
 
@@ -331,75 +276,6 @@ void TestLink::plan()
     }
 }
 
-void TestLink::decoder_data()
-{
-    QTest::addColumn<QByteArray>("raw");
-    QTest::addColumn<QStringList>("events");
-    QTest::addColumn<bool>("inFrame");
-
-    const QByteArray chunk1 = hex("82 B2 A2 A4") + repeated("A0", 64) + hex("50");
-    const QByteArray chunk1Unterminated = hex("82 B2 A2 A4") + repeated("A0", 64);
-    const QByteArray end = hex("82 90 A0");
-
-    QTest::newRow("probe") << hex("54") << QStringList{"probe @0"} << false;
-    QTest::newRow("write frame") << chunk1 << QStringList{"write 2040 @0"} << false;
-    QTest::newRow("end frame") << end << QStringList{"end 0 @0"} << false;
-    QTest::newRow("probe, frame, end")
-        << (hex("54") + chunk1 + end) << QStringList{"probe @0", "write 2040 @1", "end 0 @70"} << false;
-    QTest::newRow("T inside a frame is data")
-        << (hex("82 B2 A2 A4 54") + repeated("A0", 63) + hex("50")) << QStringList{"write 2040 @0"} << false;
-    QTest::newRow("unknown command, then a good frame")
-        << (hex("82 A0") + end) << QStringList{"unknown command @0", "end 0 @2"} << false;
-    QTest::newRow("missing terminator")
-        << (chunk1Unterminated + hex("A0")) << QStringList{"missing terminator @0"} << false;
-    QTest::newRow("frame start in place of the terminator")
-        << (chunk1Unterminated + end) << QStringList{"missing terminator @0", "end 0 @68"} << false;
-    QTest::newRow("stray bytes reported once")
-        << (hex("A0 A0 A0") + end) << QStringList{"stray byte between frames @0", "end 0 @3"} << false;
-    QTest::newRow("probe after stray bytes")
-        << hex("A0 11 54 22") << QStringList{"stray byte between frames @0", "probe @2", "stray byte between frames @3"}
-        << false;
-    QTest::newRow("frame cut short") << hex("82 B2 A2") << QStringList{} << true;
-    QTest::newRow("coded T between frames is stray")
-        << hex("BF") << QStringList{"stray byte between frames @0"} << false;
-}
-
-void TestLink::decoder()
-{
-    QFETCH(QByteArray, raw);
-    QFETCH(QStringList, events);
-    QFETCH(bool, inFrame);
-
-    FrameDecoder decoder;
-    QCOMPARE(describeAll(decoder.feed(raw)), events);
-    QCOMPARE(decoder.inFrame(), inFrame);
-    QCOMPARE(decoder.offset(), raw.size());
-}
-
-void TestLink::decoderSurvivesAnyBytes()
-{
-    QRandomGenerator random(20240601);
-    FrameDecoder decoder;
-    QByteArray noise(1 << 18, Qt::Uninitialized);
-    for (char &byte : noise)
-        byte = char(random.bounded(256));
-    // Coded frame starts are rare in noise; salt it with some.
-    for (int i = 0; i < noise.size(); i += 97)
-        noise[i] = char(0x82);
-
-    qint64 lastOffset = -1;
-    for (const auto &event : decoder.feed(noise)) {
-        QVERIFY(event.offset > lastOffset || event.kind == FrameDecoder::Kind::Malformed);
-        QVERIFY(event.offset < noise.size());
-        lastOffset = event.offset;
-    }
-
-    // Whatever came before, a clean frame after a frame start decodes.
-    decoder.reset();
-    const auto events = decoder.feed(hex("11 22") + WorkedExampleStream());
-    QCOMPARE(describeAll(events).mid(1, 2), (QStringList{"write 2000 @2", "write 2040 @71"}));
-}
-
 void TestLink::defaultDevices_data()
 {
     QTest::addColumn<int>("com");
@@ -464,78 +340,6 @@ void TestLink::portChoice()
     QFETCH(QString, parsed);
     const std::optional<PortChoice> choice = PortChoice::parse(text);
     QCOMPARE(choice ? choice->toString() : QString(), parsed);
-}
-
-void TestLink::panelAnswersOnlyAProbeItReceived()
-{
-    VirtualPanel panel;
-    QVERIFY(panel.isValid());
-    BareSender sender(panel.slavePath(), BareSender::Hold::Exclusive);
-    QVERIFY(sender.isOpen());
-    QVERIFY(sender.setLine(panelLine(sender.line())));
-
-    // Nothing waits in the line before the probe ...
-    QCOMPARE(sender.read(200), QByteArray());
-    // ... and the answer comes once the probe has arrived.
-    QCOMPARE(sender.write("T", 5000), 1);
-    QCOMPARE(sender.read(5000), QByteArray("T"));
-    QCOMPARE(panel.probeCount(), 1);
-    QCOMPARE(panel.lineErrors(), QStringList());
-}
-
-Q_DECLARE_METATYPE(std::function<void(termios &)>)
-
-void TestLink::panelChecksTheLine_data()
-{
-    using Change = std::function<void(termios &)>;
-    QTest::addColumn<Change>("change"); // applied to the line as the panel needs it, or none
-    QTest::addColumn<QString>("fault");
-
-    QTest::newRow("set as the panel needs it") << Change([](termios &) {}) << QString();
-    QTest::newRow("9600 baud") << Change([](termios &line) {
-        ::cfsetispeed(&line, B9600);
-        ::cfsetospeed(&line, B9600);
-    }) << "9600 baud";
-    QTest::newRow("2 stop bits") << Change([](termios &line) { line.c_cflag |= CSTOPB; }) << "2 stop bits";
-    QTest::newRow("output processing")
-        << Change([](termios &line) { line.c_oflag |= OPOST | ONLCR; }) << "output processing";
-    QTest::newRow("line editing") << Change([](termios &line) { line.c_lflag |= ICANON; }) << "line editing or echo";
-    QTest::newRow("input processing") << Change([](termios &line) { line.c_iflag |= ICRNL; }) << "input processing";
-    // A sender that holds the port but never sets the line.
-    QTest::newRow("left as the port started") << Change() << "19200 baud, 2 stop bits, output processing, line editing or echo, input processing";
-}
-
-void TestLink::panelChecksTheLine()
-{
-    QFETCH(std::function<void(termios &)>, change);
-    QFETCH(QString, fault);
-
-    VirtualPanel panel;
-    QVERIFY(panel.isValid());
-    BareSender sender(panel.slavePath(), BareSender::Hold::Exclusive);
-    QVERIFY(sender.isOpen());
-    if (change) {
-        termios line = panelLine(sender.line());
-        change(line);
-        QVERIFY(sender.setLine(line));
-    }
-
-    QCOMPARE(sender.write("T\x0A", 5000), 2);
-    // A panel answers only a probe it could understand.
-    QCOMPARE(sender.read(fault.isEmpty() ? 5000 : 300), fault.isEmpty() ? QByteArray("T") : QByteArray());
-    QVERIFY(panel.waitForBytes(2, 5000) >= 2);
-    const QStringList errors = panel.lineErrors();
-    if (fault.isEmpty()) {
-        QCOMPARE(errors, QStringList());
-        QCOMPARE(panel.received(), QByteArray("T\x0A"));
-    } else {
-        QCOMPARE(errors.size(), 1);
-        QVERIFY2(errors[0].startsWith("line bytes 0 to ") && errors[0].endsWith(" arrived at " + fault),
-                 qPrintable(errors[0]));
-    }
-    // Output processing is what turns 0x0A into 0x0D 0x0A.
-    if (fault.startsWith("output processing"))
-        QCOMPARE(panel.received(), QByteArray("T\x0D\x0A"));
 }
 
 void TestLink::probeTimeout_data()

@@ -37,6 +37,12 @@ bool BareSender::setLine(const termios &settings)
     return ::tcsetattr(m_fd, TCSANOW, &settings) == 0;
 }
 
+bool BareSender::heldExclusively() const
+{
+    int exclusive = 0;
+    return ::ioctl(m_fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+}
+
 qint64 BareSender::write(const QByteArray &bytes, int stallMs)
 {
     qint64 done = 0;

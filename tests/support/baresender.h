@@ -29,6 +29,8 @@ public:
 
     termios line() const;
     bool setLine(const termios &settings);
+    // Whether the port is marked for one opener only.
+    bool heldExclusively() const;
 
     // The bytes written before the line took nothing for `stallMs`, or
     // failed (the other end went away).

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
+#include "panelsim/ptyline.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -11,18 +12,15 @@
 #include <condition_variable>
 #include <limits>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 #include <termios.h>
 
 namespace varlo::test {
 
-// The panel's end of a serial line, for tests: the master side of a
-// pseudo-terminal whose slave a SerialPort opens. A thread keeps reading (a
-// pty whose master is not read blocks its writer once the kernel buffer is
-// full), answers the raw probe, decodes the frames and records every byte
-// with the time it arrived.
+// The panel's end of a serial line, for tests: a PtyLine whose slave a
+// SerialPort opens. Its reader answers the raw probe, decodes the frames and
+// records every byte with the time it arrived.
 //
 // It sees the line as a real panel does:
 // - It answers a probe only once it has received it, as the panel does. A
@@ -45,7 +43,7 @@ namespace varlo::test {
 // The sender waits for the answer only for its probe time-out, and on a busy
 // machine this reader is not sure to run within the 10 ms a program waits;
 // VirtualPorts widens the time-out for the programs under test.
-class VirtualPanel
+class VirtualPanel : private PtyLine::Listener
 {
 public:
     enum class Answer {
@@ -60,9 +58,9 @@ public:
     VirtualPanel(const VirtualPanel &) = delete;
     VirtualPanel &operator=(const VirtualPanel &) = delete;
 
-    bool isValid() const { return !m_slavePath.isEmpty(); }
+    bool isValid() const { return !m_line.slavePath().isEmpty(); }
     // The device a SerialPort opens, e.g. /dev/pts/3.
-    QString slavePath() const { return m_slavePath; }
+    QString slavePath() const { return m_line.slavePath(); }
 
     // Close the master, as an unplugged adapter, once this many bytes have
     // arrived. Set it before the upload starts.
@@ -83,25 +81,17 @@ public:
     // it was set; empty when every byte came as it should.
     QStringList lineErrors() const;
 
-    // A description of what is wrong with these line settings for the
-    // panel, or an empty text when nothing is.
-    static QString lineFault(const termios &line);
-
 private:
-    void run();
-    void wake(char reason);
+    bool bytesArrived(const char *bytes, qsizetype count) override;
+    bool woken() override;
     // What is wrong with the line now, for bytes that have just arrived.
     QString checkLine() const;
-    bool heldExclusively() const;
     void take(const char *bytes, qint64 count, const QString &lineFault);
     void answer();
     void vanish();
 
     Answer m_answer;
-    int m_master = -1;
-    int m_slave = -1;
-    int m_wake[2] = {-1, -1};
-    QString m_slavePath;
+    PtyLine m_line;
     QElapsedTimer m_clock;
     termios m_startLine{}; // as the line was made, deliberately wrong
 
@@ -114,8 +104,6 @@ private:
     FrameDecoder m_decoder;
     qint64 m_vanishAfter = std::numeric_limits<qint64>::max();
     bool m_vanished = false;
-
-    std::thread m_reader;
 };
 
 } // namespace varlo::test

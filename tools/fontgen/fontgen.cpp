@@ -193,9 +193,13 @@ std::string generate(const std::array<Font, 2> &fonts, const std::array<std::str
         << std::filesystem::path(paths[0]).filename().string() << "\n//   font 1 (bold):   "
         << std::filesystem::path(paths[1]).filename().string()
         << "\n// The glyph of code c in font f is the 8 column bytes at f * 2048 + c * 8.\n\n"
+           "#include \"charset/fontimage.h\"\n\n"
            "namespace varlo::fontdata {\n\n"
-           "extern const unsigned char kImage[4096];\n\n"
-           "alignas(8) const unsigned char kImage[4096] = {\n";
+           "// The table's size is the font table's; the glyph files make this many bytes.\n"
+           "static_assert(FontTable::kImageBytes == 2 * "
+        << kFontBytes
+        << ");\n\n"
+           "alignas(8) const unsigned char kImage[FontTable::kImageBytes] = {\n";
     for (int f = 0; f < 2; ++f) {
         out << "    // font " << f << (f == 0 ? " (normal), bytes 0 to 2047\n" : " (bold), bytes 2048 to 4095\n");
         for (int code = 0; code < kCodes; ++code) {
@@ -207,7 +211,7 @@ std::string generate(const std::array<Font, 2> &fonts, const std::array<std::str
             out << " // " << codeName(code) << ' ' << commentLabel(glyph.label) << '\n';
         }
     }
-    out << "};\n\nstatic_assert(sizeof(kImage) == 2 * " << kFontBytes << ");\n\n} // namespace varlo::fontdata\n";
+    out << "};\n\n} // namespace varlo::fontdata\n";
     return out.str();
 }
 

@@ -6,8 +6,8 @@
 //   QT_QPA_PLATFORM=offscreen varlo-fontsheet [--pitch N] [OUTPUT.png]
 
 #include "charset/fonttable.h"
-#include "charset/ledrenderer.h"
-#include "render/ledpainter.h"
+#include "display/ledrenderer.h"
+#include "display/ledpainter.h"
 
 #include <QCommandLineParser>
 #include <QFont>

@@ -2,7 +2,8 @@
 #pragma once
 
 #include "charset/fonttable.h"
-#include "link/framedecoder.h"
+#include "charset/fontupload.h"
+#include "panelsim/framedecoder.h"
 #include "model/messageblock.h"
 
 #include <QStringList>
@@ -39,7 +40,6 @@ class PanelMemory
 {
 public:
     static constexpr int kSlotCount = 20;
-    static constexpr int kFontFrameCount = FontTable::kImageBytes / frame::kDataSize;
     static constexpr int kBlockFrameCount = block::kSize / frame::kDataSize;
     static constexpr int kDirectoryEntryBytes = 3;
     // The 20 entries, then 4 bytes the sender fills but nothing reads.
@@ -113,7 +113,7 @@ private:
     bool m_fontLoaded = false;
 
     // The upload in progress.
-    std::bitset<kFontFrameCount> m_fontFrames;
+    std::bitset<fontupload::kFrameCount> m_fontFrames;
     std::array<std::bitset<kBlockFrameCount>, kSlotCount> m_blockFrames{};
     bool m_directoryWritten = false;
     int m_writeFrames = 0;

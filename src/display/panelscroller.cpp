@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "charset/panelscroller.h"
+#include "display/panelscroller.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
 
 namespace varlo {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "charset/ledrenderer.h"
+#include "display/ledrenderer.h"
 
 #include <QColor>
 #include <QImage>

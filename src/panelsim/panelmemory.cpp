@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "link/panelmemory.h"
+#include "panelsim/panelmemory.h"
 
 #include "model/messageset.h"
 
@@ -194,7 +194,7 @@ void PanelMemory::noteFontCutShort()
     if (m_fontFrames.none())
         return;
     noteError([&] {
-        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(kFontFrameCount);
+        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(fontupload::kFrameCount);
     });
     m_fontFrames.reset();
 }

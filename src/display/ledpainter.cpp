@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "render/ledpainter.h"
+#include "display/ledpainter.h"
 
 #include <QPainter>
 #include <QRadialGradient>

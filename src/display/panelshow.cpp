@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "charset/panelshow.h"
+#include "display/panelshow.h"
 
 #include <algorithm>
 

@@ -1,23 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/framedecoder.h"
+#include "panelsim/framedecoder.h"
+#include "panelsim/ptyline.h"
 
 #include <QString>
 
 #include <condition_variable>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace varlo::panel {
 
-// The panel's end of a serial line: the master side of a pseudo-terminal
-// whose slave a sender opens as its serial port. A thread of its own reads
-// the line, answers the probe and decodes the frames, so that the answer goes
-// out whatever the rest of the program is doing (a slow terminal can hold up
-// a write to standard output for longer than a sender waits).
+// varlo-panel's end of the serial line. The line's reader thread answers the
+// probe and decodes the frames, so that the answer goes out whatever the
+// rest of the program is doing (a slow terminal can hold up a write to
+// standard output for longer than a sender waits).
 //
 // The answer is kept one ahead. A sender waits only 10 ms for it, and on a
 // busy machine neither this reader nor the sender itself is sure to run
@@ -29,13 +28,10 @@ namespace varlo::panel {
 // reader runs. Varlo's programs read the line only after a probe, so the
 // waiting byte is never taken for anything else.
 //
-// Nothing on the line can stop the reader. Answers are written without
-// waiting: when the sender does not read them and the line's buffer is full,
-// they are dropped (the sender has plenty waiting already). The decoded
-// events wait for the program in a queue of bounded size; while the program
-// is behind by that much, the reader stops reading, and the sender's writes
-// wait in the line as they would for a busy panel.
-class PtyLine
+// The decoded events wait for the program in a queue of bounded size; while
+// the program is behind by that much, the reader stops reading, and the
+// sender's writes wait in the line as they would for a busy panel.
+class PanelLine : private PtyLine::Listener
 {
 public:
     // Called on the reader thread when events are waiting for takeEvents()
@@ -45,17 +41,17 @@ public:
     // The program is behind when this many events wait for it.
     static constexpr size_t kMaxWaitingEvents = 4096;
 
-    PtyLine();
-    ~PtyLine();
-    PtyLine(const PtyLine &) = delete;
-    PtyLine &operator=(const PtyLine &) = delete;
+    PanelLine() = default;
+    ~PanelLine();
+    PanelLine(const PanelLine &) = delete;
+    PanelLine &operator=(const PanelLine &) = delete;
 
     // Opens the pseudo-terminal in raw mode. False with errorString() set
     // when the system has none to give.
     bool open();
-    QString errorString() const { return m_error; }
+    QString errorString() const { return m_line.errorString(); }
     // The device a sender opens, e.g. /dev/pts/4.
-    QString slavePath() const { return m_slavePath; }
+    QString slavePath() const { return m_line.slavePath(); }
 
     // Starts reading until the line is destroyed.
     void start(EventsWaiting eventsWaiting);
@@ -63,17 +59,14 @@ public:
     std::vector<FrameDecoder::Event> takeEvents();
 
 private:
-    void run();
+    bool bytesArrived(const char *bytes, qsizetype count) override;
+    void idle() override;
     void answerProbe();
     // Queues the events, waiting while the program is behind. False when
     // the line is being destroyed.
     bool handOver(std::vector<FrameDecoder::Event> &events);
 
-    int m_master = -1;
-    int m_slave = -1;
-    int m_wake[2] = {-1, -1};
-    QString m_slavePath;
-    QString m_error;
+    PtyLine m_line;
     EventsWaiting m_eventsWaiting;
     FrameDecoder m_decoder;
 
@@ -81,8 +74,6 @@ private:
     std::condition_variable m_taken;
     std::vector<FrameDecoder::Event> m_waiting;
     bool m_stopping = false;
-
-    std::thread m_reader;
 };
 
 } // namespace varlo::panel

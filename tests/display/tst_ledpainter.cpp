@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "render/ledpainter.h"
+#include "display/ledpainter.h"
 
 #include <QTest>
 
 using namespace varlo;
 
-class TestRender : public QObject
+class TestLedPainter : public QObject
 {
     Q_OBJECT
 
@@ -13,7 +13,7 @@ private Q_SLOTS:
     void litDarkAndGap();
 };
 
-void TestRender::litDarkAndGap()
+void TestLedPainter::litDarkAndGap()
 {
     DotMatrix dots(2, 7);
     dots.setLit(0, 0);
@@ -39,5 +39,5 @@ void TestRender::litDarkAndGap()
     QCOMPARE(at(12, 12), style.background);
 }
 
-QTEST_MAIN(TestRender)
-#include "tst_render.moc"
+QTEST_MAIN(TestLedPainter)
+#include "tst_ledpainter.moc"

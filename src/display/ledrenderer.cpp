@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "charset/ledrenderer.h"
+#include "display/ledrenderer.h"
 
 #include <QtGlobal>
 
