@@ -14,6 +14,7 @@
 #include "recordingdialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -35,6 +36,20 @@
 #include <QtEndian>
 
 namespace varlo::test {
+
+// Each window suite runs twice: with the platform's font, and with
+// VARLO_TEST_UI_FONT_PT=14 as a desktop set to large text gives the program.
+// Called from each suite's initTestCase(), before any window exists.
+inline void useTestUiFont()
+{
+    bool sized = false;
+    const int uiFontPt = qEnvironmentVariableIntValue("VARLO_TEST_UI_FONT_PT", &sized);
+    if (sized && uiFontPt > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(uiFontPt);
+        QApplication::setFont(font);
+    }
+}
 
 inline const QString kFirstCaption =
     QStringLiteral("Varlo V3.00                   [untitle.vlo]");

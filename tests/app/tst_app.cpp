@@ -12,6 +12,8 @@ class TestApp : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void startUpState();
     void geometry();
     void slotBoxesGiveEveryCharacterOneWidth();
@@ -926,9 +928,5 @@ void TestApp::helpWithoutDisplay()
         QVERIFY2(help.contains(QLatin1String(part)), qPrintable(help));
 }
 
-QObject *makeTestApp()
-{
-    return new TestApp;
-}
-
+QTEST_MAIN(TestApp)
 #include "tst_app.moc"

@@ -68,6 +68,8 @@ class TestDocuments : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void insertion_data();
     void insertion();
     void insertionWithoutAFocusedSlotDoesNothing();
@@ -861,9 +863,5 @@ void TestDocuments::closeWithoutChangesAsksNothing()
     QVERIFY(s.dialogs->confirmations.isEmpty());
 }
 
-QObject *makeTestDocuments()
-{
-    return new TestDocuments;
-}
-
+QTEST_MAIN(TestDocuments)
 #include "tst_documents.moc"

@@ -54,6 +54,8 @@ class TestPreview : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void opensFromTheActionMenu();
     void followsTyping();
     void followsTheFocus();
@@ -307,9 +309,5 @@ void TestPreview::reopensWhereItWas()
     QCOMPARE(preview->geometry(), placed);
 }
 
-QObject *makeTestPreview()
-{
-    return new TestPreview;
-}
-
+QTEST_MAIN(TestPreview)
 #include "tst_preview.moc"

@@ -36,6 +36,8 @@ class TestUploads : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void sendTheWorkedExample();
     void initialLoadsTheFonts();
     void portFailure_data();
@@ -235,9 +237,5 @@ void TestUploads::deviceVanishesMidUpload()
     QCOMPARE(ports.lineErrors(), QStringList());
 }
 
-QObject *makeTestUploads()
-{
-    return new TestUploads;
-}
-
+QTEST_MAIN(TestUploads)
 #include "tst_uploads.moc"
