@@ -2,7 +2,7 @@
 #include "app/tform1.h"
 
 #include "app/dialogs.h"
-#include "app/documentname.h"
+#include "files/documentname.h"
 #include "app/icons.h"
 #include "app/previewwindow.h"
 #include "app/tform2.h"
@@ -182,6 +182,10 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     m_timer->setInterval(kTimerIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
     m_timer->start();
+
+    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
+    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
+    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
 
     m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
                                 [this](QWidget *, QWidget *now) { focusChanged(now); });
@@ -365,7 +369,7 @@ void TForm1::buildSlotRows(QWidget *client)
         run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
         run->setChecked(true);
         run->setAccessibleName(tr("Run slot %1").arg(MessageSet::slotLetter(i)));
-        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { m_set.setRun(i, on); });
+        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { m_document.setRun(i, on); });
         m_runBoxes[i] = run;
     }
 
@@ -465,8 +469,6 @@ void TForm1::placeControls()
 
 void TForm1::FormCreate()
 {
-    m_captionPrefix = QString::fromLatin1(kCaptionPrefix);
-    m_captionSuffix = QString::fromLatin1(kCaptionSuffix);
     updateCaption();
 
     m_supportFiles.writeMissing();
@@ -474,8 +476,6 @@ void TForm1::FormCreate()
     const QIcon first(QPixmap::fromImage(loadPicture(SupportFiles::Speed1)));
     for (QToolButton *button : m_speedButtons)
         button->setIcon(first);
-
-    m_set.speedCodes().fill(0);
 }
 
 void TForm1::FormShow()
@@ -504,7 +504,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     // "OK" saves as Save does; when that save did not happen (its dialog was
     // cancelled or the write failed) the window stays open, so nothing is
     // lost. "Cancel" closes without saving.
-    if (m_modified && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
+    if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
         && !BtnSaveClick()) {
         event->ignore();
         return;
@@ -531,25 +531,20 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
 
 void TForm1::updateCaption()
 {
-    setWindowTitle(literalTitle(m_captionPrefix + m_fileName + m_captionSuffix));
+    setWindowTitle(literalTitle(m_document.caption()));
 }
 
 void TForm1::BtnNewClick()
 {
-    m_fileName = QString::fromLatin1(kUntitled);
-    updateCaption();
-    for (SlotEdit *edit : m_edits)
-        edit->setMarkup({});
-    m_set.speedCodes().fill(MessageSet::kDefaultSpeedCode);
-    RefreshSpeedGlyphs();
-    updatePreview();
+    m_document.newDocument();
 }
 
-void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
+void TForm1::showSlots()
 {
+    // The boxes' own change notices find the document's texts already there.
     for (int i = 0; i < kSlots; ++i)
-        m_edits[i]->setMarkup(set.markup(i));
-    m_set.speedCodes() = set.speedCodes();
+        m_edits[i]->setMarkup(m_document.messageSet().markup(i));
+    RefreshSpeedGlyphs();
     updatePreview();
 }
 
@@ -564,18 +559,7 @@ void TForm1::BtnOpenClick()
 void TForm1::openDocument(const QString &path)
 {
     m_openDialogName = path;
-
-    MessageSet read = m_set;
-    const MessageFileReadResult result = ReadMessageFile(path, read);
-    if (result.replaced()) {
-        // Also after a damaged trailer: what could be read is shown, under
-        // the file's name, as it always was.
-        takeTextsAndSpeedCodes(read);
-        RefreshSpeedGlyphs();
-        m_fileName = path;
-        m_modified = false;
-        updateCaption();
-    }
+    const MessageFileReadResult result = m_document.open(path);
     for (qsizetype i = 0; i < result.messages.size(); ++i) {
         const bool last = i + 1 == result.messages.size();
         m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
@@ -585,60 +569,46 @@ void TForm1::openDocument(const QString &path)
 QString TForm1::askSaveName()
 {
     const QString chosen = m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter),
-                                                   m_fileName);
+                                                   m_document.fileName());
     return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
 }
 
-bool TForm1::writeDocument(const QString &path)
+bool TForm1::written(const MessageFileWriteResult &result)
 {
-    const MessageFileWriteResult result = WriteMessageFile(path, m_set);
-    if (!result.ok()) {
+    if (!result.ok())
         m_dialogs->showMessage(this, result.message(), result.reason);
-        return false;
-    }
-    m_fileName = path;
-    m_modified = false;
-    updateCaption();
-    return true;
+    return result.ok();
 }
 
 bool TForm1::BtnSaveClick()
 {
-    QString path = m_fileName;
-    if (documentname::isUntitled(path)) {
-        path = askSaveName();
-        if (path.isEmpty())
-            return false;
-    }
-    return writeDocument(path);
+    if (!m_document.isUntitled())
+        return written(m_document.save());
+    const QString path = askSaveName();
+    return !path.isEmpty() && written(m_document.saveAs(path));
 }
 
 void TForm1::SaveAs1Click()
 {
     const QString path = askSaveName();
     if (!path.isEmpty())
-        writeDocument(path);
+        written(m_document.saveAs(path));
 }
 
 // ---------------------------------------------------------------- slot controls
 
 void TForm1::suitempEditChange(int slot)
 {
-    const QByteArray markup = m_edits[slot]->markup();
-    if (markup == m_set.markup(slot))
-        return;
-    m_set.setMarkup(slot, markup);
-    m_modified = true;
-    RefreshSpeedGlyphs();
-    if (slot == m_previewSlot)
-        updatePreview();
+    m_document.setMarkup(slot, m_edits[slot]->markup());
 }
 
 void TForm1::SpeedButtonClick(int slot)
 {
-    const quint8 code = m_set.speedCode(slot);
-    m_set.setSpeedCode(slot, code >= 4 ? 0 : quint8(code + 1));
-    m_modified = true;
+    m_document.stepSpeed(slot);
+}
+
+void TForm1::slotChanged(int slot)
+{
     RefreshSpeedGlyphs();
     if (slot == m_previewSlot)
         updatePreview();
@@ -647,10 +617,10 @@ void TForm1::SpeedButtonClick(int slot)
 void TForm1::RefreshSpeedGlyphs()
 {
     // Read from the files at every call: a repainted file shows at once.
-    std::array<QIcon, 5> glyphs;
+    std::array<QIcon, MessageSet::kSpeedCodeCount> glyphs;
     for (int i = 0; i < kSlots; ++i) {
-        const quint8 code = m_set.speedCode(i);
-        if (code > 4)
+        const quint8 code = m_document.messageSet().speedCode(i);
+        if (code >= MessageSet::kSpeedCodeCount)
             continue; // a code from a file that no glyph shows: keep the old one
         if (glyphs[code].isNull())
             glyphs[code] = QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code))));
@@ -685,10 +655,10 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
 void TForm1::Timer1Timer()
 {
     for (int i = 0; i < kSlots; ++i) {
-        m_runBoxes[i]->setText(QString::number(m_set.markup(i).size()));
+        m_runBoxes[i]->setText(QString::number(m_document.messageSet().markup(i).size()));
         showCellOverflow(i);
     }
-    m_btnSave->setEnabled(m_modified);
+    m_btnSave->setEnabled(m_document.isModified());
 }
 
 void TForm1::showCellOverflow(int slot)
@@ -696,7 +666,7 @@ void TForm1::showCellOverflow(int slot)
     // The panel keeps 125 cells of a message and drops the rest without a
     // word, so the count turns red where the user looks, and says why.
     QCheckBox *box = m_runBoxes[slot];
-    const QByteArray &markup = m_set.markup(slot);
+    const QByteArray &markup = m_document.messageSet().markup(slot);
     const bool over = MarkupOverflows(markup);
     const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
                                    .arg(QLatin1Char(MessageSet::slotLetter(slot)))
@@ -777,7 +747,7 @@ void TForm1::suitempSendClick()
 {
     // The upload works on a copy: the window can't change while it runs
     // anyway, and the copy is what was on screen when Send was pressed.
-    const MessageSet set = m_set;
+    const MessageSet set = m_document.messageSet();
     const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
     const int delayPosition = m_trackBar->value();
     startUpload([set, port, delayPosition](LinkReporter &reporter) {
@@ -892,7 +862,8 @@ void TForm1::updatePreview()
     // A hidden preview is brought up to date when it opens.
     if (!m_preview || m_preview->isHidden())
         return;
-    m_preview->showSlot(m_previewSlot, m_set.markup(m_previewSlot), m_set.speedCode(m_previewSlot));
+    const MessageSet &set = m_document.messageSet();
+    m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
 }
 
 // ---------------------------------------------------------------- help

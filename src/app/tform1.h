@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/supportfiles.h"
+#include "files/document.h"
 #include "link/linkreporter.h"
 #include "model/messageset.h"
 
@@ -31,10 +32,10 @@ class SlotEdit;
 class TForm2;
 class TForm3;
 
-// The main window. It owns the whole document: the message set (slot texts,
-// speed codes, run flags), the current file name and the modified flag, and
-// the upload settings (port box, Commu Delay). Its methods carry the names
-// of the handlers they always had (control name + event).
+// The main window. It owns the document (the message set, its file name and
+// its modified flag) and shows it, and holds the upload settings (port box,
+// Commu Delay). Its methods carry the names of the handlers they always had
+// (control name + event).
 //
 // It is also the front end of the uploads: they run on a worker thread and
 // report through LinkReporter, whose calls come back to this thread.
@@ -44,10 +45,6 @@ class TForm1 : public QMainWindow, public LinkReporter
 
 public:
     static constexpr int kSlots = MessageSet::kSlotCount;
-    // "Varlo V3.00", nineteen spaces, "[".
-    static constexpr const char *kCaptionPrefix = "Varlo V3.00                   [";
-    static constexpr const char *kCaptionSuffix = "]";
-    static constexpr const char *kUntitled = "untitle.vlo";
     static constexpr int kTimerIntervalMs = 100;
 
     struct Folders
@@ -68,9 +65,7 @@ public:
 
     void setSecondaryWindows(TForm2 *about, TForm3 *help);
 
-    const MessageSet &messageSet() const { return m_set; }
-    bool isModified() const { return m_modified; }
-    QString currentFileName() const { return m_fileName; }
+    Document &document() { return m_document; }
     const SupportFiles &supportFiles() const { return m_supportFiles; }
     Dialogs &dialogs() { return *m_dialogs; }
     bool isUploading() const { return m_uploadThread != nullptr; }
@@ -93,9 +88,6 @@ public:
     // Returns whether the set was written.
     bool BtnSaveClick();
     void SaveAs1Click();
-    // Gives the slots the texts and speed codes of `set`, as Open does: each
-    // text that differs is an ordinary text change. Run flags stay.
-    void takeTextsAndSpeedCodes(const MessageSet &set);
 
     // Slot controls.
     void SpeedButtonClick(int slot);
@@ -105,6 +97,8 @@ public:
     void ToolButton6Click();
     void ToolButton7Click();
     void suitempEditChange(int slot);
+    // Refreshes what shows a slot that the document changed.
+    void slotChanged(int slot);
 
     // Uploads.
     void suitempSendClick();
@@ -153,9 +147,10 @@ private:
     void placeControls();
 
     void updateCaption();
-    // Writes the set to `path`; on success it becomes the current file name
-    // and the modified flag clears. On failure the user is told why.
-    bool writeDocument(const QString &path);
+    // Tells the user why a save failed; returns whether it succeeded.
+    bool written(const MessageFileWriteResult &result);
+    // Shows the document's texts and speed codes.
+    void showSlots();
     // Asks the Save dialog for a name, with ".vlo" added where it has no
     // extension. Empty when cancelled.
     QString askSaveName();
@@ -172,13 +167,9 @@ private:
     // Gives the open Preview window the text and speed of its slot.
     void updatePreview();
 
-    MessageSet m_set;
-    QString m_fileName = QString::fromLatin1(kUntitled);
-    bool m_modified = false;
+    Document m_document;
     // The name last confirmed in the Open dialog, which it shows next time.
     QString m_openDialogName;
-    QString m_captionPrefix;
-    QString m_captionSuffix;
 
     SupportFiles m_supportFiles;
     std::unique_ptr<Dialogs> m_dialogs;

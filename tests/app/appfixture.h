@@ -78,6 +78,7 @@ struct Started
             qWarning("no %s", qPrintable(name));
         return child;
     }
+    Document &document() const { return window->document(); }
     SlotEdit *edit(int slot) const { return window->slotEdit(slot); }
     QToolButton *speedButton(int slot) const
     {

@@ -70,10 +70,10 @@ void TestApp::startUpState()
 
     for (int i = 0; i < TForm1::kSlots; ++i) {
         QVERIFY(s.edit(i)->text().isEmpty());
-        QCOMPARE(s.window->messageSet().speedCode(i), quint8(4));
+        QCOMPARE(s.document().messageSet().speedCode(i), quint8(4));
         QCOMPARE(shown(s.speedButton(i)->icon()), builtIn(SupportFiles::Speed5));
         QVERIFY(s.runBox(i)->isChecked());
-        QVERIFY(s.window->messageSet().run(i));
+        QVERIFY(s.document().messageSet().run(i));
     }
     auto *port = s.find<QComboBox>(QStringLiteral("ComboBox3"));
     QCOMPARE(port->currentText(), QStringLiteral("AUTO"));
@@ -86,7 +86,7 @@ void TestApp::startUpState()
     QCOMPARE(progress->text(), QStringLiteral("0%"));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
              builtIn(SupportFiles::LampGreen));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
     QVERIFY(s.dialogs->messages.isEmpty());
 
     auto *timer = s.find<QTimer>(QStringLiteral("Timer1"));
@@ -372,7 +372,7 @@ void TestApp::unreadableGlyphIsReportedOnce()
     QCOMPARE(s.dialogs->messages.size(), 1);
     // The button shows the built-in glyph instead.
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
 }
 
 void TestApp::damagedGlyphFile_data()
@@ -411,7 +411,7 @@ void TestApp::damagedGlyphFile()
     Started s(dir.path());
     QVERIFY(s.window->isVisible());
     QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray("abc"));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("abc"));
     QTest::qWait(20);
     QCOMPARE(s.dialogs->messages.size(), reported ? 1 : 0);
     if (reported) {
@@ -469,19 +469,19 @@ void TestApp::speedCycle()
     QFETCH(int, code);
     QTemporaryDir dir;
     Started s(dir.path());
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setSpeedCode(7, quint8(start));
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     s.window->RefreshSpeedGlyphs();
 
     for (int i = 0; i < clicks; ++i)
         QTest::mouseClick(s.speedButton(7), Qt::LeftButton);
-    QCOMPARE(int(s.window->messageSet().speedCode(7)), code);
+    QCOMPARE(int(s.document().messageSet().speedCode(7)), code);
     QCOMPARE(shown(s.speedButton(7)->icon()),
              builtIn(SupportFiles::speedGlyph(quint8(code))));
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
     // The other slots keep theirs.
-    QCOMPARE(int(s.window->messageSet().speedCode(6)), 4);
+    QCOMPARE(int(s.document().messageSet().speedCode(6)), 4);
 }
 
 void TestApp::speedCodeAboveFourKeepsItsGlyph()
@@ -489,11 +489,11 @@ void TestApp::speedCodeAboveFourKeepsItsGlyph()
     QTemporaryDir dir;
     Started s(dir.path());
     s.window->SpeedButtonClick(2); // code 0, digit 1
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setSpeedCode(2, 7);
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     s.window->RefreshSpeedGlyphs();
-    QCOMPARE(int(s.window->messageSet().speedCode(2)), 7);
+    QCOMPARE(int(s.document().messageSet().speedCode(2)), 7);
     QCOMPARE(shown(s.speedButton(2)->icon()), builtIn(SupportFiles::Speed1));
 }
 
@@ -513,9 +513,9 @@ void TestApp::runCheckBoxesAreRunFlags()
     Started s(dir.path());
     QTest::mouseClick(s.runBox(3), Qt::LeftButton, {}, QPoint(6, s.runBox(3)->height() / 2));
     QVERIFY(!s.runBox(3)->isChecked());
-    QVERIFY(!s.window->messageSet().run(3));
-    QVERIFY(s.window->messageSet().run(4));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().messageSet().run(3));
+    QVERIFY(s.document().messageSet().run(4));
+    QVERIFY(!s.document().isModified());
     s.tick();
     QVERIFY(!s.btnSave()->isEnabled());
 }
@@ -526,11 +526,11 @@ void TestApp::textChanges()
     Started s(dir.path());
     // Writing the text a slot already holds is no change.
     s.edit(5)->setMarkup(QByteArray());
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     QTest::keyClicks(s.edit(5), QStringLiteral("AB~+"));
-    QCOMPARE(s.window->messageSet().markup(5), QByteArray("AB~+"));
-    QVERIFY(s.window->isModified());
+    QCOMPARE(s.document().messageSet().markup(5), QByteArray("AB~+"));
+    QVERIFY(s.document().isModified());
     s.tick();
     QCOMPARE(s.runBox(5)->text(), QStringLiteral("4"));
     QVERIFY(s.btnSave()->isEnabled());
@@ -541,14 +541,14 @@ void TestApp::countsIncludeTextsOver124()
     QTemporaryDir dir;
     Started s(dir.path());
     QTest::keyClicks(s.edit(0), QString(130, QLatin1Char('a')));
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setMarkup(1, QByteArray(200, 'b'));
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     s.tick();
     QCOMPARE(s.runBox(0)->text(), QStringLiteral("124"));
     QCOMPARE(s.runBox(1)->text(), QStringLiteral("200"));
     QCOMPARE(s.runBox(2)->text(), QStringLiteral("0"));
-    QCOMPARE(s.window->messageSet().markup(1).size(), 200);
+    QCOMPARE(s.document().messageSet().markup(1).size(), 200);
     // The status bar says why typing stopped.
     QVERIFY(s.window->statusBar()->currentMessage().contains(QLatin1String("124")));
 }
@@ -575,7 +575,7 @@ void TestApp::trackBar()
     bar->setValue(10 - position); // make sure the change below is one
     bar->setValue(position);
     QCOMPARE(s.find<QLabel>(QStringLiteral("Label9"))->text(), label);
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestApp::moveText_data()
@@ -611,11 +611,11 @@ void TestApp::moveText()
     QTemporaryDir dir;
     Started s(dir.path());
     QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     for (int i = 0; i < texts.size(); ++i)
         set.setMarkup(i, texts[i].toLatin1());
     set.setSpeedCode(1, 2);
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     s.runBox(1)->setChecked(false);
     QWidget *port = s.find<QWidget>(QStringLiteral("ComboBox3"));
     QWidget *start = focus < 0 ? port : s.edit(focus);
@@ -624,25 +624,25 @@ void TestApp::moveText()
 
     // The set-up itself changed texts, so the flag is already set; the text
     // change notifications show whether the move changed anything.
-    const MessageSet was = s.window->messageSet();
+    const MessageSet was = s.document().messageSet();
     int changes = 0;
     for (int i = 0; i < TForm1::kSlots; ++i)
         connect(s.edit(i), &QLineEdit::textChanged, this, [&changes] { ++changes; });
     QTest::mouseClick(s.find<QToolButton>(up ? "ToolButton6" : "ToolButton7"), Qt::LeftButton);
 
     for (int i = 0; i < expected.size(); ++i)
-        QCOMPARE(QString::fromLatin1(s.window->messageSet().markup(i)), expected[i]);
+        QCOMPARE(QString::fromLatin1(s.document().messageSet().markup(i)), expected[i]);
     QWidget *end = newFocus < 0 ? port : s.edit(newFocus);
     QCOMPARE(s.window->focusWidget(), end);
     if (newFocus >= 0 && newFocus != focus)
         QCOMPARE(s.edit(newFocus)->selectedText(), expected[newFocus]);
     // Speed codes and run flags stay with their slots.
-    QCOMPARE(s.window->messageSet().speedCodes(), was.speedCodes());
+    QCOMPARE(s.document().messageSet().speedCodes(), was.speedCodes());
     QVERIFY(!s.runBox(1)->isChecked());
     QCOMPARE(changes > 0, modified);
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
     if (!modified)
-        QCOMPARE(s.window->messageSet(), was);
+        QCOMPARE(s.document().messageSet(), was);
 }
 
 void TestApp::newEmptiesTheSlots()
@@ -654,11 +654,11 @@ void TestApp::newEmptiesTheSlots()
     QTest::keyClicks(s.edit(2), QStringLiteral("text"));
     s.find<QAction>(QStringLiteral("New1"))->trigger();
     QCOMPARE(s.window->windowTitle(), kFirstCaption);
-    QCOMPARE(s.window->messageSet().markup(2), QByteArray());
-    QCOMPARE(int(s.window->messageSet().speedCode(2)), 4);
+    QCOMPARE(s.document().messageSet().markup(2), QByteArray());
+    QCOMPARE(int(s.document().messageSet().speedCode(2)), 4);
     QCOMPARE(shown(s.speedButton(2)->icon()), builtIn(SupportFiles::Speed5));
     QVERIFY(!s.runBox(2)->isChecked());
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
 }
 
 void TestApp::uploadRunsOffTheWindowThread()
@@ -723,7 +723,7 @@ void TestApp::uploadRunsOffTheWindowThread()
     QCOMPARE(shown(send->icon()), builtIn(SupportFiles::LampRed));
     QCOMPARE(progress->value(), 0);
     QVERIFY(!s.window->isUploading());
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     // Input works again.
     QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
@@ -763,7 +763,7 @@ void TestApp::aboutWindow()
         QVERIFY(!about->isVisible());
     }
     QCOMPARE(s.window->findChildren<TForm2 *>().size(), 1);
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestApp::helpWindow()

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfixture.h"
 
-#include "app/documentname.h"
 #include "files/messagefile.h"
 #include "model/messageset.h"
 
@@ -23,7 +22,7 @@ void makeChanges(Started &s)
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
     QTest::keyClicks(s.edit(2), QStringLiteral("THIRD"));
     s.window->SpeedButtonClick(1);
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
 }
 
 // A message file for the set whose slots hold `texts` at speed code `speed`.
@@ -39,7 +38,7 @@ QByteArray fileFor(const QList<QByteArray> &texts, quint8 speed = 4)
 
 QString captionFor(const QString &name)
 {
-    return QString::fromLatin1(TForm1::kCaptionPrefix) + name + QLatin1Char(']');
+    return QString::fromLatin1(Document::kCaptionPrefix) + name + QLatin1Char(']');
 }
 
 // What the user sees of the document, to show that a command changed none
@@ -52,10 +51,10 @@ struct Snapshot
     bool modified;
 
     explicit Snapshot(const Started &s)
-        : set(s.window->messageSet())
-        , fileName(s.window->currentFileName())
+        : set(s.document().messageSet())
+        , fileName(s.document().fileName())
         , caption(s.window->windowTitle())
-        , modified(s.window->isModified())
+        , modified(s.document().isModified())
     {
     }
     bool operator==(const Snapshot &) const = default;
@@ -78,11 +77,6 @@ private Q_SLOTS:
     void everyInsertCommand_data();
     void everyInsertCommand();
     void overlongMarkupIsFlagged();
-
-    void untitledNames_data();
-    void untitledNames();
-    void extensionRule_data();
-    void extensionRule();
 
     void openValidFile();
     void openReadOnlyFile();
@@ -160,7 +154,7 @@ void TestDocuments::insertion()
     QCOMPARE(edit->cursorPosition(), expectedCaret);
     QVERIFY(!edit->hasSelectedText());
     QCOMPARE(s.window->focusWidget(), edit);
-    QVERIFY(s.window->isModified());
+    QVERIFY(s.document().isModified());
     s.tick();
     QCOMPARE(s.runBox(6)->text(), QString::number(expected.size()));
     QVERIFY(s.btnSave()->isEnabled());
@@ -174,12 +168,12 @@ void TestDocuments::insertionWithoutAFocusedSlotDoesNothing()
     s.tick();
     auto *port = s.find<QComboBox>(QStringLiteral("ComboBox3"));
     port->setFocus();
-    const MessageSet before = s.window->messageSet();
+    const MessageSet before = s.document().messageSet();
     for (const char *name : {"PicStar", "BtnNull", "ToolButton3"})
         QTest::mouseClick(s.find<QToolButton>(QLatin1String(name)), Qt::LeftButton);
     s.find<QAction>(QStringLiteral("Heart1"))->trigger();
-    QCOMPARE(s.window->messageSet(), before);
-    QVERIFY(!s.window->isModified());
+    QCOMPARE(s.document().messageSet(), before);
+    QVERIFY(!s.document().isModified());
     s.tick();
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(s.window->focusWidget(), port);
@@ -252,10 +246,10 @@ void TestDocuments::overlongMarkupIsFlagged()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setMarkup(0, QByteArray(124, 'a') + "~+~+");          // 126 cells
     set.setMarkup(1, QByteArray(123, 'a') + "~B~F~+~H");      // 125 cells
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     s.tick();
     QCheckBox *over = s.runBox(0);
     QCheckBox *full = s.runBox(1);
@@ -274,48 +268,6 @@ void TestDocuments::overlongMarkupIsFlagged()
              full->palette().color(QPalette::WindowText));
 }
 
-void TestDocuments::untitledNames_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("untitled");
-    QTest::newRow("bare") << "untitle.vlo" << true;
-    QTest::newRow("any folder") << "/home/u/untitle.vlo" << true;
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("folder only") << "/home/u/" << true;
-    QTest::newRow("case counts") << "/home/u/Untitle.vlo" << false;
-    QTest::newRow("other name") << "/home/u/demo.vlo" << false;
-    QTest::newRow("longer name") << "/home/u/my-untitle.vlo" << false;
-#ifndef Q_OS_WIN
-    QTest::newRow("backslash is a character on Linux") << "x\\untitle.vlo" << false;
-#endif
-}
-
-void TestDocuments::untitledNames()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, untitled);
-    QCOMPARE(documentname::isUntitled(path), untitled);
-}
-
-void TestDocuments::extensionRule_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("bare") << "demo" << "demo.vlo";
-    QTest::newRow("dotted folder") << "/tmp/my.dir/demo" << "/tmp/my.dir/demo.vlo";
-    QTest::newRow("own extension") << "demo.txt" << "demo.txt";
-    QTest::newRow("vlo") << "/tmp/demo.vlo" << "/tmp/demo.vlo";
-    QTest::newRow("trailing dot") << "demo." << "demo.";
-    QTest::newRow("two dots") << "/tmp/a.b.c" << "/tmp/a.b.c";
-}
-
-void TestDocuments::extensionRule()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QString, saved);
-    QCOMPARE(documentname::withDefaultExtension(chosen), saved);
-}
-
 void TestDocuments::openValidFile()
 {
     QTemporaryDir dir;
@@ -332,17 +284,17 @@ void TestDocuments::openValidFile()
 
     QCOMPARE(s.dialogs->filters, QStringList{"*.vlo"});
     QVERIFY(s.dialogs->messages.isEmpty());
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray("HI~H"));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("HI~H"));
     // Shown as the panel draws those bytes.
     QCOMPARE(s.edit(2)->text(), QStringLiteral("\u00E9t\u00DA"));
-    QCOMPARE(s.window->messageSet().markup(2), QByteArray("\x82t\xE9"));
-    QCOMPARE(int(s.window->messageSet().speedCode(0)), 2);
+    QCOMPARE(s.document().messageSet().markup(2), QByteArray("\x82t\xE9"));
+    QCOMPARE(int(s.document().messageSet().speedCode(0)), 2);
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
-    QCOMPARE(int(s.window->messageSet().speedCode(4)), 7);
+    QCOMPARE(int(s.document().messageSet().speedCode(4)), 7);
     QCOMPARE(shown(s.speedButton(4)->icon()), builtIn(SupportFiles::Speed1));
     QVERIFY(!s.runBox(1)->isChecked());
-    QVERIFY(!s.window->isModified());
-    QCOMPARE(s.window->currentFileName(), path);
+    QVERIFY(!s.document().isModified());
+    QCOMPARE(s.document().fileName(), path);
     QCOMPARE(s.window->windowTitle(), captionFor(path));
     s.tick();
     QVERIFY(!s.btnSave()->isEnabled());
@@ -358,8 +310,8 @@ void TestDocuments::openReadOnlyFile()
     s.dialogs->openAnswers << path;
     s.window->BtnOpenClick();
     QVERIFY(s.dialogs->messages.isEmpty());
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray("READ ONLY"));
-    QCOMPARE(s.window->currentFileName(), path);
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("READ ONLY"));
+    QCOMPARE(s.document().fileName(), path);
 }
 
 void TestDocuments::cancelledOpenChangesNothing()
@@ -424,12 +376,12 @@ void TestDocuments::openWithBadTrailerTakesWhatWasRead()
     s.dialogs->openAnswers << path;
     s.window->BtnOpenClick();
     QCOMPARE(s.dialogs->messageTexts(), QStringList{" End of File not found! "});
-    QCOMPARE(s.window->messageSet().markup(1), QByteArray("SECOND"));
-    QCOMPARE(s.window->messageSet().markup(2), QByteArray());
-    QCOMPARE(int(s.window->messageSet().speedCode(1)), 1);
-    QCOMPARE(s.window->currentFileName(), path);
+    QCOMPARE(s.document().messageSet().markup(1), QByteArray("SECOND"));
+    QCOMPARE(s.document().messageSet().markup(2), QByteArray());
+    QCOMPARE(int(s.document().messageSet().speedCode(1)), 1);
+    QCOMPARE(s.document().fileName(), path);
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestDocuments::openDialogRemembersItsName()
@@ -511,18 +463,18 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
         QCOMPARE(shown(byName.speedButton(i)->icon()), shown(byDialog.speedButton(i)->icon()));
 
     if (opened) {
-        QCOMPARE(byName.window->messageSet().markup(0), QByteArray("HI~H"));
-        QCOMPARE(byName.window->messageSet().markup(2), QByteArray("THIRD"));
+        QCOMPARE(byName.document().messageSet().markup(0), QByteArray("HI~H"));
+        QCOMPARE(byName.document().messageSet().markup(2), QByteArray("THIRD"));
         QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
-        QCOMPARE(byName.window->currentFileName(), path);
+        QCOMPARE(byName.document().fileName(), path);
         QCOMPARE(byName.window->windowTitle(), captionFor(path));
     } else {
         // The empty set of a bare start.
-        QCOMPARE(byName.window->messageSet().markup(0), QByteArray());
+        QCOMPARE(byName.document().messageSet().markup(0), QByteArray());
         QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
         QCOMPARE(byName.window->windowTitle(), kFirstCaption);
     }
-    QVERIFY(!byName.window->isModified());
+    QVERIFY(!byName.document().isModified());
     byName.tick();
     QVERIFY(!byName.btnSave()->isEnabled());
     QCOMPARE(byName.window->focusWidget(), byName.edit(0));
@@ -543,12 +495,12 @@ void TestDocuments::saveUntitledAsksForAName()
     const QString saved = dir.filePath("demo.vlo");
     QCOMPARE(s.dialogs->savePresets, QStringList{"untitle.vlo"});
     QCOMPARE(s.dialogs->filters, QStringList{"*.vlo"});
-    QCOMPARE(s.window->currentFileName(), saved);
+    QCOMPARE(s.document().fileName(), saved);
     QCOMPARE(s.window->windowTitle(), captionFor(saved));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
     s.tick();
     QVERIFY(!s.btnSave()->isEnabled());
-    QCOMPARE(readAll(saved), EncodeMessageFile(s.window->messageSet()));
+    QCOMPARE(readAll(saved), EncodeMessageFile(s.document().messageSet()));
     QCOMPARE(readAll(saved).mid(15, 3), QByteArray("\x04\x00\x04", 3));
 }
 
@@ -582,7 +534,7 @@ void TestDocuments::saveNamedDocumentWritesWithoutDialog()
     QVERIFY(s.dialogs->savePresets.isEmpty());
     QCOMPARE(readAll(path), fileFor({"OLD NEW"}));
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestDocuments::saveOverExistingFileReplacesIt()
@@ -718,9 +670,9 @@ void TestDocuments::tooLongTextIsNotSaved()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setMarkup(1, QByteArray(256, 'b'));
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     const Snapshot before(s);
     s.dialogs->saveAnswers << dir.filePath("big.vlo");
     QVERIFY(!s.window->BtnSaveClick());
@@ -771,9 +723,9 @@ void TestDocuments::saveAs()
     QCOMPARE(s.dialogs->savePresets, QStringList{first});
     QCOMPARE(readAll(copy), fileFor({"ONE+"}));
     QCOMPARE(readAll(first), fileFor({"ONE"}));
-    QCOMPARE(s.window->currentFileName(), copy);
+    QCOMPARE(s.document().fileName(), copy);
     QCOMPARE(s.window->windowTitle(), captionFor(copy));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     // The next Save goes to the copy, without a dialog.
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
@@ -850,7 +802,7 @@ void TestDocuments::closeQuestion()
         QCOMPARE(now, fileFor({named ? "BEFOREAFTER" : "AFTER"}));
     else
         QCOMPARE(now, named ? original : QByteArray());
-    QCOMPARE(s.window->isModified(), !written);
+    QCOMPARE(s.document().isModified(), !written);
     QCOMPARE(s.dialogs->unanswered, 0);
 }
 

@@ -266,7 +266,7 @@ void TestPreview::leavesTheDocumentAlone()
     s.dialogs->saveAnswers.enqueue(path);
     QVERIFY(s.window->BtnSaveClick());
     const QString caption = s.window->windowTitle();
-    const MessageSet set = s.window->messageSet();
+    const MessageSet set = s.document().messageSet();
     const QByteArray file = readAll(path);
 
     focusSlot(s, 1);
@@ -278,10 +278,10 @@ void TestPreview::leavesTheDocumentAlone()
     preview->close();
     s.tick();
 
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(s.window->windowTitle(), caption);
-    QVERIFY(s.window->messageSet() == set);
+    QVERIFY(s.document().messageSet() == set);
     QCOMPARE(s.edit(1)->markup(), QByteArray("KEEP ~H"));
     QCOMPARE(readAll(path), file);
     QVERIFY(s.dialogs->messages.isEmpty());

@@ -59,7 +59,7 @@ void TestUploads::sendTheWorkedExample()
     QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
     s.dialogs->saveAnswers << dir.filePath("example");
     QVERIFY(s.window->BtnSaveClick());
-    QCOMPARE(s.window->messageSet(), WorkedExampleSet());
+    QCOMPARE(s.document().messageSet(), WorkedExampleSet());
 
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     QSignalSpy moved(progress, &QProgressBar::valueChanged);
@@ -84,7 +84,7 @@ void TestUploads::sendTheWorkedExample()
              builtIn(SupportFiles::Speed3));
     QVERIFY(s.dialogs->messages.isEmpty());
     // Send leaves the document alone.
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     // The File menu entry does the same.
     QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
@@ -128,7 +128,7 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
              builtIn(SupportFiles::LampGreen));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestUploads::portFailure_data()
@@ -223,7 +223,7 @@ void TestUploads::deviceVanishesMidUpload()
     // plugged in on another port takes the next Send.
     QVERIFY(!s.window->isUploading());
     QTest::keyClick(s.edit(0), Qt::Key_Backspace);
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray(123, 'a'));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray(123, 'a'));
     VirtualPanel &next = ports.addPanel(3, VirtualPanel::Answer::Silent);
     s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(3);
     QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
