@@ -7,14 +7,14 @@
 #include "app/previewwindow.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
+#include "editor/insertcommands.h"
 #include "editor/slotedit.h"
+#include "editor/slotrows.h"
 #include "charset/fonttable.h"
 #include "charset/fontupload.h"
 #include "files/messagefile.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
-#include "model/escapetable.h"
-#include "model/messageblock.h"
 
 #include <QAction>
 #include <QApplication>
@@ -45,56 +45,11 @@ namespace {
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 673;
 constexpr int kToolBarHeight = 28;
+// The top of slot A's edit box.
 constexpr int kFirstRowTop = 96;
-constexpr int kRowPitch = 24;
-constexpr int kLetterLeft = 8;
-constexpr int kEditLeft = 24;
-constexpr QSize kEditSize{497, 21};
-constexpr int kSpeedLeft = 528;
-constexpr QSize kSpeedSize{23, 22};
-constexpr int kRunLeft = 566;
-constexpr int kBelowRowsTop = kFirstRowTop + kRowPitch * MessageSet::kSlotCount;
+constexpr int kBelowRowsTop = kFirstRowTop + SlotRows::kRowPitch * MessageSet::kSlotCount;
 constexpr int kBottomRowTop = kBelowRowsTop + 38;
-
-struct InsertCommand
-{
-    const char *button;   // tool button
-    const char *menuItem; // entry of the Picture menu, or nullptr
-    const char *menuText;
-    const char *hint;     // status tip and tool tip, or nullptr for none
-    const char *icon;
-    char selector;        // the escape is "~" and this
-    bool separatorBefore;
-};
-
-// In tool bar order.
-constexpr std::array<InsertCommand, 14> kInsertCommands{{
-    {"PicStar", "Star1", "Star", "Picture Star", "star", '+', false},
-    {"BtnHeart", "Heart1", "Heart", "Picture Heart", "heart", 'H', false},
-    {"BtnRight", "RightArrow1", "Right Arrow", "Picture Right Arrow", "right", '>', false},
-    {"BtnLeft", "LeftArrow1", "Left Arrow", "Picture Left Arrow", "left", '<', false},
-    {"BtnSmile", "Smile1", "Smile", "Picture Smile", "smile", 'S', false},
-    {"BtnPlane", "Plane1", "Plane", "Picture Plane", "plane", 'x', false},
-    {"BtnCircleSolid", "Circle01", "Solid Circle", "Picture Circle Solid", "circlesolid", 'O', false},
-    {"BtnCircle", "Circle1", "Circle", "Picture Circle", "circle", 'o', false},
-    {"BtnPhone", "Phone1", "Phone", "Picture Phone", "phone", 'P', false},
-    {"ToolButton8", nullptr, nullptr, nullptr, "tilde", '~', false},
-    {"BtnNull", "UserDefine1", "Null", "Null", "null", 'R', false},
-    {"BtnSpeed1", nullptr, nullptr, "FLASH!", "flash", 'F', true},
-    {"ToolButton2", nullptr, nullptr, "Font Normal", "fontnormal", 'A', true},
-    {"ToolButton3", nullptr, nullptr, "Font Bold", "fontbold", 'B', false},
-}};
-
-// The Picture menu lists its entries in an order of its own.
-constexpr std::array<const char *, 10> kPictureMenuOrder{
-    "Star1", "Heart1", "LeftArrow1", "RightArrow1", "Phone1",
-    "Plane1", "Smile1", "Circle01", "Circle1", "UserDefine1"};
-
-QString editName(int slot)
-{
-    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3)
-                    : QStringLiteral("suiEdit%1").arg(slot - 4);
-}
+constexpr int kLeft = 8;
 
 // Qt reads "[*]" in a window title as the modified marker; a file name can
 // hold it, so it is doubled, which shows it as it is.
@@ -160,15 +115,21 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     setObjectName(QStringLiteral("Form1"));
     move(201, 14);
 
-    buildActions();
-    buildMenus();
-    buildToolBar();
-
     auto *client = new QWidget(this);
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
-    buildSlotRows(client);
+    m_rows = new SlotRows(
+        [this](quint8 code) { return QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code)))); },
+        client);
+    connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
+    connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
+    connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
+    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
+    connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
     buildBottomRows(client);
+    buildActions();
+    buildMenus();
+    buildToolBar();
     // The rows are placed in client-area coordinates, so they are placed
     // again whenever the menu bar or tool bar moves the central widget.
     client->installEventFilter(this);
@@ -187,18 +148,12 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
     connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
 
-    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
-                                [this](QWidget *, QWidget *now) { focusChanged(now); });
-
     setFixedSize(kClientWidth, kClientHeight);
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
-    // The children, the slot edit boxes and the preview among them, go before
-    // this object's connections do, and their going moves the focus.
-    disconnect(m_focusConnection);
     if (m_uploadThread)
         m_uploadThread->wait();
 }
@@ -227,17 +182,7 @@ void TForm1::buildActions()
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
 
-    // The fourteen insertion commands (PicStarClick ... ToolButton3Click and
-    // the Picture menu's entries) differ only in their escape.
-    for (const InsertCommand &c : kInsertCommands) {
-        const char *name = c.menuItem ? c.menuItem : c.button;
-        QAction *action = makeAction(this, name, c.menuText ? tr(c.menuText) : QString(),
-                                     c.hint, c.icon);
-        const QByteArray escape = QByteArray(1, kEscapeLead) + c.selector;
-        Q_ASSERT(findEscape(c.selector));
-        connect(action, &QAction::triggered, this, [this, escape] { InsertChar(escape); });
-        m_insertActions.push_back(action);
-    }
+    m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
     connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
     connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
@@ -334,50 +279,6 @@ void TForm1::buildToolBar()
     add(m_moveDown, "ToolButton7");
 }
 
-void TForm1::buildSlotRows(QWidget *client)
-{
-    m_headingText = new QLabel(tr("Text Item"), client);
-    m_headingSpeed = new QLabel(tr("Speed"), client);
-    m_headingRun = new QLabel(tr("Run"), client);
-
-    QFont slotFont = SlotEdit::slotFont();
-
-    for (int i = 0; i < kSlots; ++i) {
-        auto *letter = new QLabel(QString(QLatin1Char(MessageSet::slotLetter(i))), client);
-        letter->setAlignment(Qt::AlignCenter);
-        m_letters[i] = letter;
-
-        auto *edit = new SlotEdit(client);
-        edit->setObjectName(editName(i));
-        edit->setFont(slotFont);
-        connect(edit, &QLineEdit::textChanged, this, [this, i] { suitempEditChange(i); });
-        connect(edit, &SlotEdit::refused, this,
-                [this](const QString &why) { statusBar()->showMessage(why, 5000); });
-        letter->setBuddy(edit);
-        m_edits[i] = edit;
-
-        auto *speed = new QToolButton(client);
-        speed->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
-        speed->setAutoRaise(true);
-        speed->setFocusPolicy(Qt::NoFocus);
-        speed->setIconSize(QSize(16, 16));
-        speed->setAccessibleName(tr("Speed of slot %1").arg(MessageSet::slotLetter(i)));
-        connect(speed, &QToolButton::clicked, this, [this, i] { SpeedButtonClick(i); });
-        m_speedButtons[i] = speed;
-
-        auto *run = new QCheckBox(client);
-        run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
-        run->setChecked(true);
-        run->setAccessibleName(tr("Run slot %1").arg(MessageSet::slotLetter(i)));
-        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { m_document.setRun(i, on); });
-        m_runBoxes[i] = run;
-    }
-
-    // Tab walks down the slots, then through the rest.
-    for (int i = 1; i < kSlots; ++i)
-        setTabOrder(m_edits[i - 1], m_edits[i]);
-}
-
 void TForm1::buildBottomRows(QWidget *client)
 {
     m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
@@ -444,25 +345,15 @@ void TForm1::placeControls()
         w->setGeometry(x, y - top, width, height);
     };
 
-    at(m_headingText, kEditLeft, kFirstRowTop - 20, 120, 18);
-    at(m_headingSpeed, kSpeedLeft - 7, kFirstRowTop - 20, 40, 18);
-    at(m_headingRun, kRunLeft, kFirstRowTop - 20, 40, 18);
-    for (int i = 0; i < kSlots; ++i) {
-        const int y = kFirstRowTop + kRowPitch * i;
-        at(m_letters[i], kLetterLeft, y, 14, kEditSize.height());
-        at(m_edits[i], kEditLeft, y, kEditSize.width(), kEditSize.height());
-        at(m_speedButtons[i], kSpeedLeft, y, kSpeedSize.width(), kSpeedSize.height());
-        at(m_runBoxes[i], kRunLeft, y, kClientWidth - kRunLeft - 4, kEditSize.height());
-    }
-
-    at(m_maxLabel, kLetterLeft, kBelowRowsTop + 6, 200, 18);
+    at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
+    at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
     at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
-    at(m_rule, kLetterLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLetterLeft, 2);
-    at(m_initial, kLetterLeft, kBottomRowTop, 80, 27);
+    at(m_rule, kLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLeft, 2);
+    at(m_initial, kLeft, kBottomRowTop, 80, 27);
     at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
     at(m_trackBar, 196, kBottomRowTop, 150, 28);
     at(m_progress, 358, kBottomRowTop + 8, 169, 12);
-    at(m_send, kClientWidth - kLetterLeft - 75, kBottomRowTop + 1, 75, 25);
+    at(m_send, kClientWidth - kLeft - 75, kBottomRowTop + 1, 75, 25);
 }
 
 // ---------------------------------------------------------------- start-up
@@ -473,15 +364,13 @@ void TForm1::FormCreate()
 
     m_supportFiles.writeMissing();
 
-    const QIcon first(QPixmap::fromImage(loadPicture(SupportFiles::Speed1)));
-    for (QToolButton *button : m_speedButtons)
-        button->setIcon(first);
+    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
 }
 
 void TForm1::FormShow()
 {
     BtnNewClick();
-    m_edits[0]->setFocus();
+    m_rows->edit(0)->setFocus();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -542,8 +431,7 @@ void TForm1::BtnNewClick()
 void TForm1::showSlots()
 {
     // The boxes' own change notices find the document's texts already there.
-    for (int i = 0; i < kSlots; ++i)
-        m_edits[i]->setMarkup(m_document.messageSet().markup(i));
+    m_rows->showTexts(m_document.messageSet());
     RefreshSpeedGlyphs();
     updatePreview();
 }
@@ -597,16 +485,6 @@ void TForm1::SaveAs1Click()
 
 // ---------------------------------------------------------------- slot controls
 
-void TForm1::suitempEditChange(int slot)
-{
-    m_document.setMarkup(slot, m_edits[slot]->markup());
-}
-
-void TForm1::SpeedButtonClick(int slot)
-{
-    m_document.stepSpeed(slot);
-}
-
 void TForm1::slotChanged(int slot)
 {
     RefreshSpeedGlyphs();
@@ -616,16 +494,7 @@ void TForm1::slotChanged(int slot)
 
 void TForm1::RefreshSpeedGlyphs()
 {
-    // Read from the files at every call: a repainted file shows at once.
-    std::array<QIcon, MessageSet::kSpeedCodeCount> glyphs;
-    for (int i = 0; i < kSlots; ++i) {
-        const quint8 code = m_document.messageSet().speedCode(i);
-        if (code >= MessageSet::kSpeedCodeCount)
-            continue; // a code from a file that no glyph shows: keep the old one
-        if (glyphs[code].isNull())
-            glyphs[code] = QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code))));
-        m_speedButtons[i]->setIcon(glyphs[code]);
-    }
+    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
 }
 
 QImage TForm1::loadPicture(SupportFiles::Picture picture)
@@ -654,33 +523,8 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
 
 void TForm1::Timer1Timer()
 {
-    for (int i = 0; i < kSlots; ++i) {
-        m_runBoxes[i]->setText(QString::number(m_document.messageSet().markup(i).size()));
-        showCellOverflow(i);
-    }
+    m_rows->showCounts(m_document.messageSet());
     m_btnSave->setEnabled(m_document.isModified());
-}
-
-void TForm1::showCellOverflow(int slot)
-{
-    // The panel keeps 125 cells of a message and drops the rest without a
-    // word, so the count turns red where the user looks, and says why.
-    QCheckBox *box = m_runBoxes[slot];
-    const QByteArray &markup = m_document.messageSet().markup(slot);
-    const bool over = MarkupOverflows(markup);
-    const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
-                                   .arg(QLatin1Char(MessageSet::slotLetter(slot)))
-                                   .arg(MarkupCellCount(markup))
-                                   .arg(block::kCellCapacity)
-                             : QString();
-    if (box->statusTip() == tip)
-        return;
-    box->setStatusTip(tip);
-    box->setToolTip(tip);
-    QPalette palette = box->parentWidget()->palette();
-    if (over)
-        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
-    box->setPalette(palette);
 }
 
 void TForm1::suiTrackBar1Change(int position)
@@ -688,57 +532,14 @@ void TForm1::suiTrackBar1Change(int position)
     m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
 }
 
-int TForm1::focusedSlot() const
-{
-    // The window's focus widget, which stays set while a menu is open.
-    const QWidget *focus = focusWidget();
-    for (int i = 0; i < kSlots; ++i) {
-        if (m_edits[i] == focus)
-            return i;
-    }
-    return -1;
-}
-
-void TForm1::moveFocusedText(int step)
-{
-    const int from = focusedSlot();
-    const int to = from + step;
-    if (from < 0 || !MessageSet::isSlotIndex(to))
-        return;
-    // Only the texts trade places; speed codes and run flags stay with their
-    // slots. Each write is an ordinary text change.
-    const QByteArray moving = m_edits[from]->markup();
-    m_edits[from]->setMarkup(m_edits[to]->markup());
-    m_edits[to]->setMarkup(moving);
-    m_edits[to]->setFocus(Qt::OtherFocusReason);
-}
-
 void TForm1::ToolButton6Click()
 {
-    moveFocusedText(-1);
+    m_rows->moveFocusedText(-1);
 }
 
 void TForm1::ToolButton7Click()
 {
-    moveFocusedText(+1);
-}
-
-// ---------------------------------------------------------------- insertion
-
-void TForm1::InsertChar(const QByteArray &escape)
-{
-    const int slot = focusedSlot();
-    if (slot < 0)
-        return;
-    SlotEdit *edit = m_edits[slot];
-    // The lower end of the selection; selected text is kept, after the escape.
-    const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-    QByteArray markup = edit->markup();
-    markup.insert(at, escape);
-    // No length limit: the limit binds typing only.
-    edit->setMarkup(markup);
-    // Every escape is two characters long.
-    edit->setCursorPosition(at + 2);
+    m_rows->moveFocusedText(+1);
 }
 
 // ---------------------------------------------------------------- uploads
@@ -841,19 +642,18 @@ void TForm1::Preview1Click()
 {
     if (!m_preview)
         m_preview = new PreviewWindow(this);
-    const int focused = focusedSlot();
+    const int focused = m_rows->focusedSlot();
     if (focused >= 0)
         m_previewSlot = focused;
     m_preview->open();
     updatePreview();
 }
 
-void TForm1::focusChanged(QWidget *now)
+void TForm1::slotFocused(int slot)
 {
-    const auto found = std::find(m_edits.begin(), m_edits.end(), now);
-    if (found == m_edits.end() || found - m_edits.begin() == m_previewSlot)
+    if (slot == m_previewSlot)
         return;
-    m_previewSlot = int(found - m_edits.begin());
+    m_previewSlot = slot;
     updatePreview();
 }
 

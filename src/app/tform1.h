@@ -29,6 +29,7 @@ namespace varlo {
 class Dialogs;
 class PreviewWindow;
 class SlotEdit;
+class SlotRows;
 class TForm2;
 class TForm3;
 
@@ -69,7 +70,7 @@ public:
     const SupportFiles &supportFiles() const { return m_supportFiles; }
     Dialogs &dialogs() { return *m_dialogs; }
     bool isUploading() const { return m_uploadThread != nullptr; }
-    SlotEdit *slotEdit(int slot) const { return m_edits.at(slot); }
+    SlotRows *slotRows() const { return m_rows; }
 
     // Start-up.
     void FormCreate();
@@ -90,13 +91,11 @@ public:
     void SaveAs1Click();
 
     // Slot controls.
-    void SpeedButtonClick(int slot);
     void RefreshSpeedGlyphs();
     void Timer1Timer();
     void suiTrackBar1Change(int position);
     void ToolButton6Click();
     void ToolButton7Click();
-    void suitempEditChange(int slot);
     // Refreshes what shows a slot that the document changed.
     void slotChanged(int slot);
 
@@ -107,11 +106,6 @@ public:
     // Runs the job on a worker thread. Until it ends the window takes no
     // input but keeps repainting; uploadFinished() follows.
     void startUpload(UploadJob job);
-
-    // Markup insertion: puts the escape into the focused slot edit box at
-    // the lower end of its selection, and leaves the caret 2 further on.
-    // Does nothing when no slot edit box has the focus.
-    void InsertChar(const QByteArray &escape);
 
     // Help menu.
     void About1Click();
@@ -142,7 +136,6 @@ private:
     void buildActions();
     void buildMenus();
     void buildToolBar();
-    void buildSlotRows(QWidget *client);
     void buildBottomRows(QWidget *client);
     void placeControls();
 
@@ -154,16 +147,14 @@ private:
     // Asks the Save dialog for a name, with ".vlo" added where it has no
     // extension. Empty when cancelled.
     QString askSaveName();
-    void moveFocusedText(int step);
-    int focusedSlot() const;
-    void showCellOverflow(int slot);
     QImage loadPicture(SupportFiles::Picture picture);
     void reportPictureError(SupportFiles::Picture picture, const QString &error);
     // Runs f on this window's thread; when `wait`, the caller waits for it.
     void onUiThread(std::function<void()> f, bool wait);
     void finishUpload(bool completed);
-    // Follows the slot edit boxes only; focus elsewhere leaves the slot shown.
-    void focusChanged(QWidget *now);
+    // The Preview follows the focus into a slot edit box; focus elsewhere
+    // leaves the slot it shows.
+    void slotFocused(int slot);
     // Gives the open Preview window the text and speed of its slot.
     void updatePreview();
 
@@ -180,17 +171,10 @@ private:
     TForm3 *m_help = nullptr;
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
-    QMetaObject::Connection m_focusConnection;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 
-    std::array<QLabel *, kSlots> m_letters{};
-    std::array<SlotEdit *, kSlots> m_edits{};
-    std::array<QToolButton *, kSlots> m_speedButtons{};
-    std::array<QCheckBox *, kSlots> m_runBoxes{};
-    QLabel *m_headingText = nullptr;
-    QLabel *m_headingSpeed = nullptr;
-    QLabel *m_headingRun = nullptr;
+    SlotRows *m_rows = nullptr;
     QLabel *m_maxLabel = nullptr;
     QLabel *m_label9 = nullptr;
     QWidget *m_rule = nullptr;

@@ -11,6 +11,7 @@
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "editor/slotedit.h"
+#include "editor/slotrows.h"
 #include "recordingdialogs.h"
 
 #include <QAction>
@@ -79,7 +80,7 @@ struct Started
         return child;
     }
     Document &document() const { return window->document(); }
-    SlotEdit *edit(int slot) const { return window->slotEdit(slot); }
+    SlotEdit *edit(int slot) const { return window->slotRows()->edit(slot); }
     QToolButton *speedButton(int slot) const
     {
         return find<QToolButton>(QStringLiteral("SpeedButton%1").arg(slot + 1));

@@ -353,7 +353,7 @@ void TestApp::unwritableFolderFallsBackToUserData()
 
     // Read from there too: a repainted glyph in the fallback folder shows.
     writeAll(fallback + "/s1.dat", SupportFiles::builtInFile(SupportFiles::LampGreen));
-    s.window->SpeedButtonClick(0);
+    s.speedButton(0)->click();
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::LampGreen));
 }
 
@@ -432,7 +432,7 @@ void TestApp::noFolderToWriteSupportFilesTo()
 
     // The built-in pictures stand in, each missing file reported once.
     QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
-    s.window->SpeedButtonClick(0);
+    s.speedButton(0)->click();
     QTest::qWait(20);
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed1));
     QCOMPARE(shown(s.speedButton(1)->icon()), builtIn(SupportFiles::Speed5));
@@ -472,7 +472,6 @@ void TestApp::speedCycle()
     MessageSet set = s.document().messageSet();
     set.setSpeedCode(7, quint8(start));
     s.document().takeTextsAndSpeedCodes(set);
-    s.window->RefreshSpeedGlyphs();
 
     for (int i = 0; i < clicks; ++i)
         QTest::mouseClick(s.speedButton(7), Qt::LeftButton);
@@ -488,11 +487,10 @@ void TestApp::speedCodeAboveFourKeepsItsGlyph()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    s.window->SpeedButtonClick(2); // code 0, digit 1
+    s.speedButton(2)->click(); // code 0, digit 1
     MessageSet set = s.document().messageSet();
     set.setSpeedCode(2, 7);
     s.document().takeTextsAndSpeedCodes(set);
-    s.window->RefreshSpeedGlyphs();
     QCOMPARE(int(s.document().messageSet().speedCode(2)), 7);
     QCOMPARE(shown(s.speedButton(2)->icon()), builtIn(SupportFiles::Speed1));
 }
@@ -503,7 +501,7 @@ void TestApp::saveButtonFollowsTheModifiedFlag()
     Started s(dir.path());
     QTRY_VERIFY_WITH_TIMEOUT(!s.btnSave()->isEnabled(), 1000);
     QVERIFY(s.find<QAction>(QStringLiteral("Save1"))->isEnabled());
-    s.window->SpeedButtonClick(0);
+    s.speedButton(0)->click();
     QTRY_VERIFY_WITH_TIMEOUT(s.btnSave()->isEnabled(), 1000);
 }
 
@@ -650,7 +648,7 @@ void TestApp::newEmptiesTheSlots()
     QTemporaryDir dir;
     Started s(dir.path());
     s.runBox(2)->setChecked(false);
-    s.window->SpeedButtonClick(2);
+    s.speedButton(2)->click();
     QTest::keyClicks(s.edit(2), QStringLiteral("text"));
     s.find<QAction>(QStringLiteral("New1"))->trigger();
     QCOMPARE(s.window->windowTitle(), kFirstCaption);

@@ -21,7 +21,7 @@ void makeChanges(Started &s)
 {
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
     QTest::keyClicks(s.edit(2), QStringLiteral("THIRD"));
-    s.window->SpeedButtonClick(1);
+    s.speedButton(1)->click();
     QVERIFY(s.document().isModified());
 }
 
@@ -278,7 +278,7 @@ void TestDocuments::openValidFile()
 
     Started s(dir.path());
     s.runBox(1)->setChecked(false);
-    s.window->SpeedButtonClick(4); // code 0, digit 1
+    s.speedButton(4)->click(); // code 0, digit 1
     s.dialogs->openAnswers << path;
     QTest::mouseClick(s.find<QToolButton>(QStringLiteral("BtnOpen")), Qt::LeftButton);
 
@@ -544,7 +544,7 @@ void TestDocuments::saveOverExistingFileReplacesIt()
     writeAll(path, fileFor({QByteArray(100, 'x'), QByteArray(100, 'y')}));
     Started s(dir.path());
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
-    s.window->SpeedButtonClick(0); // code 0
+    s.speedButton(0)->click(); // code 0
     s.dialogs->saveAnswers << path;
     QVERIFY(s.window->BtnSaveClick());
     // The shorter set, and nothing of the old file after it.

@@ -135,7 +135,7 @@ void TestPreview::followsTheFocus()
     Started s(dir.path());
     s.edit(0)->setMarkup("AAA");
     s.edit(2)->setMarkup("~BCCC~H");
-    s.window->SpeedButtonClick(2); // 4 wraps to 0
+    s.speedButton(2)->click(); // 4 wraps to 0
     focusSlot(s, 0);
     PreviewWindow *preview = openPreview(s);
     QCOMPARE(preview->scroller().still(), stillOf("AAA"));
@@ -243,7 +243,7 @@ void TestPreview::flashAndBold()
     QTemporaryDir dir;
     Started s(dir.path());
     s.edit(0)->setMarkup(markup);
-    s.window->SpeedButtonClick(0); // 4 wraps to 0, the slowest
+    s.speedButton(0)->click(); // 4 wraps to 0, the slowest
     PreviewWindow *preview = openPreview(s);
     QCOMPARE(preview->scroller().still(), stillOf(markup, 0));
 
