@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tform1.h"
 
+#include "app/clientarea.h"
 #include "app/dialogs.h"
-#include "files/documentname.h"
 #include "app/icons.h"
 #include "app/previewwindow.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
+#include "app/uploadrunner.h"
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
 #include "editor/insertcommands.h"
 #include "editor/slotedit.h"
 #include "editor/slotrows.h"
-#include "charset/fonttable.h"
-#include "charset/fontupload.h"
-#include "files/messagefile.h"
+#include "files/documentname.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -29,12 +28,9 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <algorithm>
 
 namespace varlo {
 
@@ -45,6 +41,7 @@ namespace {
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 673;
 constexpr int kToolBarHeight = 28;
+constexpr int kStatusBarHeight = 19;
 // The top of slot A's edit box.
 constexpr int kFirstRowTop = 96;
 constexpr int kBelowRowsTop = kFirstRowTop + SlotRows::kRowPitch * MessageSet::kSlotCount;
@@ -79,83 +76,45 @@ QAction *makeDisabledAction(QObject *parent, const char *name, const QString &te
     return action;
 }
 
-bool isUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
     : QMainWindow(parent)
     , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
     , m_dialogs(std::move(dialogs))
+    , m_uploads(std::make_unique<UploadRunner>())
 {
     setObjectName(QStringLiteral("Form1"));
     move(201, 14);
 
-    auto *client = new QWidget(this);
+    auto *client = new ClientArea(this);
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
     m_rows = new SlotRows(
         [this](quint8 code) { return QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code)))); },
         client);
-    connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
-    connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
-    connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
-    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
-    connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
-    buildBottomRows(client);
+    buildBottomRow(client);
     buildActions();
     buildMenus();
     buildToolBar();
-    // The rows are placed in client-area coordinates, so they are placed
-    // again whenever the menu bar or tool bar moves the central widget.
-    client->installEventFilter(this);
-
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->setFixedHeight(19);
+    buildStatusBar();
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(kTimerIntervalMs);
-    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    connectCommands();
     m_timer->start();
-
-    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
-    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
-    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
-
     setFixedSize(kClientWidth, kClientHeight);
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
-    if (m_uploadThread)
-        m_uploadThread->wait();
+    // The controls go after this object's own parts, and their going may
+    // move the focus: what the rows say then must not reach a window that is
+    // half gone.
+    m_rows->disconnect(this);
 }
 
 void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
@@ -181,20 +140,11 @@ void TForm1::buildActions()
     // No hint for the two move buttons; their pictures say it.
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
-
     m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
-    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
-    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
-    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
-    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
-    connect(m_sendAction, &QAction::triggered, this, &TForm1::Send1Click);
-    connect(m_exit, &QAction::triggered, this, &QWidget::close);
-    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
-    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
-    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
-    connect(m_moveUp, &QAction::triggered, this, &TForm1::ToolButton6Click);
-    connect(m_moveDown, &QAction::triggered, this, &TForm1::ToolButton7Click);
+    m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_exit, m_helpAction,
+                  m_aboutAction, m_previewAction, m_moveUp, m_moveDown};
+    m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
 void TForm1::buildMenus()
@@ -279,7 +229,7 @@ void TForm1::buildToolBar()
     add(m_moveDown, "ToolButton7");
 }
 
-void TForm1::buildBottomRows(QWidget *client)
+void TForm1::buildBottomRow(QWidget *client)
 {
     m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
     m_maxLabel->setObjectName(QStringLiteral("Label8"));
@@ -296,7 +246,6 @@ void TForm1::buildBottomRows(QWidget *client)
     m_initial = new QPushButton(tr("Initial"), client);
     m_initial->setObjectName(QStringLiteral("suiButton1"));
     m_initial->setStatusTip(tr("Load the panel's two fonts"));
-    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
 
     m_portBox = new QComboBox(client);
     m_portBox->setObjectName(QStringLiteral("ComboBox3"));
@@ -308,18 +257,17 @@ void TForm1::buildBottomRows(QWidget *client)
 
     m_trackBar = new QSlider(Qt::Horizontal, client);
     m_trackBar->setObjectName(QStringLiteral("suiTrackBar1"));
-    m_trackBar->setRange(0, 10);
+    m_trackBar->setRange(0, upload::kMaxCommuDelayPosition);
     m_trackBar->setSingleStep(1);
     m_trackBar->setPageStep(2);
     m_trackBar->setTickPosition(QSlider::TicksBelow);
     m_trackBar->setTickInterval(1);
     m_trackBar->setValue(0);
     m_trackBar->setAccessibleName(tr("Commu Delay"));
-    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
 
     m_progress = new QProgressBar(client);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setRange(0, 21);
+    m_progress->setRange(0, upload::kProgressMaximum);
     m_progress->setValue(0);
     m_progress->setTextVisible(true);
     m_progress->setFormat(QStringLiteral("%p%"));
@@ -334,17 +282,64 @@ void TForm1::buildBottomRows(QWidget *client)
     // The window's own lamp, green, until an upload shows one from the files.
     m_send->setIcon(QPixmap::fromImage(SupportFiles::builtInPicture(SupportFiles::LampGreen)));
     m_send->setIconSize(QSize(16, 16));
-    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
 }
 
-void TForm1::placeControls()
+void TForm1::buildStatusBar()
 {
-    // Client-area coordinates to central-widget coordinates.
-    const int top = centralWidget()->y();
-    auto at = [top](QWidget *w, int x, int y, int width, int height) {
-        w->setGeometry(x, y - top, width, height);
-    };
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(kStatusBarHeight);
+}
 
+void TForm1::connectCommands()
+{
+    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
+    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
+    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
+    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
+    connect(m_sendAction, &QAction::triggered, this, &TForm1::suitempSendClick);
+    connect(m_exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
+    connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
+    connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
+    // The insertion actions come wired from MakeInsertActions.
+
+    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
+    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
+    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
+    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this,
+            &TForm1::placeControls);
+
+    connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
+    connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
+    connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
+    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
+    connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
+
+    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
+    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
+    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
+
+    UploadRunner *uploads = m_uploads.get();
+    connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
+    connect(uploads, &UploadRunner::finished, this, [this] { setUploading(false); });
+    // The upload waits for the box to close.
+    connect(uploads, &UploadRunner::messageShown, this,
+            [this](const QString &text, const QString &reason) { m_dialogs->showMessage(this, text, reason); });
+    connect(uploads, &UploadRunner::lampShown, this, &TForm1::showLamp);
+    connect(uploads, &UploadRunner::statusShown, this, [this](const QString &text) { statusBar()->showMessage(text); });
+    connect(uploads, &UploadRunner::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
+    connect(uploads, &UploadRunner::progressPositionSet, m_progress, &QProgressBar::setValue);
+}
+
+void TForm1::placeControls(int clientTop)
+{
+    auto at = [clientTop](QWidget *w, int x, int y, int width, int height) {
+        w->setGeometry(x, y - clientTop, width, height);
+    };
     at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
     at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
     at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
@@ -361,10 +356,8 @@ void TForm1::placeControls()
 void TForm1::FormCreate()
 {
     updateCaption();
-
     m_supportFiles.writeMissing();
-
-    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
+    RefreshSpeedGlyphs();
 }
 
 void TForm1::FormShow()
@@ -378,7 +371,7 @@ void TForm1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        placeControls();
+        placeControls(centralWidget()->y());
         FormShow();
     }
 }
@@ -386,7 +379,7 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     // FormClose. An upload can't be stopped half-way; the window waits for it.
-    if (isUploading()) {
+    if (m_uploads->isRunning()) {
         event->ignore();
         return;
     }
@@ -401,31 +394,11 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == centralWidget()
-        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
-        placeControls();
-    } else if (isUploading() && watched->isWidgetType() && isUserInput(event->type())
-               && static_cast<QWidget *>(watched)->window() == this) {
-        // While an upload runs the window takes no input: no second upload,
-        // no edit, no menu. Accepting the shortcut check keeps shortcuts off.
-        event->accept();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------- document
 
 void TForm1::updateCaption()
 {
     setWindowTitle(literalTitle(m_document.caption()));
-}
-
-void TForm1::BtnNewClick()
-{
-    m_document.newDocument();
 }
 
 void TForm1::showSlots()
@@ -434,6 +407,18 @@ void TForm1::showSlots()
     m_rows->showTexts(m_document.messageSet());
     RefreshSpeedGlyphs();
     updatePreview();
+}
+
+void TForm1::slotChanged(int slot)
+{
+    RefreshSpeedGlyphs();
+    if (slot == m_previewSlot)
+        updatePreview();
+}
+
+void TForm1::BtnNewClick()
+{
+    m_document.newDocument();
 }
 
 void TForm1::BtnOpenClick()
@@ -485,17 +470,79 @@ void TForm1::SaveAs1Click()
 
 // ---------------------------------------------------------------- slot controls
 
-void TForm1::slotChanged(int slot)
-{
-    RefreshSpeedGlyphs();
-    if (slot == m_previewSlot)
-        updatePreview();
-}
-
 void TForm1::RefreshSpeedGlyphs()
 {
     m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
 }
+
+void TForm1::Timer1Timer()
+{
+    m_rows->showCounts(m_document.messageSet());
+    // The Save action is off while an upload runs.
+    m_btnSave->setEnabled(m_save->isEnabled() && m_document.isModified());
+}
+
+void TForm1::suiTrackBar1Change(int position)
+{
+    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
+}
+
+// ---------------------------------------------------------------- uploads
+
+PortChoice TForm1::chosenPort() const
+{
+    return PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+}
+
+void TForm1::suitempSendClick()
+{
+    // The upload works on a copy: the window can't change while it runs
+    // anyway, and the copy is what was on screen when Send was pressed.
+    m_uploads->start([set = m_document.messageSet(), port = chosenPort(),
+                      delayPosition = m_trackBar->value()](LinkReporter &reporter) {
+        return SendMessageSet(set, port, delayPosition, reporter);
+    });
+}
+
+void TForm1::suiButton1Click()
+{
+    m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
+}
+
+void TForm1::setUploading(bool uploading)
+{
+    // No second upload, no edit, no command meanwhile; the window goes on
+    // repainting, and the progress bar and the cursor show the upload. A
+    // control that is turned off loses the keyboard focus, so it comes back
+    // afterwards, as it does when the window is activated again: the caret
+    // where it was.
+    if (uploading)
+        m_focusBeforeUpload = focusWidget();
+    for (QAction *action : m_commands)
+        action->setEnabled(!uploading);
+    menuBar()->setEnabled(!uploading);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_rows, m_initial, m_portBox, m_trackBar, m_send})
+        control->setEnabled(!uploading);
+    if (uploading) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+        if (m_focusBeforeUpload)
+            m_focusBeforeUpload->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    // The Save button follows the modified flag again at once.
+    Timer1Timer();
+}
+
+void TForm1::showLamp(Lamp lamp)
+{
+    const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen : SupportFiles::LampRed;
+    m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
+}
+
+// ---------------------------------------------------------------- pictures
 
 QImage TForm1::loadPicture(SupportFiles::Picture picture)
 {
@@ -519,121 +566,6 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
     QMetaObject::invokeMethod(
         this, [this, text, error] { m_dialogs->showMessage(this, text, error); },
         Qt::QueuedConnection);
-}
-
-void TForm1::Timer1Timer()
-{
-    m_rows->showCounts(m_document.messageSet());
-    m_btnSave->setEnabled(m_document.isModified());
-}
-
-void TForm1::suiTrackBar1Change(int position)
-{
-    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
-}
-
-void TForm1::ToolButton6Click()
-{
-    m_rows->moveFocusedText(-1);
-}
-
-void TForm1::ToolButton7Click()
-{
-    m_rows->moveFocusedText(+1);
-}
-
-// ---------------------------------------------------------------- uploads
-
-void TForm1::suitempSendClick()
-{
-    // The upload works on a copy: the window can't change while it runs
-    // anyway, and the copy is what was on screen when Send was pressed.
-    const MessageSet set = m_document.messageSet();
-    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
-    const int delayPosition = m_trackBar->value();
-    startUpload([set, port, delayPosition](LinkReporter &reporter) {
-        return SendMessageSet(set, port, delayPosition, reporter);
-    });
-}
-
-void TForm1::Send1Click()
-{
-    suitempSendClick();
-}
-
-void TForm1::suiButton1Click()
-{
-    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
-    startUpload([port](LinkReporter &reporter) {
-        return SendCharacterGenerator(FontTable::image(), port, reporter);
-    });
-}
-
-void TForm1::startUpload(UploadJob job)
-{
-    if (isUploading())
-        return;
-    m_uploadThread = QThread::create([this, job = std::move(job)] {
-        const bool completed = job(*this);
-        QMetaObject::invokeMethod(this, [this, completed] { finishUpload(completed); },
-                                  Qt::QueuedConnection);
-    });
-    m_uploadThread->setObjectName(QStringLiteral("upload"));
-    qApp->installEventFilter(this);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_uploadThread->start();
-}
-
-void TForm1::finishUpload(bool completed)
-{
-    m_uploadThread->wait();
-    delete m_uploadThread;
-    m_uploadThread = nullptr;
-    qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
-    emit uploadFinished(completed);
-}
-
-void TForm1::onUiThread(std::function<void()> f, bool wait)
-{
-    if (QThread::currentThread() == thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(this, std::move(f),
-                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
-}
-
-void TForm1::showMessage(const QString &text, const QString &reason)
-{
-    // The upload waits until the user has closed the box.
-    onUiThread([this, text, reason] { m_dialogs->showMessage(this, text, reason); }, true);
-}
-
-void TForm1::showLamp(Lamp lamp)
-{
-    onUiThread(
-        [this, lamp] {
-            const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen
-                                                     : SupportFiles::LampRed;
-            m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
-        },
-        false);
-}
-
-void TForm1::showStatus(const QString &text)
-{
-    onUiThread([this, text] { statusBar()->showMessage(text); }, false);
-}
-
-void TForm1::setProgressMaximum(int maximum)
-{
-    onUiThread([this, maximum] { m_progress->setMaximum(maximum); }, false);
-}
-
-void TForm1::setProgressPosition(int position)
-{
-    onUiThread([this, position] { m_progress->setValue(position); }, false);
 }
 
 // ---------------------------------------------------------------- preview

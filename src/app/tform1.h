@@ -4,48 +4,43 @@
 #include "app/supportfiles.h"
 #include "files/document.h"
 #include "link/linkreporter.h"
-#include "model/messageset.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 
-#include <array>
-#include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSlider;
-class QThread;
 class QTimer;
 class QToolButton;
 
 namespace varlo {
 
 class Dialogs;
+class PortChoice;
 class PreviewWindow;
-class SlotEdit;
 class SlotRows;
 class TForm2;
 class TForm3;
+class UploadRunner;
 
 // The main window. It owns the document (the message set, its file name and
-// its modified flag) and shows it, and holds the upload settings (port box,
-// Commu Delay). Its methods carry the names of the handlers they always had
-// (control name + event).
-//
-// It is also the front end of the uploads: they run on a worker thread and
-// report through LinkReporter, whose calls come back to this thread.
-class TForm1 : public QMainWindow, public LinkReporter
+// its modified flag) and shows it in the slot rows; it holds the upload
+// settings (port box, Commu Delay), runs the commands of its menus, tool bar
+// and buttons, and asks the questions around them. Its handlers carry the
+// names they always had (control name + event).
+class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    static constexpr int kSlots = MessageSet::kSlotCount;
     static constexpr int kTimerIntervalMs = 100;
 
     struct Folders
@@ -56,21 +51,24 @@ public:
         QString fallbackDir;
     };
 
-    // An upload, run off the user-interface thread; returns whether it
-    // completed.
-    using UploadJob = std::function<bool(LinkReporter &)>;
-
     // Builds every control with its start value, then runs FormCreate.
     TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
     ~TForm1() override;
 
     void setSecondaryWindows(TForm2 *about, TForm3 *help);
 
+    // What a confirmed Open does with the chosen path: reads the file into
+    // the slots, or shows why it can't and changes nothing. The Open dialog
+    // shows the path next time. Also opens the file named on the command
+    // line.
+    void openDocument(const QString &path);
+
     Document &document() { return m_document; }
-    const SupportFiles &supportFiles() const { return m_supportFiles; }
-    Dialogs &dialogs() { return *m_dialogs; }
-    bool isUploading() const { return m_uploadThread != nullptr; }
     SlotRows *slotRows() const { return m_rows; }
+    UploadRunner &uploads() { return *m_uploads; }
+    const SupportFiles &supportFiles() const { return m_supportFiles; }
+    // Null until the Preview window was first opened.
+    PreviewWindow *previewWindow() const { return m_preview; }
 
     // Start-up.
     void FormCreate();
@@ -81,11 +79,6 @@ public:
     // they were.
     void BtnNewClick();
     void BtnOpenClick();
-    // What a confirmed Open does with the chosen path: reads the file into
-    // the slots, or shows why it can't and changes nothing. The Open dialog
-    // shows the path next time. Also opens the file named on the command
-    // line.
-    void openDocument(const QString &path);
     // Returns whether the set was written.
     bool BtnSaveClick();
     void SaveAs1Click();
@@ -93,70 +86,63 @@ public:
     // Slot controls.
     void RefreshSpeedGlyphs();
     void Timer1Timer();
-    void suiTrackBar1Change(int position);
-    void ToolButton6Click();
-    void ToolButton7Click();
-    // Refreshes what shows a slot that the document changed.
-    void slotChanged(int slot);
 
-    // Uploads.
+    // Uploads: Send (the button and the File menu's entry) and Initial.
     void suitempSendClick();
-    void Send1Click();
     void suiButton1Click();
-    // Runs the job on a worker thread. Until it ends the window takes no
-    // input but keeps repainting; uploadFinished() follows.
-    void startUpload(UploadJob job);
-
-    // Help menu.
-    void About1Click();
-    void Help2Click();
-
-    // Action menu: opens the Preview window on the focused slot, or on the
-    // slot last focused.
-    void Preview1Click();
-    // Null until the Preview window was first opened.
-    PreviewWindow *previewWindow() const { return m_preview; }
-
-    // LinkReporter: callable from any thread.
-    void showMessage(const QString &text, const QString &reason) override;
-    void showLamp(Lamp lamp) override;
-    void showStatus(const QString &text) override;
-    void setProgressMaximum(int maximum) override;
-    void setProgressPosition(int position) override;
-
-signals:
-    void uploadFinished(bool completed);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildActions();
     void buildMenus();
     void buildToolBar();
-    void buildBottomRows(QWidget *client);
-    void placeControls();
+    void buildBottomRow(QWidget *client);
+    void buildStatusBar();
+    // Every command, control and report to the handler that serves it.
+    void connectCommands();
+    // The controls at their places in client-area coordinates; `clientTop`
+    // is where the client area begins below the bars.
+    void placeControls(int clientTop);
 
     void updateCaption();
-    // Tells the user why a save failed; returns whether it succeeded.
-    bool written(const MessageFileWriteResult &result);
-    // Shows the document's texts and speed codes.
+    // Gives the slot rows the document's texts and speed codes.
     void showSlots();
+    // Refreshes what shows a slot that the document changed.
+    void slotChanged(int slot);
     // Asks the Save dialog for a name, with ".vlo" added where it has no
     // extension. Empty when cancelled.
     QString askSaveName();
+    // Tells the user why a save failed; returns whether it succeeded.
+    bool written(const MessageFileWriteResult &result);
+
+    void suiTrackBar1Change(int position);
+
+    PortChoice chosenPort() const;
+    // While an upload runs the window takes no input, keeps repainting and
+    // shows that it is busy.
+    void setUploading(bool uploading);
+    void showLamp(Lamp lamp);
+
+    // A support picture from its file; the built-in one, reported once per
+    // file and run, when the file can't be read.
     QImage loadPicture(SupportFiles::Picture picture);
     void reportPictureError(SupportFiles::Picture picture, const QString &error);
-    // Runs f on this window's thread; when `wait`, the caller waits for it.
-    void onUiThread(std::function<void()> f, bool wait);
-    void finishUpload(bool completed);
+
+    // Action menu: opens the Preview window on the focused slot, or on the
+    // slot last focused.
+    void Preview1Click();
     // The Preview follows the focus into a slot edit box; focus elsewhere
     // leaves the slot it shows.
     void slotFocused(int slot);
     // Gives the open Preview window the text and speed of its slot.
     void updatePreview();
+
+    // Help menu.
+    void About1Click();
+    void Help2Click();
 
     Document m_document;
     // The name last confirmed in the Open dialog, which it shows next time.
@@ -199,8 +185,13 @@ private:
     QAction *m_previewAction = nullptr;
     // The insertion commands in tool bar order.
     std::vector<QAction *> m_insertActions;
+    // Every action that runs a command, to turn off while an upload runs.
+    std::vector<QAction *> m_commands;
+    QPointer<QWidget> m_focusBeforeUpload;
 
-    QThread *m_uploadThread = nullptr;
+    // Last, so that it goes first: an upload still running ends before the
+    // controls it reports to go.
+    std::unique_ptr<UploadRunner> m_uploads;
 };
 
 } // namespace varlo

@@ -45,6 +45,8 @@ private Q_SLOTS:
     void newEmptiesTheSlots();
 
     void uploadRunsOffTheWindowThread();
+    void realBoxEndsWithItsWindow_data();
+    void realBoxEndsWithItsWindow();
     void exitClosesUnlessAnUploadRuns();
     void aboutWindow();
     void helpWindow();
@@ -68,7 +70,7 @@ void TestApp::startUpState()
     QCOMPARE(s.edit(0)->objectName(), QStringLiteral("Edit3"));
     QCOMPARE(s.edit(19)->objectName(), QStringLiteral("suiEdit15"));
 
-    for (int i = 0; i < TForm1::kSlots; ++i) {
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
         QVERIFY(s.edit(i)->text().isEmpty());
         QCOMPARE(s.document().messageSet().speedCode(i), quint8(4));
         QCOMPARE(shown(s.speedButton(i)->icon()), builtIn(SupportFiles::Speed5));
@@ -111,7 +113,7 @@ void TestApp::geometry()
     QCOMPARE(s.find<QToolBar>(QStringLiteral("ToolBar1"))->height(), 28);
     QCOMPARE(s.window->statusBar()->height(), 19);
 
-    for (int i = 0; i < TForm1::kSlots; ++i) {
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
         const QPoint top = s.edit(i)->mapTo(s.window.get(), QPoint(0, 0));
         QCOMPARE(top.y(), 96 + 24 * i);
         QCOMPARE(s.edit(i)->size(), QSize(497, 21));
@@ -163,7 +165,7 @@ void TestApp::slotBoxesGiveEveryCharacterOneWidth()
     QVERIFY2(odd.isEmpty(), qPrintable(QStringLiteral("one character is %1 wide, but ").arg(width) + odd.join(", ")));
     QVERIFY2(qAbs(metrics.horizontalAdvance(shown) - 256 * width) < 1,
              qPrintable(QString::number(metrics.horizontalAdvance(shown))));
-    for (int i = 1; i < TForm1::kSlots; ++i)
+    for (int i = 1; i < MessageSet::kSlotCount; ++i)
         QCOMPARE(s.edit(i)->font(), s.edit(0)->font());
     // The same font wherever the program runs, whatever else is installed:
     // the one that `make deps` brings.
@@ -330,9 +332,15 @@ void TestApp::alteredSupportFilesAreShownAsTheyAre()
     writeAll(dir.filePath("s6r.dat"), SupportFiles::builtInFile(SupportFiles::Speed1));
     Started s(dir.path());
     QCOMPARE(readAll(dir.filePath("s5.dat")), SupportFiles::builtInFile(SupportFiles::LampRed));
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         QCOMPARE(shown(s.speedButton(i)->icon()), builtIn(SupportFiles::LampRed));
-    s.window->showLamp(Lamp::Red);
+    // A lamp an upload shows is read from its file too.
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
+    QVERIFY(s.uploads().start([](LinkReporter &reporter) {
+        reporter.showLamp(Lamp::Red);
+        return false;
+    }));
+    QVERIFY(finished.wait(10000));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
              builtIn(SupportFiles::Speed1));
     QVERIFY(s.dialogs->messages.isEmpty());
@@ -418,7 +426,7 @@ void TestApp::damagedGlyphFile()
         QVERIFY(s.dialogs->messages[0].text.contains(dir.filePath("s5.dat")));
         QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
     }
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         QVERIFY(!s.speedButton(i)->icon().isNull());
     QCOMPARE(readAll(dir.filePath("s5.dat")), bytes); // not "repaired" behind the user's back
 }
@@ -624,7 +632,7 @@ void TestApp::moveText()
     // change notifications show whether the move changed anything.
     const MessageSet was = s.document().messageSet();
     int changes = 0;
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         connect(s.edit(i), &QLineEdit::textChanged, this, [&changes] { ++changes; });
     QTest::mouseClick(s.find<QToolButton>(up ? "ToolButton6" : "ToolButton7"), Qt::LeftButton);
 
@@ -674,7 +682,7 @@ void TestApp::uploadRunsOffTheWindowThread()
         boxStatus = s.window->statusBar()->currentMessage();
     };
 
-    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
     auto job = [&](LinkReporter &reporter) {
         ++jobs;
         offThread = QThread::currentThread() != uiThread;
@@ -688,8 +696,10 @@ void TestApp::uploadRunsOffTheWindowThread()
         reporter.setProgressPosition(0);
         return false;
     };
-    s.window->startUpload(job);
-    QVERIFY(s.window->isUploading());
+    s.edit(0)->setFocus(Qt::MouseFocusReason);
+    QVERIFY(s.uploads().start(job));
+    QVERIFY(s.uploads().isRunning());
+    QCOMPARE(s.window->cursor().shape(), Qt::BusyCursor);
 
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     QTRY_COMPARE(progress->value(), 5);
@@ -703,7 +713,9 @@ void TestApp::uploadRunsOffTheWindowThread()
     QSignalSpy clicked(send, &QPushButton::clicked);
     QTest::mouseClick(send, Qt::LeftButton);
     QCOMPARE(clicked.count(), 0);
-    s.window->startUpload(job);
+    QTest::mouseClick(s.find<QToolButton>(QStringLiteral("PicStar")), Qt::LeftButton);
+    QCOMPARE(s.edit(0)->text(), QString());
+    QVERIFY(!s.uploads().start(job));
     QTest::keyClick(s.window.get(), Qt::Key_F, Qt::AltModifier);
     QVERIFY(!s.window->menuBar()->activeAction());
     QVERIFY(!s.window->close());
@@ -720,12 +732,48 @@ void TestApp::uploadRunsOffTheWindowThread()
     QCOMPARE(boxStatus, QStringLiteral("  Com:3"));
     QCOMPARE(shown(send->icon()), builtIn(SupportFiles::LampRed));
     QCOMPARE(progress->value(), 0);
-    QVERIFY(!s.window->isUploading());
+    QVERIFY(!s.uploads().isRunning());
     QVERIFY(!s.document().isModified());
+    QCOMPARE(s.window->cursor().shape(), Qt::ArrowCursor);
+    // The keyboard focus is back where it was.
+    QCOMPARE(QApplication::focusWidget(), s.edit(0));
 
     // Input works again.
     QTest::keyClicks(s.edit(0), QStringLiteral("abc"));
     QCOMPARE(s.edit(0)->text(), QStringLiteral("abc"));
+}
+
+void TestApp::realBoxEndsWithItsWindow_data()
+{
+    QTest::addColumn<QString>("box");
+    for (const char *box : {"message", "confirm", "open", "save"})
+        QTest::newRow(box) << QString::fromLatin1(box);
+}
+
+// The real boxes and dialogs, with a window that is destroyed while one of
+// them is open: the box goes with it and answers Cancel.
+void TestApp::realBoxEndsWithItsWindow()
+{
+    QFETCH(QString, box);
+    WidgetDialogs dialogs;
+    auto *window = new QWidget;
+    window->show();
+    bool destroyed = false;
+    QTimer::singleShot(100, [&] {
+        delete window;
+        destroyed = true;
+    });
+    QString answer = QStringLiteral("none");
+    if (box == "message")
+        dialogs.showMessage(window, QStringLiteral(" File Read Error! "), QString());
+    else if (box == "confirm")
+        answer = dialogs.confirm(window, QStringLiteral("Confirm"), QStringLiteral(" Save change ?")) ? "OK" : "";
+    else if (box == "open")
+        answer = dialogs.openFileName(window, QStringLiteral("*.vlo"), QStringLiteral("/tmp/a.vlo"));
+    else
+        answer = dialogs.saveFileName(window, QStringLiteral("*.vlo"), QStringLiteral("/tmp/a.vlo"));
+    QVERIFY(destroyed);
+    QCOMPARE(answer, box == "message" ? QStringLiteral("none") : QString());
 }
 
 void TestApp::exitClosesUnlessAnUploadRuns()

@@ -459,7 +459,7 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(byName.dialogs->messages[i].detail, byDialog.dialogs->messages[i].detail);
     QVERIFY(Snapshot(byName) == Snapshot(byDialog));
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         QCOMPARE(shown(byName.speedButton(i)->icon()), shown(byDialog.speedButton(i)->icon()));
 
     if (opened) {
@@ -579,7 +579,7 @@ namespace {
 QByteArray fullFile(const QByteArray &slotA)
 {
     QList<QByteArray> texts;
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         texts << QByteArray(255, char('a' + i));
     texts[0] = slotA;
     return fileFor(texts);
