@@ -70,27 +70,6 @@ public:
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const { return m_preview; }
 
-    // Start-up.
-    void FormCreate();
-    void FormShow();
-
-    // Document. Nothing here loses work: a cancelled dialog or a failed
-    // read or write leaves the document, its name and its modified flag as
-    // they were.
-    void BtnNewClick();
-    void BtnOpenClick();
-    // Returns whether the set was written.
-    bool BtnSaveClick();
-    void SaveAs1Click();
-
-    // Slot controls.
-    void RefreshSpeedGlyphs();
-    void Timer1Timer();
-
-    // Uploads: Send (the button and the File menu's entry) and Initial.
-    void suitempSendClick();
-    void suiButton1Click();
-
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
@@ -107,6 +86,19 @@ private:
     // is where the client area begins below the bars.
     void placeControls(int clientTop);
 
+    // Start-up: FormCreate when the window is built, FormShow when it is
+    // first shown.
+    void FormCreate();
+    void FormShow();
+
+    // Document. Nothing here loses work: a cancelled dialog or a failed
+    // read or write leaves the document, its name and its modified flag as
+    // they were.
+    void BtnNewClick();
+    void BtnOpenClick();
+    // Returns whether the set was written.
+    bool BtnSaveClick();
+    void SaveAs1Click();
     void updateCaption();
     // Gives the slot rows the document's texts and speed codes.
     void showSlots();
@@ -118,8 +110,14 @@ private:
     // Tells the user why a save failed; returns whether it succeeded.
     bool written(const MessageFileWriteResult &result);
 
+    // Slot controls.
+    void RefreshSpeedGlyphs();
+    void Timer1Timer();
     void suiTrackBar1Change(int position);
 
+    // Uploads: Send (the button and the File menu's entry) and Initial.
+    void suitempSendClick();
+    void suiButton1Click();
     PortChoice chosenPort() const;
     // While an upload runs the window takes no input, keeps repainting and
     // shows that it is busy.

@@ -92,6 +92,7 @@ MessageFileWriteResult Document::saveAs(const QString &path)
     if (result.ok()) {
         m_modified = false;
         setFileName(path);
+        emit saved(path);
     }
     return result;
 }

@@ -67,6 +67,8 @@ signals:
     // Any slot's text and speed code may have changed at once.
     void slotsReplaced();
     void fileNameChanged();
+    // The set was written to `path`, which is the file name now.
+    void saved(const QString &path);
 
 private:
     // Without a signal: the caller tells what changed once it is done.

@@ -98,7 +98,22 @@ struct Started
         return find<QCheckBox>(QStringLiteral("suiCheckBox%1").arg(slot + 1));
     }
     QToolButton *btnSave() const { return find<QToolButton>(QStringLiteral("BtnSave")); }
-    void tick() const { window->Timer1Timer(); }
+    // Runs a command as the user chooses it from a menu or the tool bar.
+    void trigger(const char *action) const { find<QAction>(QLatin1String(action))->trigger(); }
+    // Save from the File menu; true when it wrote the set.
+    bool save() const
+    {
+        QSignalSpy saved(&document(), &Document::saved);
+        trigger("Save1");
+        return saved.count() == 1;
+    }
+    // Waits for the window's next timer tick, which has run when this
+    // returns true.
+    bool tick() const
+    {
+        QSignalSpy ticked(find<QTimer>(QStringLiteral("Timer1")), &QTimer::timeout);
+        return ticked.wait(5000);
+    }
 };
 
 // Ends the test program with a message when it is still there `limit`

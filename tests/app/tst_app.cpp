@@ -452,7 +452,7 @@ void TestApp::noFolderToWriteSupportFilesTo()
 
     // The document works as ever: it saves to where the user says.
     s.dialogs->saveAnswers << dir.filePath("kept");
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(readAll(dir.filePath("kept.vlo")).size(), 58 + 3);
 }
 
@@ -522,7 +522,7 @@ void TestApp::runCheckBoxesAreRunFlags()
     QVERIFY(!s.document().messageSet().run(3));
     QVERIFY(s.document().messageSet().run(4));
     QVERIFY(!s.document().isModified());
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
 }
 
@@ -537,7 +537,7 @@ void TestApp::textChanges()
     QTest::keyClicks(s.edit(5), QStringLiteral("AB~+"));
     QCOMPARE(s.document().messageSet().markup(5), QByteArray("AB~+"));
     QVERIFY(s.document().isModified());
-    s.tick();
+    QVERIFY(s.tick());
     QCOMPARE(s.runBox(5)->text(), QStringLiteral("4"));
     QVERIFY(s.btnSave()->isEnabled());
 }
@@ -550,7 +550,7 @@ void TestApp::countsIncludeTextsOver124()
     MessageSet set = s.document().messageSet();
     set.setMarkup(1, QByteArray(200, 'b'));
     s.document().takeTextsAndSpeedCodes(set);
-    s.tick();
+    QVERIFY(s.tick());
     QCOMPARE(s.runBox(0)->text(), QStringLiteral("124"));
     QCOMPARE(s.runBox(1)->text(), QStringLiteral("200"));
     QCOMPARE(s.runBox(2)->text(), QStringLiteral("0"));

@@ -155,7 +155,7 @@ void TestDocuments::insertion()
     QVERIFY(!edit->hasSelectedText());
     QCOMPARE(s.window->focusWidget(), edit);
     QVERIFY(s.document().isModified());
-    s.tick();
+    QVERIFY(s.tick());
     QCOMPARE(s.runBox(6)->text(), QString::number(expected.size()));
     QVERIFY(s.btnSave()->isEnabled());
 }
@@ -165,7 +165,7 @@ void TestDocuments::insertionWithoutAFocusedSlotDoesNothing()
     QTemporaryDir dir;
     Started s(dir.path());
     QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
-    s.tick();
+    QVERIFY(s.tick());
     auto *port = s.find<QComboBox>(QStringLiteral("ComboBox3"));
     port->setFocus();
     const MessageSet before = s.document().messageSet();
@@ -174,7 +174,7 @@ void TestDocuments::insertionWithoutAFocusedSlotDoesNothing()
     s.find<QAction>(QStringLiteral("Heart1"))->trigger();
     QCOMPARE(s.document().messageSet(), before);
     QVERIFY(!s.document().isModified());
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(s.window->focusWidget(), port);
 }
@@ -250,7 +250,7 @@ void TestDocuments::overlongMarkupIsFlagged()
     set.setMarkup(0, QByteArray(124, 'a') + "~+~+");          // 126 cells
     set.setMarkup(1, QByteArray(123, 'a') + "~B~F~+~H");      // 125 cells
     s.document().takeTextsAndSpeedCodes(set);
-    s.tick();
+    QVERIFY(s.tick());
     QCheckBox *over = s.runBox(0);
     QCheckBox *full = s.runBox(1);
     QCOMPARE(over->text(), QStringLiteral("128"));
@@ -262,7 +262,7 @@ void TestDocuments::overlongMarkupIsFlagged()
 
     // Shortened again, the warning goes.
     s.edit(0)->setMarkup("short");
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(over->statusTip().isEmpty());
     QCOMPARE(over->palette().color(QPalette::WindowText),
              full->palette().color(QPalette::WindowText));
@@ -296,7 +296,7 @@ void TestDocuments::openValidFile()
     QVERIFY(!s.document().isModified());
     QCOMPARE(s.document().fileName(), path);
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
 }
 
@@ -308,7 +308,7 @@ void TestDocuments::openReadOnlyFile()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     Started s(dir.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QVERIFY(s.dialogs->messages.isEmpty());
     QCOMPARE(s.document().messageSet().markup(0), QByteArray("READ ONLY"));
     QCOMPARE(s.document().fileName(), path);
@@ -351,14 +351,14 @@ void TestDocuments::failedOpenChangesNothing()
     makeChanges(s);
     const Snapshot before(s);
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
 
     QStringList expected;
     for (const QString &m : messages)
         expected << QString(m).replace(QStringLiteral("%1"), path);
     QCOMPARE(s.dialogs->messageTexts(), expected);
     QVERIFY(Snapshot(s) == before);
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
 }
 
@@ -374,7 +374,7 @@ void TestDocuments::openWithBadTrailerTakesWhatWasRead()
     Started s(dir.path());
     makeChanges(s);
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->messageTexts(), QStringList{" End of File not found! "});
     QCOMPARE(s.document().messageSet().markup(1), QByteArray("SECOND"));
     QCOMPARE(s.document().messageSet().markup(2), QByteArray());
@@ -391,15 +391,15 @@ void TestDocuments::openDialogRemembersItsName()
     writeAll(first, fileFor({"ONE"}));
     Started s(dir.path());
     s.dialogs->openAnswers << QString() << first << QString();
-    s.window->BtnOpenClick();
-    s.window->BtnOpenClick();
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
+    s.trigger("Open1");
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->openPresets, (QStringList{QString(), QString(), first}));
     // Saving under another name does not change what Open shows.
     s.dialogs->saveAnswers << dir.filePath("other");
-    s.window->SaveAs1Click();
+    s.trigger("SaveAs1");
     s.dialogs->openAnswers << QString();
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->openPresets.last(), first);
 }
 
@@ -449,7 +449,7 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
     Started byName(folder, QString(), argument.replace(QStringLiteral("%1"), folder));
     Started byDialog(folder);
     byDialog.dialogs->openAnswers << path;
-    byDialog.window->BtnOpenClick();
+    byDialog.trigger("Open1");
 
     QStringList expected;
     for (const QString &m : messages)
@@ -475,12 +475,12 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
         QCOMPARE(byName.window->windowTitle(), kFirstCaption);
     }
     QVERIFY(!byName.document().isModified());
-    byName.tick();
+    QVERIFY(byName.tick());
     QVERIFY(!byName.btnSave()->isEnabled());
     QCOMPARE(byName.window->focusWidget(), byName.edit(0));
     // The Open dialog starts from that file, as after a confirmed Open.
     byName.dialogs->openAnswers << QString();
-    byName.window->BtnOpenClick();
+    byName.trigger("Open1");
     QCOMPARE(byName.dialogs->openPresets, QStringList{path});
 }
 
@@ -498,7 +498,7 @@ void TestDocuments::saveUntitledAsksForAName()
     QCOMPARE(s.document().fileName(), saved);
     QCOMPARE(s.window->windowTitle(), captionFor(saved));
     QVERIFY(!s.document().isModified());
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(readAll(saved), EncodeMessageFile(s.document().messageSet()));
     QCOMPARE(readAll(saved).mid(15, 3), QByteArray("\x04\x00\x04", 3));
@@ -516,7 +516,7 @@ void TestDocuments::cancelledUntitledSaveWritesNothing()
     s.find<QAction>(QStringLiteral("Save1"))->trigger();
     QVERIFY(Snapshot(s) == before);
     QVERIFY(!QFile::exists(dir.filePath("untitle.vlo")));
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
     QDir::setCurrent(previous);
 }
@@ -528,9 +528,9 @@ void TestDocuments::saveNamedDocumentWritesWithoutDialog()
     writeAll(path, fileFor({"OLD"}));
     Started s(dir.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral(" NEW"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QVERIFY(s.dialogs->savePresets.isEmpty());
     QCOMPARE(readAll(path), fileFor({"OLD NEW"}));
     QCOMPARE(s.window->windowTitle(), captionFor(path));
@@ -546,7 +546,7 @@ void TestDocuments::saveOverExistingFileReplacesIt()
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
     s.speedButton(0)->click(); // code 0
     s.dialogs->saveAnswers << path;
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     // The shorter set, and nothing of the old file after it.
     const QByteArray expected = QByteArray(15, ' ') + QByteArray("\x00", 1) + QByteArray(19, 4)
                                 + QByteArray("\x04HI~H") + QByteArray(19, 0) + "END";
@@ -563,12 +563,12 @@ void TestDocuments::failedSaveKeepsTheFlag()
     const Snapshot before(s);
     // A folder that can't exist: it lies under a file.
     s.dialogs->saveAnswers << dir.filePath("file/sub/demo");
-    QVERIFY(!s.window->BtnSaveClick());
+    QVERIFY(!s.save());
     QCOMPARE(s.dialogs->messages.size(), 1);
     QCOMPARE(s.dialogs->messages[0].text, QStringLiteral(" File Write Error! "));
     QVERIFY(!s.dialogs->messages[0].detail.isEmpty());
     QVERIFY(Snapshot(s) == before);
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
 }
 
@@ -675,7 +675,7 @@ void TestDocuments::tooLongTextIsNotSaved()
     s.document().takeTextsAndSpeedCodes(set);
     const Snapshot before(s);
     s.dialogs->saveAnswers << dir.filePath("big.vlo");
-    QVERIFY(!s.window->BtnSaveClick());
+    QVERIFY(!s.save());
     QCOMPARE(s.dialogs->messageTexts(),
              QStringList{" Slot B text too long (255 characters at most)! "});
     QVERIFY(!QFile::exists(dir.filePath("big.vlo")));
@@ -693,16 +693,16 @@ void TestDocuments::openedUntitleIsStillUntitled()
     Started s(dir.path());
 
     s.dialogs->openAnswers << untitled;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
     s.dialogs->saveAnswers << QString();
-    s.window->BtnSaveClick();
+    s.save();
     QCOMPARE(s.dialogs->savePresets, QStringList{untitled});
 
     s.dialogs->openAnswers << capital;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(s.dialogs->savePresets.size(), 1);
     QCOMPARE(readAll(capital), fileFor({"C!"}));
 }
@@ -714,7 +714,7 @@ void TestDocuments::saveAs()
     writeAll(first, fileFor({"ONE"}));
     Started s(dir.path());
     s.dialogs->openAnswers << first;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
 
     s.dialogs->saveAnswers << dir.filePath("copy");
@@ -729,7 +729,7 @@ void TestDocuments::saveAs()
 
     // The next Save goes to the copy, without a dialog.
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(readAll(copy), fileFor({"ONE++"}));
     QCOMPARE(s.dialogs->savePresets.size(), 1);
 }
@@ -741,7 +741,7 @@ void TestDocuments::cancelledSaveAsChangesNothing()
     makeChanges(s);
     const Snapshot before(s);
     s.dialogs->saveAnswers << QString();
-    s.window->SaveAs1Click();
+    s.trigger("SaveAs1");
     QVERIFY(Snapshot(s) == before);
     QCOMPARE(QDir(dir.path()).entryList({"*.vlo"}), QStringList());
 }
@@ -783,7 +783,7 @@ void TestDocuments::closeQuestion()
     QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
     if (named) {
         s.dialogs->openAnswers << path;
-        s.window->BtnOpenClick();
+        s.trigger("Open1");
     }
     QTest::keyClicks(s.edit(0), QStringLiteral("AFTER"));
     s.dialogs->confirmAnswers << answerOk;

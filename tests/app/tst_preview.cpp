@@ -264,7 +264,7 @@ void TestPreview::leavesTheDocumentAlone()
     Started s(dir.path());
     s.edit(1)->setMarkup("KEEP ~H");
     s.dialogs->saveAnswers.enqueue(path);
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     const QString caption = s.window->windowTitle();
     const MessageSet set = s.document().messageSet();
     const QByteArray file = readAll(path);
@@ -276,7 +276,7 @@ void TestPreview::leavesTheDocumentAlone()
     preview->close();
     openPreview(s);
     preview->close();
-    s.tick();
+    QVERIFY(s.tick());
 
     QVERIFY(!s.document().isModified());
     QVERIFY(!s.btnSave()->isEnabled());

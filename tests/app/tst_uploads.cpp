@@ -62,7 +62,7 @@ void TestUploads::sendTheWorkedExample()
 
     QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
     s.dialogs->saveAnswers << dir.filePath("example");
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(s.document().messageSet(), WorkedExampleSet());
 
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));

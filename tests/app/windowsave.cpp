@@ -25,7 +25,7 @@ namespace {
 
 void save(Started &s)
 {
-    std::printf("saved %d\n", s.window->BtnSaveClick() ? 1 : 0);
+    std::printf("saved %d\n", s.save() ? 1 : 0);
     std::fflush(stdout);
 }
 
@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
     QTemporaryDir supportFolder;
     Started s(supportFolder.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     if (s.document().fileName() != path)
         return 4;
 

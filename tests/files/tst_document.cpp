@@ -249,12 +249,14 @@ void TestDocument::failedSaveChangesNothing()
     Document document;
     document.setMarkup(0, "KEEP");
     const State before(document);
+    QSignalSpy saved(&document, &Document::saved);
 
     // A folder that can't exist: it lies under a file.
     const MessageFileWriteResult failed = document.saveAs(dir.filePath("file/sub/set.vlo"));
     QVERIFY(!failed.ok());
     QVERIFY(!failed.reason.isEmpty());
     QVERIFY(State(document) == before);
+    QCOMPARE(saved.count(), 0);
 
     QSignalSpy renamed(&document, &Document::fileNameChanged);
     const QString path = dir.filePath("set.vlo");
@@ -264,11 +266,15 @@ void TestDocument::failedSaveChangesNothing()
     QVERIFY(!document.isModified());
     QCOMPARE(renamed.count(), 1);
 
-    // Named now: Save writes there.
+    // Named now: Save writes there, also without changes.
     document.setMarkup(0, "AGAIN");
     QVERIFY(document.save().ok());
     QCOMPARE(readAll(path), EncodeMessageFile(document.messageSet()));
     QVERIFY(!document.isModified());
+    QVERIFY(document.save().ok());
+    QCOMPARE(renamed.count(), 1);
+    QCOMPARE(saved.count(), 3);
+    QCOMPARE(saved.last().first().toString(), path);
 }
 
 QTEST_GUILESS_MAIN(TestDocument)
