@@ -17,6 +17,7 @@
 #include "app/dialogs.h"
 #include "app/shell.h"
 #include "editor/slotedit.h"
+#include "editor/slotrows.h"
 
 #include <QApplication>
 #include <QDir>
@@ -199,7 +200,7 @@ void benchTyping()
 {
     QTemporaryDir supportFolder;
     auto window = StartWindows({supportFolder.path(), supportFolder.path()}, std::make_unique<NoDialogs>());
-    SlotEdit *slotA = window->slotEdit(0);
+    SlotEdit *slotA = window->slotRows()->edit(0);
     window->activateWindow();
     slotA->setFocus();
     QCoreApplication::processEvents();

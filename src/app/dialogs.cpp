@@ -4,49 +4,58 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace varlo {
 
-void WidgetDialogs::showMessage(QWidget *parent, const QString &text, const QString &detail)
-{
-    QMessageBox box(parent);
-    box.setWindowTitle(QApplication::applicationDisplayName());
-    box.setIcon(QMessageBox::NoIcon);
-    box.setText(text);
-    box.setInformativeText(detail);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
-}
-
-bool WidgetDialogs::confirm(QWidget *parent, const QString &title, const QString &text)
-{
-    QMessageBox box(QMessageBox::Question, title, text,
-                    QMessageBox::Ok | QMessageBox::Cancel, parent);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.setEscapeButton(QMessageBox::Cancel);
-    return box.exec() == QMessageBox::Ok;
-}
+// Each box and dialog is a child of its window, made on the heap and watched:
+// should the window be destroyed while the box is open, the box goes with it
+// and exec() returns (with Cancel), and it must not be deleted a second time.
 
 namespace {
 
 QString runFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &filter,
                       const QString &name)
 {
-    QFileDialog dialog(parent);
-    dialog.setAcceptMode(mode);
+    const QPointer<QFileDialog> dialog = new QFileDialog(parent);
+    dialog->setAcceptMode(mode);
     // The chosen file need not exist: Open then reports it, Save creates it.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(filter);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setNameFilter(filter);
     // No default suffix: the window applies its own extension rule.
-    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
     if (!name.isEmpty())
-        dialog.selectFile(name);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return {};
-    return dialog.selectedFiles().constFirst();
+        dialog->selectFile(name);
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    const QStringList files = dialog ? dialog->selectedFiles() : QStringList();
+    delete dialog;
+    return accepted && !files.isEmpty() ? files.constFirst() : QString();
 }
 
 } // namespace
+
+void WidgetDialogs::showMessage(QWidget *parent, const QString &text, const QString &detail)
+{
+    const QPointer<QMessageBox> box = new QMessageBox(parent);
+    box->setWindowTitle(QApplication::applicationDisplayName());
+    box->setIcon(QMessageBox::NoIcon);
+    box->setText(text);
+    box->setInformativeText(detail);
+    box->setStandardButtons(QMessageBox::Ok);
+    box->exec();
+    delete box;
+}
+
+bool WidgetDialogs::confirm(QWidget *parent, const QString &title, const QString &text)
+{
+    const QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Cancel);
+    const bool ok = box->exec() == QMessageBox::Ok;
+    delete box;
+    return ok;
+}
 
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter,
                                     const QString &remembered)

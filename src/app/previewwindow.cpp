@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/previewwindow.h"
 
+#include "editor/warningtext.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
 #include "display/ledpainter.h"
@@ -89,10 +90,7 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
                          .arg(block::kCellCapacity));
     m_cells->setToolTip(over ? tr("The panel shows only the first %1 cells.").arg(block::kCellCapacity)
                              : QString());
-    QPalette palette = this->palette();
-    if (over)
-        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
-    m_cells->setPalette(palette);
+    ShowAsWarning(m_cells, over);
 
     const ScrollSpeed &speed = m_scroller.speed();
     m_speed->setText(tr("Speed %1 %2").arg(speed.code + 1).arg(QLatin1String(speed.name)));

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/supportfiles.h"
 
+#include "model/messageset.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -128,9 +130,12 @@ QString SupportFiles::fileName(Picture picture)
     }
 }
 
+// One glyph for each speed a speed button gives.
+static_assert(SupportFiles::Speed5 - SupportFiles::Speed1 + 1 == MessageSet::kSpeedCodeCount);
+
 SupportFiles::Picture SupportFiles::speedGlyph(quint8 code)
 {
-    Q_ASSERT(code <= 4);
+    Q_ASSERT(code < MessageSet::kSpeedCodeCount);
     return Picture(Speed1 + code);
 }
 

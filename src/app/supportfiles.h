@@ -21,7 +21,7 @@ public:
 
     // "s1.dat" ... "s5.dat", "s6r.dat", "s6g.dat".
     static QString fileName(Picture picture);
-    // The speed glyph of a speed code 0 to 4.
+    // The speed glyph of a speed code a speed button gives (0 to 4).
     static Picture speedGlyph(quint8 code);
     static QImage builtInPicture(Picture picture);
     // The complete file: a 24-bit Windows bitmap, bottom row first.

@@ -1,24 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tform1.h"
 
+#include "app/clientarea.h"
 #include "app/dialogs.h"
-#include "app/documentname.h"
 #include "app/icons.h"
 #include "app/previewwindow.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
-#include "editor/slotedit.h"
+#include "app/uploadrunner.h"
 #include "charset/fonttable.h"
 #include "charset/fontupload.h"
-#include "files/messagefile.h"
+#include "editor/insertcommands.h"
+#include "editor/slotedit.h"
+#include "editor/slotrows.h"
+#include "files/documentname.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
-#include "model/escapetable.h"
-#include "model/messageblock.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFrame>
@@ -29,12 +28,9 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QStatusBar>
-#include <QThread>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
-
-#include <algorithm>
 
 namespace varlo {
 
@@ -45,56 +41,12 @@ namespace {
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 673;
 constexpr int kToolBarHeight = 28;
+constexpr int kStatusBarHeight = 19;
+// The top of slot A's edit box.
 constexpr int kFirstRowTop = 96;
-constexpr int kRowPitch = 24;
-constexpr int kLetterLeft = 8;
-constexpr int kEditLeft = 24;
-constexpr QSize kEditSize{497, 21};
-constexpr int kSpeedLeft = 528;
-constexpr QSize kSpeedSize{23, 22};
-constexpr int kRunLeft = 566;
-constexpr int kBelowRowsTop = kFirstRowTop + kRowPitch * MessageSet::kSlotCount;
+constexpr int kBelowRowsTop = kFirstRowTop + SlotRows::kRowPitch * MessageSet::kSlotCount;
 constexpr int kBottomRowTop = kBelowRowsTop + 38;
-
-struct InsertCommand
-{
-    const char *button;   // tool button
-    const char *menuItem; // entry of the Picture menu, or nullptr
-    const char *menuText;
-    const char *hint;     // status tip and tool tip, or nullptr for none
-    const char *icon;
-    char selector;        // the escape is "~" and this
-    bool separatorBefore;
-};
-
-// In tool bar order.
-constexpr std::array<InsertCommand, 14> kInsertCommands{{
-    {"PicStar", "Star1", "Star", "Picture Star", "star", '+', false},
-    {"BtnHeart", "Heart1", "Heart", "Picture Heart", "heart", 'H', false},
-    {"BtnRight", "RightArrow1", "Right Arrow", "Picture Right Arrow", "right", '>', false},
-    {"BtnLeft", "LeftArrow1", "Left Arrow", "Picture Left Arrow", "left", '<', false},
-    {"BtnSmile", "Smile1", "Smile", "Picture Smile", "smile", 'S', false},
-    {"BtnPlane", "Plane1", "Plane", "Picture Plane", "plane", 'x', false},
-    {"BtnCircleSolid", "Circle01", "Solid Circle", "Picture Circle Solid", "circlesolid", 'O', false},
-    {"BtnCircle", "Circle1", "Circle", "Picture Circle", "circle", 'o', false},
-    {"BtnPhone", "Phone1", "Phone", "Picture Phone", "phone", 'P', false},
-    {"ToolButton8", nullptr, nullptr, nullptr, "tilde", '~', false},
-    {"BtnNull", "UserDefine1", "Null", "Null", "null", 'R', false},
-    {"BtnSpeed1", nullptr, nullptr, "FLASH!", "flash", 'F', true},
-    {"ToolButton2", nullptr, nullptr, "Font Normal", "fontnormal", 'A', true},
-    {"ToolButton3", nullptr, nullptr, "Font Bold", "fontbold", 'B', false},
-}};
-
-// The Picture menu lists its entries in an order of its own.
-constexpr std::array<const char *, 10> kPictureMenuOrder{
-    "Star1", "Heart1", "LeftArrow1", "RightArrow1", "Phone1",
-    "Plane1", "Smile1", "Circle01", "Circle1", "UserDefine1"};
-
-QString editName(int slot)
-{
-    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3)
-                    : QStringLiteral("suiEdit%1").arg(slot - 4);
-}
+constexpr int kLeft = 8;
 
 // Qt reads "[*]" in a window title as the modified marker; a file name can
 // hold it, so it is doubled, which shows it as it is.
@@ -124,79 +76,45 @@ QAction *makeDisabledAction(QObject *parent, const char *name, const QString &te
     return action;
 }
 
-bool isUserInput(QEvent::Type type)
-{
-    switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::InputMethod:
-    case QEvent::ContextMenu:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-        return true;
-    default:
-        return false;
-    }
-}
-
 } // namespace
 
 TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
     : QMainWindow(parent)
     , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
     , m_dialogs(std::move(dialogs))
+    , m_uploads(std::make_unique<UploadRunner>())
 {
     setObjectName(QStringLiteral("Form1"));
     move(201, 14);
 
+    auto *client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("suiForm1"));
+    setCentralWidget(client);
+    m_rows = new SlotRows(
+        [this](quint8 code) { return QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code)))); },
+        client);
+    buildBottomRow(client);
     buildActions();
     buildMenus();
     buildToolBar();
-
-    auto *client = new QWidget(this);
-    client->setObjectName(QStringLiteral("suiForm1"));
-    setCentralWidget(client);
-    buildSlotRows(client);
-    buildBottomRows(client);
-    // The rows are placed in client-area coordinates, so they are placed
-    // again whenever the menu bar or tool bar moves the central widget.
-    client->installEventFilter(this);
-
-    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar()->setSizeGripEnabled(false);
-    statusBar()->setFixedHeight(19);
+    buildStatusBar();
 
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(kTimerIntervalMs);
-    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+
+    connectCommands();
     m_timer->start();
-
-    m_focusConnection = connect(qApp, &QApplication::focusChanged, this,
-                                [this](QWidget *, QWidget *now) { focusChanged(now); });
-
     setFixedSize(kClientWidth, kClientHeight);
     FormCreate();
 }
 
 TForm1::~TForm1()
 {
-    // The children, the slot edit boxes and the preview among them, go before
-    // this object's connections do, and their going moves the focus.
-    disconnect(m_focusConnection);
-    if (m_uploadThread)
-        m_uploadThread->wait();
+    // The controls go after this object's own parts, and their going may
+    // move the focus: what the rows say then must not reach a window that is
+    // half gone.
+    m_rows->disconnect(this);
 }
 
 void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
@@ -222,30 +140,11 @@ void TForm1::buildActions()
     // No hint for the two move buttons; their pictures say it.
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
+    m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
-    // The fourteen insertion commands (PicStarClick ... ToolButton3Click and
-    // the Picture menu's entries) differ only in their escape.
-    for (const InsertCommand &c : kInsertCommands) {
-        const char *name = c.menuItem ? c.menuItem : c.button;
-        QAction *action = makeAction(this, name, c.menuText ? tr(c.menuText) : QString(),
-                                     c.hint, c.icon);
-        const QByteArray escape = QByteArray(1, kEscapeLead) + c.selector;
-        Q_ASSERT(findEscape(c.selector));
-        connect(action, &QAction::triggered, this, [this, escape] { InsertChar(escape); });
-        m_insertActions.push_back(action);
-    }
-
-    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
-    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
-    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
-    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
-    connect(m_sendAction, &QAction::triggered, this, &TForm1::Send1Click);
-    connect(m_exit, &QAction::triggered, this, &QWidget::close);
-    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
-    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
-    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
-    connect(m_moveUp, &QAction::triggered, this, &TForm1::ToolButton6Click);
-    connect(m_moveDown, &QAction::triggered, this, &TForm1::ToolButton7Click);
+    m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_exit, m_helpAction,
+                  m_aboutAction, m_previewAction, m_moveUp, m_moveDown};
+    m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
 void TForm1::buildMenus()
@@ -330,51 +229,7 @@ void TForm1::buildToolBar()
     add(m_moveDown, "ToolButton7");
 }
 
-void TForm1::buildSlotRows(QWidget *client)
-{
-    m_headingText = new QLabel(tr("Text Item"), client);
-    m_headingSpeed = new QLabel(tr("Speed"), client);
-    m_headingRun = new QLabel(tr("Run"), client);
-
-    QFont slotFont = SlotEdit::slotFont();
-
-    for (int i = 0; i < kSlots; ++i) {
-        auto *letter = new QLabel(QString(QLatin1Char(MessageSet::slotLetter(i))), client);
-        letter->setAlignment(Qt::AlignCenter);
-        m_letters[i] = letter;
-
-        auto *edit = new SlotEdit(client);
-        edit->setObjectName(editName(i));
-        edit->setFont(slotFont);
-        connect(edit, &QLineEdit::textChanged, this, [this, i] { suitempEditChange(i); });
-        connect(edit, &SlotEdit::refused, this,
-                [this](const QString &why) { statusBar()->showMessage(why, 5000); });
-        letter->setBuddy(edit);
-        m_edits[i] = edit;
-
-        auto *speed = new QToolButton(client);
-        speed->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
-        speed->setAutoRaise(true);
-        speed->setFocusPolicy(Qt::NoFocus);
-        speed->setIconSize(QSize(16, 16));
-        speed->setAccessibleName(tr("Speed of slot %1").arg(MessageSet::slotLetter(i)));
-        connect(speed, &QToolButton::clicked, this, [this, i] { SpeedButtonClick(i); });
-        m_speedButtons[i] = speed;
-
-        auto *run = new QCheckBox(client);
-        run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
-        run->setChecked(true);
-        run->setAccessibleName(tr("Run slot %1").arg(MessageSet::slotLetter(i)));
-        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { m_set.setRun(i, on); });
-        m_runBoxes[i] = run;
-    }
-
-    // Tab walks down the slots, then through the rest.
-    for (int i = 1; i < kSlots; ++i)
-        setTabOrder(m_edits[i - 1], m_edits[i]);
-}
-
-void TForm1::buildBottomRows(QWidget *client)
+void TForm1::buildBottomRow(QWidget *client)
 {
     m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
     m_maxLabel->setObjectName(QStringLiteral("Label8"));
@@ -391,7 +246,6 @@ void TForm1::buildBottomRows(QWidget *client)
     m_initial = new QPushButton(tr("Initial"), client);
     m_initial->setObjectName(QStringLiteral("suiButton1"));
     m_initial->setStatusTip(tr("Load the panel's two fonts"));
-    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
 
     m_portBox = new QComboBox(client);
     m_portBox->setObjectName(QStringLiteral("ComboBox3"));
@@ -403,18 +257,17 @@ void TForm1::buildBottomRows(QWidget *client)
 
     m_trackBar = new QSlider(Qt::Horizontal, client);
     m_trackBar->setObjectName(QStringLiteral("suiTrackBar1"));
-    m_trackBar->setRange(0, 10);
+    m_trackBar->setRange(0, upload::kMaxCommuDelayPosition);
     m_trackBar->setSingleStep(1);
     m_trackBar->setPageStep(2);
     m_trackBar->setTickPosition(QSlider::TicksBelow);
     m_trackBar->setTickInterval(1);
     m_trackBar->setValue(0);
     m_trackBar->setAccessibleName(tr("Commu Delay"));
-    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
 
     m_progress = new QProgressBar(client);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
-    m_progress->setRange(0, 21);
+    m_progress->setRange(0, upload::kProgressMaximum);
     m_progress->setValue(0);
     m_progress->setTextVisible(true);
     m_progress->setFormat(QStringLiteral("%p%"));
@@ -429,59 +282,88 @@ void TForm1::buildBottomRows(QWidget *client)
     // The window's own lamp, green, until an upload shows one from the files.
     m_send->setIcon(QPixmap::fromImage(SupportFiles::builtInPicture(SupportFiles::LampGreen)));
     m_send->setIconSize(QSize(16, 16));
-    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
 }
 
-void TForm1::placeControls()
+void TForm1::buildStatusBar()
 {
-    // Client-area coordinates to central-widget coordinates.
-    const int top = centralWidget()->y();
-    auto at = [top](QWidget *w, int x, int y, int width, int height) {
-        w->setGeometry(x, y - top, width, height);
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(kStatusBarHeight);
+}
+
+void TForm1::connectCommands()
+{
+    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
+    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
+    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
+    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
+    connect(m_sendAction, &QAction::triggered, this, &TForm1::suitempSendClick);
+    connect(m_exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
+    connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
+    connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
+    // The insertion actions come wired from MakeInsertActions.
+
+    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
+    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
+    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
+    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this,
+            &TForm1::placeControls);
+
+    connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
+    connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
+    connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
+    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
+    connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
+
+    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
+    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
+    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
+
+    UploadRunner *uploads = m_uploads.get();
+    connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
+    connect(uploads, &UploadRunner::finished, this, [this] { setUploading(false); });
+    // The upload waits for the box to close.
+    connect(uploads, &UploadRunner::messageShown, this,
+            [this](const QString &text, const QString &reason) { m_dialogs->showMessage(this, text, reason); });
+    connect(uploads, &UploadRunner::lampShown, this, &TForm1::showLamp);
+    connect(uploads, &UploadRunner::statusShown, this, [this](const QString &text) { statusBar()->showMessage(text); });
+    connect(uploads, &UploadRunner::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
+    connect(uploads, &UploadRunner::progressPositionSet, m_progress, &QProgressBar::setValue);
+}
+
+void TForm1::placeControls(int clientTop)
+{
+    auto at = [clientTop](QWidget *w, int x, int y, int width, int height) {
+        w->setGeometry(x, y - clientTop, width, height);
     };
-
-    at(m_headingText, kEditLeft, kFirstRowTop - 20, 120, 18);
-    at(m_headingSpeed, kSpeedLeft - 7, kFirstRowTop - 20, 40, 18);
-    at(m_headingRun, kRunLeft, kFirstRowTop - 20, 40, 18);
-    for (int i = 0; i < kSlots; ++i) {
-        const int y = kFirstRowTop + kRowPitch * i;
-        at(m_letters[i], kLetterLeft, y, 14, kEditSize.height());
-        at(m_edits[i], kEditLeft, y, kEditSize.width(), kEditSize.height());
-        at(m_speedButtons[i], kSpeedLeft, y, kSpeedSize.width(), kSpeedSize.height());
-        at(m_runBoxes[i], kRunLeft, y, kClientWidth - kRunLeft - 4, kEditSize.height());
-    }
-
-    at(m_maxLabel, kLetterLeft, kBelowRowsTop + 6, 200, 18);
+    at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
+    at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
     at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
-    at(m_rule, kLetterLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLetterLeft, 2);
-    at(m_initial, kLetterLeft, kBottomRowTop, 80, 27);
+    at(m_rule, kLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLeft, 2);
+    at(m_initial, kLeft, kBottomRowTop, 80, 27);
     at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
     at(m_trackBar, 196, kBottomRowTop, 150, 28);
     at(m_progress, 358, kBottomRowTop + 8, 169, 12);
-    at(m_send, kClientWidth - kLetterLeft - 75, kBottomRowTop + 1, 75, 25);
+    at(m_send, kClientWidth - kLeft - 75, kBottomRowTop + 1, 75, 25);
 }
 
 // ---------------------------------------------------------------- start-up
 
 void TForm1::FormCreate()
 {
-    m_captionPrefix = QString::fromLatin1(kCaptionPrefix);
-    m_captionSuffix = QString::fromLatin1(kCaptionSuffix);
     updateCaption();
-
     m_supportFiles.writeMissing();
-
-    const QIcon first(QPixmap::fromImage(loadPicture(SupportFiles::Speed1)));
-    for (QToolButton *button : m_speedButtons)
-        button->setIcon(first);
-
-    m_set.speedCodes().fill(0);
+    RefreshSpeedGlyphs();
 }
 
 void TForm1::FormShow()
 {
     BtnNewClick();
-    m_edits[0]->setFocus();
+    m_rows->edit(0)->setFocus();
 }
 
 void TForm1::showEvent(QShowEvent *event)
@@ -489,7 +371,7 @@ void TForm1::showEvent(QShowEvent *event)
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        placeControls();
+        placeControls(centralWidget()->y());
         FormShow();
     }
 }
@@ -497,14 +379,14 @@ void TForm1::showEvent(QShowEvent *event)
 void TForm1::closeEvent(QCloseEvent *event)
 {
     // FormClose. An upload can't be stopped half-way; the window waits for it.
-    if (isUploading()) {
+    if (m_uploads->isRunning()) {
         event->ignore();
         return;
     }
     // "OK" saves as Save does; when that save did not happen (its dialog was
     // cancelled or the write failed) the window stays open, so nothing is
     // lost. "Cancel" closes without saving.
-    if (m_modified && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
+    if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
         && !BtnSaveClick()) {
         event->ignore();
         return;
@@ -512,45 +394,31 @@ void TForm1::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == centralWidget()
-        && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
-        placeControls();
-    } else if (isUploading() && watched->isWidgetType() && isUserInput(event->type())
-               && static_cast<QWidget *>(watched)->window() == this) {
-        // While an upload runs the window takes no input: no second upload,
-        // no edit, no menu. Accepting the shortcut check keeps shortcuts off.
-        event->accept();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 // ---------------------------------------------------------------- document
 
 void TForm1::updateCaption()
 {
-    setWindowTitle(literalTitle(m_captionPrefix + m_fileName + m_captionSuffix));
+    setWindowTitle(literalTitle(m_document.caption()));
 }
 
-void TForm1::BtnNewClick()
+void TForm1::showSlots()
 {
-    m_fileName = QString::fromLatin1(kUntitled);
-    updateCaption();
-    for (SlotEdit *edit : m_edits)
-        edit->setMarkup({});
-    m_set.speedCodes().fill(MessageSet::kDefaultSpeedCode);
+    // The boxes' own change notices find the document's texts already there.
+    m_rows->showTexts(m_document.messageSet());
     RefreshSpeedGlyphs();
     updatePreview();
 }
 
-void TForm1::takeTextsAndSpeedCodes(const MessageSet &set)
+void TForm1::slotChanged(int slot)
 {
-    for (int i = 0; i < kSlots; ++i)
-        m_edits[i]->setMarkup(set.markup(i));
-    m_set.speedCodes() = set.speedCodes();
-    updatePreview();
+    RefreshSpeedGlyphs();
+    if (slot == m_previewSlot)
+        updatePreview();
+}
+
+void TForm1::BtnNewClick()
+{
+    m_document.newDocument();
 }
 
 void TForm1::BtnOpenClick()
@@ -564,18 +432,7 @@ void TForm1::BtnOpenClick()
 void TForm1::openDocument(const QString &path)
 {
     m_openDialogName = path;
-
-    MessageSet read = m_set;
-    const MessageFileReadResult result = ReadMessageFile(path, read);
-    if (result.replaced()) {
-        // Also after a damaged trailer: what could be read is shown, under
-        // the file's name, as it always was.
-        takeTextsAndSpeedCodes(read);
-        RefreshSpeedGlyphs();
-        m_fileName = path;
-        m_modified = false;
-        updateCaption();
-    }
+    const MessageFileReadResult result = m_document.open(path);
     for (qsizetype i = 0; i < result.messages.size(); ++i) {
         const bool last = i + 1 == result.messages.size();
         m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
@@ -585,78 +442,107 @@ void TForm1::openDocument(const QString &path)
 QString TForm1::askSaveName()
 {
     const QString chosen = m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter),
-                                                   m_fileName);
+                                                   m_document.fileName());
     return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
 }
 
-bool TForm1::writeDocument(const QString &path)
+bool TForm1::written(const MessageFileWriteResult &result)
 {
-    const MessageFileWriteResult result = WriteMessageFile(path, m_set);
-    if (!result.ok()) {
+    if (!result.ok())
         m_dialogs->showMessage(this, result.message(), result.reason);
-        return false;
-    }
-    m_fileName = path;
-    m_modified = false;
-    updateCaption();
-    return true;
+    return result.ok();
 }
 
 bool TForm1::BtnSaveClick()
 {
-    QString path = m_fileName;
-    if (documentname::isUntitled(path)) {
-        path = askSaveName();
-        if (path.isEmpty())
-            return false;
-    }
-    return writeDocument(path);
+    if (!m_document.isUntitled())
+        return written(m_document.save());
+    const QString path = askSaveName();
+    return !path.isEmpty() && written(m_document.saveAs(path));
 }
 
 void TForm1::SaveAs1Click()
 {
     const QString path = askSaveName();
     if (!path.isEmpty())
-        writeDocument(path);
+        written(m_document.saveAs(path));
 }
 
 // ---------------------------------------------------------------- slot controls
 
-void TForm1::suitempEditChange(int slot)
-{
-    const QByteArray markup = m_edits[slot]->markup();
-    if (markup == m_set.markup(slot))
-        return;
-    m_set.setMarkup(slot, markup);
-    m_modified = true;
-    RefreshSpeedGlyphs();
-    if (slot == m_previewSlot)
-        updatePreview();
-}
-
-void TForm1::SpeedButtonClick(int slot)
-{
-    const quint8 code = m_set.speedCode(slot);
-    m_set.setSpeedCode(slot, code >= 4 ? 0 : quint8(code + 1));
-    m_modified = true;
-    RefreshSpeedGlyphs();
-    if (slot == m_previewSlot)
-        updatePreview();
-}
-
 void TForm1::RefreshSpeedGlyphs()
 {
-    // Read from the files at every call: a repainted file shows at once.
-    std::array<QIcon, 5> glyphs;
-    for (int i = 0; i < kSlots; ++i) {
-        const quint8 code = m_set.speedCode(i);
-        if (code > 4)
-            continue; // a code from a file that no glyph shows: keep the old one
-        if (glyphs[code].isNull())
-            glyphs[code] = QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code))));
-        m_speedButtons[i]->setIcon(glyphs[code]);
-    }
+    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
 }
+
+void TForm1::Timer1Timer()
+{
+    m_rows->showCounts(m_document.messageSet());
+    // The Save action is off while an upload runs.
+    m_btnSave->setEnabled(m_save->isEnabled() && m_document.isModified());
+}
+
+void TForm1::suiTrackBar1Change(int position)
+{
+    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
+}
+
+// ---------------------------------------------------------------- uploads
+
+PortChoice TForm1::chosenPort() const
+{
+    return PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+}
+
+void TForm1::suitempSendClick()
+{
+    // The upload works on a copy: the window can't change while it runs
+    // anyway, and the copy is what was on screen when Send was pressed.
+    m_uploads->start([set = m_document.messageSet(), port = chosenPort(),
+                      delayPosition = m_trackBar->value()](LinkReporter &reporter) {
+        return SendMessageSet(set, port, delayPosition, reporter);
+    });
+}
+
+void TForm1::suiButton1Click()
+{
+    m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
+}
+
+void TForm1::setUploading(bool uploading)
+{
+    // No second upload, no edit, no command meanwhile; the window goes on
+    // repainting, and the progress bar and the cursor show the upload. A
+    // control that is turned off loses the keyboard focus, so it comes back
+    // afterwards, as it does when the window is activated again: the caret
+    // where it was.
+    if (uploading)
+        m_focusBeforeUpload = focusWidget();
+    for (QAction *action : m_commands)
+        action->setEnabled(!uploading);
+    menuBar()->setEnabled(!uploading);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_rows, m_initial, m_portBox, m_trackBar, m_send})
+        control->setEnabled(!uploading);
+    if (uploading) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+        if (m_focusBeforeUpload)
+            m_focusBeforeUpload->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    // The Save button follows the modified flag again at once.
+    Timer1Timer();
+}
+
+void TForm1::showLamp(Lamp lamp)
+{
+    const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen : SupportFiles::LampRed;
+    m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
+}
+
+// ---------------------------------------------------------------- pictures
 
 QImage TForm1::loadPicture(SupportFiles::Picture picture)
 {
@@ -682,208 +568,24 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
         Qt::QueuedConnection);
 }
 
-void TForm1::Timer1Timer()
-{
-    for (int i = 0; i < kSlots; ++i) {
-        m_runBoxes[i]->setText(QString::number(m_set.markup(i).size()));
-        showCellOverflow(i);
-    }
-    m_btnSave->setEnabled(m_modified);
-}
-
-void TForm1::showCellOverflow(int slot)
-{
-    // The panel keeps 125 cells of a message and drops the rest without a
-    // word, so the count turns red where the user looks, and says why.
-    QCheckBox *box = m_runBoxes[slot];
-    const QByteArray &markup = m_set.markup(slot);
-    const bool over = MarkupOverflows(markup);
-    const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
-                                   .arg(QLatin1Char(MessageSet::slotLetter(slot)))
-                                   .arg(MarkupCellCount(markup))
-                                   .arg(block::kCellCapacity)
-                             : QString();
-    if (box->statusTip() == tip)
-        return;
-    box->setStatusTip(tip);
-    box->setToolTip(tip);
-    QPalette palette = box->parentWidget()->palette();
-    if (over)
-        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
-    box->setPalette(palette);
-}
-
-void TForm1::suiTrackBar1Change(int position)
-{
-    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
-}
-
-int TForm1::focusedSlot() const
-{
-    // The window's focus widget, which stays set while a menu is open.
-    const QWidget *focus = focusWidget();
-    for (int i = 0; i < kSlots; ++i) {
-        if (m_edits[i] == focus)
-            return i;
-    }
-    return -1;
-}
-
-void TForm1::moveFocusedText(int step)
-{
-    const int from = focusedSlot();
-    const int to = from + step;
-    if (from < 0 || !MessageSet::isSlotIndex(to))
-        return;
-    // Only the texts trade places; speed codes and run flags stay with their
-    // slots. Each write is an ordinary text change.
-    const QByteArray moving = m_edits[from]->markup();
-    m_edits[from]->setMarkup(m_edits[to]->markup());
-    m_edits[to]->setMarkup(moving);
-    m_edits[to]->setFocus(Qt::OtherFocusReason);
-}
-
-void TForm1::ToolButton6Click()
-{
-    moveFocusedText(-1);
-}
-
-void TForm1::ToolButton7Click()
-{
-    moveFocusedText(+1);
-}
-
-// ---------------------------------------------------------------- insertion
-
-void TForm1::InsertChar(const QByteArray &escape)
-{
-    const int slot = focusedSlot();
-    if (slot < 0)
-        return;
-    SlotEdit *edit = m_edits[slot];
-    // The lower end of the selection; selected text is kept, after the escape.
-    const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
-    QByteArray markup = edit->markup();
-    markup.insert(at, escape);
-    // No length limit: the limit binds typing only.
-    edit->setMarkup(markup);
-    // Every escape is two characters long.
-    edit->setCursorPosition(at + 2);
-}
-
-// ---------------------------------------------------------------- uploads
-
-void TForm1::suitempSendClick()
-{
-    // The upload works on a copy: the window can't change while it runs
-    // anyway, and the copy is what was on screen when Send was pressed.
-    const MessageSet set = m_set;
-    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
-    const int delayPosition = m_trackBar->value();
-    startUpload([set, port, delayPosition](LinkReporter &reporter) {
-        return SendMessageSet(set, port, delayPosition, reporter);
-    });
-}
-
-void TForm1::Send1Click()
-{
-    suitempSendClick();
-}
-
-void TForm1::suiButton1Click()
-{
-    const PortChoice port = PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
-    startUpload([port](LinkReporter &reporter) {
-        return SendCharacterGenerator(FontTable::image(), port, reporter);
-    });
-}
-
-void TForm1::startUpload(UploadJob job)
-{
-    if (isUploading())
-        return;
-    m_uploadThread = QThread::create([this, job = std::move(job)] {
-        const bool completed = job(*this);
-        QMetaObject::invokeMethod(this, [this, completed] { finishUpload(completed); },
-                                  Qt::QueuedConnection);
-    });
-    m_uploadThread->setObjectName(QStringLiteral("upload"));
-    qApp->installEventFilter(this);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    m_uploadThread->start();
-}
-
-void TForm1::finishUpload(bool completed)
-{
-    m_uploadThread->wait();
-    delete m_uploadThread;
-    m_uploadThread = nullptr;
-    qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
-    emit uploadFinished(completed);
-}
-
-void TForm1::onUiThread(std::function<void()> f, bool wait)
-{
-    if (QThread::currentThread() == thread()) {
-        f();
-        return;
-    }
-    QMetaObject::invokeMethod(this, std::move(f),
-                              wait ? Qt::BlockingQueuedConnection : Qt::QueuedConnection);
-}
-
-void TForm1::showMessage(const QString &text, const QString &reason)
-{
-    // The upload waits until the user has closed the box.
-    onUiThread([this, text, reason] { m_dialogs->showMessage(this, text, reason); }, true);
-}
-
-void TForm1::showLamp(Lamp lamp)
-{
-    onUiThread(
-        [this, lamp] {
-            const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen
-                                                     : SupportFiles::LampRed;
-            m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
-        },
-        false);
-}
-
-void TForm1::showStatus(const QString &text)
-{
-    onUiThread([this, text] { statusBar()->showMessage(text); }, false);
-}
-
-void TForm1::setProgressMaximum(int maximum)
-{
-    onUiThread([this, maximum] { m_progress->setMaximum(maximum); }, false);
-}
-
-void TForm1::setProgressPosition(int position)
-{
-    onUiThread([this, position] { m_progress->setValue(position); }, false);
-}
-
 // ---------------------------------------------------------------- preview
 
 void TForm1::Preview1Click()
 {
     if (!m_preview)
         m_preview = new PreviewWindow(this);
-    const int focused = focusedSlot();
+    const int focused = m_rows->focusedSlot();
     if (focused >= 0)
         m_previewSlot = focused;
     m_preview->open();
     updatePreview();
 }
 
-void TForm1::focusChanged(QWidget *now)
+void TForm1::slotFocused(int slot)
 {
-    const auto found = std::find(m_edits.begin(), m_edits.end(), now);
-    if (found == m_edits.end() || found - m_edits.begin() == m_previewSlot)
+    if (slot == m_previewSlot)
         return;
-    m_previewSlot = int(found - m_edits.begin());
+    m_previewSlot = slot;
     updatePreview();
 }
 
@@ -892,7 +594,8 @@ void TForm1::updatePreview()
     // A hidden preview is brought up to date when it opens.
     if (!m_preview || m_preview->isHidden())
         return;
-    m_preview->showSlot(m_previewSlot, m_set.markup(m_previewSlot), m_set.speedCode(m_previewSlot));
+    const MessageSet &set = m_document.messageSet();
+    m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
 }
 
 // ---------------------------------------------------------------- help

@@ -2,52 +2,45 @@
 #pragma once
 
 #include "app/supportfiles.h"
+#include "files/document.h"
 #include "link/linkreporter.h"
-#include "model/messageset.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 
-#include <array>
-#include <functional>
 #include <memory>
+#include <vector>
 
 class QAction;
-class QCheckBox;
 class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSlider;
-class QThread;
 class QTimer;
 class QToolButton;
 
 namespace varlo {
 
 class Dialogs;
+class PortChoice;
 class PreviewWindow;
-class SlotEdit;
+class SlotRows;
 class TForm2;
 class TForm3;
+class UploadRunner;
 
-// The main window. It owns the whole document: the message set (slot texts,
-// speed codes, run flags), the current file name and the modified flag, and
-// the upload settings (port box, Commu Delay). Its methods carry the names
-// of the handlers they always had (control name + event).
-//
-// It is also the front end of the uploads: they run on a worker thread and
-// report through LinkReporter, whose calls come back to this thread.
-class TForm1 : public QMainWindow, public LinkReporter
+// The main window. It owns the document (the message set, its file name and
+// its modified flag) and shows it in the slot rows; it holds the upload
+// settings (port box, Commu Delay), runs the commands of its menus, tool bar
+// and buttons, and asks the questions around them. Its handlers carry the
+// names they always had (control name + event).
+class TForm1 : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    static constexpr int kSlots = MessageSet::kSlotCount;
-    // "Varlo V3.00", nineteen spaces, "[".
-    static constexpr const char *kCaptionPrefix = "Varlo V3.00                   [";
-    static constexpr const char *kCaptionSuffix = "]";
-    static constexpr const char *kUntitled = "untitle.vlo";
     static constexpr int kTimerIntervalMs = 100;
 
     struct Folders
@@ -58,25 +51,43 @@ public:
         QString fallbackDir;
     };
 
-    // An upload, run off the user-interface thread; returns whether it
-    // completed.
-    using UploadJob = std::function<bool(LinkReporter &)>;
-
     // Builds every control with its start value, then runs FormCreate.
     TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
     ~TForm1() override;
 
     void setSecondaryWindows(TForm2 *about, TForm3 *help);
 
-    const MessageSet &messageSet() const { return m_set; }
-    bool isModified() const { return m_modified; }
-    QString currentFileName() const { return m_fileName; }
-    const SupportFiles &supportFiles() const { return m_supportFiles; }
-    Dialogs &dialogs() { return *m_dialogs; }
-    bool isUploading() const { return m_uploadThread != nullptr; }
-    SlotEdit *slotEdit(int slot) const { return m_edits.at(slot); }
+    // What a confirmed Open does with the chosen path: reads the file into
+    // the slots, or shows why it can't and changes nothing. The Open dialog
+    // shows the path next time. Also opens the file named on the command
+    // line.
+    void openDocument(const QString &path);
 
-    // Start-up.
+    Document &document() { return m_document; }
+    SlotRows *slotRows() const { return m_rows; }
+    UploadRunner &uploads() { return *m_uploads; }
+    const SupportFiles &supportFiles() const { return m_supportFiles; }
+    // Null until the Preview window was first opened.
+    PreviewWindow *previewWindow() const { return m_preview; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildBottomRow(QWidget *client);
+    void buildStatusBar();
+    // Every command, control and report to the handler that serves it.
+    void connectCommands();
+    // The controls at their places in client-area coordinates; `clientTop`
+    // is where the client area begins below the bars.
+    void placeControls(int clientTop);
+
+    // Start-up: FormCreate when the window is built, FormShow when it is
+    // first shown.
     void FormCreate();
     void FormShow();
 
@@ -85,100 +96,55 @@ public:
     // they were.
     void BtnNewClick();
     void BtnOpenClick();
-    // What a confirmed Open does with the chosen path: reads the file into
-    // the slots, or shows why it can't and changes nothing. The Open dialog
-    // shows the path next time. Also opens the file named on the command
-    // line.
-    void openDocument(const QString &path);
     // Returns whether the set was written.
     bool BtnSaveClick();
     void SaveAs1Click();
-    // Gives the slots the texts and speed codes of `set`, as Open does: each
-    // text that differs is an ordinary text change. Run flags stay.
-    void takeTextsAndSpeedCodes(const MessageSet &set);
+    void updateCaption();
+    // Gives the slot rows the document's texts and speed codes.
+    void showSlots();
+    // Refreshes what shows a slot that the document changed.
+    void slotChanged(int slot);
+    // Asks the Save dialog for a name, with ".vlo" added where it has no
+    // extension. Empty when cancelled.
+    QString askSaveName();
+    // Tells the user why a save failed; returns whether it succeeded.
+    bool written(const MessageFileWriteResult &result);
 
     // Slot controls.
-    void SpeedButtonClick(int slot);
     void RefreshSpeedGlyphs();
     void Timer1Timer();
     void suiTrackBar1Change(int position);
-    void ToolButton6Click();
-    void ToolButton7Click();
-    void suitempEditChange(int slot);
 
-    // Uploads.
+    // Uploads: Send (the button and the File menu's entry) and Initial.
     void suitempSendClick();
-    void Send1Click();
     void suiButton1Click();
-    // Runs the job on a worker thread. Until it ends the window takes no
-    // input but keeps repainting; uploadFinished() follows.
-    void startUpload(UploadJob job);
+    PortChoice chosenPort() const;
+    // While an upload runs the window takes no input, keeps repainting and
+    // shows that it is busy.
+    void setUploading(bool uploading);
+    void showLamp(Lamp lamp);
 
-    // Markup insertion: puts the escape into the focused slot edit box at
-    // the lower end of its selection, and leaves the caret 2 further on.
-    // Does nothing when no slot edit box has the focus.
-    void InsertChar(const QByteArray &escape);
+    // A support picture from its file; the built-in one, reported once per
+    // file and run, when the file can't be read.
+    QImage loadPicture(SupportFiles::Picture picture);
+    void reportPictureError(SupportFiles::Picture picture, const QString &error);
+
+    // Action menu: opens the Preview window on the focused slot, or on the
+    // slot last focused.
+    void Preview1Click();
+    // The Preview follows the focus into a slot edit box; focus elsewhere
+    // leaves the slot it shows.
+    void slotFocused(int slot);
+    // Gives the open Preview window the text and speed of its slot.
+    void updatePreview();
 
     // Help menu.
     void About1Click();
     void Help2Click();
 
-    // Action menu: opens the Preview window on the focused slot, or on the
-    // slot last focused.
-    void Preview1Click();
-    // Null until the Preview window was first opened.
-    PreviewWindow *previewWindow() const { return m_preview; }
-
-    // LinkReporter: callable from any thread.
-    void showMessage(const QString &text, const QString &reason) override;
-    void showLamp(Lamp lamp) override;
-    void showStatus(const QString &text) override;
-    void setProgressMaximum(int maximum) override;
-    void setProgressPosition(int position) override;
-
-signals:
-    void uploadFinished(bool completed);
-
-protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
-private:
-    void buildActions();
-    void buildMenus();
-    void buildToolBar();
-    void buildSlotRows(QWidget *client);
-    void buildBottomRows(QWidget *client);
-    void placeControls();
-
-    void updateCaption();
-    // Writes the set to `path`; on success it becomes the current file name
-    // and the modified flag clears. On failure the user is told why.
-    bool writeDocument(const QString &path);
-    // Asks the Save dialog for a name, with ".vlo" added where it has no
-    // extension. Empty when cancelled.
-    QString askSaveName();
-    void moveFocusedText(int step);
-    int focusedSlot() const;
-    void showCellOverflow(int slot);
-    QImage loadPicture(SupportFiles::Picture picture);
-    void reportPictureError(SupportFiles::Picture picture, const QString &error);
-    // Runs f on this window's thread; when `wait`, the caller waits for it.
-    void onUiThread(std::function<void()> f, bool wait);
-    void finishUpload(bool completed);
-    // Follows the slot edit boxes only; focus elsewhere leaves the slot shown.
-    void focusChanged(QWidget *now);
-    // Gives the open Preview window the text and speed of its slot.
-    void updatePreview();
-
-    MessageSet m_set;
-    QString m_fileName = QString::fromLatin1(kUntitled);
-    bool m_modified = false;
+    Document m_document;
     // The name last confirmed in the Open dialog, which it shows next time.
     QString m_openDialogName;
-    QString m_captionPrefix;
-    QString m_captionSuffix;
 
     SupportFiles m_supportFiles;
     std::unique_ptr<Dialogs> m_dialogs;
@@ -189,17 +155,10 @@ private:
     TForm3 *m_help = nullptr;
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
-    QMetaObject::Connection m_focusConnection;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 
-    std::array<QLabel *, kSlots> m_letters{};
-    std::array<SlotEdit *, kSlots> m_edits{};
-    std::array<QToolButton *, kSlots> m_speedButtons{};
-    std::array<QCheckBox *, kSlots> m_runBoxes{};
-    QLabel *m_headingText = nullptr;
-    QLabel *m_headingSpeed = nullptr;
-    QLabel *m_headingRun = nullptr;
+    SlotRows *m_rows = nullptr;
     QLabel *m_maxLabel = nullptr;
     QLabel *m_label9 = nullptr;
     QWidget *m_rule = nullptr;
@@ -224,8 +183,13 @@ private:
     QAction *m_previewAction = nullptr;
     // The insertion commands in tool bar order.
     std::vector<QAction *> m_insertActions;
+    // Every action that runs a command, to turn off while an upload runs.
+    std::vector<QAction *> m_commands;
+    QPointer<QWidget> m_focusBeforeUpload;
 
-    QThread *m_uploadThread = nullptr;
+    // Last, so that it goes first: an upload still running ends before the
+    // controls it reports to go.
+    std::unique_ptr<UploadRunner> m_uploads;
 };
 
 } // namespace varlo

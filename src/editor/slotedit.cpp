@@ -90,6 +90,7 @@ void SlotEdit::focusInEvent(QFocusEvent *event)
     // focus) selects the whole text; a click places the caret.
     if (event->reason() == Qt::OtherFocusReason)
         selectAll();
+    emit focusEntered();
 }
 
 } // namespace varlo

@@ -39,6 +39,8 @@ public:
 
 signals:
     void refused(const QString &why);
+    // The box got the keyboard focus.
+    void focusEntered();
 
 protected:
     void focusInEvent(QFocusEvent *event) override;

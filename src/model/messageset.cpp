@@ -22,6 +22,11 @@ int MessageSet::slotIndex(char letter)
     return isSlotIndex(index) ? index : -1;
 }
 
+quint8 MessageSet::nextSpeedCode(quint8 code)
+{
+    return code + 1 < kSpeedCodeCount ? quint8(code + 1) : quint8(0);
+}
+
 void MessageSet::clearForNew()
 {
     for (QByteArray &text : m_markup)

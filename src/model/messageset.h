@@ -13,8 +13,11 @@ class MessageSet
 {
 public:
     static constexpr int kSlotCount = 20;
-    // What New gives every slot.
-    static constexpr quint8 kDefaultSpeedCode = 4;
+    // The speeds a speed button steps through, codes 0 to 4, shown to the
+    // user as Speed 1 to 5. A message file may bring any byte.
+    static constexpr int kSpeedCodeCount = 5;
+    // What New gives every slot: the fastest.
+    static constexpr quint8 kDefaultSpeedCode = kSpeedCodeCount - 1;
 
     using SpeedCodes = std::array<quint8, kSlotCount>;
 
@@ -40,6 +43,10 @@ public:
 
     bool run(int index) const { return m_run.at(index); }
     void setRun(int index, bool run) { m_run.at(index) = run; }
+
+    // The code one click of a speed button gives: the next one up, and after
+    // the fastest (or any code above it) the slowest, 0.
+    static quint8 nextSpeedCode(quint8 code);
 
     // New: all texts empty, all speed codes 4; run flags stay as they are.
     void clearForNew();

@@ -10,10 +10,13 @@
 #include "app/tform1.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
+#include "app/uploadrunner.h"
 #include "editor/slotedit.h"
+#include "editor/slotrows.h"
 #include "recordingdialogs.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -34,25 +37,45 @@
 #include <QToolButton>
 #include <QtEndian>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 namespace varlo::test {
+
+// Each window suite runs twice: with the platform's font, and with
+// VARLO_TEST_UI_FONT_PT=14 as a desktop set to large text gives the program.
+// Called from each suite's initTestCase(), before any window exists.
+inline void useTestUiFont()
+{
+    bool sized = false;
+    const int uiFontPt = qEnvironmentVariableIntValue("VARLO_TEST_UI_FONT_PT", &sized);
+    if (sized && uiFontPt > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(uiFontPt);
+        QApplication::setFont(font);
+    }
+}
 
 inline const QString kFirstCaption =
     QStringLiteral("Varlo V3.00                   [untitle.vlo]");
 
 // The main window as the program starts it, its support files in `folder`.
+// A test may destroy the window early (window.reset()); the boxes it showed
+// stay in `dialogs`.
 struct Started
 {
-    RecordingDialogs *dialogs = nullptr;
+    std::unique_ptr<RecordingDialogs> recording = std::make_unique<RecordingDialogs>();
+    RecordingDialogs *dialogs = recording.get();
     std::unique_ptr<TForm1> window;
 
     // `fileToOpen`: started as `varlo fileToOpen`.
     explicit Started(const QString &folder, const QString &fallback = QString(),
                      const QString &fileToOpen = QString())
     {
-        auto recording = std::make_unique<RecordingDialogs>();
-        dialogs = recording.get();
         window = StartWindows({folder, fallback.isEmpty() ? folder : fallback},
-                              std::move(recording), fileToOpen);
+                              std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
     }
 
     template<typename T>
@@ -63,7 +86,9 @@ struct Started
             qWarning("no %s", qPrintable(name));
         return child;
     }
-    SlotEdit *edit(int slot) const { return window->slotEdit(slot); }
+    Document &document() const { return window->document(); }
+    UploadRunner &uploads() const { return window->uploads(); }
+    SlotEdit *edit(int slot) const { return window->slotRows()->edit(slot); }
     QToolButton *speedButton(int slot) const
     {
         return find<QToolButton>(QStringLiteral("SpeedButton%1").arg(slot + 1));
@@ -73,7 +98,53 @@ struct Started
         return find<QCheckBox>(QStringLiteral("suiCheckBox%1").arg(slot + 1));
     }
     QToolButton *btnSave() const { return find<QToolButton>(QStringLiteral("BtnSave")); }
-    void tick() const { window->Timer1Timer(); }
+    // Runs a command as the user chooses it from a menu or the tool bar.
+    void trigger(const char *action) const { find<QAction>(QLatin1String(action))->trigger(); }
+    // Save from the File menu; true when it wrote the set.
+    bool save() const
+    {
+        QSignalSpy saved(&document(), &Document::saved);
+        trigger("Save1");
+        return saved.count() == 1;
+    }
+    // Waits for the window's next timer tick, which has run when this
+    // returns true.
+    bool tick() const
+    {
+        QSignalSpy ticked(find<QTimer>(QStringLiteral("Timer1")), &QTimer::timeout);
+        return ticked.wait(5000);
+    }
+};
+
+// Ends the test program with a message when it is still there `limit`
+// after it began watching: a test of something that once hung fails at once
+// instead of waiting for CTest's time-out.
+class HangWatch
+{
+public:
+    HangWatch(std::chrono::seconds limit, const char *what)
+        : m_watcher([this, limit, what] {
+            std::unique_lock lock(m_mutex);
+            if (!m_ended.wait_for(lock, limit, [this] { return m_done; }))
+                qFatal("still waiting after %lld s: %s", qlonglong(limit.count()), what);
+        })
+    {
+    }
+    ~HangWatch()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ended.notify_all();
+        m_watcher.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_done = false;
+    std::thread m_watcher;
 };
 
 inline QImage shown(const QIcon &icon)

@@ -105,4 +105,36 @@ public:
     }
 };
 
+// What the window owns in place of the test's RecordingDialogs: it passes
+// every box on to them. The test keeps them, so they outlive the window, and
+// a test may destroy the window while one of its boxes is open.
+class ForwardedDialogs : public Dialogs
+{
+public:
+    explicit ForwardedDialogs(Dialogs &to)
+        : m_to(to)
+    {
+    }
+
+    void showMessage(QWidget *parent, const QString &text, const QString &detail) override
+    {
+        m_to.showMessage(parent, text, detail);
+    }
+    bool confirm(QWidget *parent, const QString &title, const QString &text) override
+    {
+        return m_to.confirm(parent, title, text);
+    }
+    QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override
+    {
+        return m_to.openFileName(parent, filter, remembered);
+    }
+    QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override
+    {
+        return m_to.saveFileName(parent, filter, preset);
+    }
+
+private:
+    Dialogs &m_to;
+};
+
 } // namespace varlo::test

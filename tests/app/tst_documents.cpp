@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfixture.h"
 
-#include "app/documentname.h"
 #include "files/messagefile.h"
 #include "model/messageset.h"
 
@@ -22,8 +21,8 @@ void makeChanges(Started &s)
 {
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
     QTest::keyClicks(s.edit(2), QStringLiteral("THIRD"));
-    s.window->SpeedButtonClick(1);
-    QVERIFY(s.window->isModified());
+    s.speedButton(1)->click();
+    QVERIFY(s.document().isModified());
 }
 
 // A message file for the set whose slots hold `texts` at speed code `speed`.
@@ -39,7 +38,7 @@ QByteArray fileFor(const QList<QByteArray> &texts, quint8 speed = 4)
 
 QString captionFor(const QString &name)
 {
-    return QString::fromLatin1(TForm1::kCaptionPrefix) + name + QLatin1Char(']');
+    return QString::fromLatin1(Document::kCaptionPrefix) + name + QLatin1Char(']');
 }
 
 // What the user sees of the document, to show that a command changed none
@@ -52,10 +51,10 @@ struct Snapshot
     bool modified;
 
     explicit Snapshot(const Started &s)
-        : set(s.window->messageSet())
-        , fileName(s.window->currentFileName())
+        : set(s.document().messageSet())
+        , fileName(s.document().fileName())
         , caption(s.window->windowTitle())
-        , modified(s.window->isModified())
+        , modified(s.document().isModified())
     {
     }
     bool operator==(const Snapshot &) const = default;
@@ -68,6 +67,8 @@ class TestDocuments : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void insertion_data();
     void insertion();
     void insertionWithoutAFocusedSlotDoesNothing();
@@ -76,11 +77,6 @@ private Q_SLOTS:
     void everyInsertCommand_data();
     void everyInsertCommand();
     void overlongMarkupIsFlagged();
-
-    void untitledNames_data();
-    void untitledNames();
-    void extensionRule_data();
-    void extensionRule();
 
     void openValidFile();
     void openReadOnlyFile();
@@ -158,8 +154,8 @@ void TestDocuments::insertion()
     QCOMPARE(edit->cursorPosition(), expectedCaret);
     QVERIFY(!edit->hasSelectedText());
     QCOMPARE(s.window->focusWidget(), edit);
-    QVERIFY(s.window->isModified());
-    s.tick();
+    QVERIFY(s.document().isModified());
+    QVERIFY(s.tick());
     QCOMPARE(s.runBox(6)->text(), QString::number(expected.size()));
     QVERIFY(s.btnSave()->isEnabled());
 }
@@ -169,16 +165,16 @@ void TestDocuments::insertionWithoutAFocusedSlotDoesNothing()
     QTemporaryDir dir;
     Started s(dir.path());
     QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
-    s.tick();
+    QVERIFY(s.tick());
     auto *port = s.find<QComboBox>(QStringLiteral("ComboBox3"));
     port->setFocus();
-    const MessageSet before = s.window->messageSet();
+    const MessageSet before = s.document().messageSet();
     for (const char *name : {"PicStar", "BtnNull", "ToolButton3"})
         QTest::mouseClick(s.find<QToolButton>(QLatin1String(name)), Qt::LeftButton);
     s.find<QAction>(QStringLiteral("Heart1"))->trigger();
-    QCOMPARE(s.window->messageSet(), before);
-    QVERIFY(!s.window->isModified());
-    s.tick();
+    QCOMPARE(s.document().messageSet(), before);
+    QVERIFY(!s.document().isModified());
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(s.window->focusWidget(), port);
 }
@@ -250,11 +246,11 @@ void TestDocuments::overlongMarkupIsFlagged()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setMarkup(0, QByteArray(124, 'a') + "~+~+");          // 126 cells
     set.setMarkup(1, QByteArray(123, 'a') + "~B~F~+~H");      // 125 cells
-    s.window->takeTextsAndSpeedCodes(set);
-    s.tick();
+    s.document().takeTextsAndSpeedCodes(set);
+    QVERIFY(s.tick());
     QCheckBox *over = s.runBox(0);
     QCheckBox *full = s.runBox(1);
     QCOMPARE(over->text(), QStringLiteral("128"));
@@ -266,52 +262,10 @@ void TestDocuments::overlongMarkupIsFlagged()
 
     // Shortened again, the warning goes.
     s.edit(0)->setMarkup("short");
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(over->statusTip().isEmpty());
     QCOMPARE(over->palette().color(QPalette::WindowText),
              full->palette().color(QPalette::WindowText));
-}
-
-void TestDocuments::untitledNames_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<bool>("untitled");
-    QTest::newRow("bare") << "untitle.vlo" << true;
-    QTest::newRow("any folder") << "/home/u/untitle.vlo" << true;
-    QTest::newRow("empty") << "" << true;
-    QTest::newRow("folder only") << "/home/u/" << true;
-    QTest::newRow("case counts") << "/home/u/Untitle.vlo" << false;
-    QTest::newRow("other name") << "/home/u/demo.vlo" << false;
-    QTest::newRow("longer name") << "/home/u/my-untitle.vlo" << false;
-#ifndef Q_OS_WIN
-    QTest::newRow("backslash is a character on Linux") << "x\\untitle.vlo" << false;
-#endif
-}
-
-void TestDocuments::untitledNames()
-{
-    QFETCH(QString, path);
-    QFETCH(bool, untitled);
-    QCOMPARE(documentname::isUntitled(path), untitled);
-}
-
-void TestDocuments::extensionRule_data()
-{
-    QTest::addColumn<QString>("chosen");
-    QTest::addColumn<QString>("saved");
-    QTest::newRow("bare") << "demo" << "demo.vlo";
-    QTest::newRow("dotted folder") << "/tmp/my.dir/demo" << "/tmp/my.dir/demo.vlo";
-    QTest::newRow("own extension") << "demo.txt" << "demo.txt";
-    QTest::newRow("vlo") << "/tmp/demo.vlo" << "/tmp/demo.vlo";
-    QTest::newRow("trailing dot") << "demo." << "demo.";
-    QTest::newRow("two dots") << "/tmp/a.b.c" << "/tmp/a.b.c";
-}
-
-void TestDocuments::extensionRule()
-{
-    QFETCH(QString, chosen);
-    QFETCH(QString, saved);
-    QCOMPARE(documentname::withDefaultExtension(chosen), saved);
 }
 
 void TestDocuments::openValidFile()
@@ -324,25 +278,25 @@ void TestDocuments::openValidFile()
 
     Started s(dir.path());
     s.runBox(1)->setChecked(false);
-    s.window->SpeedButtonClick(4); // code 0, digit 1
+    s.speedButton(4)->click(); // code 0, digit 1
     s.dialogs->openAnswers << path;
     QTest::mouseClick(s.find<QToolButton>(QStringLiteral("BtnOpen")), Qt::LeftButton);
 
     QCOMPARE(s.dialogs->filters, QStringList{"*.vlo"});
     QVERIFY(s.dialogs->messages.isEmpty());
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray("HI~H"));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("HI~H"));
     // Shown as the panel draws those bytes.
     QCOMPARE(s.edit(2)->text(), QStringLiteral("\u00E9t\u00DA"));
-    QCOMPARE(s.window->messageSet().markup(2), QByteArray("\x82t\xE9"));
-    QCOMPARE(int(s.window->messageSet().speedCode(0)), 2);
+    QCOMPARE(s.document().messageSet().markup(2), QByteArray("\x82t\xE9"));
+    QCOMPARE(int(s.document().messageSet().speedCode(0)), 2);
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
-    QCOMPARE(int(s.window->messageSet().speedCode(4)), 7);
+    QCOMPARE(int(s.document().messageSet().speedCode(4)), 7);
     QCOMPARE(shown(s.speedButton(4)->icon()), builtIn(SupportFiles::Speed1));
     QVERIFY(!s.runBox(1)->isChecked());
-    QVERIFY(!s.window->isModified());
-    QCOMPARE(s.window->currentFileName(), path);
+    QVERIFY(!s.document().isModified());
+    QCOMPARE(s.document().fileName(), path);
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
 }
 
@@ -354,10 +308,10 @@ void TestDocuments::openReadOnlyFile()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     Started s(dir.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QVERIFY(s.dialogs->messages.isEmpty());
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray("READ ONLY"));
-    QCOMPARE(s.window->currentFileName(), path);
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("READ ONLY"));
+    QCOMPARE(s.document().fileName(), path);
 }
 
 void TestDocuments::cancelledOpenChangesNothing()
@@ -397,14 +351,14 @@ void TestDocuments::failedOpenChangesNothing()
     makeChanges(s);
     const Snapshot before(s);
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
 
     QStringList expected;
     for (const QString &m : messages)
         expected << QString(m).replace(QStringLiteral("%1"), path);
     QCOMPARE(s.dialogs->messageTexts(), expected);
     QVERIFY(Snapshot(s) == before);
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
 }
 
@@ -420,14 +374,14 @@ void TestDocuments::openWithBadTrailerTakesWhatWasRead()
     Started s(dir.path());
     makeChanges(s);
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->messageTexts(), QStringList{" End of File not found! "});
-    QCOMPARE(s.window->messageSet().markup(1), QByteArray("SECOND"));
-    QCOMPARE(s.window->messageSet().markup(2), QByteArray());
-    QCOMPARE(int(s.window->messageSet().speedCode(1)), 1);
-    QCOMPARE(s.window->currentFileName(), path);
+    QCOMPARE(s.document().messageSet().markup(1), QByteArray("SECOND"));
+    QCOMPARE(s.document().messageSet().markup(2), QByteArray());
+    QCOMPARE(int(s.document().messageSet().speedCode(1)), 1);
+    QCOMPARE(s.document().fileName(), path);
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestDocuments::openDialogRemembersItsName()
@@ -437,15 +391,15 @@ void TestDocuments::openDialogRemembersItsName()
     writeAll(first, fileFor({"ONE"}));
     Started s(dir.path());
     s.dialogs->openAnswers << QString() << first << QString();
-    s.window->BtnOpenClick();
-    s.window->BtnOpenClick();
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
+    s.trigger("Open1");
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->openPresets, (QStringList{QString(), QString(), first}));
     // Saving under another name does not change what Open shows.
     s.dialogs->saveAnswers << dir.filePath("other");
-    s.window->SaveAs1Click();
+    s.trigger("SaveAs1");
     s.dialogs->openAnswers << QString();
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QCOMPARE(s.dialogs->openPresets.last(), first);
 }
 
@@ -495,7 +449,7 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
     Started byName(folder, QString(), argument.replace(QStringLiteral("%1"), folder));
     Started byDialog(folder);
     byDialog.dialogs->openAnswers << path;
-    byDialog.window->BtnOpenClick();
+    byDialog.trigger("Open1");
 
     QStringList expected;
     for (const QString &m : messages)
@@ -505,28 +459,28 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes()
     for (int i = 0; i < expected.size(); ++i)
         QCOMPARE(byName.dialogs->messages[i].detail, byDialog.dialogs->messages[i].detail);
     QVERIFY(Snapshot(byName) == Snapshot(byDialog));
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         QCOMPARE(shown(byName.speedButton(i)->icon()), shown(byDialog.speedButton(i)->icon()));
 
     if (opened) {
-        QCOMPARE(byName.window->messageSet().markup(0), QByteArray("HI~H"));
-        QCOMPARE(byName.window->messageSet().markup(2), QByteArray("THIRD"));
+        QCOMPARE(byName.document().messageSet().markup(0), QByteArray("HI~H"));
+        QCOMPARE(byName.document().messageSet().markup(2), QByteArray("THIRD"));
         QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
-        QCOMPARE(byName.window->currentFileName(), path);
+        QCOMPARE(byName.document().fileName(), path);
         QCOMPARE(byName.window->windowTitle(), captionFor(path));
     } else {
         // The empty set of a bare start.
-        QCOMPARE(byName.window->messageSet().markup(0), QByteArray());
+        QCOMPARE(byName.document().messageSet().markup(0), QByteArray());
         QCOMPARE(shown(byName.speedButton(0)->icon()), builtIn(SupportFiles::Speed5));
         QCOMPARE(byName.window->windowTitle(), kFirstCaption);
     }
-    QVERIFY(!byName.window->isModified());
-    byName.tick();
+    QVERIFY(!byName.document().isModified());
+    QVERIFY(byName.tick());
     QVERIFY(!byName.btnSave()->isEnabled());
     QCOMPARE(byName.window->focusWidget(), byName.edit(0));
     // The Open dialog starts from that file, as after a confirmed Open.
     byName.dialogs->openAnswers << QString();
-    byName.window->BtnOpenClick();
+    byName.trigger("Open1");
     QCOMPARE(byName.dialogs->openPresets, QStringList{path});
 }
 
@@ -541,12 +495,12 @@ void TestDocuments::saveUntitledAsksForAName()
     const QString saved = dir.filePath("demo.vlo");
     QCOMPARE(s.dialogs->savePresets, QStringList{"untitle.vlo"});
     QCOMPARE(s.dialogs->filters, QStringList{"*.vlo"});
-    QCOMPARE(s.window->currentFileName(), saved);
+    QCOMPARE(s.document().fileName(), saved);
     QCOMPARE(s.window->windowTitle(), captionFor(saved));
-    QVERIFY(!s.window->isModified());
-    s.tick();
+    QVERIFY(!s.document().isModified());
+    QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
-    QCOMPARE(readAll(saved), EncodeMessageFile(s.window->messageSet()));
+    QCOMPARE(readAll(saved), EncodeMessageFile(s.document().messageSet()));
     QCOMPARE(readAll(saved).mid(15, 3), QByteArray("\x04\x00\x04", 3));
 }
 
@@ -562,7 +516,7 @@ void TestDocuments::cancelledUntitledSaveWritesNothing()
     s.find<QAction>(QStringLiteral("Save1"))->trigger();
     QVERIFY(Snapshot(s) == before);
     QVERIFY(!QFile::exists(dir.filePath("untitle.vlo")));
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
     QDir::setCurrent(previous);
 }
@@ -574,13 +528,13 @@ void TestDocuments::saveNamedDocumentWritesWithoutDialog()
     writeAll(path, fileFor({"OLD"}));
     Started s(dir.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral(" NEW"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QVERIFY(s.dialogs->savePresets.isEmpty());
     QCOMPARE(readAll(path), fileFor({"OLD NEW"}));
     QCOMPARE(s.window->windowTitle(), captionFor(path));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestDocuments::saveOverExistingFileReplacesIt()
@@ -590,9 +544,9 @@ void TestDocuments::saveOverExistingFileReplacesIt()
     writeAll(path, fileFor({QByteArray(100, 'x'), QByteArray(100, 'y')}));
     Started s(dir.path());
     QTest::keyClicks(s.edit(0), QStringLiteral("HI~H"));
-    s.window->SpeedButtonClick(0); // code 0
+    s.speedButton(0)->click(); // code 0
     s.dialogs->saveAnswers << path;
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     // The shorter set, and nothing of the old file after it.
     const QByteArray expected = QByteArray(15, ' ') + QByteArray("\x00", 1) + QByteArray(19, 4)
                                 + QByteArray("\x04HI~H") + QByteArray(19, 0) + "END";
@@ -609,12 +563,12 @@ void TestDocuments::failedSaveKeepsTheFlag()
     const Snapshot before(s);
     // A folder that can't exist: it lies under a file.
     s.dialogs->saveAnswers << dir.filePath("file/sub/demo");
-    QVERIFY(!s.window->BtnSaveClick());
+    QVERIFY(!s.save());
     QCOMPARE(s.dialogs->messages.size(), 1);
     QCOMPARE(s.dialogs->messages[0].text, QStringLiteral(" File Write Error! "));
     QVERIFY(!s.dialogs->messages[0].detail.isEmpty());
     QVERIFY(Snapshot(s) == before);
-    s.tick();
+    QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
 }
 
@@ -625,7 +579,7 @@ namespace {
 QByteArray fullFile(const QByteArray &slotA)
 {
     QList<QByteArray> texts;
-    for (int i = 0; i < TForm1::kSlots; ++i)
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
         texts << QByteArray(255, char('a' + i));
     texts[0] = slotA;
     return fileFor(texts);
@@ -716,12 +670,12 @@ void TestDocuments::tooLongTextIsNotSaved()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    MessageSet set = s.window->messageSet();
+    MessageSet set = s.document().messageSet();
     set.setMarkup(1, QByteArray(256, 'b'));
-    s.window->takeTextsAndSpeedCodes(set);
+    s.document().takeTextsAndSpeedCodes(set);
     const Snapshot before(s);
     s.dialogs->saveAnswers << dir.filePath("big.vlo");
-    QVERIFY(!s.window->BtnSaveClick());
+    QVERIFY(!s.save());
     QCOMPARE(s.dialogs->messageTexts(),
              QStringList{" Slot B text too long (255 characters at most)! "});
     QVERIFY(!QFile::exists(dir.filePath("big.vlo")));
@@ -739,16 +693,16 @@ void TestDocuments::openedUntitleIsStillUntitled()
     Started s(dir.path());
 
     s.dialogs->openAnswers << untitled;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
     s.dialogs->saveAnswers << QString();
-    s.window->BtnSaveClick();
+    s.save();
     QCOMPARE(s.dialogs->savePresets, QStringList{untitled});
 
     s.dialogs->openAnswers << capital;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(s.dialogs->savePresets.size(), 1);
     QCOMPARE(readAll(capital), fileFor({"C!"}));
 }
@@ -760,7 +714,7 @@ void TestDocuments::saveAs()
     writeAll(first, fileFor({"ONE"}));
     Started s(dir.path());
     s.dialogs->openAnswers << first;
-    s.window->BtnOpenClick();
+    s.trigger("Open1");
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
 
     s.dialogs->saveAnswers << dir.filePath("copy");
@@ -769,13 +723,13 @@ void TestDocuments::saveAs()
     QCOMPARE(s.dialogs->savePresets, QStringList{first});
     QCOMPARE(readAll(copy), fileFor({"ONE+"}));
     QCOMPARE(readAll(first), fileFor({"ONE"}));
-    QCOMPARE(s.window->currentFileName(), copy);
+    QCOMPARE(s.document().fileName(), copy);
     QCOMPARE(s.window->windowTitle(), captionFor(copy));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     // The next Save goes to the copy, without a dialog.
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     QCOMPARE(readAll(copy), fileFor({"ONE++"}));
     QCOMPARE(s.dialogs->savePresets.size(), 1);
 }
@@ -787,7 +741,7 @@ void TestDocuments::cancelledSaveAsChangesNothing()
     makeChanges(s);
     const Snapshot before(s);
     s.dialogs->saveAnswers << QString();
-    s.window->SaveAs1Click();
+    s.trigger("SaveAs1");
     QVERIFY(Snapshot(s) == before);
     QCOMPARE(QDir(dir.path()).entryList({"*.vlo"}), QStringList());
 }
@@ -829,7 +783,7 @@ void TestDocuments::closeQuestion()
     QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
     if (named) {
         s.dialogs->openAnswers << path;
-        s.window->BtnOpenClick();
+        s.trigger("Open1");
     }
     QTest::keyClicks(s.edit(0), QStringLiteral("AFTER"));
     s.dialogs->confirmAnswers << answerOk;
@@ -848,7 +802,7 @@ void TestDocuments::closeQuestion()
         QCOMPARE(now, fileFor({named ? "BEFOREAFTER" : "AFTER"}));
     else
         QCOMPARE(now, named ? original : QByteArray());
-    QCOMPARE(s.window->isModified(), !written);
+    QCOMPARE(s.document().isModified(), !written);
     QCOMPARE(s.dialogs->unanswered, 0);
 }
 
@@ -861,9 +815,5 @@ void TestDocuments::closeWithoutChangesAsksNothing()
     QVERIFY(s.dialogs->confirmations.isEmpty());
 }
 
-QObject *makeTestDocuments()
-{
-    return new TestDocuments;
-}
-
+QTEST_MAIN(TestDocuments)
 #include "tst_documents.moc"

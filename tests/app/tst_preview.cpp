@@ -54,6 +54,8 @@ class TestPreview : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void opensFromTheActionMenu();
     void followsTyping();
     void followsTheFocus();
@@ -133,7 +135,7 @@ void TestPreview::followsTheFocus()
     Started s(dir.path());
     s.edit(0)->setMarkup("AAA");
     s.edit(2)->setMarkup("~BCCC~H");
-    s.window->SpeedButtonClick(2); // 4 wraps to 0
+    s.speedButton(2)->click(); // 4 wraps to 0
     focusSlot(s, 0);
     PreviewWindow *preview = openPreview(s);
     QCOMPARE(preview->scroller().still(), stillOf("AAA"));
@@ -241,7 +243,7 @@ void TestPreview::flashAndBold()
     QTemporaryDir dir;
     Started s(dir.path());
     s.edit(0)->setMarkup(markup);
-    s.window->SpeedButtonClick(0); // 4 wraps to 0, the slowest
+    s.speedButton(0)->click(); // 4 wraps to 0, the slowest
     PreviewWindow *preview = openPreview(s);
     QCOMPARE(preview->scroller().still(), stillOf(markup, 0));
 
@@ -262,9 +264,9 @@ void TestPreview::leavesTheDocumentAlone()
     Started s(dir.path());
     s.edit(1)->setMarkup("KEEP ~H");
     s.dialogs->saveAnswers.enqueue(path);
-    QVERIFY(s.window->BtnSaveClick());
+    QVERIFY(s.save());
     const QString caption = s.window->windowTitle();
-    const MessageSet set = s.window->messageSet();
+    const MessageSet set = s.document().messageSet();
     const QByteArray file = readAll(path);
 
     focusSlot(s, 1);
@@ -274,12 +276,12 @@ void TestPreview::leavesTheDocumentAlone()
     preview->close();
     openPreview(s);
     preview->close();
-    s.tick();
+    QVERIFY(s.tick());
 
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
     QVERIFY(!s.btnSave()->isEnabled());
     QCOMPARE(s.window->windowTitle(), caption);
-    QVERIFY(s.window->messageSet() == set);
+    QVERIFY(s.document().messageSet() == set);
     QCOMPARE(s.edit(1)->markup(), QByteArray("KEEP ~H"));
     QCOMPARE(readAll(path), file);
     QVERIFY(s.dialogs->messages.isEmpty());
@@ -307,9 +309,5 @@ void TestPreview::reopensWhereItWas()
     QCOMPARE(preview->geometry(), placed);
 }
 
-QObject *makeTestPreview()
-{
-    return new TestPreview;
-}
-
+QTEST_MAIN(TestPreview)
 #include "tst_preview.moc"

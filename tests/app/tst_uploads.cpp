@@ -5,7 +5,9 @@
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
+#include <atomic>
 #include <cerrno>
+#include <thread>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -36,11 +38,15 @@ class TestUploads : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { useTestUiFont(); }
+
     void sendTheWorkedExample();
     void initialLoadsTheFonts();
     void portFailure_data();
     void portFailure();
     void deviceVanishesMidUpload();
+    void windowDestroyedMidUpload();
+    void windowDestroyedWhileTheFailureBoxIsOpen();
 };
 
 void TestUploads::sendTheWorkedExample()
@@ -56,17 +62,17 @@ void TestUploads::sendTheWorkedExample()
 
     QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
     s.dialogs->saveAnswers << dir.filePath("example");
-    QVERIFY(s.window->BtnSaveClick());
-    QCOMPARE(s.window->messageSet(), WorkedExampleSet());
+    QVERIFY(s.save());
+    QCOMPARE(s.document().messageSet(), WorkedExampleSet());
 
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     QSignalSpy moved(progress, &QProgressBar::valueChanged);
     QStringList percentages;
     connect(progress, &QProgressBar::valueChanged, this,
             [&] { percentages << progress->text(); });
-    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
     QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
-    QVERIFY(s.window->isUploading());
+    QVERIFY(s.uploads().isRunning());
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toBool(), true);
 
@@ -82,10 +88,10 @@ void TestUploads::sendTheWorkedExample()
              builtIn(SupportFiles::Speed3));
     QVERIFY(s.dialogs->messages.isEmpty());
     // Send leaves the document alone.
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 
     // The File menu entry does the same.
-    QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy again(&s.uploads(), &UploadRunner::finished);
     s.find<QAction>(QStringLiteral("Send1"))->trigger();
     QVERIFY(again.wait(10000));
     QCOMPARE(panel.waitForBytes(2 * expected.size(), 5000), 2 * expected.size());
@@ -108,7 +114,7 @@ void TestUploads::initialLoadsTheFonts()
         if (value == 63)
             lastPercentage = progress->text();
     });
-    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
     QTest::mouseClick(s.find<QPushButton>(QStringLiteral("suiButton1")), Qt::LeftButton);
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().first().toBool(), true);
@@ -126,7 +132,7 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
              builtIn(SupportFiles::LampGreen));
-    QVERIFY(!s.window->isModified());
+    QVERIFY(!s.document().isModified());
 }
 
 void TestUploads::portFailure_data()
@@ -162,11 +168,8 @@ void TestUploads::portFailure()
                             ? QStringLiteral("red") : QStringLiteral("green");
     };
 
-    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
-    if (initial)
-        s.window->suiButton1Click();
-    else
-        s.window->suitempSendClick();
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
+    QTest::mouseClick(s.find<QPushButton>(initial ? "suiButton1" : "Send"), Qt::LeftButton);
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toBool(), false);
 
@@ -189,7 +192,7 @@ void TestUploads::deviceVanishesMidUpload()
     panel.vanishAfter(276 + 100);
     QTemporaryDir dir;
     Started s(dir.path());
-    for (int slot = 0; slot < TForm1::kSlots; ++slot)
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
         s.edit(slot)->setMarkup(QByteArray(124, char('a' + slot)));
     s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(2);
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
@@ -204,7 +207,7 @@ void TestUploads::deviceVanishesMidUpload()
         progressDuringBox = progress->value();
     };
 
-    QSignalSpy finished(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
     QTest::mouseClick(send, Qt::LeftButton);
     QVERIFY(finished.wait(20000));
     QCOMPARE(finished.first().first().toBool(), false);
@@ -219,12 +222,12 @@ void TestUploads::deviceVanishesMidUpload()
 
     // The window goes on as before: the text can be edited, and a panel
     // plugged in on another port takes the next Send.
-    QVERIFY(!s.window->isUploading());
+    QVERIFY(!s.uploads().isRunning());
     QTest::keyClick(s.edit(0), Qt::Key_Backspace);
-    QCOMPARE(s.window->messageSet().markup(0), QByteArray(123, 'a'));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray(123, 'a'));
     VirtualPanel &next = ports.addPanel(3, VirtualPanel::Answer::Silent);
     s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(3);
-    QSignalSpy again(s.window.get(), &TForm1::uploadFinished);
+    QSignalSpy again(&s.uploads(), &UploadRunner::finished);
     QTest::mouseClick(send, Qt::LeftButton);
     QVERIFY(again.wait(20000));
     QCOMPARE(again.first().first().toBool(), true);
@@ -235,9 +238,64 @@ void TestUploads::deviceVanishesMidUpload()
     QCOMPARE(ports.lineErrors(), QStringList());
 }
 
-QObject *makeTestUploads()
+// The program ends with its window destroyed, also when that happens in the
+// middle of an upload. Here the panel goes away once the window's end has
+// begun, so the upload fails and reports it while the window waits for the
+// upload to end: the report must not wait for a window that is going.
+void TestUploads::windowDestroyedMidUpload()
 {
-    return new TestUploads;
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    VirtualPanel &panel = ports.addPanel(2, VirtualPanel::Answer::Silent);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+        s.edit(slot)->setMarkup(QByteArray(10, char('a' + slot)));
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(2);
+    // 500 ms before each slot: the upload is far from its end.
+    s.find<QSlider>(QStringLiteral("suiTrackBar1"))->setValue(10);
+    auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
+
+    QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 1, 10000);
+    std::atomic<bool> ending = false;
+    std::thread unplug([&] {
+        while (!ending)
+            QThread::msleep(5);
+        panel.vanishNow(5000);
+    });
+    {
+        const HangWatch watch(std::chrono::seconds(60), "the window's end, mid-upload");
+        ending = true;
+        s.window.reset();
+    }
+    unplug.join();
+    QVERIFY(panel.waitUntilVanished(0));
+    QVERIFY(panel.receivedCount() < 20 * 276);
+    // Nobody was there to read it.
+    QVERIFY(s.dialogs->messages.isEmpty());
 }
 
+// The window destroyed while it shows the box of a failed upload, which the
+// upload waits on.
+void TestUploads::windowDestroyedWhileTheFailureBoxIsOpen()
+{
+    VirtualPorts ports; // every port a dangling link: nothing answers
+    QVERIFY(ports.isValid());
+    QTemporaryDir dir;
+    Started s(dir.path());
+    s.find<QComboBox>(QStringLiteral("ComboBox3"))->setCurrentIndex(5);
+    bool destroyed = false;
+    s.dialogs->onMessage = [&](const QString &) {
+        const HangWatch watch(std::chrono::seconds(60), "the window's end, its failure box open");
+        s.window.reset();
+        destroyed = true;
+    };
+
+    QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(destroyed, 10000);
+    QCOMPARE(s.dialogs->messageTexts(), QStringList{"Serial port can't open!"});
+}
+
+QTEST_MAIN(TestUploads)
 #include "tst_uploads.moc"

@@ -25,7 +25,7 @@ namespace {
 
 void save(Started &s)
 {
-    std::printf("saved %d\n", s.window->BtnSaveClick() ? 1 : 0);
+    std::printf("saved %d\n", s.save() ? 1 : 0);
     std::fflush(stdout);
 }
 
@@ -44,8 +44,8 @@ int main(int argc, char *argv[])
     QTemporaryDir supportFolder;
     Started s(supportFolder.path());
     s.dialogs->openAnswers << path;
-    s.window->BtnOpenClick();
-    if (s.window->currentFileName() != path)
+    s.trigger("Open1");
+    if (s.document().fileName() != path)
         return 4;
 
     if (mode == "loop") {
@@ -59,7 +59,7 @@ int main(int argc, char *argv[])
     if (mode == "filesize" && !LimitFileSize(1000))
         return 5;
     save(s);
-    std::printf("modified %d\n", s.window->isModified() ? 1 : 0);
+    std::printf("modified %d\n", s.document().isModified() ? 1 : 0);
     for (const RecordingDialogs::Shown &shown : s.dialogs->messages)
         std::printf("message %s|%s\n", qPrintable(shown.text), qPrintable(shown.detail));
     return 0;

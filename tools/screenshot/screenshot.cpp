@@ -8,6 +8,7 @@
 #include "app/previewwindow.h"
 #include "app/shell.h"
 #include "editor/slotedit.h"
+#include "editor/slotrows.h"
 
 #include <QAction>
 #include <QApplication>
@@ -16,6 +17,7 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -64,15 +66,15 @@ int main(int argc, char *argv[])
     };
     int slot = 0;
     for (const QByteArray &text : samples)
-        window->slotEdit(slot++)->setMarkup(text);
-    window->SpeedButtonClick(1);
-    window->SpeedButtonClick(3);
-    window->SpeedButtonClick(3);
+        window->slotRows()->edit(slot++)->setMarkup(text);
+    window->slotRows()->speedButton(1)->click();
+    window->slotRows()->speedButton(3)->click();
+    window->slotRows()->speedButton(3)->click();
     window->findChild<QSlider *>(QStringLiteral("suiTrackBar1"))->setValue(2);
-    window->slotEdit(2)->setFocus();
-    window->slotEdit(2)->setCursorPosition(8);
+    window->slotRows()->edit(2)->setFocus();
+    window->slotRows()->edit(2)->setCursorPosition(8);
     if (preview) {
-        window->slotEdit(1)->setFocus();
+        window->slotRows()->edit(1)->setFocus();
         window->findChild<QAction *>(QStringLiteral("Preview1"))->trigger();
     }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "app/documentname.h"
+#include "files/documentname.h"
 
 namespace varlo::documentname {
 
