@@ -399,10 +399,12 @@ PanelStatus Agent::status(bool online) const
 void Agent::publishStatus()
 {
     // While away the broker has the last will; the status follows on
-    // reconnecting.
+    // reconnecting. QoS 0: a status is published again on every
+    // connection, and a copy of an older one that QoS 1 would send again
+    // after a reconnection would overwrite the newer.
     if (!m_client.isConnected() || m_stopping)
         return;
-    m_client.publish(topics::panelStatus(m_options.name), status(true).toJson(), true);
+    m_client.publish(topics::panelStatus(m_options.name), status(true).toJson(), true, 0);
 }
 
 void Agent::announce()

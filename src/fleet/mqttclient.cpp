@@ -31,13 +31,21 @@ void initialiseLibrary()
     } library;
 }
 
+// The library's texts: some end in a full stop, some don't; the callers go
+// on after them.
+QString sentence(const char *text)
+{
+    QString line = QString::fromLocal8Bit(text);
+    if (line.endsWith(QLatin1Char('.')))
+        line.chop(1);
+    return line;
+}
+
 QString describe(int result)
 {
     // For system errors the library's text is strerror(errno), so it must
     // be taken before anything else touches errno.
-    if (result == MOSQ_ERR_ERRNO)
-        return QString::fromLocal8Bit(std::strerror(errno));
-    return QString::fromUtf8(mosquitto_strerror(result));
+    return sentence(result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result));
 }
 
 template<typename Signal>
@@ -147,13 +155,13 @@ void MqttClient::stop()
     m_connected = false;
 }
 
-int MqttClient::publish(const QString &topic, const QByteArray &payload, bool retain)
+int MqttClient::publish(const QString &topic, const QByteArray &payload, bool retain, int qos)
 {
     if (!m_mosq)
         return -1;
     int messageId = 0;
     const int result = mosquitto_publish(m_mosq, &messageId, topic.toUtf8().constData(), int(payload.size()),
-                                         payload.constData(), kQos, retain);
+                                         payload.constData(), qos, retain);
     return result == MOSQ_ERR_SUCCESS ? messageId : -1;
 }
 
@@ -197,8 +205,12 @@ void MqttClient::run()
                 return;
         }
         if (result == MOSQ_ERR_SUCCESS) {
-            // A failure inside has been reported through onDisconnect.
+            // Most failures inside are reported through onDisconnect; one
+            // before the broker answered (TLS, say) only by the result.
+            m_lossReported = false;
             result = mosquitto_loop(m_mosq, kLoopTimeoutMs, 1);
+            if (result != MOSQ_ERR_SUCCESS && !m_lossReported && !stopping)
+                lost(describe(result));
             if (m_connected)
                 delayS = 1;
             continue;
@@ -221,6 +233,7 @@ bool MqttClient::waitBeforeRetry(int delayS)
 void MqttClient::lost(const QString &reason)
 {
     m_connected = false;
+    m_lossReported = true;
     queue(this, [this, reason] { Q_EMIT disconnected(reason); });
 }
 
@@ -228,7 +241,7 @@ void MqttClient::onConnect(mosquitto *, void *self, int result, int flags)
 {
     auto *client = static_cast<MqttClient *>(self);
     if (result != 0) {
-        client->lost(QString::fromUtf8(mosquitto_connack_string(result)));
+        client->lost(sentence(mosquitto_connack_string(result)));
         return;
     }
     client->m_connected = true;

@@ -71,11 +71,16 @@ public:
     bool isConnected() const { return m_connected; }
     QString brokerName() const { return m_settings.url.toString(); }
 
-    // Publishes with QoS 1. The message id, which published() reports once
-    // the broker has the message; -1 when the library refuses (while
-    // disconnected the library keeps the message and sends it on
-    // reconnecting).
-    int publish(const QString &topic, const QByteArray &payload, bool retain);
+    // Publishes with QoS 1: the message id, which published() reports once
+    // the broker has the message; -1 when the library refuses. While
+    // disconnected the library keeps the message and sends it again on
+    // reconnecting, possibly after messages published since.
+    //
+    // With QoS 0 nothing is kept or sent again, and published() comes once
+    // the message is on its way: for a state that is published again on
+    // every connection anyway, where a late copy of an old one would
+    // overwrite the new.
+    int publish(const QString &topic, const QByteArray &payload, bool retain, int qos = kQos);
     // The message id of the last subscription, which subscribed() reports
     // once the broker has taken all of them; -1 when the library refuses.
     int subscribe(const QStringList &topics);
@@ -106,6 +111,8 @@ private:
     mosquitto *m_mosq = nullptr;
     std::thread m_thread;
     std::atomic<bool> m_connected{false};
+    // Set by lost(); only the network thread touches it.
+    bool m_lossReported = false;
     std::mutex m_stopMutex;
     std::condition_variable m_stopChanged;
     bool m_stopping = false; // under m_stopMutex
