@@ -12,6 +12,7 @@ export CMAKE_GENERATOR ?= Ninja
 # Debian packages the build and the tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config \
             qt6-base-dev qt6-serialport-dev qt6-svg-dev libgl-dev \
+            libmosquitto-dev mosquitto \
             fonts-dejavu-core fonts-freefont-ttf
 # Only for `make screenshot`: a virtual X display.
 SCREENSHOT_PACKAGES := xvfb xauth

@@ -22,7 +22,7 @@ set -u
 [ $# -eq 1 ] && set -- "$(realpath -- "$1")"
 cd "$(dirname "$0")/.."
 PACKAGE_DIR=${PACKAGE_DIR:-build-package}
-PROGRAMS="varlo varlo-cli varlo-panel"
+PROGRAMS="varlo varlo-cli varlo-panel varlo-agent"
 # The name the desktop entry, icon, file type and metainfo are installed by.
 APP_ID=io.varlo.varlo
 ICON_SIZES="16 24 32 48 64 128 256"
@@ -287,6 +287,27 @@ for program in $PROGRAMS; do
     fi
 done
 
+# The agent's service: the unit, and the system user its maintainer script
+# makes for it.
+unit=lib/systemd/system/varlo-agent@.service
+if ! [ -x "$root/usr/bin/varlo-agent" ]; then
+    skip "varlo-agent service: no varlo-agent in the package yet"
+elif ! has "$unit"; then
+    fail "service unit /$unit missing"
+elif ! grep -qx 'User=varlo' "$root/$unit" || ! grep -qx 'SupplementaryGroups=dialout' "$root/$unit"; then
+    fail "service unit /$unit does not run as varlo in dialout"
+else
+    pass "service unit /$unit runs as varlo in dialout"
+    mkdir -p "$scratch/control"
+    dpkg-deb -e "$deb" "$scratch/control"
+    if grep -q 'adduser --system' "$scratch/control/postinst" 2>/dev/null &&
+        sh -n "$scratch/control/postinst" && sh -n "$scratch/control/postrm"; then
+        pass "maintainer scripts make the system user varlo"
+    else
+        fail "maintainer scripts do not make the system user varlo"
+    fi
+fi
+
 # Installed behaviour. The scratch root stands in for /usr: nobody may
 # write into it, and the programs run as an ordinary user.
 chmod -R a-w "$root/usr"
@@ -360,7 +381,7 @@ if [ -x "$root/usr/bin/varlo" ] && [ "$exec_program" = varlo ]; then
     else
         fail "support files missing from ~/$SUPPORT_DIR:$missing"
     fi
-    beside=$(ls "$root/usr/bin" | grep -v -x -E 'varlo|varlo-cli|varlo-panel')
+    beside=$(ls "$root/usr/bin" | grep -v -x -E 'varlo|varlo-cli|varlo-panel|varlo-agent')
     if [ -z "$beside" ]; then
         pass "nothing written beside the installed programs"
     else

@@ -19,9 +19,9 @@ level() {
         model) echo 0 ;;
         link | files) echo 1 ;;
         charset) echo 2 ;;
-        display | panelsim) echo 3 ;;
+        display | panelsim | fleet) echo 3 ;;
         editor | frontend) echo 4 ;;
-        app | cli | panel) echo 5 ;;
+        app | cli | panel | agent) echo 5 ;;
         *) echo none ;;
     esac
 }

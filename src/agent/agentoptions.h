@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "fleet/brokerurl.h"
+#include "link/portchoice.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace varlo::agent {
+
+// What varlo-agent was told on its command line.
+struct AgentOptions
+{
+    static constexpr int kDefaultMinIntervalS = 10;
+    static constexpr int kDefaultRetryS = 30;
+    static constexpr int kMaxSeconds = 24 * 3600;
+
+    fleet::BrokerUrl broker;
+    QString name;
+    QStringList groups;
+    PortChoice port;
+    int commuDelayPosition = 0;
+    // No upload starts sooner than this after the last one began.
+    int minIntervalS = kDefaultMinIntervalS;
+    // After a failed upload, the next try comes this much later.
+    int retryS = kDefaultRetryS;
+    QString stateFolder;
+    QString caFile;
+    QString credentialsFile;
+    bool homeAssistant = false;
+
+    // The MQTT client id: the broker keeps this agent's session under it.
+    QString clientId() const { return QStringLiteral("varlo-agent-") + name; }
+};
+
+// The outcome of reading the command line: the options, or the exit status
+// when the program is done already (after --help, --version or a usage
+// error, which has been printed).
+struct ParsedOptions
+{
+    enum ExitStatus { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
+
+    std::optional<AgentOptions> options;
+    int exitStatus = 0;
+};
+
+// Reads the arguments, the program's name first. Prints --help, --version
+// and usage errors itself.
+ParsedOptions ParseAgentOptions(const QStringList &arguments);
+
+// The state folder when --state is not given: $STATE_DIRECTORY (systemd's
+// StateDirectory=), else $XDG_STATE_HOME/varlo/agent-NAME, else
+// ~/.local/state/varlo/agent-NAME.
+QString DefaultStateFolder(const QString &name);
+
+} // namespace varlo::agent

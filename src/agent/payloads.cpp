@@ -1,0 +1,83 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "agent/payloads.h"
+
+#include "charset/fonttable.h"
+#include "files/messagefile.h"
+
+// The map between panel bytes and characters is the one the window's slot
+// boxes use. It lives with the window for now and is built into the agent
+// from the same source file (see CMakeLists.txt), until it moves into the
+// core.
+#include "editor/panelcharmap.h"
+
+#include <QStringDecoder>
+
+namespace varlo::agent {
+
+namespace {
+
+template<typename T>
+Checked<T> refuse(const QString &problem)
+{
+    return {std::nullopt, problem};
+}
+
+} // namespace
+
+Checked<MessageSet> CheckSetPayload(const QByteArray &payload)
+{
+    if (payload.size() > messagefile::kMaxMeaningfulSize)
+        return refuse<MessageSet>(QStringLiteral("not a message file: %1 bytes, and a message file holds %2 at most")
+                                      .arg(payload.size())
+                                      .arg(messagefile::kMaxMeaningfulSize));
+    MessageSet set;
+    set.clearForNew();
+    const MessageFileReadResult result = DecodeMessageFile(payload, set);
+    if (result.status == MessageFileReadResult::Status::Rejected)
+        return refuse<MessageSet>(QStringLiteral("not a message file: %1 bytes without a message file's header")
+                                      .arg(payload.size()));
+    if (result.status == MessageFileReadResult::Status::Damaged)
+        return refuse<MessageSet>(QStringLiteral("not a whole message file: its END is missing, so it is cut short "
+                                                 "or damaged"));
+    return {set, {}};
+}
+
+Checked<QByteArray> CheckSlotPayload(const QByteArray &payload)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(payload);
+    if (decoder.hasError())
+        return refuse<QByteArray>(QStringLiteral("the slot text is not UTF-8"));
+    const qsizetype undrawable = PanelCharMap::firstUndrawable(text);
+    if (undrawable >= 0) {
+        const char32_t codePoint = text.mid(undrawable).toUcs4().value(0);
+        const qsizetype position = text.left(undrawable).toUcs4().size() + 1;
+        return refuse<QByteArray>(QStringLiteral("the panel can't draw \u201C%1\u201D (U+%2), character %3 of the slot text")
+                                      .arg(QString::fromUcs4(&codePoint, 1))
+                                      .arg(QString::number(uint(codePoint), 16).toUpper().rightJustified(4, QLatin1Char('0')))
+                                      .arg(position));
+    }
+    const QByteArray markup = PanelCharMap::toBytes(text);
+    if (markup.size() > messagefile::kMaxTextSize)
+        return refuse<QByteArray>(QStringLiteral("the slot text has %1 characters; a slot keeps %2 at most")
+                                      .arg(markup.size())
+                                      .arg(messagefile::kMaxTextSize));
+    return {markup, {}};
+}
+
+QString SlotDisplayText(const QByteArray &markup)
+{
+    return PanelCharMap::toDisplay(markup);
+}
+
+Checked<QByteArray> CheckFontPayload(const QByteArray &payload)
+{
+    if (payload.size() != FontTable::kImageBytes)
+        return refuse<QByteArray>(QStringLiteral("not a character generator table: %1 bytes instead of %2 "
+                                                 "(font files, .vlf, are not read yet)")
+                                      .arg(payload.size())
+                                      .arg(FontTable::kImageBytes));
+    return {payload, {}};
+}
+
+} // namespace varlo::agent

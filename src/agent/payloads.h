@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "model/messageset.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+namespace varlo::agent {
+
+// What the agent makes of a payload: what it carries, or why it is refused.
+// A refused payload sends nothing to the panel.
+template<typename T>
+struct Checked
+{
+    std::optional<T> value;
+    QString problem; // set exactly when value is not
+};
+
+// A message file. Refused: bytes that don't read as a whole message file
+// (a bad header, no END where it belongs), and more bytes than any message
+// file holds.
+Checked<MessageSet> CheckSetPayload(const QByteArray &payload);
+
+// The UTF-8 text of a slot topic, as the slot's bytes: each character
+// becomes the byte the panel draws it with, as in the window's slot boxes.
+// Refused: bytes that are not UTF-8, a character the panel can't draw (the
+// reason names it), and texts longer than a message file can keep.
+Checked<QByteArray> CheckSlotPayload(const QByteArray &payload);
+// A slot's bytes as the window's slot box shows them, for the status.
+QString SlotDisplayText(const QByteArray &markup);
+
+// A character generator table: exactly the 4,096 bytes of the two fonts.
+//
+// Still to come: font files (.vlf). Their text format is not settled yet;
+// once it is, a payload that starts as a font file is read here into the
+// same 4,096 bytes. Until then such a payload is refused with a reason
+// that says so.
+Checked<QByteArray> CheckFontPayload(const QByteArray &payload);
+
+} // namespace varlo::agent

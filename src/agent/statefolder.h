@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "fleet/panelstatus.h"
+#include "model/messageset.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace varlo::agent {
+
+// What an agent keeps across restarts.
+struct KeptState
+{
+    // The set the panel should show, and the topic it came from: also the
+    // base that a slot text changes.
+    std::optional<MessageSet> desired;
+    QString desiredSource;
+    QDateTime desiredReceived;
+    // The last set uploaded in full, and when and where.
+    std::optional<MessageSet> uploadedSet;
+    std::optional<fleet::PanelStatus::Upload> uploaded;
+    // The character generator table the panel should have, and the last
+    // one uploaded.
+    std::optional<QByteArray> desiredFont;
+    std::optional<fleet::PanelStatus::Upload> font;
+    // When the last upload that reached the port began: the minimum
+    // interval counts from here, across restarts too.
+    QDateTime lastWriteStart;
+    // Per topic, the hash of the last payload seen there: a retained
+    // payload the broker sends again on subscribing is only news when it
+    // differs.
+    QMap<QString, QString> seen;
+    // The topics subscribed to, so that those given up (a group left) can be
+    // unsubscribed from the session the broker keeps.
+    QStringList topics;
+};
+
+// The state folder: plain files that a person can read.
+//
+//   desired.vlo   the desired set, as a message file
+//   uploaded.vlo  the set last uploaded (varlo-cli show reads both)
+//   font.bin      the desired character generator table
+//   state.json    everything else
+//
+// Every file is replaced in one step (ReplaceFile), so a kill at any
+// moment leaves either the old or the new file. The set files are written
+// before state.json, which names them: after a crash between the two, the
+// agent at worst uploads once more than it had to.
+class StateFolder
+{
+public:
+    explicit StateFolder(QString path);
+    QString path() const { return m_path; }
+
+    // Makes the folder when it is missing and reads what is kept there. A
+    // file that can't be read is left out with a warning (the agent then
+    // uploads again what it may have uploaded already). False, with the
+    // reason, when the folder can't be made or written.
+    bool open(KeptState *state, QString *error, QStringList *warnings) const;
+
+    // Each returns an empty text, or the reason the file could not be
+    // written.
+    QString saveDesired(const KeptState &state) const;
+    QString saveUploaded(const KeptState &state) const;
+    QString saveDesiredFont(const KeptState &state) const;
+    QString saveRecord(const KeptState &state) const;
+
+private:
+    QString file(const char *name) const;
+
+    QString m_path;
+};
+
+} // namespace varlo::agent

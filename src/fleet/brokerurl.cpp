@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fleet/brokerurl.h"
+
+#include <QUrl>
+
+namespace varlo::fleet {
+
+std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
+{
+    const auto fail = [&](const QString &why) -> std::optional<BrokerUrl> {
+        *error = QStringLiteral("%1: %2").arg(text, why);
+        return std::nullopt;
+    };
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")))
+        return fail(QStringLiteral("not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"));
+    if (!url.userInfo().isEmpty())
+        return fail(QStringLiteral("a user name or password does not belong in the broker address; "
+                                   "give them in a file with --credentials"));
+    if (url.host().isEmpty())
+        return fail(QStringLiteral("the host is missing"));
+    if (!url.path().isEmpty() && url.path() != QLatin1String("/"))
+        return fail(QStringLiteral("an MQTT broker address has no path"));
+    if (url.hasQuery() || url.hasFragment())
+        return fail(QStringLiteral("an MQTT broker address has no query or fragment"));
+    // QUrl says -1 for no port, and refuses ports above 65535 as invalid.
+    if (url.port() == 0)
+        return fail(QStringLiteral("port 0 is no port"));
+
+    BrokerUrl broker;
+    broker.m_host = url.host();
+    broker.m_port = qMax(url.port(), 0);
+    broker.m_tls = scheme == QLatin1String("mqtts");
+    return broker;
+}
+
+int BrokerUrl::port() const
+{
+    if (m_port > 0)
+        return m_port;
+    return m_tls ? kTlsPort : kPlainPort;
+}
+
+QString BrokerUrl::toString() const
+{
+    QUrl url;
+    url.setScheme(m_tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"));
+    url.setHost(m_host);
+    url.setPort(port());
+    return url.toString();
+}
+
+} // namespace varlo::fleet

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fleet/fleetclient.h"
+
+#include "fleet/fleettopics.h"
+#include "fleet/sethash.h"
+#include "model/messageset.h"
+
+#include <QUuid>
+
+namespace varlo::fleet {
+
+FleetClient::FleetClient(BrokerSettings settings, QObject *parent)
+    : QObject(parent)
+    , m_client(std::move(settings))
+    , m_syncTopic(QStringLiteral("varlo/publisher/%1/sync").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
+{
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &FleetClient::finish);
+    connect(&m_client, &MqttClient::connected, this, &FleetClient::onConnected);
+    connect(&m_client, &MqttClient::subscribed, this, &FleetClient::onSubscribed);
+    connect(&m_client, &MqttClient::messageReceived, this, &FleetClient::onMessage);
+    connect(&m_client, &MqttClient::disconnected, this, &FleetClient::connectionProblem);
+}
+
+FleetClient::~FleetClient() = default;
+
+bool FleetClient::start(QString *error)
+{
+    return m_client.start(error);
+}
+
+QStringList FleetClient::membersOf(const QString &group) const
+{
+    QStringList members;
+    for (const PanelStatus &status : m_statuses) {
+        if (status.groups.contains(group))
+            members << status.name;
+    }
+    return members;
+}
+
+bool FleetClient::checkNames(const QStringList &names, QString *error) const
+{
+    for (const QString &name : names) {
+        if (const QString problem = topics::nameProblem(name); !problem.isEmpty()) {
+            *error = problem;
+            return false;
+        }
+    }
+    if (m_following) {
+        *error = QStringLiteral("a publish is still running");
+        return false;
+    }
+    return true;
+}
+
+bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &panels, const QStringList &groups,
+                             int waitS, QString *error)
+{
+    if (!checkNames(panels + groups, error))
+        return false;
+    if (panels.isEmpty() && groups.isEmpty()) {
+        *error = QStringLiteral("no panel or group to publish to");
+        return false;
+    }
+    const std::optional<QString> setHash = SetHashOfFile(fileBytes);
+    if (!setHash) {
+        *error = QStringLiteral("not a whole message file");
+        return false;
+    }
+    for (const QString &panel : panels)
+        m_client.publish(topics::panelMessages(panel), fileBytes, true);
+    for (const QString &group : groups)
+        m_client.publish(topics::groupMessages(group), fileBytes, true);
+    follow(panels, groups, {*setHash, -1, {}, BytesHash(fileBytes)}, waitS);
+    return true;
+}
+
+bool FleetClient::publishSlot(char letter, const QString &text, const QStringList &panels, int waitS, QString *error)
+{
+    if (!checkNames(panels, error))
+        return false;
+    const int slot = MessageSet::slotIndex(letter);
+    if (slot < 0) {
+        *error = QStringLiteral("'%1' is not a slot letter A to T").arg(QLatin1Char(letter));
+        return false;
+    }
+    if (panels.isEmpty()) {
+        *error = QStringLiteral("no panel to publish to");
+        return false;
+    }
+    const QByteArray payload = text.toUtf8();
+    for (const QString &panel : panels)
+        m_client.publish(topics::panelSlot(panel, MessageSet::slotLetter(slot)), payload, false);
+    follow(panels, {}, {{}, slot, text, BytesHash(payload)}, waitS);
+    return true;
+}
+
+void FleetClient::follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
+                         int waitS)
+{
+    QStringList concerned = panels;
+    QStringList emptyGroups;
+    for (const QString &group : groups) {
+        const QStringList members = membersOf(group);
+        if (members.isEmpty())
+            emptyGroups << group;
+        for (const QString &member : members) {
+            if (!concerned.contains(member))
+                concerned << member;
+        }
+    }
+    m_confirmation.emplace(concerned, emptyGroups, std::move(expected));
+    for (const PanelStatus &status : std::as_const(m_statuses))
+        m_confirmation->take(status);
+    m_following = true;
+    m_deadline.start(waitS * 1000);
+    if (m_confirmation->settled())
+        QTimer::singleShot(0, this, &FleetClient::finish);
+}
+
+QList<PanelOutcome> FleetClient::outcomes() const
+{
+    return m_confirmation ? m_confirmation->outcomes() : QList<PanelOutcome>();
+}
+
+void FleetClient::finish()
+{
+    if (!m_following)
+        return;
+    m_following = false;
+    m_deadline.stop();
+    Q_EMIT finished(m_confirmation->outcomes());
+}
+
+void FleetClient::onConnected()
+{
+    // Subscribed again on every connection: the session is not kept.
+    m_subscribeId = m_client.subscribe({topics::allStatuses(), m_syncTopic});
+}
+
+void FleetClient::onSubscribed(int messageId)
+{
+    if (messageId == m_subscribeId && !m_ready)
+        m_client.publish(m_syncTopic, QByteArray("sync"), false);
+}
+
+void FleetClient::onMessage(const MqttMessage &message)
+{
+    if (message.topic == m_syncTopic) {
+        if (!m_ready) {
+            m_ready = true;
+            Q_EMIT ready();
+        }
+        return;
+    }
+    const QString panel = topics::panelOfStatus(message.topic);
+    if (panel.isEmpty())
+        return;
+    if (message.payload.isEmpty()) {
+        // A status taken off the broker: the panel is gone for good.
+        m_statuses.remove(panel);
+        return;
+    }
+    QString error;
+    std::optional<PanelStatus> status = PanelStatus::fromJson(message.payload, &error);
+    if (!status || status->name != panel)
+        return;
+    m_statuses.insert(panel, *status);
+    if (!m_following)
+        return;
+    const QList<PanelOutcome> before = m_confirmation->outcomes();
+    m_confirmation->take(*status);
+    for (const PanelOutcome &outcome : m_confirmation->outcomes()) {
+        if (outcome.panel == panel && std::none_of(before.begin(), before.end(), [&](const PanelOutcome &old) {
+                return old.panel == panel && old.kind == outcome.kind && old.text == outcome.text;
+            }))
+            Q_EMIT outcomeChanged(outcome);
+    }
+    if (m_confirmation->settled())
+        finish();
+}
+
+} // namespace varlo::fleet

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "fleet/mqttclient.h"
+#include "fleet/panelstatus.h"
+#include "fleet/publishconfirmation.h"
+
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QTimer>
+
+#include <optional>
+
+namespace varlo::fleet {
+
+// The publisher's side of a fleet: what varlo-cli and the window use to
+// reach the agents. It connects, takes in every panel's retained status (so
+// it knows the panels and their groups), publishes sets retained to panels
+// and groups, and follows the statuses of the panels concerned until each
+// shows what was published, or the time given is up.
+//
+//   FleetClient fleet(settings);
+//   connect(&fleet, &FleetClient::ready, ...);      // the panels are known
+//   fleet.start(&error);
+//   ... fleet.publishSet(bytes, {"shop-1"}, {"all"}, 30, &error);
+//   connect(&fleet, &FleetClient::finished, ...);   // one outcome per panel
+class FleetClient : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit FleetClient(BrokerSettings settings, QObject *parent = nullptr);
+    ~FleetClient() override;
+
+    // Connects. ready() follows once every retained status is in; false,
+    // with the reason, for settings the MQTT library refuses.
+    bool start(QString *error);
+    bool isReady() const { return m_ready; }
+
+    // Every panel that has a status, by name.
+    QList<PanelStatus> panels() const { return m_statuses.values(); }
+    // The panels whose status lists the group, by name.
+    QStringList membersOf(const QString &group) const;
+
+    // Publishes the message file retained to each panel's and each group's
+    // topic and follows the panels named and the groups' members. False,
+    // with the reason, for bytes that are not a whole message file, a bad
+    // name, nothing to publish to, or a publish still running; nothing is
+    // published then. Call it after ready().
+    bool publishSet(const QByteArray &fileBytes, const QStringList &panels, const QStringList &groups, int waitS,
+                    QString *error);
+    // Publishes a slot's text (UTF-8) to each panel named, not retained: a
+    // change on top of what the panel holds, as Home Assistant sends it.
+    bool publishSlot(char letter, const QString &text, const QStringList &panels, int waitS, QString *error);
+
+    // The outcomes so far of the publish running or last finished.
+    QList<PanelOutcome> outcomes() const;
+
+Q_SIGNALS:
+    void ready();
+    // The connection broke or could not be made; the client keeps trying.
+    void connectionProblem(const QString &reason);
+    // A panel's outcome changed.
+    void outcomeChanged(const varlo::fleet::PanelOutcome &outcome);
+    // The publish is over: every panel confirmed or settled, or the time
+    // ran out. One outcome per panel.
+    void finished(const QList<varlo::fleet::PanelOutcome> &outcomes);
+
+private:
+    void onConnected();
+    void onSubscribed(int messageId);
+    void onMessage(const MqttMessage &message);
+    bool checkNames(const QStringList &names, QString *error) const;
+    void follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
+                int waitS);
+    void finish();
+
+    MqttClient m_client;
+    // Published by this client once it has subscribed: when it comes back,
+    // every retained status has arrived before it.
+    QString m_syncTopic;
+    int m_subscribeId = -1;
+    bool m_ready = false;
+    QMap<QString, PanelStatus> m_statuses;
+    std::optional<PublishConfirmation> m_confirmation;
+    bool m_following = false;
+    QTimer m_deadline;
+};
+
+} // namespace varlo::fleet

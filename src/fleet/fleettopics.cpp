@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fleet/fleettopics.h"
+
+#include "model/messageset.h"
+
+#include <QRegularExpression>
+
+namespace varlo::fleet::topics {
+
+namespace {
+
+const QString kPanelPrefix = QStringLiteral("varlo/panel/");
+const QString kStatusLevel = QStringLiteral("/status");
+const QString kSlotLevel = QStringLiteral("/slot/");
+
+} // namespace
+
+QString nameProblem(const QString &name)
+{
+    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
+    if (name.isEmpty())
+        return QStringLiteral("a name can't be empty");
+    if (name.size() > kMaxNameLength)
+        return QStringLiteral("'%1' is longer than %2 characters").arg(name).arg(kMaxNameLength);
+    if (!allowed.match(name).hasMatch())
+        return QStringLiteral("'%1' may hold only letters, digits, '-' and '_'").arg(name);
+    return {};
+}
+
+QString panelMessages(const QString &panel)
+{
+    return kPanelPrefix + panel + QStringLiteral("/messages");
+}
+
+QString groupMessages(const QString &group)
+{
+    return QStringLiteral("varlo/group/") + group + QStringLiteral("/messages");
+}
+
+QString panelSlot(const QString &panel, char letter)
+{
+    return kPanelPrefix + panel + kSlotLevel + QLatin1Char(letter);
+}
+
+QString panelSlots(const QString &panel)
+{
+    return kPanelPrefix + panel + kSlotLevel + QLatin1Char('+');
+}
+
+QString panelFont(const QString &panel)
+{
+    return kPanelPrefix + panel + QStringLiteral("/font");
+}
+
+QString panelStatus(const QString &panel)
+{
+    return kPanelPrefix + panel + kStatusLevel;
+}
+
+QString allStatuses()
+{
+    return panelStatus(QStringLiteral("+"));
+}
+
+QString panelOfStatus(const QString &topic)
+{
+    if (!topic.startsWith(kPanelPrefix) || !topic.endsWith(kStatusLevel))
+        return {};
+    const QString name = topic.mid(kPanelPrefix.size(), topic.size() - kPanelPrefix.size() - kStatusLevel.size());
+    return nameProblem(name).isEmpty() ? name : QString();
+}
+
+char slotOfTopic(const QString &panel, const QString &topic)
+{
+    const QString prefix = kPanelPrefix + panel + kSlotLevel;
+    if (!topic.startsWith(prefix) || topic.size() != prefix.size() + 1)
+        return 0;
+    const QChar letter = topic.back();
+    if (letter < QLatin1Char('A') || letter > QLatin1Char('Z'))
+        return 0;
+    return MessageSet::slotIndex(letter.toLatin1()) >= 0 ? letter.toLatin1() : 0;
+}
+
+} // namespace varlo::fleet::topics

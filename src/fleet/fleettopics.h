@@ -1,0 +1,42 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QString>
+
+namespace varlo::fleet {
+
+// The topics of a fleet of panels on one broker:
+//
+//   varlo/panel/NAME/messages   a message file (.vlo bytes) for one panel, retained
+//   varlo/group/G/messages      the same for every panel in group G, retained
+//   varlo/panel/NAME/slot/C     UTF-8 text that replaces slot C (A to T)
+//   varlo/panel/NAME/font       a character generator table (4,096 bytes), retained
+//   varlo/panel/NAME/status     the agent's status as JSON, retained
+//
+// Panel and group names are topic levels and Home Assistant ids as well,
+// so they are kept to letters, digits, '-' and '_'.
+namespace topics {
+
+inline constexpr int kMaxNameLength = 64;
+
+// Empty when the name can be a panel or group name, else why not.
+QString nameProblem(const QString &name);
+
+QString panelMessages(const QString &panel);
+QString groupMessages(const QString &group);
+QString panelSlot(const QString &panel, char letter);
+// Every slot of the panel, as a subscription: varlo/panel/NAME/slot/+
+QString panelSlots(const QString &panel);
+QString panelFont(const QString &panel);
+QString panelStatus(const QString &panel);
+// Every panel's status, as a subscription.
+QString allStatuses();
+
+// The panel a status topic belongs to, or an empty text.
+QString panelOfStatus(const QString &topic);
+// The slot letter of a slot topic of this panel, or 0.
+char slotOfTopic(const QString &panel, const QString &topic);
+
+} // namespace topics
+
+} // namespace varlo::fleet

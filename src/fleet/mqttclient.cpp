@@ -1,0 +1,285 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "fleet/mqttclient.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include <mosquitto.h>
+
+namespace varlo::fleet {
+
+namespace {
+
+// How long one step of the network loop waits for something to happen. A
+// publish from another thread wakes it at once; only stop() may wait this
+// long for the thread.
+constexpr int kLoopTimeoutMs = 200;
+// stop() gives the goodbye this long to reach the broker.
+constexpr int kGoodbyeMs = 1000;
+
+// The library wants one set-up per process, before any client exists.
+void initialiseLibrary()
+{
+    static const struct Library
+    {
+        Library() { mosquitto_lib_init(); }
+        ~Library() { mosquitto_lib_cleanup(); }
+    } library;
+}
+
+// The library's texts: some end in a full stop, some don't; the callers go
+// on after them.
+QString sentence(const char *text)
+{
+    QString line = QString::fromLocal8Bit(text);
+    if (line.endsWith(QLatin1Char('.')))
+        line.chop(1);
+    return line;
+}
+
+QString describe(int result)
+{
+    // For system errors the library's text is strerror(errno), so it must
+    // be taken before anything else touches errno.
+    return sentence(result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result));
+}
+
+template<typename Signal>
+void queue(MqttClient *client, Signal signal)
+{
+    QMetaObject::invokeMethod(client, std::move(signal), Qt::QueuedConnection);
+}
+
+} // namespace
+
+MqttClient::MqttClient(BrokerSettings settings, QObject *parent)
+    : QObject(parent)
+    , m_settings(std::move(settings))
+{
+    qRegisterMetaType<MqttMessage>();
+    initialiseLibrary();
+}
+
+MqttClient::~MqttClient()
+{
+    stop();
+    if (m_mosq)
+        mosquitto_destroy(m_mosq);
+}
+
+bool MqttClient::start(QString *error)
+{
+    Q_ASSERT(!m_mosq);
+    const QByteArray clientId = m_settings.clientId.toUtf8();
+    m_mosq = mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), m_settings.cleanSession, this);
+    if (!m_mosq) {
+        *error = m_settings.clientId.isEmpty() || m_settings.cleanSession
+                     ? QStringLiteral("the MQTT library could not make a client: %1").arg(describe(MOSQ_ERR_ERRNO))
+                     : QStringLiteral("the MQTT library refuses the client id '%1'").arg(m_settings.clientId);
+        return false;
+    }
+    mosquitto_threaded_set(m_mosq, true);
+    mosquitto_connect_with_flags_callback_set(m_mosq, onConnect);
+    mosquitto_disconnect_callback_set(m_mosq, onDisconnect);
+    mosquitto_message_callback_set(m_mosq, onMessage);
+    mosquitto_publish_callback_set(m_mosq, onPublish);
+    mosquitto_subscribe_callback_set(m_mosq, onSubscribe);
+
+    const auto refuse = [&](const QString &what, int result) {
+        *error = QStringLiteral("%1: %2").arg(what, describe(result));
+        mosquitto_destroy(m_mosq);
+        m_mosq = nullptr;
+        return false;
+    };
+    int result = MOSQ_ERR_SUCCESS;
+    if (m_settings.credentials) {
+        result = mosquitto_username_pw_set(m_mosq, m_settings.credentials->userName().toUtf8().constData(),
+                                           m_settings.credentials->password().toUtf8().constData());
+        if (result != MOSQ_ERR_SUCCESS)
+            return refuse(QStringLiteral("the broker credentials"), result);
+    }
+    if (m_settings.will) {
+        const QByteArray topic = m_settings.will->topic.toUtf8();
+        result = mosquitto_will_set(m_mosq, topic.constData(), int(m_settings.will->payload.size()),
+                                    m_settings.will->payload.constData(), kQos, m_settings.will->retain);
+        if (result != MOSQ_ERR_SUCCESS)
+            return refuse(QStringLiteral("the last will"), result);
+    }
+    if (m_settings.url.tls()) {
+        if (m_settings.caFile.isEmpty()) {
+            result = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
+        } else {
+            // The library only says "invalid" for a CA file it can't use;
+            // the system's reason is more use.
+            QFile ca(m_settings.caFile);
+            if (!ca.open(QIODevice::ReadOnly)) {
+                *error = QStringLiteral("%1: %2").arg(m_settings.caFile, ca.errorString());
+                mosquitto_destroy(m_mosq);
+                m_mosq = nullptr;
+                return false;
+            }
+            result = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr,
+                                       nullptr, nullptr, nullptr);
+        }
+        if (result != MOSQ_ERR_SUCCESS)
+            return refuse(QStringLiteral("TLS with %1").arg(m_settings.caFile.isEmpty()
+                                                                 ? QStringLiteral("the system's certificates")
+                                                                 : m_settings.caFile),
+                          result);
+    }
+    mosquitto_reconnect_delay_set(m_mosq, 1, kMaxReconnectDelayS, true);
+
+    {
+        const std::lock_guard lock(m_stopMutex);
+        m_stopping = false;
+    }
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+void MqttClient::stop()
+{
+    if (!m_thread.joinable())
+        return;
+    {
+        const std::lock_guard lock(m_stopMutex);
+        m_stopping = true;
+    }
+    m_stopChanged.notify_all();
+    mosquitto_disconnect(m_mosq);
+    m_thread.join();
+    m_connected = false;
+}
+
+int MqttClient::publish(const QString &topic, const QByteArray &payload, bool retain, int qos)
+{
+    if (!m_mosq)
+        return -1;
+    int messageId = 0;
+    const int result = mosquitto_publish(m_mosq, &messageId, topic.toUtf8().constData(), int(payload.size()),
+                                         payload.constData(), qos, retain);
+    return result == MOSQ_ERR_SUCCESS ? messageId : -1;
+}
+
+int MqttClient::subscribe(const QStringList &topics)
+{
+    int messageId = -1;
+    for (const QString &topic : topics) {
+        if (!m_mosq || mosquitto_subscribe(m_mosq, &messageId, topic.toUtf8().constData(), kQos) != MOSQ_ERR_SUCCESS)
+            return -1;
+    }
+    return messageId;
+}
+
+bool MqttClient::unsubscribe(const QStringList &topics)
+{
+    bool ok = m_mosq != nullptr;
+    for (const QString &topic : topics)
+        ok = ok && mosquitto_unsubscribe(m_mosq, nullptr, topic.toUtf8().constData()) == MOSQ_ERR_SUCCESS;
+    return ok;
+}
+
+void MqttClient::run()
+{
+    const QByteArray host = m_settings.url.host().toUtf8();
+    int delayS = 1;
+    int result = mosquitto_connect_async(m_mosq, host.constData(), m_settings.url.port(), m_settings.keepAliveS);
+    if (result != MOSQ_ERR_SUCCESS)
+        lost(describe(result));
+    std::optional<QDeadlineTimer> goodbye;
+    for (;;) {
+        bool stopping = false;
+        {
+            const std::lock_guard lock(m_stopMutex);
+            stopping = m_stopping;
+        }
+        if (stopping) {
+            // Go on only while the goodbye is on its way out.
+            if (!goodbye)
+                goodbye.emplace(kGoodbyeMs);
+            if (result != MOSQ_ERR_SUCCESS || !m_connected || goodbye->hasExpired())
+                return;
+        }
+        if (result == MOSQ_ERR_SUCCESS) {
+            // Most failures inside are reported through onDisconnect; one
+            // before the broker answered (TLS, say) only by the result.
+            m_lossReported = false;
+            result = mosquitto_loop(m_mosq, kLoopTimeoutMs, 1);
+            if (result != MOSQ_ERR_SUCCESS && !m_lossReported && !stopping)
+                lost(describe(result));
+            if (m_connected)
+                delayS = 1;
+            continue;
+        }
+        if (!waitBeforeRetry(delayS))
+            return;
+        delayS = qMin(delayS * 2, kMaxReconnectDelayS);
+        result = mosquitto_reconnect_async(m_mosq);
+        if (result != MOSQ_ERR_SUCCESS)
+            lost(describe(result));
+    }
+}
+
+bool MqttClient::waitBeforeRetry(int delayS)
+{
+    std::unique_lock lock(m_stopMutex);
+    return !m_stopChanged.wait_for(lock, std::chrono::seconds(delayS), [this] { return m_stopping; });
+}
+
+void MqttClient::lost(const QString &reason)
+{
+    m_connected = false;
+    m_lossReported = true;
+    queue(this, [this, reason] { Q_EMIT disconnected(reason); });
+}
+
+void MqttClient::onConnect(mosquitto *, void *self, int result, int flags)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    if (result != 0) {
+        client->lost(sentence(mosquitto_connack_string(result)));
+        return;
+    }
+    client->m_connected = true;
+    const bool sessionPresent = (flags & 1) != 0;
+    queue(client, [client, sessionPresent] { Q_EMIT client->connected(sessionPresent); });
+}
+
+void MqttClient::onDisconnect(mosquitto *, void *self, int result)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    // 0: the goodbye stop() asked for.
+    if (result == MOSQ_ERR_SUCCESS) {
+        client->m_connected = false;
+        return;
+    }
+    client->lost(describe(result));
+}
+
+void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    MqttMessage copy;
+    copy.topic = QString::fromUtf8(message->topic);
+    copy.payload = QByteArray(static_cast<const char *>(message->payload), message->payloadlen);
+    copy.retained = message->retain;
+    queue(client, [client, copy] { Q_EMIT client->messageReceived(copy); });
+}
+
+void MqttClient::onPublish(mosquitto *, void *self, int messageId)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    queue(client, [client, messageId] { Q_EMIT client->published(messageId); });
+}
+
+void MqttClient::onSubscribe(mosquitto *, void *self, int messageId, int, const int *)
+{
+    auto *client = static_cast<MqttClient *>(self);
+    queue(client, [client, messageId] { Q_EMIT client->subscribed(messageId); });
+}
+
+} // namespace varlo::fleet

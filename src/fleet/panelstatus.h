@@ -1,0 +1,98 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QJsonValue>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace varlo::fleet {
+
+// What an agent says about itself and its panel, published retained as JSON
+// on varlo/panel/NAME/status; its last will is the same with "online": false.
+//
+//   name, online, groups, port      who it is and the --port it was given
+//   state                           "idle", "uploading", "held" (waiting for
+//                                   the minimum interval), "retrying" (after
+//                                   a failure) or "offline"
+//   desired {hash, source, received}  the set it holds as the panel's desired
+//                                   state and the topic that brought it
+//   uploaded {hash, time, port, slots}  the last good message upload, with
+//                                   the 20 slot texts (UTF-8) it sent
+//   font {hash, time, port}         the last good character generator upload
+//   error {text, reason, time}      why the last upload failed ("Serial port
+//                                   can't open!" and the system's reason);
+//                                   null once one succeeds
+//   refused {topic, reason, time, payload_sha256}  the last payload refused
+//   held_until, retry_at            when a held-back or failed upload runs
+//   version, time                   the agent's version; when this was said
+//
+// Times are UTC in ISO 8601 with milliseconds; hashes as in sethash.h.
+// Absent or null fields read as "none", so that older and newer agents and
+// readers get along.
+struct PanelStatus
+{
+    enum class State { Idle, Uploading, Held, Retrying, Offline };
+
+    struct Desired
+    {
+        QString hash;
+        QString source;
+        QDateTime received;
+    };
+    struct Upload
+    {
+        QString hash;
+        QDateTime time;
+        QString port;
+
+        // {hash, time, port}; null for none.
+        static QJsonValue toJson(const std::optional<Upload> &upload);
+        static std::optional<Upload> fromJson(const QJsonValue &value);
+    };
+    struct Problem
+    {
+        QString text;
+        QString reason;
+        QDateTime time;
+    };
+    struct Refusal
+    {
+        QString topic;
+        QString reason;
+        QDateTime time;
+        QString payloadHash;
+    };
+
+    QString name;
+    bool online = false;
+    QStringList groups;
+    QString port;
+    State state = State::Idle;
+    std::optional<Desired> desired;
+    std::optional<Upload> uploaded;
+    // The texts of slots A to T of the last good upload (20, or none).
+    QStringList uploadedSlots;
+    std::optional<Upload> font;
+    std::optional<Problem> error;
+    std::optional<Refusal> refused;
+    QDateTime heldUntil;
+    QDateTime retryAt;
+    QString version;
+    QDateTime time;
+
+    QByteArray toJson() const;
+    // Nothing, with the reason in *error, for a payload that is not a JSON
+    // object with a name.
+    static std::optional<PanelStatus> fromJson(const QByteArray &json, QString *error);
+
+    static QString stateName(State state);
+    // A time as the status writes it (null for an invalid one), and back.
+    static QJsonValue timeToJson(const QDateTime &time);
+    static QDateTime timeFromJson(const QJsonValue &value);
+};
+
+} // namespace varlo::fleet

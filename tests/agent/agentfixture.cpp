@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "agentfixture.h"
+
+#include "fleet/fleettopics.h"
+#include "model/messageblock.h"
+
+#include <QDeadlineTimer>
+#include <QTest>
+
+namespace varlo::test {
+
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!condition()) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+AgentProcess::AgentProcess(const QString &name, const QStringList &arguments)
+    : m_name(name)
+    , m_arguments(arguments)
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+}
+
+AgentProcess::~AgentProcess()
+{
+    if (m_process.state() != QProcess::NotRunning && terminate() < 0)
+        kill();
+}
+
+bool AgentProcess::start()
+{
+    m_process.start(QStringLiteral(VARLO_AGENT_PATH), m_arguments);
+    return m_process.waitForStarted(kWaitMs);
+}
+
+void AgentProcess::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(kWaitMs);
+    m_log += m_process.readAll();
+}
+
+int AgentProcess::terminate()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(kWaitMs))
+        return -1;
+    m_log += m_process.readAll();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
+QString AgentProcess::log()
+{
+    m_log += m_process.readAll();
+    return QString::fromUtf8(m_log);
+}
+
+StatusWatch::StatusWatch(const fleet::BrokerSettings &settings, const QStringList &moreTopics)
+    : m_client(settings)
+    , m_topics(QStringList{fleet::topics::allStatuses()} + moreTopics)
+{
+    // Again after every reconnection: the watch keeps no session.
+    connect(&m_client, &fleet::MqttClient::connected, this, [this] { m_client.subscribe(m_topics); });
+    connect(&m_client, &fleet::MqttClient::messageReceived, this, &StatusWatch::take);
+    connect(&m_client, &fleet::MqttClient::published, this, [this](int id) { m_acknowledged.insert(id); });
+}
+
+bool StatusWatch::start(QString *error)
+{
+    return m_client.start(error) && waitUntil([this] { return m_client.isConnected(); });
+}
+
+bool StatusWatch::publish(const QString &topic, const QByteArray &payload, bool retain)
+{
+    if (!waitUntil([this] { return m_client.isConnected(); }))
+        return false;
+    const int id = m_client.publish(topic, payload, retain);
+    return id > 0 && waitUntil([&] { return m_acknowledged.contains(id); });
+}
+
+std::optional<fleet::PanelStatus> StatusWatch::status(const QString &panel) const
+{
+    const QList<fleet::PanelStatus> statuses = m_history.value(panel);
+    if (statuses.isEmpty())
+        return std::nullopt;
+    return statuses.last();
+}
+
+bool StatusWatch::waitFor(const QString &panel, const std::function<bool(const fleet::PanelStatus &)> &condition,
+                          int timeoutMs) const
+{
+    return waitUntil(
+        [&] {
+            const std::optional<fleet::PanelStatus> latest = status(panel);
+            return latest && condition(*latest);
+        },
+        timeoutMs);
+}
+
+void StatusWatch::take(const fleet::MqttMessage &message)
+{
+    const QString panel = fleet::topics::panelOfStatus(message.topic);
+    if (panel.isEmpty()) {
+        m_messages << message;
+        return;
+    }
+    QString error;
+    if (const std::optional<fleet::PanelStatus> status = fleet::PanelStatus::fromJson(message.payload, &error))
+        m_history[panel] << *status;
+}
+
+namespace panelview {
+
+PanelMemory memory(const VirtualPanel &panel)
+{
+    PanelMemory memory;
+    for (const FrameDecoder::Event &event : panel.events())
+        memory.apply(event);
+    return memory;
+}
+
+int completedUploads(const VirtualPanel &panel)
+{
+    int count = 0;
+    for (const FrameDecoder::Event &event : panel.events())
+        count += event.kind == FrameDecoder::Kind::EndFrame ? 1 : 0;
+    return count;
+}
+
+QString difference(const VirtualPanel &panel, const MessageSet &set)
+{
+    const std::vector<FrameDecoder::Event> events = panel.events();
+    if (events.empty() || events.back().kind != FrameDecoder::Kind::EndFrame)
+        return QStringLiteral("no whole message upload last (%1 events)").arg(events.size());
+    const PanelMemory memory = panelview::memory(panel);
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
+        const DirectoryEntry expected = MakeDirectoryEntry(set.isEmpty(slot), set.run(slot), set.speedCode(slot));
+        if (memory.directoryEntry(slot) != expected)
+            return QStringLiteral("slot %1: another directory entry").arg(QLatin1Char(MessageSet::slotLetter(slot)));
+        if (!set.isEmpty(slot) && memory.block(slot) != EncodeMessageBlock(set.markup(slot)))
+            return QStringLiteral("slot %1: another block").arg(QLatin1Char(MessageSet::slotLetter(slot)));
+    }
+    return {};
+}
+
+bool waitUntilHolds(const VirtualPanel &panel, const MessageSet &set, QString *why)
+{
+    const bool holds = waitUntil([&] { return difference(panel, set).isEmpty(); });
+    *why = difference(panel, set);
+    return holds;
+}
+
+} // namespace panelview
+
+} // namespace varlo::test

@@ -1,0 +1,624 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// varlo-agent as it runs: the real program, a real Mosquitto broker on
+// 127.0.0.1, and a virtual panel on a pseudo-terminal for each agent,
+// whose memory the tests read byte for byte.
+#include "agentfixture.h"
+#include "testbroker.h"
+
+#include "charset/fonttable.h"
+#include "files/messagefile.h"
+#include "fleet/fleetclient.h"
+#include "fleet/fleettopics.h"
+#include "fleet/sethash.h"
+#include "link/linkframe.h"
+#include "support/virtualports.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <vector>
+
+using namespace varlo;
+using namespace varlo::test;
+using fleet::PanelStatus;
+namespace topics = fleet::topics;
+
+namespace {
+
+MessageSet makeSet(const QList<QByteArray> &texts, quint8 speedCode = MessageSet::kDefaultSpeedCode)
+{
+    MessageSet set;
+    set.clearForNew();
+    for (int slot = 0; slot < texts.size(); ++slot) {
+        set.setMarkup(slot, texts.at(slot));
+        set.setSpeedCode(slot, speedCode);
+    }
+    return set;
+}
+
+QByteArray fileOf(const MessageSet &set)
+{
+    return EncodeMessageFile(set);
+}
+
+std::function<bool(const PanelStatus &)> hasUploaded(const MessageSet &set)
+{
+    const QString hash = fleet::SetHash(set);
+    return [hash](const PanelStatus &status) { return status.uploaded && status.uploaded->hash == hash; };
+}
+
+bool isOnline(const PanelStatus &status)
+{
+    return status.online;
+}
+
+// The raw offset of the first byte after the n-th end frame (counting from 1).
+qint64 offsetAfterUpload(const VirtualPanel &panel, int n)
+{
+    int seen = 0;
+    for (const FrameDecoder::Event &event : panel.events()) {
+        if (event.kind == FrameDecoder::Kind::EndFrame && ++seen == n)
+            return event.offset + frame::kEndFrameSize;
+    }
+    return -1;
+}
+
+} // namespace
+
+class TestAgent : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void onePanel();
+    void group();
+    void slotChangeAndItsBaseAfterARestart();
+    void retainedSetsForAnAgentStartedLater();
+    void brokerKilledAndRestarted();
+    void agentKilledMidUpload();
+    void badPayload_data();
+    void badPayload();
+    void minimumInterval();
+    void newerSetsDuringAnUpload();
+    void panelThatFails_data();
+    void panelThatFails();
+    void stopSaysOfflineAndKeepsTheRecord();
+    void leftGroupNoLongerReaches();
+    void font();
+    void homeAssistant();
+    void tlsWithCredentials();
+    void usageErrors_data();
+    void usageErrors();
+
+private:
+    QStringList arguments(const QString &name, const QString &port, const QStringList &extra = {}) const;
+    AgentProcess *startAgent(const QString &name, const QString &port, const QStringList &extra = {});
+
+    std::unique_ptr<VirtualPorts> m_ports;
+    std::unique_ptr<TestBroker> m_broker;
+    std::unique_ptr<StatusWatch> m_watch;
+    std::unique_ptr<QTemporaryDir> m_states;
+    std::vector<std::unique_ptr<AgentProcess>> m_agents;
+};
+
+void TestAgent::init()
+{
+    m_ports = std::make_unique<VirtualPorts>();
+    QVERIFY(m_ports->isValid());
+    m_states = std::make_unique<QTemporaryDir>();
+    m_broker = std::make_unique<TestBroker>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_watch = std::make_unique<StatusWatch>(m_broker->settings());
+    QString error;
+    QVERIFY2(m_watch->start(&error), qPrintable(error));
+}
+
+void TestAgent::cleanup()
+{
+    for (const auto &agent : m_agents) {
+        if (QTest::currentTestFailed())
+            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
+    }
+    m_agents.clear();
+    m_watch.reset();
+    if (QTest::currentTestFailed() && m_broker)
+        qWarning().noquote() << "broker log:\n" << m_broker->log().right(4000);
+    m_broker.reset();
+    // Every byte reached its panel on a line set as the panel needs it.
+    const QStringList lineErrors = m_ports ? m_ports->lineErrors() : QStringList();
+    m_ports.reset();
+    QCOMPARE(lineErrors, QStringList());
+}
+
+QStringList TestAgent::arguments(const QString &name, const QString &port, const QStringList &extra) const
+{
+    // No minimum interval and a quick retry unless a test says otherwise
+    // (later options win).
+    return QStringList{QStringLiteral("--broker"), m_broker->url(), QStringLiteral("--name"), name,
+                       QStringLiteral("--port"), port, QStringLiteral("--state"), m_states->filePath(name),
+                       QStringLiteral("--min-interval"), QStringLiteral("0"), QStringLiteral("--retry"),
+                       QStringLiteral("1")}
+        + extra;
+}
+
+AgentProcess *TestAgent::startAgent(const QString &name, const QString &port, const QStringList &extra)
+{
+    m_agents.push_back(std::make_unique<AgentProcess>(name, arguments(name, port, extra)));
+    AgentProcess *agent = m_agents.back().get();
+    if (!agent->start() || !m_watch->waitFor(name, isOnline))
+        return nullptr;
+    return agent;
+}
+
+void TestAgent::onePanel()
+{
+    const VirtualPanel &panel = m_ports->addPanel(3);
+    QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM3")));
+    const MessageSet set = makeSet({"OPEN ~H", "~BSALE~A today", "", "Caf\x82"}, 2);
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("shop-1")), fileOf(set)));
+
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("shop-1"), hasUploaded(set)));
+    const PanelStatus status = *m_watch->status(QStringLiteral("shop-1"));
+    QCOMPARE(status.uploaded->port, QStringLiteral("COM3"));
+    QCOMPARE(status.port, QStringLiteral("COM3"));
+    QCOMPARE(status.desired->source, topics::panelMessages(QStringLiteral("shop-1")));
+    QCOMPARE(status.state, PanelStatus::State::Idle);
+    QVERIFY(!status.error);
+    // The texts as the window's slot boxes show them.
+    QCOMPARE(status.uploadedSlots.value(0), QStringLiteral("OPEN ~H"));
+    QCOMPARE(status.uploadedSlots.value(3), QStringLiteral("Café"));
+    QCOMPARE(panelview::completedUploads(panel), 1);
+}
+
+void TestAgent::group()
+{
+    QList<const VirtualPanel *> panels;
+    for (int com = 1; com <= 4; ++com)
+        panels << &m_ports->addPanel(com);
+    QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("shop-2"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("office"), QStringLiteral("COM3"),
+                       {QStringLiteral("--group"), QStringLiteral("north"), QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("depot"), QStringLiteral("COM4"), {QStringLiteral("--group"), QStringLiteral("south")}));
+
+    // As varlo-cli publish will: through the fleet client, which follows
+    // the members' statuses until each confirms.
+    fleet::FleetClient fleet(m_broker->settings());
+    QSignalSpy ready(&fleet, &fleet::FleetClient::ready);
+    QSignalSpy finished(&fleet, &fleet::FleetClient::finished);
+    QString error;
+    QVERIFY(fleet.start(&error));
+    QVERIFY(waitUntil([&] { return !ready.isEmpty(); }));
+    QCOMPARE(fleet.membersOf(QStringLiteral("all")),
+             (QStringList{QStringLiteral("office"), QStringLiteral("shop-1"), QStringLiteral("shop-2")}));
+    const MessageSet set = makeSet({"ALL ~+", "together"});
+    QVERIFY2(fleet.publishSet(fileOf(set), {}, {QStringLiteral("all")}, 60, &error), qPrintable(error));
+    QVERIFY(waitUntil([&] { return !finished.isEmpty(); }, 60000));
+    for (const fleet::PanelOutcome &outcome : finished.first().first().value<QList<fleet::PanelOutcome>>())
+        QVERIFY2(outcome.kind == fleet::PanelOutcome::Kind::Confirmed, qPrintable(outcome.panel + ": " + outcome.text));
+
+    QString why;
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY2(panelview::waitUntilHolds(*panels.at(i), set, &why), qPrintable(why));
+        QCOMPARE(panelview::completedUploads(*panels.at(i)), 1);
+    }
+    // The panel outside the group got nothing: its first upload is its own.
+    const MessageSet own = makeSet({"DEPOT"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("depot")), fileOf(own)));
+    QVERIFY2(panelview::waitUntilHolds(*panels.at(3), own, &why), qPrintable(why));
+    QCOMPARE(panelview::completedUploads(*panels.at(3)), 1);
+}
+
+void TestAgent::slotChangeAndItsBaseAfterARestart()
+{
+    const VirtualPanel &panel = m_ports->addPanel(2);
+    AgentProcess *agent = startAgent(QStringLiteral("kiosk"), QStringLiteral("COM2"));
+    QVERIFY(agent);
+    MessageSet set = makeSet({"OPEN", "~Fnow~F"}, 1);
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("kiosk")), fileOf(set)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+
+    // As Home Assistant sends it: UTF-8, not retained. The panel draws é at
+    // 0x82 and ° at 0xF8; the slot keeps its speed code (4, as New left it).
+    QVERIFY(m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'C'), QStringLiteral("Café 21°").toUtf8(), false));
+    set.setMarkup(2, QByteArray("Caf\x82 21\xF8"));
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("kiosk"), hasUploaded(set)));
+    QCOMPARE(m_watch->status(QStringLiteral("kiosk"))->uploadedSlots.value(2), QStringLiteral("Café 21°"));
+
+    // After a restart the slot changes the set kept in the state folder,
+    // not an empty one.
+    QCOMPARE(agent->terminate(), 0);
+    QVERIFY(startAgent(QStringLiteral("kiosk"), QStringLiteral("COM2")));
+    QVERIFY(m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'A'), QByteArray("SHUT ~H"), false));
+    set.setMarkup(0, "SHUT ~H");
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    // The retained set from before was not uploaded again on subscribing.
+    QCOMPARE(panelview::completedUploads(panel), 3);
+}
+
+void TestAgent::retainedSetsForAnAgentStartedLater()
+{
+    const VirtualPanel &own = m_ports->addPanel(5);
+    const VirtualPanel &member = m_ports->addPanel(6);
+    const MessageSet groupSet = makeSet({"FOR EVERYONE"});
+    const MessageSet panelSet = makeSet({"JUST FOR ME"});
+    // Both published before any agent runs; the panel's own set was
+    // published last, and it is also the more particular one.
+    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(groupSet)));
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("lobby")), fileOf(panelSet)));
+
+    QVERIFY(startAgent(QStringLiteral("lobby"), QStringLiteral("COM5"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("hall"), QStringLiteral("COM6"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(own, panelSet, &why), qPrintable(why));
+    QVERIFY2(panelview::waitUntilHolds(member, groupSet, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("lobby"), hasUploaded(panelSet)));
+    QCOMPARE(m_watch->status(QStringLiteral("lobby"))->desired->source, topics::panelMessages(QStringLiteral("lobby")));
+}
+
+void TestAgent::brokerKilledAndRestarted()
+{
+    const VirtualPanel &first = m_ports->addPanel(1);
+    const VirtualPanel &second = m_ports->addPanel(2);
+    QVERIFY(startAgent(QStringLiteral("a"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("b"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    const MessageSet before = makeSet({"BEFORE"});
+    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(before)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(first, before, &why), qPrintable(why));
+    QVERIFY2(panelview::waitUntilHolds(second, before, &why), qPrintable(why));
+
+    m_broker->kill();
+    QTest::qWait(1500);
+    const QDateTime restarted = QDateTime::currentDateTimeUtc();
+    QVERIFY2(m_broker->restart(), qPrintable(m_broker->errorString()));
+    // Whatever the broker kept, both agents come back and say so.
+    for (const QString &name : {QStringLiteral("a"), QStringLiteral("b")})
+        QVERIFY(m_watch->waitFor(name, [&](const PanelStatus &s) { return s.online && s.time >= restarted; }));
+    const MessageSet after = makeSet({"AFTER", "the broker came back"});
+    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(after)));
+    QVERIFY2(panelview::waitUntilHolds(first, after, &why), qPrintable(why));
+    QVERIFY2(panelview::waitUntilHolds(second, after, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("a"), hasUploaded(after)));
+    QVERIFY(m_watch->waitFor(QStringLiteral("b"), hasUploaded(after)));
+    QVERIFY(m_watch->status(QStringLiteral("b"))->online);
+}
+
+void TestAgent::agentKilledMidUpload()
+{
+    const VirtualPanel &panel = m_ports->addPanel(4);
+    // The longest Commu Delay: 500 ms before each of the five slots, the
+    // directory and the end, so the upload takes more than 3 s.
+    AgentProcess *agent = startAgent(QStringLiteral("slow"), QStringLiteral("COM4"), {QStringLiteral("--delay"), QStringLiteral("10")});
+    QVERIFY(agent);
+    const MessageSet set = makeSet({"ONE", "TWO", "THREE", "FOUR", "FIVE"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("slow")), fileOf(set)));
+    // The first block frame is in; the end is seconds away.
+    QVERIFY(panel.waitForBytes(frame::kWriteFrameSize, kWaitMs) >= frame::kWriteFrameSize);
+    agent->kill();
+    QCOMPARE(panelview::completedUploads(panel), 0);
+    // The broker tells everyone with the last will.
+    QVERIFY(m_watch->waitFor(QStringLiteral("slow"), [](const PanelStatus &s) { return !s.online; }));
+    QCOMPARE(m_watch->status(QStringLiteral("slow"))->state, PanelStatus::State::Offline);
+
+    QVERIFY(startAgent(QStringLiteral("slow"), QStringLiteral("COM4")));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("slow"), hasUploaded(set)));
+    QCOMPARE(panelview::completedUploads(panel), 1);
+}
+
+void TestAgent::badPayload_data()
+{
+    QTest::addColumn<QString>("topic");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QString>("reason");
+
+    const QString messages = topics::panelMessages(QStringLiteral("p"));
+    const QString slotC = topics::panelSlot(QStringLiteral("p"), 'C');
+    const QByteArray file = fileOf(makeSet({"HELLO"}));
+    QTest::newRow("no message file") << messages << QByteArray("HELLO ~H") << "without a message file's header";
+    QTest::newRow("cut short") << messages << file.left(40) << "END is missing";
+    QTest::newRow("bigger than any message file")
+        << messages << QByteArray(messagefile::kMaxMeaningfulSize + 1, ' ') << "at most";
+    QTest::newRow("a character the panel can't draw") << slotC << QStringLiteral("OK ✓").toUtf8() << "U+2713";
+    QTest::newRow("not UTF-8") << slotC << QByteArray("caf\xE9") << "not UTF-8";
+    QTest::newRow("too long for a slot") << slotC << QByteArray(256, 'x') << "256 characters";
+    QTest::newRow("font of the wrong size") << topics::panelFont(QStringLiteral("p")) << QByteArray(4000, '\0')
+                                            << "4000 bytes instead of 4096";
+}
+
+void TestAgent::badPayload()
+{
+    QFETCH(QString, topic);
+    QFETCH(QByteArray, payload);
+    QFETCH(QString, reason);
+
+    const VirtualPanel &panel = m_ports->addPanel(7);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM7")));
+    QVERIFY(m_watch->publish(topic, payload));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.refused.has_value(); }));
+    const PanelStatus status = *m_watch->status(QStringLiteral("p"));
+    QVERIFY2(status.refused->reason.contains(reason), qPrintable(status.refused->reason));
+    QCOMPARE(status.refused->topic, topic);
+    QCOMPARE(status.refused->payloadHash, fleet::BytesHash(payload));
+    QVERIFY(!status.desired);
+
+    // Nothing went to the panel: the next good set is the first upload it
+    // sees, and all it holds.
+    const MessageSet good = makeSet({"GOOD"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(good)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, good, &why), qPrintable(why));
+    QCOMPARE(panelview::completedUploads(panel), 1);
+    QVERIFY(!panelview::memory(panel).fontLoaded());
+}
+
+void TestAgent::minimumInterval()
+{
+    constexpr int kIntervalS = 3;
+    const VirtualPanel &panel = m_ports->addPanel(8);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM8"),
+                       {QStringLiteral("--min-interval"), QString::number(kIntervalS)}));
+    const MessageSet first = makeSet({"FIRST"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(first)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, first, &why), qPrintable(why));
+
+    // Two more at once: the second is held back, then replaced by the third
+    // before its turn comes, and never sent.
+    const MessageSet second = makeSet({"SECOND"});
+    const MessageSet third = makeSet({"THIRD"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(third)));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
+        return s.state == PanelStatus::State::Held && s.heldUntil.isValid();
+    }));
+    QVERIFY2(panelview::waitUntilHolds(panel, third, &why), qPrintable(why));
+    QCOMPARE(panelview::completedUploads(panel), 2);
+
+    // The second upload came well after the first: not a timing measure,
+    // half the interval only, to tell waiting from not waiting at all.
+    const std::vector<qint64> arrivals = panel.arrivalNs();
+    const qint64 endOfFirst = offsetAfterUpload(panel, 1);
+    QVERIFY(endOfFirst > 0 && endOfFirst < qint64(arrivals.size()));
+    const qint64 gapMs = (arrivals.at(size_t(endOfFirst)) - arrivals.at(size_t(endOfFirst - 1))) / 1000000;
+    QVERIFY2(gapMs >= kIntervalS * 1000 / 2, qPrintable(QStringLiteral("%1 ms between the uploads").arg(gapMs)));
+}
+
+void TestAgent::newerSetsDuringAnUpload()
+{
+    const VirtualPanel &panel = m_ports->addPanel(9);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM9"), {QStringLiteral("--delay"), QStringLiteral("10")}));
+    const MessageSet slow = makeSet({"A", "B", "C", "D"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(slow)));
+    QVERIFY(panel.waitForBytes(1, kWaitMs) >= 1);
+    const MessageSet skipped = makeSet({"SKIPPED"});
+    const MessageSet latest = makeSet({"LATEST"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(skipped)));
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(latest)));
+    // Still the first upload: the newer sets wait for it.
+    QCOMPARE(panelview::completedUploads(panel), 0);
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, latest, &why), qPrintable(why));
+    QCOMPARE(panelview::completedUploads(panel), 2);
+}
+
+void TestAgent::panelThatFails_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<bool>("vanishMidUpload");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("chosen port missing") << "COM5" << false << "Serial port can't open!";
+    QTest::newRow("no panel found") << "AUTO" << false << " Can't find serial port!";
+    QTest::newRow("unplugged mid-upload") << "COM5" << true << "Serial port write error!";
+}
+
+void TestAgent::panelThatFails()
+{
+    QFETCH(QString, port);
+    QFETCH(bool, vanishMidUpload);
+    QFETCH(QString, text);
+
+    if (vanishMidUpload)
+        m_ports->addPanel(5).vanishAfter(2 * frame::kWriteFrameSize);
+    QVERIFY(startAgent(QStringLiteral("p"), port, {QStringLiteral("--retry"), QStringLiteral("2")}));
+    const MessageSet set = makeSet({"BACK AGAIN", "x", "y"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.error.has_value(); }));
+    const PanelStatus failing = *m_watch->status(QStringLiteral("p"));
+    QCOMPARE(failing.error->text, text);
+    QCOMPARE(failing.state, PanelStatus::State::Retrying);
+    QVERIFY(failing.retryAt.isValid());
+    QCOMPARE(failing.desired->hash, fleet::SetHash(set));
+    QVERIFY(!failing.uploaded);
+    if (port != QLatin1String("AUTO"))
+        QVERIFY2(!failing.error->reason.isEmpty(), "the system's reason is kept");
+
+    // Plugged in (again): the retry converges.
+    const VirtualPanel &panel = m_ports->addPanel(5);
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
+        return !s.error && s.state == PanelStatus::State::Idle;
+    }));
+}
+
+void TestAgent::stopSaysOfflineAndKeepsTheRecord()
+{
+    const VirtualPanel &panel = m_ports->addPanel(10);
+    AgentProcess *agent = startAgent(QStringLiteral("p"), QStringLiteral("COM10"));
+    QVERIFY(agent);
+    const MessageSet set = makeSet({"BYE"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
+
+    QCOMPARE(agent->terminate(), 0);
+    // Unlike the last will, the goodbye still says what the panel holds.
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return !s.online; }));
+    const PanelStatus offline = *m_watch->status(QStringLiteral("p"));
+    QCOMPARE(offline.state, PanelStatus::State::Offline);
+    QVERIFY(hasUploaded(set)(offline));
+    QVERIFY2(agent->log().contains(QLatin1String("stopping")), qPrintable(agent->log()));
+
+    // The state folder is plain files: the set as a message file.
+    MessageSet kept;
+    QVERIFY(ReadMessageFile(m_states->filePath(QStringLiteral("p/uploaded.vlo")), kept).ok());
+    QCOMPARE(fleet::SetHash(kept), fleet::SetHash(set));
+}
+
+void TestAgent::leftGroupNoLongerReaches()
+{
+    const VirtualPanel &panel = m_ports->addPanel(11);
+    AgentProcess *agent = startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("old")});
+    QVERIFY(agent);
+    QCOMPARE(agent->terminate(), 0);
+    // The broker keeps the session, subscriptions included, for the next
+    // run; this one is no longer in the group.
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("new")}));
+    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("old")), fileOf(makeSet({"OLD"}))));
+    const MessageSet set = makeSet({"NEW"});
+    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("new")), fileOf(set)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QCOMPARE(panelview::completedUploads(panel), 1);
+}
+
+void TestAgent::font()
+{
+    const VirtualPanel &panel = m_ports->addPanel(12);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM12")));
+    // The built-in table with the heart and the star swapped.
+    QByteArray table = FontTable::image().toByteArray();
+    const QByteArray heart = table.mid(FontTable::offset(FontTable::Font::Normal, 15), FontTable::kGlyphBytes);
+    const QByteArray star = table.mid(FontTable::offset(FontTable::Font::Normal, 13), FontTable::kGlyphBytes);
+    table.replace(FontTable::offset(FontTable::Font::Normal, 15), FontTable::kGlyphBytes, star);
+    table.replace(FontTable::offset(FontTable::Font::Normal, 13), FontTable::kGlyphBytes, heart);
+    QVERIFY(m_watch->publish(topics::panelFont(QStringLiteral("p")), table));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) {
+        return s.font && s.font->hash == fleet::BytesHash(table);
+    }));
+    QVERIFY(waitUntil([&] {
+        const PanelMemory memory = panelview::memory(panel);
+        const FontTable::Image loaded = memory.characterGenerator();
+        return memory.fontLoaded() && QByteArray(reinterpret_cast<const char *>(loaded.data()), loaded.size()) == table;
+    }));
+}
+
+void TestAgent::homeAssistant()
+{
+    m_watch = std::make_unique<StatusWatch>(m_broker->settings(), QStringList{QStringLiteral("homeassistant/#")});
+    QString error;
+    QVERIFY(m_watch->start(&error));
+    const VirtualPanel &panel = m_ports->addPanel(13);
+    QVERIFY(startAgent(QStringLiteral("porch"), QStringLiteral("COM13"), {QStringLiteral("--homeassistant")}));
+    QVERIFY(waitUntil([&] { return m_watch->messages().size() >= 21; }));
+
+    QMap<QString, QJsonObject> configs;
+    for (const fleet::MqttMessage &message : m_watch->messages())
+        configs.insert(message.topic, QJsonDocument::fromJson(message.payload).object());
+    QCOMPARE(configs.size(), 21);
+    const QJsonObject slotC = configs.value(QStringLiteral("homeassistant/text/varlo_porch/slot_c/config"));
+    QCOMPARE(slotC.value(QStringLiteral("command_topic")).toString(), topics::panelSlot(QStringLiteral("porch"), 'C'));
+    QCOMPARE(slotC.value(QStringLiteral("state_topic")).toString(), topics::panelStatus(QStringLiteral("porch")));
+    QVERIFY(slotC.value(QStringLiteral("value_template")).toString().contains(QLatin1String("uploaded.slots.C")));
+    const QJsonObject sensor = configs.value(QStringLiteral("homeassistant/sensor/varlo_porch/last_upload/config"));
+    QCOMPARE(sensor.value(QStringLiteral("device_class")).toString(), QStringLiteral("timestamp"));
+    QCOMPARE(sensor.value(QStringLiteral("device")).toObject().value(QStringLiteral("identifiers")).toString(),
+             QStringLiteral("varlo_porch"));
+
+    // Home Assistant starting again asks everyone to announce themselves.
+    const qsizetype before = m_watch->messages().size();
+    QVERIFY(m_watch->publish(QStringLiteral("homeassistant/status"), QByteArray("online"), false));
+    QVERIFY(waitUntil([&] { return m_watch->messages().size() >= before + 21 + 1; }));
+
+    // Typing into the slot's text entity publishes to its command topic.
+    QVERIFY(m_watch->publish(slotC.value(QStringLiteral("command_topic")).toString(), QByteArray("18 °C"), false));
+    MessageSet expected = makeSet({});
+    expected.setMarkup(2, QByteArray("18 \xF8" "C"));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, expected, &why), qPrintable(why));
+}
+
+void TestAgent::tlsWithCredentials()
+{
+    m_watch.reset();
+    m_broker = std::make_unique<TestBroker>();
+    QVERIFY(m_broker->requireLogin(QStringLiteral("panel"), QStringLiteral("pass word")));
+    m_broker->useTls();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    fleet::BrokerSettings settings = m_broker->settings();
+    settings.credentials = fleet::Credentials(QStringLiteral("panel"), QStringLiteral("pass word"));
+    m_watch = std::make_unique<StatusWatch>(settings);
+    QString error;
+    QVERIFY2(m_watch->start(&error), qPrintable(error));
+
+    QTemporaryDir dir;
+    QFile credentials(dir.filePath(QStringLiteral("credentials")));
+    QVERIFY(credentials.open(QIODevice::WriteOnly));
+    credentials.write("username=panel\npassword=pass word\n");
+    credentials.close();
+    QVERIFY(credentials.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+
+    const VirtualPanel &panel = m_ports->addPanel(14);
+    QVERIFY(startAgent(QStringLiteral("safe"), QStringLiteral("COM14"),
+                       {QStringLiteral("--tls-ca"), TestBroker::tlsFolder() + QStringLiteral("/ca.pem"),
+                        QStringLiteral("--credentials"), credentials.fileName()}));
+    const MessageSet set = makeSet({"PRIVATE"});
+    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("safe")), fileOf(set)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+}
+
+void TestAgent::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitStatus");
+    QTest::addColumn<QString>("message");
+
+    const QStringList broker{QStringLiteral("--broker"), QStringLiteral("mqtt://127.0.0.1:1")};
+    QTest::newRow("no name") << broker << 2 << "--name is missing";
+    QTest::newRow("name with a slash") << broker + QStringList{"--name", "a/b"} << 2 << "letters, digits";
+    QTest::newRow("password in the broker address")
+        << QStringList{"--broker", "mqtt://u:p@host", "--name", "p"} << 2 << "--credentials";
+    QTest::newRow("delay 11") << broker + QStringList{"--name", "p", "--delay", "11"} << 2 << "0 to 10";
+    QTest::newRow("retry 0") << broker + QStringList{"--name", "p", "--retry", "0"} << 2 << "--retry 0";
+    QTest::newRow("bad port") << broker + QStringList{"--name", "p", "--port", "COM16"} << 2 << "--port COM16";
+    QTest::newRow("credentials file missing")
+        << broker + QStringList{"--name", "p", "--credentials", "/nonexistent/credentials"} << 1 << "/nonexistent";
+    QTest::newRow("state folder that can't be made")
+        << broker + QStringList{"--name", "p", "--state", "/proc/varlo-agent"} << 1 << "/proc/varlo-agent";
+}
+
+void TestAgent::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitStatus);
+    QFETCH(QString, message);
+    QProcess process;
+    process.start(QStringLiteral(VARLO_AGENT_PATH), arguments);
+    QVERIFY(process.waitForFinished(kWaitMs));
+    QCOMPARE(process.exitCode(), exitStatus);
+    const QString said = QString::fromUtf8(process.readAllStandardError());
+    QVERIFY2(said.contains(message), qPrintable(said));
+}
+
+QTEST_GUILESS_MAIN(TestAgent)
+#include "tst_agent.moc"

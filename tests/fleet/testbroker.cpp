@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "testbroker.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace varlo::test {
+
+namespace {
+
+constexpr char kBroker[] = "/usr/sbin/mosquitto";
+// Tries at a free port: another program may take one between our look and
+// the broker's bind.
+constexpr int kPortTries = 5;
+
+sockaddr_in loopback(int port)
+{
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(quint16(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return address;
+}
+
+// A port on 127.0.0.1 that nothing listens on right now.
+int freePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return 0;
+    sockaddr_in address = loopback(0);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0
+        && ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+bool accepts(int port)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const sockaddr_in address = loopback(port);
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    ::close(fd);
+    return connected;
+}
+
+QString currentUser()
+{
+    const passwd *entry = ::getpwuid(::geteuid());
+    return entry ? QString::fromLocal8Bit(entry->pw_name) : QStringLiteral("root");
+}
+
+} // namespace
+
+TestBroker::TestBroker()
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("mosquitto.log")), QIODevice::Append);
+}
+
+TestBroker::~TestBroker()
+{
+    if (isRunning() && !stop())
+        kill();
+}
+
+QString TestBroker::tlsFolder()
+{
+    return QStringLiteral(VARLO_TEST_TLS_DIR);
+}
+
+void TestBroker::useTls()
+{
+    m_tls = true;
+    m_listenerLines << QStringLiteral("cafile %1/ca.pem").arg(tlsFolder())
+                    << QStringLiteral("certfile %1/server.pem").arg(tlsFolder())
+                    << QStringLiteral("keyfile %1/server.key").arg(tlsFolder());
+}
+
+bool TestBroker::requireLogin(const QString &user, const QString &password)
+{
+    const QString passwords = m_dir.filePath(QStringLiteral("passwords"));
+    if (QProcess::execute(QStringLiteral("mosquitto_passwd"),
+                          {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password})
+        != 0) {
+        m_error = QStringLiteral("mosquitto_passwd failed");
+        return false;
+    }
+    m_listenerLines << QStringLiteral("password_file %1").arg(passwords);
+    return true;
+}
+
+QString TestBroker::url() const
+{
+    return QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt")).arg(m_port);
+}
+
+fleet::BrokerSettings TestBroker::settings() const
+{
+    fleet::BrokerSettings settings;
+    QString error;
+    settings.url = *fleet::BrokerUrl::parse(url(), &error);
+    if (m_tls)
+        settings.caFile = tlsFolder() + QStringLiteral("/ca.pem");
+    return settings;
+}
+
+QString TestBroker::log() const
+{
+    QFile file(m_dir.filePath(QStringLiteral("mosquitto.log")));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+bool TestBroker::start()
+{
+    if (!m_dir.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    for (int attempt = 0; attempt < kPortTries; ++attempt) {
+        m_port = freePort();
+        if (m_port > 0 && launch())
+            return true;
+    }
+    return false;
+}
+
+bool TestBroker::restart()
+{
+    // The old listening socket may linger a moment after a kill.
+    for (int attempt = 0; attempt < kPortTries; ++attempt) {
+        if (launch())
+            return true;
+        QThread::msleep(200);
+    }
+    return false;
+}
+
+bool TestBroker::launch()
+{
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_error = config.errorString();
+        return false;
+    }
+    QStringList lines{
+        // As root the broker would change to the user mosquitto, who can't
+        // read this folder; it stays who the tests are.
+        QStringLiteral("user %1").arg(currentUser()),
+        QStringLiteral("persistence true"),
+        QStringLiteral("persistence_location %1/").arg(m_dir.path()),
+        QStringLiteral("log_dest stdout"),
+        QStringLiteral("log_type all"),
+        QStringLiteral("listener %1 127.0.0.1").arg(m_port),
+        QStringLiteral("allow_anonymous %1")
+            .arg(m_listenerLines.filter(QStringLiteral("password_file")).isEmpty() ? QStringLiteral("true")
+                                                                                    : QStringLiteral("false")),
+    };
+    lines << m_listenerLines;
+    config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+    config.close();
+
+    m_process.start(QString::fromLatin1(kBroker), {QStringLiteral("-c"), config.fileName()});
+    if (!m_process.waitForStarted(kStartTimeoutMs)) {
+        m_error = QStringLiteral("%1: %2").arg(QString::fromLatin1(kBroker), m_process.errorString());
+        return false;
+    }
+    return waitUntilListening();
+}
+
+bool TestBroker::waitUntilListening()
+{
+    const QDeadlineTimer deadline(kStartTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (m_process.state() != QProcess::Running) {
+            m_error = QStringLiteral("the broker ended at once:\n") + log();
+            return false;
+        }
+        if (accepts(m_port))
+            return true;
+        m_process.waitForFinished(20);
+    }
+    m_error = QStringLiteral("the broker does not listen on port %1 after %2 ms").arg(m_port).arg(kStartTimeoutMs);
+    m_process.kill();
+    m_process.waitForFinished();
+    return false;
+}
+
+void TestBroker::kill()
+{
+    m_process.kill();
+    m_process.waitForFinished(kStartTimeoutMs);
+}
+
+bool TestBroker::stop()
+{
+    m_process.terminate();
+    return m_process.waitForFinished(kStartTimeoutMs);
+}
+
+} // namespace varlo::test
