@@ -5,7 +5,7 @@
 
 #include "fleet/mqttclient.h"
 #include "fleet/panelstatus.h"
-#include "link/panelmemory.h"
+#include "panelsim/panelmemory.h"
 #include "model/messageset.h"
 #include "support/virtualpanel.h"
 
