@@ -95,6 +95,7 @@ int main(int argc, char *argv[])
 
     PanelProgram program(options);
     QObject::connect(&program, &PanelProgram::finished, &app, [](int code) { QCoreApplication::exit(code); });
+    QObject::connect(&quitSignals, &QuitSignals::terminalResized, &program, &PanelProgram::redraw);
     if (!program.start())
         return ExitFailed;
     const int status = app.exec();

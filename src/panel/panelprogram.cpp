@@ -12,14 +12,14 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace varlo::panel {
 
 namespace {
 
-// Often enough to catch every step at the fastest speed (one per 16.7 ms).
-constexpr int kFrameIntervalMs = 10;
 // Errors shown under the display; the rest are counted.
 constexpr int kShownErrors = 8;
 // Upload lines kept for printing when the display ends: a sender that sends
@@ -39,7 +39,11 @@ PanelProgram::PanelProgram(const PanelOptions &options, QObject *parent)
     , m_showDisplay(!options.quiet && TerminalScreen::isTerminal(STDOUT_FILENO))
     , m_show(options.widthDots)
 {
-    m_frameTimer.setInterval(kFrameIntervalMs);
+    // One shot to the next change of the display: with nothing running the
+    // program sleeps until bytes, a signal or a new terminal size come. A
+    // coarse timer may fire early; a precise one shows each step on time.
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &PanelProgram::redraw);
 }
 
@@ -70,7 +74,6 @@ bool PanelProgram::start()
         m_screen = std::make_unique<TerminalScreen>(STDOUT_FILENO);
         m_screen->enter();
         m_showClock.start();
-        m_frameTimer.start();
         redraw();
     }
     return true;
@@ -176,17 +179,23 @@ void PanelProgram::redraw()
             .arg(m_options.com)
             .arg(m_line ? m_line->slavePath() : QString(), fonts),
     };
-    m_screen->draw(above, m_show.frameAt(m_showClock.elapsed()), statusLines());
+    const qint64 nowMs = m_showClock.elapsed();
+    m_screen->draw(above, m_show.frameAt(nowMs), statusLines(nowMs));
+    const qint64 nextMs = m_show.nextChangeMs(nowMs);
+    if (nextMs < 0)
+        m_frameTimer.stop();
+    else
+        m_frameTimer.start(int(std::max<qint64>(nextMs - nowMs, 1)));
 }
 
-QStringList PanelProgram::statusLines() const
+QStringList PanelProgram::statusLines(qint64 nowMs) const
 {
     QStringList lines;
     if (m_uploadLines.isEmpty()) {
         lines << QStringLiteral("Waiting for an upload: Send with the port box on AUTO or COM %1.").arg(m_options.com);
         return lines;
     }
-    const PanelShow::Moment moment = m_show.momentAt(m_showClock.elapsed());
+    const PanelShow::Moment moment = m_show.momentAt(nowMs);
     QStringList shown;
     for (const PanelShow::Item &item : m_show.items())
         shown << QString(QLatin1Char(MessageSet::slotLetter(item.slot)));
