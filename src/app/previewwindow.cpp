@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/previewwindow.h"
 
+#include "app/leddisplay.h"
+
 #include "editor/warningtext.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
@@ -41,10 +43,8 @@ PreviewWindow::PreviewWindow(QWidget *parent)
     // Opening it must not take the caret out of the slot being typed in.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
-    m_display = new QLabel(this);
+    m_display = new LedDisplay(this);
     m_display->setObjectName(QStringLiteral("PreviewDisplay"));
-    m_display->setAlignment(Qt::AlignCenter);
-    m_display->setAutoFillBackground(true);
     QPalette board = m_display->palette();
     board.setColor(QPalette::Window, LedStyle{}.background);
     m_display->setPalette(board);
@@ -164,7 +164,7 @@ void PreviewWindow::showFrame(qint64 passElapsedMs)
     m_phaseOn = FlashPhaseOn(passElapsedMs);
     // A step into the dark before the text, or a flash change of a text
     // not on the display, shows the same dots again.
-    if (frame == m_frame && !m_display->pixmap().isNull())
+    if (frame == m_frame && !m_display->isEmpty())
         return;
     m_frame = frame;
     paintFrame();
@@ -174,10 +174,10 @@ void PreviewWindow::paintFrame()
 {
     if (!isVisible())
         return;
-    m_display->setPixmap(framePixmap());
+    showFramePart();
 }
 
-QPixmap PreviewWindow::framePixmap()
+void PreviewWindow::showFramePart()
 {
     LedStyle style;
     style.pitch = std::clamp(std::min(m_display->width() / std::max(m_frame.width(), 1),
@@ -191,8 +191,11 @@ QPixmap PreviewWindow::framePixmap()
     const int pitchPx = m_dots.devicePitch();
     const qint64 stripWidthPx = qint64(2 * m_scroller.widthDots() + m_scroller.textWidthDots()) * pitchPx;
     const qint64 stripBytes = stripWidthPx * m_scroller.heightDots() * pitchPx * 4;
-    if (stripWidthPx > kMaxStripWidthPx || stripBytes > kMaxStripBytes)
-        return QPixmap::fromImage(m_dots.render(m_frame));
+    if (stripWidthPx > kMaxStripWidthPx || stripBytes > kMaxStripBytes) {
+        const QPixmap frame = QPixmap::fromImage(m_dots.render(m_frame));
+        m_display->showPart(frame, frame.rect());
+        return;
+    }
 
     if (!m_stripsDrawn) {
         m_stripLit = QPixmap::fromImage(m_dots.render(m_scroller.strip(true)));
@@ -201,7 +204,7 @@ QPixmap PreviewWindow::framePixmap()
         m_stripsDrawn = true;
     }
     const QPixmap &strip = m_phaseOn ? m_stripLit : m_stripDark;
-    return strip.copy(m_step * pitchPx, 0, m_frame.width() * pitchPx, m_frame.height() * pitchPx);
+    m_display->showPart(strip, QRect(m_step * pitchPx, 0, m_frame.width() * pitchPx, m_frame.height() * pitchPx));
 }
 
 void PreviewWindow::showEvent(QShowEvent *event)

@@ -8,6 +8,10 @@
 #include <QWidget>
 
 class QLabel;
+
+namespace varlo {
+class LedDisplay;
+}
 class QTimer;
 
 namespace varlo {
@@ -53,8 +57,8 @@ private:
     void tick();
     void showFrame(qint64 passElapsedMs);
     void paintFrame();
-    // The display's pixmap of the frame shown, cut from the slot's strip.
-    QPixmap framePixmap();
+    // The frame shown on the display: its part of the slot's strip.
+    void showFramePart();
     void placeFirstTime();
 
     int m_slot = -1;
@@ -73,7 +77,7 @@ private:
     QElapsedTimer m_clock;
     qint64 m_clockOffsetMs = 0;
 
-    QLabel *m_display = nullptr;
+    LedDisplay *m_display = nullptr;
     QLabel *m_cells = nullptr;
     QLabel *m_speed = nullptr;
     QTimer *m_timer = nullptr;
