@@ -149,6 +149,7 @@ QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
 void PanelProgram::report(const QString &line)
 {
     keepUploadLine(line);
+    m_textStale = true;
     if (m_showDisplay) {
         redraw();
         return;
@@ -173,14 +174,23 @@ void PanelProgram::redraw()
 {
     if (!m_screen)
         return;
-    const QString fonts = m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
-    const QStringList above{
-        QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
-            .arg(m_options.com)
-            .arg(m_line ? m_line->slavePath() : QString(), fonts),
-    };
     const qint64 nowMs = m_showClock.elapsed();
-    m_screen->draw(above, m_show.frameAt(nowMs), statusLines(nowMs));
+    const PanelShow::Moment moment = m_show.momentAt(nowMs);
+    // The text around the dots changes only with an upload or the slot on
+    // show; most redraws are scroll steps.
+    if (m_textStale || moment.item != m_textItem) {
+        const QString fonts =
+            m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
+        m_textAbove = QStringList{
+            QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
+                .arg(m_options.com)
+                .arg(m_line ? m_line->slavePath() : QString(), fonts),
+        };
+        m_textBelow = statusLines(moment);
+        m_textItem = moment.item;
+        m_textStale = false;
+    }
+    m_screen->draw(m_textAbove, m_show.frameAt(nowMs), m_textBelow);
     const qint64 nextMs = m_show.nextChangeMs(nowMs);
     if (nextMs < 0)
         m_frameTimer.stop();
@@ -188,14 +198,13 @@ void PanelProgram::redraw()
         m_frameTimer.start(int(std::max<qint64>(nextMs - nowMs, 1)));
 }
 
-QStringList PanelProgram::statusLines(qint64 nowMs) const
+QStringList PanelProgram::statusLines(const PanelShow::Moment &moment) const
 {
     QStringList lines;
     if (m_uploadLines.isEmpty()) {
         lines << QStringLiteral("Waiting for an upload: Send with the port box on AUTO or COM %1.").arg(m_options.com);
         return lines;
     }
-    const PanelShow::Moment moment = m_show.momentAt(nowMs);
     QStringList shown;
     for (const PanelShow::Item &item : m_show.items())
         shown << QString(QLatin1Char(MessageSet::slotLetter(item.slot)));

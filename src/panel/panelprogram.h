@@ -61,7 +61,7 @@ private:
     QStringList writeFiles(const PanelMemory::Upload &upload);
     void report(const QString &line);
     void keepUploadLine(const QString &line);
-    QStringList statusLines(qint64 nowMs) const;
+    QStringList statusLines(const PanelShow::Moment &moment) const;
 
     PanelOptions m_options;
     bool m_showDisplay;
@@ -73,6 +73,12 @@ private:
     qint64 m_uploadLinesDropped = 0; // the ones before those
     QStringList m_lastErrors;      // those kept of the last upload, and any file errors
     qint64 m_lastErrorsDropped = 0; // the last upload's errors not kept
+    // The lines above and below the dots as last drawn, for the item of
+    // the show they name; stale after an upload.
+    QStringList m_textAbove;
+    QStringList m_textBelow;
+    int m_textItem = -1;
+    bool m_textStale = true;
     std::unique_ptr<PanelLine> m_line;
     std::unique_ptr<PortsLink> m_link;
     std::unique_ptr<TerminalScreen> m_screen;
