@@ -6,8 +6,8 @@
 
 namespace varlo {
 
-// The Preview's board: a part of a picture, centred on the background of the
-// palette's window colour. The picture is shared, not copied, and showing
+// The Preview's board: a part of a picture, centred on the palette's window
+// colour. The picture is shared, not copied, and showing
 // another part of it repaints only the part's place: a step of a scroll
 // costs one copy at the next paint, where giving a label a new pixmap would
 // also allocate one and lay the window out again.

@@ -170,6 +170,14 @@ void PanelProgram::keepUploadLine(const QString &line)
     }
 }
 
+void PanelProgram::terminalResized()
+{
+    if (!m_screen)
+        return;
+    m_screen->sizeChanged();
+    redraw();
+}
+
 void PanelProgram::redraw()
 {
     if (!m_screen)

@@ -46,8 +46,8 @@ public:
     // Removes the mapping, leaves the display and prints what it showed.
     // Also done on destruction.
     void stop();
-    // Draws the display again, as when the terminal has a new size.
-    void redraw();
+    // Draws the display at the terminal's new size.
+    void terminalResized();
 
 Q_SIGNALS:
     // --once: the first upload is done. Non-zero when its files could not
@@ -61,6 +61,7 @@ private:
     QStringList writeFiles(const PanelMemory::Upload &upload);
     void report(const QString &line);
     void keepUploadLine(const QString &line);
+    void redraw();
     QStringList statusLines(const PanelShow::Moment &moment) const;
 
     PanelOptions m_options;
