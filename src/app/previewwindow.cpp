@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/previewwindow.h"
 
+#include "app/leddisplay.h"
+
 #include "editor/warningtext.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
@@ -23,6 +25,11 @@ constexpr int kDefaultPitch = 8;
 // Below this the dots no longer read as dots.
 constexpr int kMinPitch = 3;
 constexpr int kMaxPitch = 40;
+// A strip wider than this, or larger, is not kept (a long text in a large
+// window): each frame is then drawn from the dot images alone. Wider
+// pixmaps are not safe on every platform.
+constexpr int kMaxStripWidthPx = 32767;
+constexpr qint64 kMaxStripBytes = 32 * 1024 * 1024;
 
 } // namespace
 
@@ -36,10 +43,8 @@ PreviewWindow::PreviewWindow(QWidget *parent)
     // Opening it must not take the caret out of the slot being typed in.
     setAttribute(Qt::WA_ShowWithoutActivating);
 
-    m_display = new QLabel(this);
+    m_display = new LedDisplay(this);
     m_display->setObjectName(QStringLiteral("PreviewDisplay"));
-    m_display->setAlignment(Qt::AlignCenter);
-    m_display->setAutoFillBackground(true);
     QPalette board = m_display->palette();
     board.setColor(QPalette::Window, LedStyle{}.background);
     m_display->setPalette(board);
@@ -65,9 +70,12 @@ PreviewWindow::PreviewWindow(QWidget *parent)
     resize(display::kWidthDots * kDefaultPitch + margin + 12,
            display::kHeightDots * kDefaultPitch + margin + 12 + m_cells->sizeHint().height() + 6);
 
+    // One shot to the next change of the picture. A coarse timer may fire
+    // early and find nothing to show yet.
     m_timer = new QTimer(this);
     m_timer->setObjectName(QStringLiteral("PreviewTimer"));
-    m_timer->setInterval(kFrameIntervalMs);
+    m_timer->setSingleShot(true);
+    m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &PreviewWindow::tick);
     m_clock.start();
 }
@@ -81,6 +89,7 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
     m_speedCode = speedCode;
     // The text as the panel stores it: cells past the 125th are not shown.
     m_scroller = PanelScroller::fromBlock(EncodeMessageBlock(markup), speedCode);
+    m_stripsDrawn = false;
 
     const int cells = MarkupCellCount(markup);
     const bool over = cells > block::kCellCapacity;
@@ -139,13 +148,23 @@ void PreviewWindow::tick()
 {
     // One slot alone on the panel: its pass repeats, each from the right
     // edge with its flash phase lit.
-    showFrame(m_scroller.frameAt(elapsedMs() % std::max<qint64>(m_scroller.passDurationMs(), 1)));
+    const qint64 passMs = std::max<qint64>(m_scroller.passDurationMs(), 1);
+    const qint64 inPassMs = elapsedMs() % passMs;
+    showFrame(inPassMs);
+    if (isVisible()) {
+        const qint64 nextMs = std::min(m_scroller.nextChangeMs(inPassMs), passMs);
+        m_timer->start(int(std::max<qint64>(nextMs - inPassMs, 1)));
+    }
 }
 
-void PreviewWindow::showFrame(const DotMatrix &frame)
+void PreviewWindow::showFrame(qint64 passElapsedMs)
 {
-    // Most ticks of a slow scroll show the same dots again.
-    if (frame == m_frame && !m_display->pixmap().isNull())
+    const DotMatrix frame = m_scroller.frameAt(passElapsedMs);
+    m_step = m_scroller.stepAt(passElapsedMs);
+    m_phaseOn = FlashPhaseOn(passElapsedMs);
+    // A step into the dark before the text, or a flash change of a text
+    // not on the display, shows the same dots again.
+    if (frame == m_frame && !m_display->isEmpty())
         return;
     m_frame = frame;
     paintFrame();
@@ -155,17 +174,42 @@ void PreviewWindow::paintFrame()
 {
     if (!isVisible())
         return;
+    showFramePart();
+}
+
+void PreviewWindow::showFramePart()
+{
     LedStyle style;
     style.pitch = std::clamp(std::min(m_display->width() / std::max(m_frame.width(), 1),
                                       m_display->height() / std::max(m_frame.height(), 1)),
                              kMinPitch, kMaxPitch);
-    m_display->setPixmap(QPixmap::fromImage(RenderLedPicture(m_frame, style)));
+    const qreal ratio = m_display->devicePixelRatioF();
+    if (m_dots.style().pitch != style.pitch || m_dots.devicePixelRatio() != ratio) {
+        m_dots = LedDotImages(style, ratio);
+        m_stripsDrawn = false;
+    }
+    const int pitchPx = m_dots.devicePitch();
+    const qint64 stripWidthPx = qint64(2 * m_scroller.widthDots() + m_scroller.textWidthDots()) * pitchPx;
+    const qint64 stripBytes = stripWidthPx * m_scroller.heightDots() * pitchPx * 4;
+    if (stripWidthPx > kMaxStripWidthPx || stripBytes > kMaxStripBytes) {
+        const QPixmap frame = QPixmap::fromImage(m_dots.render(m_frame));
+        m_display->showPart(frame, frame.rect());
+        return;
+    }
+
+    if (!m_stripsDrawn) {
+        m_stripLit = QPixmap::fromImage(m_dots.render(m_scroller.strip(true)));
+        // Without flash cells both phases are the same picture.
+        m_stripDark = m_scroller.hasFlash() ? QPixmap::fromImage(m_dots.render(m_scroller.strip(false))) : m_stripLit;
+        m_stripsDrawn = true;
+    }
+    const QPixmap &strip = m_phaseOn ? m_stripLit : m_stripDark;
+    m_display->showPart(strip, QRect(m_step * pitchPx, 0, m_frame.width() * pitchPx, m_frame.height() * pitchPx));
 }
 
 void PreviewWindow::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    m_timer->start();
     tick();
     paintFrame();
 }

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "display/ledpainter.h"
 #include "display/panelscroller.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
 
 class QLabel;
+
+namespace varlo {
+class LedDisplay;
+}
 class QTimer;
 
 namespace varlo {
@@ -23,8 +28,6 @@ class PreviewWindow : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int kFrameIntervalMs = 30;
-
     explicit PreviewWindow(QWidget *parent);
 
     // Shows a slot. A change of slot, text or speed starts the scroll over,
@@ -52,8 +55,10 @@ protected:
 
 private:
     void tick();
-    void showFrame(const DotMatrix &frame);
+    void showFrame(qint64 passElapsedMs);
     void paintFrame();
+    // The frame shown on the display: its part of the slot's strip.
+    void showFramePart();
     void placeFirstTime();
 
     int m_slot = -1;
@@ -61,10 +66,18 @@ private:
     quint8 m_speedCode = 0;
     PanelScroller m_scroller;
     DotMatrix m_frame;
+    int m_step = 0;          // of m_frame
+    bool m_phaseOn = true;   // of m_frame
+    // The dots at the display's pitch, and the slot's whole scroll drawn
+    // from them once, flash cells lit and dark: each frame is a part of it.
+    LedDotImages m_dots;
+    QPixmap m_stripLit;
+    QPixmap m_stripDark;
+    bool m_stripsDrawn = false;
     QElapsedTimer m_clock;
     qint64 m_clockOffsetMs = 0;
 
-    QLabel *m_display = nullptr;
+    LedDisplay *m_display = nullptr;
     QLabel *m_cells = nullptr;
     QLabel *m_speed = nullptr;
     QTimer *m_timer = nullptr;

@@ -91,7 +91,7 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
     m_rows = new SlotRows(
-        [this](quint8 code) { return QIcon(QPixmap::fromImage(loadPicture(SupportFiles::speedGlyph(code)))); },
+        [this](quint8 code) { return loadPicture(SupportFiles::speedGlyph(code)); },
         client);
     buildBottomRow(client);
     buildActions();

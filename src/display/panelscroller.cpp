@@ -44,6 +44,29 @@ qint64 PanelScroller::passDurationMs() const
     return (qint64(stepCount()) * 1000 + rate - 1) / rate;
 }
 
+qint64 PanelScroller::nextChangeMs(qint64 elapsedMs) const
+{
+    const qint64 now = std::max<qint64>(elapsedMs, 0);
+    const int step = stepAt(now);
+    if (step >= stepCount())
+        return std::max(now + 1, passDurationMs());
+    // The smallest t with t * rate / 1000 >= step + 1, rounded up.
+    const qint64 rate = m_speed->dotsPerSecond;
+    qint64 next = ((qint64(step) + 1) * 1000 + rate - 1) / rate;
+    if (hasFlash())
+        next = std::min(next, (now / display::kFlashHalfPeriodMs + 1) * display::kFlashHalfPeriodMs);
+    return next;
+}
+
+DotMatrix PanelScroller::strip(bool phaseOn) const
+{
+    const DotMatrix &text = phaseOn ? m_lit : m_dark;
+    DotMatrix strip(2 * m_widthDots + text.width(), text.height());
+    for (int x = 0; x < text.width(); ++x)
+        strip.setColumn(m_widthDots + x, text.column(x));
+    return strip;
+}
+
 DotMatrix PanelScroller::frameAtStep(int step, bool phaseOn) const
 {
     const DotMatrix &text = phaseOn ? m_lit : m_dark;

@@ -88,6 +88,21 @@ public:
     // stepCount().
     qint64 passDurationMs() const;
 
+    // Whether the text has flash cells, whose blinking changes the display
+    // between steps.
+    bool hasFlash() const { return !(m_lit == m_dark); }
+    // The first moment after `elapsedMs` at which the display may change:
+    // the next step, or the next flash change of a text that has flash
+    // cells; passDurationMs() at the latest. Between two such moments
+    // frameAt() shows the same dots, so a front end need not look sooner.
+    qint64 nextChangeMs(qint64 elapsedMs) const;
+
+    // The text with a display's width of dark columns before and after it,
+    // flash cells lit or dark: the display at step s is this strip's columns
+    // s to s + widthDots() - 1, so a front end can draw the strip once and
+    // show each step as a part of it.
+    DotMatrix strip(bool phaseOn) const;
+
     // The display at a step, flash cells lit or dark.
     DotMatrix frameAtStep(int step, bool phaseOn) const;
     // The display this long after the message started: its step at the

@@ -41,6 +41,16 @@ PanelShow::Moment PanelShow::momentAt(qint64 elapsedMs) const
     return {};
 }
 
+qint64 PanelShow::nextChangeMs(qint64 elapsedMs) const
+{
+    const Moment moment = momentAt(elapsedMs);
+    if (moment.item < 0)
+        return -1;
+    const PanelScroller &scroller = m_items[size_t(moment.item)].scroller;
+    const qint64 itemStartMs = std::max<qint64>(elapsedMs, 0) - moment.itemElapsedMs;
+    return itemStartMs + std::min(scroller.nextChangeMs(moment.itemElapsedMs), scroller.passDurationMs());
+}
+
 DotMatrix PanelShow::frameAt(qint64 elapsedMs) const
 {
     const Moment moment = momentAt(elapsedMs);

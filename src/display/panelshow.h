@@ -41,6 +41,10 @@ public:
     qint64 cycleDurationMs() const;
 
     Moment momentAt(qint64 elapsedMs) const;
+    // The first moment after `elapsedMs` at which the display may change
+    // (a step, a flash change, the next item); -1 when nothing runs, as
+    // then it never does.
+    qint64 nextChangeMs(qint64 elapsedMs) const;
     // The display at a moment; all dark when nothing runs.
     DotMatrix frameAt(qint64 elapsedMs) const;
 

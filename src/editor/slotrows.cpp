@@ -6,8 +6,11 @@
 #include "model/messageblock.h"
 
 #include <QCheckBox>
+#include <QIcon>
 #include <QLabel>
 #include <QToolButton>
+
+#include <optional>
 
 namespace varlo {
 
@@ -132,14 +135,22 @@ void SlotRows::RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
 {
     // Read at every call, so that a repainted glyph file shows at once; each
     // glyph once per call.
-    std::array<QIcon, MessageSet::kSpeedCodeCount> glyphs;
+    std::array<std::optional<QImage>, MessageSet::kSpeedCodeCount> glyphs;
+    std::array<QIcon, MessageSet::kSpeedCodeCount> icons;
     for (int i = 0; i < kSlots; ++i) {
         const quint8 code = codes[i];
         if (code >= MessageSet::kSpeedCodeCount)
             continue; // a code from a file that no glyph shows: keep the old one
-        if (glyphs[code].isNull())
+        if (!glyphs[code])
             glyphs[code] = m_glyphs(code);
-        m_speedButtons[i]->setIcon(glyphs[code]);
+        // Pixel by pixel: a file written again with the same picture is no
+        // change either.
+        if (*glyphs[code] == m_shownGlyphs[i])
+            continue;
+        if (icons[code].isNull())
+            icons[code] = QIcon(QPixmap::fromImage(*glyphs[code]));
+        m_speedButtons[i]->setIcon(icons[code]);
+        m_shownGlyphs[i] = *glyphs[code];
     }
 }
 

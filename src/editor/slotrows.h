@@ -3,7 +3,7 @@
 
 #include "model/messageset.h"
 
-#include <QIcon>
+#include <QImage>
 #include <QWidget>
 
 #include <array>
@@ -39,8 +39,8 @@ public:
     static constexpr int kWidth = 624;
     static constexpr int kHeight = kHeadingHeight + kRowPitch * kSlots;
 
-    // The glyph of a speed code a speed button gives (0 to 4).
-    using GlyphSource = std::function<QIcon(quint8 code)>;
+    // The glyph of a speed code a speed button gives (0 to 4), as read now.
+    using GlyphSource = std::function<QImage(quint8 code)>;
 
     explicit SlotRows(GlyphSource glyphs, QWidget *parent = nullptr);
 
@@ -69,7 +69,9 @@ public:
     void showTexts(const MessageSet &set);
     // Each speed button shows the glyph of its slot's code, read afresh from
     // the glyph source; a code no speed button gives (above 4) leaves the
-    // glyph the button shows.
+    // glyph the button shows. A button is given a new icon only when the
+    // glyph read differs from the one it shows: setting an icon repaints
+    // the button, and most refreshes (one per keystroke) change nothing.
     void RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes);
     // Each run check box's caption is its slot's number of characters. A
     // slot filling more cells than the panel keeps shows it in the warning
@@ -92,6 +94,7 @@ private:
     GlyphSource m_glyphs;
     std::array<SlotEdit *, kSlots> m_edits{};
     std::array<QToolButton *, kSlots> m_speedButtons{};
+    std::array<QImage, kSlots> m_shownGlyphs; // what each speed button's icon was made from
     std::array<QCheckBox *, kSlots> m_runBoxes{};
 };
 

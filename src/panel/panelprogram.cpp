@@ -12,14 +12,14 @@
 
 #include <QSaveFile>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace varlo::panel {
 
 namespace {
 
-// Often enough to catch every step at the fastest speed (one per 16.7 ms).
-constexpr int kFrameIntervalMs = 10;
 // Errors shown under the display; the rest are counted.
 constexpr int kShownErrors = 8;
 // Upload lines kept for printing when the display ends: a sender that sends
@@ -39,7 +39,11 @@ PanelProgram::PanelProgram(const PanelOptions &options, QObject *parent)
     , m_showDisplay(!options.quiet && TerminalScreen::isTerminal(STDOUT_FILENO))
     , m_show(options.widthDots)
 {
-    m_frameTimer.setInterval(kFrameIntervalMs);
+    // One shot to the next change of the display: with nothing running the
+    // program sleeps until bytes, a signal or a new terminal size come. A
+    // coarse timer may fire early; a precise one shows each step on time.
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &PanelProgram::redraw);
 }
 
@@ -70,7 +74,6 @@ bool PanelProgram::start()
         m_screen = std::make_unique<TerminalScreen>(STDOUT_FILENO);
         m_screen->enter();
         m_showClock.start();
-        m_frameTimer.start();
         redraw();
     }
     return true;
@@ -146,6 +149,7 @@ QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
 void PanelProgram::report(const QString &line)
 {
     keepUploadLine(line);
+    m_textStale = true;
     if (m_showDisplay) {
         redraw();
         return;
@@ -166,27 +170,49 @@ void PanelProgram::keepUploadLine(const QString &line)
     }
 }
 
+void PanelProgram::terminalResized()
+{
+    if (!m_screen)
+        return;
+    m_screen->sizeChanged();
+    redraw();
+}
+
 void PanelProgram::redraw()
 {
     if (!m_screen)
         return;
-    const QString fonts = m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
-    const QStringList above{
-        QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
-            .arg(m_options.com)
-            .arg(m_line ? m_line->slavePath() : QString(), fonts),
-    };
-    m_screen->draw(above, m_show.frameAt(m_showClock.elapsed()), statusLines());
+    const qint64 nowMs = m_showClock.elapsed();
+    const PanelShow::Moment moment = m_show.momentAt(nowMs);
+    // The text around the dots changes only with an upload or the slot on
+    // show; most redraws are scroll steps.
+    if (m_textStale || moment.item != m_textItem) {
+        const QString fonts =
+            m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
+        m_textAbove = QStringList{
+            QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
+                .arg(m_options.com)
+                .arg(m_line ? m_line->slavePath() : QString(), fonts),
+        };
+        m_textBelow = statusLines(moment);
+        m_textItem = moment.item;
+        m_textStale = false;
+    }
+    m_screen->draw(m_textAbove, m_show.frameAt(nowMs), m_textBelow);
+    const qint64 nextMs = m_show.nextChangeMs(nowMs);
+    if (nextMs < 0)
+        m_frameTimer.stop();
+    else
+        m_frameTimer.start(int(std::max<qint64>(nextMs - nowMs, 1)));
 }
 
-QStringList PanelProgram::statusLines() const
+QStringList PanelProgram::statusLines(const PanelShow::Moment &moment) const
 {
     QStringList lines;
     if (m_uploadLines.isEmpty()) {
         lines << QStringLiteral("Waiting for an upload: Send with the port box on AUTO or COM %1.").arg(m_options.com);
         return lines;
     }
-    const PanelShow::Moment moment = m_show.momentAt(m_showClock.elapsed());
     QStringList shown;
     for (const PanelShow::Item &item : m_show.items())
         shown << QString(QLatin1Char(MessageSet::slotLetter(item.slot)));

@@ -46,6 +46,8 @@ public:
     // Removes the mapping, leaves the display and prints what it showed.
     // Also done on destruction.
     void stop();
+    // Draws the display at the terminal's new size.
+    void terminalResized();
 
 Q_SIGNALS:
     // --once: the first upload is done. Non-zero when its files could not
@@ -60,7 +62,7 @@ private:
     void report(const QString &line);
     void keepUploadLine(const QString &line);
     void redraw();
-    QStringList statusLines() const;
+    QStringList statusLines(const PanelShow::Moment &moment) const;
 
     PanelOptions m_options;
     bool m_showDisplay;
@@ -72,6 +74,12 @@ private:
     qint64 m_uploadLinesDropped = 0; // the ones before those
     QStringList m_lastErrors;      // those kept of the last upload, and any file errors
     qint64 m_lastErrorsDropped = 0; // the last upload's errors not kept
+    // The lines above and below the dots as last drawn, for the item of
+    // the show they name; stale after an upload.
+    QStringList m_textAbove;
+    QStringList m_textBelow;
+    int m_textItem = -1;
+    bool m_textStale = true;
     std::unique_ptr<PanelLine> m_line;
     std::unique_ptr<PortsLink> m_link;
     std::unique_ptr<TerminalScreen> m_screen;

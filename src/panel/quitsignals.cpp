@@ -25,11 +25,17 @@ volatile sig_atomic_t g_graceArmed = 0;
 std::atomic<QuitSignals::LastResort> g_lastResort{nullptr};
 static_assert(std::atomic<QuitSignals::LastResort>::is_always_lock_free);
 
+// In a signal handler: hands the signal to the event loop.
+void tellEventLoop(int signalNumber)
+{
+    const char byte = char(signalNumber);
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+}
+
 void onSignal(int signalNumber)
 {
     const int saved = errno;
-    const char byte = char(signalNumber);
-    [[maybe_unused]] const ssize_t written = ::write(g_pipe[1], &byte, 1);
+    tellEventLoop(signalNumber);
     if (g_haveGraceTimer && !g_graceArmed) {
         g_graceArmed = 1;
         itimerspec grace{};
@@ -37,6 +43,13 @@ void onSignal(int signalNumber)
         grace.it_value.tv_nsec = long(QuitSignals::kGraceMs % 1000) * 1000000L;
         ::timer_settime(g_graceTimer, 0, &grace, nullptr);
     }
+    errno = saved;
+}
+
+void onResize(int signalNumber)
+{
+    const int saved = errno;
+    tellEventLoop(signalNumber);
     errno = saved;
 }
 
@@ -69,6 +82,8 @@ QuitSignals::QuitSignals(QObject *parent)
     action.sa_flags = SA_RESTART;
     for (const int signalNumber : kSignals)
         ::sigaction(signalNumber, &action, nullptr);
+    action.sa_handler = onResize;
+    ::sigaction(SIGWINCH, &action, nullptr);
     m_notifier = new QSocketNotifier(g_pipe[0], QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::readPipe);
 }
@@ -77,6 +92,7 @@ QuitSignals::~QuitSignals()
 {
     for (const int signalNumber : kSignals)
         ::signal(signalNumber, SIG_DFL);
+    ::signal(SIGWINCH, SIG_DFL);
     if (g_haveGraceTimer) {
         ::timer_delete(g_graceTimer);
         g_haveGraceTimer = false;
@@ -99,8 +115,15 @@ void QuitSignals::setLastResort(LastResort lastResort)
 void QuitSignals::readPipe()
 {
     char byte = 0;
-    while (::read(g_pipe[0], &byte, 1) == 1)
-        Q_EMIT quitRequested(int(byte));
+    bool resized = false;
+    while (::read(g_pipe[0], &byte, 1) == 1) {
+        if (byte == char(SIGWINCH))
+            resized = true; // a burst while the user drags is one redraw
+        else
+            Q_EMIT quitRequested(int(byte));
+    }
+    if (resized)
+        Q_EMIT terminalResized();
 }
 
 } // namespace varlo::panel

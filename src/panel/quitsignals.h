@@ -11,7 +11,9 @@ namespace varlo::panel {
 // signal on the main thread, so that the program ends through its normal
 // path and takes its ports link with it. A signal handler may do next to
 // nothing itself; it writes the signal's number into a pipe, and the event
-// loop reads it.
+// loop reads it. SIGWINCH, a new terminal size, comes the same way as
+// terminalResized(), so that the display is drawn anew at once and the
+// program need not look at the terminal's size while nothing else changes.
 //
 // The program ends within a second of the first such signal, whatever it is
 // doing: should the normal path not be done by kGraceMs (the main thread
@@ -35,6 +37,7 @@ public:
 
 Q_SIGNALS:
     void quitRequested(int signalNumber);
+    void terminalResized();
 
 private:
     void readPipe();

@@ -60,12 +60,10 @@ bool TerminalScreen::isTerminal(int fd)
     return ::isatty(fd) == 1;
 }
 
-int TerminalScreen::columns() const
+void TerminalScreen::sizeChanged()
 {
     winsize size{};
-    if (::ioctl(m_fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
-        return size.ws_col;
-    return 80;
+    m_columns = ::ioctl(m_fd, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
 void TerminalScreen::enter()
@@ -73,6 +71,7 @@ void TerminalScreen::enter()
     if (m_entered)
         return;
     m_entered = true;
+    sizeChanged();
     write(kAlternateScreen + kHideCursor + kClearScreen);
 }
 

@@ -26,8 +26,13 @@ public:
     TerminalScreen &operator=(const TerminalScreen &) = delete;
 
     static bool isTerminal(int fd);
-    // The terminal's width in characters (80 if it does not say).
-    int columns() const;
+    // The terminal's width in characters (80 if it does not say), as asked
+    // when the screen was entered or last told of a resize.
+    int columns() const { return m_columns; }
+    // Asks the terminal for its width again: after SIGWINCH. Not asked at
+    // every draw, which at 60 steps a second would be 60 system calls for
+    // a figure that changes only when the user resizes the window.
+    void sizeChanged();
 
     void enter();
     // Back to the normal screen, cursor shown. Safe to call twice.
@@ -42,6 +47,7 @@ private:
 
     int m_fd;
     bool m_entered = false;
+    int m_columns = 80;
     int m_lastColumns = 0;
     QByteArray m_lastScreen;
 };

@@ -35,6 +35,7 @@ private Q_SLOTS:
     void speedCycle_data();
     void speedCycle();
     void speedCodeAboveFourKeepsItsGlyph();
+    void keystrokeLeavesSpeedIconsAlone();
     void saveButtonFollowsTheModifiedFlag();
     void runCheckBoxesAreRunFlags();
     void textChanges();
@@ -502,6 +503,32 @@ void TestApp::speedCodeAboveFourKeepsItsGlyph()
     s.document().takeTextsAndSpeedCodes(set);
     QCOMPARE(int(s.document().messageSet().speedCode(2)), 7);
     QCOMPARE(shown(s.speedButton(2)->icon()), builtIn(SupportFiles::Speed1));
+}
+
+void TestApp::keystrokeLeavesSpeedIconsAlone()
+{
+    QTemporaryDir dir;
+    Started s(dir.path());
+    // A new icon has a new cache key; setting one repaints the button.
+    const auto iconKeys = [&] {
+        QList<qint64> keys;
+        for (int i = 0; i < MessageSet::kSlotCount; ++i)
+            keys << s.speedButton(i)->icon().cacheKey();
+        return keys;
+    };
+    const QList<qint64> before = iconKeys();
+    QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
+    QCOMPARE(s.edit(0)->markup(), QByteArray("AB"));
+    QCOMPARE(iconKeys(), before);
+
+    // The file is still read at every keystroke: a repainted glyph shows at
+    // the next one, on every button of its speed.
+    writeAll(dir.filePath("s5.dat"), SupportFiles::builtInFile(SupportFiles::LampGreen));
+    QTest::keyClicks(s.edit(0), QStringLiteral("C"));
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
+        QCOMPARE(shown(s.speedButton(i)->icon()), builtIn(SupportFiles::LampGreen));
+    QVERIFY(iconKeys() != before);
+    QVERIFY(s.dialogs->messages.isEmpty());
 }
 
 void TestApp::saveButtonFollowsTheModifiedFlag()

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "appfixture.h"
 
+#include "app/leddisplay.h"
 #include "app/previewwindow.h"
 #include "model/messageblock.h"
 #include "display/ledpainter.h"
@@ -87,7 +88,7 @@ void TestPreview::opensFromTheActionMenu()
              QStringLiteral("Speed 5 FASTEST"));
     // The display is drawn, black with the dark dots of an empty text.
     QVERIFY(QTest::qWaitForWindowExposed(preview));
-    const QImage board = s.window->findChild<QLabel *>(QStringLiteral("PreviewDisplay"))
+    const QImage board = s.window->findChild<LedDisplay *>(QStringLiteral("PreviewDisplay"))
                              ->pixmap()
                              .toImage()
                              .convertToFormat(QImage::Format_RGB32);

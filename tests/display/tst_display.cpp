@@ -57,6 +57,13 @@ private Q_SLOTS:
     void loadedGlyphs();
     void showRunsSlotsInTurn();
     void emptyShowIsDark();
+
+    // When a front end must look again, and the strip it draws from.
+    void nextChange_data();
+    void nextChange();
+    void showNextChange();
+    void stripHoldsEveryFrame_data();
+    void stripHoldsEveryFrame();
 };
 
 void TestDisplay::glyphDots()
@@ -313,6 +320,88 @@ void TestDisplay::emptyShowIsDark()
     const DotMatrix frame = show.frameAt(500);
     QCOMPARE(frame.width(), display::kWidthDots);
     QCOMPARE(frame, DotMatrix(display::kWidthDots, display::kHeightDots));
+}
+
+void TestDisplay::nextChange_data()
+{
+    QTest::addColumn<QByteArray>("codes");
+    QTest::addColumn<QByteArray>("attributes");
+    QTest::addColumn<int>("speedCode");
+
+    QTest::newRow("plain, fastest") << QByteArray("HELLO") << QByteArray() << 4;
+    QTest::newRow("flash, slowest") << QByteArray("AB") << QByteArray("\x01\x01") << 0;
+    QTest::newRow("flash, normal") << QByteArray("A B") << QByteArray("\x00\x11\x00") << 1;
+    QTest::newRow("no cells") << QByteArray() << QByteArray() << 2;
+}
+
+void TestDisplay::nextChange()
+{
+    QFETCH(QByteArray, codes);
+    QFETCH(QByteArray, attributes);
+    QFETCH(int, speedCode);
+
+    const PanelScroller scroller(Cells(codes, attributes), quint8(speedCode));
+    QCOMPARE(scroller.hasFlash(), attributes.contains('\x01') || attributes.contains('\x11'));
+    // What may change the display: the step, and the flash phase of a text
+    // with flash cells. Walking back from the end of the pass gives, for
+    // every millisecond, the first later one at which either differs.
+    const auto state = [&](qint64 ms) {
+        return std::pair(scroller.stepAt(ms), scroller.hasFlash() && FlashPhaseOn(ms));
+    };
+    const qint64 pass = scroller.passDurationMs();
+    qint64 next = pass;
+    for (qint64 ms = pass - 1; ms >= 0; --ms) {
+        if (state(ms) != state(ms + 1))
+            next = ms + 1;
+        if (scroller.nextChangeMs(ms) != next)
+            QFAIL(qPrintable(QStringLiteral("at %1 ms: next change at %2 ms, expected %3 ms")
+                                 .arg(ms)
+                                 .arg(scroller.nextChangeMs(ms))
+                                 .arg(next)));
+        // Nothing shows in between.
+        QCOMPARE(scroller.frameAt(next - 1), scroller.frameAt(ms));
+    }
+    // Past the pass, still always later.
+    QVERIFY(scroller.nextChangeMs(pass + 5) > pass + 5);
+}
+
+void TestDisplay::showNextChange()
+{
+    PanelShow show(8);
+    QCOMPARE(show.nextChangeMs(0), -1); // nothing runs, nothing changes
+    show.append(2, PanelScroller(Cells("A", {}), 4, FontTable::bytes(), 8)); // 14 steps at 60: 234 ms
+    show.append(5, PanelScroller(Cells("A", "\x01"), 0, FontTable::bytes(), 8)); // 14 steps at 10: 1400 ms
+    QCOMPARE(show.cycleDurationMs(), 1634);
+
+    QCOMPARE(show.nextChangeMs(0), 17);          // the first step at 60 a second
+    QCOMPARE(show.nextChangeMs(230), 234);       // the next slot begins
+    QCOMPARE(show.nextChangeMs(234), 234 + 100); // its first step at 10 a second
+    // Its flash cells blink on its own clock: lit from 234, dark at 734.
+    QCOMPARE(show.nextChangeMs(234 + 450), 234 + 500);
+    QCOMPARE(show.nextChangeMs(1633), 1634);     // round again
+    QCOMPARE(show.nextChangeMs(1634 + 1), 1634 + 17);
+}
+
+void TestDisplay::stripHoldsEveryFrame_data()
+{
+    QTest::addColumn<int>("widthDots");
+    QTest::newRow("80 dots") << 80;
+    QTest::newRow("narrower than a letter") << 4;
+}
+
+void TestDisplay::stripHoldsEveryFrame()
+{
+    QFETCH(int, widthDots);
+    const PanelScroller scroller(Cells("V~o", QByteArray("\x10\x01\x11")), 3, FontTable::bytes(), widthDots);
+    for (const bool phaseOn : {true, false}) {
+        const DotMatrix strip = scroller.strip(phaseOn);
+        QCOMPARE(strip.width(), 2 * widthDots + scroller.textWidthDots());
+        for (int step = 0; step < scroller.stepCount(); ++step) {
+            const DotMatrix frame = scroller.frameAtStep(step, phaseOn);
+            for (int x = 0; x < widthDots; ++x)
+                QCOMPARE(strip.column(step + x), frame.column(x));
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDisplay)

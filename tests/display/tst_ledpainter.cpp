@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "display/ledpainter.h"
 
+#include "model/messageblock.h"
+
+#include <QPainter>
 #include <QTest>
 
 using namespace varlo;
@@ -11,6 +14,8 @@ class TestLedPainter : public QObject
 
 private Q_SLOTS:
     void litDarkAndGap();
+    void copiesMatchPaintedDots_data();
+    void copiesMatchPaintedDots();
 };
 
 void TestLedPainter::litDarkAndGap()
@@ -37,6 +42,86 @@ void TestLedPainter::litDarkAndGap()
     }
     QCOMPARE(at(0, 0), style.background);
     QCOMPARE(at(12, 12), style.background);
+}
+
+namespace {
+
+// The picture as each dot painted in place gives it: the reference that the
+// copied dot images must match.
+QImage paintedDotByDot(const DotMatrix &dots, const LedStyle &style, qreal devicePixelRatio)
+{
+    const QSize size = LedPictureSize(dots, style) * devicePixelRatio;
+    QImage picture(size, QImage::Format_RGB32);
+    picture.setDevicePixelRatio(devicePixelRatio);
+    picture.fill(style.background);
+    QPainter painter(&picture);
+    PaintDotMatrix(painter, QPointF(0, 0), dots, style);
+    return picture;
+}
+
+// Bold and flashing cells between plain ones, the flash phase as given.
+DotMatrix mixedCells(bool phaseOn, int height)
+{
+    const std::vector<LedCell> cells{
+        {'V', block::kAttributeBold},
+        {'a', 0},
+        {'r', block::kAttributeFlash},
+        {'l', block::kAttributeBold | block::kAttributeFlash},
+        {'o', 0},
+        {0x7F, block::kAttributeBold},
+        {'W', 0},
+    };
+    return RenderCells(cells, phaseOn, height);
+}
+
+} // namespace
+
+void TestLedPainter::copiesMatchPaintedDots_data()
+{
+    QTest::addColumn<int>("pitch");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<bool>("phaseOn");
+    QTest::addColumn<int>("height");
+
+    // The Preview's smallest and largest pitch, its default, odd pitches
+    // whose dot centres fall on half pixels, and a doubled pixel ratio.
+    QTest::newRow("pitch 3") << 3 << 1.0 << true << 7;
+    QTest::newRow("pitch 8 flash dark") << 8 << 1.0 << false << 7;
+    QTest::newRow("pitch 10 full cell") << 10 << 1.0 << true << 8;
+    QTest::newRow("pitch 13") << 13 << 1.0 << true << 7;
+    QTest::newRow("pitch 40") << 40 << 1.0 << true << 7;
+    QTest::newRow("pitch 7 ratio 2") << 7 << 2.0 << true << 7;
+    QTest::newRow("pitch 8 ratio 2 flash dark") << 8 << 2.0 << false << 8;
+}
+
+void TestLedPainter::copiesMatchPaintedDots()
+{
+    QFETCH(int, pitch);
+    QFETCH(qreal, ratio);
+    QFETCH(bool, phaseOn);
+    QFETCH(int, height);
+
+    LedStyle style;
+    style.pitch = pitch;
+    const DotMatrix dots = mixedCells(phaseOn, height);
+    const QImage expected = paintedDotByDot(dots, style, ratio);
+    const LedDotImages images(style, ratio);
+    const QImage copied = images.render(dots);
+    QCOMPARE(copied.devicePixelRatio(), ratio);
+    QCOMPARE(copied.size(), expected.size());
+    for (int y = 0; y < expected.height(); ++y) {
+        for (int x = 0; x < expected.width(); ++x) {
+            if (copied.pixel(x, y) != expected.pixel(x, y))
+                QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) is %3, painted %4")
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(copied.pixel(x, y), 8, 16)
+                                     .arg(expected.pixel(x, y), 8, 16)));
+        }
+    }
+    // The default picture is the same copies at ratio 1.
+    if (ratio == 1.0)
+        QCOMPARE(RenderLedPicture(dots, style), expected);
 }
 
 QTEST_MAIN(TestLedPainter)

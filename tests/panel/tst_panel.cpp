@@ -27,6 +27,8 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -199,6 +201,71 @@ QJsonObject ReadJson(const QString &path)
     return error.error == QJsonParseError::NoError ? document.object() : QJsonObject();
 }
 
+// How often a thread has gone to sleep and been woken since it started.
+qint64 VoluntarySwitches(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/task/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("voluntary_ctxt_switches:"))
+            return line.mid(24).trimmed().toLongLong();
+    }
+    return -1;
+}
+
+// A terminal the test holds: a program's standard output goes to path(),
+// and what it writes there collects in screen().
+class TestTerminal
+{
+public:
+    TestTerminal()
+    {
+        winsize size{};
+        size.ws_col = 100;
+        size.ws_row = 30;
+        if (::openpty(&m_master, &m_slave, nullptr, nullptr, &size) == 0)
+            m_path = QString::fromLocal8Bit(::ttyname(m_slave));
+    }
+    ~TestTerminal()
+    {
+        for (const int fd : {m_master, m_slave}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    }
+    QString path() const { return m_path; }
+    // Reads what has come for this long.
+    const QByteArray &read(int forMs)
+    {
+        QDeadlineTimer deadline(forMs);
+        do {
+            pollfd fd{m_master, POLLIN, 0};
+            if (::poll(&fd, 1, int(std::max<qint64>(deadline.remainingTime(), 0))) > 0) {
+                char buffer[4096];
+                const ssize_t got = ::read(m_master, buffer, sizeof buffer);
+                if (got > 0)
+                    m_screen.append(buffer, got);
+            }
+        } while (!deadline.hasExpired());
+        return m_screen;
+    }
+    void clear() { m_screen.clear(); }
+    bool resize(int columns)
+    {
+        winsize size{};
+        size.ws_col = ushort(columns);
+        size.ws_row = 30;
+        return ::ioctl(m_master, TIOCSWINSZ, &size) == 0;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_path;
+    QByteArray m_screen;
+};
+
 QJsonArray Numbers(std::initializer_list<int> numbers)
 {
     QJsonArray array;
@@ -220,6 +287,7 @@ private Q_SLOTS:
     // The display in the terminal, and what an upload reports.
     void terminalDots();
     void reportKeepsTheFirstErrors();
+    void terminalWakesOnlyForChanges();
 
     // varlo-panel with varlo-cli.
     void sendWithStoppedAndBoldSlots();
@@ -294,6 +362,49 @@ void TestPanel::reportKeepsTheFirstErrors()
     QCOMPARE(state["errors"].toArray().size(), 20);
     QCOMPARE(state["errors"].toArray().last(), QJsonValue("write frame to unknown address 0x14C0"));
     QCOMPARE(state["errors_dropped"], QJsonValue(10));
+}
+
+void TestPanel::terminalWakesOnlyForChanges()
+{
+    TestTerminal terminal;
+    QVERIFY(!terminal.path().isEmpty());
+    PanelProcess panel({}, terminal.path(), m_dir->filePath("err"));
+    QVERIFY(panel.waitUntilServing(entry()));
+    const auto shows = [&](const QByteArray &text) {
+        QDeadlineTimer deadline(kWaitMs);
+        while (!terminal.read(50).contains(text) && !deadline.hasExpired()) {
+        }
+        return terminal.read(0).contains(text);
+    };
+    QVERIFY(shows("Waiting for an upload"));
+
+    // Nothing to show: the program sleeps until something comes. Drawing at
+    // a fixed rate wakes it about a hundred times a second.
+    const qint64 before = VoluntarySwitches(panel.pid());
+    terminal.read(1000);
+    const qint64 after = VoluntarySwitches(panel.pid());
+    QVERIFY(before >= 0 && after >= 0);
+    QVERIFY2(after - before < 10, qPrintable(QStringLiteral("woke %1 times in a second").arg(after - before)));
+
+    // A narrower terminal: the screen is cleared and drawn at its width at
+    // once, woken by SIGWINCH.
+    terminal.clear();
+    QVERIFY(terminal.resize(40));
+    QVERIFY(panel.signal(SIGWINCH));
+    QVERIFY(shows("Waiting for an upload: Send with the por\x1b[K"));
+    QVERIFY(terminal.read(0).contains("\x1b[2J"));
+
+    // Scrolling, it draws step after step (60 a second at the fastest speed)
+    // on the whole width again.
+    QVERIFY(terminal.resize(100));
+    QVERIFY(panel.signal(SIGWINCH));
+    QCOMPARE(RunCli({"send", "-m", "HELLO"}), 0);
+    QVERIFY(shows("Last upload: message upload"));
+    terminal.clear();
+    const int frames = int(terminal.read(1000).count("\x1b[H"));
+    QVERIFY2(frames >= 10, qPrintable(QStringLiteral("%1 frames in a second").arg(frames)));
+    QVERIFY(panel.signal(SIGTERM));
+    QCOMPARE(panel.waitForFinished().exitCode, 0);
 }
 
 void TestPanel::sendWithStoppedAndBoldSlots()
