@@ -19,7 +19,8 @@ namespace varlo::cli {
 // nothing; the caller then returns failureStatus().
 //
 // Arguments arrive as Latin-1, one character per byte of the command line
-// (see main.cpp), so -m texts reach the slots byte for byte.
+// (see main.cpp), so that -m texts can be read either as text or, with
+// --raw, byte for byte.
 class CommandLine
 {
 public:
@@ -32,7 +33,7 @@ public:
     void addPortOption();    // --port PORT
     void addDryRunOption();  // --dry-run
     void addDelayOption();   // --delay N
-    void addTextOptions();    // -m TEXT..., --speed CODE
+    void addTextOptions();    // -m TEXT..., --raw, --speed CODE
     void addStopOption();     // --stop LETTERS
     void addMessageOptions(); // all three
     // The one file the command takes. Without it, parse() refuses positional
