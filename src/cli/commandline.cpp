@@ -103,11 +103,26 @@ void CommandLine::addTextOptions()
                                        "symbols (a heart, a star ...) their escape, typographic quotes and "
                                        "dashes plain ones; any other character is refused."),
                         QStringLiteral("TEXT")});
+    addRawOption();
+    addSpeedOption(QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."));
+}
+
+void CommandLine::addRawOption()
+{
     m_parser.addOption({kRaw,
-                        QStringLiteral("Take each -m as bytes, not text: \\xNN is the byte NN (\\x00 "
+                        QStringLiteral("Take each text as bytes, not text: \\xNN is the byte NN (\\x00 "
                                        "included), \\\\ one backslash, every other byte goes as it is.")});
-    m_parser.addOption({kSpeed, QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."),
-                        QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+}
+
+void CommandLine::addSpeedOption(const QString &description)
+{
+    m_parser.addOption({kSpeed, description, QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+}
+
+void CommandLine::addArgument(const QString &name, const QString &description)
+{
+    m_parser.addPositionalArgument(name, description);
+    m_argumentNames << name;
 }
 
 void CommandLine::addStopOption()
@@ -143,7 +158,7 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         return ExitDone;
     }
     const QStringList positional = m_parser.positionalArguments();
-    const qsizetype allowed = m_fileName.isEmpty() ? 0 : 1;
+    const qsizetype allowed = (m_fileName.isEmpty() ? 0 : 1) + m_argumentNames.size();
     if (positional.size() > allowed)
         return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
     return std::nullopt;
@@ -181,16 +196,11 @@ std::optional<MessageSet> CommandLine::messageSet()
     const std::optional<int> speed = intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
     if (!speed)
         return std::nullopt;
-    const bool raw = m_parser.isSet(kRaw);
     for (int slot = 0; slot < texts.size(); ++slot) {
-        // Arguments arrive as Latin-1: toLatin1() gives their bytes back.
-        const QByteArray argument = texts[slot].toLatin1();
-        const TextResult markup = raw ? markupFromRaw(argument) : markupFromText(argument);
-        if (const TextError *error = std::get_if<TextError>(&markup)) {
-            usageError(QStringLiteral("-m %1, column %2: %3").arg(slot + 1).arg(error->column).arg(error->message));
+        const std::optional<QByteArray> markup = markupValue(texts[slot], QStringLiteral("-m %1").arg(slot + 1));
+        if (!markup)
             return std::nullopt;
-        }
-        set.setMarkup(slot, std::get<QByteArray>(markup));
+        set.setMarkup(slot, *markup);
         set.setSpeedCode(slot, static_cast<quint8>(*speed));
     }
 
@@ -205,6 +215,46 @@ std::optional<MessageSet> CommandLine::messageSet()
         set.setRun(slot, false);
     }
     return set;
+}
+
+std::optional<QByteArray> CommandLine::markupValue(const QString &argument, const QString &label)
+{
+    // Arguments arrive as Latin-1: toLatin1() gives their bytes back.
+    const QByteArray bytes = argument.toLatin1();
+    const TextResult markup = m_parser.isSet(kRaw) ? markupFromRaw(bytes) : markupFromText(bytes);
+    if (const TextError *error = std::get_if<TextError>(&markup)) {
+        usageError(QStringLiteral("%1, column %2: %3").arg(label).arg(error->column).arg(error->message));
+        return std::nullopt;
+    }
+    return std::get<QByteArray>(markup);
+}
+
+std::optional<int> CommandLine::speedCode()
+{
+    if (!m_parser.isSet(kSpeed))
+        return std::nullopt;
+    return intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
+}
+
+std::optional<QString> CommandLine::argument(int index)
+{
+    const QStringList positional = m_parser.positionalArguments();
+    const qsizetype at = (m_fileName.isEmpty() ? 0 : 1) + index;
+    if (at >= positional.size()) {
+        usageError(QStringLiteral("%1 missing").arg(m_argumentNames.value(index)));
+        return std::nullopt;
+    }
+    return positional.at(at);
+}
+
+int CommandLine::slotValue(const QString &text, const QString &label)
+{
+    const int slot = text.size() == 1 && text.at(0).unicode() < 0x80
+                         ? MessageSet::slotIndex(text.at(0).toLatin1())
+                         : -1;
+    if (slot < 0)
+        usageError(QStringLiteral("%1: '%2' is not a slot letter A to T").arg(label, text));
+    return slot;
 }
 
 std::optional<QString> CommandLine::file(bool required)

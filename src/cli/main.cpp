@@ -8,6 +8,7 @@
 #include "interruptwatch.h"
 #include "probecommand.h"
 #include "sendcommand.h"
+#include "setcommand.h"
 #include "showcommand.h"
 #include "writecommand.h"
 
@@ -24,6 +25,7 @@ constexpr std::array kCommands = {
     Command{"send", "Upload a message file, or messages given as -m texts.", runSend},
     Command{"write", "Make a message file from -m texts.", runWrite},
     Command{"show", "Print the slots of a message file.", runShow},
+    Command{"set", "Change one slot of a message file.", runSet},
     Command{"font", "Load the panel's two fonts (Initial).", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
 };

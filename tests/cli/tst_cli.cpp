@@ -143,6 +143,17 @@ QByteArray hexLine(const QByteArray &coded)
     return coded.toHex(' ').toUpper();
 }
 
+// What send --dry-run prints for the set, every slot running, no delay.
+QByteArray dryRunOutput(const MessageSet &set)
+{
+    QByteArrayList lines;
+    for (const UploadStep &step : PlanMessageUpload(set, 0)) {
+        for (const LinkFrame &frame : step.frames)
+            lines << hexLine(frame.lineCoded());
+    }
+    return lines.join('\n') + '\n';
+}
+
 bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
@@ -267,6 +278,9 @@ private Q_SLOTS:
     void accentAndHeartReachThePanel();
     void showGivesBackWhatWriteTakes_data();
     void showGivesBackWhatWriteTakes();
+    void setOneSlot_data();
+    void setOneSlot();
+    void sendWithSlotsReplaced();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -400,6 +414,7 @@ void TestCli::help_data()
     QTest::newRow("font") << QStringList{"font", "--help"} << true;
     QTest::newRow("write") << QStringList{"write", "--help"} << false;
     QTest::newRow("show") << QStringList{"show", "--help"} << false;
+    QTest::newRow("set") << QStringList{"set", "--help"} << false;
 }
 
 void TestCli::help()
@@ -1218,12 +1233,7 @@ void TestCli::rawGivesEveryByte()
     MessageSet set;
     set.clearForNew();
     set.setMarkup(0, all);
-    QByteArrayList expected;
-    for (const UploadStep &step : PlanMessageUpload(set, 0)) {
-        for (const LinkFrame &frame : step.frames)
-            expected << hexLine(frame.lineCoded());
-    }
-    QCOMPARE(run.out, expected.join('\n') + '\n');
+    QCOMPARE(run.out, dryRunOutput(set));
 }
 
 void TestCli::accentAndHeartReachThePanel()
@@ -1289,6 +1299,117 @@ void TestCli::showGivesBackWhatWriteTakes()
     QCOMPARE(write.err, QByteArray());
     QCOMPARE(write.exitCode, 0);
     QCOMPARE(fileBytes(m_dir.filePath("again.vlo")).toHex(' '), fileBytes(original).toHex(' '));
+}
+
+namespace {
+
+// Slots A to C with texts at speed codes 1 to 3, the rest as New leaves them.
+MessageSet threeSlots()
+{
+    MessageSet set;
+    set.clearForNew();
+    const QByteArrayList texts = {"ONE", "TWO ~H", "THREE"};
+    for (int slot = 0; slot < texts.size(); ++slot) {
+        set.setMarkup(slot, texts[slot]);
+        set.setSpeedCode(slot, quint8(slot + 1));
+    }
+    return set;
+}
+
+} // namespace
+
+void TestCli::setOneSlot_data()
+{
+    QTest::addColumn<QByteArray>("before"); // the file; null: no file
+    QTest::addColumn<QStringList>("arguments"); // after set FILE
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("after"); // null: as before
+    QTest::addColumn<QByteArray>("err");   // a part of it
+
+    const QByteArray whole = EncodeMessageFile(threeSlots());
+    auto changed = [](int slot, const QByteArray &markup, int speed) {
+        MessageSet set = threeSlots();
+        set.setMarkup(slot, markup);
+        if (speed >= 0)
+            set.setSpeedCode(slot, quint8(speed));
+        return EncodeMessageFile(set);
+    };
+    QTest::newRow("text and speed, the rest kept")
+        << whole << QStringList{"B", "Café ♥", "--speed", "0"} << 0 << changed(1, "Caf\x82 ~H", 0) << QByteArray();
+    QTest::newRow("a lower-case letter keeps the speed")
+        << whole << QStringList{"t", "LAST"} << 0 << changed(19, "LAST", -1) << QByteArray();
+    QTest::newRow("an empty text empties the slot")
+        << whole << QStringList{"A", ""} << 0 << changed(0, "", -1) << QByteArray();
+    QTest::newRow("raw bytes") << whole << QStringList{"C", "--raw", "a\\x01"} << 0 << changed(2, "a\x01", -1)
+                               << QByteArray();
+    QTest::newRow("no such file: none is made")
+        << QByteArray() << QStringList{"A", "X"} << 3 << QByteArray() << QByteArray(" File No Found !");
+    QTest::newRow("a damaged file stays as it is")
+        << whole.chopped(3) << QStringList{"A", "X"} << 3 << QByteArray() << QByteArray(" End of File not found! ");
+    QTest::newRow("a letter past T") << whole << QStringList{"U", "X"} << 2 << QByteArray()
+                                     << QByteArray("SLOT: 'U' is not a slot letter A to T");
+    QTest::newRow("a character the panel lacks")
+        << whole << QStringList{"A", "Smørrebrød"} << 2 << QByteArray()
+        << QByteArray("TEXT, column 3: the panel can't show “ø” (U+00F8)");
+    QTest::newRow("a text over 255 bytes") << whole << QStringList{"D", QString(256, 'x')} << 3 << QByteArray()
+                                           << QByteArray(" Slot D text too long");
+    QTest::newRow("no text") << whole << QStringList{"A"} << 2 << QByteArray() << QByteArray("TEXT missing");
+}
+
+void TestCli::setOneSlot()
+{
+    QFETCH(QByteArray, before);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, err);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shop.vlo");
+    if (!before.isNull())
+        QVERIFY(writeBytes(path, before));
+    const Run run = runCli(QStringList{"set", path} + arguments);
+    QVERIFY2(run.err.contains(err), run.err.constData());
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.out, QByteArray());
+    if (before.isNull())
+        QVERIFY(!QFileInfo::exists(path));
+    else
+        QCOMPARE(fileBytes(path).toHex(' '), (after.isNull() ? before : after).toHex(' '));
+    // Nothing left beside it.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).size(),
+             before.isNull() ? 0 : 1);
+}
+
+void TestCli::sendWithSlotsReplaced()
+{
+    const QString path = m_dir.filePath("shop.vlo");
+    const QByteArray file = EncodeMessageFile(threeSlots());
+    QVERIFY(writeBytes(path, file));
+
+    const Run replaced = runCli({"send", path, "--slot", "c=SALE ♥", "--slot", "A=", "--dry-run"});
+    QCOMPARE(replaced.err, QByteArray());
+    QCOMPARE(replaced.exitCode, 0);
+    MessageSet expected = threeSlots();
+    expected.setMarkup(2, "SALE ~H");
+    expected.setMarkup(0, "");
+    QCOMPARE(replaced.out, dryRunOutput(expected));
+    QCOMPARE(fileBytes(path), file);
+
+    // Refused before anything is sent.
+    const QList<std::pair<QStringList, QByteArray>> refused = {
+        {{"send", "--slot", "A=X", "--dry-run"}, "--slot changes a slot of a file; give the file"},
+        {{"send", path, "--slot", "b=X", "--slot", "B=Y", "--dry-run"}, "--slot B given twice"},
+        {{"send", path, "--slot", "BX", "--dry-run"}, "--slot BX: not SLOT=TEXT"},
+        {{"send", path, "--slot", "V=X", "--dry-run"}, "--slot: 'V' is not a slot letter A to T"},
+        {{"send", path, "--slot", "A=\u03A9", "--dry-run"}, "--slot A, column 1: the panel can't show “Ω” (U+03A9)"},
+    };
+    for (const auto &[arguments, says] : refused) {
+        const Run run = runCli(arguments);
+        QVERIFY2(run.err.contains(says), run.err.constData());
+        QCOMPARE(run.exitCode, 2);
+        QCOMPARE(run.out, QByteArray());
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCli)
