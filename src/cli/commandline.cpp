@@ -19,6 +19,7 @@ const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
 const QString kRaw = QStringLiteral("raw");
+const QString kSlot = QStringLiteral("slot");
 
 bool isDecimal(const QString &text)
 {
@@ -74,7 +75,8 @@ void CommandLine::addPortOption()
     m_hasPortOption = true;
     m_parser.addOption({kPort,
                         QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> "
-                                       "for n 1 to 15, or a device path, opened without a probe."),
+                                       "for n 1 to 15, or a device path, opened without a probe. send and "
+                                       "font take several, as COM3,COM4 or --port again: each in turn."),
                         QStringLiteral("PORT"), QStringLiteral("AUTO")});
 }
 
@@ -157,6 +159,12 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         printOut(helpText());
         return ExitDone;
     }
+    // An option that means one thing given twice would silently lose one.
+    const QStringList given = m_parser.optionNames();
+    for (const QString &name : given) {
+        if (name != kMessage && name != kSlot && name != kPort && given.count(name) > 1)
+            return usageError(QStringLiteral("%1%2 given more than once").arg(name.size() == 1 ? "-" : "--", name));
+    }
     const QStringList positional = m_parser.positionalArguments();
     const qsizetype allowed = (m_fileName.isEmpty() ? 0 : 1) + m_argumentNames.size();
     if (positional.size() > allowed)
@@ -164,18 +172,38 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     return std::nullopt;
 }
 
+std::optional<std::vector<PortChoice>> CommandLine::ports()
+{
+    std::vector<PortChoice> choices;
+    QStringList texts;
+    for (const QString &value : m_parser.values(kPort))
+        texts += value.split(QLatin1Char(','));
+    if (texts.isEmpty())
+        texts << QStringLiteral("AUTO");
+    for (const QString &given : texts) {
+        const std::optional<QString> path = pathValue(given, QStringLiteral("--port "));
+        if (!path)
+            return std::nullopt;
+        const std::optional<PortChoice> choice = PortChoice::parse(*path);
+        if (!choice) {
+            usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(*path));
+            return std::nullopt;
+        }
+        choices.push_back(*choice);
+    }
+    return choices;
+}
+
 std::optional<PortChoice> CommandLine::port()
 {
-    const std::optional<QString> path = pathValue(m_parser.value(kPort), QStringLiteral("--port "));
-    if (!path)
+    const std::optional<std::vector<PortChoice>> choices = ports();
+    if (!choices)
         return std::nullopt;
-    const QString &text = *path;
-    std::optional<PortChoice> choice = PortChoice::parse(text);
-    if (!choice) {
-        usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(text));
+    if (choices->size() > 1) {
+        usageError(QStringLiteral("--port: %1 takes one port").arg(m_command));
         return std::nullopt;
     }
-    return choice;
+    return choices->front();
 }
 
 std::optional<int> CommandLine::commuDelayPosition()

@@ -48,6 +48,10 @@ public:
     // (--help printed, or a usage error), nothing when it should go on.
     std::optional<int> parse(const QStringList &arguments);
 
+    // The ports of --port: repeated or separated by commas, AUTO when not
+    // given.
+    std::optional<std::vector<PortChoice>> ports();
+    // The one port of a command that takes one.
     std::optional<PortChoice> port();
     bool dryRun() const { return m_parser.isSet(QStringLiteral("dry-run")); }
     std::optional<int> commuDelayPosition();

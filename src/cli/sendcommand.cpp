@@ -12,7 +12,7 @@ int runSend(const QStringList &arguments)
 {
     CommandLine line(QStringLiteral("send"),
                      QStringLiteral("[FILE.vlo [--slot SLOT=TEXT]... | [-m TEXT]... [--speed CODE]] [--raw] "
-                                    "[--stop LETTERS] [--delay N] [--port PORT] [--dry-run]"),
+                                    "[--stop LETTERS] [--delay N] [--port PORT]... [--dry-run]"),
                      QStringLiteral("Uploads messages to the panel: the 20 slots of a message file with their "
                                     "speed codes, or one -m per slot, A first, with every slot not given sent "
                                     "empty. Nothing is sent from a file that can't be read or whose END is "
@@ -49,8 +49,8 @@ int runSend(const QStringList &arguments)
 
     std::optional<MessageSet> set = line.messageSet();
     const std::optional<int> delay = set ? line.commuDelayPosition() : std::nullopt;
-    const std::optional<PortChoice> port = delay ? line.port() : std::nullopt;
-    if (!port)
+    const std::optional<std::vector<PortChoice>> ports = delay ? line.ports() : std::nullopt;
+    if (!ports)
         return ExitUsage;
 
     // The run flags from --stop stay as they are: the file has none. A file
@@ -88,8 +88,9 @@ int runSend(const QStringList &arguments)
         return ExitDone;
     }
 
-    CliReporter reporter;
-    return SendMessageSet(*set, *port, *delay, reporter) ? ExitDone : ExitFailed;
+    return uploadToEachPort(*ports, [&](const PortChoice &port, LinkReporter &reporter) {
+        return SendMessageSet(*set, port, *delay, reporter);
+    });
 }
 
 } // namespace varlo::cli

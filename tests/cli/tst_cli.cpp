@@ -281,6 +281,8 @@ private Q_SLOTS:
     void setOneSlot_data();
     void setOneSlot();
     void sendWithSlotsReplaced();
+    void severalPorts_data();
+    void severalPorts();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -391,6 +393,15 @@ void TestCli::usageErrors_data()
         tooMany << "-m" << "x";
     QTest::newRow("21 texts") << tooMany << QByteArray("21 texts");
     QTest::newRow("missing value") << QStringList{"send", "-m"} << QByteArray("value");
+    // Given twice, one of them would be lost.
+    QTest::newRow("delay twice") << QStringList{"send", "--delay", "1", "--delay", "2"}
+                                 << QByteArray("--delay given more than once");
+    QTest::newRow("speed twice") << QStringList{"write", "a.vlo", "--speed", "1", "--speed", "1"}
+                                 << QByteArray("--speed given more than once");
+    QTest::newRow("stop twice") << QStringList{"send", "--stop", "A", "--stop", "B"}
+                                << QByteArray("--stop given more than once");
+    QTest::newRow("probe takes one port") << QStringList{"probe", "--port", "COM3,COM4"}
+                                          << QByteArray("--port: probe takes one port");
 }
 
 void TestCli::usageErrors()
@@ -1410,6 +1421,36 @@ void TestCli::sendWithSlotsReplaced()
         QCOMPARE(run.exitCode, 2);
         QCOMPARE(run.out, QByteArray());
     }
+}
+
+void TestCli::severalPorts_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("bytesEach"); // what each panel receives (a chosen port gets no probe)
+
+    QTest::newRow("send, ports repeated")
+        << QStringList{"send", "-m", "AB", "--port", "COM3", "--port", "COM4", "--port", "5"}
+        << int(WorkedExampleStream().size());
+    QTest::newRow("font, ports in one list") << QStringList{"font", "--port", "COM3,COM4,COM5"} << 4416;
+}
+
+void TestCli::severalPorts()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, bytesEach);
+
+    // COM4 has no panel: the others still get the upload.
+    VirtualPanel &first = m_ports->addPanel(3);
+    VirtualPanel &last = m_ports->addPanel(5);
+    const Run run = runCli(arguments);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromLocal8Bit(run.err),
+             QStringLiteral("COM3: done\nCOM4: Serial port can't open!\nCOM4 (%1): No such file or directory\n"
+                            "COM5: done\n").arg(m_ports->entry(4)));
+    QCOMPARE(first.waitForBytes(bytesEach, 5000), bytesEach);
+    QCOMPARE(last.waitForBytes(bytesEach, 5000), bytesEach);
+    QCOMPARE(first.received(), last.received());
 }
 
 QTEST_GUILESS_MAIN(TestCli)
