@@ -39,7 +39,8 @@ QString overview()
     for (const Command &command : kCommands)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -6).arg(QLatin1String(command.summary));
     text += QStringLiteral(
-        "\nRun 'varlo-cli <command> --help' for its options.\n\n"
+        "\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
+        "for the version.\n\n"
         "Examples:\n"
         "  varlo-cli send -m 'HELLO ~H' --port AUTO\n"
         "  varlo-cli write shop.vlo -m 'OPEN ~H' && varlo-cli send shop.vlo\n\n");
@@ -58,7 +59,7 @@ int run(const QStringList &arguments)
         printOut(overview());
         return ExitDone;
     }
-    if (name == QLatin1String("--version")) {
+    if (isVersionArgument(name)) {
         printOut(versionText());
         return ExitDone;
     }
