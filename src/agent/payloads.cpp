@@ -8,7 +8,7 @@
 // boxes use. It lives with the window for now and is built into the agent
 // from the same source file (see CMakeLists.txt), until it moves into the
 // core.
-#include "editor/panelcharmap.h"
+#include "charset/panelcharmap.h"
 
 #include <QStringDecoder>
 
@@ -48,16 +48,14 @@ Checked<QByteArray> CheckSlotPayload(const QByteArray &payload)
     const QString text = decoder(payload);
     if (decoder.hasError())
         return refuse<QByteArray>(QStringLiteral("the slot text is not UTF-8"));
-    const qsizetype undrawable = PanelCharMap::firstUndrawable(text);
-    if (undrawable >= 0) {
-        const char32_t codePoint = text.mid(undrawable).toUcs4().value(0);
-        const qsizetype position = text.left(undrawable).toUcs4().size() + 1;
-        return refuse<QByteArray>(QStringLiteral("the panel can't draw \u201C%1\u201D (U+%2), character %3 of the slot text")
-                                      .arg(QString::fromUcs4(&codePoint, 1))
-                                      .arg(QString::number(uint(codePoint), 16).toUpper().rightJustified(4, QLatin1Char('0')))
-                                      .arg(position));
-    }
-    const QByteArray markup = PanelCharMap::toBytes(text);
+    // As varlo-cli reads -m: pictures as their escapes, typographic marks as
+    // their plain look-alikes, and anything else the panel can't draw refused.
+    const PanelCharMap::Conversion converted = PanelCharMap::builtIn().fromText(text);
+    if (converted.undrawable)
+        return refuse<QByteArray>(QStringLiteral("the panel can't draw %1, character %2 of the slot text")
+                                      .arg(converted.undrawable->describe())
+                                      .arg(converted.undrawable->column));
+    const QByteArray &markup = converted.bytes;
     if (markup.size() > messagefile::kMaxTextSize)
         return refuse<QByteArray>(QStringLiteral("the slot text has %1 characters; a slot keeps %2 at most")
                                       .arg(markup.size())
@@ -67,7 +65,7 @@ Checked<QByteArray> CheckSlotPayload(const QByteArray &payload)
 
 QString SlotDisplayText(const QByteArray &markup)
 {
-    return PanelCharMap::toDisplay(markup);
+    return PanelCharMap::builtIn().toDisplay(markup);
 }
 
 Checked<QByteArray> CheckFontPayload(const QByteArray &payload)

@@ -40,7 +40,7 @@ void describeOptions(QCommandLineParser &parser)
     // Qt's options are single-dash words (-platform offscreen).
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOption(varlo::versionOption());
     for (const ToolkitOption &option : kToolkitOptions) {
         QCommandLineOption declared(QString::fromLatin1(option.name), QString::fromLatin1(option.description));
         if (option.valueName)

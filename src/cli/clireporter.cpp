@@ -2,6 +2,7 @@
 #include "clireporter.h"
 
 #include "commandline.h"
+#include "interruptwatch.h"
 #include "link/serialport.h"
 
 #include <cstdio>
@@ -47,7 +48,7 @@ const char *CliReporter::permissionHint()
 void CliReporter::showMessage(const QString &text, const QString &reason)
 {
     endProgressLine();
-    m_write(text + QLatin1Char('\n'));
+    m_write((m_label.isEmpty() ? QString() : m_label + QStringLiteral(": ")) + text + QLatin1Char('\n'));
     if (!reason.isEmpty())
         m_write(reason + QLatin1Char('\n'));
     if (SerialPort::isPermissionReason(reason))
@@ -79,6 +80,26 @@ void CliReporter::endProgressLine()
         return;
     m_progressShown = false;
     m_write(QStringLiteral("\n"));
+}
+
+int uploadToEachPort(const std::vector<PortChoice> &ports,
+                     const std::function<bool(const PortChoice &, LinkReporter &)> &upload)
+{
+    int status = ExitDone;
+    for (const PortChoice &port : ports) {
+        if (InterruptWatch::signalNumber() != 0)
+            break;
+        CliReporter reporter;
+        const bool several = ports.size() > 1;
+        if (several)
+            reporter.setLabel(port.toString());
+        const bool done = upload(port, reporter);
+        if (!done)
+            status = ExitFailed;
+        else if (several)
+            printErr(port.toString() + QStringLiteral(": done\n"));
+    }
+    return status;
 }
 
 } // namespace varlo::cli

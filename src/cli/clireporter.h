@@ -2,8 +2,10 @@
 #pragma once
 
 #include "link/linkreporter.h"
+#include "link/portchoice.h"
 
 #include <functional>
+#include <vector>
 
 namespace varlo::cli {
 
@@ -22,6 +24,10 @@ public:
     // Ends a progress line that is still open (an upload that was stopped).
     ~CliReporter() override;
 
+    // Messages name the port they are about, as "COM4: Serial port can't
+    // open!", when one run uploads to several.
+    void setLabel(const QString &label) { m_label = label; }
+
     static bool stderrIsTerminal();
     static const char *permissionHint();
 
@@ -36,10 +42,18 @@ private:
 
     Sink m_write;
     bool m_terminal;
+    QString m_label;
     QString m_status;
     int m_maximum = 0;
     int m_lastPosition = 0;
     bool m_progressShown = false;
 };
+
+// Runs the upload on each port in turn, with a reporter of its own. With
+// several ports each outcome is told on standard error, "COM3: done" or the
+// failure's message after "COM4: "; the result is the worst status. An
+// interrupted run stops before the next port.
+int uploadToEachPort(const std::vector<PortChoice> &ports,
+                     const std::function<bool(const PortChoice &, LinkReporter &)> &upload);
 
 } // namespace varlo::cli

@@ -2,6 +2,7 @@
 #include "commandline.h"
 
 #include "link/serialport.h"
+#include "messagetext.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,6 +18,8 @@ const QString kDelay = QStringLiteral("delay");
 const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
+const QString kRaw = QStringLiteral("raw");
+const QString kSlot = QStringLiteral("slot");
 
 bool isDecimal(const QString &text)
 {
@@ -72,7 +75,8 @@ void CommandLine::addPortOption()
     m_hasPortOption = true;
     m_parser.addOption({kPort,
                         QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> "
-                                       "for n 1 to 15, or a device path, opened without a probe."),
+                                       "for n 1 to 15, or a device path, opened without a probe. send and "
+                                       "font take several, as COM3,COM4 or --port again: each in turn."),
                         QStringLiteral("PORT"), QStringLiteral("AUTO")});
 }
 
@@ -96,10 +100,31 @@ void CommandLine::addTextOptions()
     m_parser.addOption({kMessage,
                         QStringLiteral("The text of the next slot, A first, then B, C ... up to T; "
                                        "'' leaves a slot empty. Escapes: ~B bold, ~A bold off, ~F flash, "
-                                       "~H heart, ~+ star, ~~ a tilde. Slots not given are empty."),
+                                       "~H heart, ~+ star, ~~ a tilde. Slots not given are empty. The text "
+                                       "is read as UTF-8: accented letters become the panel's own, picture "
+                                       "symbols (a heart, a star ...) their escape, typographic quotes and "
+                                       "dashes plain ones; any other character is refused."),
                         QStringLiteral("TEXT")});
-    m_parser.addOption({kSpeed, QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."),
-                        QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+    addRawOption();
+    addSpeedOption(QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."));
+}
+
+void CommandLine::addRawOption()
+{
+    m_parser.addOption({kRaw,
+                        QStringLiteral("Take each text as bytes, not text: \\xNN is the byte NN (\\x00 "
+                                       "included), \\\\ one backslash, every other byte goes as it is.")});
+}
+
+void CommandLine::addSpeedOption(const QString &description)
+{
+    m_parser.addOption({kSpeed, description, QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+}
+
+void CommandLine::addArgument(const QString &name, const QString &description)
+{
+    m_parser.addPositionalArgument(name, description);
+    m_argumentNames << name;
 }
 
 void CommandLine::addStopOption()
@@ -134,25 +159,51 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
         printOut(helpText());
         return ExitDone;
     }
+    // An option that means one thing given twice would silently lose one.
+    const QStringList given = m_parser.optionNames();
+    for (const QString &name : given) {
+        if (name != kMessage && name != kSlot && name != kPort && given.count(name) > 1)
+            return usageError(QStringLiteral("%1%2 given more than once").arg(name.size() == 1 ? "-" : "--", name));
+    }
     const QStringList positional = m_parser.positionalArguments();
-    const qsizetype allowed = m_fileName.isEmpty() ? 0 : 1;
+    const qsizetype allowed = (m_fileName.isEmpty() ? 0 : 1) + m_argumentNames.size();
     if (positional.size() > allowed)
         return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
     return std::nullopt;
 }
 
+std::optional<std::vector<PortChoice>> CommandLine::ports()
+{
+    std::vector<PortChoice> choices;
+    QStringList texts;
+    for (const QString &value : m_parser.values(kPort))
+        texts += value.split(QLatin1Char(','));
+    if (texts.isEmpty())
+        texts << QStringLiteral("AUTO");
+    for (const QString &given : texts) {
+        const std::optional<QString> path = pathValue(given, QStringLiteral("--port "));
+        if (!path)
+            return std::nullopt;
+        const std::optional<PortChoice> choice = PortChoice::parse(*path);
+        if (!choice) {
+            usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(*path));
+            return std::nullopt;
+        }
+        choices.push_back(*choice);
+    }
+    return choices;
+}
+
 std::optional<PortChoice> CommandLine::port()
 {
-    const std::optional<QString> path = pathValue(m_parser.value(kPort), QStringLiteral("--port "));
-    if (!path)
+    const std::optional<std::vector<PortChoice>> choices = ports();
+    if (!choices)
         return std::nullopt;
-    const QString &text = *path;
-    std::optional<PortChoice> choice = PortChoice::parse(text);
-    if (!choice) {
-        usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(text));
+    if (choices->size() > 1) {
+        usageError(QStringLiteral("--port: %1 takes one port").arg(m_command));
         return std::nullopt;
     }
-    return choice;
+    return choices->front();
 }
 
 std::optional<int> CommandLine::commuDelayPosition()
@@ -174,7 +225,10 @@ std::optional<MessageSet> CommandLine::messageSet()
     if (!speed)
         return std::nullopt;
     for (int slot = 0; slot < texts.size(); ++slot) {
-        set.setMarkup(slot, texts[slot].toLatin1());
+        const std::optional<QByteArray> markup = markupValue(texts[slot], QStringLiteral("-m %1").arg(slot + 1));
+        if (!markup)
+            return std::nullopt;
+        set.setMarkup(slot, *markup);
         set.setSpeedCode(slot, static_cast<quint8>(*speed));
     }
 
@@ -189,6 +243,46 @@ std::optional<MessageSet> CommandLine::messageSet()
         set.setRun(slot, false);
     }
     return set;
+}
+
+std::optional<QByteArray> CommandLine::markupValue(const QString &argument, const QString &label)
+{
+    // Arguments arrive as Latin-1: toLatin1() gives their bytes back.
+    const QByteArray bytes = argument.toLatin1();
+    const TextResult markup = m_parser.isSet(kRaw) ? markupFromRaw(bytes) : markupFromText(bytes);
+    if (const TextError *error = std::get_if<TextError>(&markup)) {
+        usageError(QStringLiteral("%1, column %2: %3").arg(label).arg(error->column).arg(error->message));
+        return std::nullopt;
+    }
+    return std::get<QByteArray>(markup);
+}
+
+std::optional<int> CommandLine::speedCode()
+{
+    if (!m_parser.isSet(kSpeed))
+        return std::nullopt;
+    return intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
+}
+
+std::optional<QString> CommandLine::argument(int index)
+{
+    const QStringList positional = m_parser.positionalArguments();
+    const qsizetype at = (m_fileName.isEmpty() ? 0 : 1) + index;
+    if (at >= positional.size()) {
+        usageError(QStringLiteral("%1 missing").arg(m_argumentNames.value(index)));
+        return std::nullopt;
+    }
+    return positional.at(at);
+}
+
+int CommandLine::slotValue(const QString &text, const QString &label)
+{
+    const int slot = text.size() == 1 && text.at(0).unicode() < 0x80
+                         ? MessageSet::slotIndex(text.at(0).toLatin1())
+                         : -1;
+    if (slot < 0)
+        usageError(QStringLiteral("%1: '%2' is not a slot letter A to T").arg(label, text));
+    return slot;
 }
 
 std::optional<QString> CommandLine::file(bool required)

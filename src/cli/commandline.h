@@ -19,7 +19,8 @@ namespace varlo::cli {
 // nothing; the caller then returns failureStatus().
 //
 // Arguments arrive as Latin-1, one character per byte of the command line
-// (see main.cpp), so -m texts reach the slots byte for byte.
+// (see main.cpp), so that -m texts can be read either as text or, with
+// --raw, byte for byte.
 class CommandLine
 {
 public:
@@ -32,17 +33,25 @@ public:
     void addPortOption();    // --port PORT
     void addDryRunOption();  // --dry-run
     void addDelayOption();   // --delay N
-    void addTextOptions();    // -m TEXT..., --speed CODE
+    void addTextOptions();    // -m TEXT..., --raw, --speed CODE
+    void addRawOption();      // --raw
+    void addSpeedOption(const QString &description); // --speed CODE
     void addStopOption();     // --stop LETTERS
     void addMessageOptions(); // all three
     // The one file the command takes. Without it, parse() refuses positional
     // arguments.
     void addFileArgument(const QString &name, const QString &description);
+    // A further argument the command requires, after the file.
+    void addArgument(const QString &name, const QString &description);
 
     // Parses. Returns an exit status when the command is done already
     // (--help printed, or a usage error), nothing when it should go on.
     std::optional<int> parse(const QStringList &arguments);
 
+    // The ports of --port: repeated or separated by commas, AUTO when not
+    // given.
+    std::optional<std::vector<PortChoice>> ports();
+    // The one port of a command that takes one.
     std::optional<PortChoice> port();
     bool dryRun() const { return m_parser.isSet(QStringLiteral("dry-run")); }
     std::optional<int> commuDelayPosition();
@@ -54,6 +63,19 @@ public:
     // is required, or nothing after a usage error or for a name that is not
     // UTF-8 (which no path this program handles can name).
     std::optional<QString> file(bool required);
+    // The further argument by its place (0 the first after the file), or
+    // nothing after a usage error for a missing one.
+    std::optional<QString> argument(int index);
+    // A text from the command line as the slot's bytes, as text or with
+    // --raw as bytes; after a usage error naming label and the column,
+    // nothing.
+    std::optional<QByteArray> markupValue(const QString &argument, const QString &label);
+    // --speed, or nothing when it is not given or (after a usage error) out
+    // of range: check parser().isSet() to tell which.
+    std::optional<int> speedCode();
+    // The slot of a letter A to T in either case (as MessageSet::slotIndex()
+    // takes it), or -1 after a usage error.
+    int slotValue(const QString &text, const QString &label);
     // What the command returns after an accessor gave nothing: ExitUsage, or
     // ExitFileFailed for a file name that can't be used.
     int failureStatus() const { return m_failureStatus; }
@@ -74,6 +96,7 @@ private:
     QString m_example;
     QCommandLineParser m_parser;
     QString m_fileName; // empty: the command takes no file
+    QStringList m_argumentNames;
     bool m_hasStopOption = false;
     bool m_hasPortOption = false;
     int m_failureStatus = ExitUsage;

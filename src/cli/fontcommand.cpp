@@ -10,7 +10,7 @@ namespace varlo::cli {
 
 int runFont(const QStringList &arguments)
 {
-    CommandLine line(QStringLiteral("font"), QStringLiteral("[--port PORT] [--dry-run]"),
+    CommandLine line(QStringLiteral("font"), QStringLiteral("[--port PORT]... [--dry-run]"),
                      QStringLiteral("Loads the panel's character generator with the two built-in fonts, "
                                     "normal and bold: 64 frames, as the Initial button does."),
                      QStringLiteral("varlo-cli font --port COM3"));
@@ -18,8 +18,8 @@ int runFont(const QStringList &arguments)
     line.addDryRunOption();
     if (const std::optional<int> done = line.parse(arguments))
         return *done;
-    const std::optional<PortChoice> port = line.port();
-    if (!port)
+    const std::optional<std::vector<PortChoice>> ports = line.ports();
+    if (!ports)
         return ExitUsage;
 
     if (line.dryRun()) {
@@ -27,8 +27,9 @@ int runFont(const QStringList &arguments)
         return ExitDone;
     }
 
-    CliReporter reporter;
-    return SendCharacterGenerator(FontTable::image(), *port, reporter) ? ExitDone : ExitFailed;
+    return uploadToEachPort(*ports, [](const PortChoice &port, LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
 }
 
 } // namespace varlo::cli

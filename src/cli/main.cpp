@@ -8,6 +8,7 @@
 #include "interruptwatch.h"
 #include "probecommand.h"
 #include "sendcommand.h"
+#include "setcommand.h"
 #include "showcommand.h"
 #include "writecommand.h"
 
@@ -24,6 +25,7 @@ constexpr std::array kCommands = {
     Command{"send", "Upload a message file, or messages given as -m texts.", runSend},
     Command{"write", "Make a message file from -m texts.", runWrite},
     Command{"show", "Print the slots of a message file.", runShow},
+    Command{"set", "Change one slot of a message file.", runSet},
     Command{"font", "Load the panel's two fonts (Initial).", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
 };
@@ -37,7 +39,8 @@ QString overview()
     for (const Command &command : kCommands)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -6).arg(QLatin1String(command.summary));
     text += QStringLiteral(
-        "\nRun 'varlo-cli <command> --help' for its options.\n\n"
+        "\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
+        "for the version.\n\n"
         "Examples:\n"
         "  varlo-cli send -m 'HELLO ~H' --port AUTO\n"
         "  varlo-cli write shop.vlo -m 'OPEN ~H' && varlo-cli send shop.vlo\n\n");
@@ -56,7 +59,7 @@ int run(const QStringList &arguments)
         printOut(overview());
         return ExitDone;
     }
-    if (name == QLatin1String("--version")) {
+    if (isVersionArgument(name)) {
         printOut(versionText());
         return ExitDone;
     }
@@ -78,8 +81,9 @@ int main(int argc, char *argv[])
     nameProgram(QStringLiteral("varlo-cli"));
     QCoreApplication app(argc, argv);
 
-    // Latin-1 keeps every byte of the command line as one character, so a
-    // message text reaches its slot exactly as typed, whatever the locale.
+    // Latin-1 keeps every byte of the command line as one character; each
+    // command then reads a -m text as UTF-8 text or, with --raw, as bytes,
+    // and a file name as the file system's name.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLatin1(argv[i]);

@@ -45,6 +45,18 @@ QString versionText()
     return QStringLiteral("%1 %2\n").arg(programName(), QCoreApplication::applicationVersion());
 }
 
+QCommandLineOption versionOption()
+{
+    return QCommandLineOption({QStringLiteral("V"), QStringLiteral("v"), QStringLiteral("version")},
+                              QStringLiteral("Displays version information."));
+}
+
+bool isVersionArgument(const QString &argument)
+{
+    return argument == QLatin1String("-V") || argument == QLatin1String("-v")
+        || argument == QLatin1String("--version");
+}
+
 void printOut(const QString &text)
 {
     print(stdout, text.toLocal8Bit());

@@ -4,6 +4,7 @@
 #include "frontend/exitstatus.h"
 
 #include <QByteArray>
+#include <QCommandLineOption>
 #include <QString>
 
 namespace varlo {
@@ -19,6 +20,10 @@ namespace varlo {
 void nameProgram(const QString &name);
 // What --version prints: "<program> <version>" and a line end.
 QString versionText();
+// -V, -v and --version, the same in the three programs (-v is what Qt's
+// own version option gives, and stays for those who use it).
+QCommandLineOption versionOption();
+bool isVersionArgument(const QString &argument);
 
 // Text for standard output or standard error, written at once.
 void printOut(const QString &text);

@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
         "Example: varlo-panel --com 3, then in another terminal varlo-cli send -m 'HELLO ~H'.")
                                          .arg(SerialPort::portsFolder()));
     parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOption(versionOption());
     const QCommandLineOption comOption(QStringLiteral("com"), QStringLiteral("The COM number to serve, 1 to 15 (default 1)."),
                                        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),

@@ -52,15 +52,19 @@ private Q_SLOTS:
 void TestFrontend::version_data()
 {
     QTest::addColumn<QString>("program");
-    QTest::newRow("varlo") << QStringLiteral(VARLO_PROGRAM);
-    QTest::newRow("varlo-cli") << QStringLiteral(VARLO_CLI_PATH);
-    QTest::newRow("varlo-panel") << QStringLiteral(VARLO_PANEL_PATH);
+    QTest::addColumn<QString>("argument");
+    for (const char *argument : {"--version", "-V"}) {
+        QTest::addRow("varlo %s", argument) << QStringLiteral(VARLO_PROGRAM) << argument;
+        QTest::addRow("varlo-cli %s", argument) << QStringLiteral(VARLO_CLI_PATH) << argument;
+        QTest::addRow("varlo-panel %s", argument) << QStringLiteral(VARLO_PANEL_PATH) << argument;
+    }
 }
 
 void TestFrontend::version()
 {
     QFETCH(QString, program);
-    const Run run = RunProgram(program, {QStringLiteral("--version")});
+    QFETCH(QString, argument);
+    const Run run = RunProgram(program, {argument});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     // The project's version, in the same form from each.
