@@ -2,13 +2,11 @@
 #include "agent/agentoptions.h"
 
 #include "fleet/fleettopics.h"
+#include "frontend/programoutput.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
-
-#include <cstdio>
 
 namespace varlo::agent {
 
@@ -35,17 +33,15 @@ const char kDescription[] =
     "Exit status: 0 stopped by SIGTERM, SIGINT or SIGHUP; 1 it could not start\n"
     "(state folder, credentials, CA file); 2 wrong usage.";
 
-void print(FILE *stream, const QString &text)
-{
-    const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
-}
-
 ParsedOptions usageError(const QString &message)
 {
-    print(stderr, QStringLiteral("varlo-agent: %1\nTry 'varlo-agent --help'.\n").arg(message));
-    return {std::nullopt, ParsedOptions::ExitUsage};
+    return {std::nullopt, varlo::usageError(message)};
+}
+
+// After --help or --version: done, unless the text could not be written.
+ParsedOptions info(const QString &text)
+{
+    return {std::nullopt, printInfo(text)};
 }
 
 // A whole number of seconds from lowest to AgentOptions::kMaxSeconds.
@@ -126,14 +122,10 @@ ParsedOptions ParseAgentOptions(const QStringList &arguments)
 
     if (!parser.parse(arguments))
         return usageError(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        print(stdout, parser.helpText());
-        return {std::nullopt, ParsedOptions::ExitDone};
-    }
-    if (parser.isSet(QStringLiteral("version"))) {
-        print(stdout, QStringLiteral("varlo-agent %1\n").arg(QCoreApplication::applicationVersion()));
-        return {std::nullopt, ParsedOptions::ExitDone};
-    }
+    if (parser.isSet(QStringLiteral("help")))
+        return info(parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return info(versionText());
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     for (const QString &required : {kBroker, kName}) {
@@ -190,7 +182,7 @@ ParsedOptions ParseAgentOptions(const QStringList &arguments)
     if (parser.isSet(kCredentials) && options.credentialsFile.isEmpty())
         return usageError(QStringLiteral("--credentials: the file name is empty"));
     options.homeAssistant = parser.isSet(kHomeAssistant);
-    return {options, ParsedOptions::ExitDone};
+    return {options, ExitDone};
 }
 
 } // namespace varlo::agent

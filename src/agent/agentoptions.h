@@ -38,11 +38,9 @@ struct AgentOptions
 
 // The outcome of reading the command line: the options, or the exit status
 // when the program is done already (after --help, --version or a usage
-// error, which has been printed).
+// error, which has been printed): one of varlo::ExitStatus.
 struct ParsedOptions
 {
-    enum ExitStatus { ExitDone = 0, ExitFailed = 1, ExitUsage = 2 };
-
     std::optional<AgentOptions> options;
     int exitStatus = 0;
 };

@@ -7,10 +7,9 @@
 #include "agent/statefolder.h"
 #include "agent/stopsignals.h"
 #include "fleet/mqttclient.h"
+#include "frontend/programoutput.h"
 
 #include <QCoreApplication>
-
-#include <cstdio>
 
 using namespace varlo;
 using namespace varlo::agent;
@@ -19,9 +18,8 @@ namespace {
 
 int fail(const QString &message)
 {
-    const QByteArray line = QStringLiteral("varlo-agent: %1\n").arg(message).toLocal8Bit();
-    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
-    return ParsedOptions::ExitFailed;
+    printMessage(message);
+    return ExitFailed;
 }
 
 } // namespace
@@ -30,9 +28,8 @@ int main(int argc, char *argv[])
 {
     // Before any thread exists, so that every thread inherits the mask.
     StopSignals::blockInProcess();
+    nameProgram(QStringLiteral("varlo-agent"));
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("varlo-agent"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(VARLO_VERSION));
 
     const ParsedOptions parsed = ParseAgentOptions(QCoreApplication::arguments());
     if (!parsed.options)
@@ -58,7 +55,7 @@ int main(int argc, char *argv[])
     if (!folder.open(&kept, &error, &warnings))
         return fail(error);
     for (const QString &warning : std::as_const(warnings))
-        fail(warning);
+        printMessage(warning);
 
     fleet::MqttClient client(settings);
     Agent agent(options, folder, kept, client);

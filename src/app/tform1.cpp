@@ -5,6 +5,7 @@
 #include "app/dialogs.h"
 #include "app/icons.h"
 #include "app/previewwindow.h"
+#include "app/publishdialog.h"
 #include "app/tform2.h"
 #include "app/tform3.h"
 #include "app/uploadrunner.h"
@@ -14,6 +15,7 @@
 #include "editor/slotedit.h"
 #include "editor/slotrows.h"
 #include "files/documentname.h"
+#include "files/messagefile.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
 
@@ -132,6 +134,8 @@ void TForm1::buildActions()
     m_save = makeAction(this, "Save1", tr("&Save"), "Save", "save");
     m_saveAs = makeAction(this, "SaveAs1", tr("S&ave As"), nullptr, "saveas");
     m_sendAction = makeAction(this, "Send1", tr("S&end..."), nullptr, "send");
+    m_publishAction = makeAction(this, "Publish1", tr("&Publish…"));
+    m_publishAction->setStatusTip(tr("Publish the messages to panels on an MQTT broker"));
     m_exit = makeAction(this, "Exit1", tr("&Exit"), nullptr, "exit");
     m_helpAction = makeAction(this, "Help2", tr("&Help"), nullptr, "help");
     m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
@@ -142,7 +146,7 @@ void TForm1::buildActions()
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
     m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
-    m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_exit, m_helpAction,
+    m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_publishAction, m_exit, m_helpAction,
                   m_aboutAction, m_previewAction, m_moveUp, m_moveDown};
     m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
@@ -156,7 +160,7 @@ void TForm1::buildMenus()
     file->setObjectName(QStringLiteral("File1"));
     file->addActions({m_new, m_open, m_save, m_saveAs});
     file->addSeparator();
-    file->addAction(m_sendAction);
+    file->addActions({m_sendAction, m_publishAction});
     file->addSeparator();
     file->addAction(m_exit);
 
@@ -298,6 +302,7 @@ void TForm1::connectCommands()
     connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
     connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
     connect(m_sendAction, &QAction::triggered, this, &TForm1::suitempSendClick);
+    connect(m_publishAction, &QAction::triggered, this, &TForm1::Publish1Click);
     connect(m_exit, &QAction::triggered, this, &QWidget::close);
     connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
     connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
@@ -579,6 +584,17 @@ void TForm1::Preview1Click()
         m_previewSlot = focused;
     m_preview->open();
     updatePreview();
+}
+
+void TForm1::Publish1Click()
+{
+    if (!m_publish)
+        m_publish = new PublishDialog(this);
+    // What the slots hold now, as Save would write it.
+    m_publish->setFileBytes(EncodeMessageFile(m_document.messageSet()));
+    m_publish->show();
+    m_publish->raise();
+    m_publish->activateWindow();
 }
 
 void TForm1::slotFocused(int slot)

@@ -26,6 +26,7 @@ namespace varlo {
 class Dialogs;
 class PortChoice;
 class PreviewWindow;
+class PublishDialog;
 class SlotRows;
 class TForm2;
 class TForm3;
@@ -69,6 +70,8 @@ public:
     const SupportFiles &supportFiles() const { return m_supportFiles; }
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const { return m_preview; }
+    // Null until File > Publish… was first chosen.
+    PublishDialog *publishDialog() const { return m_publish; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -132,6 +135,8 @@ private:
     // Action menu: opens the Preview window on the focused slot, or on the
     // slot last focused.
     void Preview1Click();
+    // File menu: the Publish dialog, not modal, with the set as it stands.
+    void Publish1Click();
     // The Preview follows the focus into a slot edit box; focus elsewhere
     // leaves the slot it shows.
     void slotFocused(int slot);
@@ -155,6 +160,7 @@ private:
     TForm3 *m_help = nullptr;
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
+    PublishDialog *m_publish = nullptr;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 
@@ -175,6 +181,7 @@ private:
     QAction *m_save = nullptr;
     QAction *m_saveAs = nullptr;
     QAction *m_sendAction = nullptr;
+    QAction *m_publishAction = nullptr;
     QAction *m_exit = nullptr;
     QAction *m_moveUp = nullptr;
     QAction *m_moveDown = nullptr;

@@ -6,7 +6,9 @@
 #include "commandline.h"
 #include "fontcommand.h"
 #include "interruptwatch.h"
+#include "panelscommand.h"
 #include "probecommand.h"
+#include "publishcommand.h"
 #include "sendcommand.h"
 #include "setcommand.h"
 #include "showcommand.h"
@@ -28,6 +30,8 @@ constexpr std::array kCommands = {
     Command{"set", "Change one slot of a message file.", runSet},
     Command{"font", "Load the panel's two fonts (Initial).", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
+    Command{"publish", "Publish a message file to panels on an MQTT broker.", runPublish},
+    Command{"panels", "List the panels on an MQTT broker and their status.", runPanels},
 };
 
 QString overview()
@@ -37,7 +41,7 @@ QString overview()
         "Usage: varlo-cli <command> [options]\n\n"
         "Commands:\n");
     for (const Command &command : kCommands)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -6).arg(QLatin1String(command.summary));
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -7).arg(QLatin1String(command.summary));
     text += QStringLiteral(
         "\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
         "for the version.\n\n"

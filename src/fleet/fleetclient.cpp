@@ -20,6 +20,7 @@ FleetClient::FleetClient(BrokerSettings settings, QObject *parent)
     connect(&m_client, &MqttClient::subscribed, this, &FleetClient::onSubscribed);
     connect(&m_client, &MqttClient::messageReceived, this, &FleetClient::onMessage);
     connect(&m_client, &MqttClient::disconnected, this, &FleetClient::connectionProblem);
+    connect(&m_client, &MqttClient::published, this, [this](int messageId) { m_undelivered.remove(messageId); });
 }
 
 FleetClient::~FleetClient() = default;
@@ -69,9 +70,9 @@ bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &pan
         return false;
     }
     for (const QString &panel : panels)
-        m_client.publish(topics::panelMessages(panel), fileBytes, true);
+        send(topics::panelMessages(panel), fileBytes, true);
     for (const QString &group : groups)
-        m_client.publish(topics::groupMessages(group), fileBytes, true);
+        send(topics::groupMessages(group), fileBytes, true);
     follow(panels, groups, {*setHash, -1, {}, BytesHash(fileBytes)}, waitS);
     return true;
 }
@@ -91,9 +92,18 @@ bool FleetClient::publishSlot(char letter, const QString &text, const QStringLis
     }
     const QByteArray payload = text.toUtf8();
     for (const QString &panel : panels)
-        m_client.publish(topics::panelSlot(panel, MessageSet::slotLetter(slot)), payload, false);
+        send(topics::panelSlot(panel, MessageSet::slotLetter(slot)), payload, false);
     follow(panels, {}, {{}, slot, text, BytesHash(payload)}, waitS);
     return true;
+}
+
+void FleetClient::send(const QString &topic, const QByteArray &payload, bool retain)
+{
+    // The acknowledgement comes as a queued signal, so the id is in the set
+    // before it can arrive.
+    const int messageId = m_client.publish(topic, payload, retain);
+    if (messageId >= 0)
+        m_undelivered.insert(messageId);
 }
 
 void FleetClient::follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,

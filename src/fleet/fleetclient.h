@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QObject>
 #include <QTimer>
 
@@ -56,6 +57,10 @@ public:
 
     // The outcomes so far of the publish running or last finished.
     QList<PanelOutcome> outcomes() const;
+    // Whether the broker has taken every set and slot text published. A
+    // program that ends before this would lose them: a panel that holds the
+    // set already confirms at once, before the broker has stored it.
+    bool isDelivered() const { return m_undelivered.isEmpty(); }
 
 Q_SIGNALS:
     void ready();
@@ -75,8 +80,11 @@ private:
     void follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
                 int waitS);
     void finish();
+    void send(const QString &topic, const QByteArray &payload, bool retain);
 
     MqttClient m_client;
+    // Message ids of publishes the broker has not acknowledged yet.
+    QSet<int> m_undelivered;
     // Published by this client once it has subscribed: when it comes back,
     // every retained status has arrived before it.
     QString m_syncTopic;

@@ -27,6 +27,12 @@ inline constexpr int kWaitMs = 30000;
 // Runs the event loop until the condition holds or the time is up.
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = kWaitMs);
 
+// An agent's command line for the tests: the broker, its name and port, a
+// state folder of its own, no minimum interval and a quick retry unless
+// extra says otherwise (later options win).
+QStringList agentArguments(const QString &brokerUrl, const QString &name, const QString &port,
+                           const QString &stateFolder, const QStringList &extra = {});
+
 // One varlo-agent, run as the real program. It inherits the test's
 // environment, so its COM numbers are the fixture's virtual panels.
 class AgentProcess

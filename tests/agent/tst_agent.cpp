@@ -141,13 +141,7 @@ void TestAgent::cleanup()
 
 QStringList TestAgent::arguments(const QString &name, const QString &port, const QStringList &extra) const
 {
-    // No minimum interval and a quick retry unless a test says otherwise
-    // (later options win).
-    return QStringList{QStringLiteral("--broker"), m_broker->url(), QStringLiteral("--name"), name,
-                       QStringLiteral("--port"), port, QStringLiteral("--state"), m_states->filePath(name),
-                       QStringLiteral("--min-interval"), QStringLiteral("0"), QStringLiteral("--retry"),
-                       QStringLiteral("1")}
-        + extra;
+    return agentArguments(m_broker->url(), name, port, m_states->filePath(name), extra);
 }
 
 AgentProcess *TestAgent::startAgent(const QString &name, const QString &port, const QStringList &extra)

@@ -192,7 +192,7 @@ void TestApp::menus()
         return out;
     };
     QCOMPARE(entries("File1"), (QStringList{"&New", "&Open", "&Save", "S&ave As", "-",
-                                            "S&end...", "-", "&Exit"}));
+                                            "S&end...", "&Publish…", "-", "&Exit"}));
     QCOMPARE(entries("Picture1"),
              (QStringList{"Star", "Heart", "Left Arrow", "Right Arrow", "Phone", "Plane",
                           "Smile", "Solid Circle", "Circle", "Null"}));

@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "fleet/fleetclient.h"
+
+#include <QDialog>
+#include <QTimer>
+
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+
+namespace varlo {
+
+// File > Publish…: sends the window's message set, retained, to panels and
+// groups on an MQTT broker, where each panel's varlo-agent uploads it, and
+// shows per panel what its agent says: "uploaded on COM3", "offline", the
+// error its upload met. Broker, panels and groups are remembered for next
+// time.
+//
+// It never blocks: connecting, publishing and waiting run on the event
+// loop, so the window stays usable and a test drives it with publish() and
+// publishFinished(). The broker gets --wait seconds to answer, connecting
+// included; a broker out of reach is reported then, not waited on for ever.
+class PublishDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kDefaultWaitS = 30;
+
+    explicit PublishDialog(QWidget *parent = nullptr);
+    ~PublishDialog() override;
+
+    // The message file to publish: the window's set as a file holds it.
+    void setFileBytes(const QByteArray &bytes) { m_fileBytes = bytes; }
+
+    // The Publish button: checks the fields, remembers them, connects and
+    // publishes. publishFinished() follows in every case.
+    void publish();
+    bool isRunning() const { return m_running; }
+
+    QLineEdit *brokerEdit() const { return m_broker; }
+    QLineEdit *panelsEdit() const { return m_panels; }
+    QLineEdit *groupsEdit() const { return m_groups; }
+    QSpinBox *waitBox() const { return m_waitS; }
+    QTableWidget *outcomeTable() const { return m_table; }
+    // The line under the table: what happened, or why nothing could.
+    QString statusText() const;
+
+Q_SIGNALS:
+    void publishFinished(bool allConfirmed);
+
+private:
+    void loadSettings();
+    void saveSettings() const;
+    // Settings and names from the fields; false, with the reason, when
+    // something can't be used.
+    bool readFields(fleet::BrokerSettings *settings, QString *error);
+    void onReady();
+    void onConnectDeadline();
+    void onFinished(const QList<fleet::PanelOutcome> &outcomes);
+    void showOutcome(const fleet::PanelOutcome &outcome);
+    void end(bool allConfirmed, const QString &text);
+
+    QLineEdit *m_broker = nullptr;
+    QLineEdit *m_panels = nullptr;
+    QLineEdit *m_groups = nullptr;
+    QLineEdit *m_caFile = nullptr;
+    QLineEdit *m_credentialsFile = nullptr;
+    QSpinBox *m_waitS = nullptr;
+    QPushButton *m_publishButton = nullptr;
+    QTableWidget *m_table = nullptr;
+    QLabel *m_status = nullptr;
+
+    QByteArray m_fileBytes;
+    QStringList m_panelNames;
+    QStringList m_groupNames;
+    std::unique_ptr<fleet::FleetClient> m_fleet;
+    QString m_connectionProblem;
+    QTimer m_connectDeadline;
+    bool m_running = false;
+};
+
+} // namespace varlo
