@@ -206,6 +206,16 @@ std::optional<QString> CommandLine::file(bool required)
     return path;
 }
 
+std::optional<QString> CommandLine::fileOption(const QString &option)
+{
+    if (!m_parser.isSet(option))
+        return QString();
+    const std::optional<QString> path = pathValue(m_parser.value(option), QStringLiteral("--%1 ").arg(option));
+    if (!path)
+        m_failureStatus = ExitFileFailed;
+    return path;
+}
+
 std::optional<QString> CommandLine::pathValue(const QString &argument, const QString &label)
 {
     // Arguments arrive as Latin-1, which gives back the bytes unchanged. Qt

@@ -54,6 +54,9 @@ public:
     // is required, or nothing after a usage error or for a name that is not
     // UTF-8 (which no path this program handles can name).
     std::optional<QString> file(bool required);
+    // A file named by an option, as file() takes the file argument; an
+    // empty text when the option is not given.
+    std::optional<QString> fileOption(const QString &option);
     // What the command returns after an accessor gave nothing: ExitUsage, or
     // ExitFileFailed for a file name that can't be used.
     int failureStatus() const { return m_failureStatus; }

@@ -24,7 +24,7 @@ constexpr std::array kCommands = {
     Command{"send", "Upload a message file, or messages given as -m texts.", runSend},
     Command{"write", "Make a message file from -m texts.", runWrite},
     Command{"show", "Print the slots of a message file.", runShow},
-    Command{"font", "Load the panel's two fonts (Initial).", runFont},
+    Command{"font", "Load the panel's two fonts (Initial), built-in or from a .vlf file.", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
 };
 
