@@ -62,6 +62,8 @@ private slots:
     void saveReplacesWholeFileOrNothing();
     void unreadablePaths_data();
     void unreadablePaths();
+    void shippedFonts_data();
+    void shippedFonts();
 };
 
 void TestFontFile::builtInRoundTripsByteForByte()
@@ -281,6 +283,47 @@ void TestFontFile::unreadablePaths()
     QVERIFY(!read.font);
     QVERIFY(!read.error.isEmpty());
     QCOMPARE(read.errorLine, 0);
+}
+
+void TestFontFile::shippedFonts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("sameAs"); // a built-in code with the same glyph, or -1 for a new drawing
+
+    QTest::newRow("Cyrillic A as the Latin one") << QStringLiteral("cyrillic.vlf") << 128 << QStringLiteral("А") << 65;
+    QTest::newRow("Cyrillic Zhe") << QStringLiteral("cyrillic.vlf") << 134 << QStringLiteral("Ж") << -1;
+    QTest::newRow("Cyrillic Ya") << QStringLiteral("cyrillic.vlf") << 159 << QStringLiteral("Я") << -1;
+    QTest::newRow("Cyrillic small ya") << QStringLiteral("cyrillic.vlf") << 239 << QStringLiteral("я") << -1;
+    QTest::newRow("Cyrillic Yo") << QStringLiteral("cyrillic.vlf") << 240 << QStringLiteral("Ё") << 211;
+    QTest::newRow("Greek Lambda") << QStringLiteral("greek.vlf") << 138 << QStringLiteral("Λ") << -1;
+    QTest::newRow("Greek Omega") << QStringLiteral("greek.vlf") << 151 << QStringLiteral("Ω") << -1;
+    QTest::newRow("Greek final sigma") << QStringLiteral("greek.vlf") << 170 << QStringLiteral("ς") << -1;
+    QTest::newRow("Greek small omega") << QStringLiteral("greek.vlf") << 224 << QStringLiteral("ω") << -1;
+}
+
+// The fonts that ship read without a warning, keep ASCII, the icons and the
+// pictures of the built-in font, and hold their letters where the code page
+// of their alphabet has them.
+void TestFontFile::shippedFonts()
+{
+    QFETCH(QString, file);
+    QFETCH(int, code);
+    QFETCH(QString, label);
+    QFETCH(int, sameAs);
+    const FontFileRead read = ReadFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/") + file);
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.warnings, QStringList());
+    const FontFile builtIn = FontFile::builtIn();
+    QCOMPARE(read.font->image().left(128 * 8), builtIn.image().left(128 * 8));
+    QCOMPARE(read.font->image().mid(2048, 128 * 8), builtIn.image().mid(2048, 128 * 8));
+    for (Font face : {Font::Normal, Font::Bold}) {
+        QCOMPARE(read.font->label(face, quint8(code)), label);
+        const FontTable::Glyph glyph = read.font->glyph(face, quint8(code));
+        const FontTable::Glyph builtInGlyph = builtIn.glyph(face, quint8(sameAs < 0 ? code : sameAs));
+        QCOMPARE(std::equal(glyph.begin(), glyph.end(), builtInGlyph.begin()), sameAs >= 0);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFontFile)
