@@ -25,6 +25,7 @@ namespace varlo {
 
 class Dialogs;
 class PortChoice;
+class FontEditorWindow;
 class PreviewWindow;
 class SlotRows;
 class TForm2;
@@ -69,6 +70,8 @@ public:
     const SupportFiles &supportFiles() const { return m_supportFiles; }
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const { return m_preview; }
+    // Null until the Character Generator was first opened.
+    FontEditorWindow *fontEditor() const { return m_fontEditor; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -132,6 +135,8 @@ private:
     // Action menu: opens the Preview window on the focused slot, or on the
     // slot last focused.
     void Preview1Click();
+    // Action menu: opens the Character Generator, the glyph editor.
+    void CharacterGenerator1Click();
     // The Preview follows the focus into a slot edit box; focus elsewhere
     // leaves the slot it shows.
     void slotFocused(int slot);
@@ -155,6 +160,7 @@ private:
     TForm3 *m_help = nullptr;
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
+    FontEditorWindow *m_fontEditor = nullptr;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 
@@ -181,6 +187,7 @@ private:
     QAction *m_helpAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_previewAction = nullptr;
+    QAction *m_fontEditorAction = nullptr;
     // The insertion commands in tool bar order.
     std::vector<QAction *> m_insertActions;
     // Every action that runs a command, to turn off while an upload runs.
