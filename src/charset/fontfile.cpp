@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStringDecoder>
 
 namespace varlo {
@@ -392,6 +393,35 @@ QString WrittenFontLabel(const QString &label)
         || category == QChar::Other_Format)
         return QStringLiteral("U+") + QStringLiteral("%1").arg(ch.unicode(), 4, 16, QLatin1Char('0')).toUpper();
     return label;
+}
+
+PanelCharMap::Table FontFile::charTable() const
+{
+    PanelCharMap::Table table{};
+    QSet<char16_t> taken;
+    for (int code = 0; code < FontTable::kGlyphCount; ++code) {
+        const QString &text = label(Font::Normal, quint8(code));
+        if (!IsNamedFontLabel(text)) {
+            table[size_t(code)] = text.front().unicode();
+            taken.insert(text.front().unicode());
+        }
+    }
+    for (int code = 0; code < FontTable::kGlyphCount; ++code) {
+        if (!IsNamedFontLabel(label(Font::Normal, quint8(code))))
+            continue;
+        char16_t shown = char16_t(kNamedStandInFirst + code);
+        if (code < 0x20)
+            shown = char16_t(0x2400 + code); // the control pictures
+        else if (code == 0x7F)
+            shown = 0x2421;
+        table[size_t(code)] = taken.contains(shown) ? char16_t(kNamedStandInFirst + code) : shown;
+    }
+    return table;
+}
+
+PanelCharMap FontFile::charMap() const
+{
+    return PanelCharMap::fromTable(charTable()).value_or(PanelCharMap::builtIn());
 }
 
 bool IsNamedFontLabel(const QString &label)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "charset/fonttable.h"
+#include "charset/panelcharmap.h"
 
 #include <QByteArray>
 #include <QString>
@@ -51,6 +52,15 @@ public:
     // Takes a label as the file writes it: one character, U+XXXX or "(name)".
     // Returns the reason when it is not one.
     QString setLabel(FontTable::Font font, quint8 code, const QString &written);
+
+    // The character of each code as the slot edit boxes show it, from the
+    // normal face's labels: a character label is itself; a code with a name
+    // shows as its control picture (codes 0 to 31 and 127, as the built-in
+    // map has them) or as U+E000 plus the code, which no label may be.
+    PanelCharMap::Table charTable() const;
+    // The map of that table; the built-in one should two codes share a
+    // character (which a font file can't hold).
+    PanelCharMap charMap() const;
 
     // The comment lines above "face normal", each with its "//".
     const QStringList &comment() const { return m_comment; }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commandline.h"
 
+#include "filereport.h"
 #include "link/serialport.h"
+#include "messagetext.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -17,6 +19,8 @@ const QString kDelay = QStringLiteral("delay");
 const QString kMessage = QStringLiteral("m");
 const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
+const QString kRaw = QStringLiteral("raw");
+const QString kFont = QStringLiteral("font");
 
 bool isDecimal(const QString &text)
 {
@@ -96,10 +100,40 @@ void CommandLine::addTextOptions()
     m_parser.addOption({kMessage,
                         QStringLiteral("The text of the next slot, A first, then B, C ... up to T; "
                                        "'' leaves a slot empty. Escapes: ~B bold, ~A bold off, ~F flash, "
-                                       "~H heart, ~+ star, ~~ a tilde. Slots not given are empty."),
+                                       "~H heart, ~+ star, ~~ a tilde. Slots not given are empty. The text "
+                                       "is read as UTF-8: accented letters become the panel's own, picture "
+                                       "symbols (a heart, a star ...) their escape, typographic quotes and "
+                                       "dashes plain ones; any other character is refused."),
                         QStringLiteral("TEXT")});
+    m_parser.addOption({kRaw,
+                        QStringLiteral("Take each -m as bytes, not text: \\xNN is the byte NN (\\x00 "
+                                       "included), \\\\ one backslash, every other byte goes as it is.")});
     m_parser.addOption({kSpeed, QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."),
                         QStringLiteral("CODE"), QString::number(MessageSet::kDefaultSpeedCode)});
+    addFontOption();
+}
+
+void CommandLine::addFontOption()
+{
+    m_parser.addOption({kFont,
+                        QStringLiteral("Read and show text as this .vlf font file's labels mean the codes "
+                                       "(default: the built-in fonts), for a panel loaded with it."),
+                        QStringLiteral("FILE.vlf")});
+}
+
+std::optional<PanelCharMap> CommandLine::charMap()
+{
+    const std::optional<QString> path = fileOption(kFont);
+    if (!path)
+        return std::nullopt;
+    if (path->isEmpty())
+        return PanelCharMap::builtIn();
+    const std::optional<FontFile> font = readFontFileReporting(*path);
+    if (!font) {
+        m_failureStatus = ExitFileFailed;
+        return std::nullopt;
+    }
+    return font->charMap();
 }
 
 void CommandLine::addStopOption()
@@ -173,8 +207,19 @@ std::optional<MessageSet> CommandLine::messageSet()
     const std::optional<int> speed = intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
     if (!speed)
         return std::nullopt;
+    const bool raw = m_parser.isSet(kRaw);
+    const std::optional<PanelCharMap> map = charMap();
+    if (!map)
+        return std::nullopt;
     for (int slot = 0; slot < texts.size(); ++slot) {
-        set.setMarkup(slot, texts[slot].toLatin1());
+        // Arguments arrive as Latin-1: toLatin1() gives their bytes back.
+        const QByteArray argument = texts[slot].toLatin1();
+        const TextResult markup = raw ? markupFromRaw(argument) : markupFromText(argument, *map);
+        if (const TextError *error = std::get_if<TextError>(&markup)) {
+            usageError(QStringLiteral("-m %1, column %2: %3").arg(slot + 1).arg(error->column).arg(error->message));
+            return std::nullopt;
+        }
+        set.setMarkup(slot, std::get<QByteArray>(markup));
         set.setSpeedCode(slot, static_cast<quint8>(*speed));
     }
 

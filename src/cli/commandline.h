@@ -3,6 +3,7 @@
 
 #include "clicommand.h"
 #include "frontend/programoutput.h"
+#include "charset/panelcharmap.h"
 #include "link/linkframe.h"
 #include "link/portchoice.h"
 #include "model/messageset.h"
@@ -19,7 +20,8 @@ namespace varlo::cli {
 // nothing; the caller then returns failureStatus().
 //
 // Arguments arrive as Latin-1, one character per byte of the command line
-// (see main.cpp), so -m texts reach the slots byte for byte.
+// (see main.cpp), so that -m texts can be read either as text or, with
+// --raw, byte for byte.
 class CommandLine
 {
 public:
@@ -32,7 +34,8 @@ public:
     void addPortOption();    // --port PORT
     void addDryRunOption();  // --dry-run
     void addDelayOption();   // --delay N
-    void addTextOptions();    // -m TEXT..., --speed CODE
+    void addFontOption();     // --font FILE.vlf
+    void addTextOptions();    // -m TEXT..., --raw, --speed CODE
     void addStopOption();     // --stop LETTERS
     void addMessageOptions(); // all three
     // The one file the command takes. Without it, parse() refuses positional
@@ -49,7 +52,12 @@ public:
     // The slots from -m, --speed and --stop.
     // The slots from -m and --speed, and the run flags from --stop when the
     // command takes it.
+    // (Nothing after a usage error, or with failureStatus() for a font file
+    // that can't be used.)
     std::optional<MessageSet> messageSet();
+    // The character map of --font, or the built-in one; nothing when the
+    // font file can't be used (failureStatus() then says so).
+    std::optional<PanelCharMap> charMap();
     // The file argument: its path, an empty text when there is none and none
     // is required, or nothing after a usage error or for a name that is not
     // UTF-8 (which no path this program handles can name).

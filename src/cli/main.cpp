@@ -78,8 +78,9 @@ int main(int argc, char *argv[])
     nameProgram(QStringLiteral("varlo-cli"));
     QCoreApplication app(argc, argv);
 
-    // Latin-1 keeps every byte of the command line as one character, so a
-    // message text reaches its slot exactly as typed, whatever the locale.
+    // Latin-1 keeps every byte of the command line as one character; each
+    // command then reads a -m text as UTF-8 text or, with --raw, as bytes,
+    // and a file name as the file system's name.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLatin1(argv[i]);

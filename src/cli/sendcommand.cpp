@@ -42,7 +42,7 @@ int runSend(const QStringList &arguments)
     const std::optional<int> delay = set ? line.commuDelayPosition() : std::nullopt;
     const std::optional<PortChoice> port = delay ? line.port() : std::nullopt;
     if (!port)
-        return ExitUsage;
+        return line.failureStatus();
 
     // The run flags from --stop stay as they are: the file has none. A file
     // without its END may hold anything, so it is not sent at all.

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fontfile.h"
-#include "editor/panelcharmap.h"
+#include "charset/panelcharmap.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -98,10 +98,11 @@ void TestFontFile::commentAtTheTopIsKept()
 void TestFontFile::builtInLabelsGiveTheCharacterMap()
 {
     const FontFile builtIn = FontFile::builtIn();
+    QVERIFY(builtIn.charTable() == PanelCharMap::builtInTable());
     for (int code = 0; code < 256; ++code) {
         for (Font face : {Font::Normal, Font::Bold}) {
             const QString label = builtIn.label(face, quint8(code));
-            const QString shown(PanelCharMap::toChar(quint8(code)));
+            const QString shown(PanelCharMap::builtIn().toChar(quint8(code)));
             if (code < 0x20 || code == 0x7F)
                 QVERIFY2(IsNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
             else

@@ -6,6 +6,11 @@
 #include "model/messageblock.h"
 
 #include "link/serialport.h"
+#include "link/messageupload.h"
+#include "panelsim/framedecoder.h"
+#include "panelsim/panelmemory.h"
+#include "support/panelframes.h"
+#include "support/virtualpanel.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
@@ -231,6 +236,7 @@ private Q_SLOTS:
     void exportedFontLoadsAsBuiltIn();
     void fontFiles_data();
     void fontFiles();
+    void textFollowsTheFont();
     void sendFindsThePanel();
     void linkFailures_data();
     void linkFailures();
@@ -258,6 +264,15 @@ private Q_SLOTS:
     void fileReadErrors();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
+
+    void textBecomesPanelBytes_data();
+    void textBecomesPanelBytes();
+    void textRefused_data();
+    void textRefused();
+    void rawGivesEveryByte();
+    void accentAndHeartReachThePanel();
+    void showGivesBackWhatWriteTakes_data();
+    void showGivesBackWhatWriteTakes();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -331,7 +346,7 @@ void TestCli::rawBytesReachTheSlot()
     QProcess shell;
     shell.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     shell.start(QStringLiteral("/bin/sh"),
-                {"-c", QStringLiteral("exec '%1' send -m \"$(printf '\\351')\" --dry-run").arg(VARLO_CLI_PATH)});
+                {"-c", QStringLiteral("exec '%1' send --raw -m \"$(printf '\\351')\" --dry-run").arg(VARLO_CLI_PATH)});
     QVERIFY(shell.waitForFinished(30000));
     QCOMPARE(shell.exitCode(), 0);
     QVERIFY2(shell.readAllStandardOutput().startsWith(hexLine(QByteArray::fromHex("82 B2 A2 A0 F0 04 B1 37"))),
@@ -554,6 +569,32 @@ void TestCli::fontFiles()
     QByteArray image = FontTable::image().toByteArray();
     image.replace(FontTable::offset(FontTable::Font::Normal, 65), FontTable::kGlyphBytes, glyph);
     QCOMPARE(run.out.split('\n').at(8), hexLine(CharacterGeneratorFrames(image)[8].lineCoded()));
+}
+
+// With a font file's labels, text means that font's codes: both ways.
+void TestCli::textFollowsTheFont()
+{
+    QTemporaryDir dir;
+    const QString cyrillic = QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf");
+    const QString path = dir.filePath(QStringLiteral("moscow.vlo"));
+    const Run refused = runCli({"write", path, "-m", "МОСКВА"});
+    QCOMPARE(refused.exitCode, 2);
+
+    const Run run = runCli({"write", path, "-m", "МОСКВА ~H", "--font", cyrillic});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    MessageSet set;
+    QVERIFY(ReadMessageFile(path, set).ok());
+    // Code page 866: А is 128, so М 140, О 142, С 145, К 138, В 130.
+    QCOMPARE(set.markup(0), QByteArray("\x8C\x8E\x91\x8A\x82\x80 ~H"));
+
+    const Run shown = runCli({"show", path, "--font", cyrillic});
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY2(QString::fromUtf8(shown.out).startsWith(QStringLiteral("A    4    8  \"МОСКВА ~H\"")), shown.out.constData());
+
+    const Run broken = runCli({"show", path, "--font", dir.filePath(QStringLiteral("missing.vlf"))});
+    QCOMPARE(broken.exitCode, 3);
+    QCOMPARE(broken.out, QByteArray());
 }
 
 void TestCli::sendFindsThePanel()
@@ -885,7 +926,8 @@ void TestCli::reporterHintsAtTheGroup()
 void TestCli::writeThenShow_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<QStringList>("texts"); // reach the slots as UTF-8
+    QTest::addColumn<QStringList>("texts"); // as text, through the panel's map
+    QTest::addColumn<QByteArrayList>("markups"); // what the slots hold; none: the texts' ASCII
     QTest::addColumn<QString>("speed");
     QTest::addColumn<QByteArray>("bytes"); // the whole file, when checked
     QTest::addColumn<QByteArray>("lineA");
@@ -893,26 +935,29 @@ void TestCli::writeThenShow_data()
 
     const QByteArray empty58 = QByteArray(15, ' ') + QByteArray(20, 4) + QByteArray(20, 0) + "END";
     QTest::newRow("no texts: twenty empty slots at speed code 4")
-        << "empty.vlo" << QStringList{} << QString() << empty58 << QByteArray(R"(A    4    0  "")")
-        << QByteArray(R"(B    4    0  "")");
+        << "empty.vlo" << QStringList{} << QByteArrayList{} << QString() << empty58
+        << QByteArray(R"(A    4    0  "")") << QByteArray(R"(B    4    0  "")");
     QTest::newRow("an escape at speed code 0")
-        << "heart.vlo" << QStringList{"HI~H"} << "0"
+        << "heart.vlo" << QStringList{"HI~H"} << QByteArrayList{} << "0"
         << QByteArray(15, ' ') + '\0' + QByteArray(19, 4) + QByteArray::fromHex("04 48 49 7E 48")
                + QByteArray(19, 0) + "END"
         << QByteArray(R"(A    0    3  "HI~H")") << QByteArray(R"(B    4    0  "")");
-    QTest::newRow("quote, backslash, controls and bytes above 0x7F")
-        << "odd.vlo" << QStringList{"a\\b\"c", "\t \u00E9\x7F~"} << "255" << QByteArray()
-        << QByteArray(R"(A  255    5  "a\\b\x22c")") << QByteArray(R"(B  255    5  "\x09 \xC3\xA9\x7F~")");
-    QTest::newRow("spaces at either end") << "spaces.vlo" << QStringList{" ", "  X  "} << QString() << QByteArray()
-                                          << QByteArray(R"(A    4    1  " ")") << QByteArray(R"(B    4    5  "  X  ")");
+    QTest::newRow("quote, backslash, control pictures and the panel's own letters")
+        << "odd.vlo" << QStringList{"a\\b\"c", "\u2409 \u00E9\u2421~"}
+        << QByteArrayList{"a\\b\"c", "\x09 \x82\x7F~"} << "255" << QByteArray()
+        << QByteArray(R"(A  255    5  "a\b"c")") << QByteArray("B  255    4  \"\u2409 \u00E9\u2421~\"");
+    QTest::newRow("spaces at either end")
+        << "spaces.vlo" << QStringList{" ", "  X  "} << QByteArrayList{} << QString() << QByteArray()
+        << QByteArray(R"(A    4    1  " ")") << QByteArray(R"(B    4    5  "  X  ")");
     QTest::newRow("125 cells fit, 126 are marked")
-        << "full.vlo" << QStringList{QString(125, 'x'), QString(126, 'y')} << QString() << QByteArray()
-        << "A    4  125  \"" + QByteArray(125, 'x') + '"' << "B    4  126! \"" + QByteArray(126, 'y') + '"';
+        << "full.vlo" << QStringList{QString(125, 'x'), QString(126, 'y')} << QByteArrayList{} << QString()
+        << QByteArray() << "A    4  125  \"" + QByteArray(125, 'x') + '"'
+        << "B    4  126! \"" + QByteArray(126, 'y') + '"';
     QTest::newRow("255 bytes fit the file")
-        << "longest.vlo" << QStringList{QString(), QString(255, 'z')} << QString() << QByteArray()
-        << QByteArray(R"(A    4    0  "")") << "B    4  255! \"" + QByteArray(255, 'z') + '"';
+        << "longest.vlo" << QStringList{QString(), QString(255, 'z')} << QByteArrayList{} << QString()
+        << QByteArray() << QByteArray(R"(A    4    0  "")") << "B    4  255! \"" + QByteArray(255, 'z') + '"';
     QTest::newRow("a file name beyond ASCII")
-        << "Gr\u00FC\u00DFe.vlo" << QStringList{"~+"} << QString() << QByteArray()
+        << "Gr\u00FC\u00DFe.vlo" << QStringList{"~+"} << QByteArrayList{} << QString() << QByteArray()
         << QByteArray(R"(A    4    1  "~+")") << QByteArray(R"(B    4    0  "")");
 }
 
@@ -920,6 +965,7 @@ void TestCli::writeThenShow()
 {
     QFETCH(QString, fileName);
     QFETCH(QStringList, texts);
+    QFETCH(QByteArrayList, markups);
     QFETCH(QString, speed);
     QFETCH(QByteArray, bytes);
     QFETCH(QByteArray, lineA);
@@ -934,7 +980,7 @@ void TestCli::writeThenShow()
     MessageSet expected;
     expected.clearForNew();
     for (int slot = 0; slot < texts.size(); ++slot) {
-        expected.setMarkup(slot, texts[slot].toUtf8());
+        expected.setMarkup(slot, markups.isEmpty() ? texts[slot].toLatin1() : markups[slot]);
         expected.setSpeedCode(slot, speed.isEmpty() ? 4 : quint8(speed.toInt()));
     }
     MessageSet read;
@@ -951,10 +997,14 @@ void TestCli::writeThenShow()
     QCOMPARE(lines.size(), MessageSet::kSlotCount);
     QCOMPARE(lines[0], lineA);
     QCOMPARE(lines[1], lineB);
-    // Every line gives its slot back.
+    // Every line of show --raw gives its slot back.
+    const Run showRaw = runCli({"show", "--raw", path});
+    QCOMPARE(showRaw.exitCode, 0);
+    const QByteArrayList rawLines = showRaw.out.chopped(1).split('\n');
+    QCOMPARE(rawLines.size(), MessageSet::kSlotCount);
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
-        const ShownSlot shown = parseShownLine(lines[slot]);
-        QVERIFY2(shown.valid, lines[slot].constData());
+        const ShownSlot shown = parseShownLine(rawLines[slot]);
+        QVERIFY2(shown.valid, rawLines[slot].constData());
         QCOMPARE(shown.letter, QByteArray(1, MessageSet::slotLetter(slot)));
         QCOMPARE(shown.speedCode, int(read.speedCode(slot)));
         QCOMPARE(shown.text, read.markup(slot));
@@ -1094,6 +1144,10 @@ void TestCli::fileReadErrors_data()
         QTest::addRow("%s: end in lower case", qPrintable(command))
             << command << "end.vlo" << lowerCaseEnd << endNotFound
             << (show ? QByteArray(R"(A    0    3  "HI~H")") : QByteArray());
+        // Speed codes the file lacks are as New leaves them.
+        QTest::addRow("%s: the file ends in the speed codes", qPrintable(command))
+            << command << "codes.vlo" << good.left(messagefile::kRecordsOffset - 20) << endNotFound
+            << (show ? QByteArray(R"(A    4    0  "")") : QByteArray());
         QTest::addRow("%s: the file ends in a text", qPrintable(command))
             << command << "cut.vlo" << cutInAText << endNotFound
             << (show ? QByteArray(R"(A    0    2  "HI")") : QByteArray());
@@ -1185,6 +1239,161 @@ void TestCli::namesThatAreNotUtf8()
         QCOMPARE(file.readAll(), original);
     }
     QCOMPARE(panel.waitForBytes(1, 200), 0);
+}
+
+void TestCli::textBecomesPanelBytes_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // after write FILE
+    QTest::addColumn<QByteArray>("slotA");
+
+    QTest::newRow("accent and heart") << QStringList{"-m", "Café ♥"}
+                                      << QByteArray::fromHex("43 61 66 82 20 7E 48");
+    QTest::newRow("escapes as they are") << QStringList{"-m", "~BSALE~A ~~"} << QByteArray("~BSALE~A ~~");
+    QTest::newRow("pictures and look-alikes") << QStringList{"-m", "“★ 🙂” – …"}
+                                              << QByteArray("\"~+ ~S\" - ...");
+    QTest::newRow("a control picture is its byte") << QStringList{"-m", "\u240D"} << QByteArray("\x0D");
+    QTest::newRow("raw: bytes as they are") << QStringList{"--raw", "-m", "Café"} << QByteArray("Caf\xC3\xA9");
+    QTest::newRow("raw: escapes of bytes")
+        << QStringList{"--raw", "-m", R"(\x7eH\\x\q\xff)"} << QByteArray("~H\\x\\q\xFF");
+}
+
+void TestCli::textBecomesPanelBytes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, slotA);
+
+    const QString path = m_dir.filePath("text.vlo");
+    const Run run = runCli(QStringList{"write", path} + arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    MessageSet read;
+    QVERIFY(ReadMessageFile(path, read).ok());
+    QCOMPARE(read.markup(0).toHex(' '), slotA.toHex(' '));
+}
+
+void TestCli::textRefused_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // printf %b escapes
+    QTest::addColumn<QString>("err");
+
+    const QString tryHelp = QStringLiteral("Try 'varlo-cli %1 --help'.\n");
+    QTest::newRow("a letter the panel lacks, in the second text")
+        << QStringList{"write", "out.vlo", "-m", "ok", "-m", "Smørrebrød"}
+        << "varlo-cli write: -m 2, column 3: the panel can't show “ø” (U+00F8)\n" + tryHelp.arg("write");
+    QTest::newRow("an emoji without a picture, counted as one column")
+        << QStringList{"send", "-m", "🙂😀", "--port", "COM3"}
+        << "varlo-cli send: -m 1, column 2: the panel can't show “😀” (U+1F600)\n" + tryHelp.arg("send");
+    QTest::newRow("bytes that are not UTF-8")
+        << QStringList{"write", "out.vlo", "-m", "ab\\0351c"}
+        << "varlo-cli write: -m 1, column 3: not UTF-8 text; give --raw for bytes as they are\n"
+               + tryHelp.arg("write");
+    QTest::newRow("raw: \\x without two digits")
+        << QStringList{"write", "out.vlo", "--raw", "-m", "ab\\\\xg1"}
+        << "varlo-cli write: -m 1, column 3: \\x needs two hexadecimal digits\n" + tryHelp.arg("write");
+}
+
+void TestCli::textRefused()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+
+    QTemporaryDir dir;
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const Run run = runCliWithBytes(dir.path(), arguments);
+    QCOMPARE(QString::fromUtf8(run.err), err);
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.out, QByteArray());
+    // Nothing written, nothing sent.
+    QCOMPARE(rawEntries(dir.path()), QByteArrayList());
+    QCOMPARE(panel.waitForBytes(1, 200), 0);
+}
+
+void TestCli::rawGivesEveryByte()
+{
+    // Every byte in one slot, 0x00 first: what --raw gives is what goes out.
+    QByteArray all;
+    QString escaped;
+    for (int b = 0; b < 256; ++b) {
+        all.append(char(b));
+        escaped += QString::asprintf("\\x%02x", b);
+    }
+    const Run run = runCli({"send", "--raw", "-m", escaped, "--dry-run"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+    MessageSet set;
+    set.clearForNew();
+    set.setMarkup(0, all);
+    QByteArrayList expected;
+    for (const UploadStep &step : PlanMessageUpload(set, 0)) {
+        for (const LinkFrame &frame : step.frames)
+            expected << hexLine(frame.lineCoded());
+    }
+    QCOMPARE(run.out, expected.join('\n') + '\n');
+}
+
+void TestCli::accentAndHeartReachThePanel()
+{
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const QString path = m_dir.filePath("cafe.vlo");
+    QCOMPARE(runCli({"write", path, "-m", "Café ♥"}).exitCode, 0);
+    const Run run = runCli({"send", path, "--port", "COM3"});
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
+
+    PanelMemory memory;
+    FrameDecoder decoder;
+    QTRY_VERIFY_WITH_TIMEOUT(!Feed(memory, decoder, panel.received()).empty(), 5000);
+    // C, a, f, é (0x82 in the panel's font), a blank and the heart picture.
+    const MessageBlock &block = memory.block(0);
+    QCOMPARE(int(block[2]), 6);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(block.data()) + 3, 6).toHex(' '),
+             QByteArray::fromHex("43 61 66 82 20 0F").toHex(' '));
+}
+
+void TestCli::showGivesBackWhatWriteTakes_data()
+{
+    QTest::addColumn<bool>("raw");
+    QTest::newRow("as text") << false;
+    QTest::newRow("raw") << true;
+}
+
+void TestCli::showGivesBackWhatWriteTakes()
+{
+    QFETCH(bool, raw);
+
+    // Every byte value a file's text can hold (a zero ends a text), spread
+    // over the slots, with escapes and spaces at either end.
+    MessageSet set;
+    set.clearForNew();
+    QByteArray one;
+    for (int b = 1; b < 256; ++b)
+        one.append(char(b));
+    set.setMarkup(0, one.left(100));
+    set.setMarkup(1, one.mid(100));
+    set.setMarkup(2, " ~BSALE~A ~H ");
+    set.setMarkup(4, "\"quoted\" \\ back");
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+        set.setSpeedCode(slot, 7);
+    const QString original = m_dir.filePath("original.vlo");
+    QVERIFY(writeBytes(original, EncodeMessageFile(set)));
+
+    const QStringList showRaw = raw ? QStringList{"--raw"} : QStringList{};
+    const Run show = runCli(QStringList{"show", original} + showRaw);
+    QCOMPARE(show.exitCode, 0);
+    QStringList arguments = {"write", m_dir.filePath("again.vlo"), "--speed", "7"};
+    arguments += showRaw;
+    const QStringList lines = QString::fromUtf8(show.out).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), MessageSet::kSlotCount);
+    for (const QString &line : lines) {
+        // What stands between the first and the last double quote.
+        const qsizetype first = line.indexOf('"');
+        QVERIFY(first > 0 && line.endsWith('"') && line.size() > first + 1);
+        arguments << "-m" << line.mid(first + 1, line.size() - first - 2);
+    }
+    const Run write = runCli(arguments);
+    QCOMPARE(write.err, QByteArray());
+    QCOMPARE(write.exitCode, 0);
+    QCOMPARE(fileBytes(m_dir.filePath("again.vlo")).toHex(' '), fileBytes(original).toHex(' '));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

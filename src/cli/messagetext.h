@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "charset/panelcharmap.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <variant>
+
+namespace varlo::cli {
+
+// Slot texts between the command line and the panel's bytes, both ways.
+//
+// As text (the default), an argument is read in the locale's encoding,
+// UTF-8 as Qt 6 takes it on every Unix system, the C and POSIX locales
+// included, and each character becomes the byte the panel draws as it, a
+// picture its escape, a typographic character its plain look-alike
+// (PanelCharMap::fromText). Escapes are plain ASCII and pass as they are.
+//
+// Raw (--raw), the argument's bytes go into the slot as they are, except
+// that \xNN is the byte NN and \\ one backslash: so every byte, 0x00
+// included, can be given, and show --raw's output comes back unchanged.
+
+// Why an argument can't become a slot's bytes: the column (1 for its first
+// character) and what is wrong there.
+struct TextError
+{
+    qsizetype column = 0;
+    QString message;
+};
+using TextResult = std::variant<QByteArray, TextError>;
+
+// argument: the command line's bytes, as they came.
+// map: the meaning of the codes, the built-in fonts' or a font file's.
+TextResult markupFromText(const QByteArray &argument, const PanelCharMap &map = PanelCharMap::builtIn());
+TextResult markupFromRaw(const QByteArray &argument);
+
+// A slot's bytes as text through the same map, escapes as they are: one
+// character per byte, none of them a line break, so it fits one line and
+// markupFromText() gives the bytes back.
+QString markupAsText(const QByteArray &markup, const PanelCharMap &map = PanelCharMap::builtIn());
+// The bytes with printable ASCII as it is, a backslash doubled and every
+// other byte, the double quote too, as \xNN: one line, plain ASCII, and the
+// same bytes back through markupFromRaw() or bash's printf '%b'.
+QString markupAsRaw(const QByteArray &markup);
+
+} // namespace varlo::cli
