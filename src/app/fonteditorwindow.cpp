@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QVBoxLayout>
 
@@ -94,6 +95,8 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     form->addRow(tr("&Label:"), m_label);
     m_where = new QLabel(central);
     form->addRow(tr("Code:"), m_where);
+    m_insertButton = new QToolButton(central);
+    form->addRow(QString(), m_insertButton);
     side->addLayout(form);
     layout->addLayout(side, 1);
     setCentralWidget(central);
@@ -156,6 +159,9 @@ void FontEditorWindow::buildActions()
     QAction *down = addCommand(QStringLiteral("shiftDown"), tr("Shift &Down"), QKeySequence(tr("Alt+Down")));
     QAction *left = addCommand(QStringLiteral("shiftLeft"), tr("Shift &Left"), QKeySequence(tr("Alt+Left")));
     QAction *right = addCommand(QStringLiteral("shiftRight"), tr("Shift &Right"), QKeySequence(tr("Alt+Right")));
+    QAction *insert = addCommand(QStringLiteral("insert"), tr("&Insert"), QKeySequence(tr("Ctrl+I")));
+    insert->setStatusTip(tr("Put this code at the caret of the slot you were typing in"));
+    m_insertButton->setDefaultAction(insert);
 
     QMenu *file = menuBar()->addMenu(tr("&File"));
     file->addActions({newAction, open, saveAction, saveAsAction});
@@ -169,6 +175,8 @@ void FontEditorWindow::buildActions()
     glyph->addActions({toBold, clear});
     glyph->addSeparator();
     glyph->addActions({up, down, left, right});
+    glyph->addSeparator();
+    glyph->addAction(insert);
 
     connect(newAction, &QAction::triggered, this, &FontEditorWindow::newFont);
     connect(open, &QAction::triggered, this, &FontEditorWindow::openFont);
@@ -183,6 +191,7 @@ void FontEditorWindow::buildActions()
     connect(down, &QAction::triggered, this, [this] { shift(0, 1); });
     connect(left, &QAction::triggered, this, [this] { shift(-1, 0); });
     connect(right, &QAction::triggered, this, [this] { shift(1, 0); });
+    connect(insert, &QAction::triggered, this, [this] { emit insertCode(m_code); });
 }
 
 bool FontEditorWindow::isModifiedFont() const

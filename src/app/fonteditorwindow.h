@@ -9,6 +9,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QToolButton;
 class QUndoStack;
 
 namespace varlo {
@@ -49,6 +50,10 @@ public:
     // The window's commands by object name ("save", "copyToBold", ...).
     QAction *action(const QString &name) const;
 
+signals:
+    // "Insert": the chosen code is to go into the slot being typed in.
+    void insertCode(quint8 code);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -86,6 +91,7 @@ private:
     GlyphEdit *m_edit = nullptr;
     QLineEdit *m_label = nullptr;
     QLabel *m_where = nullptr;
+    QToolButton *m_insertButton = nullptr;
     QUndoStack *m_undo = nullptr;
     QList<QAction *> m_actions;
 };

@@ -596,8 +596,12 @@ void TForm1::Preview1Click()
 
 void TForm1::CharacterGenerator1Click()
 {
-    if (!m_fontEditor)
+    if (!m_fontEditor) {
         m_fontEditor = new FontEditorWindow(*m_dialogs, this);
+        // Any code, icons 1 to 12 included, can go into a slot this way.
+        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
+                [this](quint8 code) { m_rows->InsertChar(QByteArray(1, char(code))); });
+    }
     m_fontEditor->show();
     m_fontEditor->raise();
     m_fontEditor->activateWindow();

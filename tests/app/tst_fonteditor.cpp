@@ -47,6 +47,7 @@ private slots:
     void glyphCommands_data();
     void glyphCommands();
     void labelsAreChecked();
+    void insertPutsTheCodeIntoTheSlot();
     void closingWithChanges_data();
     void closingWithChanges();
 
@@ -202,6 +203,21 @@ void TestFontEditor::labelsAreChecked()
     editor->action(QStringLiteral("paste"))->trigger();
     QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), GlyphBytes(FontTable::glyph(Font::Normal, 66)));
     QCOMPARE(editor->font().label(Font::Normal, 200), FontFile::builtIn().label(Font::Normal, 200));
+}
+
+void TestFontEditor::insertPutsTheCodeIntoTheSlot()
+{
+    SlotEdit *slotA = m_started->edit(0);
+    slotA->setFocus();
+    QTest::keyClicks(slotA, QStringLiteral("AB"));
+    slotA->setCursorPosition(1);
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    // Code 3, an icon no escape gives.
+    QTest::mouseClick(editor->grid(), Qt::LeftButton, {}, editor->grid()->cellCentre(Font::Normal, 3));
+    editor->action(QStringLiteral("insert"))->trigger();
+    QCOMPARE(m_started->document().messageSet().markup(0), QByteArray("A\x03" "B"));
+    QCOMPARE(slotA->cursorPosition(), 2);
 }
 
 void TestFontEditor::closingWithChanges_data()
