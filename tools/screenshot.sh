@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Shows the main window on a virtual X display and saves a picture of it,
 # docs/screenshot.png unless another path is given. With --preview it saves
-# the Preview window instead, to docs/preview.png by default.
-#   tools/screenshot.sh [--preview] [OUTPUT.png]
+# the Preview window instead, to docs/preview.png by default, and with
+# --font-editor the Character Generator, to docs/font-editor.png.
+#   tools/screenshot.sh [--preview | --font-editor] [OUTPUT.png]
 # Needs xvfb and xauth (make screenshot installs them).
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,6 +13,10 @@ out=$here/docs/screenshot.png
 if [ "${1:-}" = --preview ]; then
     option=--preview
     out=$here/docs/preview.png
+    shift
+elif [ "${1:-}" = --font-editor ]; then
+    option=--font-editor
+    out=$here/docs/font-editor.png
     shift
 fi
 out=${1:-$out}

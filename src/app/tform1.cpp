@@ -3,6 +3,7 @@
 
 #include "app/clientarea.h"
 #include "app/dialogs.h"
+#include "app/fonteditorwindow.h"
 #include "app/icons.h"
 #include "app/previewwindow.h"
 #include "app/publishdialog.h"
@@ -141,13 +142,15 @@ void TForm1::buildActions()
     m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
     m_previewAction = makeAction(this, "Preview1", tr("Preview"));
     m_previewAction->setStatusTip(tr("Show the focused slot as the panel shows it"));
+    m_fontEditorAction = makeAction(this, "CharacterGenerator1", tr("Character Generator…"));
+    m_fontEditorAction->setStatusTip(tr("Draw the panel's glyphs and keep them in a font file"));
     // No hint for the two move buttons; their pictures say it.
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
     m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
     m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_publishAction, m_exit, m_helpAction,
-                  m_aboutAction, m_previewAction, m_moveUp, m_moveDown};
+                  m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp, m_moveDown};
     m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
@@ -193,6 +196,7 @@ void TForm1::buildMenus()
     for (const auto &[name, text] : actions)
         action->addAction(makeDisabledAction(this, name, text));
     action->addAction(m_previewAction);
+    action->addAction(m_fontEditorAction);
 
     QMenu *help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
@@ -307,6 +311,7 @@ void TForm1::connectCommands()
     connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
     connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
     connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
+    connect(m_fontEditorAction, &QAction::triggered, this, &TForm1::CharacterGenerator1Click);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
     // The insertion actions come wired from MakeInsertActions.
@@ -393,6 +398,12 @@ void TForm1::closeEvent(QCloseEvent *event)
     // lost. "Cancel" closes without saving.
     if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
         && !BtnSaveClick()) {
+        event->ignore();
+        return;
+    }
+    // The Character Generator asks about its own changes first; a font it
+    // could not save keeps both windows open.
+    if (m_fontEditor && m_fontEditor->isVisible() && !m_fontEditor->close()) {
         event->ignore();
         return;
     }
@@ -595,6 +606,21 @@ void TForm1::Publish1Click()
     m_publish->show();
     m_publish->raise();
     m_publish->activateWindow();
+}
+
+// ------------------------------------------------------ character generator
+
+void TForm1::CharacterGenerator1Click()
+{
+    if (!m_fontEditor) {
+        m_fontEditor = new FontEditorWindow(*m_dialogs, this);
+        // Any code, icons 1 to 12 included, can go into a slot this way.
+        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
+                [this](quint8 code) { m_rows->InsertChar(QByteArray(1, char(code))); });
+    }
+    m_fontEditor->show();
+    m_fontEditor->raise();
+    m_fontEditor->activateWindow();
 }
 
 void TForm1::slotFocused(int slot)

@@ -25,6 +25,7 @@ namespace varlo {
 
 class Dialogs;
 class PortChoice;
+class FontEditorWindow;
 class PreviewWindow;
 class PublishDialog;
 class SlotRows;
@@ -72,6 +73,8 @@ public:
     PreviewWindow *previewWindow() const { return m_preview; }
     // Null until File > Publish… was first chosen.
     PublishDialog *publishDialog() const { return m_publish; }
+    // Null until the Character Generator was first opened.
+    FontEditorWindow *fontEditor() const { return m_fontEditor; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -137,6 +140,8 @@ private:
     void Preview1Click();
     // File menu: the Publish dialog, not modal, with the set as it stands.
     void Publish1Click();
+    // Action menu: opens the Character Generator, the glyph editor.
+    void CharacterGenerator1Click();
     // The Preview follows the focus into a slot edit box; focus elsewhere
     // leaves the slot it shows.
     void slotFocused(int slot);
@@ -161,6 +166,7 @@ private:
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
     PublishDialog *m_publish = nullptr;
+    FontEditorWindow *m_fontEditor = nullptr;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 
@@ -188,6 +194,7 @@ private:
     QAction *m_helpAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_previewAction = nullptr;
+    QAction *m_fontEditorAction = nullptr;
     // The insertion commands in tool bar order.
     std::vector<QAction *> m_insertActions;
     // Every action that runs a command, to turn off while an upload runs.

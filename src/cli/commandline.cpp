@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "commandline.h"
 
+#include "filereport.h"
 #include "link/serialport.h"
 #include "messagetext.h"
 
@@ -20,6 +21,7 @@ const QString kSpeed = QStringLiteral("speed");
 const QString kStop = QStringLiteral("stop");
 const QString kRaw = QStringLiteral("raw");
 const QString kSlot = QStringLiteral("slot");
+const QString kFont = QStringLiteral("font");
 
 bool isDecimal(const QString &text)
 {
@@ -107,6 +109,7 @@ void CommandLine::addTextOptions()
                         QStringLiteral("TEXT")});
     addRawOption();
     addSpeedOption(QStringLiteral("Speed code 0 to 255 of every slot given (default 4)."));
+    addFontOption();
 }
 
 void CommandLine::addRawOption()
@@ -125,6 +128,35 @@ void CommandLine::addArgument(const QString &name, const QString &description)
 {
     m_parser.addPositionalArgument(name, description);
     m_argumentNames << name;
+}
+
+void CommandLine::addFontOption()
+{
+    m_parser.addOption({kFont,
+                        QStringLiteral("Read and show text as this .vlf font file's labels mean the codes "
+                                       "(default: the built-in fonts), for a panel loaded with it."),
+                        QStringLiteral("FILE.vlf")});
+}
+
+std::optional<PanelCharMap> CommandLine::charMap()
+{
+    // Read once: every text of the command goes through the same map.
+    if (m_charMap)
+        return m_charMap;
+    const std::optional<QString> path = fileOption(kFont);
+    if (!path)
+        return std::nullopt;
+    if (path->isEmpty()) {
+        m_charMap = PanelCharMap::builtIn();
+        return m_charMap;
+    }
+    const std::optional<FontFile> font = readFontFileReporting(*path);
+    if (!font) {
+        m_failureStatus = ExitFileFailed;
+        return std::nullopt;
+    }
+    m_charMap = font->charMap();
+    return m_charMap;
 }
 
 void CommandLine::addStopOption()
@@ -249,7 +281,11 @@ std::optional<QByteArray> CommandLine::markupValue(const QString &argument, cons
 {
     // Arguments arrive as Latin-1: toLatin1() gives their bytes back.
     const QByteArray bytes = argument.toLatin1();
-    const TextResult markup = m_parser.isSet(kRaw) ? markupFromRaw(bytes) : markupFromText(bytes);
+    const bool raw = m_parser.isSet(kRaw);
+    const std::optional<PanelCharMap> map = raw ? std::optional<PanelCharMap>() : charMap();
+    if (!raw && !map)
+        return std::nullopt;
+    const TextResult markup = raw ? markupFromRaw(bytes) : markupFromText(bytes, *map);
     if (const TextError *error = std::get_if<TextError>(&markup)) {
         usageError(QStringLiteral("%1, column %2: %3").arg(label).arg(error->column).arg(error->message));
         return std::nullopt;
@@ -295,6 +331,16 @@ std::optional<QString> CommandLine::file(bool required)
     if (positional.isEmpty())
         return QString();
     const std::optional<QString> path = pathValue(positional.first(), QString());
+    if (!path)
+        m_failureStatus = ExitFileFailed;
+    return path;
+}
+
+std::optional<QString> CommandLine::fileOption(const QString &option)
+{
+    if (!m_parser.isSet(option))
+        return QString();
+    const std::optional<QString> path = pathValue(m_parser.value(option), QStringLiteral("--%1 ").arg(option));
     if (!path)
         m_failureStatus = ExitFileFailed;
     return path;

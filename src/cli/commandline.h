@@ -3,6 +3,7 @@
 
 #include "clicommand.h"
 #include "frontend/programoutput.h"
+#include "charset/panelcharmap.h"
 #include "link/linkframe.h"
 #include "link/portchoice.h"
 #include "model/messageset.h"
@@ -33,6 +34,7 @@ public:
     void addPortOption();    // --port PORT
     void addDryRunOption();  // --dry-run
     void addDelayOption();   // --delay N
+    void addFontOption();     // --font FILE.vlf
     void addTextOptions();    // -m TEXT..., --raw, --speed CODE
     void addRawOption();      // --raw
     void addSpeedOption(const QString &description); // --speed CODE
@@ -58,7 +60,12 @@ public:
     // The slots from -m, --speed and --stop.
     // The slots from -m and --speed, and the run flags from --stop when the
     // command takes it.
+    // (Nothing after a usage error, or with failureStatus() for a font file
+    // that can't be used.)
     std::optional<MessageSet> messageSet();
+    // The character map of --font, or the built-in one; nothing when the
+    // font file can't be used (failureStatus() then says so).
+    std::optional<PanelCharMap> charMap();
     // The file argument: its path, an empty text when there is none and none
     // is required, or nothing after a usage error or for a name that is not
     // UTF-8 (which no path this program handles can name).
@@ -76,6 +83,9 @@ public:
     // The slot of a letter A to T in either case (as MessageSet::slotIndex()
     // takes it), or -1 after a usage error.
     int slotValue(const QString &text, const QString &label);
+    // A file named by an option, as file() takes the file argument; an
+    // empty text when the option is not given.
+    std::optional<QString> fileOption(const QString &option);
     // What the command returns after an accessor gave nothing: ExitUsage, or
     // ExitFileFailed for a file name that can't be used.
     int failureStatus() const { return m_failureStatus; }
@@ -100,6 +110,7 @@ private:
     bool m_hasStopOption = false;
     bool m_hasPortOption = false;
     int m_failureStatus = ExitUsage;
+    std::optional<PanelCharMap> m_charMap;
 };
 
 // The COM-number-to-device table and the ports folder, for --help.

@@ -36,4 +36,27 @@ int writeMessageFileReporting(const QString &path, const MessageSet &set)
     return ExitFileFailed;
 }
 
+std::optional<FontFile> readFontFileReporting(const QString &path)
+{
+    const FontFileRead read = ReadFontFilePath(path);
+    QString text;
+    for (const QString &warning : read.warnings)
+        text += QStringLiteral("%1: warning: %2\n").arg(path, warning);
+    if (!read.font) {
+        const QString where = read.errorLine > 0 ? QStringLiteral("%1:%2").arg(path).arg(read.errorLine) : path;
+        text += QStringLiteral("%1: error: %2\n").arg(where, read.error);
+    }
+    printErr(text);
+    return read.font;
+}
+
+int saveFontFileReporting(const QString &path, const FontFile &font)
+{
+    const QString reason = SaveFontFile(path, font);
+    if (reason.isEmpty())
+        return ExitDone;
+    printErr(QStringLiteral("%1: %2\n").arg(path, reason));
+    return ExitFileFailed;
+}
+
 } // namespace varlo::cli

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/fontfile.h"
 #include "files/messagefile.h"
+
+#include <optional>
 
 namespace varlo::cli {
 
-// Message files for the commands. Both print what went wrong on standard
+// Message and font files for the commands. Both print what went wrong on standard
 // error: the system's messages as they stand, one a line, then the operating
 // system's reason as "PATH: reason" when there is one.
 
@@ -14,5 +17,13 @@ MessageFileReadResult readMessageFileReporting(const QString &path, MessageSet &
 
 // Writes the set to the file. Returns ExitDone or ExitFileFailed.
 int writeMessageFileReporting(const QString &path, const MessageSet &set);
+
+// Reads a .vlf font file: nothing after printing "PATH:LINE: error: ..."
+// when it can't be used; its warnings go to standard error as
+// "PATH: warning: ..." and the font is used all the same.
+std::optional<FontFile> readFontFileReporting(const QString &path);
+
+// Saves the font. Returns ExitDone or ExitFileFailed.
+int saveFontFileReporting(const QString &path, const FontFile &font);
 
 } // namespace varlo::cli

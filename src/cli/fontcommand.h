@@ -5,7 +5,8 @@
 
 namespace varlo::cli {
 
-// varlo-cli font: loads the two built-in fonts into the panel (Initial).
+// varlo-cli font: loads two fonts into the panel (Initial), the built-in ones
+// or those of a .vlf font file, or writes them as a font file.
 int runFont(const QStringList &arguments);
 
 } // namespace varlo::cli

@@ -41,7 +41,7 @@ qsizetype firstInvalidUtf8Column(const QByteArray &bytes)
 
 } // namespace
 
-TextResult markupFromText(const QByteArray &argument)
+TextResult markupFromText(const QByteArray &argument, const PanelCharMap &map)
 {
     // Qt 6 takes the local 8-bit encoding for UTF-8 on Unix, whatever the
     // locale says; the decoder is asked directly so that a byte that is not
@@ -52,7 +52,7 @@ TextResult markupFromText(const QByteArray &argument)
         return TextError{firstInvalidUtf8Column(argument),
                          QStringLiteral("not UTF-8 text; give --raw for bytes as they are")};
     }
-    const PanelCharMap::Conversion conversion = PanelCharMap::builtIn().fromText(text);
+    const PanelCharMap::Conversion conversion = map.fromText(text);
     if (conversion.undrawable) {
         return TextError{conversion.undrawable->column,
                          QStringLiteral("the panel can't show %1").arg(conversion.undrawable->describe())};
@@ -86,9 +86,9 @@ TextResult markupFromRaw(const QByteArray &argument)
     return bytes;
 }
 
-QString markupAsText(const QByteArray &markup)
+QString markupAsText(const QByteArray &markup, const PanelCharMap &map)
 {
-    return PanelCharMap::builtIn().toDisplay(markup);
+    return map.toDisplay(markup);
 }
 
 QString markupAsRaw(const QByteArray &markup)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/panelcharmap.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -30,13 +32,14 @@ struct TextError
 using TextResult = std::variant<QByteArray, TextError>;
 
 // argument: the command line's bytes, as they came.
-TextResult markupFromText(const QByteArray &argument);
+// map: the meaning of the codes, the built-in fonts' or a font file's.
+TextResult markupFromText(const QByteArray &argument, const PanelCharMap &map = PanelCharMap::builtIn());
 TextResult markupFromRaw(const QByteArray &argument);
 
 // A slot's bytes as text through the same map, escapes as they are: one
 // character per byte, none of them a line break, so it fits one line and
 // markupFromText() gives the bytes back.
-QString markupAsText(const QByteArray &markup);
+QString markupAsText(const QByteArray &markup, const PanelCharMap &map = PanelCharMap::builtIn());
 // The bytes with printable ASCII as it is, a backslash doubled and every
 // other byte, the double quote too, as \xNN: one line, plain ASCII, and the
 // same bytes back through markupFromRaw() or bash's printf '%b'.

@@ -51,7 +51,7 @@ int runSend(const QStringList &arguments)
     const std::optional<int> delay = set ? line.commuDelayPosition() : std::nullopt;
     const std::optional<std::vector<PortChoice>> ports = delay ? line.ports() : std::nullopt;
     if (!ports)
-        return ExitUsage;
+        return line.failureStatus();
 
     // The run flags from --stop stay as they are: the file has none. A file
     // without its END may hold anything, so it is not sent at all.

@@ -22,6 +22,7 @@ int runSet(const QStringList &arguments)
     line.addArgument(QStringLiteral("SLOT"), QStringLiteral("The slot's letter, A to T."));
     line.addArgument(QStringLiteral("TEXT"), QStringLiteral("The slot's new text."));
     line.addRawOption();
+    line.addFontOption();
     line.addSpeedOption(QStringLiteral("The slot's new speed code, 0 to 255 (default: as it is)."));
     if (const std::optional<int> done = line.parse(arguments))
         return *done;

@@ -15,7 +15,7 @@ namespace {
 // the panel holds, text.
 // The text stands between double quotes: as text through the panel's
 // character map, or with raw as \xNN escapes.
-QString slotLine(const MessageSet &set, int slot, bool raw)
+QString slotLine(const MessageSet &set, int slot, bool raw, const PanelCharMap &map)
 {
     const QByteArray &markup = set.markup(slot);
     return QStringLiteral("%1  %2  %3%4 %5\n")
@@ -23,7 +23,7 @@ QString slotLine(const MessageSet &set, int slot, bool raw)
         .arg(int(set.speedCode(slot)), 3)
         .arg(MarkupCellCount(markup), 3)
         .arg(QLatin1Char(MarkupOverflows(markup) ? '!' : ' '))
-        .arg(QLatin1Char('"') + (raw ? markupAsRaw(markup) : markupAsText(markup)) + QLatin1Char('"'));
+        .arg(QLatin1Char('"') + (raw ? markupAsRaw(markup) : markupAsText(markup, map)) + QLatin1Char('"'));
 }
 
 } // namespace
@@ -51,6 +51,7 @@ int runShow(const QStringList &arguments)
     line.addFileArgument(QStringLiteral("FILE.vlo"), QStringLiteral("The message file to show."));
     line.parser().addOption({QStringLiteral("raw"), QStringLiteral("Show the texts as bytes, \\xNN for any "
                                                                    "byte outside printable ASCII.")});
+    line.addFontOption();
     if (const std::optional<int> done = line.parse(arguments))
         return *done;
     const std::optional<QString> file = line.file(true);
@@ -62,11 +63,14 @@ int runShow(const QStringList &arguments)
     MessageSet set;
     set.clearForNew();
     const bool raw = line.parser().isSet(QStringLiteral("raw"));
+    const std::optional<PanelCharMap> map = line.charMap();
+    if (!map)
+        return line.failureStatus();
     const MessageFileReadResult result = readMessageFileReporting(*file, set);
     if (result.replaced()) {
         QString text;
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
-            text += slotLine(set, slot, raw);
+            text += slotLine(set, slot, raw, *map);
         printOut(text);
     }
     return result.ok() ? ExitDone : ExitFileFailed;

@@ -26,7 +26,7 @@ int runWrite(const QStringList &arguments)
         return line.failureStatus();
     const std::optional<MessageSet> set = line.messageSet();
     if (!set)
-        return ExitUsage;
+        return line.failureStatus();
     return writeMessageFileReporting(*file, *set);
 }
 

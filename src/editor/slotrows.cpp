@@ -108,8 +108,7 @@ void SlotRows::InsertChar(const QByteArray &escape)
     markup.insert(at, escape);
     // No length limit: the limit binds typing only.
     edit->setMarkup(markup);
-    // Every escape is two characters long.
-    edit->setCursorPosition(at + 2);
+    edit->setCursorPosition(at + int(escape.size()));
 }
 
 void SlotRows::moveFocusedText(int step)

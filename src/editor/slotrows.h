@@ -53,7 +53,7 @@ public:
     // the user was typing in.
     int focusedSlot() const;
 
-    // Puts the escape into the focused slot's edit box at the lower end of
+    // Puts the escape (or any bytes) into the focused slot's edit box at the lower end of
     // its selection, keeping the selected text behind it, and leaves the
     // caret just behind the escape. Does nothing when no slot has the focus.
     void InsertChar(const QByteArray &escape);

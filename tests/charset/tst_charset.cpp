@@ -492,6 +492,8 @@ void TestCharset::generatorWritesTable()
     QVERIFY(source.contains("0x14, 0x12, 0x11, 0x12, 0x14, 0x00, 0x00, 0x00, // [065] 'g'"));
     QVERIFY(source.contains("0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x40, 0x00, // [255] 'g'"));
     QCOMPARE(source.count("// ["), 512);
+    // The labels follow, every byte an octal escape: 'g' is \147.
+    QCOMPARE(source.count("\"\\147\", // label of ["), 512);
 }
 
 QTEST_GUILESS_MAIN(TestCharset)

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "charset/fontfile.h"
+#include "charset/fontupload.h"
 #include "cli/clireporter.h"
 #include "files/messagefile.h"
 #include "model/messageblock.h"
@@ -242,6 +244,10 @@ private Q_SLOTS:
 
     void fontDryRun();
     void fontToThePanel();
+    void exportedFontLoadsAsBuiltIn();
+    void fontFiles_data();
+    void fontFiles();
+    void textFollowsTheFont();
     void sendFindsThePanel();
     void linkFailures_data();
     void linkFailures();
@@ -434,7 +440,7 @@ void TestCli::help()
     QFETCH(bool, ports);
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, 0);
-    for (const char *part : {"Usage: varlo-cli", "Example", "3 a message file could not be read"})
+    for (const char *part : {"Usage: varlo-cli", "Example", "3 a message or font file could not be read"})
         QVERIFY2(run.out.contains(part), part);
     for (const char *part : {"COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3",
                              "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
@@ -516,6 +522,105 @@ void TestCli::fontToThePanel()
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(panel.waitForBytes(64 * 69, 5000), 64 * 69);
     QCOMPARE(hexLine(panel.received()), dry.out.trimmed().replace('\n', ' '));
+}
+
+// The built-in font written as a file, read back and sent puts exactly the
+// built-in upload's bytes on the line.
+void TestCli::exportedFontLoadsAsBuiltIn()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("built-in.vlf"));
+    const Run exported = runCli({"font", "--export", path});
+    QCOMPARE(exported.exitCode, 0);
+    QCOMPARE(exported.err, QByteArray());
+
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const Run run = runCli({"font", path, "--port", "COM3"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    QByteArray expected;
+    for (const LinkFrame &frame : CharacterGeneratorFrames(FontTable::image()))
+        expected += frame.lineCoded();
+    QCOMPARE(expected.size(), 4416);
+    QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
+    QCOMPARE(panel.received(), expected);
+}
+
+void TestCli::fontFiles_data()
+{
+    QTest::addColumn<QByteArray>("text"); // empty: no file at all
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err");   // a fragment of standard error, PATH for the file's path
+    QTest::addColumn<QByteArray>("glyph"); // normal A as the frames carry it
+
+    const QByteArray builtIn = FontFileText(FontFile::builtIn());
+    QByteArray wide = builtIn;
+    // Row 0 of normal A, "..#.....", lit in column 6 as well.
+    wide.replace("[065] A\n..#.....\n", "[065] A\n..#...#.\n");
+    QByteArray broken = builtIn;
+    broken.replace("[065] A\n", "[065] AA\n");
+
+    QTest::newRow("built-in") << builtIn << 0 << QString() << QByteArray::fromHex("7C1211127C000000");
+    QTest::newRow("a warning, used all the same")
+        << wide << 0 << QStringLiteral("PATH: warning: the normal face lights columns 5 to 7 at codes 65:")
+        << QByteArray::fromHex("7C1211127C000100");
+    QTest::newRow("a fault names its line") << broken << 3 << QStringLiteral("PATH:588: error: the label of glyph [065]")
+                                            << QByteArray();
+    QTest::newRow("missing") << QByteArray() << 3 << QStringLiteral("PATH: error: ") << QByteArray();
+}
+
+void TestCli::fontFiles()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+    QFETCH(QByteArray, glyph);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mine.vlf"));
+    if (!text.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    const Run run = runCli({"font", "--dry-run", path});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(QString::fromUtf8(run.err).contains(QString(err).replace(QStringLiteral("PATH"), path)), run.err.constData());
+    if (err.isEmpty())
+        QCOMPARE(run.err, QByteArray());
+    if (glyph.isEmpty()) {
+        QCOMPARE(run.out, QByteArray());
+        return;
+    }
+    // Frame 8 carries codes 64 to 71 of the normal face.
+    QByteArray image = FontTable::image().toByteArray();
+    image.replace(FontTable::offset(FontTable::Font::Normal, 65), FontTable::kGlyphBytes, glyph);
+    QCOMPARE(run.out.split('\n').at(8), hexLine(CharacterGeneratorFrames(image)[8].lineCoded()));
+}
+
+// With a font file's labels, text means that font's codes: both ways.
+void TestCli::textFollowsTheFont()
+{
+    QTemporaryDir dir;
+    const QString cyrillic = QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf");
+    const QString path = dir.filePath(QStringLiteral("moscow.vlo"));
+    const Run refused = runCli({"write", path, "-m", "МОСКВА"});
+    QCOMPARE(refused.exitCode, 2);
+
+    const Run run = runCli({"write", path, "-m", "МОСКВА ~H", "--font", cyrillic});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    MessageSet set;
+    QVERIFY(ReadMessageFile(path, set).ok());
+    // Code page 866: А is 128, so М 140, О 142, С 145, К 138, В 130.
+    QCOMPARE(set.markup(0), QByteArray("\x8C\x8E\x91\x8A\x82\x80 ~H"));
+
+    const Run shown = runCli({"show", path, "--font", cyrillic});
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY2(QString::fromUtf8(shown.out).startsWith(QStringLiteral("A    4    8  \"МОСКВА ~H\"")), shown.out.constData());
+
+    const Run broken = runCli({"show", path, "--font", dir.filePath(QStringLiteral("missing.vlf"))});
+    QCOMPARE(broken.exitCode, 3);
+    QCOMPARE(broken.out, QByteArray());
 }
 
 void TestCli::sendFindsThePanel()

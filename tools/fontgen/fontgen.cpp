@@ -185,6 +185,20 @@ std::string commentLabel(const std::string &label)
     return "'" + label + "'";
 }
 
+// A C string literal of the label: every byte as an octal escape, which
+// ends after three digits, so no label can break the literal or run into
+// the character after it.
+std::string cString(const std::string &label)
+{
+    std::string literal = "\"";
+    for (unsigned char c : label) {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\%03o", unsigned(c));
+        literal += buffer;
+    }
+    return literal + "\"";
+}
+
 std::string generate(const std::array<Font, 2> &fonts, const std::array<std::string, 2> &paths)
 {
     std::ostringstream out;
@@ -209,6 +223,14 @@ std::string generate(const std::array<Font, 2> &fonts, const std::array<std::str
                 out << ' ' << hexByte(byte) << ',';
             }
             out << " // " << codeName(code) << ' ' << commentLabel(glyph.label) << '\n';
+        }
+    }
+    out << "};\n\n"
+           "// The label of each glyph, font * 256 + code, in UTF-8 as the glyph file writes it.\n"
+           "const char *const kLabels[FontTable::kFontCount * FontTable::kGlyphCount] = {\n";
+    for (int f = 0; f < 2; ++f) {
+        for (int code = 0; code < kCodes; ++code) {
+            out << "    " << cString(fonts[f][code].label) << ", // label of " << codeName(code) << '\n';
         }
     }
     out << "};\n\n} // namespace varlo::fontdata\n";

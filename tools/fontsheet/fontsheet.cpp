@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// varlo-fontsheet: draws both built-in fonts as LED dots on one PNG, a 16 x 16
-// grid per font with the codes in hex along the edges, so that the glyphs can
-// be reviewed by eye. docs/font-sheet.png is its output.
+// varlo-fontsheet: draws both faces of a font as LED dots on one PNG, a 16 x
+// 16 grid per face with the codes in hex along the edges, so that the glyphs
+// can be reviewed by eye. docs/font-sheet.png is its output for the built-in
+// font; given a .vlf font file it draws that.
 //
-//   QT_QPA_PLATFORM=offscreen varlo-fontsheet [--pitch N] [OUTPUT.png]
+//   QT_QPA_PLATFORM=offscreen varlo-fontsheet [--pitch N] [FONT.vlf] [OUTPUT.png]
 
-#include "charset/fonttable.h"
+#include "charset/fontfile.h"
 #include "display/ledrenderer.h"
 #include "display/ledpainter.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -48,7 +50,17 @@ Layout MakeLayout(int pitch)
     return l;
 }
 
-void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, FontTable::Font font, const QString &title)
+DotMatrix GlyphDots(const FontFile &font, FontTable::Font face, quint8 code)
+{
+    DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
+    const FontTable::Glyph glyph = font.glyph(face, code);
+    for (int x = 0; x < FontTable::kGlyphBytes; ++x)
+        dots.setColumn(x, glyph[size_t(x)]);
+    return dots;
+}
+
+void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile &font, FontTable::Font face,
+               const QString &title)
 {
     const LedStyle style{.pitch = l.pitch};
     const QColor ink(220, 220, 220);
@@ -77,7 +89,7 @@ void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, FontTable::Fon
 
     for (int code = 0; code < FontTable::kGlyphCount; ++code) {
         const QPointF at(left + (code % 16) * l.cellW, top + l.labelH + (code / 16) * l.cellH);
-        PaintDotMatrix(painter, at, RenderGlyph(font, quint8(code)), style);
+        PaintDotMatrix(painter, at, GlyphDots(font, face, quint8(code)), style);
     }
 }
 
@@ -87,12 +99,17 @@ int main(int argc, char **argv)
 {
     QGuiApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Draws both built-in panel fonts as LED dots on one PNG."));
+    parser.setApplicationDescription(
+        QStringLiteral("Draws both faces of a panel font as LED dots on one PNG: the built-in font, or the .vlf "
+                       "font file given."));
     parser.addHelpOption();
     QCommandLineOption pitchOption(QStringLiteral("pitch"), QStringLiteral("Pixels between dot centres (4 to 40)."),
                                    QStringLiteral("N"), QStringLiteral("8"));
     parser.addOption(pitchOption);
-    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG to write (default font-sheet.png)."));
+    parser.addPositionalArgument(QStringLiteral("font"), QStringLiteral("Font file to draw (default: the built-in font)."),
+                                 QStringLiteral("[FONT.vlf]"));
+    parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG to write (default font-sheet.png)."),
+                                 QStringLiteral("[OUTPUT.png]"));
     parser.process(app);
 
     bool ok = false;
@@ -101,7 +118,25 @@ int main(int argc, char **argv)
         QTextStream(stderr) << "varlo-fontsheet: --pitch takes a number from 4 to 40\n";
         return 2;
     }
-    const QStringList args = parser.positionalArguments();
+    QStringList args = parser.positionalArguments();
+    if (args.size() > 2) {
+        parser.showHelp(2);
+    }
+    FontFile font = FontFile::builtIn();
+    QString name; // the built-in font's sheet names no file
+    if (!args.isEmpty() && args.first().endsWith(QLatin1String(".vlf"))) {
+        const QString path = args.takeFirst();
+        const FontFileRead read = ReadFontFilePath(path);
+        for (const QString &warning : read.warnings)
+            QTextStream(stderr) << path << ": warning: " << warning << '\n';
+        if (!read.font) {
+            QTextStream(stderr) << path << (read.errorLine > 0 ? QStringLiteral(":%1").arg(read.errorLine) : QString())
+                                << ": error: " << read.error << '\n';
+            return 1;
+        }
+        font = *read.font;
+        name = QStringLiteral("  (%1)").arg(QFileInfo(path).fileName());
+    }
     if (args.size() > 1) {
         parser.showHelp(2);
     }
@@ -113,10 +148,10 @@ int main(int argc, char **argv)
     {
         QPainter painter(&sheet);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        PaintGrid(painter, l, QPoint(l.margin, l.margin), FontTable::Font::Normal,
-                  QStringLiteral("Font 0: normal"));
-        PaintGrid(painter, l, QPoint(l.margin, 2 * l.margin + l.gridH), FontTable::Font::Bold,
-                  QStringLiteral("Font 1: bold"));
+        PaintGrid(painter, l, QPoint(l.margin, l.margin), font, FontTable::Font::Normal,
+                  QStringLiteral("Font 0: normal") + name);
+        PaintGrid(painter, l, QPoint(l.margin, 2 * l.margin + l.gridH), font, FontTable::Font::Bold,
+                  QStringLiteral("Font 1: bold") + name);
     }
 
     if (!sheet.save(output, "PNG")) {

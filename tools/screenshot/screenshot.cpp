@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Starts the real windows in a scratch folder, fills a few slots the way a
 // user would, and saves a picture of the main window, or with --preview of
-// the Preview window on slot B.
-//   varlo-screenshot [--preview] OUTPUT.png
+// the Preview window on slot B, or with --font-editor of the Character
+// Generator.
+//   varlo-screenshot [--preview | --font-editor] OUTPUT.png
 
 #include "app/dialogs.h"
+#include "app/fonteditorwindow.h"
 #include "app/previewwindow.h"
 #include "app/shell.h"
 #include "editor/slotedit.h"
@@ -46,12 +48,16 @@ int main(int argc, char *argv[])
     const QCommandLineOption previewOption(QStringLiteral("preview"),
                                            QStringLiteral("Save the Preview window instead."));
     parser.addOption(previewOption);
+    const QCommandLineOption fontEditorOption(QStringLiteral("font-editor"),
+                                              QStringLiteral("Save the Character Generator instead."));
+    parser.addOption(fontEditorOption);
     parser.addPositionalArgument(QStringLiteral("OUTPUT.png"), QStringLiteral("The picture to write."));
     parser.process(app);
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
     const QString output = parser.positionalArguments().constFirst();
     const bool preview = parser.isSet(previewOption);
+    const bool fontEditor = parser.isSet(fontEditorOption);
     QTemporaryDir folder;
     auto window = varlo::StartWindows({folder.path(), folder.path()},
                                       std::make_unique<SilentDialogs>());
@@ -77,6 +83,10 @@ int main(int argc, char *argv[])
         window->slotRows()->edit(1)->setFocus();
         window->findChild<QAction *>(QStringLiteral("Preview1"))->trigger();
     }
+    if (fontEditor) {
+        window->findChild<QAction *>(QStringLiteral("CharacterGenerator1"))->trigger();
+        window->fontEditor()->choose(varlo::FontTable::Font::Normal, 15); // the heart
+    }
 
     QTimer::singleShot(700, &app, [&] {
         QWidget *shown = window.get();
@@ -87,6 +97,8 @@ int main(int argc, char *argv[])
             previewWindow->seek(7200);
             shown = previewWindow;
         }
+        if (fontEditor)
+            shown = window->fontEditor();
         const bool saved = shown->grab().save(output);
         std::fprintf(stderr, "%s %s\n", saved ? "saved" : "could not save", qPrintable(output));
         app.exit(saved ? 0 : 1);

@@ -1,0 +1,331 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "charset/fontfile.h"
+#include "charset/panelcharmap.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+
+using namespace varlo;
+using Font = FontTable::Font;
+
+namespace {
+
+const QByteArray &BuiltInText()
+{
+    static const QByteArray text = FontFileText(FontFile::builtIn());
+    return text;
+}
+
+// The built-in font's text with line `lineNo` (1 first) replaced.
+QByteArray WithLine(int lineNo, const QByteArray &replacement)
+{
+    QByteArrayList lines = BuiltInText().split('\n');
+    lines[lineNo - 1] = replacement;
+    return lines.join('\n');
+}
+
+QByteArray WithoutLine(int lineNo)
+{
+    QByteArrayList lines = BuiltInText().split('\n');
+    lines.removeAt(lineNo - 1);
+    return lines.join('\n');
+}
+
+// The line of the header of `code` in the face: "face normal", then for
+// each glyph a blank line, the header and 7 rows; a blank line before
+// "face bold".
+int HeaderLine(Font face, int code)
+{
+    const int faceLine = face == Font::Normal ? 1 : 1 + 256 * 9 + 2;
+    return faceLine + 2 + code * 9;
+}
+
+} // namespace
+
+class TestFontFile : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void builtInRoundTripsByteForByte();
+    void commentAtTheTopIsKept();
+    void builtInLabelsGiveTheCharacterMap();
+    void glyphsAsDrawn();
+    void labels_data();
+    void labels();
+    void readErrors_data();
+    void readErrors();
+    void warnings();
+    void saveReplacesWholeFileOrNothing();
+    void unreadablePaths_data();
+    void unreadablePaths();
+    void shippedFonts_data();
+    void shippedFonts();
+};
+
+void TestFontFile::builtInRoundTripsByteForByte()
+{
+    const FontFile builtIn = FontFile::builtIn();
+    QCOMPARE(builtIn.image(), FontTable::image().toByteArray());
+
+    const FontFileRead read = ReadFontFile(BuiltInText());
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.warnings, QStringList());
+    QVERIFY(*read.font == builtIn);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("built-in.vlf"));
+    QCOMPARE(SaveFontFile(path, *read.font), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), BuiltInText());
+}
+
+void TestFontFile::commentAtTheTopIsKept()
+{
+    const QByteArray text = "// Cyrillic letters in 128 to 255\n// drawn dot by dot\n" + BuiltInText();
+    const FontFileRead read = ReadFontFile(text);
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.font->comment().size(), 2);
+    QCOMPARE(FontFileText(*read.font), text);
+}
+
+// The slot edit boxes show every code as its label; the built-in font's
+// labels are what they have always shown.
+void TestFontFile::builtInLabelsGiveTheCharacterMap()
+{
+    const FontFile builtIn = FontFile::builtIn();
+    QVERIFY(builtIn.charTable() == PanelCharMap::builtInTable());
+    for (int code = 0; code < 256; ++code) {
+        for (Font face : {Font::Normal, Font::Bold}) {
+            const QString label = builtIn.label(face, quint8(code));
+            const QString shown(PanelCharMap::builtIn().toChar(quint8(code)));
+            if (code < 0x20 || code == 0x7F)
+                QVERIFY2(IsNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
+            else
+                QVERIFY2(label == shown, qPrintable(QStringLiteral("%1: %2, the map shows %3").arg(code).arg(label, shown)));
+        }
+    }
+}
+
+void TestFontFile::glyphsAsDrawn()
+{
+    // Normal A: 7C 12 11 12 7C 00 00 00; the file draws it row by row.
+    const int header = HeaderLine(Font::Normal, 65);
+    QCOMPARE(BuiltInText().split('\n').at(header - 1), QByteArray("[065] A"));
+    QCOMPARE(BuiltInText().split('\n').at(header), QByteArray("..#....."));
+    // Light the bottom-right dot that column 7 can hold: byte 7 becomes 0x40.
+    const FontFileRead read = ReadFontFile(WithLine(header + 7, "#...#..#"));
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    const FontTable::Glyph a = read.font->glyph(Font::Normal, 65);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(a.data()), 8), QByteArray::fromHex("7C1211127C000040"));
+}
+
+void TestFontFile::labels_data()
+{
+    QTest::addColumn<QString>("written");
+    QTest::addColumn<QString>("label"); // empty: refused
+    QTest::addColumn<QString>("writtenAgain");
+
+    QTest::newRow("letter") << QStringLiteral("Ж") << QStringLiteral("Ж") << QStringLiteral("Ж");
+    QTest::newRow("opening bracket alone") << QStringLiteral("(") << QStringLiteral("(") << QStringLiteral("(");
+    QTest::newRow("name") << QStringLiteral("(heart)") << QStringLiteral("(heart)") << QStringLiteral("(heart)");
+    QTest::newRow("code point") << QStringLiteral("U+0416") << QStringLiteral("Ж") << QStringLiteral("Ж");
+    QTest::newRow("space by number") << QStringLiteral("U+0020") << QStringLiteral(" ") << QStringLiteral("U+0020");
+    QTest::newRow("space itself") << QStringLiteral(" ") << QStringLiteral(" ") << QStringLiteral("U+0020");
+    QTest::newRow("no-break space") << QStringLiteral("U+00a0") << QStringLiteral("\u00A0") << QStringLiteral("U+00A0");
+    QTest::newRow("two characters") << QStringLiteral("AB") << QString() << QString();
+    QTest::newRow("trailing space") << QStringLiteral("A ") << QString() << QString();
+    QTest::newRow("empty brackets") << QStringLiteral("()") << QString() << QString();
+    QTest::newRow("control character") << QStringLiteral("U+0007") << QString() << QString();
+    QTest::newRow("beyond U+FFFF") << QStringLiteral("\U0001F600") << QString() << QString();
+    QTest::newRow("stand-in of named codes") << QStringLiteral("U+E041") << QString() << QString();
+}
+
+void TestFontFile::labels()
+{
+    QFETCH(QString, written);
+    QFETCH(QString, label);
+    QFETCH(QString, writtenAgain);
+    QString why;
+    const std::optional<QString> parsed = ParseFontLabel(written, &why);
+    if (label.isEmpty()) {
+        QVERIFY(!parsed);
+        QVERIFY(!why.isEmpty());
+        return;
+    }
+    QVERIFY2(parsed, qPrintable(why));
+    QCOMPARE(*parsed, label);
+    QCOMPARE(WrittenFontLabel(*parsed), writtenAgain);
+}
+
+void TestFontFile::readErrors_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("fragment");
+
+    const int a = HeaderLine(Font::Normal, 65);
+    const int boldB = HeaderLine(Font::Bold, 66);
+    const int boldFace = HeaderLine(Font::Bold, 0) - 2;
+    QTest::newRow("no face line") << WithLine(1, "") << 3 << QStringLiteral("\"face normal\"");
+    QTest::newRow("unknown face") << WithLine(boldFace, "face italic") << boldFace << QStringLiteral("face italic");
+    QTest::newRow("bold face twice") << BuiltInText() + "face bold\n" << BuiltInText().count('\n') + 1
+                                     << QStringLiteral("twice");
+    QTest::newRow("code missing") << WithLine(a, "[066] B") << a << QStringLiteral("expected [065]");
+    QTest::newRow("code out of order") << WithLine(a, "[064] @") << a << QStringLiteral("twice or out of order");
+    QTest::newRow("code beyond 255") << WithLine(a, "[300] A") << a << QStringLiteral("beyond 255");
+    QTest::newRow("row too short") << WithLine(a + 2, ".#...#.") << a + 2 << QStringLiteral("7 characters");
+    QTest::newRow("row too long") << WithLine(a + 2, ".#...#...") << a + 2 << QStringLiteral("9 characters");
+    QTest::newRow("stray character") << WithLine(a + 2, ".#..x#..") << a + 2 << QStringLiteral("'x'");
+    QTest::newRow("six rows") << WithoutLine(a + 7) << a + 7 << QStringLiteral("6 rows");
+    QTest::newRow("eight rows") << WithLine(a + 8, "........") << a + 8 << QStringLiteral("glyph header");
+    QTest::newRow("label of two characters") << WithLine(a, "[065] AA") << a << QStringLiteral("one character");
+    QTest::newRow("header without label") << WithLine(a, "[065] ") << a << QStringLiteral("glyph header");
+    QTest::newRow("a character for two codes of one face")
+        << WithLine(boldB, "[066] A") << boldB << QStringLiteral("[065]");
+    QTest::newRow("normal face ends early") << WithLine(boldFace - 9, "face bold") << boldFace - 9
+                                            << QStringLiteral("after 255 glyphs");
+    QTest::newRow("file ends inside a glyph") << BuiltInText().left(BuiltInText().size() - 9)
+                                              << BuiltInText().count('\n') - 1 << QStringLiteral("6 of 7 rows");
+    QTest::newRow("no bold face") << BuiltInText().left(BuiltInText().indexOf("\nface bold") + 1) << boldFace - 1
+                                  << QStringLiteral("without \"face bold\"");
+    QTest::newRow("text after the last glyph") << BuiltInText() + "[256] more\n" << BuiltInText().count('\n') + 1
+                                               << QStringLiteral("after glyph [255] of the bold face");
+    QTest::newRow("not UTF-8") << WithLine(a, "[065] \xC4") << a << QStringLiteral("UTF-8");
+    QTest::newRow("empty file") << QByteArray() << 0 << QStringLiteral("not a font file");
+}
+
+void TestFontFile::readErrors()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(int, line);
+    QFETCH(QString, fragment);
+    const FontFileRead read = ReadFontFile(text);
+    QVERIFY(!read.font);
+    QVERIFY2(read.error.contains(fragment), qPrintable(read.errorText()));
+    QCOMPARE(read.errorLine, line);
+    if (line > 0)
+        QVERIFY(read.errorText().startsWith(QStringLiteral("line %1: ").arg(line)));
+}
+
+// Rules of the built-in faces that a font of one's own may break are
+// warnings: the font is read all the same.
+void TestFontFile::warnings()
+{
+    const int a = HeaderLine(Font::Normal, 65);
+    const int boldHeart = HeaderLine(Font::Bold, 15);
+    QByteArray text = WithLine(a + 1, "..#...#.");
+    QByteArrayList lines = text.split('\n');
+    lines[boldHeart] = "#######.";
+    lines.insert(a + 7, "// a comment among the glyphs");
+    text = lines.join('\n');
+
+    const FontFileRead read = ReadFontFile(text);
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.warnings.size(), 3);
+    QVERIFY2(read.warnings.at(0).startsWith(QStringLiteral("line %1: comments").arg(a + 8)), qPrintable(read.warnings.at(0)));
+    QVERIFY2(read.warnings.at(1).contains(QStringLiteral("columns 5 to 7 at codes 65:")), qPrintable(read.warnings.at(1)));
+    QVERIFY2(read.warnings.at(2).startsWith(QStringLiteral("codes 15 differ")), qPrintable(read.warnings.at(2)));
+    QCOMPARE(read.font->glyph(Font::Normal, 65)[6], quint8(0x01));
+}
+
+void TestFontFile::saveReplacesWholeFileOrNothing()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("mine.vlf"));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("old text");
+    old.close();
+
+    FontFile font = FontFile::builtIn();
+    QCOMPARE(font.setLabel(Font::Normal, 128, QStringLiteral("Ж")), QString());
+    QCOMPARE(SaveFontFile(path, font), QString());
+    const FontFileRead read = ReadFontFilePath(path);
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.font->label(Font::Normal, 128), QStringLiteral("Ж"));
+
+    // A folder where the file should go is refused and left as it was.
+    const QString folder = dir.filePath(QStringLiteral("folder.vlf"));
+    QVERIFY(QDir().mkdir(folder));
+    QVERIFY(!SaveFontFile(folder, font).isEmpty());
+    QVERIFY(QFileInfo(folder).isDir());
+}
+
+void TestFontFile::unreadablePaths_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("missing") << QStringLiteral("missing");
+    QTest::newRow("folder") << QStringLiteral("folder");
+    QTest::newRow("named pipe that nobody writes") << QStringLiteral("fifo");
+    QTest::newRow("too large") << QStringLiteral("large");
+}
+
+void TestFontFile::unreadablePaths()
+{
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("font.vlf"));
+    if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkdir(path));
+    if (kind == QLatin1String("fifo"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    if (kind == QLatin1String("large")) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(2 * 1024 * 1024));
+    }
+    // A pipe would be waited on for ever; it must be refused unread.
+    const FontFileRead read = ReadFontFilePath(path);
+    QVERIFY(!read.font);
+    QVERIFY(!read.error.isEmpty());
+    QCOMPARE(read.errorLine, 0);
+}
+
+void TestFontFile::shippedFonts_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("sameAs"); // a built-in code with the same glyph, or -1 for a new drawing
+
+    QTest::newRow("Cyrillic A as the Latin one") << QStringLiteral("cyrillic.vlf") << 128 << QStringLiteral("А") << 65;
+    QTest::newRow("Cyrillic Zhe") << QStringLiteral("cyrillic.vlf") << 134 << QStringLiteral("Ж") << -1;
+    QTest::newRow("Cyrillic Ya") << QStringLiteral("cyrillic.vlf") << 159 << QStringLiteral("Я") << -1;
+    QTest::newRow("Cyrillic small ya") << QStringLiteral("cyrillic.vlf") << 239 << QStringLiteral("я") << -1;
+    QTest::newRow("Cyrillic Yo") << QStringLiteral("cyrillic.vlf") << 240 << QStringLiteral("Ё") << 211;
+    QTest::newRow("Greek Lambda") << QStringLiteral("greek.vlf") << 138 << QStringLiteral("Λ") << -1;
+    QTest::newRow("Greek Omega") << QStringLiteral("greek.vlf") << 151 << QStringLiteral("Ω") << -1;
+    QTest::newRow("Greek final sigma") << QStringLiteral("greek.vlf") << 170 << QStringLiteral("ς") << -1;
+    QTest::newRow("Greek small omega") << QStringLiteral("greek.vlf") << 224 << QStringLiteral("ω") << -1;
+}
+
+// The fonts that ship read without a warning, keep ASCII, the icons and the
+// pictures of the built-in font, and hold their letters where the code page
+// of their alphabet has them.
+void TestFontFile::shippedFonts()
+{
+    QFETCH(QString, file);
+    QFETCH(int, code);
+    QFETCH(QString, label);
+    QFETCH(int, sameAs);
+    const FontFileRead read = ReadFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/") + file);
+    QVERIFY2(read.font, qPrintable(read.errorText()));
+    QCOMPARE(read.warnings, QStringList());
+    const FontFile builtIn = FontFile::builtIn();
+    QCOMPARE(read.font->image().left(128 * 8), builtIn.image().left(128 * 8));
+    QCOMPARE(read.font->image().mid(2048, 128 * 8), builtIn.image().mid(2048, 128 * 8));
+    for (Font face : {Font::Normal, Font::Bold}) {
+        QCOMPARE(read.font->label(face, quint8(code)), label);
+        const FontTable::Glyph glyph = read.font->glyph(face, quint8(code));
+        const FontTable::Glyph builtInGlyph = builtIn.glyph(face, quint8(sameAs < 0 ? code : sameAs));
+        QCOMPARE(std::equal(glyph.begin(), glyph.end(), builtInGlyph.begin()), sameAs >= 0);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestFontFile)
+#include "tst_fontfile.moc"
