@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "editor/slotedit.h"
 
-#include "editor/panelcharmap.h"
+#include "charset/panelcharmap.h"
 
 #include <QFocusEvent>
 #include <QFont>
@@ -26,7 +26,7 @@ public:
     {
         if (m_edit->m_settingByProgram)
             return Acceptable;
-        const qsizetype bad = PanelCharMap::firstUndrawable(input);
+        const qsizetype bad = PanelCharMap::builtIn().firstUndrawable(input);
         if (bad >= 0) {
             emit m_edit->refused(
                 tr("The panel has no character \u201c%1\u201d, so it was not typed.")
@@ -70,12 +70,12 @@ QFont SlotEdit::slotFont()
 
 QByteArray SlotEdit::markup() const
 {
-    return PanelCharMap::toBytes(text());
+    return PanelCharMap::builtIn().toBytes(text());
 }
 
 void SlotEdit::setMarkup(const QByteArray &markup)
 {
-    const QString display = PanelCharMap::toDisplay(markup);
+    const QString display = PanelCharMap::builtIn().toDisplay(markup);
     if (display == text())
         return;
     m_settingByProgram = true;

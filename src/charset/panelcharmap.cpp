@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "editor/panelcharmap.h"
+#include "charset/panelcharmap.h"
 
-#include <QHash>
+#include <QSet>
 
 #include <array>
 
@@ -52,42 +52,76 @@ struct EarlierStandIn
 };
 constexpr EarlierStandIn kEarlierStandIns[] = {{0x00AD, 240}, {0x024E, 157}};
 
-const QHash<char16_t, quint8> &reverseMap()
+char16_t builtInChar(int byte)
 {
-    static const QHash<char16_t, quint8> map = [] {
-        QHash<char16_t, quint8> m;
-        for (int b = 0; b < 256; ++b)
-            m.insert(PanelCharMap::toChar(quint8(b)).unicode(), quint8(b));
-        for (const EarlierStandIn &earlier : kEarlierStandIns)
-            m.insert(earlier.ch, earlier.byte);
-        return m;
-    }();
-    return map;
+    if (byte < 0x20)
+        return char16_t(kControlPictures + byte);
+    if (byte == 0x7F)
+        return kDeletePicture;
+    if (byte < 0x80)
+        return char16_t(byte);
+    return kHighHalf[byte - 0x80];
 }
 
 } // namespace
 
-QChar PanelCharMap::toChar(quint8 byte)
+PanelCharMap::PanelCharMap()
+    : PanelCharMap(builtInTable())
 {
-    if (byte < 0x20)
-        return QChar(char16_t(kControlPictures + byte));
-    if (byte == 0x7F)
-        return QChar(kDeletePicture);
-    if (byte < 0x80)
-        return QChar(char16_t(byte));
-    return QChar(kHighHalf[byte - 0x80]);
 }
 
-std::optional<quint8> PanelCharMap::toByte(QChar ch)
+PanelCharMap::PanelCharMap(const Table &table)
+    : m_chars(table)
 {
-    const auto &map = reverseMap();
-    const auto it = map.constFind(ch.unicode());
-    if (it == map.constEnd())
+    for (int b = 0; b < 256; ++b)
+        m_bytes.insert(m_chars[b], quint8(b));
+    // Only where the table leaves the character free: a font's own table
+    // may give it a code of its own.
+    for (const EarlierStandIn &earlier : kEarlierStandIns) {
+        if (!m_bytes.contains(earlier.ch))
+            m_bytes.insert(earlier.ch, earlier.byte);
+    }
+}
+
+const PanelCharMap &PanelCharMap::builtIn()
+{
+    static const PanelCharMap map;
+    return map;
+}
+
+PanelCharMap::Table PanelCharMap::builtInTable()
+{
+    Table table{};
+    for (int b = 0; b < 256; ++b)
+        table[b] = builtInChar(b);
+    return table;
+}
+
+std::optional<PanelCharMap> PanelCharMap::fromTable(const Table &table)
+{
+    QSet<char16_t> seen;
+    for (char16_t ch : table) {
+        if (QChar::isSurrogate(ch) || seen.contains(ch))
+            return std::nullopt;
+        seen.insert(ch);
+    }
+    return PanelCharMap(table);
+}
+
+QChar PanelCharMap::toChar(quint8 byte) const
+{
+    return QChar(m_chars[byte]);
+}
+
+std::optional<quint8> PanelCharMap::toByte(QChar ch) const
+{
+    const auto it = m_bytes.constFind(ch.unicode());
+    if (it == m_bytes.constEnd())
         return std::nullopt;
     return *it;
 }
 
-QString PanelCharMap::toDisplay(const QByteArray &bytes)
+QString PanelCharMap::toDisplay(const QByteArray &bytes) const
 {
     QString text;
     text.reserve(bytes.size());
@@ -96,7 +130,7 @@ QString PanelCharMap::toDisplay(const QByteArray &bytes)
     return text;
 }
 
-QByteArray PanelCharMap::toBytes(const QString &text)
+QByteArray PanelCharMap::toBytes(const QString &text) const
 {
     QByteArray bytes;
     bytes.reserve(text.size());
@@ -105,7 +139,7 @@ QByteArray PanelCharMap::toBytes(const QString &text)
     return bytes;
 }
 
-qsizetype PanelCharMap::firstUndrawable(const QString &text)
+qsizetype PanelCharMap::firstUndrawable(const QString &text) const
 {
     for (qsizetype i = 0; i < text.size(); ++i) {
         if (!toByte(text.at(i)))

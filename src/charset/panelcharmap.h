@@ -5,6 +5,9 @@
 #include <QChar>
 #include <QString>
 
+#include <QHash>
+
+#include <array>
 #include <optional>
 
 namespace varlo {
@@ -30,21 +33,42 @@ namespace varlo {
 //                     the panel draws as a short dash but a text box would
 //                     draw as nothing; a typed soft hyphen still gives 240
 //   line drawing      the code page's box-drawing and block characters; the
-//                     panel draws them as plain strokes
+//                    //
+// The map is the meaning a font gives its codes. The built-in one belongs to
+// the panel's built-in fonts; a font of one's own can bring its own table of
+// 256 characters, as long as no two codes share a character.
 class PanelCharMap
 {
 public:
-    static QChar toChar(quint8 byte);
+    using Table = std::array<char16_t, 256>;
+
+    // The map of the panel's built-in fonts.
+    PanelCharMap();
+    static const PanelCharMap &builtIn();
+    static Table builtInTable();
+    // A map from a table of one character per code, or nothing when two codes
+    // share a character (the text shown could then not give the bytes back)
+    // or a code has a half of a surrogate pair.
+    static std::optional<PanelCharMap> fromTable(const Table &table);
+
+    QChar toChar(quint8 byte) const;
     // The byte the panel shows as this character, or nothing when the panel
     // cannot draw it.
-    static std::optional<quint8> toByte(QChar ch);
+    std::optional<quint8> toByte(QChar ch) const;
 
-    static QString toDisplay(const QByteArray &bytes);
+    QString toDisplay(const QByteArray &bytes) const;
     // Characters the panel cannot draw become '?'; callers that must not lose
     // anything check with firstUndrawable() first.
-    static QByteArray toBytes(const QString &text);
+    QByteArray toBytes(const QString &text) const;
     // Index of the first character without a byte, or -1.
-    static qsizetype firstUndrawable(const QString &text);
+    qsizetype firstUndrawable(const QString &text) const;
+
+private:
+    explicit PanelCharMap(const Table &table);
+
+    Table m_chars;
+    QHash<char16_t, quint8> m_bytes;
 };
+
 
 } // namespace varlo
