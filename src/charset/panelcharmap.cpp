@@ -52,6 +52,57 @@ struct EarlierStandIn
 };
 constexpr EarlierStandIn kEarlierStandIns[] = {{0x00AD, 240}, {0x024E, 157}};
 
+// Symbols that have a picture on the panel, and the escape that draws it.
+struct Substitute
+{
+    char32_t codePoint;
+    const char *bytes;
+};
+constexpr Substitute kPictures[] = {
+    {0x2605, "~+"},  // ★
+    {0x2665, "~H"},  // ♥
+    {0x2764, "~H"},  // ❤
+    {0x2190, "~<"},  // ←
+    {0x2192, "~>"},  // →
+    {0x260E, "~P"},  // ☎
+    {0x1F4DE, "~P"}, // 📞
+    {0x2708, "~x"},  // ✈
+    {0x263A, "~S"},  // ☺
+    {0x1F642, "~S"}, // 🙂
+    {0x1F60A, "~S"}, // 😊
+    {0x25CF, "~O"},  // ●
+    {0x25CB, "~o"},  // ○
+};
+// Typographic characters the panel's font lacks, and their plain look-alike.
+// The built-in map gives the no-break space byte 255 before this table is
+// asked (the panel draws it blank too, and show's text must come back as the
+// same bytes); the entry serves a font's map that has no no-break space.
+constexpr Substitute kLookAlikes[] = {
+    {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, // “ ” „
+    {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"},    // ‘ ’ ‚
+    {0x2013, "-"}, {0x2014, "-"},                   // – —
+    {0x2026, "..."},                                // …
+    {0x00A0, " "},                                  // no-break space
+};
+
+const char *substituteFor(char32_t codePoint)
+{
+    for (const Substitute &picture : kPictures) {
+        if (picture.codePoint == codePoint)
+            return picture.bytes;
+    }
+    for (const Substitute &lookAlike : kLookAlikes) {
+        if (lookAlike.codePoint == codePoint)
+            return lookAlike.bytes;
+    }
+    return nullptr;
+}
+
+bool isVariationSelector(char32_t codePoint)
+{
+    return codePoint == 0xFE0E || codePoint == 0xFE0F;
+}
+
 char16_t builtInChar(int byte)
 {
     if (byte < 0x20)
@@ -146,6 +197,45 @@ qsizetype PanelCharMap::firstUndrawable(const QString &text) const
             return i;
     }
     return -1;
+}
+
+QString PanelCharMap::Undrawable::character() const
+{
+    const char32_t one[] = {codePoint};
+    return QString::fromUcs4(one, 1);
+}
+
+QString PanelCharMap::Undrawable::describe() const
+{
+    const QString hex = QString::number(uint(codePoint), 16).toUpper();
+    return QStringLiteral("\u201c%1\u201d (U+%2)")
+        .arg(character(), hex.rightJustified(4, QLatin1Char('0')));
+}
+
+PanelCharMap::Conversion PanelCharMap::fromText(const QString &text) const
+{
+    Conversion result;
+    result.bytes.reserve(text.size());
+    qsizetype column = 0;
+    // By code point: 🙂 is two UTF-16 units but one character.
+    for (char32_t codePoint : text.toUcs4()) {
+        ++column;
+        if (codePoint <= 0xFFFF && !QChar::isSurrogate(codePoint)) {
+            if (const std::optional<quint8> byte = toByte(QChar(char16_t(codePoint)))) {
+                result.bytes.append(char(*byte));
+                continue;
+            }
+        }
+        if (const char *substitute = substituteFor(codePoint)) {
+            result.bytes.append(substitute);
+            continue;
+        }
+        if (isVariationSelector(codePoint))
+            continue;
+        result.undrawable = Undrawable{codePoint, column};
+        break;
+    }
+    return result;
 }
 
 } // namespace varlo

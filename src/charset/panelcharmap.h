@@ -63,6 +63,31 @@ public:
     // Index of the first character without a byte, or -1.
     qsizetype firstUndrawable(const QString &text) const;
 
+    // A character of a text that the panel can't draw.
+    struct Undrawable
+    {
+        char32_t codePoint = 0;
+        // 1 for the first character; counts characters, not UTF-16 units.
+        qsizetype column = 0;
+
+        QString character() const;
+        // The character and its code point, as "ø" (U+00F8).
+        QString describe() const;
+    };
+    struct Conversion
+    {
+        QByteArray bytes;
+        std::optional<Undrawable> undrawable;
+    };
+    // Text from outside (a script's argument, the clipboard) in the panel's
+    // bytes: the characters of the map first, so that whatever toDisplay()
+    // shows comes back unchanged; then symbols with a picture on the panel as
+    // their escape (♥ as ~H); then typographic characters the panel lacks as
+    // their plain look-alike (“ as "); variation selectors, which only ask
+    // for a colour or text look, are dropped. The first character left over
+    // stops the conversion: it is reported, and bytes are then incomplete.
+    Conversion fromText(const QString &text) const;
+
 private:
     explicit PanelCharMap(const Table &table);
 

@@ -17,6 +17,11 @@ private Q_SLOTS:
     void undrawableCharacters_data();
     void undrawableCharacters();
     void aTableOfOnesOwnGivesItsMeaning();
+    void textGivesPanelBytes_data();
+    void textGivesPanelBytes();
+    void everyShownByteComesBackFromText();
+    void undrawableCharacterIsNamed_data();
+    void undrawableCharacterIsNamed();
     void aTableWithTwoCodesForOneCharacterIsRefused();
 };
 
@@ -120,6 +125,95 @@ void TestPanelCharMap::aTableWithTwoCodesForOneCharacterIsRefused()
     QVERIFY(!PanelCharMap::fromTable(table));
     table[250] = char16_t(0xD83D); // half of a surrogate pair
     QVERIFY(!PanelCharMap::fromTable(table));
+}
+
+void TestPanelCharMap::textGivesPanelBytes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("plain") << QStringLiteral("OPEN") << QByteArray("OPEN");
+    QTest::newRow("escapes as they are") << QStringLiteral("~BSALE~A ~H~~")
+                                         << QByteArray("~BSALE~A ~H~~");
+    QTest::newRow("accent and heart") << QStringLiteral("Café ♥")
+                                      << QByteArray("\x43\x61\x66\x82\x20\x7E\x48", 7);
+    QTest::newRow("star") << QStringLiteral("★") << QByteArray("~+");
+    QTest::newRow("heart") << QStringLiteral("♥") << QByteArray("~H");
+    QTest::newRow("heavy heart") << QStringLiteral("❤") << QByteArray("~H");
+    QTest::newRow("heavy heart, emoji look") << QStringLiteral("❤\uFE0F") << QByteArray("~H");
+    QTest::newRow("left arrow") << QStringLiteral("←") << QByteArray("~<");
+    QTest::newRow("right arrow") << QStringLiteral("→") << QByteArray("~>");
+    QTest::newRow("telephone") << QStringLiteral("☎") << QByteArray("~P");
+    QTest::newRow("receiver") << QStringLiteral("📞") << QByteArray("~P");
+    QTest::newRow("plane") << QStringLiteral("✈") << QByteArray("~x");
+    QTest::newRow("smile") << QStringLiteral("☺") << QByteArray("~S");
+    QTest::newRow("slight smile") << QStringLiteral("🙂") << QByteArray("~S");
+    QTest::newRow("smiling eyes") << QStringLiteral("😊") << QByteArray("~S");
+    QTest::newRow("black circle") << QStringLiteral("●") << QByteArray("~O");
+    QTest::newRow("white circle") << QStringLiteral("○") << QByteArray("~o");
+    QTest::newRow("double quotes") << QStringLiteral("“a” „b“") << QByteArray("\"a\" \"b\"");
+    QTest::newRow("single quotes") << QStringLiteral("‘a’ ‚b") << QByteArray("'a' 'b");
+    QTest::newRow("dashes") << QStringLiteral("1–2—3") << QByteArray("1-2-3");
+    QTest::newRow("ellipsis") << QStringLiteral("wait…") << QByteArray("wait...");
+    // The map's own meaning first: the panel's byte 255 is a blank too.
+    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b") << QByteArray("a\xFF" "b");
+    QTest::newRow("after a pair") << QStringLiteral("🙂é") << QByteArray("~S\x82");
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void TestPanelCharMap::textGivesPanelBytes()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    const PanelCharMap::Conversion conversion = PanelCharMap::builtIn().fromText(text);
+    QVERIFY2(!conversion.undrawable, qPrintable(conversion.undrawable
+                                                    ? conversion.undrawable->describe()
+                                                    : QString()));
+    QCOMPARE(conversion.bytes, bytes);
+}
+
+void TestPanelCharMap::everyShownByteComesBackFromText()
+{
+    QByteArray all;
+    for (int b = 0; b < 256; ++b)
+        all.append(char(b));
+    const PanelCharMap &map = PanelCharMap::builtIn();
+    const PanelCharMap::Conversion conversion = map.fromText(map.toDisplay(all));
+    QVERIFY(!conversion.undrawable);
+    QCOMPARE(conversion.bytes, all);
+}
+
+void TestPanelCharMap::undrawableCharacterIsNamed_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<uint>("codePoint");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("described");
+
+    QTest::newRow("o slash") << QStringLiteral("Smørrebrød") << 0xF8u << 3
+                             << QStringLiteral("“ø” (U+00F8)");
+    QTest::newRow("omega first") << QStringLiteral("Ω") << 0x3A9u << 1
+                                 << QStringLiteral("“Ω” (U+03A9)");
+    // Columns count characters: the pair before it is one.
+    QTest::newRow("after a pair") << QStringLiteral("🙂×") << 0xD7u << 2
+                                  << QStringLiteral("“×” (U+00D7)");
+    QTest::newRow("emoji without a picture") << QStringLiteral("hi 😀") << 0x1F600u << 4
+                                             << QStringLiteral("“😀” (U+1F600)");
+    QTest::newRow("tab") << QStringLiteral("a\tb") << 0x9u << 2
+                         << QStringLiteral("“\t” (U+0009)");
+}
+
+void TestPanelCharMap::undrawableCharacterIsNamed()
+{
+    QFETCH(QString, text);
+    QFETCH(uint, codePoint);
+    QFETCH(int, column);
+    QFETCH(QString, described);
+    const PanelCharMap::Conversion conversion = PanelCharMap::builtIn().fromText(text);
+    QVERIFY(conversion.undrawable);
+    QCOMPARE(uint(conversion.undrawable->codePoint), codePoint);
+    QCOMPARE(conversion.undrawable->column, qsizetype(column));
+    QCOMPARE(conversion.undrawable->describe(), described);
 }
 
 QTEST_GUILESS_MAIN(TestPanelCharMap)
