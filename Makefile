@@ -16,6 +16,9 @@ PACKAGES := cmake ninja-build g++ make pkg-config \
             fonts-dejavu-core fonts-freefont-ttf
 # Only for `make screenshot`: a virtual X display.
 SCREENSHOT_PACKAGES := xvfb xauth
+# Only for `make test`: a virtual X display and the tools that read what the
+# window system gets from the window (its title).
+TEST_PACKAGES := xvfb xauth x11-utils
 
 # What `make fuzz` needs besides: clang and its libFuzzer runtime.
 FUZZ_PACKAGES := clang libclang-rt-14-dev
@@ -65,6 +68,7 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 test: deps
+	@sh tools/install-deps.sh $(TEST_PACKAGES)
 	$(MAKE) build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 

@@ -48,6 +48,10 @@ class NoDialogs final : public Dialogs
 public:
     void showMessage(QWidget *, const QString &, const QString &) override {}
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
+    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override
+    {
+        return SaveChoice::Discard;
+    }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialogs.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPointer>
@@ -37,8 +36,9 @@ QString runFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QStri
 void WidgetDialogs::showMessage(QWidget *parent, const QString &text, const QString &detail)
 {
     const QPointer<QMessageBox> box = new QMessageBox(parent);
-    box->setWindowTitle(QApplication::applicationDisplayName());
-    box->setIcon(QMessageBox::NoIcon);
+    box->setWindowTitle(QStringLiteral("Varlo"));
+    // Every message of the windows reports something that went wrong.
+    box->setIcon(QMessageBox::Warning);
     box->setText(text);
     box->setInformativeText(detail);
     box->setStandardButtons(QMessageBox::Ok);
@@ -55,6 +55,27 @@ bool WidgetDialogs::confirm(QWidget *parent, const QString &title, const QString
     const bool ok = box->exec() == QMessageBox::Ok;
     delete box;
     return ok;
+}
+
+Dialogs::SaveChoice WidgetDialogs::askSaveChanges(QWidget *parent, const QString &title,
+                                                  const QString &text)
+{
+    const QPointer<QMessageBox> box = new QMessageBox(
+        QMessageBox::Warning, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+        parent);
+    box->setDefaultButton(QMessageBox::Save);
+    // The window's close button and Esc both answer Cancel: nothing happens.
+    box->setEscapeButton(QMessageBox::Cancel);
+    const int answer = box->exec();
+    delete box;
+    switch (answer) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
 }
 
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter,

@@ -13,6 +13,9 @@ namespace varlo {
 class Dialogs
 {
 public:
+    // The answers to "save the changes first?".
+    enum class SaveChoice { Save, Discard, Cancel };
+
     virtual ~Dialogs() = default;
 
     // A modal box with OK: the fixed text, and the operating system's reason
@@ -20,6 +23,10 @@ public:
     virtual void showMessage(QWidget *parent, const QString &text, const QString &detail) = 0;
     // A confirmation box with OK and Cancel and a question icon; true for OK.
     virtual bool confirm(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Asks, in the desktop's usual form (Save, Discard, Cancel), whether to
+    // save unsaved changes before they are replaced. Esc and closing the box
+    // answer Cancel.
+    virtual SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) = 0;
     // The Open dialog, showing `remembered` as its file name. Returns the
     // chosen path, which need not exist, or an empty text when cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter,
@@ -35,6 +42,7 @@ class WidgetDialogs : public Dialogs
 public:
     void showMessage(QWidget *parent, const QString &text, const QString &detail) override;
     bool confirm(QWidget *parent, const QString &title, const QString &text) override;
+    SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) override;
     QString openFileName(QWidget *parent, const QString &filter,
                          const QString &remembered) override;
     QString saveFileName(QWidget *parent, const QString &filter,

@@ -119,7 +119,10 @@ int main(int argc, char *argv[])
     g_qtMessageHandler = qInstallMessageHandler(reportUnreachableDisplay);
     QApplication app(argc, argv);
     qInstallMessageHandler(g_qtMessageHandler);
-    QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
+    // No application display name: Qt would append it to every window title,
+    // and the captions ("Confirm", "About", the main window's file caption)
+    // are exactly what the windows set. The desktop still finds the program's
+    // name through its desktop entry.
     // Ties the window to its desktop entry, so the desktop shows its name and
     // icon for it; on Wayland this is the window's application id.
     QGuiApplication::setDesktopFileName(QStringLiteral(VARLO_APP_ID));
@@ -129,7 +132,7 @@ int main(int argc, char *argv[])
                                           std::make_unique<varlo::WidgetDialogs>(), fileToOpen);
         QApplication::exec();
     } catch (const std::exception &error) {
-        QMessageBox::critical(nullptr, QApplication::applicationDisplayName(),
+        QMessageBox::critical(nullptr, QStringLiteral("Varlo"),
                               QString::fromLocal8Bit(error.what()));
     }
     // Once the window has run, the program ends with 0, whatever happened.

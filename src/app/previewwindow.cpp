@@ -119,15 +119,23 @@ void PreviewWindow::open()
 
 void PreviewWindow::placeFirstTime()
 {
-    // Under the main window's rows where there is room, kept on its screen.
+    // Beside the main window, so that it hides none of its rows or its
+    // bottom row: to the right, or below where the screen has no room on
+    // the right; kept on the screen when neither fits.
     const QWidget *main = parentWidget();
     if (!main)
         return;
-    QPoint at = main->frameGeometry().bottomLeft() - QPoint(0, height() + 60);
+    const QRect mainFrame = main->frameGeometry();
+    // Before it is first shown the window has no frame yet: it will get one
+    // like the main window's.
+    const QSize size = this->size() + (mainFrame.size() - main->geometry().size());
+    QPoint at(mainFrame.right() + 1, mainFrame.top());
     if (const QScreen *screen = main->screen()) {
         const QRect room = screen->availableGeometry();
-        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() - width())));
-        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - height())));
+        if (!room.contains(QRect(at, size)))
+            at = QPoint(mainFrame.left(), mainFrame.bottom() + 1);
+        at.setX(std::clamp(at.x(), room.left(), std::max(room.left(), room.right() + 1 - size.width())));
+        at.setY(std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() + 1 - size.height())));
     }
     move(at);
 }

@@ -140,6 +140,19 @@ void TForm1::buildActions()
     m_exit = makeAction(this, "Exit1", tr("&Exit"), nullptr, "exit");
     m_helpAction = makeAction(this, "Help2", tr("&Help"), nullptr, "help");
     m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
+    // The desktop's usual keys, beside the menus' underlined letters. Some
+    // desktops define no key for Save As or Quit; the common one stands in.
+    const auto standardKey = [](QAction *action, QKeySequence::StandardKey key, const char *fallback) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+        if (keys.isEmpty() && fallback)
+            keys << QKeySequence(QString::fromLatin1(fallback));
+        action->setShortcuts(keys);
+    };
+    standardKey(m_new, QKeySequence::New, nullptr);
+    standardKey(m_open, QKeySequence::Open, nullptr);
+    standardKey(m_save, QKeySequence::Save, nullptr);
+    standardKey(m_saveAs, QKeySequence::SaveAs, "Ctrl+Shift+S");
+    standardKey(m_exit, QKeySequence::Quit, "Ctrl+Q");
     m_previewAction = makeAction(this, "Preview1", tr("Preview"));
     m_previewAction->setStatusTip(tr("Show the focused slot as the panel shows it"));
     m_fontEditorAction = makeAction(this, "CharacterGenerator1", tr("Character Generator…"));
@@ -432,13 +445,34 @@ void TForm1::slotChanged(int slot)
         updatePreview();
 }
 
+bool TForm1::changesMayGo()
+{
+    if (!m_document.isModified())
+        return true;
+    switch (m_dialogs->askSaveChanges(this, tr("Confirm"),
+                                      tr("The messages have changed. Save the changes first?"))) {
+    case Dialogs::SaveChoice::Save:
+        // When that save does not happen (its dialog cancelled, the write
+        // failed), the edits stay and the command stops.
+        return BtnSaveClick();
+    case Dialogs::SaveChoice::Discard:
+        return true;
+    case Dialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
 void TForm1::BtnNewClick()
 {
-    m_document.newDocument();
+    if (changesMayGo())
+        m_document.newDocument();
 }
 
 void TForm1::BtnOpenClick()
 {
+    if (!changesMayGo())
+        return;
     const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
                                                  m_openDialogName);
     if (!path.isEmpty())

@@ -113,6 +113,10 @@ private:
     // Asks the Save dialog for a name, with ".vlo" added where it has no
     // extension. Empty when cancelled.
     QString askSaveName();
+    // Before New or Open replace edits that are not saved: asks whether to
+    // save them. True when the command may go on (saved, discarded, or
+    // nothing to lose).
+    bool changesMayGo();
     // Tells the user why a save failed; returns whether it succeeded.
     bool written(const MessageFileWriteResult &result);
 

@@ -22,10 +22,26 @@ public:
     {
     }
 
-    State validate(QString &input, int &) const override
+    State validate(QString &input, int &pos) const override
     {
         if (m_edit->m_settingByProgram)
             return Acceptable;
+        const QString &before = m_edit->m_textBefore;
+        // The edit as the text before and after it differ: what stays in
+        // front, what stays behind, and what came in between.
+        qsizetype front = 0;
+        const qsizetype shorter = std::min(before.size(), input.size());
+        while (front < shorter && before.at(front) == input.at(front))
+            ++front;
+        qsizetype back = 0;
+        while (back < shorter - front
+               && before.at(before.size() - 1 - back) == input.at(input.size() - 1 - back))
+            ++back;
+        const QString added = input.mid(front, input.size() - front - back);
+        const qsizetype room = std::max<qsizetype>(kTypingLimit, before.size()) - front - back;
+        if (added.size() > 1)
+            return fitPasted(input, pos, front, back, added, room);
+
         const qsizetype bad = PanelCharMap::builtIn().firstUndrawable(input);
         if (bad >= 0) {
             emit m_edit->refused(
@@ -35,7 +51,7 @@ public:
         }
         // A text longer than the limit (set by the program) may shrink, but
         // nothing typed may make it grow past the limit.
-        if (input.size() > std::max<qsizetype>(kTypingLimit, m_edit->m_lengthBefore)) {
+        if (added.size() > room) {
             emit m_edit->refused(
                 tr("Typing stops at %1 characters in a slot.").arg(kTypingLimit));
             return Invalid;
@@ -44,6 +60,42 @@ public:
     }
 
 private:
+    // Pasted or dropped text keeps what the slot can take: characters the
+    // panel lacks become their picture escape or look-alike, or are left out
+    // and named, and what goes past the typing limit is cut off. Throwing the
+    // whole paste away would lose it without a trace.
+    State fitPasted(QString &input, int &pos, qsizetype front, qsizetype back, const QString &added,
+                    qsizetype room) const
+    {
+        const PanelCharMap &map = PanelCharMap::builtIn();
+        QByteArray bytes;
+        QStringList leftOut;
+        // One character at a time, so that one the panel lacks is skipped
+        // and the rest still come in.
+        for (const char32_t codePoint : added.toUcs4()) {
+            const PanelCharMap::Conversion one = map.fromText(QString::fromUcs4(&codePoint, 1));
+            bytes += one.bytes;
+            if (one.undrawable && !leftOut.contains(one.undrawable->describe()))
+                leftOut << one.undrawable->describe();
+        }
+        const QString converted = map.toDisplay(bytes);
+        const QString kept = converted.left(std::max<qsizetype>(room, 0));
+        QStringList notes;
+        if (kept.size() < converted.size())
+            notes << tr("Pasted %1 of %2 characters: the slot holds %3 typed characters.")
+                         .arg(kept.size())
+                         .arg(converted.size())
+                         .arg(kTypingLimit);
+        if (!leftOut.isEmpty())
+            notes << tr("Left out what the panel has no character for: %1.")
+                         .arg(leftOut.join(QStringLiteral(", ")));
+        if (!notes.isEmpty())
+            emit m_edit->refused(notes.join(QLatin1Char(' ')));
+        input = input.left(front) + kept + input.right(back);
+        pos = int(front + kept.size());
+        return Acceptable;
+    }
+
     SlotEdit *m_edit;
 };
 
@@ -54,7 +106,7 @@ SlotEdit::SlotEdit(QWidget *parent)
     // Connected first, so it runs after every accepted change and before the
     // window hears of it.
     connect(this, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_lengthBefore = text.size(); });
+            [this](const QString &text) { m_textBefore = text; });
 }
 
 QFont SlotEdit::slotFont()

@@ -11,7 +11,9 @@ namespace varlo {
 // characters binds only what the user types or pastes: texts that the
 // program sets (a file, an inserted escape, a moved text) may be longer, and
 // deleting from such a text always works. A typed character the panel cannot
-// draw is not inserted; refused() says why, for the status bar.
+// draw is not inserted; pasted text keeps what fits and what the panel can
+// show (pictures as escapes, typographic marks as look-alikes); refused()
+// says what was left out, for the status bar.
 class SlotEdit : public QLineEdit
 {
     Q_OBJECT
@@ -50,8 +52,8 @@ private:
     friend class Validator;
 
     bool m_settingByProgram = false;
-    // The length of the text before the edit being validated.
-    qsizetype m_lengthBefore = 0;
+    // The text before the edit being validated.
+    QString m_textBefore;
 };
 
 } // namespace varlo

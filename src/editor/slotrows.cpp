@@ -126,8 +126,12 @@ void SlotRows::moveFocusedText(int step)
 
 void SlotRows::showTexts(const MessageSet &set)
 {
-    for (int i = 0; i < kSlots; ++i)
+    // A box that shows a new set starts at the beginning of its text: a
+    // long text then shows its first words, not its last.
+    for (int i = 0; i < kSlots; ++i) {
         m_edits[i]->setMarkup(set.markup(i));
+        m_edits[i]->setCursorPosition(0);
+    }
 }
 
 void SlotRows::RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)

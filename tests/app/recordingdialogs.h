@@ -40,6 +40,8 @@ public:
 
     int unanswered = 0;
     QQueue<bool> confirmAnswers;
+    QStringList saveQuestions;
+    QQueue<SaveChoice> saveChangesAnswers;
     QQueue<QString> openAnswers; // an empty text cancels
     QQueue<QString> saveAnswers;
     // Runs while a message box is open, after the event loop has run, for
@@ -89,6 +91,12 @@ public:
         stayOpen();
         return next(confirmAnswers, false);
     }
+    SaveChoice askSaveChanges(QWidget *, const QString &title, const QString &text) override
+    {
+        saveQuestions << title + QLatin1Char('|') + text;
+        stayOpen();
+        return next(saveChangesAnswers, SaveChoice::Cancel);
+    }
     QString openFileName(QWidget *, const QString &filter, const QString &remembered) override
     {
         filters << filter;
@@ -123,6 +131,10 @@ public:
     bool confirm(QWidget *parent, const QString &title, const QString &text) override
     {
         return m_to.confirm(parent, title, text);
+    }
+    SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) override
+    {
+        return m_to.askSaveChanges(parent, title, text);
     }
     QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override
     {

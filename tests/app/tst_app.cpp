@@ -2,6 +2,7 @@
 #include "appfixture.h"
 
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
 
@@ -50,6 +51,8 @@ private Q_SLOTS:
     void realBoxEndsWithItsWindow_data();
     void realBoxEndsWithItsWindow();
     void exitClosesUnlessAnUploadRuns();
+    void standardKeysRunTheFileCommands_data();
+    void standardKeysRunTheFileCommands();
     void aboutWindow();
     void helpWindow();
 
@@ -686,6 +689,7 @@ void TestApp::newEmptiesTheSlots()
     s.runBox(2)->setChecked(false);
     s.speedButton(2)->click();
     QTest::keyClicks(s.edit(2), QStringLiteral("text"));
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
     s.find<QAction>(QStringLiteral("New1"))->trigger();
     QCOMPARE(s.window->windowTitle(), kFirstCaption);
     QCOMPARE(s.document().messageSet().markup(2), QByteArray());
@@ -776,7 +780,7 @@ void TestApp::uploadRunsOffTheWindowThread()
 void TestApp::realBoxEndsWithItsWindow_data()
 {
     QTest::addColumn<QString>("box");
-    for (const char *box : {"message", "confirm", "open", "save"})
+    for (const char *box : {"message", "confirm", "savechanges", "open", "save"})
         QTest::newRow(box) << QString::fromLatin1(box);
 }
 
@@ -789,7 +793,10 @@ void TestApp::realBoxEndsWithItsWindow()
     auto *window = new QWidget;
     window->show();
     bool destroyed = false;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer::singleShot(100, [&] {
+        if (auto *shown = window->findChild<QMessageBox *>())
+            icon = shown->icon();
         delete window;
         destroyed = true;
     });
@@ -798,12 +805,50 @@ void TestApp::realBoxEndsWithItsWindow()
         dialogs.showMessage(window, QStringLiteral(" File Read Error! "), QString());
     else if (box == "confirm")
         answer = dialogs.confirm(window, QStringLiteral("Confirm"), QStringLiteral(" Save change ?")) ? "OK" : "";
+    else if (box == "savechanges")
+        answer = dialogs.askSaveChanges(window, QStringLiteral("Confirm"), QStringLiteral("Save?"))
+                == Dialogs::SaveChoice::Cancel ? "" : "answered";
     else if (box == "open")
         answer = dialogs.openFileName(window, QStringLiteral("*.vlo"), QStringLiteral("/tmp/a.vlo"));
     else
         answer = dialogs.saveFileName(window, QStringLiteral("*.vlo"), QStringLiteral("/tmp/a.vlo"));
     QVERIFY(destroyed);
     QCOMPARE(answer, box == "message" ? QStringLiteral("none") : QString());
+    // A message reports a fault, and says so with the warning icon.
+    if (box == "message")
+        QCOMPARE(icon, QMessageBox::Warning);
+}
+
+void TestApp::standardKeysRunTheFileCommands_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QKeySequence::StandardKey>("key");
+    QTest::newRow("New") << "New1" << QKeySequence::New;
+    QTest::newRow("Open") << "Open1" << QKeySequence::Open;
+    QTest::newRow("Save") << "Save1" << QKeySequence::Save;
+    QTest::newRow("Save As") << "SaveAs1" << QKeySequence::SaveAs;
+    QTest::newRow("Quit") << "Exit1" << QKeySequence::Quit;
+}
+
+// The desktop's usual keys reach the commands from a slot's edit box, and
+// the menu still shows its underlined letter.
+void TestApp::standardKeysRunTheFileCommands()
+{
+    QFETCH(QString, action);
+    QFETCH(QKeySequence::StandardKey, key);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+    auto *command = s.find<QAction>(action);
+    QVERIFY(command->text().contains(QLatin1Char('&')));
+    s.dialogs->openAnswers << QString();
+    s.dialogs->saveAnswers << QString();
+    QSignalSpy triggered(command, &QAction::triggered);
+    s.edit(0)->setFocus();
+    QVERIFY(!command->shortcut().isEmpty());
+    QCOMPARE(command->shortcut(), QKeySequence::keyBindings(key).value(0, command->shortcut()));
+    QTest::keySequence(s.edit(0), command->shortcut());
+    QCOMPARE(triggered.count(), 1);
 }
 
 void TestApp::exitClosesUnlessAnUploadRuns()

@@ -104,6 +104,9 @@ private Q_SLOTS:
     void closeQuestion_data();
     void closeQuestion();
     void closeWithoutChangesAsksNothing();
+
+    void replacingUnsavedEditsAsks_data();
+    void replacingUnsavedEditsAsks();
 };
 
 void TestDocuments::insertion_data()
@@ -279,6 +282,7 @@ void TestDocuments::openValidFile()
     Started s(dir.path());
     s.runBox(1)->setChecked(false);
     s.speedButton(4)->click(); // code 0, digit 1
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
     s.dialogs->openAnswers << path;
     QTest::mouseClick(s.find<QToolButton>(QStringLiteral("BtnOpen")), Qt::LeftButton);
 
@@ -287,6 +291,9 @@ void TestDocuments::openValidFile()
     QCOMPARE(s.document().messageSet().markup(0), QByteArray("HI~H"));
     // Shown as the panel draws those bytes.
     QCOMPARE(s.edit(2)->text(), QStringLiteral("\u00E9t\u00DA"));
+    // Each box shows the start of its text.
+    QCOMPARE(s.edit(0)->cursorPosition(), 0);
+    QCOMPARE(s.edit(2)->cursorPosition(), 0);
     QCOMPARE(s.document().messageSet().markup(2), QByteArray("\x82t\xE9"));
     QCOMPARE(int(s.document().messageSet().speedCode(0)), 2);
     QCOMPARE(shown(s.speedButton(0)->icon()), builtIn(SupportFiles::Speed3));
@@ -350,6 +357,7 @@ void TestDocuments::failedOpenChangesNothing()
     Started s(dir.path());
     makeChanges(s);
     const Snapshot before(s);
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
     s.dialogs->openAnswers << path;
     s.trigger("Open1");
 
@@ -373,6 +381,7 @@ void TestDocuments::openWithBadTrailerTakesWhatWasRead()
 
     Started s(dir.path());
     makeChanges(s);
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
     s.dialogs->openAnswers << path;
     s.trigger("Open1");
     QCOMPARE(s.dialogs->messageTexts(), QStringList{" End of File not found! "});
@@ -529,6 +538,7 @@ void TestDocuments::saveNamedDocumentWritesWithoutDialog()
     Started s(dir.path());
     s.dialogs->openAnswers << path;
     s.trigger("Open1");
+    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
     QTest::keyClicks(s.edit(0), QStringLiteral(" NEW"));
     QVERIFY(s.save());
     QVERIFY(s.dialogs->savePresets.isEmpty());
@@ -694,13 +704,16 @@ void TestDocuments::openedUntitleIsStillUntitled()
 
     s.dialogs->openAnswers << untitled;
     s.trigger("Open1");
+    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
     s.dialogs->saveAnswers << QString();
     s.save();
     QCOMPARE(s.dialogs->savePresets, QStringList{untitled});
 
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
     s.dialogs->openAnswers << capital;
     s.trigger("Open1");
+    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
     QTest::keyClicks(s.edit(0), QStringLiteral("!"));
     QVERIFY(s.save());
     QCOMPARE(s.dialogs->savePresets.size(), 1);
@@ -715,6 +728,7 @@ void TestDocuments::saveAs()
     Started s(dir.path());
     s.dialogs->openAnswers << first;
     s.trigger("Open1");
+    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
     QTest::keyClicks(s.edit(0), QStringLiteral("+"));
 
     s.dialogs->saveAnswers << dir.filePath("copy");
@@ -784,6 +798,7 @@ void TestDocuments::closeQuestion()
     if (named) {
         s.dialogs->openAnswers << path;
         s.trigger("Open1");
+        QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
     }
     QTest::keyClicks(s.edit(0), QStringLiteral("AFTER"));
     s.dialogs->confirmAnswers << answerOk;
@@ -813,6 +828,60 @@ void TestDocuments::closeWithoutChangesAsksNothing()
     s.runBox(0)->setChecked(false);
     QVERIFY(s.window->close());
     QVERIFY(s.dialogs->confirmations.isEmpty());
+}
+
+void TestDocuments::replacingUnsavedEditsAsks_data()
+{
+    using Choice = Dialogs::SaveChoice;
+    QTest::addColumn<QString>("command");    // New1 or Open1
+    QTest::addColumn<Choice>("choice");
+    QTest::addColumn<QString>("saveAnswer"); // the Save dialog's answer for Save
+    QTest::addColumn<bool>("replaced");
+    QTest::addColumn<bool>("written");
+
+    for (const char *command : {"New1", "Open1"}) {
+        const QString c = QString::fromLatin1(command);
+        QTest::addRow("%s, Save", command) << c << Choice::Save << "kept" << true << true;
+        QTest::addRow("%s, Save, dialog cancelled", command) << c << Choice::Save << "" << false << false;
+        QTest::addRow("%s, Save, write fails", command) << c << Choice::Save << "file/sub/x" << false << false;
+        QTest::addRow("%s, Discard", command) << c << Choice::Discard << "" << true << false;
+        QTest::addRow("%s, Cancel", command) << c << Choice::Cancel << "" << false << false;
+    }
+}
+
+// New and Open don't replace edits that are not saved without asking; when
+// the chosen save does not happen, the edits stay.
+void TestDocuments::replacingUnsavedEditsAsks()
+{
+    QFETCH(QString, command);
+    QFETCH(Dialogs::SaveChoice, choice);
+    QFETCH(QString, saveAnswer);
+    QFETCH(bool, replaced);
+    QFETCH(bool, written);
+
+    QTemporaryDir dir;
+    writeAll(dir.filePath("file"), "x");
+    const QString other = dir.filePath("other.vlo");
+    writeAll(other, fileFor({"OTHER"}));
+    Started s(dir.path());
+    QTest::keyClicks(s.edit(0), QStringLiteral("EDIT"));
+    s.dialogs->saveChangesAnswers << choice;
+    if (choice == Dialogs::SaveChoice::Save)
+        s.dialogs->saveAnswers << (saveAnswer.isEmpty() ? QString() : dir.filePath(saveAnswer));
+    if (command == "Open1" && replaced)
+        s.dialogs->openAnswers << other;
+
+    s.trigger(command.toLatin1().constData());
+
+    QCOMPARE(s.dialogs->saveQuestions.size(), 1);
+    const QString expected = !replaced ? QStringLiteral("EDIT")
+                             : command == "Open1" ? QStringLiteral("OTHER") : QString();
+    QCOMPARE(s.edit(0)->text(), expected);
+    // (New itself leaves the set marked as changed, as it always has.)
+    if (command == "Open1" || !replaced)
+        QCOMPARE(s.document().isModified(), !replaced);
+    QCOMPARE(readAll(dir.filePath("kept.vlo")), written ? fileFor({"EDIT"}) : QByteArray());
+    QCOMPARE(s.dialogs->unanswered, 0);
 }
 
 QTEST_MAIN(TestDocuments)

@@ -6,6 +6,8 @@
 #include "model/messageblock.h"
 #include "display/ledpainter.h"
 
+#include <QScreen>
+
 #include <bit>
 
 using namespace varlo;
@@ -58,6 +60,8 @@ private Q_SLOTS:
     void initTestCase() { useTestUiFont(); }
 
     void opensFromTheActionMenu();
+    void opensBesideTheMainWindow_data();
+    void opensBesideTheMainWindow();
     void followsTyping();
     void followsTheFocus();
     void cellCount_data();
@@ -308,6 +312,41 @@ void TestPreview::reopensWhereItWas()
     QVERIFY(preview->isVisible());
     QVERIFY(preview->isAnimating());
     QCOMPARE(preview->geometry(), placed);
+}
+
+void TestPreview::opensBesideTheMainWindow_data()
+{
+    QTest::addColumn<bool>("atRightEdge"); // the main window at the screen's right edge
+    QTest::newRow("room on the right") << false;
+    QTest::newRow("screen's right edge") << true;
+}
+
+// The Preview covers none of the main window (its bottom row with Send
+// above all) when the screen has room beside or below it.
+void TestPreview::opensBesideTheMainWindow()
+{
+    QFETCH(bool, atRightEdge);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    const QRect room = s.window->screen()->availableGeometry();
+    const QSize mainSize = s.window->frameGeometry().size();
+    s.window->move(atRightEdge ? room.right() + 1 - mainSize.width() : room.left(), room.top());
+    QTRY_COMPARE(s.window->frameGeometry().topLeft().y(), room.top());
+    PreviewWindow *preview = openPreview(s);
+    QVERIFY(preview);
+    QVERIFY(QTest::qWaitForWindowExposed(preview));
+    const QRect main = s.window->frameGeometry();
+    const QRect shown = preview->frameGeometry();
+    const bool fitsRight = main.right() + shown.width() <= room.right();
+    const bool fitsBelow = main.bottom() + shown.height() <= room.bottom();
+    if (!fitsRight && !fitsBelow)
+        QSKIP("this screen has no room beside the main window");
+    QVERIFY2(!shown.intersects(main), "the Preview covers the main window");
+    QVERIFY2(room.contains(shown), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6, main %7,%8 %9x%10").arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height()).arg(room.width()).arg(room.height()).arg(main.x()).arg(main.y()).arg(main.width()).arg(main.height())));
+    if (fitsRight)
+        QCOMPARE(shown.left(), main.right() + 1);
+    else
+        QCOMPARE(shown.top(), main.bottom() + 1);
 }
 
 QTEST_MAIN(TestPreview)

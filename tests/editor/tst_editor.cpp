@@ -28,7 +28,8 @@ private Q_SLOTS:
 
     void typingStopsAt124();
     void longTextFromProgramStaysAndCanShrink();
-    void pasteObeysTheLimit();
+    void pasteKeepsWhatFits_data();
+    void pasteKeepsWhatFits();
     void typingAnUndrawableCharacterIsRefused();
     void typedCharactersBecomePanelBytes();
     void writingAnEqualTextIsNoChange();
@@ -65,18 +66,60 @@ void TestEditor::longTextFromProgramStaysAndCanShrink()
     QCOMPARE(edit.markup().size(), 129);
 }
 
-void TestEditor::pasteObeysTheLimit()
+void TestEditor::pasteKeepsWhatFits_data()
 {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<int>("selected"); // characters selected from the cursor on
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<QString>("message"); // empty: none
+
+    const QString a120(120, QLatin1Char('a'));
+    QTest::newRow("130 into an empty slot")
+        << QString() << 0 << 0 << QString(130, QLatin1Char('x')) << QString(124, QLatin1Char('x'))
+        << "Pasted 124 of 130 characters: the slot holds 124 typed characters.";
+    QTest::newRow("past the limit at the end")
+        << a120 << 120 << 0 << "bcdefgh" << a120 + "bcde"
+        << "Pasted 4 of 7 characters: the slot holds 124 typed characters.";
+    QTest::newRow("fits") << a120 << 120 << 0 << "bcd" << a120 + "bcd" << "";
+    QTest::newRow("cut in the middle")
+        << QString(122, QLatin1Char('a')) << 10 << 0 << "XYZ"
+        << QString(10, QLatin1Char('a')) + "XY" + QString(112, QLatin1Char('a'))
+        << "Pasted 2 of 3 characters: the slot holds 124 typed characters.";
+    QTest::newRow("over a selection") << "hello world" << 6 << 5 << "there" << "hello there" << "";
+    QTest::newRow("typographic quotes")
+        << QString() << 0 << 0 << "\u201cSale\u201d today" << "\"Sale\" today" << "";
+    QTest::newRow("picture as its escape") << QString() << 0 << 0 << "I \u2665 you" << "I ~H you" << "";
+    QTest::newRow("undrawable left out, named once")
+        << QString() << 0 << 0 << "a\u03A9b\u03A9c" << "abc"
+        << "Left out what the panel has no character for: \u201c\u03A9\u201d (U+03A9).";
+}
+
+// Pasted text is not thrown away whole: it keeps what fits and what the
+// panel can show, and says what it left out.
+void TestEditor::pasteKeepsWhatFits()
+{
+    QFETCH(QString, before);
+    QFETCH(int, cursor);
+    QFETCH(int, selected);
+    QFETCH(QString, pasted);
+    QFETCH(QString, after);
+    QFETCH(QString, message);
+
     SlotEdit edit;
     edit.show();
-    edit.setMarkup(QByteArray(120, 'a'));
-    edit.setCursorPosition(120);
-    QApplication::clipboard()->setText(QStringLiteral("bcdefgh"));
+    edit.setMarkup(before.toLatin1());
+    edit.setSelection(cursor, selected);
+    if (selected == 0)
+        edit.setCursorPosition(cursor);
+    QSignalSpy refused(&edit, &SlotEdit::refused);
+    QApplication::clipboard()->setText(pasted);
     edit.paste();
-    QCOMPARE(edit.markup(), QByteArray(120, 'a'));
-    QApplication::clipboard()->setText(QStringLiteral("bcd"));
-    edit.paste();
-    QCOMPARE(edit.markup(), QByteArray(120, 'a') + "bcd");
+    QCOMPARE(edit.text(), after);
+    QCOMPARE(refused.count(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QCOMPARE(refused.first().first().toString(), message);
 }
 
 void TestEditor::typingAnUndrawableCharacterIsRefused()

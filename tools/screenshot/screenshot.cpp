@@ -34,6 +34,10 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
+    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override
+    {
+        return SaveChoice::Cancel;
+    }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };
