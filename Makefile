@@ -41,7 +41,7 @@ override CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: all deps fuzz-deps configure build test bench run screenshot fuzz fuzz-smoke clean package package-check
+.PHONY: format all deps fuzz-deps configure build test bench run screenshot fuzz fuzz-smoke clean package package-check
 
 all: build
 
@@ -149,3 +149,7 @@ fuzz-smoke:
 
 clean:
 	rm -rf build build-sanitize $(FUZZ_DIR) $(PACKAGE_DIR)
+
+# Formats the C++ sources with the project's .clang-format.
+format:
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format -i
