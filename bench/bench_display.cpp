@@ -182,11 +182,11 @@ int main(int argc, char *argv[])
     QProcess scrolling;
     waiting.setProcessEnvironment(environment);
     scrolling.setProcessEnvironment(environment);
-    const bool waitingReady =
-        !startPanel(waiting, parser.value(panelOption), 14, waitingTerminal, home.filePath(QStringLiteral("waiting.err")))
-             .isEmpty();
-    const QString scrollingLine =
-        startPanel(scrolling, parser.value(panelOption), 15, scrollingTerminal, home.filePath(QStringLiteral("scrolling.err")));
+    const bool waitingReady = !startPanel(waiting, parser.value(panelOption), 14, waitingTerminal,
+                                          home.filePath(QStringLiteral("waiting.err")))
+                                   .isEmpty();
+    const QString scrollingLine = startPanel(scrolling, parser.value(panelOption), 15, scrollingTerminal,
+                                             home.filePath(QStringLiteral("scrolling.err")));
     // Twenty slots at the default speed, the fastest, each with bold text,
     // a picture and flash cells.
     bool scrollingReady = false;
@@ -201,13 +201,14 @@ int main(int argc, char *argv[])
     }
     QThread::msleep(kWarmUpMs);
 
-    struct Measured {
+    struct Measured
+    {
         const QProcess &process;
         bool ready;
         std::vector<double> shares;
     };
-    std::vector<Measured> measured{{preview, previewReady, {}}, {waiting, waitingReady, {}},
-                                   {scrolling, scrollingReady, {}}};
+    std::vector<Measured> measured{
+        {preview, previewReady, {}}, {waiting, waitingReady, {}}, {scrolling, scrollingReady, {}}};
     // All three over the same windows: a change in the machine's load falls
     // on each alike.
     for (int round = 0; round < kRounds; ++round) {
@@ -231,13 +232,15 @@ int main(int argc, char *argv[])
         else
             printRow(figure, percent(median(m.shares)), goal);
     };
-    row(measured[0], "the Preview open on a scrolling slot (fastest speed, flash cells), offscreen: processor time of "
-                     "the window process, all threads",
+    row(measured[0],
+        "the Preview open on a scrolling slot (fastest speed, flash cells), offscreen: processor time of "
+        "the window process, all threads",
         "<= 1 %");
     row(measured[1], "varlo-panel waiting for its first upload, in a terminal: processor time, all threads",
         "<= 0.1 %");
-    row(measured[2], "varlo-panel scrolling 20 slots (fastest speed, flash cells), in a terminal: processor time, "
-                     "all threads",
+    row(measured[2],
+        "varlo-panel scrolling 20 slots (fastest speed, flash cells), in a terminal: processor time, "
+        "all threads",
         "<= 0.5 %");
 
     endProcess(preview);

@@ -87,17 +87,19 @@ Figures measure(int agentCount)
         const QString name = QStringLiteral("panel-%1").arg(i + 1, 2, 10, QLatin1Char('0'));
         fleet.panels.push_back(std::make_unique<VirtualPanel>());
         fleet.agents.push_back(std::make_unique<AgentProcess>(
-            name, QStringList{QStringLiteral("--broker"), fleet.broker.url(), QStringLiteral("--name"), name,
-                              QStringLiteral("--group"), QStringLiteral("all"), QStringLiteral("--port"),
-                              fleet.panels.back()->slavePath(), QStringLiteral("--state"),
-                              fleet.states.filePath(name), QStringLiteral("--min-interval"), QStringLiteral("0")}));
+            name,
+            QStringList{QStringLiteral("--broker"), fleet.broker.url(), QStringLiteral("--name"), name,
+                        QStringLiteral("--group"), QStringLiteral("all"), QStringLiteral("--port"),
+                        fleet.panels.back()->slavePath(), QStringLiteral("--state"), fleet.states.filePath(name),
+                        QStringLiteral("--min-interval"), QStringLiteral("0")}));
         if (!fleet.agents.back()->start()) {
             figures.failure = QStringLiteral("%1 did not start").arg(name);
             return figures;
         }
     }
     for (const auto &agent : fleet.agents) {
-        if (!watch.waitFor(agent->name(), [](const fleet::PanelStatus &s) { return s.online; }, kWaitS * 1000)) {
+        if (!watch.waitFor(
+                agent->name(), [](const fleet::PanelStatus &s) { return s.online; }, kWaitS * 1000)) {
             figures.failure = QStringLiteral("%1 did not come online").arg(agent->name());
             return figures;
         }

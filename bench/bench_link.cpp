@@ -103,8 +103,8 @@ void benchUpload(const char *name, VirtualPanel &panel, const QByteArray &stream
             panel.waitForBytes(before + stream.size(), 5000);
         };
     };
-    const std::vector<Timing> t = measureSideBySide(
-        {received(upload), received([&] { writeBareBytes(panel.slavePath(), stream); })}, kRuns);
+    const std::vector<Timing> t =
+        measureSideBySide({received(upload), received([&] { writeBareBytes(panel.slavePath(), stream); })}, kRuns);
     const Timing &ours = t[0];
     const Timing &bare = t[1];
     const double lineMs = lineTimeMs(stream.size());
@@ -123,18 +123,18 @@ void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::str
 {
     for (int com = SerialPort::kFirstCom; com <= SerialPort::kLastCom; ++com)
         ports.addPanel(com, VirtualPanel::Answer::Silent);
-    const std::vector<Timing> t = measureSideBySide(
-        {
-            [&] { OpenPanelLink(PortChoice::automatic(), reporter); },
-            // Discovery opens and closes each port once, on top of its time-outs.
-            [] {
-                SerialPort port;
-                port.open(1);
-                port.setLine();
-                port.close();
-            },
-        },
-        kRuns);
+    const std::vector<Timing> t =
+        measureSideBySide({
+                              [&] { OpenPanelLink(PortChoice::automatic(), reporter); },
+                              // Discovery opens and closes each port once, on top of its time-outs.
+                              [] {
+                                  SerialPort port;
+                                  port.open(1);
+                                  port.setLine();
+                                  port.close();
+                              },
+                          },
+                          kRuns);
     const double floorMs = 15.0 * PanelLink::kProbeTimeoutMs;
     printRow(format("discovery over 15 silent ports, %s: wall clock / 15 x %d ms", where.c_str(),
                     PanelLink::kProbeTimeoutMs),

@@ -48,10 +48,7 @@ class NoDialogs final : public Dialogs
 public:
     void showMessage(QWidget *, const QString &, const QString &) override {}
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
-    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override
-    {
-        return SaveChoice::Discard;
-    }
+    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override { return SaveChoice::Discard; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };
@@ -61,7 +58,8 @@ QString sibling(const char *program)
     return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(program));
 }
 
-struct Start {
+struct Start
+{
     double shownMs = -1;
     double cpuMs = -1;
     double rssKb = -1;
@@ -88,7 +86,8 @@ Start startOnce(const QString &program, const QStringList &options = {})
 
 void benchStart()
 {
-    struct Contender {
+    struct Contender
+    {
         QString program;
         QStringList options;
         std::vector<double> shownMs, cpuMs, rssKb;
@@ -209,7 +208,8 @@ void benchTyping()
     slotA->setFocus();
     QCoreApplication::processEvents();
     bool slotPainted = false;
-    const double slotMs = typingMs(slotA, [&] { slotA->setMarkup({}); }, &slotPainted);
+    const double slotMs = typingMs(
+        slotA, [&] { slotA->setMarkup({}); }, &slotPainted);
     window.reset();
 
     QMainWindow bare;
@@ -219,7 +219,8 @@ void benchTyping()
     edit->setFocus();
     QCoreApplication::processEvents();
     bool barePainted = false;
-    const double bareMs = typingMs(edit, [&] { edit->clear(); }, &barePainted);
+    const double bareMs = typingMs(
+        edit, [&] { edit->clear(); }, &barePainted);
 
     printRow("typing one character into slot A, through the glyph reload, to the repaint",
              format("%.3f ms%s", slotMs, slotPainted ? "" : " (some keystrokes painted nothing!)"), "<= 2 ms");

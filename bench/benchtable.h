@@ -42,7 +42,8 @@ inline double threadCpuMs()
 // The median wall-clock time of a job and the median processor time its
 // thread used: on a busy machine the wall clock also counts the time other
 // programs had the processor.
-struct Timing {
+struct Timing
+{
     double wallMs = 0;
     double cpuMs = 0;
 };

@@ -16,8 +16,8 @@ namespace {
 
 bool sameEvent(const FrameDecoder::Event &a, const FrameDecoder::Event &b)
 {
-    return a.kind == b.kind && a.fault == b.fault && a.offset == b.offset && a.address == b.address
-        && a.data == b.data && a.argument == b.argument && a.offending == b.offending;
+    return a.kind == b.kind && a.fault == b.fault && a.offset == b.offset && a.address == b.address && a.data == b.data
+        && a.argument == b.argument && a.offending == b.offending;
 }
 
 } // namespace

@@ -26,7 +26,8 @@ namespace {
 // constructed right inside it (a prvalue initialises the object it names, so
 // the encoder writes into `block` itself), and any byte it wrote past either
 // end would change a fence.
-struct Fenced {
+struct Fenced
+{
     static constexpr quint8 kFence = 0xA5;
     quint8 before[64];
     MessageBlock block;
@@ -42,7 +43,8 @@ bool fenceIntact(const quint8 (&fence)[64])
     return true;
 }
 
-struct Cell {
+struct Cell
+{
     quint8 code;
     quint8 attribute;
 };
@@ -61,21 +63,50 @@ std::vector<Cell> referenceCells(const uint8_t *data, size_t size)
         if (++i == size)
             break;
         switch (data[i]) {
-        case '+': cells.push_back({13, 0}); break;
-        case 'H': cells.push_back({15, 0}); break;
-        case '<': cells.push_back({17, 0}); break;
-        case '>': cells.push_back({19, 0}); break;
-        case 'P': cells.push_back({21, 0}); break;
-        case 'x': cells.push_back({23, 0}); break;
-        case 'S': cells.push_back({25, 0}); break;
-        case 'O': cells.push_back({27, 0}); break;
-        case 'o': cells.push_back({29, 0}); break;
-        case 'R': cells.push_back({31, attribute}); break;
-        case '~': cells.push_back({0x7E, attribute}); break;
-        case 'A': attribute &= 0x0F; break;
-        case 'B': attribute |= 0x10; break;
-        case 'F': attribute = (attribute & 0x0F) ? (attribute & 0xF0) : (attribute | 0x01); break;
-        default: break;
+        case '+':
+            cells.push_back({13, 0});
+            break;
+        case 'H':
+            cells.push_back({15, 0});
+            break;
+        case '<':
+            cells.push_back({17, 0});
+            break;
+        case '>':
+            cells.push_back({19, 0});
+            break;
+        case 'P':
+            cells.push_back({21, 0});
+            break;
+        case 'x':
+            cells.push_back({23, 0});
+            break;
+        case 'S':
+            cells.push_back({25, 0});
+            break;
+        case 'O':
+            cells.push_back({27, 0});
+            break;
+        case 'o':
+            cells.push_back({29, 0});
+            break;
+        case 'R':
+            cells.push_back({31, attribute});
+            break;
+        case '~':
+            cells.push_back({0x7E, attribute});
+            break;
+        case 'A':
+            attribute &= 0x0F;
+            break;
+        case 'B':
+            attribute |= 0x10;
+            break;
+        case 'F':
+            attribute = (attribute & 0x0F) ? (attribute & 0xF0) : (attribute | 0x01);
+            break;
+        default:
+            break;
         }
     }
     return cells;

@@ -69,8 +69,8 @@ fleet::LastWill Agent::lastWill(const AgentOptions &options)
 
 void Agent::begin()
 {
-    log(QStringLiteral("panel on %1, broker %2, state in %3").arg(m_options.port.toString(), m_client.brokerName(),
-                                                                   m_folder.path()));
+    log(QStringLiteral("panel on %1, broker %2, state in %3")
+            .arg(m_options.port.toString(), m_client.brokerName(), m_folder.path()));
     schedule();
 }
 
@@ -125,8 +125,8 @@ void Agent::onConnected(bool sessionPresent)
 {
     m_connectionProblem.clear();
     log(QStringLiteral("connected to %1 (%2)")
-            .arg(m_client.brokerName(), sessionPresent ? QStringLiteral("the broker kept the session")
-                                                       : QStringLiteral("a new session")));
+            .arg(m_client.brokerName(),
+                 sessionPresent ? QStringLiteral("the broker kept the session") : QStringLiteral("a new session")));
     const QStringList wanted = wantedTopics();
     QStringList givenUp;
     for (const QString &topic : std::as_const(m_state.topics)) {
@@ -261,10 +261,10 @@ void Agent::schedule()
     m_nextUpload.stop();
     if (m_job || m_stopping)
         return;
-    const bool fontDue = m_state.desiredFont
-        && (!m_state.font || m_state.font->hash != fleet::BytesHash(*m_state.desiredFont));
-    const bool setDue = m_state.desired
-        && (!m_state.uploaded || m_state.uploaded->hash != fleet::SetHash(*m_state.desired));
+    const bool fontDue =
+        m_state.desiredFont && (!m_state.font || m_state.font->hash != fleet::BytesHash(*m_state.desiredFont));
+    const bool setDue =
+        m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != fleet::SetHash(*m_state.desired));
     m_heldUntil = {};
     if (!fontDue && !setDue) {
         m_retryAt = {};
@@ -379,8 +379,8 @@ PanelStatus Agent::status(bool online) const
     else if (m_retryAt.isValid())
         s.state = PanelStatus::State::Retrying;
     if (m_state.desired)
-        s.desired = PanelStatus::Desired{fleet::SetHash(*m_state.desired), m_state.desiredSource,
-                                         m_state.desiredReceived};
+        s.desired =
+            PanelStatus::Desired{fleet::SetHash(*m_state.desired), m_state.desiredSource, m_state.desiredReceived};
     s.uploaded = m_state.uploaded;
     if (m_state.uploaded && m_state.uploadedSet) {
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)

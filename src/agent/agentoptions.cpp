@@ -24,14 +24,13 @@ const QString kTlsCa = QStringLiteral("tls-ca");
 const QString kCredentials = QStringLiteral("credentials");
 const QString kHomeAssistant = QStringLiteral("homeassistant");
 
-const char kDescription[] =
-    "Keeps one LED message panel showing what is published for it on an MQTT\n"
-    "broker: the message files published (retained) to varlo/panel/NAME/messages\n"
-    "and to varlo/group/G/messages of each group, slot texts published to\n"
-    "varlo/panel/NAME/slot/A ... T, and fonts to varlo/panel/NAME/font. It says\n"
-    "what it does, retained, on varlo/panel/NAME/status as JSON.\n\n"
-    "Exit status: 0 stopped by SIGTERM, SIGINT or SIGHUP; 1 it could not start\n"
-    "(state folder, credentials, CA file); 2 wrong usage.";
+const char kDescription[] = "Keeps one LED message panel showing what is published for it on an MQTT\n"
+                            "broker: the message files published (retained) to varlo/panel/NAME/messages\n"
+                            "and to varlo/group/G/messages of each group, slot texts published to\n"
+                            "varlo/panel/NAME/slot/A ... T, and fonts to varlo/panel/NAME/font. It says\n"
+                            "what it does, retained, on varlo/panel/NAME/status as JSON.\n\n"
+                            "Exit status: 0 stopped by SIGTERM, SIGINT or SIGHUP; 1 it could not start\n"
+                            "(state folder, credentials, CA file); 2 wrong usage.";
 
 ParsedOptions usageError(const QString &message)
 {
@@ -85,7 +84,8 @@ ParsedOptions ParseAgentOptions(const QStringList &arguments)
     parser.addOptions({
         {kBroker, QStringLiteral("The broker: mqtt://HOST[:PORT] (port 1883) or mqtts://HOST[:PORT] (TLS, port 8883)."),
          QStringLiteral("URL")},
-        {kName, QStringLiteral("The panel's name in the topics: letters, digits, '-' and '_'."), QStringLiteral("NAME")},
+        {kName, QStringLiteral("The panel's name in the topics: letters, digits, '-' and '_'."),
+         QStringLiteral("NAME")},
         {kGroup, QStringLiteral("A group the panel is in; give it once per group."), QStringLiteral("G")},
         {kPort,
          QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> for n 1 to 15, "
@@ -152,8 +152,8 @@ ParsedOptions ParseAgentOptions(const QStringList &arguments)
 
     const std::optional<PortChoice> port = PortChoice::parse(parser.value(kPort));
     if (!port)
-        return usageError(QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path")
-                              .arg(parser.value(kPort)));
+        return usageError(
+            QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(parser.value(kPort)));
     options.port = *port;
 
     static const QRegularExpression delayDigits(QStringLiteral("^([0-9]|10)$"));

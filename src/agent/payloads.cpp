@@ -16,7 +16,7 @@ namespace varlo::agent {
 
 namespace {
 
-template<typename T>
+template <typename T>
 Checked<T> refuse(const QString &problem)
 {
     return {std::nullopt, problem};
@@ -34,8 +34,8 @@ Checked<MessageSet> CheckSetPayload(const QByteArray &payload)
     set.clearForNew();
     const MessageFileReadResult result = DecodeMessageFile(payload, set);
     if (result.status == MessageFileReadResult::Status::Rejected)
-        return refuse<MessageSet>(QStringLiteral("not a message file: %1 bytes without a message file's header")
-                                      .arg(payload.size()));
+        return refuse<MessageSet>(
+            QStringLiteral("not a message file: %1 bytes without a message file's header").arg(payload.size()));
     if (result.status == MessageFileReadResult::Status::Damaged)
         return refuse<MessageSet>(QStringLiteral("not a whole message file: its END is missing, so it is cut short "
                                                  "or damaged"));

@@ -12,7 +12,7 @@ namespace varlo::agent {
 
 // What the agent makes of a payload: what it carries, or why it is refused.
 // A refused payload sends nothing to the panel.
-template<typename T>
+template <typename T>
 struct Checked
 {
     std::optional<T> value;

@@ -31,7 +31,8 @@ std::optional<QByteArray> readKept(const QString &path, qint64 maxBytes, QString
     if (!file.exists())
         return std::nullopt;
     if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes) {
-        *warnings << QStringLiteral("%1: %2; left out").arg(path, file.isOpen() ? QStringLiteral("too big") : file.errorString());
+        *warnings << QStringLiteral("%1: %2; left out")
+                         .arg(path, file.isOpen() ? QStringLiteral("too big") : file.errorString());
         return std::nullopt;
     }
     return file.readAll();

@@ -37,7 +37,8 @@ public:
             : text.trimmed();
         m_job->m_portName = port;
         UploadJob *job = m_job;
-        QMetaObject::invokeMethod(job, [job, port] { Q_EMIT job->opened(port); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            job, [job, port] { Q_EMIT job->opened(port); }, Qt::QueuedConnection);
     }
     void setProgressMaximum(int) override {}
     void setProgressPosition(int) override {}
@@ -91,9 +92,8 @@ void UploadJob::start()
 void UploadJob::run()
 {
     Reporter reporter(this);
-    m_succeeded = m_kind == Kind::Messages
-        ? SendMessageSet(m_set, m_port, m_commuDelayPosition, reporter)
-        : SendCharacterGenerator(m_table, m_port, reporter);
+    m_succeeded = m_kind == Kind::Messages ? SendMessageSet(m_set, m_port, m_commuDelayPosition, reporter)
+                                           : SendCharacterGenerator(m_table, m_port, reporter);
 }
 
 } // namespace varlo::agent

@@ -13,8 +13,7 @@ namespace varlo {
 
 namespace {
 
-QString runFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &filter,
-                      const QString &name)
+QString runFileDialog(QWidget *parent, QFileDialog::AcceptMode mode, const QString &filter, const QString &name)
 {
     const QPointer<QFileDialog> dialog = new QFileDialog(parent);
     dialog->setAcceptMode(mode);
@@ -57,12 +56,10 @@ bool WidgetDialogs::confirm(QWidget *parent, const QString &title, const QString
     return ok;
 }
 
-Dialogs::SaveChoice WidgetDialogs::askSaveChanges(QWidget *parent, const QString &title,
-                                                  const QString &text)
+Dialogs::SaveChoice WidgetDialogs::askSaveChanges(QWidget *parent, const QString &title, const QString &text)
 {
     const QPointer<QMessageBox> box = new QMessageBox(
-        QMessageBox::Warning, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
-        parent);
+        QMessageBox::Warning, title, text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
     box->setDefaultButton(QMessageBox::Save);
     // The window's close button and Esc both answer Cancel: nothing happens.
     box->setEscapeButton(QMessageBox::Cancel);
@@ -78,14 +75,12 @@ Dialogs::SaveChoice WidgetDialogs::askSaveChanges(QWidget *parent, const QString
     }
 }
 
-QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter,
-                                    const QString &remembered)
+QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter, const QString &remembered)
 {
     return runFileDialog(parent, QFileDialog::AcceptOpen, filter, remembered);
 }
 
-QString WidgetDialogs::saveFileName(QWidget *parent, const QString &filter,
-                                    const QString &preset)
+QString WidgetDialogs::saveFileName(QWidget *parent, const QString &filter, const QString &preset)
 {
     return runFileDialog(parent, QFileDialog::AcceptSave, filter, preset);
 }

@@ -29,12 +29,10 @@ public:
     virtual SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) = 0;
     // The Open dialog, showing `remembered` as its file name. Returns the
     // chosen path, which need not exist, or an empty text when cancelled.
-    virtual QString openFileName(QWidget *parent, const QString &filter,
-                                 const QString &remembered) = 0;
+    virtual QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) = 0;
     // The Save dialog, preset with `preset`; it never asks before
     // overwriting. Returns the chosen path or an empty text when cancelled.
-    virtual QString saveFileName(QWidget *parent, const QString &filter,
-                                 const QString &preset) = 0;
+    virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) = 0;
 };
 
 class WidgetDialogs : public Dialogs
@@ -43,10 +41,8 @@ public:
     void showMessage(QWidget *parent, const QString &text, const QString &detail) override;
     bool confirm(QWidget *parent, const QString &title, const QString &text) override;
     SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) override;
-    QString openFileName(QWidget *parent, const QString &filter,
-                         const QString &remembered) override;
-    QString saveFileName(QWidget *parent, const QString &filter,
-                         const QString &preset) override;
+    QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override;
+    QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override;
 };
 
 } // namespace varlo

@@ -43,7 +43,8 @@ Columns columnsOf(const FontFile &font, Font face, quint8 code)
 QString glyphText(const FontFile &font, Font face, quint8 code)
 {
     const Columns columns = columnsOf(font, face, code);
-    QString text = QStringLiteral("[%1] %2\n").arg(code, 3, 10, QLatin1Char('0')).arg(WrittenFontLabel(font.label(face, code)));
+    QString text =
+        QStringLiteral("[%1] %2\n").arg(code, 3, 10, QLatin1Char('0')).arg(WrittenFontLabel(font.label(face, code)));
     for (int row = 0; row < FontTable::kGlyphRows; ++row) {
         for (quint8 column : columns)
             text += (column >> row) & 1 ? QLatin1Char('#') : QLatin1Char('.');
@@ -232,8 +233,9 @@ void FontEditorWindow::glyphChanged(FontTable::Font face, quint8 code)
 void FontEditorWindow::pushChange(FontTable::Font face, quint8 code, const GlyphChange::State &after,
                                   const QString &text)
 {
-    m_undo->push(new GlyphChange(m_font, face, code, after, text,
-                                 [this](Font changedFace, quint8 changedCode) { glyphChanged(changedFace, changedCode); }));
+    m_undo->push(new GlyphChange(m_font, face, code, after, text, [this](Font changedFace, quint8 changedCode) {
+        glyphChanged(changedFace, changedCode);
+    }));
 }
 
 void FontEditorWindow::pushColumns(const Columns &columns, const QString &text)

@@ -107,12 +107,24 @@ void GlyphEdit::keyPressEvent(QKeyEvent *event)
 {
     QPoint step;
     switch (event->key()) {
-    case Qt::Key_Left: step = {-1, 0}; break;
-    case Qt::Key_Right: step = {1, 0}; break;
-    case Qt::Key_Up: step = {0, -1}; break;
-    case Qt::Key_Down: step = {0, 1}; break;
-    case Qt::Key_Space: setDot(m_cursor, !lit(m_cursor)); return;
-    default: QWidget::keyPressEvent(event); return;
+    case Qt::Key_Left:
+        step = {-1, 0};
+        break;
+    case Qt::Key_Right:
+        step = {1, 0};
+        break;
+    case Qt::Key_Up:
+        step = {0, -1};
+        break;
+    case Qt::Key_Down:
+        step = {0, 1};
+        break;
+    case Qt::Key_Space:
+        setDot(m_cursor, !lit(m_cursor));
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
     }
     const QPoint moved = m_cursor + step;
     if (moved.x() >= 0 && moved.x() < kColumns && moved.y() >= 0 && moved.y() < kRows)

@@ -47,8 +47,7 @@ void describeOptions(QCommandLineParser &parser)
             declared.setValueName(QString::fromLatin1(option.valueName));
         parser.addOption(declared);
     }
-    parser.addPositionalArgument(QStringLiteral("file"),
-                                 QStringLiteral("A message file (.vlo) to open at start."),
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A message file (.vlo) to open at start."),
                                  QStringLiteral("[file]"));
 }
 
@@ -128,12 +127,11 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral(VARLO_APP_ID));
 
     try {
-        auto window = varlo::StartWindows(varlo::DefaultFolders(),
-                                          std::make_unique<varlo::WidgetDialogs>(), fileToOpen);
+        auto window =
+            varlo::StartWindows(varlo::DefaultFolders(), std::make_unique<varlo::WidgetDialogs>(), fileToOpen);
         QApplication::exec();
     } catch (const std::exception &error) {
-        QMessageBox::critical(nullptr, QStringLiteral("Varlo"),
-                              QString::fromLocal8Bit(error.what()));
+        QMessageBox::critical(nullptr, QStringLiteral("Varlo"), QString::fromLocal8Bit(error.what()));
     }
     // Once the window has run, the program ends with 0, whatever happened.
     return 0;

@@ -97,8 +97,7 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
                          .arg(QLatin1Char(MessageSet::slotLetter(slot)))
                          .arg(cells)
                          .arg(block::kCellCapacity));
-    m_cells->setToolTip(over ? tr("The panel shows only the first %1 cells.").arg(block::kCellCapacity)
-                             : QString());
+    m_cells->setToolTip(over ? tr("The panel shows only the first %1 cells.").arg(block::kCellCapacity) : QString());
     ShowAsWarning(m_cells, over);
 
     const ScrollSpeed &speed = m_scroller.speed();

@@ -66,8 +66,8 @@ private:
     quint8 m_speedCode = 0;
     PanelScroller m_scroller;
     DotMatrix m_frame;
-    int m_step = 0;          // of m_frame
-    bool m_phaseOn = true;   // of m_frame
+    int m_step = 0; // of m_frame
+    bool m_phaseOn = true; // of m_frame
     // The dots at the display's pitch, and the slot's whole scroll drawn
     // from them once, flash cells lit and dark: each frame is a part of it.
     LedDotImages m_dots;

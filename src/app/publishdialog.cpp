@@ -223,8 +223,9 @@ void PublishDialog::onFinished(const QList<fleet::PanelOutcome> &outcomes)
         confirmed += outcome.kind == fleet::PanelOutcome::Kind::Confirmed ? 1 : 0;
     }
     const bool all = confirmed == outcomes.size();
-    end(all, all ? tr("Every panel confirmed.")
-                 : tr("%1 of %2 confirmed; the others are named above.").arg(confirmed).arg(outcomes.size()));
+    end(all,
+        all ? tr("Every panel confirmed.")
+            : tr("%1 of %2 confirmed; the others are named above.").arg(confirmed).arg(outcomes.size()));
 }
 
 void PublishDialog::showOutcome(const fleet::PanelOutcome &outcome)

@@ -15,8 +15,7 @@ namespace varlo {
 
 TForm1::Folders DefaultFolders()
 {
-    return {QCoreApplication::applicationDirPath(),
-            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
 std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,

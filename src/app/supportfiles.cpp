@@ -198,8 +198,8 @@ SupportFiles::Loaded SupportFiles::load(Picture picture) const
     Loaded loaded;
     if (!reader.read(&loaded.image)) {
         loaded.image = QImage();
-        loaded.error = QFileInfo::exists(path(picture)) ? reader.errorString()
-                                                        : QStringLiteral("The file does not exist.");
+        loaded.error =
+            QFileInfo::exists(path(picture)) ? reader.errorString() : QStringLiteral("The file does not exist.");
     }
     return loaded;
 }

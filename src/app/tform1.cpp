@@ -58,8 +58,8 @@ QString literalTitle(QString title)
     return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
 }
 
-QAction *makeAction(QObject *parent, const char *name, const QString &text,
-                    const char *hint = nullptr, const char *icon = nullptr)
+QAction *makeAction(QObject *parent, const char *name, const QString &text, const char *hint = nullptr,
+                    const char *icon = nullptr)
 {
     auto *action = new QAction(text, parent);
     action->setObjectName(QString::fromLatin1(name));
@@ -93,9 +93,7 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     auto *client = new ClientArea(this);
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
-    m_rows = new SlotRows(
-        [this](quint8 code) { return loadPicture(SupportFiles::speedGlyph(code)); },
-        client);
+    m_rows = new SlotRows([this](quint8 code) { return loadPicture(SupportFiles::speedGlyph(code)); }, client);
     buildBottomRow(client);
     buildActions();
     buildMenus();
@@ -162,8 +160,9 @@ void TForm1::buildActions()
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
     m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
 
-    m_commands = {m_new, m_open, m_save, m_saveAs, m_sendAction, m_publishAction, m_exit, m_helpAction,
-                  m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp, m_moveDown};
+    m_commands = {m_new,     m_open,       m_save,        m_saveAs,        m_sendAction,       m_publishAction,
+                  m_exit,    m_helpAction, m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp,
+                  m_moveDown};
     m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
@@ -333,8 +332,7 @@ void TForm1::connectCommands()
     connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
     connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
     connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this,
-            &TForm1::placeControls);
+    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this, &TForm1::placeControls);
 
     connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
     connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
@@ -449,8 +447,7 @@ bool TForm1::changesMayGo()
 {
     if (!m_document.isModified())
         return true;
-    switch (m_dialogs->askSaveChanges(this, tr("Confirm"),
-                                      tr("The messages have changed. Save the changes first?"))) {
+    switch (m_dialogs->askSaveChanges(this, tr("Confirm"), tr("The messages have changed. Save the changes first?"))) {
     case Dialogs::SaveChoice::Save:
         // When that save does not happen (its dialog cancelled, the write
         // failed), the edits stay and the command stops.
@@ -473,8 +470,7 @@ void TForm1::BtnOpenClick()
 {
     if (!changesMayGo())
         return;
-    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter),
-                                                 m_openDialogName);
+    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter), m_openDialogName);
     if (!path.isEmpty())
         openDocument(path);
 }
@@ -491,8 +487,8 @@ void TForm1::openDocument(const QString &path)
 
 QString TForm1::askSaveName()
 {
-    const QString chosen = m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter),
-                                                   m_document.fileName());
+    const QString chosen =
+        m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter), m_document.fileName());
     return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
 }
 
@@ -548,10 +544,8 @@ void TForm1::suitempSendClick()
 {
     // The upload works on a copy: the window can't change while it runs
     // anyway, and the copy is what was on screen when Send was pressed.
-    m_uploads->start([set = m_document.messageSet(), port = chosenPort(),
-                      delayPosition = m_trackBar->value()](LinkReporter &reporter) {
-        return SendMessageSet(set, port, delayPosition, reporter);
-    });
+    m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_trackBar->value()](
+                         LinkReporter &reporter) { return SendMessageSet(set, port, delayPosition, reporter); });
 }
 
 void TForm1::suiButton1Click()
@@ -610,12 +604,11 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
     if (m_reportedPictures.contains(picture))
         return;
     m_reportedPictures.insert(picture);
-    const QString text = tr("Can't load the picture file %1; the built-in picture is shown instead.")
-                             .arg(m_supportFiles.path(picture));
+    const QString text =
+        tr("Can't load the picture file %1; the built-in picture is shown instead.").arg(m_supportFiles.path(picture));
     // Shown once the current command is over, not in the middle of a change.
     QMetaObject::invokeMethod(
-        this, [this, text, error] { m_dialogs->showMessage(this, text, error); },
-        Qt::QueuedConnection);
+        this, [this, text, error] { m_dialogs->showMessage(this, text, error); }, Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------- preview

@@ -78,7 +78,7 @@ public:
 
 private:
     // A call posted to a runner that is destroyed before it runs is dropped.
-    template<typename F>
+    template <typename F>
     void post(F call)
     {
         QMetaObject::invokeMethod(m_runner, std::move(call), Qt::QueuedConnection);
@@ -111,7 +111,8 @@ bool UploadRunner::start(Job job)
     m_thread.reset(QThread::create([this, job = std::move(job), handoff = m_handoff] {
         Reporter reporter(this, handoff);
         const bool completed = job(reporter);
-        QMetaObject::invokeMethod(this, [this, completed] { finish(completed); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, completed] { finish(completed); }, Qt::QueuedConnection);
     }));
     m_thread->setObjectName(QStringLiteral("upload"));
     emit started();

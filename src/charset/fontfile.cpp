@@ -180,8 +180,8 @@ private:
         if (comment) {
             if (!m_warnedComment) {
                 m_warnings << QStringLiteral("line %1: comments below \"face normal\" are not kept when the "
-                                                    "font is saved; only those at the top are")
-                                         .arg(m_lineNo);
+                                             "font is saved; only those at the top are")
+                                  .arg(m_lineNo);
                 m_warnedComment = true;
             }
             return true;
@@ -214,7 +214,7 @@ private:
     bool takeHeader(const QString &line)
     {
         const bool shaped = line.size() >= 7 && line[0] == QLatin1Char('[') && isDigit(line[1]) && isDigit(line[2])
-                            && isDigit(line[3]) && line[4] == QLatin1Char(']') && line[5] == QLatin1Char(' ');
+            && isDigit(line[3]) && line[4] == QLatin1Char(']') && line[5] == QLatin1Char(' ');
         if (!shaped)
             return stop(QStringLiteral("expected a glyph header like \"[065] A\" (the code in three digits, a "
                                        "space, a label), found \"%1\"")
@@ -223,8 +223,8 @@ private:
         if (code != m_code) {
             if (code > 255)
                 return stop(QStringLiteral("code %1 is beyond 255").arg(code));
-            const QString why = code < m_code ? QStringLiteral("appears twice or out of order")
-                                              : QStringLiteral("comes too early");
+            const QString why =
+                code < m_code ? QStringLiteral("appears twice or out of order") : QStringLiteral("comes too early");
             return stop(QStringLiteral("glyph %1 %2: expected %3 here").arg(codeName(code), why, codeName(m_code)));
         }
         QString why;
@@ -287,8 +287,8 @@ private:
         }
         if (!wide.isEmpty())
             m_warnings << QStringLiteral("the normal face lights columns 5 to 7 at codes %1: the built-in "
-                                                "normal face keeps its characters within 5 columns")
-                                     .arg(codeList(wide));
+                                         "normal face keeps its characters within 5 columns")
+                              .arg(codeList(wide));
         QList<int> differing;
         for (int code = 0; code < 32; ++code) {
             const FontTable::Glyph normal = m_font.glyph(Font::Normal, quint8(code));
@@ -298,8 +298,8 @@ private:
         }
         if (!differing.isEmpty())
             m_warnings << QStringLiteral("codes %1 differ between the faces: the built-in fonts draw codes 0 "
-                                                "to 31 alike in both, since pictures are never bold")
-                                     .arg(codeList(differing));
+                                         "to 31 alike in both, since pictures are never bold")
+                              .arg(codeList(differing));
     }
 
     QString m_error;
@@ -309,7 +309,7 @@ private:
     bool m_started = false;
     bool m_warnedComment = false;
     Font m_face = Font::Normal;
-    int m_code = 0;       // the next code expected in m_face
+    int m_code = 0; // the next code expected in m_face
     int m_rowsWanted = 0; // rows still to come for glyph m_code - 1
     int m_lineNo = 0;
     std::array<quint8, kColumns> m_columns{};
@@ -476,8 +476,8 @@ QByteArray FontFileText(const FontFile &font)
             text += QLatin1Char('\n');
         text += faceLine(face) + QLatin1Char('\n');
         for (int code = 0; code < FontTable::kGlyphCount; ++code) {
-            text += QLatin1Char('\n') + codeName(code) + QLatin1Char(' ') +
-                    WrittenFontLabel(font.label(face, quint8(code))) + QLatin1Char('\n');
+            text += QLatin1Char('\n') + codeName(code) + QLatin1Char(' ')
+                + WrittenFontLabel(font.label(face, quint8(code))) + QLatin1Char('\n');
             const FontTable::Glyph glyph = font.glyph(face, quint8(code));
             for (int row = 0; row < kRows; ++row) {
                 for (int column = 0; column < kColumns; ++column)

@@ -84,7 +84,7 @@ bool IsNamedFontLabel(const QString &label);
 struct FontFileRead
 {
     std::optional<FontFile> font; // nothing when the file can't be used
-    int errorLine = 0;            // the line at fault, 0 for the file as a whole
+    int errorLine = 0; // the line at fault, 0 for the file as a whole
     QString error;
     // Rules of the built-in faces that this file breaks; the file is still used.
     QStringList warnings;

@@ -44,10 +44,7 @@ public:
 
     // Where the glyph of `code` in `font` starts: font * 2048 + code * 8. The
     // panel address of a glyph is the same number.
-    static constexpr int offset(Font font, quint8 code)
-    {
-        return int(font) * kFontBytes + int(code) * kGlyphBytes;
-    }
+    static constexpr int offset(Font font, quint8 code) { return int(font) * kFontBytes + int(code) * kGlyphBytes; }
 };
 
 } // namespace varlo

@@ -15,33 +15,145 @@ namespace {
 // and 250 (Œ Ğ ğ İ €).
 constexpr std::array<char16_t, 128> kHighHalf{
     // 0x80
-    u'Ç', u'ü', u'é', u'â', u'ä', u'à', u'å', u'ç',
-    u'ê', u'ë', u'è', u'ï', u'î', u'ì', u'Ä', u'Å',
+    u'Ç',
+    u'ü',
+    u'é',
+    u'â',
+    u'ä',
+    u'à',
+    u'å',
+    u'ç',
+    u'ê',
+    u'ë',
+    u'è',
+    u'ï',
+    u'î',
+    u'ì',
+    u'Ä',
+    u'Å',
     // 0x90
-    u'É', u'æ', u'Æ', u'ô', u'ö', u'ò', u'û', u'ù',
-    u'ÿ', u'Ö', u'Ü', u'\u023C', u'£', u'\u04B0', u'\u20A7', u'ƒ',
+    u'É',
+    u'æ',
+    u'Æ',
+    u'ô',
+    u'ö',
+    u'ò',
+    u'û',
+    u'ù',
+    u'ÿ',
+    u'Ö',
+    u'Ü',
+    u'\u023C',
+    u'£',
+    u'\u04B0',
+    u'\u20A7',
+    u'ƒ',
     // 0xA0
-    u'á', u'í', u'ó', u'ú', u'ñ', u'Ñ', u'ª', u'º',
-    u'¿', u'®', u'¬', u'½', u'¼', u'¡', u'«', u'»',
+    u'á',
+    u'í',
+    u'ó',
+    u'ú',
+    u'ñ',
+    u'Ñ',
+    u'ª',
+    u'º',
+    u'¿',
+    u'®',
+    u'¬',
+    u'½',
+    u'¼',
+    u'¡',
+    u'«',
+    u'»',
     // 0xB0
-    u'\u2591', u'\u2592', u'\u2593', u'\u2502', u'\u2524', u'Á', u'Â', u'À',
-    u'©', u'\u2563', u'\u2551', u'\u2557', u'\u255D', u'¢', u'¥', u'\u2510',
+    u'\u2591',
+    u'\u2592',
+    u'\u2593',
+    u'\u2502',
+    u'\u2524',
+    u'Á',
+    u'Â',
+    u'À',
+    u'©',
+    u'\u2563',
+    u'\u2551',
+    u'\u2557',
+    u'\u255D',
+    u'¢',
+    u'¥',
+    u'\u2510',
     // 0xC0
-    u'\u2514', u'\u2534', u'\u252C', u'\u251C', u'\u2500', u'\u253C', u'ã', u'Ã',
-    u'\u255A', u'\u2554', u'\u2569', u'\u2566', u'\u2560', u'\u2550', u'\u256C', u'¤',
+    u'\u2514',
+    u'\u2534',
+    u'\u252C',
+    u'\u251C',
+    u'\u2500',
+    u'\u253C',
+    u'ã',
+    u'Ã',
+    u'\u255A',
+    u'\u2554',
+    u'\u2569',
+    u'\u2566',
+    u'\u2560',
+    u'\u2550',
+    u'\u256C',
+    u'¤',
     // 0xD0
-    u'ð', u'Ð', u'Ê', u'Ë', u'È', u'\u0456', u'Í', u'Î',
-    u'Ï', u'\u2518', u'\u250C', u'\u2588', u'\u2584', u'¦', u'Ì', u'\u2580',
+    u'ð',
+    u'Ð',
+    u'Ê',
+    u'Ë',
+    u'È',
+    u'\u0456',
+    u'Í',
+    u'Î',
+    u'Ï',
+    u'\u2518',
+    u'\u250C',
+    u'\u2588',
+    u'\u2584',
+    u'¦',
+    u'Ì',
+    u'\u2580',
     // 0xE0
-    u'Ó', u'ß', u'Ô', u'Ò', u'õ', u'Õ', u'µ', u'þ',
-    u'Þ', u'Ú', u'Û', u'Ù', u'ý', u'Ý', u'¯', u'´',
+    u'Ó',
+    u'ß',
+    u'Ô',
+    u'Ò',
+    u'õ',
+    u'Õ',
+    u'µ',
+    u'þ',
+    u'Þ',
+    u'Ú',
+    u'Û',
+    u'Ù',
+    u'ý',
+    u'Ý',
+    u'¯',
+    u'´',
     // 0xF0
-    u'\u2010', u'±', u'Œ', u'Ğ', u'ğ', u'İ', u'÷', u'¸',
-    u'°', u'¨', u'€', u'¹', u'³', u'²', u'\u25A0', u'\u00A0',
+    u'\u2010',
+    u'±',
+    u'Œ',
+    u'Ğ',
+    u'ğ',
+    u'İ',
+    u'÷',
+    u'¸',
+    u'°',
+    u'¨',
+    u'€',
+    u'¹',
+    u'³',
+    u'²',
+    u'\u25A0',
+    u'\u00A0',
 };
 
 constexpr char16_t kControlPictures = 0x2400; // U+2400 SYMBOL FOR NULL
-constexpr char16_t kDeletePicture = 0x2421;   // U+2421 SYMBOL FOR DELETE
+constexpr char16_t kDeletePicture = 0x2421; // U+2421 SYMBOL FOR DELETE
 // Characters that stood for a byte before, typed or pasted from an older
 // copy of a slot: they still mean that byte. The soft hyphen showed as
 // nothing in a text box; Ɏ is in none of the fixed-pitch fonts Varlo uses.
@@ -59,30 +171,30 @@ struct Substitute
     const char *bytes;
 };
 constexpr Substitute kPictures[] = {
-    {0x2605, "~+"},  // ★
-    {0x2665, "~H"},  // ♥
-    {0x2764, "~H"},  // ❤
-    {0x2190, "~<"},  // ←
-    {0x2192, "~>"},  // →
-    {0x260E, "~P"},  // ☎
+    {0x2605, "~+"}, // ★
+    {0x2665, "~H"}, // ♥
+    {0x2764, "~H"}, // ❤
+    {0x2190, "~<"}, // ←
+    {0x2192, "~>"}, // →
+    {0x260E, "~P"}, // ☎
     {0x1F4DE, "~P"}, // 📞
-    {0x2708, "~x"},  // ✈
-    {0x263A, "~S"},  // ☺
+    {0x2708, "~x"}, // ✈
+    {0x263A, "~S"}, // ☺
     {0x1F642, "~S"}, // 🙂
     {0x1F60A, "~S"}, // 😊
-    {0x25CF, "~O"},  // ●
-    {0x25CB, "~o"},  // ○
+    {0x25CF, "~O"}, // ●
+    {0x25CB, "~o"}, // ○
 };
 // Typographic characters the panel's font lacks, and their plain look-alike.
 // The built-in map gives the no-break space byte 255 before this table is
 // asked (the panel draws it blank too, and show's text must come back as the
 // same bytes); the entry serves a font's map that has no no-break space.
 constexpr Substitute kLookAlikes[] = {
-    {0x201C, "\""}, {0x201D, "\""}, {0x201E, "\""}, // “ ” „
-    {0x2018, "'"}, {0x2019, "'"}, {0x201A, "'"},    // ‘ ’ ‚
-    {0x2013, "-"}, {0x2014, "-"},                   // – —
-    {0x2026, "..."},                                // …
-    {0x00A0, " "},                                  // no-break space
+    {0x201C, "\""},  {0x201D, "\""}, {0x201E, "\""}, // “ ” „
+    {0x2018, "'"},   {0x2019, "'"},  {0x201A, "'"}, // ‘ ’ ‚
+    {0x2013, "-"},   {0x2014, "-"}, // – —
+    {0x2026, "..."}, // …
+    {0x00A0, " "}, // no-break space
 };
 
 const char *substituteFor(char32_t codePoint)
@@ -208,8 +320,7 @@ QString PanelCharMap::Undrawable::character() const
 QString PanelCharMap::Undrawable::describe() const
 {
     const QString hex = QString::number(uint(codePoint), 16).toUpper();
-    return QStringLiteral("\u201c%1\u201d (U+%2)")
-        .arg(character(), hex.rightJustified(4, QLatin1Char('0')));
+    return QStringLiteral("\u201c%1\u201d (U+%2)").arg(character(), hex.rightJustified(4, QLatin1Char('0')));
 }
 
 PanelCharMap::Conversion PanelCharMap::fromText(const QString &text) const

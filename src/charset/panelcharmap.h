@@ -95,5 +95,4 @@ private:
     QHash<char16_t, quint8> m_bytes;
 };
 
-
 } // namespace varlo

@@ -68,10 +68,10 @@ void CliReporter::setProgressPosition(int position)
     }
     m_progressShown = true;
     m_write(QStringLiteral("\r%1  step %2 of %3 (%4%)")
-              .arg(m_status)
-              .arg(position)
-              .arg(m_maximum)
-              .arg(position * 100 / m_maximum));
+                .arg(m_status)
+                .arg(position)
+                .arg(m_maximum)
+                .arg(position * 100 / m_maximum));
 }
 
 void CliReporter::endProgressLine()

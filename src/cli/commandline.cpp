@@ -161,8 +161,7 @@ std::optional<PanelCharMap> CommandLine::charMap()
 
 void CommandLine::addStopOption()
 {
-    m_parser.addOption({kStop,
-                        QStringLiteral("Clear the run flag of these slots, e.g. BD (default: every slot runs)."),
+    m_parser.addOption({kStop, QStringLiteral("Clear the run flag of these slots, e.g. BD (default: every slot runs)."),
                         QStringLiteral("LETTERS")});
     m_hasStopOption = true;
 }
@@ -250,7 +249,8 @@ std::optional<MessageSet> CommandLine::messageSet()
 
     const QStringList texts = m_parser.values(kMessage);
     if (texts.size() > MessageSet::kSlotCount) {
-        usageError(QStringLiteral("%1 texts given; the panel has %2 slots").arg(texts.size()).arg(MessageSet::kSlotCount));
+        usageError(
+            QStringLiteral("%1 texts given; the panel has %2 slots").arg(texts.size()).arg(MessageSet::kSlotCount));
         return std::nullopt;
     }
     const std::optional<int> speed = intValue(kSpeed, 0, 255, MessageSet::kDefaultSpeedCode);
@@ -313,9 +313,8 @@ std::optional<QString> CommandLine::argument(int index)
 
 int CommandLine::slotValue(const QString &text, const QString &label)
 {
-    const int slot = text.size() == 1 && text.at(0).unicode() < 0x80
-                         ? MessageSet::slotIndex(text.at(0).toLatin1())
-                         : -1;
+    const int slot =
+        text.size() == 1 && text.at(0).unicode() < 0x80 ? MessageSet::slotIndex(text.at(0).toLatin1()) : -1;
     if (slot < 0)
         usageError(QStringLiteral("%1: '%2' is not a slot letter A to T").arg(label, text));
     return slot;
@@ -373,7 +372,8 @@ std::optional<int> CommandLine::intValue(const QString &option, int lowest, int 
     const QString text = m_parser.value(option);
     const int value = isDecimal(text) ? text.toInt() : -1;
     if (value < lowest || value > highest) {
-        usageError(QStringLiteral("--%1 %2: not a whole number from %3 to %4").arg(option, text).arg(lowest).arg(highest));
+        usageError(
+            QStringLiteral("--%1 %2: not a whole number from %3 to %4").arg(option, text).arg(lowest).arg(highest));
         return std::nullopt;
     }
     return value;
@@ -396,12 +396,11 @@ QString CommandLine::helpText() const
 
 QString portTableText()
 {
-    QString text = QStringLiteral(
-                       "Ports: COM<n> opens the file or link com<n> in\n"
-                       "  %1\n"
-                       "when there is one, for example after\n"
-                       "  ln -s /dev/ttyUSB0 ~/.config/varlo/ports/com3\n"
-                       "and otherwise:\n")
+    QString text = QStringLiteral("Ports: COM<n> opens the file or link com<n> in\n"
+                                  "  %1\n"
+                                  "when there is one, for example after\n"
+                                  "  ln -s /dev/ttyUSB0 ~/.config/varlo/ports/com3\n"
+                                  "and otherwise:\n")
                        .arg(SerialPort::portsFolder());
     // Consecutive numbers on consecutive devices of one kind share a line.
     int first = SerialPort::kFirstCom;
@@ -412,10 +411,10 @@ QString portTableText()
         while (index >= 0 && last < SerialPort::kLastCom
                && SerialPort::defaultDeviceForCom(last + 1) == prefix + QString::number(index + last + 1 - first))
             ++last;
-        const QString coms = first == last ? QStringLiteral("COM%1").arg(first)
-                                           : QStringLiteral("COM%1 to COM%2").arg(first).arg(last);
-        const QString devices = first == last ? firstDevice
-                                              : firstDevice + QStringLiteral(" to ") + SerialPort::defaultDeviceForCom(last);
+        const QString coms =
+            first == last ? QStringLiteral("COM%1").arg(first) : QStringLiteral("COM%1 to COM%2").arg(first).arg(last);
+        const QString devices =
+            first == last ? firstDevice : firstDevice + QStringLiteral(" to ") + SerialPort::defaultDeviceForCom(last);
         text += QStringLiteral("  %1  %2\n").arg(coms, -14).arg(devices);
         first = last + 1;
     }

@@ -26,19 +26,18 @@ class CommandLine
 {
 public:
     // syntax: the command's usage after its name; example: one command line.
-    CommandLine(const QString &command, const QString &syntax, const QString &description,
-                const QString &example);
+    CommandLine(const QString &command, const QString &syntax, const QString &description, const QString &example);
 
     QCommandLineParser &parser() { return m_parser; }
 
-    void addPortOption();    // --port PORT
-    void addDryRunOption();  // --dry-run
-    void addDelayOption();   // --delay N
-    void addFontOption();     // --font FILE.vlf
-    void addTextOptions();    // -m TEXT..., --raw, --speed CODE
-    void addRawOption();      // --raw
+    void addPortOption(); // --port PORT
+    void addDryRunOption(); // --dry-run
+    void addDelayOption(); // --delay N
+    void addFontOption(); // --font FILE.vlf
+    void addTextOptions(); // -m TEXT..., --raw, --speed CODE
+    void addRawOption(); // --raw
     void addSpeedOption(const QString &description); // --speed CODE
-    void addStopOption();     // --stop LETTERS
+    void addStopOption(); // --stop LETTERS
     void addMessageOptions(); // all three
     // The one file the command takes. Without it, parse() refuses positional
     // arguments.

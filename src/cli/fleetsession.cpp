@@ -42,10 +42,9 @@ void FleetSession::addOptions()
                       QStringLiteral("The broker user name and password, from FILE: lines username=NAME and "
                                      "password=SECRET. The file must not be readable by every user."),
                       QStringLiteral("FILE")});
-    parser.addOption({kWait,
-                      QStringLiteral("Give up after this many seconds, connecting included (default %1).")
-                          .arg(kDefaultWaitS),
-                      QStringLiteral("SECONDS"), QString::number(kDefaultWaitS)});
+    parser.addOption(
+        {kWait, QStringLiteral("Give up after this many seconds, connecting included (default %1).").arg(kDefaultWaitS),
+         QStringLiteral("SECONDS"), QString::number(kDefaultWaitS)});
 }
 
 bool FleetSession::readOptions()

@@ -17,14 +17,16 @@ const QString kExport = QStringLiteral("export");
 
 int runFont(const QStringList &arguments)
 {
-    CommandLine line(QStringLiteral("font"), QStringLiteral("[FILE.vlf] [--port PORT]... [--dry-run] [--export OUT.vlf]"),
+    CommandLine line(QStringLiteral("font"),
+                     QStringLiteral("[FILE.vlf] [--port PORT]... [--dry-run] [--export OUT.vlf]"),
                      QStringLiteral("Loads the panel's character generator with two fonts, normal and bold: "
                                     "64 frames, as the Initial button does. Without FILE.vlf the fonts built "
                                     "into Varlo go; with it, the two faces of that font file. --export writes "
                                     "the font (the built-in one without FILE.vlf) as a font file to start "
                                     "from, and sends nothing."),
                      QStringLiteral("varlo-cli font cyrillic.vlf --port COM3"));
-    line.addFileArgument(QStringLiteral("FILE.vlf"), QStringLiteral("The font file to load (default: the built-in fonts)."));
+    line.addFileArgument(QStringLiteral("FILE.vlf"),
+                         QStringLiteral("The font file to load (default: the built-in fonts)."));
     line.addPortOption();
     line.addDryRunOption();
     line.parser().addOption({kExport, QStringLiteral("Write the font to this .vlf file instead of sending it."),

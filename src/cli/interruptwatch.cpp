@@ -35,7 +35,8 @@ void onSignal(int number)
 InterruptWatch::InterruptWatch()
 {
 #ifdef Q_OS_UNIX
-    struct sigaction action {};
+    struct sigaction action
+    {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     // No SA_RESTART: a wait the signal interrupts returns at once and looks

@@ -36,18 +36,16 @@ constexpr std::array kCommands = {
 
 QString overview()
 {
-    QString text = QStringLiteral(
-        "varlo-cli programs an LED message panel over a serial line.\n\n"
-        "Usage: varlo-cli <command> [options]\n\n"
-        "Commands:\n");
+    QString text = QStringLiteral("varlo-cli programs an LED message panel over a serial line.\n\n"
+                                  "Usage: varlo-cli <command> [options]\n\n"
+                                  "Commands:\n");
     for (const Command &command : kCommands)
         text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -7).arg(QLatin1String(command.summary));
-    text += QStringLiteral(
-        "\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
-        "for the version.\n\n"
-        "Examples:\n"
-        "  varlo-cli send -m 'HELLO ~H' --port AUTO\n"
-        "  varlo-cli write shop.vlo -m 'OPEN ~H' && varlo-cli send shop.vlo\n\n");
+    text += QStringLiteral("\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
+                           "for the version.\n\n"
+                           "Examples:\n"
+                           "  varlo-cli send -m 'HELLO ~H' --port AUTO\n"
+                           "  varlo-cli write shop.vlo -m 'OPEN ~H' && varlo-cli send shop.vlo\n\n");
     return text + QLatin1String(kExitStatusText) + QLatin1Char('\n') + portTableText();
 }
 

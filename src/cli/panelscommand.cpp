@@ -29,7 +29,8 @@ QString panelLine(const fleet::PanelStatus &status)
     else
         parts << QStringLiteral("nothing uploaded yet");
     if (status.error) {
-        const QString reason = status.error->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status.error->reason);
+        const QString reason =
+            status.error->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status.error->reason);
         parts << QStringLiteral("error: %1%2").arg(status.error->text.trimmed(), reason);
     }
     if (status.refused)

@@ -74,8 +74,8 @@ int runPublish(const QStringList &arguments)
         QStringLiteral("varlo-cli publish shop.vlo --broker mqtt://hub.local --group all\n"
                        "  varlo-cli publish --slot C='OPEN ~H' --broker mqtt://hub.local --panel shop-1"));
     line.addFileArgument(QStringLiteral("FILE.vlo"), QStringLiteral("The message file to publish."));
-    line.parser().addOption({kPanel, QStringLiteral("A panel to publish to, by its agent's --name; repeatable."),
-                             QStringLiteral("NAME")});
+    line.parser().addOption(
+        {kPanel, QStringLiteral("A panel to publish to, by its agent's --name; repeatable."), QStringLiteral("NAME")});
     line.parser().addOption({kGroup,
                              QStringLiteral("A group to publish to; every panel whose agent is in it takes the "
                                             "set, also those that join later. Repeatable."),
@@ -145,8 +145,8 @@ int runPublish(const QStringList &arguments)
     }
     printOut(report);
     if (!fleet.isDelivered())
-        printMessage(QStringLiteral("the broker %1 did not confirm that it has everything published")
-                         .arg(session.brokerName()));
+        printMessage(
+            QStringLiteral("the broker %1 did not confirm that it has everything published").arg(session.brokerName()));
     return allConfirmed && fleet.isDelivered() ? ExitDone : ExitFailed;
 }
 

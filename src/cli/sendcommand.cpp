@@ -68,7 +68,8 @@ int runSend(const QStringList &arguments)
             return ExitUsage;
         for (const auto &[earlier, text] : slotTexts) {
             if (earlier == slot)
-                return line.usageError(QStringLiteral("--slot %1 given twice").arg(QLatin1Char(MessageSet::slotLetter(slot))));
+                return line.usageError(
+                    QStringLiteral("--slot %1 given twice").arg(QLatin1Char(MessageSet::slotLetter(slot))));
         }
         const std::optional<QByteArray> markup = line.markupValue(replacement.mid(equals + 1), label);
         if (!markup)

@@ -49,8 +49,9 @@ int runShow(const QStringList &arguments)
             "it, after the message; the exit status is still 3."),
         QStringLiteral("varlo-cli show shop.vlo"));
     line.addFileArgument(QStringLiteral("FILE.vlo"), QStringLiteral("The message file to show."));
-    line.parser().addOption({QStringLiteral("raw"), QStringLiteral("Show the texts as bytes, \\xNN for any "
-                                                                   "byte outside printable ASCII.")});
+    line.parser().addOption({QStringLiteral("raw"),
+                             QStringLiteral("Show the texts as bytes, \\xNN for any "
+                                            "byte outside printable ASCII.")});
     line.addFontOption();
     if (const std::optional<int> done = line.parse(arguments))
         return *done;

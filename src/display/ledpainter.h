@@ -15,8 +15,8 @@ namespace varlo {
 // a dim red so the grid stays visible.
 struct LedStyle
 {
-    int pitch = 10;          // pixels from one dot centre to the next
-    qreal dotRatio = 0.8;    // dot diameter as a share of the pitch
+    int pitch = 10; // pixels from one dot centre to the next
+    qreal dotRatio = 0.8; // dot diameter as a share of the pitch
     QColor lit{255, 40, 24};
     QColor litCore{255, 170, 140}; // centre of a lit dot
     QColor dark{70, 10, 8};

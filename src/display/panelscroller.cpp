@@ -16,8 +16,8 @@ bool FlashPhaseOn(qint64 elapsedMs)
     return (std::max<qint64>(elapsedMs, 0) / display::kFlashHalfPeriodMs) % 2 == 0;
 }
 
-PanelScroller::PanelScroller(std::span<const LedCell> cells, quint8 speedCode, FontTable::Image glyphs,
-                             int widthDots, int heightDots)
+PanelScroller::PanelScroller(std::span<const LedCell> cells, quint8 speedCode, FontTable::Image glyphs, int widthDots,
+                             int heightDots)
     : m_widthDots(std::max(widthDots, 1))
     , m_speed(&ScrollSpeedFor(speedCode))
     , m_lit(RenderCells(cells, true, glyphs, heightDots))

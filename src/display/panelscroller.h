@@ -13,7 +13,7 @@ namespace varlo {
 struct ScrollSpeed
 {
     quint8 code;
-    const char *name;  // as the help text names the speed
+    const char *name; // as the help text names the speed
     int dotsPerSecond; // one step moves the text one dot to the left
 };
 

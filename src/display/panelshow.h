@@ -22,7 +22,7 @@ public:
     // Where the run is at a moment.
     struct Moment
     {
-        int item = -1;          // index into items(); -1 when nothing runs
+        int item = -1; // index into items(); -1 when nothing runs
         int slot = -1;
         qint64 itemElapsedMs = 0; // since that item's pass began
     };

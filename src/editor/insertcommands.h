@@ -24,11 +24,11 @@ class SlotRows;
 // action, shared by its tool button and its Picture menu entry.
 struct InsertCommand
 {
-    const char *button;   // its tool button
+    const char *button; // its tool button
     const char *menuItem; // its entry of the Picture menu, or nullptr
-    const char *hint;     // status tip and tool tip, or nullptr for none
-    const char *icon;     // the picture's name (see toolIcon)
-    char selector;        // the escape is the tilde and this
+    const char *hint; // status tip and tool tip, or nullptr for none
+    const char *icon; // the picture's name (see toolIcon)
+    char selector; // the escape is the tilde and this
     bool separatorBefore; // on the tool bar
 
     QByteArray escape() const { return QByteArray(1, kEscapeLead) + selector; }
@@ -59,8 +59,7 @@ static_assert(std::ranges::all_of(kInsertCommands,
 
 // The Picture menu lists its entries in an order of its own.
 inline constexpr std::array<const char *, 10> kPictureMenuOrder{
-    "Star1", "Heart1", "LeftArrow1", "RightArrow1", "Phone1",
-    "Plane1", "Smile1", "Circle01", "Circle1", "UserDefine1"};
+    "Star1", "Heart1", "LeftArrow1", "RightArrow1", "Phone1", "Plane1", "Smile1", "Circle01", "Circle1", "UserDefine1"};
 
 using IconSource = std::function<QIcon(const QString &name)>;
 

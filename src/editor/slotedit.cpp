@@ -34,8 +34,7 @@ public:
         while (front < shorter && before.at(front) == input.at(front))
             ++front;
         qsizetype back = 0;
-        while (back < shorter - front
-               && before.at(before.size() - 1 - back) == input.at(input.size() - 1 - back))
+        while (back < shorter - front && before.at(before.size() - 1 - back) == input.at(input.size() - 1 - back))
             ++back;
         const QString added = input.mid(front, input.size() - front - back);
         const qsizetype room = std::max<qsizetype>(kTypingLimit, before.size()) - front - back;
@@ -45,15 +44,13 @@ public:
         const qsizetype bad = PanelCharMap::builtIn().firstUndrawable(input);
         if (bad >= 0) {
             emit m_edit->refused(
-                tr("The panel has no character \u201c%1\u201d, so it was not typed.")
-                    .arg(input.at(bad)));
+                tr("The panel has no character \u201c%1\u201d, so it was not typed.").arg(input.at(bad)));
             return Invalid;
         }
         // A text longer than the limit (set by the program) may shrink, but
         // nothing typed may make it grow past the limit.
         if (added.size() > room) {
-            emit m_edit->refused(
-                tr("Typing stops at %1 characters in a slot.").arg(kTypingLimit));
+            emit m_edit->refused(tr("Typing stops at %1 characters in a slot.").arg(kTypingLimit));
             return Invalid;
         }
         return Acceptable;
@@ -87,8 +84,7 @@ private:
                          .arg(converted.size())
                          .arg(kTypingLimit);
         if (!leftOut.isEmpty())
-            notes << tr("Left out what the panel has no character for: %1.")
-                         .arg(leftOut.join(QStringLiteral(", ")));
+            notes << tr("Left out what the panel has no character for: %1.").arg(leftOut.join(QStringLiteral(", ")));
         if (!notes.isEmpty())
             emit m_edit->refused(notes.join(QLatin1Char(' ')));
         input = input.left(front) + kept + input.right(back);
@@ -105,8 +101,7 @@ SlotEdit::SlotEdit(QWidget *parent)
     setValidator(new Validator(this));
     // Connected first, so it runs after every accepted change and before the
     // window hears of it.
-    connect(this, &QLineEdit::textChanged, this,
-            [this](const QString &text) { m_textBefore = text; });
+    connect(this, &QLineEdit::textChanged, this, [this](const QString &text) { m_textBefore = text; });
 }
 
 QFont SlotEdit::slotFont()

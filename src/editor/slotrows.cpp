@@ -26,8 +26,7 @@ constexpr int kRunLeft = 566;
 
 QString editName(int slot)
 {
-    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3)
-                    : QStringLiteral("suiEdit%1").arg(slot - 4);
+    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3) : QStringLiteral("suiEdit%1").arg(slot - 4);
 }
 
 } // namespace
@@ -54,8 +53,7 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         edit->setObjectName(editName(i));
         edit->setFont(slotFont);
         edit->setGeometry(QRect(QPoint(kEditLeft, y), kEditSize));
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, i, edit] { emit textChanged(i, edit->markup()); });
+        connect(edit, &QLineEdit::textChanged, this, [this, i, edit] { emit textChanged(i, edit->markup()); });
         connect(edit, &SlotEdit::focusEntered, this, [this, i] { emit slotFocused(i); });
         connect(edit, &SlotEdit::refused, this, &SlotRows::refused);
         label->setBuddy(edit);

@@ -76,7 +76,10 @@ MessageFileReadResult rejected(QString reason = {})
 class FieldReader
 {
 public:
-    explicit FieldReader(QByteArrayView bytes) : m_bytes(bytes) {}
+    explicit FieldReader(QByteArrayView bytes)
+        : m_bytes(bytes)
+    {
+    }
 
     bool atEnd() const { return m_pos >= m_bytes.size(); }
 

@@ -31,8 +31,7 @@ inline constexpr int kTrailerSize = 3;
 // A set of 20 empty slots.
 inline constexpr int kEmptySetSize = kRecordsOffset + MessageSet::kSlotCount + kTrailerSize;
 // The reader never looks further than this into a file.
-inline constexpr int kMaxMeaningfulSize =
-    kRecordsOffset + MessageSet::kSlotCount * (1 + kMaxTextSize) + kTrailerSize;
+inline constexpr int kMaxMeaningfulSize = kRecordsOffset + MessageSet::kSlotCount * (1 + kMaxTextSize) + kTrailerSize;
 
 // The texts the user sees, worded exactly as the program always has.
 inline constexpr char kNotFoundSuffix[] = " File No Found !"; // follows the path
@@ -47,9 +46,9 @@ QString TextTooLongMessage(int slotIndex);
 struct MessageFileReadResult
 {
     enum class Status {
-        Read,     // the whole file was read, no message
+        Read, // the whole file was read, no message
         Rejected, // missing, unreadable or a bad header: the set is unchanged
-        Damaged,  // no trailer where it belongs: the set holds what was read
+        Damaged, // no trailer where it belongs: the set holds what was read
     };
 
     Status status = Status::Read;
@@ -70,7 +69,7 @@ struct MessageFileWriteResult
 {
     enum class Status {
         Written,
-        Failed,      // the file system refused; the old file is intact
+        Failed, // the file system refused; the old file is intact
         TextTooLong, // a text does not fit the file; nothing was written
     };
 

@@ -52,7 +52,10 @@ QString systemReason(int errorNumber)
 class SaveInFolder
 {
 public:
-    explicit SaveInFolder(int folder) : m_folder(folder) {}
+    explicit SaveInFolder(int folder)
+        : m_folder(folder)
+    {
+    }
     ~SaveInFolder()
     {
         if (m_file >= 0)
@@ -106,8 +109,8 @@ public:
     // system allows them, so that refusal is no failure.
     bool takeOver(const struct stat &old)
     {
-        if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            && ::fchown(m_file, old.st_uid, old.st_gid) != 0 && errno != EPERM)
+        if ((old.st_uid != ::geteuid() || old.st_gid != ::getegid()) && ::fchown(m_file, old.st_uid, old.st_gid) != 0
+            && errno != EPERM)
             return false;
         // After the owner: a change of owner clears the set-id bits.
         return ::fchmod(m_file, old.st_mode & 07777) == 0;
@@ -146,13 +149,14 @@ QString ReplaceFile(const QString &path, QByteArrayView bytes)
     const QFileInfo targetInfo(target);
     const QByteArray name = QFile::encodeName(targetInfo.fileName());
 
-    const int folder = ::open(QFile::encodeName(targetInfo.absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folder =
+        ::open(QFile::encodeName(targetInfo.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folder < 0)
         return systemReason(errno);
     SaveInFolder save(folder);
 
-    struct stat old {};
+    struct stat old
+    {};
     const bool exists = ::fstatat(folder, name.constData(), &old, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)
         return systemReason(errno);

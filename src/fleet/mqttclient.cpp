@@ -48,7 +48,7 @@ QString describe(int result)
     return sentence(result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result));
 }
 
-template<typename Signal>
+template <typename Signal>
 void queue(MqttClient *client, Signal signal)
 {
     QMetaObject::invokeMethod(client, std::move(signal), Qt::QueuedConnection);
@@ -78,8 +78,8 @@ bool MqttClient::start(QString *error)
     m_mosq = mosquitto_new(clientId.isEmpty() ? nullptr : clientId.constData(), m_settings.cleanSession, this);
     if (!m_mosq) {
         *error = m_settings.clientId.isEmpty() || m_settings.cleanSession
-                     ? QStringLiteral("the MQTT library could not make a client: %1").arg(describe(MOSQ_ERR_ERRNO))
-                     : QStringLiteral("the MQTT library refuses the client id '%1'").arg(m_settings.clientId);
+            ? QStringLiteral("the MQTT library could not make a client: %1").arg(describe(MOSQ_ERR_ERRNO))
+            : QStringLiteral("the MQTT library refuses the client id '%1'").arg(m_settings.clientId);
         return false;
     }
     mosquitto_threaded_set(m_mosq, true);
@@ -122,14 +122,14 @@ bool MqttClient::start(QString *error)
                 m_mosq = nullptr;
                 return false;
             }
-            result = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr,
-                                       nullptr, nullptr, nullptr);
+            result = mosquitto_tls_set(m_mosq, QFile::encodeName(m_settings.caFile).constData(), nullptr, nullptr,
+                                       nullptr, nullptr);
         }
         if (result != MOSQ_ERR_SUCCESS)
-            return refuse(QStringLiteral("TLS with %1").arg(m_settings.caFile.isEmpty()
-                                                                 ? QStringLiteral("the system's certificates")
-                                                                 : m_settings.caFile),
-                          result);
+            return refuse(
+                QStringLiteral("TLS with %1")
+                    .arg(m_settings.caFile.isEmpty() ? QStringLiteral("the system's certificates") : m_settings.caFile),
+                result);
     }
     mosquitto_reconnect_delay_set(m_mosq, 1, kMaxReconnectDelayS, true);
 

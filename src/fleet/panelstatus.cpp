@@ -16,9 +16,8 @@ namespace {
 using State = PanelStatus::State;
 
 constexpr std::array kStateNames = {
-    std::pair{State::Idle, "idle"},       std::pair{State::Uploading, "uploading"},
-    std::pair{State::Held, "held"},       std::pair{State::Retrying, "retrying"},
-    std::pair{State::Offline, "offline"},
+    std::pair{State::Idle, "idle"},         std::pair{State::Uploading, "uploading"}, std::pair{State::Held, "held"},
+    std::pair{State::Retrying, "retrying"}, std::pair{State::Offline, "offline"},
 };
 
 } // namespace
@@ -134,12 +133,14 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &json, QString
     }
     if (const QJsonValue desired = o.value(QStringLiteral("desired")); desired.isObject()) {
         const QJsonObject d = desired.toObject();
-        status.desired = Desired{d.value(QStringLiteral("hash")).toString(), d.value(QStringLiteral("source")).toString(),
-                                 timeFromJson(d.value(QStringLiteral("received")))};
+        status.desired =
+            Desired{d.value(QStringLiteral("hash")).toString(), d.value(QStringLiteral("source")).toString(),
+                    timeFromJson(d.value(QStringLiteral("received")))};
     }
     status.uploaded = Upload::fromJson(o.value(QStringLiteral("uploaded")));
     if (status.uploaded) {
-        const QJsonObject slotTexts = o.value(QStringLiteral("uploaded")).toObject().value(QStringLiteral("slots")).toObject();
+        const QJsonObject slotTexts =
+            o.value(QStringLiteral("uploaded")).toObject().value(QStringLiteral("slots")).toObject();
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
             status.uploadedSlots << slotTexts.value(QString(QLatin1Char(MessageSet::slotLetter(slot)))).toString();
     }
@@ -151,9 +152,9 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &json, QString
     }
     if (const QJsonValue refusal = o.value(QStringLiteral("refused")); refusal.isObject()) {
         const QJsonObject r = refusal.toObject();
-        status.refused = Refusal{r.value(QStringLiteral("topic")).toString(), r.value(QStringLiteral("reason")).toString(),
-                                 timeFromJson(r.value(QStringLiteral("time"))),
-                                 r.value(QStringLiteral("payload_sha256")).toString()};
+        status.refused = Refusal{
+            r.value(QStringLiteral("topic")).toString(), r.value(QStringLiteral("reason")).toString(),
+            timeFromJson(r.value(QStringLiteral("time"))), r.value(QStringLiteral("payload_sha256")).toString()};
     }
     status.heldUntil = timeFromJson(o.value(QStringLiteral("held_until")));
     status.retryAt = timeFromJson(o.value(QStringLiteral("retry_at")));

@@ -28,7 +28,8 @@ PublishConfirmation::PublishConfirmation(const QStringList &panels, const QStrin
     , m_expected(std::move(expected))
 {
     for (const QString &panel : m_panels)
-        m_outcomes.insert(panel, {panel, Kind::Unknown, QStringLiteral("no status: no agent has announced this panel")});
+        m_outcomes.insert(panel,
+                          {panel, Kind::Unknown, QStringLiteral("no status: no agent has announced this panel")});
 }
 
 void PublishConfirmation::take(const PanelStatus &status)
@@ -40,10 +41,9 @@ void PublishConfirmation::take(const PanelStatus &status)
 PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expected &expected)
 {
     const auto outcome = [&](Kind kind, const QString &text) { return PanelOutcome{status.name, kind, text}; };
-    const bool holdsIt = expected.slot >= 0
-        ? status.uploaded && expected.slot < status.uploadedSlots.size()
-              && status.uploadedSlots.at(expected.slot) == expected.slotText
-        : status.uploaded && status.uploaded->hash == expected.setHash;
+    const bool holdsIt = expected.slot >= 0 ? status.uploaded && expected.slot < status.uploadedSlots.size()
+            && status.uploadedSlots.at(expected.slot) == expected.slotText
+                                            : status.uploaded && status.uploaded->hash == expected.setHash;
     if (holdsIt) {
         const QString port = status.uploaded->port.isEmpty() ? status.port : status.uploaded->port;
         return outcome(Kind::Confirmed, QStringLiteral("uploaded on %1").arg(port));
@@ -64,7 +64,8 @@ PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expecte
             return outcome(Kind::Failed, status.error->text.trimmed());
         break;
     case PanelStatus::State::Held:
-        return outcome(Kind::Waiting, QStringLiteral("held back until %1 (minimum interval)").arg(clock(status.heldUntil)));
+        return outcome(Kind::Waiting,
+                       QStringLiteral("held back until %1 (minimum interval)").arg(clock(status.heldUntil)));
     case PanelStatus::State::Uploading:
         return outcome(Kind::Waiting, QStringLiteral("uploading"));
     default:

@@ -15,11 +15,11 @@ struct PanelOutcome
 {
     enum class Kind {
         Confirmed, // the panel holds what was published
-        Waiting,   // not yet: the agent has not got it, holds it back, or uploads
-        Offline,   // the agent is not connected
-        Failed,    // the agent tried and the upload failed; it retries
-        Refused,   // the agent refused the payload
-        Unknown,   // no agent has ever said anything about this panel
+        Waiting, // not yet: the agent has not got it, holds it back, or uploads
+        Offline, // the agent is not connected
+        Failed, // the agent tried and the upload failed; it retries
+        Refused, // the agent refused the payload
+        Unknown, // no agent has ever said anything about this panel
         EmptyGroup // a group that no known panel is in (panel holds the group)
     };
 

@@ -12,8 +12,8 @@ enum ExitStatus {
     // write its files); varlo and varlo-panel also when their --help or
     // --version could not be written.
     ExitFailed = 1,
-    ExitUsage = 2,        // wrong usage; the message says what
-    ExitFileFailed = 3,   // varlo-cli: a message or font file could not be read or written
+    ExitUsage = 2, // wrong usage; the message says what
+    ExitFileFailed = 3, // varlo-cli: a message or font file could not be read or written
     ExitOutputFailed = 4, // varlo-cli: standard output or error could not be written
     ExitSignalBase = 128, // varlo-cli: plus the number of the signal that stopped it
 };

@@ -22,7 +22,8 @@ void noteOutputError()
 void print(FILE *stream, const QByteArray &bytes)
 {
     errno = 0;
-    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream) != static_cast<size_t>(bytes.size())
+    if (std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream)
+            != static_cast<size_t>(bytes.size())
         || std::fflush(stream) != 0)
         noteOutputError();
 }
@@ -53,8 +54,7 @@ QCommandLineOption versionOption()
 
 bool isVersionArgument(const QString &argument)
 {
-    return argument == QLatin1String("-V") || argument == QLatin1String("-v")
-        || argument == QLatin1String("--version");
+    return argument == QLatin1String("-V") || argument == QLatin1String("-v") || argument == QLatin1String("--version");
 }
 
 void printOut(const QString &text)

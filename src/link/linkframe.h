@@ -9,22 +9,22 @@
 namespace varlo {
 
 namespace frame {
-inline constexpr quint8 kStart = 0x02;        // STX
+inline constexpr quint8 kStart = 0x02; // STX
 inline constexpr quint8 kWriteCommand = 0x31; // '1': store 64 bytes
-inline constexpr quint8 kEndCommand = 0x33;   // '3': the message upload is complete
+inline constexpr quint8 kEndCommand = 0x33; // '3': the message upload is complete
 inline constexpr quint8 kEndArgument = 0x00;
 inline constexpr quint8 kTerminator = 0xFF;
 inline constexpr int kDataSize = 64;
 inline constexpr int kWriteFrameSize = 69; // start, command, address high/low, 64 data, terminator
-inline constexpr int kEndFrameSize = 3;    // start, command, argument
+inline constexpr int kEndFrameSize = 3; // start, command, argument
 
 // The discovery probe. It is not a frame and goes out without line coding;
 // the panel answers it with the same byte.
 inline constexpr quint8 kProbe = 'T';
 
 // Where the panel keeps what the uploads store.
-inline constexpr quint16 kFontAddress = 0x0000;      // 4 KiB character generator
-inline constexpr quint16 kBlockAddress = 0x2000;     // slot k at kBlockAddress + 0x100 * k
+inline constexpr quint16 kFontAddress = 0x0000; // 4 KiB character generator
+inline constexpr quint16 kBlockAddress = 0x2000; // slot k at kBlockAddress + 0x100 * k
 inline constexpr quint16 kBlockStride = 0x100;
 inline constexpr quint16 kDirectoryAddress = 0x3F00; // the 60-byte directory table
 } // namespace frame

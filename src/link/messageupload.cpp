@@ -25,8 +25,7 @@ void SleepPause(int delayMs)
 
 std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayPosition)
 {
-    const int delayMs = std::clamp(commuDelayPosition, 0, upload::kMaxCommuDelayPosition)
-        * upload::kCommuDelayUnitMs;
+    const int delayMs = std::clamp(commuDelayPosition, 0, upload::kMaxCommuDelayPosition) * upload::kCommuDelayUnitMs;
     std::vector<UploadStep> steps(upload::kStepCount);
 
     // Filled entry by entry as the slot steps go; complete when they are done.
@@ -45,10 +44,10 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
         step.pausesMs.push_back(delayMs);
         const MessageBlock block = EncodeMessageBlock(set.markup(slot));
         for (int chunk = 0; chunk < block::kSize / frame::kDataSize; ++chunk) {
-            const auto address = static_cast<quint16>(frame::kBlockAddress + frame::kBlockStride * slot
-                                                      + frame::kDataSize * chunk);
-            step.frames.push_back(MakeWriteFrame(address, FrameData(block.data() + frame::kDataSize * chunk,
-                                                                    frame::kDataSize)));
+            const auto address =
+                static_cast<quint16>(frame::kBlockAddress + frame::kBlockStride * slot + frame::kDataSize * chunk);
+            step.frames.push_back(
+                MakeWriteFrame(address, FrameData(block.data() + frame::kDataSize * chunk, frame::kDataSize)));
         }
     }
 
@@ -62,8 +61,8 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
     return steps;
 }
 
-bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition,
-                    LinkReporter &reporter, const Pause &pause)
+bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
+                    const Pause &pause)
 {
     std::optional<PanelLink> link = OpenPanelLink(port, reporter);
     if (!link)

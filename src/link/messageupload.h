@@ -13,7 +13,7 @@ class LinkReporter;
 class MessageSet;
 
 namespace upload {
-inline constexpr int kStepCount = 22;        // 20 slot steps, the directory step, the end step
+inline constexpr int kStepCount = 22; // 20 slot steps, the directory step, the end step
 inline constexpr int kDirectoryStep = 20;
 inline constexpr int kEndStep = 21;
 inline constexpr int kProgressMaximum = 21;
@@ -32,7 +32,8 @@ using Pause = std::function<void(int delayMs)>;
 void SleepPause(int delayMs);
 
 // One step of the message upload: the pauses that open it, then its frames.
-struct UploadStep {
+struct UploadStep
+{
     std::vector<int> pausesMs;
     std::vector<LinkFrame> frames;
 };
@@ -49,7 +50,7 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
 // failed (the upload stopped there, the port is closed, the lamp is red), also
 // when it was the drain after the last frame that failed.
 // Blocks until done, so a window runs it on a worker thread.
-bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition,
-                    LinkReporter &reporter, const Pause &pause = SleepPause);
+bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
+                    const Pause &pause = SleepPause);
 
 } // namespace varlo

@@ -23,8 +23,8 @@ QString failureReason(const PortChoice &choice, const SerialPort &port)
 std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *reason)
 {
     auto port = std::make_unique<SerialPort>();
-    const bool opened = choice.kind() == PortChoice::Kind::Com ? port->open(choice.comNumber())
-                                                               : port->openDevice(choice.devicePath());
+    const bool opened =
+        choice.kind() == PortChoice::Kind::Com ? port->open(choice.comNumber()) : port->openDevice(choice.devicePath());
     if (opened)
         return port;
     *reason = failureReason(choice, *port);

@@ -27,7 +27,7 @@ public:
 
     Kind kind() const { return m_kind; }
     bool isAutomatic() const { return m_kind == Kind::Automatic; }
-    int comNumber() const { return m_com; }         // Kind::Com only
+    int comNumber() const { return m_com; } // Kind::Com only
     QString devicePath() const { return m_device; } // Kind::Device only
     // "AUTO", "COM3" or the device path.
     QString toString() const;

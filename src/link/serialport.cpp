@@ -32,8 +32,7 @@ SerialPort::~SerialPort()
 QString SerialPort::portsFolder()
 {
     // GenericConfigLocation is $XDG_CONFIG_HOME, or ~/.config without it.
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-        + QStringLiteral("/varlo/ports");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + QStringLiteral("/varlo/ports");
 }
 
 QString SerialPort::defaultDeviceForCom(int com)
@@ -44,7 +43,8 @@ QString SerialPort::defaultDeviceForCom(int com)
 #else
     // Four of each kind an ordinary PC has: on-board UARTs, USB adapters,
     // USB modem-class adapters, then the further UARTs of add-in cards.
-    struct Range {
+    struct Range
+    {
         int firstCom;
         const char *prefix;
         int firstIndex;
@@ -147,9 +147,14 @@ QString SerialPort::lockFilePath(const QString &device)
     // these folders that can be read and either holds the lock already or
     // can be written.
     const QStringList folders = {
-        QStringLiteral("/var/lock"),        QStringLiteral("/etc/locks"), QStringLiteral("/var/spool/locks"),
-        QStringLiteral("/var/spool/uucp"),  QStringLiteral("/tmp"),       QStringLiteral("/var/tmp"),
-        QStringLiteral("/var/lock/lockdev"), QStringLiteral("/run/lock"),
+        QStringLiteral("/var/lock"),
+        QStringLiteral("/etc/locks"),
+        QStringLiteral("/var/spool/locks"),
+        QStringLiteral("/var/spool/uucp"),
+        QStringLiteral("/tmp"),
+        QStringLiteral("/var/tmp"),
+        QStringLiteral("/var/lock/lockdev"),
+        QStringLiteral("/run/lock"),
         QStandardPaths::writableLocation(QStandardPaths::TempLocation),
     };
     for (const QString &folder : folders) {
@@ -172,7 +177,8 @@ QString SerialPort::unusableLockReason(const QString &device)
     if (lock.isEmpty())
         return {};
     for (const QString &path : {lock, lock + QStringLiteral(".rmlock")}) {
-        struct stat entry {};
+        struct stat entry
+        {};
         if (::lstat(QFile::encodeName(path).constData(), &entry) == 0 && !S_ISREG(entry.st_mode))
             return QStringLiteral("Busy: the lock file %1 is not a regular file").arg(path);
     }
@@ -185,12 +191,13 @@ QString SerialPort::lockHolder(const QString &device)
     // waiting and never through a link, and only a regular file is read:
     // another user may have put anything there.
     const QString lock = lockFilePath(device);
-    const int fd = lock.isEmpty() ? -1
-                                  : ::open(QFile::encodeName(lock).constData(),
-                                           O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = lock.isEmpty()
+        ? -1
+        : ::open(QFile::encodeName(lock).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
         return {};
-    struct stat entry {};
+    struct stat entry
+    {};
     char text[64] = {};
     const ssize_t got = ::fstat(fd, &entry) == 0 && S_ISREG(entry.st_mode) ? ::read(fd, text, sizeof text - 1) : -1;
     ::close(fd);

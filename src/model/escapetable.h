@@ -12,15 +12,16 @@ namespace varlo {
 // escape. This table is the single list of selectors the encoder knows, and
 // the insertion commands of the editor take their texts from it.
 enum class EscapeKind {
-    Picture,     // one cell, the picture's code, always attribute 0
-    Blank,       // one cell, code 31, the current attributes
-    Tilde,       // one cell, code 0x7E, the current attributes
-    BoldOff,     // no cell
-    BoldOn,      // no cell
+    Picture, // one cell, the picture's code, always attribute 0
+    Blank, // one cell, code 31, the current attributes
+    Tilde, // one cell, code 0x7E, the current attributes
+    BoldOff, // no cell
+    BoldOn, // no cell
     FlashToggle, // no cell
 };
 
-struct Escape {
+struct Escape
+{
     char selector;
     EscapeKind kind;
     quint8 code; // cell code for the kinds that fill a cell, else 0

@@ -36,15 +36,16 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "A virtual LED message panel. It opens a pseudo-terminal, maps it as COM N in the ports folder\n"
-        "%1, answers the probe, keeps the panel's memory from the frames\n"
-        "that arrive and shows in the terminal what the panel would display.\n\n"
-        "Example: varlo-panel --com 3, then in another terminal varlo-cli send -m 'HELLO ~H'.")
-                                         .arg(SerialPort::portsFolder()));
+    parser.setApplicationDescription(
+        QStringLiteral("A virtual LED message panel. It opens a pseudo-terminal, maps it as COM N in the ports folder\n"
+                       "%1, answers the probe, keeps the panel's memory from the frames\n"
+                       "that arrive and shows in the terminal what the panel would display.\n\n"
+                       "Example: varlo-panel --com 3, then in another terminal varlo-cli send -m 'HELLO ~H'.")
+            .arg(SerialPort::portsFolder()));
     parser.addHelpOption();
     parser.addOption(versionOption());
-    const QCommandLineOption comOption(QStringLiteral("com"), QStringLiteral("The COM number to serve, 1 to 15 (default 1)."),
+    const QCommandLineOption comOption(QStringLiteral("com"),
+                                       QStringLiteral("The COM number to serve, 1 to 15 (default 1)."),
                                        QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption quietOption(QStringLiteral("quiet"),
                                          QStringLiteral("Print one line per upload instead of the display (also when "
@@ -77,7 +78,8 @@ int main(int argc, char *argv[])
     bool ok = false;
     options.com = parser.value(comOption).toInt(&ok);
     if (!ok || !SerialPort::isComNumber(options.com))
-        return usageError(QStringLiteral("--com takes a number from %1 to %2").arg(SerialPort::kFirstCom).arg(SerialPort::kLastCom));
+        return usageError(
+            QStringLiteral("--com takes a number from %1 to %2").arg(SerialPort::kFirstCom).arg(SerialPort::kLastCom));
     options.widthDots = parser.value(widthOption).toInt(&ok);
     if (!ok || options.widthDots < kMinWidthDots || options.widthDots > kMaxWidthDots)
         return usageError(QStringLiteral("--width takes a number from %1 to %2").arg(kMinWidthDots).arg(kMaxWidthDots));

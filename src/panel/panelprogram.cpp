@@ -68,8 +68,8 @@ bool PanelProgram::start()
         return false;
     }
     printMessage(QStringLiteral("COM%1 is %2 (%3); waiting for uploads, Ctrl-C ends.")
-                   .arg(m_options.com)
-                   .arg(m_line->slavePath(), m_link->entryPath()));
+                     .arg(m_options.com)
+                     .arg(m_line->slavePath(), m_link->entryPath()));
     if (m_showDisplay) {
         m_screen = std::make_unique<TerminalScreen>(STDOUT_FILENO);
         m_screen->enter();
@@ -187,8 +187,7 @@ void PanelProgram::redraw()
     // The text around the dots changes only with an upload or the slot on
     // show; most redraws are scroll steps.
     if (m_textStale || moment.item != m_textItem) {
-        const QString fonts =
-            m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
+        const QString fonts = m_memory.fontLoaded() ? QStringLiteral("loaded fonts") : QStringLiteral("built-in fonts");
         m_textAbove = QStringList{
             QStringLiteral("varlo-panel  COM%1 = %2  %3  Ctrl-C ends")
                 .arg(m_options.com)

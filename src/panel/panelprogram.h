@@ -22,9 +22,9 @@ struct PanelOptions
 {
     int com = 1;
     bool quiet = false; // one line per upload instead of the display
-    bool once = false;  // end after the first complete upload
-    QString jsonPath;   // the memory after each upload
-    QString pngPath;    // a still of the display after each upload
+    bool once = false; // end after the first complete upload
+    QString jsonPath; // the memory after each upload
+    QString pngPath; // a still of the display after each upload
     int widthDots = display::kWidthDots;
 };
 
@@ -70,9 +70,9 @@ private:
     PanelShow m_show;
     QElapsedTimer m_showClock;
     QTimer m_frameTimer;
-    QStringList m_uploadLines;     // the last kKeptUploadLines upload lines of the run
+    QStringList m_uploadLines; // the last kKeptUploadLines upload lines of the run
     qint64 m_uploadLinesDropped = 0; // the ones before those
-    QStringList m_lastErrors;      // those kept of the last upload, and any file errors
+    QStringList m_lastErrors; // those kept of the last upload, and any file errors
     qint64 m_lastErrorsDropped = 0; // the last upload's errors not kept
     // The lines above and below the dots as last drawn, for the item of
     // the show they name; stale after an upload.

@@ -84,8 +84,8 @@ QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &uploa
         errorItems << jsonString(error);
 
     return "{\"slots\": [\n  " + slotLines.join(",\n  ") + "],\n \"font_loaded\": " + jsonBool(memory.fontLoaded())
-        + ",\n \"errors\": [" + errorItems.join(", ") + "],\n \"errors_dropped\": "
-        + QByteArray::number(upload.errorsDropped) + "}\n";
+        + ",\n \"errors\": [" + errorItems.join(", ")
+        + "],\n \"errors_dropped\": " + QByteArray::number(upload.errorsDropped) + "}\n";
 }
 
 QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
@@ -126,8 +126,9 @@ PanelShow ShowOf(const PanelMemory &memory, int widthDots)
     PanelShow show(widthDots);
     for (const int slot : memory.runningSlots()) {
         if (BlockSound(memory, slot)) {
-            show.append(slot, PanelScroller::fromBlock(memory.block(slot), memory.speedCode(slot),
-                                                        memory.characterGenerator(), widthDots));
+            show.append(slot,
+                        PanelScroller::fromBlock(memory.block(slot), memory.speedCode(slot),
+                                                 memory.characterGenerator(), widthDots));
         }
     }
     return show;

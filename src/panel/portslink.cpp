@@ -98,8 +98,8 @@ bool PortsLink::clearStaleEntry()
             QFile::remove(m_entry);
             return true;
         }
-        m_error = QStringLiteral("%1 maps the port to %2 already; remove it or choose another --com")
-                      .arg(m_entry, target);
+        m_error =
+            QStringLiteral("%1 maps the port to %2 already; remove it or choose another --com").arg(m_entry, target);
         return false;
     }
     if (entry.exists()) {

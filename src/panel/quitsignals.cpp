@@ -74,7 +74,8 @@ QuitSignals::QuitSignals(QObject *parent)
     if (::timer_create(CLOCK_MONOTONIC, &toAlarm, &g_graceTimer) != 0)
         return;
     g_haveGraceTimer = true;
-    struct sigaction action {};
+    struct sigaction action
+    {};
     sigemptyset(&action.sa_mask);
     action.sa_handler = onGraceOver;
     ::sigaction(SIGALRM, &action, nullptr);

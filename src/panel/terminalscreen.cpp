@@ -12,8 +12,8 @@ namespace {
 
 constexpr QChar kUpper(0x2580); // ▀
 constexpr QChar kLower(0x2584); // ▄
-constexpr QChar kBoth(0x2588);  // █
-constexpr QChar kRule(0x2500);  // ─
+constexpr QChar kBoth(0x2588); // █
+constexpr QChar kRule(0x2500); // ─
 
 const QByteArray kAlternateScreen = "\x1b[?1049h";
 const QByteArray kNormalScreen = "\x1b[?1049l";

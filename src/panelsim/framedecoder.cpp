@@ -89,8 +89,7 @@ std::optional<FrameDecoder::Event> FrameDecoder::idle(quint8 rawByte, qint64 off
     return stray;
 }
 
-std::optional<FrameDecoder::Event> FrameDecoder::malformed(Fault fault, quint8 decoded, quint8 rawByte,
-                                                           qint64 offset)
+std::optional<FrameDecoder::Event> FrameDecoder::malformed(Fault fault, quint8 decoded, quint8 rawByte, qint64 offset)
 {
     Event event = m_frame;
     event.kind = Kind::Malformed;

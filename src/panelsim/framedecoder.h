@@ -19,23 +19,24 @@ class FrameDecoder
 {
 public:
     enum class Kind {
-        Probe,      // a raw 'T' between frames
+        Probe, // a raw 'T' between frames
         WriteFrame, // address and 64 data bytes, terminator checked
-        EndFrame,   // argument
-        Malformed,  // see fault
+        EndFrame, // argument
+        Malformed, // see fault
     };
 
     enum class Fault {
         None,
-        StrayByte,         // between frames: neither a probe nor a frame start
-        UnknownCommand,    // a frame start followed by a command other than '1' or '3'
+        StrayByte, // between frames: neither a probe nor a frame start
+        UnknownCommand, // a frame start followed by a command other than '1' or '3'
         MissingTerminator, // a write frame whose 69th byte is not 0xFF
     };
 
-    struct Event {
+    struct Event
+    {
         Kind kind = Kind::Malformed;
         Fault fault = Fault::None;
-        qint64 offset = 0;   // raw stream offset of the first byte it covers
+        qint64 offset = 0; // raw stream offset of the first byte it covers
         quint16 address = 0; // write frames, and frames missing their terminator
         std::array<quint8, frame::kDataSize> data{};
         quint8 argument = 0; // end frames

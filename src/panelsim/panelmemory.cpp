@@ -28,7 +28,7 @@ PanelMemory::PanelMemory()
     std::copy(builtIn.begin(), builtIn.end(), m_characterGenerator.begin());
 }
 
-template<typename MakeText>
+template <typename MakeText>
 void PanelMemory::noteError(MakeText text)
 {
     if (m_errors.size() < kKeptErrors)
@@ -84,7 +84,8 @@ PanelMemory::Place PanelMemory::locate(quint16 address)
         return {Region::Font, (address - frame::kFontAddress) / frame::kDataSize, 0};
     const int blockOffset = address - frame::kBlockAddress;
     if (blockOffset >= 0 && blockOffset < kSlotCount * frame::kBlockStride)
-        return {Region::Block, blockOffset / frame::kBlockStride, (blockOffset % frame::kBlockStride) / frame::kDataSize};
+        return {Region::Block, blockOffset / frame::kBlockStride,
+                (blockOffset % frame::kBlockStride) / frame::kDataSize};
     if (address == frame::kDirectoryAddress)
         return {Region::Directory, 0, 0};
     return {};
@@ -164,11 +165,17 @@ PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
         // an older one.
         if (frames < size_t(kBlockFrameCount)) {
             noteError([&] {
-                return QStringLiteral("%1: %2 of %3 block frames received").arg(slotName(slot)).arg(frames).arg(kBlockFrameCount);
+                return QStringLiteral("%1: %2 of %3 block frames received")
+                    .arg(slotName(slot))
+                    .arg(frames)
+                    .arg(kBlockFrameCount);
             });
         }
         if (!markerOk(slot))
-            noteError([&] { return QStringLiteral("%1: bad marker %2, not 0x55").arg(slotName(slot), hex(blk[block::kMarkerOffset])); });
+            noteError([&] {
+                return QStringLiteral("%1: bad marker %2, not 0x55")
+                    .arg(slotName(slot), hex(blk[block::kMarkerOffset]));
+            });
         if (!checksumOk(slot)) {
             noteError([&] {
                 return QStringLiteral("%1: bad checksum %2, the bytes sum to %3")
@@ -194,7 +201,9 @@ void PanelMemory::noteFontCutShort()
     if (m_fontFrames.none())
         return;
     noteError([&] {
-        return QStringLiteral("font upload cut short: %1 of %2 frames").arg(m_fontFrames.count()).arg(fontupload::kFrameCount);
+        return QStringLiteral("font upload cut short: %1 of %2 frames")
+            .arg(m_fontFrames.count())
+            .arg(fontupload::kFrameCount);
     });
     m_fontFrames.reset();
 }
@@ -203,13 +212,13 @@ void PanelMemory::noteMalformed(const FrameDecoder::Event &event)
 {
     noteError([&] {
         // A stray byte's offset is its own; a broken frame's is where it began.
-        const QString where = event.fault == FrameDecoder::Fault::StrayByte ? QStringLiteral("at line byte %1")
-                                                                             : QStringLiteral("in the frame from line byte %1");
+        const QString where = event.fault == FrameDecoder::Fault::StrayByte
+            ? QStringLiteral("at line byte %1")
+            : QStringLiteral("in the frame from line byte %1");
         return QStringLiteral("%1 %2: %3")
             .arg(QLatin1String(FrameDecoder::faultName(event.fault)), where.arg(event.offset), hex(event.offending));
     });
 }
-
 
 PanelMemory::Upload PanelMemory::takeUpload(UploadKind kind)
 {

@@ -53,8 +53,8 @@ public:
     struct Upload
     {
         UploadKind kind = UploadKind::Message;
-        int writeFrames = 0;  // write frames stored since the previous upload completed
-        QStringList errors;   // the first kKeptErrors since the previous upload completed
+        int writeFrames = 0; // write frames stored since the previous upload completed
+        QStringList errors; // the first kKeptErrors since the previous upload completed
         qint64 errorsDropped = 0; // the errors after those, counted only
 
         qint64 errorCount() const { return errors.size() + errorsDropped; }
@@ -74,7 +74,7 @@ public:
     const MessageBlock &block(int slot) const { return m_blocks.at(size_t(slot)); }
     DirectoryEntry directoryEntry(int slot) const;
     bool isPresent(int slot) const; // presence byte 1
-    bool runs(int slot) const;      // present and skip byte 0
+    bool runs(int slot) const; // present and skip byte 0
     quint8 speedCode(int slot) const { return directoryEntry(slot)[1]; }
     bool markerOk(int slot) const;
     bool checksumOk(int slot) const;
@@ -103,7 +103,7 @@ private:
     void noteMalformed(const FrameDecoder::Event &event);
     // Keeps the error that `text` makes, or only counts it once kKeptErrors
     // are kept (without making the text).
-    template<typename MakeText>
+    template <typename MakeText>
     void noteError(MakeText text);
     Upload takeUpload(UploadKind kind);
 

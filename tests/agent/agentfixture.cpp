@@ -23,11 +23,13 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
 QStringList agentArguments(const QString &brokerUrl, const QString &name, const QString &port,
                            const QString &stateFolder, const QStringList &extra)
 {
-    return QStringList{QStringLiteral("--broker"), brokerUrl, QStringLiteral("--name"), name,
-                       QStringLiteral("--port"), port, QStringLiteral("--state"), stateFolder,
-                       QStringLiteral("--min-interval"), QStringLiteral("0"), QStringLiteral("--retry"),
-                       QStringLiteral("1")}
-        + extra;
+    return QStringList{QStringLiteral("--broker"),       brokerUrl,
+                       QStringLiteral("--name"),         name,
+                       QStringLiteral("--port"),         port,
+                       QStringLiteral("--state"),        stateFolder,
+                       QStringLiteral("--min-interval"), QStringLiteral("0"),
+                       QStringLiteral("--retry"),        QStringLiteral("1")}
+    + extra;
 }
 
 AgentProcess::AgentProcess(const QString &name, const QStringList &arguments)

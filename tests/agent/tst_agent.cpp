@@ -180,11 +180,15 @@ void TestAgent::group()
     QList<const VirtualPanel *> panels;
     for (int com = 1; com <= 4; ++com)
         panels << &m_ports->addPanel(com);
-    QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
-    QVERIFY(startAgent(QStringLiteral("shop-2"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
-    QVERIFY(startAgent(QStringLiteral("office"), QStringLiteral("COM3"),
-                       {QStringLiteral("--group"), QStringLiteral("north"), QStringLiteral("--group"), QStringLiteral("all")}));
-    QVERIFY(startAgent(QStringLiteral("depot"), QStringLiteral("COM4"), {QStringLiteral("--group"), QStringLiteral("south")}));
+    QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM1"),
+                       {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("shop-2"), QStringLiteral("COM2"),
+                       {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(
+        QStringLiteral("office"), QStringLiteral("COM3"),
+        {QStringLiteral("--group"), QStringLiteral("north"), QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("depot"), QStringLiteral("COM4"),
+                       {QStringLiteral("--group"), QStringLiteral("south")}));
 
     // As varlo-cli publish will: through the fleet client, which follows
     // the members' statuses until each confirms.
@@ -226,7 +230,8 @@ void TestAgent::slotChangeAndItsBaseAfterARestart()
 
     // As Home Assistant sends it: UTF-8, not retained. The panel draws é at
     // 0x82 and ° at 0xF8; the slot keeps its speed code (4, as New left it).
-    QVERIFY(m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'C'), QStringLiteral("Café 21°").toUtf8(), false));
+    QVERIFY(
+        m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'C'), QStringLiteral("Café 21°").toUtf8(), false));
     set.setMarkup(2, QByteArray("Caf\x82 21\xF8"));
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
     QVERIFY(m_watch->waitFor(QStringLiteral("kiosk"), hasUploaded(set)));
@@ -254,8 +259,10 @@ void TestAgent::retainedSetsForAnAgentStartedLater()
     QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(groupSet)));
     QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("lobby")), fileOf(panelSet)));
 
-    QVERIFY(startAgent(QStringLiteral("lobby"), QStringLiteral("COM5"), {QStringLiteral("--group"), QStringLiteral("all")}));
-    QVERIFY(startAgent(QStringLiteral("hall"), QStringLiteral("COM6"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(startAgent(QStringLiteral("lobby"), QStringLiteral("COM5"),
+                       {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(
+        startAgent(QStringLiteral("hall"), QStringLiteral("COM6"), {QStringLiteral("--group"), QStringLiteral("all")}));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(own, panelSet, &why), qPrintable(why));
     QVERIFY2(panelview::waitUntilHolds(member, groupSet, &why), qPrintable(why));
@@ -267,8 +274,10 @@ void TestAgent::brokerKilledAndRestarted()
 {
     const VirtualPanel &first = m_ports->addPanel(1);
     const VirtualPanel &second = m_ports->addPanel(2);
-    QVERIFY(startAgent(QStringLiteral("a"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
-    QVERIFY(startAgent(QStringLiteral("b"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(
+        startAgent(QStringLiteral("a"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
+    QVERIFY(
+        startAgent(QStringLiteral("b"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
     const MessageSet before = makeSet({"BEFORE"});
     QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(before)));
     QString why;
@@ -296,7 +305,8 @@ void TestAgent::agentKilledMidUpload()
     const VirtualPanel &panel = m_ports->addPanel(4);
     // The longest Commu Delay: 500 ms before each of the five slots, the
     // directory and the end, so the upload takes more than 3 s.
-    AgentProcess *agent = startAgent(QStringLiteral("slow"), QStringLiteral("COM4"), {QStringLiteral("--delay"), QStringLiteral("10")});
+    AgentProcess *agent =
+        startAgent(QStringLiteral("slow"), QStringLiteral("COM4"), {QStringLiteral("--delay"), QStringLiteral("10")});
     QVERIFY(agent);
     const MessageSet set = makeSet({"ONE", "TWO", "THREE", "FOUR", "FIVE"});
     QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("slow")), fileOf(set)));
@@ -331,8 +341,8 @@ void TestAgent::badPayload_data()
     QTest::newRow("a character the panel can't draw") << slotC << QStringLiteral("OK ✓").toUtf8() << "U+2713";
     QTest::newRow("not UTF-8") << slotC << QByteArray("caf\xE9") << "not UTF-8";
     QTest::newRow("too long for a slot") << slotC << QByteArray(256, 'x') << "256 characters";
-    QTest::newRow("font of the wrong size") << topics::panelFont(QStringLiteral("p")) << QByteArray(4000, '\0')
-                                            << "4000 bytes instead of 4096";
+    QTest::newRow("font of the wrong size")
+        << topics::panelFont(QStringLiteral("p")) << QByteArray(4000, '\0') << "4000 bytes instead of 4096";
 }
 
 void TestAgent::badPayload()
@@ -448,9 +458,8 @@ void TestAgent::panelThatFails()
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
     QVERIFY(m_watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
-        return !s.error && s.state == PanelStatus::State::Idle;
-    }));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"),
+                             [](const PanelStatus &s) { return !s.error && s.state == PanelStatus::State::Idle; }));
 }
 
 void TestAgent::stopSaysOfflineAndKeepsTheRecord()
@@ -481,12 +490,14 @@ void TestAgent::stopSaysOfflineAndKeepsTheRecord()
 void TestAgent::leftGroupNoLongerReaches()
 {
     const VirtualPanel &panel = m_ports->addPanel(11);
-    AgentProcess *agent = startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("old")});
+    AgentProcess *agent =
+        startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("old")});
     QVERIFY(agent);
     QCOMPARE(agent->terminate(), 0);
     // The broker keeps the session, subscriptions included, for the next
     // run; this one is no longer in the group.
-    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("new")}));
+    QVERIFY(
+        startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("new")}));
     QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("old")), fileOf(makeSet({"OLD"}))));
     const MessageSet set = makeSet({"NEW"});
     QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("new")), fileOf(set)));
@@ -506,9 +517,8 @@ void TestAgent::font()
     table.replace(FontTable::offset(FontTable::Font::Normal, 15), FontTable::kGlyphBytes, star);
     table.replace(FontTable::offset(FontTable::Font::Normal, 13), FontTable::kGlyphBytes, heart);
     QVERIFY(m_watch->publish(topics::panelFont(QStringLiteral("p")), table));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) {
-        return s.font && s.font->hash == fleet::BytesHash(table);
-    }));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"),
+                             [&](const PanelStatus &s) { return s.font && s.font->hash == fleet::BytesHash(table); }));
     QVERIFY(waitUntil([&] {
         const PanelMemory memory = panelview::memory(panel);
         const FontTable::Image loaded = memory.characterGenerator();
@@ -546,7 +556,9 @@ void TestAgent::homeAssistant()
     // Typing into the slot's text entity publishes to its command topic.
     QVERIFY(m_watch->publish(slotC.value(QStringLiteral("command_topic")).toString(), QByteArray("18 °C"), false));
     MessageSet expected = makeSet({});
-    expected.setMarkup(2, QByteArray("18 \xF8" "C"));
+    expected.setMarkup(2,
+                       QByteArray("18 \xF8"
+                                  "C"));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, expected, &why), qPrintable(why));
 }

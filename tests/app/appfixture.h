@@ -58,8 +58,7 @@ inline void useTestUiFont()
     }
 }
 
-inline const QString kFirstCaption =
-    QStringLiteral("Varlo V3.00                   [untitle.vlo]");
+inline const QString kFirstCaption = QStringLiteral("Varlo V3.00                   [untitle.vlo]");
 
 // The main window as the program starts it, its support files in `folder`.
 // A test may destroy the window early (window.reset()); the boxes it showed
@@ -71,14 +70,13 @@ struct Started
     std::unique_ptr<TForm1> window;
 
     // `fileToOpen`: started as `varlo fileToOpen`.
-    explicit Started(const QString &folder, const QString &fallback = QString(),
-                     const QString &fileToOpen = QString())
+    explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString())
     {
         window = StartWindows({folder, fallback.isEmpty() ? folder : fallback},
                               std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
     }
 
-    template<typename T>
+    template <typename T>
     T *find(const QString &name) const
     {
         T *child = window->findChild<T *>(name);
@@ -93,10 +91,7 @@ struct Started
     {
         return find<QToolButton>(QStringLiteral("SpeedButton%1").arg(slot + 1));
     }
-    QCheckBox *runBox(int slot) const
-    {
-        return find<QCheckBox>(QStringLiteral("suiCheckBox%1").arg(slot + 1));
-    }
+    QCheckBox *runBox(int slot) const { return find<QCheckBox>(QStringLiteral("suiCheckBox%1").arg(slot + 1)); }
     QToolButton *btnSave() const { return find<QToolButton>(QStringLiteral("BtnSave")); }
     // Runs a command as the user chooses it from a menu or the tool bar.
     void trigger(const char *action) const { find<QAction>(QLatin1String(action))->trigger(); }
@@ -190,4 +185,3 @@ inline int countColour(const QImage &image, QRgb colour)
 }
 
 } // namespace varlo::test
-

@@ -56,7 +56,7 @@ public:
         return texts;
     }
 
-    template<typename T>
+    template <typename T>
     T next(QQueue<T> &answers, T cancel)
     {
         if (!answers.isEmpty())
@@ -72,7 +72,8 @@ public:
     // one posted here does the same.
     static void stayOpen()
     {
-        QMetaObject::invokeMethod(qApp, [] {}, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            qApp, [] {}, Qt::QueuedConnection);
         QEventLoop open;
         QTimer::singleShot(kOpenMs, &open, &QEventLoop::quit);
         open.exec();

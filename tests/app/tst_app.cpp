@@ -91,8 +91,7 @@ void TestApp::startUpState()
     QCOMPARE(progress->value(), 0);
     QCOMPARE(progress->maximum(), 21);
     QCOMPARE(progress->text(), QStringLiteral("0%"));
-    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
-             builtIn(SupportFiles::LampGreen));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::LampGreen));
     QVERIFY(!s.document().isModified());
     QVERIFY(s.dialogs->messages.isEmpty());
 
@@ -190,17 +189,16 @@ void TestApp::menus()
     auto entries = [&](const char *menu) {
         QStringList out;
         for (QAction *a : s.find<QMenu>(QLatin1String(menu))->actions())
-            out << (a->isSeparator() ? QStringLiteral("-")
-                                     : a->text() + (a->isEnabled() ? "" : " (off)"));
+            out << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : " (off)"));
         return out;
     };
-    QCOMPARE(entries("File1"), (QStringList{"&New", "&Open", "&Save", "S&ave As", "-",
-                                            "S&end...", "&Publish…", "-", "&Exit"}));
+    QCOMPARE(entries("File1"),
+             (QStringList{"&New", "&Open", "&Save", "S&ave As", "-", "S&end...", "&Publish…", "-", "&Exit"}));
     QCOMPARE(entries("Picture1"),
-             (QStringList{"Star", "Heart", "Left Arrow", "Right Arrow", "Phone", "Plane",
-                          "Smile", "Solid Circle", "Circle", "Null"}));
-    QCOMPARE(entries("Speed1"), (QStringList{"&Fastest (off)", "F&aster (off)", "Fa&st (off)",
-                                             "&Normal (off)", "&Slow (off)"}));
+             (QStringList{"Star", "Heart", "Left Arrow", "Right Arrow", "Phone", "Plane", "Smile", "Solid Circle",
+                          "Circle", "Null"}));
+    QCOMPARE(entries("Speed1"),
+             (QStringList{"&Fastest (off)", "F&aster (off)", "Fa&st (off)", "&Normal (off)", "&Slow (off)"}));
     QCOMPARE(entries("Action1"),
              (QStringList{"Rotate (off)", "Hold (off)", "Scroll (off)", "Preview", "Character Generator…"}));
     QCOMPARE(entries("Help1"), (QStringList{"&Help", "&About"}));
@@ -227,15 +225,30 @@ void TestApp::toolBar()
         QCOMPARE(button->focusPolicy(), Qt::NoFocus);
         QVERIFY(!a->icon().isNull());
     }
-    QCOMPARE(order, (QStringList{
-                        "BtnNew:Create a new file", "BtnOpen:Open a file", "BtnSave:Save", "|",
-                        "PicStar:Picture Star", "BtnHeart:Picture Heart",
-                        "BtnRight:Picture Right Arrow", "BtnLeft:Picture Left Arrow",
-                        "BtnSmile:Picture Smile", "BtnPlane:Picture Plane",
-                        "BtnCircleSolid:Picture Circle Solid", "BtnCircle:Picture Circle",
-                        "BtnPhone:Picture Phone", "ToolButton8:", "BtnNull:Null", "|",
-                        "BtnSpeed1:FLASH!", "|", "ToolButton2:Font Normal",
-                        "ToolButton3:Font Bold", "|", "ToolButton6:", "ToolButton7:"}));
+    QCOMPARE(order,
+             (QStringList{"BtnNew:Create a new file",
+                          "BtnOpen:Open a file",
+                          "BtnSave:Save",
+                          "|",
+                          "PicStar:Picture Star",
+                          "BtnHeart:Picture Heart",
+                          "BtnRight:Picture Right Arrow",
+                          "BtnLeft:Picture Left Arrow",
+                          "BtnSmile:Picture Smile",
+                          "BtnPlane:Picture Plane",
+                          "BtnCircleSolid:Picture Circle Solid",
+                          "BtnCircle:Picture Circle",
+                          "BtnPhone:Picture Phone",
+                          "ToolButton8:",
+                          "BtnNull:Null",
+                          "|",
+                          "BtnSpeed1:FLASH!",
+                          "|",
+                          "ToolButton2:Font Normal",
+                          "ToolButton3:Font Bold",
+                          "|",
+                          "ToolButton6:",
+                          "ToolButton7:"}));
     // The hint shows in the status bar when the pointer is over the button.
     auto *star = s.find<QToolButton>(QStringLiteral("PicStar"));
     QStatusTipEvent tip(star->defaultAction()->statusTip());
@@ -318,7 +331,9 @@ void TestApp::supportPicturesFollowTheirDescription()
 void TestApp::missingSupportFileIsWrittenOthersAreKept()
 {
     QTemporaryDir dir;
-    { Started first(dir.path()); }
+    {
+        Started first(dir.path());
+    }
     // Another picture in s1.dat, and s6g.dat gone.
     const QByteArray altered = SupportFiles::builtInFile(SupportFiles::LampRed);
     writeAll(dir.filePath("s1.dat"), altered);
@@ -346,8 +361,7 @@ void TestApp::alteredSupportFilesAreShownAsTheyAre()
         return false;
     }));
     QVERIFY(finished.wait(10000));
-    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
-             builtIn(SupportFiles::Speed1));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::Speed1));
     QVERIFY(s.dialogs->messages.isEmpty());
 }
 
@@ -489,8 +503,7 @@ void TestApp::speedCycle()
     for (int i = 0; i < clicks; ++i)
         QTest::mouseClick(s.speedButton(7), Qt::LeftButton);
     QCOMPARE(int(s.document().messageSet().speedCode(7)), code);
-    QCOMPARE(shown(s.speedButton(7)->icon()),
-             builtIn(SupportFiles::speedGlyph(quint8(code))));
+    QCOMPARE(shown(s.speedButton(7)->icon()), builtIn(SupportFiles::speedGlyph(quint8(code))));
     QVERIFY(s.document().isModified());
     // The other slots keep theirs.
     QCOMPARE(int(s.document().messageSet().speedCode(6)), 4);
@@ -617,8 +630,8 @@ void TestApp::trackBar()
 
 void TestApp::moveText_data()
 {
-    QTest::addColumn<QStringList>("texts");  // slots A, B, C ...
-    QTest::addColumn<int>("focus");          // -1: the port box
+    QTest::addColumn<QStringList>("texts"); // slots A, B, C ...
+    QTest::addColumn<int>("focus"); // -1: the port box
     QTest::addColumn<bool>("up");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<int>("newFocus");
@@ -630,10 +643,9 @@ void TestApp::moveText_data()
     QTest::newRow("up from A does nothing") << abc << 0 << true << abc << 0 << false;
     QTest::newRow("down from T does nothing") << abc << 19 << false << abc << 19 << false;
     QTest::newRow("focus elsewhere") << abc << -1 << true << abc << -1 << false;
-    QTest::newRow("equal neighbours") << QStringList{"same", "same"} << 1 << true
-                                      << QStringList{"same", "same"} << 0 << false;
-    QTest::newRow("into an empty slot") << QStringList{"", "text"} << 1 << true
-                                        << QStringList{"text", ""} << 0 << true;
+    QTest::newRow("equal neighbours") << QStringList{"same", "same"} << 1 << true << QStringList{"same", "same"} << 0
+                                      << false;
+    QTest::newRow("into an empty slot") << QStringList{"", "text"} << 1 << true << QStringList{"text", ""} << 0 << true;
 }
 
 void TestApp::moveText()
@@ -725,8 +737,7 @@ void TestApp::uploadRunsOffTheWindowThread()
         reporter.setProgressPosition(5);
         go.acquire();
         reporter.showLamp(Lamp::Red);
-        reporter.showMessage(QStringLiteral("Serial port can't open!"),
-                             QStringLiteral("Permission denied"));
+        reporter.showMessage(QStringLiteral("Serial port can't open!"), QStringLiteral("Permission denied"));
         reporter.setProgressPosition(0);
         return false;
     };
@@ -807,7 +818,9 @@ void TestApp::realBoxEndsWithItsWindow()
         answer = dialogs.confirm(window, QStringLiteral("Confirm"), QStringLiteral(" Save change ?")) ? "OK" : "";
     else if (box == "savechanges")
         answer = dialogs.askSaveChanges(window, QStringLiteral("Confirm"), QStringLiteral("Save?"))
-                == Dialogs::SaveChoice::Cancel ? "" : "answered";
+                == Dialogs::SaveChoice::Cancel
+            ? ""
+            : "answered";
     else if (box == "open")
         answer = dialogs.openFileName(window, QStringLiteral("*.vlo"), QStringLiteral("/tmp/a.vlo"));
     else
@@ -976,13 +989,13 @@ void TestApp::commandLine_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<DisplaySetting>("display");
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("out");    // standard output, in full
+    QTest::addColumn<QString>("out"); // standard output, in full
     QTest::addColumn<QString>("errEnd"); // how standard error ends
 
     const QString version = QStringLiteral("varlo " VARLO_VERSION "\n");
-    const QString noDisplay = QStringLiteral(
-        "varlo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
-        "run it in a desktop session, or over ssh with ssh -X\n");
+    const QString noDisplay =
+        QStringLiteral("varlo: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+                       "run it in a desktop session, or over ssh with ssh -X\n");
     QTest::newRow("--version") << QStringList{"--version"} << DisplaySetting::None << 0 << version << "";
     QTest::newRow("-v") << QStringList{"-v"} << DisplaySetting::None << 0 << version << "";
     // The toolkit's own options are accepted and left for Qt.

@@ -118,20 +118,18 @@ void TestDocuments::insertion_data()
     QTest::addColumn<QByteArray>("expected");
     QTest::addColumn<int>("expectedCaret");
 
-    QTest::newRow("caret after AB, star") << QByteArray("ABCD") << 2 << 2 << "PicStar"
-                                          << QByteArray("AB~+CD") << 4;
+    QTest::newRow("caret after AB, star") << QByteArray("ABCD") << 2 << 2 << "PicStar" << QByteArray("AB~+CD") << 4;
     QTest::newRow("empty slot, heart") << QByteArray() << 0 << 0 << "BtnHeart" << QByteArray("~H") << 2;
-    QTest::newRow("BC selected forwards, phone") << QByteArray("ABCD") << 1 << 3 << "BtnPhone"
-                                                 << QByteArray("A~PBCD") << 3;
-    QTest::newRow("BC selected backwards, phone") << QByteArray("ABCD") << 3 << 1 << "BtnPhone"
-                                                  << QByteArray("A~PBCD") << 3;
-    QTest::newRow("at the end, tilde") << QByteArray("AB") << 2 << 2 << "ToolButton8"
-                                       << QByteArray("AB~~") << 4;
+    QTest::newRow("BC selected forwards, phone")
+        << QByteArray("ABCD") << 1 << 3 << "BtnPhone" << QByteArray("A~PBCD") << 3;
+    QTest::newRow("BC selected backwards, phone")
+        << QByteArray("ABCD") << 3 << 1 << "BtnPhone" << QByteArray("A~PBCD") << 3;
+    QTest::newRow("at the end, tilde") << QByteArray("AB") << 2 << 2 << "ToolButton8" << QByteArray("AB~~") << 4;
     QTest::newRow("null") << QByteArray("AB") << 0 << 0 << "BtnNull" << QByteArray("~RAB") << 2;
-    QTest::newRow("124 plus bold is 126") << QByteArray(124, 'a') << 124 << 124 << "ToolButton3"
-                                          << QByteArray(124, 'a') + "~B" << 126;
-    QTest::newRow("bytes above 0x7F stay") << QByteArray("\x82\xFA") << 1 << 1 << "BtnSpeed1"
-                                           << QByteArray("\x82~F\xFA") << 3;
+    QTest::newRow("124 plus bold is 126")
+        << QByteArray(124, 'a') << 124 << 124 << "ToolButton3" << QByteArray(124, 'a') + "~B" << 126;
+    QTest::newRow("bytes above 0x7F stay")
+        << QByteArray("\x82\xFA") << 1 << 1 << "BtnSpeed1" << QByteArray("\x82~F\xFA") << 3;
 }
 
 void TestDocuments::insertion()
@@ -225,10 +223,9 @@ void TestDocuments::everyInsertCommand_data()
     QTest::addColumn<QString>("action");
     QTest::addColumn<QByteArray>("escape");
     const std::pair<const char *, const char *> commands[] = {
-        {"Star1", "~+"},       {"Heart1", "~H"},   {"RightArrow1", "~>"}, {"LeftArrow1", "~<"},
-        {"Smile1", "~S"},      {"Plane1", "~x"},   {"Circle01", "~O"},    {"Circle1", "~o"},
-        {"Phone1", "~P"},      {"ToolButton8", "~~"}, {"UserDefine1", "~R"}, {"BtnSpeed1", "~F"},
-        {"ToolButton2", "~A"}, {"ToolButton3", "~B"},
+        {"Star1", "~+"},       {"Heart1", "~H"},    {"RightArrow1", "~>"}, {"LeftArrow1", "~<"},  {"Smile1", "~S"},
+        {"Plane1", "~x"},      {"Circle01", "~O"},  {"Circle1", "~o"},     {"Phone1", "~P"},      {"ToolButton8", "~~"},
+        {"UserDefine1", "~R"}, {"BtnSpeed1", "~F"}, {"ToolButton2", "~A"}, {"ToolButton3", "~B"},
     };
     for (const auto &[action, escape] : commands)
         QTest::newRow(action) << QString::fromLatin1(action) << QByteArray(escape);
@@ -250,8 +247,8 @@ void TestDocuments::overlongMarkupIsFlagged()
     QTemporaryDir dir;
     Started s(dir.path());
     MessageSet set = s.document().messageSet();
-    set.setMarkup(0, QByteArray(124, 'a') + "~+~+");          // 126 cells
-    set.setMarkup(1, QByteArray(123, 'a') + "~B~F~+~H");      // 125 cells
+    set.setMarkup(0, QByteArray(124, 'a') + "~+~+"); // 126 cells
+    set.setMarkup(1, QByteArray(123, 'a') + "~B~F~+~H"); // 125 cells
     s.document().takeTextsAndSpeedCodes(set);
     QVERIFY(s.tick());
     QCheckBox *over = s.runBox(0);
@@ -267,8 +264,7 @@ void TestDocuments::overlongMarkupIsFlagged()
     s.edit(0)->setMarkup("short");
     QVERIFY(s.tick());
     QVERIFY(over->statusTip().isEmpty());
-    QCOMPARE(over->palette().color(QPalette::WindowText),
-             full->palette().color(QPalette::WindowText));
+    QCOMPARE(over->palette().color(QPalette::WindowText), full->palette().color(QPalette::WindowText));
 }
 
 void TestDocuments::openValidFile()
@@ -429,12 +425,10 @@ void TestDocuments::fileNamedAtStartUpOpensAsOpenDoes_data()
     QTest::newRow("full path") << valid << "%1/doc.vlo" << QStringList{} << true;
     QTest::newRow("relative path") << valid << "doc.vlo" << QStringList{} << true;
     QTest::newRow("path through ..") << valid << "%1/sub/../doc.vlo" << QStringList{} << true;
-    QTest::newRow("bad trailer") << badTrailer << "doc.vlo"
-                                 << QStringList{" End of File not found! "} << true;
+    QTest::newRow("bad trailer") << badTrailer << "doc.vlo" << QStringList{" End of File not found! "} << true;
     QTest::newRow("missing") << QByteArray() << "doc.vlo"
                              << QStringList{"%1/doc.vlo File No Found !", " File Read Error! "} << false;
-    QTest::newRow("rejected header") << badHeader << "doc.vlo"
-                                     << QStringList{" File Read Error! "} << false;
+    QTest::newRow("rejected header") << badHeader << "doc.vlo" << QStringList{" File Read Error! "} << false;
 }
 
 // Started as `varlo FILE`, the window ends up exactly as if the user had
@@ -558,8 +552,8 @@ void TestDocuments::saveOverExistingFileReplacesIt()
     s.dialogs->saveAnswers << path;
     QVERIFY(s.save());
     // The shorter set, and nothing of the old file after it.
-    const QByteArray expected = QByteArray(15, ' ') + QByteArray("\x00", 1) + QByteArray(19, 4)
-                                + QByteArray("\x04HI~H") + QByteArray(19, 0) + "END";
+    const QByteArray expected = QByteArray(15, ' ') + QByteArray("\x00", 1) + QByteArray(19, 4) + QByteArray("\x04HI~H")
+        + QByteArray(19, 0) + "END";
     QCOMPARE(readAll(path), expected);
     QCOMPARE(expected.size(), 62);
 }
@@ -686,8 +680,7 @@ void TestDocuments::tooLongTextIsNotSaved()
     const Snapshot before(s);
     s.dialogs->saveAnswers << dir.filePath("big.vlo");
     QVERIFY(!s.save());
-    QCOMPARE(s.dialogs->messageTexts(),
-             QStringList{" Slot B text too long (255 characters at most)! "});
+    QCOMPARE(s.dialogs->messageTexts(), QStringList{" Slot B text too long (255 characters at most)! "});
     QVERIFY(!QFile::exists(dir.filePath("big.vlo")));
     QVERIFY(Snapshot(s) == before);
 }
@@ -762,7 +755,7 @@ void TestDocuments::cancelledSaveAsChangesNothing()
 
 void TestDocuments::closeQuestion_data()
 {
-    QTest::addColumn<bool>("named");        // opened from a file, or untitled
+    QTest::addColumn<bool>("named"); // opened from a file, or untitled
     QTest::addColumn<bool>("answerOk");
     QTest::addColumn<QString>("saveAnswer"); // for an untitled document
     QTest::addColumn<bool>("viaExit");
@@ -833,7 +826,7 @@ void TestDocuments::closeWithoutChangesAsksNothing()
 void TestDocuments::replacingUnsavedEditsAsks_data()
 {
     using Choice = Dialogs::SaveChoice;
-    QTest::addColumn<QString>("command");    // New1 or Open1
+    QTest::addColumn<QString>("command"); // New1 or Open1
     QTest::addColumn<Choice>("choice");
     QTest::addColumn<QString>("saveAnswer"); // the Save dialog's answer for Save
     QTest::addColumn<bool>("replaced");
@@ -875,7 +868,8 @@ void TestDocuments::replacingUnsavedEditsAsks()
 
     QCOMPARE(s.dialogs->saveQuestions.size(), 1);
     const QString expected = !replaced ? QStringLiteral("EDIT")
-                             : command == "Open1" ? QStringLiteral("OTHER") : QString();
+        : command == "Open1"           ? QStringLiteral("OTHER")
+                                       : QString();
     QCOMPARE(s.edit(0)->text(), expected);
     // (New itself leaves the set marked as changed, as it always has.)
     if (command == "Open1" || !replaced)

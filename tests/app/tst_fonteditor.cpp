@@ -155,13 +155,14 @@ void TestFontEditor::glyphCommands_data()
     QTest::addColumn<QByteArray>("glyph"); // of `face`, code 65, after the command
 
     // Normal A is 7C 12 11 12 7C 00 00 00.
-    QTest::newRow("shift right") << QStringLiteral("shiftRight") << Font::Normal << QByteArray::fromHex("007C1211127C0000");
-    QTest::newRow("shift left loses column 0") << QStringLiteral("shiftLeft") << Font::Normal
-                                               << QByteArray::fromHex("1211127C00000000");
-    QTest::newRow("shift up loses row 0") << QStringLiteral("shiftUp") << Font::Normal
-                                          << QByteArray::fromHex("3E0908093E000000");
-    QTest::newRow("shift down loses row 6") << QStringLiteral("shiftDown") << Font::Normal
-                                            << QByteArray::fromHex("7824222478000000");
+    QTest::newRow("shift right") << QStringLiteral("shiftRight") << Font::Normal
+                                 << QByteArray::fromHex("007C1211127C0000");
+    QTest::newRow("shift left loses column 0")
+        << QStringLiteral("shiftLeft") << Font::Normal << QByteArray::fromHex("1211127C00000000");
+    QTest::newRow("shift up loses row 0")
+        << QStringLiteral("shiftUp") << Font::Normal << QByteArray::fromHex("3E0908093E000000");
+    QTest::newRow("shift down loses row 6")
+        << QStringLiteral("shiftDown") << Font::Normal << QByteArray::fromHex("7824222478000000");
     QTest::newRow("clear") << QStringLiteral("clear") << Font::Normal << QByteArray(8, '\0');
     QTest::newRow("copy normal to bold") << QStringLiteral("copyToBold") << Font::Bold
                                          << QByteArray::fromHex("7C1211127C000000");
@@ -216,13 +217,15 @@ void TestFontEditor::insertPutsTheCodeIntoTheSlot()
     // Code 3, an icon no escape gives.
     QTest::mouseClick(editor->grid(), Qt::LeftButton, {}, editor->grid()->cellCentre(Font::Normal, 3));
     editor->action(QStringLiteral("insert"))->trigger();
-    QCOMPARE(m_started->document().messageSet().markup(0), QByteArray("A\x03" "B"));
+    QCOMPARE(m_started->document().messageSet().markup(0),
+             QByteArray("A\x03"
+                        "B"));
     QCOMPARE(slotA->cursorPosition(), 2);
 }
 
 void TestFontEditor::closingWithChanges_data()
 {
-    QTest::addColumn<bool>("saveAnswer");    // OK to " Save change ?"
+    QTest::addColumn<bool>("saveAnswer"); // OK to " Save change ?"
     QTest::addColumn<QString>("saveAsName"); // the Save dialog's answer; empty cancels
     QTest::addColumn<bool>("staysOpen");
     QTest::addColumn<bool>("saved");

@@ -88,8 +88,7 @@ void TestPreview::opensFromTheActionMenu()
     QVERIFY(preview->isAnimating());
     QCOMPARE(preview->slot(), 0);
     QCOMPARE(cellsText(s), QStringLiteral("Slot A \u2014 0 of 125 cells"));
-    QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("PreviewSpeed"))->text(),
-             QStringLiteral("Speed 5 FASTEST"));
+    QCOMPARE(s.window->findChild<QLabel *>(QStringLiteral("PreviewSpeed"))->text(), QStringLiteral("Speed 5 FASTEST"));
     // The display is drawn, black with the dark dots of an empty text.
     QVERIFY(QTest::qWaitForWindowExposed(preview));
     const QImage board = s.window->findChild<LedDisplay *>(QStringLiteral("PreviewDisplay"))
@@ -176,12 +175,10 @@ void TestPreview::cellCount_data()
     const QByteArray hearts = QByteArray(62 * 2, '~').replace("~~", "~H");
     const QByteArray stars = QByteArray(62 * 2, '~').replace("~~", "~+");
     QTest::newRow("escapes take no cell, pictures one")
-        << QByteArray("~BAB~F~H") << QStringLiteral("Slot A \u2014 3 of 125 cells") << false
-        << QByteArray("~BAB~F~H");
-    QTest::newRow("full") << QByteArray(125, 'x') << QStringLiteral("Slot A \u2014 125 of 125 cells")
-                          << false << QByteArray(125, 'x');
-    QTest::newRow("one over") << QByteArray(126, 'x')
-                              << QStringLiteral("Slot A \u2014 126 of 125 cells") << true
+        << QByteArray("~BAB~F~H") << QStringLiteral("Slot A \u2014 3 of 125 cells") << false << QByteArray("~BAB~F~H");
+    QTest::newRow("full") << QByteArray(125, 'x') << QStringLiteral("Slot A \u2014 125 of 125 cells") << false
+                          << QByteArray(125, 'x');
+    QTest::newRow("one over") << QByteArray(126, 'x') << QStringLiteral("Slot A \u2014 126 of 125 cells") << true
                               << QByteArray(125, 'x');
     QTest::newRow("pictures over") << QByteArray(3, 'x') + hearts + stars
                                    << QStringLiteral("Slot A \u2014 127 of 125 cells") << true
@@ -216,8 +213,7 @@ void TestPreview::speedFollowsTheSpeedButton()
     s.edit(0)->setMarkup("SPEED");
     PreviewWindow *preview = openPreview(s);
     const QLabel *speed = s.window->findChild<QLabel *>(QStringLiteral("PreviewSpeed"));
-    const QStringList expected{"Speed 1 SLOW", "Speed 2 NORMAL", "Speed 3 FAST", "Speed 4 FASTER",
-                               "Speed 5 FASTEST"};
+    const QStringList expected{"Speed 1 SLOW", "Speed 2 NORMAL", "Speed 3 FAST", "Speed 4 FASTER", "Speed 5 FASTEST"};
     for (int click = 0; click < 5; ++click) {
         preview->seek(5000);
         s.speedButton(0)->click();
@@ -342,7 +338,18 @@ void TestPreview::opensBesideTheMainWindow()
     if (!fitsRight && !fitsBelow)
         QSKIP("this screen has no room beside the main window");
     QVERIFY2(!shown.intersects(main), "the Preview covers the main window");
-    QVERIFY2(room.contains(shown), qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6, main %7,%8 %9x%10").arg(shown.x()).arg(shown.y()).arg(shown.width()).arg(shown.height()).arg(room.width()).arg(room.height()).arg(main.x()).arg(main.y()).arg(main.width()).arg(main.height())));
+    QVERIFY2(room.contains(shown),
+             qPrintable(QStringLiteral("%1,%2 %3x%4 in %5x%6, main %7,%8 %9x%10")
+                            .arg(shown.x())
+                            .arg(shown.y())
+                            .arg(shown.width())
+                            .arg(shown.height())
+                            .arg(room.width())
+                            .arg(room.height())
+                            .arg(main.x())
+                            .arg(main.y())
+                            .arg(main.width())
+                            .arg(main.height())));
     if (fitsRight)
         QCOMPARE(shown.left(), main.right() + 1);
     else

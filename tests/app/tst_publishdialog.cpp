@@ -116,8 +116,9 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
     for (int com : {1, 2}) {
         const QString name = QStringLiteral("p%1").arg(com);
         m_agents.push_back(std::make_unique<AgentProcess>(
-            name, agentArguments(m_broker->url(), name, QStringLiteral("COM%1").arg(com), m_dir->filePath(name),
-                                 {QStringLiteral("--group"), QStringLiteral("shop")})));
+            name,
+            agentArguments(m_broker->url(), name, QStringLiteral("COM%1").arg(com), m_dir->filePath(name),
+                           {QStringLiteral("--group"), QStringLiteral("shop")})));
         QVERIFY(m_agents.back()->start());
         QVERIFY(m_watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; }));
     }
@@ -133,8 +134,8 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
     dialog->brokerEdit()->setText(m_broker->url());
     dialog->groupsEdit()->setText(QStringLiteral("shop"));
     QCOMPARE(runPublish(dialog), std::optional<bool>(false));
-    QCOMPARE(rows(dialog), (QStringList{QStringLiteral("p1: uploaded on COM1"),
-                                        QStringLiteral("p2: Serial port can't open!")}));
+    QCOMPARE(rows(dialog),
+             (QStringList{QStringLiteral("p1: uploaded on COM1"), QStringLiteral("p2: Serial port can't open!")}));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(plugged, set, &why), qPrintable(why));
 
@@ -173,10 +174,18 @@ void TestPublishDialog::refusedFields_data()
     QTest::addColumn<QString>("panels");
     QTest::addColumn<QString>("status");
 
-    QTest::newRow("no broker") << "" << "p1" << "Broker: ";
-    QTest::newRow("password in the address") << "mqtt://u:p@127.0.0.1" << "p1" << "Broker: ";
-    QTest::newRow("no panel") << "mqtt://127.0.0.1:1" << " , " << "Name a panel or a group";
-    QTest::newRow("slash in a name") << "mqtt://127.0.0.1:1" << "a/b" << "a/b: ";
+    QTest::newRow("no broker") << ""
+                               << "p1"
+                               << "Broker: ";
+    QTest::newRow("password in the address") << "mqtt://u:p@127.0.0.1"
+                                             << "p1"
+                                             << "Broker: ";
+    QTest::newRow("no panel") << "mqtt://127.0.0.1:1"
+                              << " , "
+                              << "Name a panel or a group";
+    QTest::newRow("slash in a name") << "mqtt://127.0.0.1:1"
+                                     << "a/b"
+                                     << "a/b: ";
 }
 
 void TestPublishDialog::refusedFields()

@@ -68,8 +68,7 @@ void TestUploads::sendTheWorkedExample()
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     QSignalSpy moved(progress, &QProgressBar::valueChanged);
     QStringList percentages;
-    connect(progress, &QProgressBar::valueChanged, this,
-            [&] { percentages << progress->text(); });
+    connect(progress, &QProgressBar::valueChanged, this, [&] { percentages << progress->text(); });
     QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
     QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
     QVERIFY(s.uploads().isRunning());
@@ -84,8 +83,7 @@ void TestUploads::sendTheWorkedExample()
     QCOMPARE(percentages.mid(0, 3), (QStringList{"4%", "9%", "14%"}));
     QCOMPARE(percentages[20], QStringLiteral("100%"));
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:1"));
-    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
-             builtIn(SupportFiles::Speed3));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::Speed3));
     QVERIFY(s.dialogs->messages.isEmpty());
     // Send leaves the document alone.
     QVERIFY(!s.document().isModified());
@@ -130,8 +128,7 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(lastPercentage, QStringLiteral("98%"));
     QCOMPARE(ports.lineErrors(), QStringList());
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
-    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
-             builtIn(SupportFiles::LampGreen));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::LampGreen));
     QVERIFY(!s.document().isModified());
 }
 
@@ -165,7 +162,8 @@ void TestUploads::portFailure()
     QString lampDuringBox;
     s.dialogs->onMessage = [&](const QString &) {
         lampDuringBox = shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()) == builtIn(SupportFiles::LampRed)
-                            ? QStringLiteral("red") : QStringLiteral("green");
+            ? QStringLiteral("red")
+            : QStringLiteral("green");
     };
 
     QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
@@ -177,8 +175,7 @@ void TestUploads::portFailure()
     QCOMPARE(!s.dialogs->messages[0].detail.isEmpty(), reason);
     // The lamp turns red after the box is closed.
     QCOMPARE(lampDuringBox, QStringLiteral("green"));
-    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()),
-             builtIn(SupportFiles::LampRed));
+    QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::LampRed));
     QCOMPARE(progress->value(), 7);
     QCOMPARE(progress->maximum(), 50);
 }

@@ -101,8 +101,8 @@ Stroke StrokeOf(Font font, int code)
     // through that row, as tall as the plus is wide.
     const qsizetype mid = run.size() / 2;
     const quint8 middle = quint8(run[mid]);
-    bool plus = run.size() % 2 == 1 && run.size() >= 3 && (middle & arm)
-                && qsizetype(qPopulationCount(middle)) == run.size();
+    bool plus =
+        run.size() % 2 == 1 && run.size() >= 3 && (middle & arm) && qsizetype(qPopulationCount(middle)) == run.size();
     for (qsizetype x = 0; plus && x < run.size(); ++x) {
         plus = x == mid || quint8(run[x]) == arm;
     }
@@ -169,7 +169,6 @@ private Q_SLOTS:
     void generatorErrors_data();
     void generatorErrors();
     void generatorWritesTable();
-
 };
 
 void TestCharset::givenGlyphs_data()
@@ -208,11 +207,11 @@ void TestCharset::imageLayout()
     // The table as the upload sends it, and as the panel's memory and the
     // renderer read it: the same layout through either view.
     const FontTable::Image bytes = FontTable::bytes();
-    for (const QByteArrayView image :
-         {FontTable::image(), QByteArrayView(bytes.data(), qsizetype(bytes.size()))}) {
+    for (const QByteArrayView image : {FontTable::image(), QByteArrayView(bytes.data(), qsizetype(bytes.size()))}) {
         QCOMPARE(image.size(), 4096);
         // Slice 0 as the upload sends it: code 0, then code 1.
-        QCOMPARE(image.first(16).toByteArray().toHex(' '), QByteArray("00 00 00 00 00 00 00 00 7f 41 49 51 49 45 7f 00"));
+        QCOMPARE(image.first(16).toByteArray().toHex(' '),
+                 QByteArray("00 00 00 00 00 00 00 00 7f 41 49 51 49 45 7f 00"));
         // The bold font starts at 2048: its "A" is at 2048 + 65 * 8.
         QCOMPARE(image.sliced(2048 + 65 * 8, 8).toByteArray().toHex(), QByteArray("787c1613167c7800"));
     }
@@ -387,7 +386,7 @@ void TestCharset::generatorErrors_data()
 {
     QTest::addColumn<QByteArray>("normal");
     QTest::addColumn<QByteArray>("bold");
-    QTest::addColumn<QString>("where");   // "file:line:" that the message must start with
+    QTest::addColumn<QString>("where"); // "file:line:" that the message must start with
     QTest::addColumn<QString>("message"); // text the message must contain
 
     const QByteArray good = GlyphFile();
@@ -411,18 +410,18 @@ void TestCharset::generatorErrors_data()
     QTest::newRow("six rows") << WithoutLines(good, row0Of5 + 6) << good
                               << QStringLiteral("normal.txt:%1:").arg(HeaderLine(6) - 1)
                               << QStringLiteral("glyph [005] has 6 rows");
-    QTest::newRow("header without label") << WithLine(good, HeaderLine(0), "[000]") << good
-                                          << QStringLiteral("normal.txt:%1:").arg(HeaderLine(0))
-                                          << QStringLiteral("expected a glyph header");
+    QTest::newRow("header without label")
+        << WithLine(good, HeaderLine(0), "[000]") << good << QStringLiteral("normal.txt:%1:").arg(HeaderLine(0))
+        << QStringLiteral("expected a glyph header");
     QTest::newRow("file ends early") << good.left(good.indexOf("[200]")) << good
                                      << QStringLiteral("normal.txt:%1:").arg(HeaderLine(200) - 1)
                                      << QStringLiteral("after 200 glyphs");
-    QTest::newRow("text after the last glyph") << good + "[256] more\n" << good
-                                               << QStringLiteral("normal.txt:%1:").arg(HeaderLine(256))
-                                               << QStringLiteral("after glyph [255]");
-    QTest::newRow("fault in the bold file") << good << WithLine(good, row0Of5, "#######")
-                                            << QStringLiteral("bold.txt:%1:").arg(row0Of5)
-                                            << QStringLiteral("has 7 characters");
+    QTest::newRow("text after the last glyph")
+        << good + "[256] more\n"
+        << good << QStringLiteral("normal.txt:%1:").arg(HeaderLine(256)) << QStringLiteral("after glyph [255]");
+    QTest::newRow("fault in the bold file")
+        << good << WithLine(good, row0Of5, "#######") << QStringLiteral("bold.txt:%1:").arg(row0Of5)
+        << QStringLiteral("has 7 characters");
 }
 
 void TestCharset::generatorErrors()

@@ -106,7 +106,8 @@ void TestFontFile::builtInLabelsGiveTheCharacterMap()
             if (code < 0x20 || code == 0x7F)
                 QVERIFY2(IsNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
             else
-                QVERIFY2(label == shown, qPrintable(QStringLiteral("%1: %2, the map shows %3").arg(code).arg(label, shown)));
+                QVERIFY2(label == shown,
+                         qPrintable(QStringLiteral("%1: %2, the map shows %3").arg(code).arg(label, shown)));
         }
     }
 }
@@ -173,8 +174,8 @@ void TestFontFile::readErrors_data()
     const int boldFace = HeaderLine(Font::Bold, 0) - 2;
     QTest::newRow("no face line") << WithLine(1, "") << 3 << QStringLiteral("\"face normal\"");
     QTest::newRow("unknown face") << WithLine(boldFace, "face italic") << boldFace << QStringLiteral("face italic");
-    QTest::newRow("bold face twice") << BuiltInText() + "face bold\n" << BuiltInText().count('\n') + 1
-                                     << QStringLiteral("twice");
+    QTest::newRow("bold face twice") << BuiltInText() + "face bold\n"
+                                     << BuiltInText().count('\n') + 1 << QStringLiteral("twice");
     QTest::newRow("code missing") << WithLine(a, "[066] B") << a << QStringLiteral("expected [065]");
     QTest::newRow("code out of order") << WithLine(a, "[064] @") << a << QStringLiteral("twice or out of order");
     QTest::newRow("code beyond 255") << WithLine(a, "[300] A") << a << QStringLiteral("beyond 255");
@@ -187,14 +188,15 @@ void TestFontFile::readErrors_data()
     QTest::newRow("header without label") << WithLine(a, "[065] ") << a << QStringLiteral("glyph header");
     QTest::newRow("a character for two codes of one face")
         << WithLine(boldB, "[066] A") << boldB << QStringLiteral("[065]");
-    QTest::newRow("normal face ends early") << WithLine(boldFace - 9, "face bold") << boldFace - 9
-                                            << QStringLiteral("after 255 glyphs");
+    QTest::newRow("normal face ends early")
+        << WithLine(boldFace - 9, "face bold") << boldFace - 9 << QStringLiteral("after 255 glyphs");
     QTest::newRow("file ends inside a glyph") << BuiltInText().left(BuiltInText().size() - 9)
                                               << BuiltInText().count('\n') - 1 << QStringLiteral("6 of 7 rows");
     QTest::newRow("no bold face") << BuiltInText().left(BuiltInText().indexOf("\nface bold") + 1) << boldFace - 1
                                   << QStringLiteral("without \"face bold\"");
-    QTest::newRow("text after the last glyph") << BuiltInText() + "[256] more\n" << BuiltInText().count('\n') + 1
-                                               << QStringLiteral("after glyph [255] of the bold face");
+    QTest::newRow("text after the last glyph")
+        << BuiltInText() + "[256] more\n"
+        << BuiltInText().count('\n') + 1 << QStringLiteral("after glyph [255] of the bold face");
     QTest::newRow("not UTF-8") << WithLine(a, "[065] \xC4") << a << QStringLiteral("UTF-8");
     QTest::newRow("empty file") << QByteArray() << 0 << QStringLiteral("not a font file");
 }
@@ -227,8 +229,10 @@ void TestFontFile::warnings()
     const FontFileRead read = ReadFontFile(text);
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.warnings.size(), 3);
-    QVERIFY2(read.warnings.at(0).startsWith(QStringLiteral("line %1: comments").arg(a + 8)), qPrintable(read.warnings.at(0)));
-    QVERIFY2(read.warnings.at(1).contains(QStringLiteral("columns 5 to 7 at codes 65:")), qPrintable(read.warnings.at(1)));
+    QVERIFY2(read.warnings.at(0).startsWith(QStringLiteral("line %1: comments").arg(a + 8)),
+             qPrintable(read.warnings.at(0)));
+    QVERIFY2(read.warnings.at(1).contains(QStringLiteral("columns 5 to 7 at codes 65:")),
+             qPrintable(read.warnings.at(1)));
     QVERIFY2(read.warnings.at(2).startsWith(QStringLiteral("codes 15 differ")), qPrintable(read.warnings.at(2)));
     QCOMPARE(read.font->glyph(Font::Normal, 65)[6], quint8(0x01));
 }

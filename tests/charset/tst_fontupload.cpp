@@ -161,8 +161,8 @@ void TestFontUpload::deviceVanishes()
 
     QVERIFY(!sent);
     QCOMPARE(reporter.events(),
-             (QStringList{"status:  Com:2", "max:64", "pos:0", "message:Serial port write error!|" + reporter.lastReason(),
-                          "lamp:red", "pos:0"}));
+             (QStringList{"status:  Com:2", "max:64", "pos:0",
+                          "message:Serial port write error!|" + reporter.lastReason(), "lamp:red", "pos:0"}));
     QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
     QCOMPARE(panel.receivedCount(), 69);
     QCOMPARE(ports.lineErrors(), QStringList());

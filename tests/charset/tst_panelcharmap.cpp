@@ -133,10 +133,8 @@ void TestPanelCharMap::textGivesPanelBytes_data()
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("plain") << QStringLiteral("OPEN") << QByteArray("OPEN");
-    QTest::newRow("escapes as they are") << QStringLiteral("~BSALE~A ~H~~")
-                                         << QByteArray("~BSALE~A ~H~~");
-    QTest::newRow("accent and heart") << QStringLiteral("Café ♥")
-                                      << QByteArray("\x43\x61\x66\x82\x20\x7E\x48", 7);
+    QTest::newRow("escapes as they are") << QStringLiteral("~BSALE~A ~H~~") << QByteArray("~BSALE~A ~H~~");
+    QTest::newRow("accent and heart") << QStringLiteral("Café ♥") << QByteArray("\x43\x61\x66\x82\x20\x7E\x48", 7);
     QTest::newRow("star") << QStringLiteral("★") << QByteArray("~+");
     QTest::newRow("heart") << QStringLiteral("♥") << QByteArray("~H");
     QTest::newRow("heavy heart") << QStringLiteral("❤") << QByteArray("~H");
@@ -156,7 +154,9 @@ void TestPanelCharMap::textGivesPanelBytes_data()
     QTest::newRow("dashes") << QStringLiteral("1–2—3") << QByteArray("1-2-3");
     QTest::newRow("ellipsis") << QStringLiteral("wait…") << QByteArray("wait...");
     // The map's own meaning first: the panel's byte 255 is a blank too.
-    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b") << QByteArray("a\xFF" "b");
+    QTest::newRow("no-break space") << QStringLiteral("a\u00A0b")
+                                    << QByteArray("a\xFF"
+                                                  "b");
     QTest::newRow("after a pair") << QStringLiteral("🙂é") << QByteArray("~S\x82");
     QTest::newRow("empty") << QString() << QByteArray();
 }
@@ -166,9 +166,7 @@ void TestPanelCharMap::textGivesPanelBytes()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     const PanelCharMap::Conversion conversion = PanelCharMap::builtIn().fromText(text);
-    QVERIFY2(!conversion.undrawable, qPrintable(conversion.undrawable
-                                                    ? conversion.undrawable->describe()
-                                                    : QString()));
+    QVERIFY2(!conversion.undrawable, qPrintable(conversion.undrawable ? conversion.undrawable->describe() : QString()));
     QCOMPARE(conversion.bytes, bytes);
 }
 
@@ -190,17 +188,13 @@ void TestPanelCharMap::undrawableCharacterIsNamed_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QString>("described");
 
-    QTest::newRow("o slash") << QStringLiteral("Smørrebrød") << 0xF8u << 3
-                             << QStringLiteral("“ø” (U+00F8)");
-    QTest::newRow("omega first") << QStringLiteral("Ω") << 0x3A9u << 1
-                                 << QStringLiteral("“Ω” (U+03A9)");
+    QTest::newRow("o slash") << QStringLiteral("Smørrebrød") << 0xF8u << 3 << QStringLiteral("“ø” (U+00F8)");
+    QTest::newRow("omega first") << QStringLiteral("Ω") << 0x3A9u << 1 << QStringLiteral("“Ω” (U+03A9)");
     // Columns count characters: the pair before it is one.
-    QTest::newRow("after a pair") << QStringLiteral("🙂×") << 0xD7u << 2
-                                  << QStringLiteral("“×” (U+00D7)");
-    QTest::newRow("emoji without a picture") << QStringLiteral("hi 😀") << 0x1F600u << 4
-                                             << QStringLiteral("“😀” (U+1F600)");
-    QTest::newRow("tab") << QStringLiteral("a\tb") << 0x9u << 2
-                         << QStringLiteral("“\t” (U+0009)");
+    QTest::newRow("after a pair") << QStringLiteral("🙂×") << 0xD7u << 2 << QStringLiteral("“×” (U+00D7)");
+    QTest::newRow("emoji without a picture")
+        << QStringLiteral("hi 😀") << 0x1F600u << 4 << QStringLiteral("“😀” (U+1F600)");
+    QTest::newRow("tab") << QStringLiteral("a\tb") << 0x9u << 2 << QStringLiteral("“\t” (U+0009)");
 }
 
 void TestPanelCharMap::undrawableCharacterIsNamed()

@@ -40,7 +40,8 @@ using namespace varlo::test;
 
 namespace {
 
-struct Run {
+struct Run
+{
     int exitCode = -1;
     QByteArray out;
     QByteArray err;
@@ -77,11 +78,11 @@ Run runCli(const QStringList &arguments, const QString &stderrFile = {}, const Q
 // UTF-8, so only a shell can give the program names that are not.
 Run runCliWithBytes(const QString &folder, const QStringList &escapedArguments)
 {
-    const QString script = QStringLiteral(
-        "cd \"$1\" || exit 99; shift; program=$1; shift; count=$#\n"
-        "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done\n"
-        "shift $count; exec \"$program\" \"$@\"");
-    return runCli(escapedArguments, {}, {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), folder});
+    const QString script = QStringLiteral("cd \"$1\" || exit 99; shift; program=$1; shift; count=$#\n"
+                                          "for a; do set -- \"$@\" \"$(printf '%b' \"$a\")\"; done\n"
+                                          "shift $count; exec \"$program\" \"$@\"");
+    return runCli(escapedArguments, {},
+                  {QStringLiteral("/bin/sh"), QStringLiteral("-c"), script, QStringLiteral("sh"), folder});
 }
 
 // The names in a folder as bytes: QDir skips names that are not UTF-8.
@@ -180,11 +181,12 @@ QStringList textArguments(const QStringList &texts, const QString &speed)
 }
 
 // One line of varlo-cli show, taken apart again.
-struct ShownSlot {
+struct ShownSlot
+{
     QByteArray letter;
     int speedCode = -1;
     QByteArray cells; // with its mark
-    QByteArray text;  // the bytes, unescaped
+    QByteArray text; // the bytes, unescaped
     bool valid = false;
 };
 
@@ -313,7 +315,7 @@ void TestCli::dryRun_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("lineCount");
-    QTest::addColumn<int>("line");      // the line checked
+    QTest::addColumn<int>("line"); // the line checked
     QTest::addColumn<QByteArray>("head"); // its first bytes, line-coded
 
     // 0x21 codes to B3, 0x02 to 82.
@@ -324,9 +326,8 @@ void TestCli::dryRun_data()
         << QByteArray::fromHex("82 B2 5C A0 B1 82 B1 B1 A0 A0");
     QTest::newRow("no text: directory and end frame")
         << QStringList{"send", "--dry-run", "--port", "COM9"} << 2 << 1 << QByteArray::fromHex("82 90 A0");
-    QTest::newRow("delay changes no byte")
-        << QStringList{"send", "-m", "AB", "--delay", "10", "--dry-run"} << 6 << 0
-        << QByteArray::fromHex("82 B2 A2 A0 F0 FD 82 B5 86");
+    QTest::newRow("delay changes no byte") << QStringList{"send", "-m", "AB", "--delay", "10", "--dry-run"} << 6 << 0
+                                           << QByteArray::fromHex("82 B2 A2 A0 F0 FD 82 B5 86");
 }
 
 void TestCli::dryRun()
@@ -386,8 +387,10 @@ void TestCli::usageErrors_data()
     QTest::newRow("port word") << QStringList{"probe", "--port", "serial"} << QByteArray("--port serial");
     QTest::newRow("stray argument") << QStringList{"probe", "file.vlo"} << QByteArray("'file.vlo'");
     QTest::newRow("two files") << QStringList{"send", "a.vlo", "b.vlo"} << QByteArray("'b.vlo'");
-    QTest::newRow("file and -m") << QStringList{"send", "a.vlo", "-m", "A"} << QByteArray("a file or -m texts, not both");
-    QTest::newRow("file and --speed") << QStringList{"send", "--speed", "2", "a.vlo"} << QByteArray("--speed goes with -m");
+    QTest::newRow("file and -m") << QStringList{"send", "a.vlo", "-m", "A"}
+                                 << QByteArray("a file or -m texts, not both");
+    QTest::newRow("file and --speed") << QStringList{"send", "--speed", "2", "a.vlo"}
+                                      << QByteArray("--speed goes with -m");
     QTest::newRow("write without a file") << QStringList{"write", "-m", "A"} << QByteArray("OUT.vlo missing");
     QTest::newRow("show without a file") << QStringList{"show"} << QByteArray("FILE.vlo missing");
     QTest::newRow("the file keeps no run flags")
@@ -396,7 +399,8 @@ void TestCli::usageErrors_data()
     QTest::newRow("font takes no text") << QStringList{"font", "-m", "A"} << QByteArray("Unknown option 'm'");
     QStringList tooMany = {"send"};
     for (int i = 0; i < 21; ++i)
-        tooMany << "-m" << "x";
+        tooMany << "-m"
+                << "x";
     QTest::newRow("21 texts") << tooMany << QByteArray("21 texts");
     QTest::newRow("missing value") << QStringList{"send", "-m"} << QByteArray("value");
     // Given twice, one of them would be lost.
@@ -406,8 +410,8 @@ void TestCli::usageErrors_data()
                                  << QByteArray("--speed given more than once");
     QTest::newRow("stop twice") << QStringList{"send", "--stop", "A", "--stop", "B"}
                                 << QByteArray("--stop given more than once");
-    QTest::newRow("probe takes one port") << QStringList{"probe", "--port", "COM3,COM4"}
-                                          << QByteArray("--port: probe takes one port");
+    QTest::newRow("probe takes one port")
+        << QStringList{"probe", "--port", "COM3,COM4"} << QByteArray("--port: probe takes one port");
 }
 
 void TestCli::usageErrors()
@@ -442,8 +446,8 @@ void TestCli::help()
     QCOMPARE(run.exitCode, 0);
     for (const char *part : {"Usage: varlo-cli", "Example", "3 a message or font file could not be read"})
         QVERIFY2(run.out.contains(part), part);
-    for (const char *part : {"COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3",
-                             "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
+    for (const char *part :
+         {"COM5 to COM8    /dev/ttyUSB0 to /dev/ttyUSB3", "COM13 to COM15  /dev/ttyS4 to /dev/ttyS6", "varlo/ports"})
         QVERIFY2(run.out.contains(part) == ports, part);
     for (const QByteArray &line : run.out.split('\n'))
         QVERIFY2(line.size() <= 80 || line.startsWith("Usage:"), line.constData());
@@ -550,7 +554,7 @@ void TestCli::fontFiles_data()
 {
     QTest::addColumn<QByteArray>("text"); // empty: no file at all
     QTest::addColumn<int>("exitCode");
-    QTest::addColumn<QString>("err");   // a fragment of standard error, PATH for the file's path
+    QTest::addColumn<QString>("err"); // a fragment of standard error, PATH for the file's path
     QTest::addColumn<QByteArray>("glyph"); // normal A as the frames carry it
 
     const QByteArray builtIn = FontFileText(FontFile::builtIn());
@@ -564,8 +568,8 @@ void TestCli::fontFiles_data()
     QTest::newRow("a warning, used all the same")
         << wide << 0 << QStringLiteral("PATH: warning: the normal face lights columns 5 to 7 at codes 65:")
         << QByteArray::fromHex("7C1211127C000100");
-    QTest::newRow("a fault names its line") << broken << 3 << QStringLiteral("PATH:588: error: the label of glyph [065]")
-                                            << QByteArray();
+    QTest::newRow("a fault names its line")
+        << broken << 3 << QStringLiteral("PATH:588: error: the label of glyph [065]") << QByteArray();
     QTest::newRow("missing") << QByteArray() << 3 << QStringLiteral("PATH: error: ") << QByteArray();
 }
 
@@ -584,7 +588,8 @@ void TestCli::fontFiles()
     }
     const Run run = runCli({"font", "--dry-run", path});
     QCOMPARE(run.exitCode, exitCode);
-    QVERIFY2(QString::fromUtf8(run.err).contains(QString(err).replace(QStringLiteral("PATH"), path)), run.err.constData());
+    QVERIFY2(QString::fromUtf8(run.err).contains(QString(err).replace(QStringLiteral("PATH"), path)),
+             run.err.constData());
     if (err.isEmpty())
         QCOMPARE(run.err, QByteArray());
     if (glyph.isEmpty()) {
@@ -616,7 +621,8 @@ void TestCli::textFollowsTheFont()
 
     const Run shown = runCli({"show", path, "--font", cyrillic});
     QCOMPARE(shown.exitCode, 0);
-    QVERIFY2(QString::fromUtf8(shown.out).startsWith(QStringLiteral("A    4    8  \"МОСКВА ~H\"")), shown.out.constData());
+    QVERIFY2(QString::fromUtf8(shown.out).startsWith(QStringLiteral("A    4    8  \"МОСКВА ~H\"")),
+             shown.out.constData());
 
     const Run broken = runCli({"show", path, "--font", dir.filePath(QStringLiteral("missing.vlf"))});
     QCOMPARE(broken.exitCode, 3);
@@ -641,12 +647,12 @@ void TestCli::linkFailures_data()
     QTest::newRow("no panel anywhere") << QStringList{"send", "-m", "AB"} << QByteArray(" Can't find serial port!\n");
     QTest::newRow("probe finds no panel") << QStringList{"probe"} << QByteArray(" Can't find serial port!\n");
     QTest::newRow("font finds no panel") << QStringList{"font"} << QByteArray(" Can't find serial port!\n");
-    QTest::newRow("chosen port missing")
-        << QStringList{"send", "-m", "AB", "--port", "COM4"}
-        << QByteArray("Serial port can't open!\nCOM4 (%1): No such file or directory\n");
-    QTest::newRow("device path missing")
-        << QStringList{"probe", "--port", "/nonexistent/tty"}
-        << QByteArray("Serial port can't open!\n/nonexistent/tty: No such file or directory\n");
+    QTest::newRow("chosen port missing") << QStringList{"send", "-m", "AB", "--port", "COM4"}
+                                         << QByteArray(
+                                                "Serial port can't open!\nCOM4 (%1): No such file or directory\n");
+    QTest::newRow("device path missing") << QStringList{
+        "probe", "--port",
+        "/nonexistent/tty"} << QByteArray("Serial port can't open!\n/nonexistent/tty: No such file or directory\n");
 }
 
 void TestCli::linkFailures()
@@ -748,8 +754,8 @@ void TestCli::portRefused_data()
     QTest::newRow("discovery passes a held port and says why")
         << Refusal::HeldByAnotherProgram << QStringList{"probe"} << " Can't find serial port!" << busy;
     QTest::newRow("chosen port without permission")
-        << Refusal::NoPermission << QStringList{"send", "-m", "AB", "--port", "COM4"}
-        << "Serial port can't open!" << denied;
+        << Refusal::NoPermission << QStringList{"send", "-m", "AB", "--port", "COM4"} << "Serial port can't open!"
+        << denied;
     QTest::newRow("discovery passes a port without permission and says why")
         << Refusal::NoPermission << QStringList{"font"} << " Can't find serial port!" << denied;
 
@@ -761,13 +767,12 @@ void TestCli::portRefused_data()
     QTest::newRow("discovery passes a port whose lock file is a named pipe")
         << Refusal::LockIsPipe << QStringList{"send", "-m", "AB"} << " Can't find serial port!" << notALock;
     QTest::newRow("chosen port whose lock file links to /dev/zero")
-        << Refusal::LockLinksToZero << QStringList{"font", "--port", "COM4"} << "Serial port can't open!"
-        << notALock;
+        << Refusal::LockLinksToZero << QStringList{"font", "--port", "COM4"} << "Serial port can't open!" << notALock;
     QTest::newRow("discovery passes a port whose lock file links to /dev/zero")
         << Refusal::LockLinksToZero << QStringList{"probe"} << " Can't find serial port!" << notALock;
     QTest::newRow("chosen port with a stale lock and a named pipe beside it")
-        << Refusal::StaleLockWithPipe << QStringList{"send", "-m", "AB", "--port", "COM4"}
-        << "Serial port can't open!" << notALock.arg("%1.rmlock");
+        << Refusal::StaleLockWithPipe << QStringList{"send", "-m", "AB", "--port", "COM4"} << "Serial port can't open!"
+        << notALock.arg("%1.rmlock");
 }
 
 void TestCli::portRefused()
@@ -797,8 +802,9 @@ void TestCli::portRefused()
             QSKIP("running as root without setpriv: no way to run varlo-cli as a user that permissions hold");
         launcher = *unprivileged;
         // The user must reach the ports folder, but not the device.
-        QVERIFY(QFile::setPermissions(m_ports->configHome(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
-                                                                 | QFile::ReadOther | QFile::ExeOther));
+        QVERIFY(QFile::setPermissions(m_ports->configHome(),
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                                          | QFile::ExeOther));
         QCOMPARE(::chmod(QFile::encodeName(panel.slavePath()).constData(), 0), 0);
     }
 
@@ -891,7 +897,8 @@ void TestCli::interruptedUpload()
     // Twenty slots, each after a Commu Delay of 500 ms: ten seconds in all.
     QStringList arguments = {"send", "--delay", "10", "--port", "COM3"};
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
-        arguments << "-m" << "X";
+        arguments << "-m"
+                  << "X";
     QProcess process;
     process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
     process.setStandardErrorFile(terminal.name());
@@ -961,17 +968,17 @@ void TestCli::writeThenShow_data()
 
     const QByteArray empty58 = QByteArray(15, ' ') + QByteArray(20, 4) + QByteArray(20, 0) + "END";
     QTest::newRow("no texts: twenty empty slots at speed code 4")
-        << "empty.vlo" << QStringList{} << QByteArrayList{} << QString() << empty58
-        << QByteArray(R"(A    4    0  "")") << QByteArray(R"(B    4    0  "")");
+        << "empty.vlo" << QStringList{} << QByteArrayList{} << QString() << empty58 << QByteArray(R"(A    4    0  "")")
+        << QByteArray(R"(B    4    0  "")");
     QTest::newRow("an escape at speed code 0")
         << "heart.vlo" << QStringList{"HI~H"} << QByteArrayList{} << "0"
-        << QByteArray(15, ' ') + '\0' + QByteArray(19, 4) + QByteArray::fromHex("04 48 49 7E 48")
-               + QByteArray(19, 0) + "END"
+        << QByteArray(15, ' ') + '\0' + QByteArray(19, 4) + QByteArray::fromHex("04 48 49 7E 48") + QByteArray(19, 0)
+            + "END"
         << QByteArray(R"(A    0    3  "HI~H")") << QByteArray(R"(B    4    0  "")");
     QTest::newRow("quote, backslash, control pictures and the panel's own letters")
-        << "odd.vlo" << QStringList{"a\\b\"c", "\u2409 \u00E9\u2421~"}
-        << QByteArrayList{"a\\b\"c", "\x09 \x82\x7F~"} << "255" << QByteArray()
-        << QByteArray(R"(A  255    5  "a\b"c")") << QByteArray("B  255    4  \"\u2409 \u00E9\u2421~\"");
+        << "odd.vlo" << QStringList{"a\\b\"c", "\u2409 \u00E9\u2421~"} << QByteArrayList{"a\\b\"c", "\x09 \x82\x7F~"}
+        << "255" << QByteArray() << QByteArray(R"(A  255    5  "a\b"c")")
+        << QByteArray("B  255    4  \"\u2409 \u00E9\u2421~\"");
     QTest::newRow("spaces at either end")
         << "spaces.vlo" << QStringList{" ", "  X  "} << QByteArrayList{} << QString() << QByteArray()
         << QByteArray(R"(A    4    1  " ")") << QByteArray(R"(B    4    5  "  X  ")");
@@ -980,8 +987,8 @@ void TestCli::writeThenShow_data()
         << QByteArray() << "A    4  125  \"" + QByteArray(125, 'x') + '"'
         << "B    4  126! \"" + QByteArray(126, 'y') + '"';
     QTest::newRow("255 bytes fit the file")
-        << "longest.vlo" << QStringList{QString(), QString(255, 'z')} << QByteArrayList{} << QString()
-        << QByteArray() << QByteArray(R"(A    4    0  "")") << "B    4  255! \"" + QByteArray(255, 'z') + '"';
+        << "longest.vlo" << QStringList{QString(), QString(255, 'z')} << QByteArrayList{} << QString() << QByteArray()
+        << QByteArray(R"(A    4    0  "")") << "B    4  255! \"" + QByteArray(255, 'z') + '"';
     QTest::newRow("a file name beyond ASCII")
         << "Gr\u00FC\u00DFe.vlo" << QStringList{"~+"} << QByteArrayList{} << QString() << QByteArray()
         << QByteArray(R"(A    4    1  "~+")") << QByteArray(R"(B    4    0  "")");
@@ -1047,13 +1054,12 @@ void TestCli::writeRefused_data()
     QTest::addColumn<QString>("err"); // %1: the target's path
 
     const QStringList tooLong = {"fits", QString(256, 'x')};
-    QTest::newRow("a text of 256 bytes")
-        << "new.vlo" << tooLong << false << " Slot B text too long (255 characters at most)! \n";
+    QTest::newRow("a text of 256 bytes") << "new.vlo" << tooLong << false
+                                         << " Slot B text too long (255 characters at most)! \n";
     QTest::newRow("a text of 256 bytes over an old file")
         << "old.vlo" << tooLong << true << " Slot B text too long (255 characters at most)! \n";
-    QTest::newRow("a folder that is a regular file")
-        << "plain/out.vlo" << QStringList{"A"} << false
-        << " File Write Error! \n%1: " + qt_error_string(ENOTDIR) + '\n';
+    QTest::newRow("a folder that is a regular file") << "plain/out.vlo" << QStringList{"A"} << false
+                                                     << " File Write Error! \n%1: " + qt_error_string(ENOTDIR) + '\n';
     QTest::newRow("a folder as the file")
         << "folder" << QStringList{"A"} << false << " File Write Error! \n%1: " + qt_error_string(EISDIR) + '\n';
 }
@@ -1093,9 +1099,10 @@ void TestCli::sendFileAsTexts_data()
     QTest::addColumn<QString>("stop");
 
     QTest::newRow("the worked example") << QStringList{"AB"} << QString() << QString();
-    QTest::newRow("speed, stop and escapes")
-        << QStringList{"OPEN ~H", "", "~BSALE~A today", "\u00E9"} << "2" << "AC";
-    QTest::newRow("twenty slots at speed 0") << QStringList(20, "~F*") << "0" << "T";
+    QTest::newRow("speed, stop and escapes") << QStringList{"OPEN ~H", "", "~BSALE~A today", "\u00E9"} << "2"
+                                             << "AC";
+    QTest::newRow("twenty slots at speed 0") << QStringList(20, "~F*") << "0"
+                                             << "T";
     QTest::newRow("no text") << QStringList{} << QString() << "B";
 }
 
@@ -1137,9 +1144,9 @@ void TestCli::fileReadErrors_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("fileName"); // "folder" is a folder
-    QTest::addColumn<QByteArray>("bytes");  // null: no such file
-    QTest::addColumn<QString>("err");       // %1: the file's path
-    QTest::addColumn<QByteArray>("out");    // show: the first line
+    QTest::addColumn<QByteArray>("bytes"); // null: no such file
+    QTest::addColumn<QString>("err"); // %1: the file's path
+    QTest::addColumn<QByteArray>("out"); // show: the first line
 
     MessageSet set;
     set.clearForNew();
@@ -1219,8 +1226,7 @@ void TestCli::namesThatAreNotUtf8_data()
                                            "varlo-cli can only open names that are; rename it\n");
     QTest::newRow("write makes no file under another name")
         << QStringList{"write", badFile, "-m", "X"} << false << 3 << fileErr.arg("write");
-    QTest::newRow("show finds the file it names")
-        << QStringList{"show", badFile} << true << 3 << fileErr.arg("show");
+    QTest::newRow("show finds the file it names") << QStringList{"show", badFile} << true << 3 << fileErr.arg("show");
     QTest::newRow("send finds the file it names")
         << QStringList{"send", badFile, "--port", "COM3"} << true << 3 << fileErr.arg("send");
     QTest::newRow("a device path for --port")
@@ -1272,11 +1278,10 @@ void TestCli::textBecomesPanelBytes_data()
     QTest::addColumn<QStringList>("arguments"); // after write FILE
     QTest::addColumn<QByteArray>("slotA");
 
-    QTest::newRow("accent and heart") << QStringList{"-m", "Café ♥"}
-                                      << QByteArray::fromHex("43 61 66 82 20 7E 48");
+    QTest::newRow("accent and heart") << QStringList{"-m", "Café ♥"} << QByteArray::fromHex("43 61 66 82 20 7E 48");
     QTest::newRow("escapes as they are") << QStringList{"-m", "~BSALE~A ~~"} << QByteArray("~BSALE~A ~~");
-    QTest::newRow("pictures and look-alikes") << QStringList{"-m", "“★ 🙂” – …"}
-                                              << QByteArray("\"~+ ~S\" - ...");
+    QTest::newRow("pictures and look-alikes")
+        << QStringList{"-m", "“★ 🙂” – …"} << QByteArray("\"~+ ~S\" - ...");
     QTest::newRow("a control picture is its byte") << QStringList{"-m", "\u240D"} << QByteArray("\x0D");
     QTest::newRow("raw: bytes as they are") << QStringList{"--raw", "-m", "Café"} << QByteArray("Caf\xC3\xA9");
     QTest::newRow("raw: escapes of bytes")
@@ -1311,8 +1316,7 @@ void TestCli::textRefused_data()
         << "varlo-cli send: -m 1, column 2: the panel can't show “😀” (U+1F600)\n" + tryHelp.arg("send");
     QTest::newRow("bytes that are not UTF-8")
         << QStringList{"write", "out.vlo", "-m", "ab\\0351c"}
-        << "varlo-cli write: -m 1, column 3: not UTF-8 text; give --raw for bytes as they are\n"
-               + tryHelp.arg("write");
+        << "varlo-cli write: -m 1, column 3: not UTF-8 text; give --raw for bytes as they are\n" + tryHelp.arg("write");
     QTest::newRow("raw: \\x without two digits")
         << QStringList{"write", "out.vlo", "--raw", "-m", "ab\\\\xg1"}
         << "varlo-cli write: -m 1, column 3: \\x needs two hexadecimal digits\n" + tryHelp.arg("write");
@@ -1440,7 +1444,7 @@ void TestCli::setOneSlot_data()
     QTest::addColumn<QStringList>("arguments"); // after set FILE
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("after"); // null: as before
-    QTest::addColumn<QByteArray>("err");   // a part of it
+    QTest::addColumn<QByteArray>("err"); // a part of it
 
     const QByteArray whole = EncodeMessageFile(threeSlots());
     auto changed = [](int slot, const QByteArray &markup, int speed) {
@@ -1464,11 +1468,10 @@ void TestCli::setOneSlot_data()
         << whole.chopped(3) << QStringList{"A", "X"} << 3 << QByteArray() << QByteArray(" End of File not found! ");
     QTest::newRow("a letter past T") << whole << QStringList{"U", "X"} << 2 << QByteArray()
                                      << QByteArray("SLOT: 'U' is not a slot letter A to T");
-    QTest::newRow("a character the panel lacks")
-        << whole << QStringList{"A", "Smørrebrød"} << 2 << QByteArray()
-        << QByteArray("TEXT, column 3: the panel can't show “ø” (U+00F8)");
-    QTest::newRow("a text over 255 bytes") << whole << QStringList{"D", QString(256, 'x')} << 3 << QByteArray()
-                                           << QByteArray(" Slot D text too long");
+    QTest::newRow("a character the panel lacks") << whole << QStringList{"A", "Smørrebrød"} << 2 << QByteArray()
+                                                 << QByteArray("TEXT, column 3: the panel can't show “ø” (U+00F8)");
+    QTest::newRow("a text over 255 bytes")
+        << whole << QStringList{"D", QString(256, 'x')} << 3 << QByteArray() << QByteArray(" Slot D text too long");
     QTest::newRow("no text") << whole << QStringList{"A"} << 2 << QByteArray() << QByteArray("TEXT missing");
 }
 
@@ -1552,7 +1555,8 @@ void TestCli::severalPorts()
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(QString::fromLocal8Bit(run.err),
              QStringLiteral("COM3: done\nCOM4: Serial port can't open!\nCOM4 (%1): No such file or directory\n"
-                            "COM5: done\n").arg(m_ports->entry(4)));
+                            "COM5: done\n")
+                 .arg(m_ports->entry(4)));
     QCOMPARE(first.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(last.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(first.received(), last.received());

@@ -90,15 +90,15 @@ void TestDisplay::cellRows_data()
     QTest::addColumn<bool>("phaseOn");
     QTest::addColumn<QString>("columns");
 
-    const QString a = QStringLiteral("7C 12 11 12 7C 00");       // 5 columns and a gap
+    const QString a = QStringLiteral("7C 12 11 12 7C 00"); // 5 columns and a gap
     const QString boldA = QStringLiteral("78 7C 16 13 16 7C 78 00");
     const QString blank6 = QStringLiteral("00 00 00 00 00 00");
 
     QTest::newRow("no cells") << QByteArray() << QByteArray() << true << QString();
     QTest::newRow("letter, space, bold letter")
         << QByteArray("A A") << QByteArray("\x00\x00\x10", 3) << true << a + " 00 00 00 " + boldA;
-    QTest::newRow("bold space is 4 wide") << QByteArray(" A") << QByteArray("\x10\x00", 2) << true
-                                          << "00 00 00 00 " + a;
+    QTest::newRow("bold space is 4 wide")
+        << QByteArray(" A") << QByteArray("\x10\x00", 2) << true << "00 00 00 00 " + a;
     QTest::newRow("flash lit in the on phase") << QByteArray("AA") << QByteArray("\x01\x00", 2) << true << a + ' ' + a;
     QTest::newRow("flash dark in the off phase, width kept")
         << QByteArray("AA") << QByteArray("\x01\x00", 2) << false << blank6 + ' ' + a;
@@ -107,8 +107,9 @@ void TestDisplay::cellRows_data()
     QTest::newRow("plain cells ignore the phase") << QByteArray("A") << QByteArray(1, 0) << false << a;
     QTest::newRow("picture keeps its leading dark column")
         << QByteArray("\x0E") << QByteArray(1, 0) << true << QStringLiteral("00 08 08 36 08 08 00");
-    QTest::newRow("blank of ~R takes the space width")
-        << QByteArray("\x1F" "A") << QByteArray(2, 0) << true << "00 00 00 " + a;
+    QTest::newRow("blank of ~R takes the space width") << QByteArray("\x1F"
+                                                                     "A")
+                                                       << QByteArray(2, 0) << true << "00 00 00 " + a;
 }
 
 void TestDisplay::cellRows()
@@ -206,22 +207,21 @@ void TestDisplay::scrolling_data()
     QTest::newRow("dark at the start") << a << plain << 0 << 0 << "00 00 00 00 00 00 00 00";
     QTest::newRow("SLOW: first column at the right edge after 100 ms")
         << a << plain << 0 << 100 << "00 00 00 00 00 00 00 7C";
-    QTest::newRow("SLOW: one step short of the second column")
-        << a << plain << 0 << 199 << "00 00 00 00 00 00 00 7C";
+    QTest::newRow("SLOW: one step short of the second column") << a << plain << 0 << 199 << "00 00 00 00 00 00 00 7C";
     QTest::newRow("FASTEST: five steps after 84 ms") << a << plain << 4 << 84 << "00 00 00 7C 12 11 12 7C";
     QTest::newRow("FAST: at the left edge after 8 steps") << a << plain << 2 << 320 << "7C 12 11 12 7C 00 00 00";
-    QTest::newRow("SLOW: last lit column at the left edge")
-        << a << plain << 0 << 1200 << "7C 00 00 00 00 00 00 00";
+    QTest::newRow("SLOW: last lit column at the left edge") << a << plain << 0 << 1200 << "7C 00 00 00 00 00 00 00";
     QTest::newRow("SLOW: gone after the pass") << a << plain << 0 << 1400 << "00 00 00 00 00 00 00 00";
-    QTest::newRow("bold is drawn from the bold font") << a << QByteArray("\x10") << 2 << 320
-                                                      << "78 7C 16 13 16 7C 78 00";
+    QTest::newRow("bold is drawn from the bold font")
+        << a << QByteArray("\x10") << 2 << 320 << "78 7C 16 13 16 7C 78 00";
     QTest::newRow("bold letter is wider: second cell further right")
         << QByteArray("AA") << QByteArray("\x10\x00", 2) << 0 << 1500 << "00 7C 12 11 12 7C 00 00";
-    QTest::newRow("flash lit in the first half period") << a << QByteArray("\x01") << 0 << 400
-                                                        << "00 00 00 00 7C 12 11 12";
+    QTest::newRow("flash lit in the first half period")
+        << a << QByteArray("\x01") << 0 << 400 << "00 00 00 00 7C 12 11 12";
     QTest::newRow("flash dark in the second half period, still scrolling")
         << QByteArray("AA") << QByteArray("\x01\x00", 2) << 0 << 900 << "00 00 00 00 00 7C 12 11";
-    QTest::newRow("flash lit again after a period") << a << QByteArray("\x01") << 0 << 1000 << "11 12 7C 00 00 00 00 00";
+    QTest::newRow("flash lit again after a period")
+        << a << QByteArray("\x01") << 0 << 1000 << "11 12 7C 00 00 00 00 00";
 }
 
 void TestDisplay::scrolling()
@@ -373,12 +373,12 @@ void TestDisplay::showNextChange()
     show.append(5, PanelScroller(Cells("A", "\x01"), 0, FontTable::bytes(), 8)); // 14 steps at 10: 1400 ms
     QCOMPARE(show.cycleDurationMs(), 1634);
 
-    QCOMPARE(show.nextChangeMs(0), 17);          // the first step at 60 a second
-    QCOMPARE(show.nextChangeMs(230), 234);       // the next slot begins
+    QCOMPARE(show.nextChangeMs(0), 17); // the first step at 60 a second
+    QCOMPARE(show.nextChangeMs(230), 234); // the next slot begins
     QCOMPARE(show.nextChangeMs(234), 234 + 100); // its first step at 10 a second
     // Its flash cells blink on its own clock: lit from 234, dark at 734.
     QCOMPARE(show.nextChangeMs(234 + 450), 234 + 500);
-    QCOMPARE(show.nextChangeMs(1633), 1634);     // round again
+    QCOMPARE(show.nextChangeMs(1633), 1634); // round again
     QCOMPARE(show.nextChangeMs(1634 + 1), 1634 + 17);
 }
 

@@ -79,20 +79,25 @@ void TestEditor::pasteKeepsWhatFits_data()
     QTest::newRow("130 into an empty slot")
         << QString() << 0 << 0 << QString(130, QLatin1Char('x')) << QString(124, QLatin1Char('x'))
         << "Pasted 124 of 130 characters: the slot holds 124 typed characters.";
-    QTest::newRow("past the limit at the end")
-        << a120 << 120 << 0 << "bcdefgh" << a120 + "bcde"
-        << "Pasted 4 of 7 characters: the slot holds 124 typed characters.";
-    QTest::newRow("fits") << a120 << 120 << 0 << "bcd" << a120 + "bcd" << "";
-    QTest::newRow("cut in the middle")
-        << QString(122, QLatin1Char('a')) << 10 << 0 << "XYZ"
-        << QString(10, QLatin1Char('a')) + "XY" + QString(112, QLatin1Char('a'))
-        << "Pasted 2 of 3 characters: the slot holds 124 typed characters.";
-    QTest::newRow("over a selection") << "hello world" << 6 << 5 << "there" << "hello there" << "";
-    QTest::newRow("typographic quotes")
-        << QString() << 0 << 0 << "\u201cSale\u201d today" << "\"Sale\" today" << "";
-    QTest::newRow("picture as its escape") << QString() << 0 << 0 << "I \u2665 you" << "I ~H you" << "";
+    QTest::newRow("past the limit at the end") << a120 << 120 << 0 << "bcdefgh" << a120 + "bcde"
+                                               << "Pasted 4 of 7 characters: the slot holds 124 typed characters.";
+    QTest::newRow("fits") << a120 << 120 << 0 << "bcd" << a120 + "bcd"
+                          << "";
+    QTest::newRow("cut in the middle") << QString(122, QLatin1Char('a')) << 10 << 0 << "XYZ"
+                                       << QString(10, QLatin1Char('a')) + "XY" + QString(112, QLatin1Char('a'))
+                                       << "Pasted 2 of 3 characters: the slot holds 124 typed characters.";
+    QTest::newRow("over a selection") << "hello world" << 6 << 5 << "there"
+                                      << "hello there"
+                                      << "";
+    QTest::newRow("typographic quotes") << QString() << 0 << 0 << "\u201cSale\u201d today"
+                                        << "\"Sale\" today"
+                                        << "";
+    QTest::newRow("picture as its escape") << QString() << 0 << 0 << "I \u2665 you"
+                                           << "I ~H you"
+                                           << "";
     QTest::newRow("undrawable left out, named once")
-        << QString() << 0 << 0 << "a\u03A9b\u03A9c" << "abc"
+        << QString() << 0 << 0 << "a\u03A9b\u03A9c"
+        << "abc"
         << "Left out what the panel has no character for: \u201c\u03A9\u201d (U+03A9).";
 }
 

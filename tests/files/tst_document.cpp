@@ -87,12 +87,18 @@ void TestDocument::extensionRule_data()
 {
     QTest::addColumn<QString>("chosen");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("bare") << "demo" << "demo.vlo";
-    QTest::newRow("dotted folder") << "/tmp/my.dir/demo" << "/tmp/my.dir/demo.vlo";
-    QTest::newRow("own extension") << "demo.txt" << "demo.txt";
-    QTest::newRow("vlo") << "/tmp/demo.vlo" << "/tmp/demo.vlo";
-    QTest::newRow("trailing dot") << "demo." << "demo.";
-    QTest::newRow("two dots") << "/tmp/a.b.c" << "/tmp/a.b.c";
+    QTest::newRow("bare") << "demo"
+                          << "demo.vlo";
+    QTest::newRow("dotted folder") << "/tmp/my.dir/demo"
+                                   << "/tmp/my.dir/demo.vlo";
+    QTest::newRow("own extension") << "demo.txt"
+                                   << "demo.txt";
+    QTest::newRow("vlo") << "/tmp/demo.vlo"
+                         << "/tmp/demo.vlo";
+    QTest::newRow("trailing dot") << "demo."
+                                  << "demo.";
+    QTest::newRow("two dots") << "/tmp/a.b.c"
+                              << "/tmp/a.b.c";
 }
 
 void TestDocument::extensionRule()
@@ -147,7 +153,7 @@ void TestDocument::editsAndWhatCountsAsAChange()
 
 void TestDocument::newDocument_data()
 {
-    QTest::addColumn<QByteArray>("text");      // slot B's text before New
+    QTest::addColumn<QByteArray>("text"); // slot B's text before New
     QTest::addColumn<bool>("modifiedBefore");
     QTest::addColumn<bool>("modifiedAfter");
 

@@ -103,8 +103,8 @@ QByteArray readBytes(const QString &path)
 
 const QByteArray kAllFours(kSlots, '\x04');
 const QByteArray kEmpty58 = spaces(15) + kAllFours + QByteArray(20, '\0') + "END";
-const QByteArray kHiHeart62 = spaces(15) + QByteArray(1, '\0') + QByteArray(19, '\x04')
-    + QByteArray("\x04HI~H") + QByteArray(19, '\0') + "END";
+const QByteArray kHiHeart62 =
+    spaces(15) + QByteArray(1, '\0') + QByteArray(19, '\x04') + QByteArray("\x04HI~H") + QByteArray(19, '\0') + "END";
 const QByteArray kHiHeartSpeeds = QByteArray(1, '\0') + QByteArray(19, '\x04');
 
 MessageSet hiHeartSet()
@@ -168,65 +168,66 @@ void TestFiles::read_data()
 
     QTest::newRow("58-byte empty set") << kEmpty58 << none << true << true << kAllFours << texts();
     QTest::newRow("62-byte set") << kHiHeart62 << none << true << true << kHiHeartSpeeds << hiHeart;
-    QTest::newRow("header with only offset 2 a space")
-        << fileOf("\x01X \xFFheader-junk", kHiHeartSpeeds, hiHeart) << none << true << true << kHiHeartSpeeds
-        << hiHeart;
+    QTest::newRow("header with only offset 2 a space") << fileOf("\x01X \xFFheader-junk", kHiHeartSpeeds, hiHeart)
+                                                       << none << true << true << kHiHeartSpeeds << hiHeart;
     QTest::newRow("trailer E and two other bytes")
-        << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, QByteArray("E\0\xFF", 3)) << none << true << true << kHiHeartSpeeds
-        << hiHeart;
-    QTest::newRow("junk after the trailer")
-        << (kHiHeart62 + QByteArray("\x07garbage\0\xFF", 10) + kEmpty58) << none << true << true
+        << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, QByteArray("E\0\xFF", 3)) << none << true << true
         << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("junk after the trailer") << (kHiHeart62 + QByteArray("\x07garbage\0\xFF", 10) + kEmpty58) << none
+                                            << true << true << kHiHeartSpeeds << hiHeart;
     QTest::newRow("same contents as the set")
         << fileOf(spaces(15), previous, before) << none << true << false << previous << before;
 
-    QTest::newRow("letter at offset 2") << ("  X" + spaces(12) + kEmpty58.mid(15)) << readError << false
-                                        << false << previous << before;
-    QTest::newRow("zero at offset 2") << (spaces(2) + '\0' + kEmpty58.mid(3)) << readError << false << false
-                                      << previous << before;
+    QTest::newRow("letter at offset 2") << ("  X" + spaces(12) + kEmpty58.mid(15)) << readError << false << false
+                                        << previous << before;
+    QTest::newRow("zero at offset 2") << (spaces(2) + '\0' + kEmpty58.mid(3)) << readError << false << false << previous
+                                      << before;
     QTest::newRow("empty file") << QByteArray() << readError << false << false << previous << before;
     QTest::newRow("2-byte file") << spaces(2) << readError << false << false << previous << before;
 
-    QTest::newRow("lower-case end") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "end") << endNotFound << true
-                                    << true << kHiHeartSpeeds << hiHeart;
-    QTest::newRow("no trailer") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "") << endNotFound << true
-                                << true << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("lower-case end") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "end") << endNotFound << true << true
+                                    << kHiHeartSpeeds << hiHeart;
+    QTest::newRow("no trailer") << fileOf(spaces(15), kHiHeartSpeeds, hiHeart, "") << endNotFound << true << true
+                                << kHiHeartSpeeds << hiHeart;
     QTest::newRow("3 bytes, header accepted") << spaces(3) << endNotFound << true << true << previous << texts();
     QTest::newRow("ends in the speed codes")
         << (spaces(15) + QByteArray("\x00\x01\x02\x03\x04", 5)) << endNotFound << true << true
         << previousSpeeds(5, QByteArray("\x00\x01\x02\x03\x04", 5)) << texts();
-    QTest::newRow("ends at a length byte")
-        << (spaces(15) + kHiHeartSpeeds + "\x04HI~H\x02" "AB") << endNotFound << true << true << kHiHeartSpeeds
-        << texts({"HI~H", "AB"});
-    QTest::newRow("ends inside a text")
-        << (spaces(15) + kHiHeartSpeeds + "\x04HI~H\x0A" "ABC") << endNotFound << true << true
-        << kHiHeartSpeeds << texts({"HI~H", "ABC"});
+    QTest::newRow("ends at a length byte") << (spaces(15) + kHiHeartSpeeds
+                                               + "\x04HI~H\x02"
+                                                 "AB")
+                                           << endNotFound << true << true << kHiHeartSpeeds << texts({"HI~H", "AB"});
+    QTest::newRow("ends inside a text") << (spaces(15) + kHiHeartSpeeds
+                                            + "\x04HI~H\x0A"
+                                              "ABC")
+                                        << endNotFound << true << true << kHiHeartSpeeds << texts({"HI~H", "ABC"});
     // The cut record's length byte would swallow the trailer: it is text.
     QTest::newRow("length runs over the trailer")
-        << (spaces(15) + kAllFours + QByteArray(19, '\0') + "\x05" "AB" "END") << endNotFound << true << true
-        << kAllFours << texts().mid(0, 19) + Texts{"ABEND"};
+        << (spaces(15) + kAllFours + QByteArray(19, '\0')
+            + "\x05"
+              "AB"
+              "END")
+        << endNotFound << true << true << kAllFours << texts().mid(0, 19) + Texts{"ABEND"};
 
     QByteArray speed9 = kAllFours;
     speed9[2] = 9;
-    QTest::newRow("speed code 9") << fileOf(spaces(15), speed9, texts({"", "", "C"})) << none << true << true
-                                  << speed9 << texts({"", "", "C"});
+    QTest::newRow("speed code 9") << fileOf(spaces(15), speed9, texts({"", "", "C"})) << none << true << true << speed9
+                                  << texts({"", "", "C"});
     QByteArray speedFF = kAllFours;
     speedFF[19] = '\xFF';
     QTest::newRow("speed code 255") << fileOf(spaces(15), speedFF, texts()) << none << true << true << speedFF
                                     << texts();
     // The zero ends the text, yet the record keeps its stated length.
-    QTest::newRow("zero inside a text")
-        << fileOf(spaces(15), kAllFours, texts({QByteArray("AB\0CD", 5), "next"})) << none << true << true
-        << kAllFours << texts({"AB", "next"});
-    QTest::newRow("zero opening a text")
-        << fileOf(spaces(15), kAllFours, texts({QByteArray("\0CD", 3), "next"})) << none << true << true
-        << kAllFours << texts({"", "next"});
+    QTest::newRow("zero inside a text") << fileOf(spaces(15), kAllFours, texts({QByteArray("AB\0CD", 5), "next"}))
+                                        << none << true << true << kAllFours << texts({"AB", "next"});
+    QTest::newRow("zero opening a text") << fileOf(spaces(15), kAllFours, texts({QByteArray("\0CD", 3), "next"}))
+                                         << none << true << true << kAllFours << texts({"", "next"});
     const Texts escapes = texts({"~B~+bold~A~Fflash~F~~", "\x80\xE9\xFF~R", "", "~", "~H~<~>~P~x~S~O~o"});
     QTest::newRow("escapes and bytes above 0x7F")
         << fileOf(spaces(15), kAllFours, escapes) << none << true << true << kAllFours << escapes;
     const Texts longest = texts({QByteArray(255, 'x'), {}, QByteArray(255, '\xFE')});
-    QTest::newRow("255-byte texts") << fileOf(spaces(15), kAllFours, longest) << none << true << true
-                                    << kAllFours << longest;
+    QTest::newRow("255-byte texts") << fileOf(spaces(15), kAllFours, longest) << none << true << true << kAllFours
+                                    << longest;
 }
 
 void TestFiles::read()
@@ -347,9 +348,9 @@ void TestFiles::write_data()
     MessageSet odd = empty;
     odd.setSpeedCode(2, 9);
     odd.setMarkup(19, QByteArray(255, '\x80'));
-    QTest::newRow("speed 9 and a 255-byte text")
-        << odd << (spaces(15) + kAllFours.left(2) + '\x09' + kAllFours.left(17) + QByteArray(19, '\0') + '\xFF'
-                   + QByteArray(255, '\x80') + "END");
+    QTest::newRow("speed 9 and a 255-byte text") << odd
+                                                 << (spaces(15) + kAllFours.left(2) + '\x09' + kAllFours.left(17)
+                                                     + QByteArray(19, '\0') + '\xFF' + QByteArray(255, '\x80') + "END");
 }
 
 void TestFiles::write()
@@ -490,7 +491,8 @@ void TestFiles::writeFailure()
         // one except root may write into the folder.
         const auto readOnly = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
         QVERIFY(QFile::setPermissions(dir.path(), readOnly | QFile::WriteOwner));
-        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
+        QVERIFY(
+            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
         QVERIFY(QFile::setPermissions(folder, readOnly));
         result = writeInChild(path, set, BecomeUserWithoutRights);
         QVERIFY(QFile::setPermissions(folder, readOnly | QFile::WriteOwner));
@@ -563,7 +565,8 @@ void TestFiles::onlyRegularFilesAreReplaced()
     const QString path = kind == "link to pipe" ? dir.filePath(QStringLiteral("link.vlo")) : node;
     if (path != node)
         QVERIFY(QFile::link(node, path));
-    struct stat before {};
+    struct stat before
+    {};
     QCOMPARE(::lstat(nodeName.constData(), &before), 0);
 
     const MessageFileWriteResult result = WriteMessageFile(path, hiHeartSet());
@@ -574,7 +577,8 @@ void TestFiles::onlyRegularFilesAreReplaced()
     QCOMPARE(result.message(), QStringLiteral(" File Write Error! "));
     QCOMPARE(result.reason, QStringLiteral("Not a regular file"));
     // The node is the one that was there, and nothing else was made.
-    struct stat after {};
+    struct stat after
+    {};
     QCOMPARE(::lstat(nodeName.constData(), &after), 0);
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(after.st_mode, before.st_mode);
@@ -601,7 +605,8 @@ void TestFiles::replacedFileKeepsOwnerAndMode()
     QVERIFY(WriteMessageFile(path, empty).ok());
 
     QCOMPARE(readBytes(path), kEmpty58);
-    struct stat saved {};
+    struct stat saved
+    {};
     QCOMPARE(::stat(name.constData(), &saved), 0);
     QCOMPARE(saved.st_uid, owner);
     QCOMPARE(saved.st_gid, group);
@@ -718,8 +723,9 @@ void TestFiles::killedMidSave()
             ++finished;
         ::close(progress[0]);
         const QByteArray now = readBytes(path);
-        QVERIFY2(now == numberedFile(finished) || now == numberedFile(finished + 1),
-                 qPrintable(QStringLiteral("round %1: %2 bytes after %3 saves").arg(round).arg(now.size()).arg(finished)));
+        QVERIFY2(
+            now == numberedFile(finished) || now == numberedFile(finished + 1),
+            qPrintable(QStringLiteral("round %1: %2 bytes after %3 saves").arg(round).arg(now.size()).arg(finished)));
     }
 }
 

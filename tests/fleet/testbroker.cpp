@@ -104,7 +104,9 @@ bool TestBroker::requireLogin(const QString &user, const QString &password)
 
 QString TestBroker::url() const
 {
-    return QStringLiteral("%1://127.0.0.1:%2").arg(m_tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt")).arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(m_tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"))
+        .arg(m_port);
 }
 
 fleet::BrokerSettings TestBroker::settings() const
@@ -166,7 +168,7 @@ bool TestBroker::launch()
         QStringLiteral("listener %1 127.0.0.1").arg(m_port),
         QStringLiteral("allow_anonymous %1")
             .arg(m_listenerLines.filter(QStringLiteral("password_file")).isEmpty() ? QStringLiteral("true")
-                                                                                    : QStringLiteral("false")),
+                                                                                   : QStringLiteral("false")),
     };
     lines << m_listenerLines;
     config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');

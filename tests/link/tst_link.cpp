@@ -146,9 +146,8 @@ void TestLink::frames_data()
     for (int i = 0; i < 64; ++i)
         counting.append(char(i * 4 + 1));
 
-    QTest::newRow("chunk 1 of slot A, zero data")
-        << 0x2040 << zeros << (hex("02 31 20 40") + zeros + hex("FF"))
-        << (hex("82 B2 A2 A4") + repeated("A0", 64) + hex("50"));
+    QTest::newRow("chunk 1 of slot A, zero data") << 0x2040 << zeros << (hex("02 31 20 40") + zeros + hex("FF"))
+                                                  << (hex("82 B2 A2 A4") + repeated("A0", 64) + hex("50"));
     QTest::newRow("directory") << 0x3F00 << zeros << (hex("02 31 3F 00") + zeros + hex("FF"))
                                << (hex("82 B2 5C A0") + repeated("A0", 64) + hex("50"));
     QTest::newRow("last font frame, data in order")
@@ -223,9 +222,8 @@ void TestLink::plan_data()
         fullEntries += hex("00 04 01");
     }
     fullAddresses << 0x3F00;
-    QTest::newRow("every slot at Commu Delay 10")
-        << full << 10 << fullAddresses << (fullEntries + QByteArray(4, 0)) << QByteArray()
-        << (allSteps << 20 << 21) << 11050;
+    QTest::newRow("every slot at Commu Delay 10") << full << 10 << fullAddresses << (fullEntries + QByteArray(4, 0))
+                                                  << QByteArray() << (allSteps << 20 << 21) << 11050;
     QTest::newRow("Commu Delay beyond 10 is clamped")
         << empty << 99 << QList<int>{0x3F00} << emptyEntries << QByteArray() << QList<int>{20, 21} << 1050;
 }
@@ -317,21 +315,36 @@ void TestLink::portChoice_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parsed"); // empty: refused
 
-    QTest::newRow("AUTO") << "AUTO" << "AUTO";
-    QTest::newRow("auto") << "auto" << "AUTO";
-    QTest::newRow("COM3") << "COM3" << "COM3";
-    QTest::newRow("com15") << "com15" << "COM15";
-    QTest::newRow("bare number") << "14" << "COM14";
-    QTest::newRow("leading zero") << "07" << "COM7";
-    QTest::newRow("device path") << "/dev/ttyUSB0" << "/dev/ttyUSB0";
-    QTest::newRow("relative path") << "./com3" << "./com3";
-    QTest::newRow("COM0") << "COM0" << "";
-    QTest::newRow("COM16") << "COM16" << "";
-    QTest::newRow("COM alone") << "COM" << "";
-    QTest::newRow("sign") << "+3" << "";
-    QTest::newRow("space") << "COM 3" << "";
-    QTest::newRow("word") << "serial" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("AUTO") << "AUTO"
+                          << "AUTO";
+    QTest::newRow("auto") << "auto"
+                          << "AUTO";
+    QTest::newRow("COM3") << "COM3"
+                          << "COM3";
+    QTest::newRow("com15") << "com15"
+                           << "COM15";
+    QTest::newRow("bare number") << "14"
+                                 << "COM14";
+    QTest::newRow("leading zero") << "07"
+                                  << "COM7";
+    QTest::newRow("device path") << "/dev/ttyUSB0"
+                                 << "/dev/ttyUSB0";
+    QTest::newRow("relative path") << "./com3"
+                                   << "./com3";
+    QTest::newRow("COM0") << "COM0"
+                          << "";
+    QTest::newRow("COM16") << "COM16"
+                           << "";
+    QTest::newRow("COM alone") << "COM"
+                               << "";
+    QTest::newRow("sign") << "+3"
+                          << "";
+    QTest::newRow("space") << "COM 3"
+                           << "";
+    QTest::newRow("word") << "serial"
+                          << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void TestLink::portChoice()
@@ -397,7 +410,8 @@ void TestLink::workedExample()
     QStringList events = {"status:  Com:1", "max:21", "pos:0"};
     for (int s = 0; s <= 21; ++s)
         events << QStringLiteral("pos:%1").arg(s);
-    events << "pos:0" << "lamp:green";
+    events << "pos:0"
+           << "lamp:green";
     QCOMPARE(reporter.events(), events);
     QCOMPARE(ports.lineErrors(), QStringList());
 }
@@ -409,11 +423,11 @@ void TestLink::discovery_data()
     QTest::addColumn<QList<int>>("silent");
     QTest::addColumn<QList<int>>("plainFiles");
     QTest::addColumn<QList<int>>("busy"); // an answering panel, but another program has the port
-    QTest::addColumn<int>("found");       // 0: none
+    QTest::addColumn<int>("found"); // 0: none
 
     QTest::newRow("panel on COM3 below ports without a panel")
-        << QList<int>{3} << QList<int>{} << QList<int>{15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 2, 1}
-        << QList<int>{} << QList<int>{} << 3;
+        << QList<int>{3} << QList<int>{} << QList<int>{15, 14, 13, 12, 11, 10, 9, 8, 7, 6, 5, 4, 2, 1} << QList<int>{}
+        << QList<int>{} << 3;
     QTest::newRow("panel on COM15 is found first")
         << QList<int>{15, 1} << QList<int>{} << QList<int>{14} << QList<int>{} << QList<int>{} << 15;
     QTest::newRow("panel on COM14, which the port box can't name")
@@ -424,7 +438,8 @@ void TestLink::discovery_data()
         << QList<int>{2} << QList<int>{} << QList<int>{} << QList<int>{10} << QList<int>{8} << 2;
     QTest::newRow("only a wrong answer and silence")
         << QList<int>{} << QList<int>{9} << QList<int>{4} << QList<int>{} << QList<int>{} << 0;
-    QTest::newRow("no port at all") << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{} << 0;
+    QTest::newRow("no port at all") << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{} << QList<int>{}
+                                    << 0;
 }
 
 void TestLink::discovery()
@@ -570,10 +585,10 @@ void TestLink::pauses_data()
     QTest::addColumn<QList<qint64>>("offsets"); // bytes on the line when each pause starts
     QTest::addColumn<QList<int>>("lengthsMs");
 
-    QTest::newRow("one slot, Commu Delay 0") << QList<int>{0} << 0 << QList<qint64>{0, 276, 345, 345}
-                                             << QList<int>{0, 0, 0, 50};
-    QTest::newRow("no slot, Commu Delay 3") << QList<int>{} << 3 << QList<qint64>{0, 69, 69}
-                                            << QList<int>{150, 150, 50};
+    QTest::newRow("one slot, Commu Delay 0")
+        << QList<int>{0} << 0 << QList<qint64>{0, 276, 345, 345} << QList<int>{0, 0, 0, 50};
+    QTest::newRow("no slot, Commu Delay 3")
+        << QList<int>{} << 3 << QList<qint64>{0, 69, 69} << QList<int>{150, 150, 50};
     QTest::newRow("slots A, C and T, Commu Delay 10")
         << QList<int>{0, 2, 19} << 10 << QList<qint64>{0, 276, 552, 828, 897, 897}
         << QList<int>{500, 500, 500, 500, 500, 50};
@@ -652,7 +667,7 @@ void TestLink::pausesSleepInRealTime()
 void TestLink::deviceVanishes_data()
 {
     QTest::addColumn<QList<int>>("filled");
-    QTest::addColumn<int>("holdAt");    // the upload waits at this progress position ...
+    QTest::addColumn<int>("holdAt"); // the upload waits at this progress position ...
     QTest::addColumn<qint64>("written"); // ... until the panel has this much and then vanishes
 
     QList<int> all;
@@ -685,8 +700,8 @@ void TestLink::deviceVanishes()
     QVERIFY(vanished);
     QVERIFY(!sent);
     QCOMPARE(reporter.eventsWithoutPositions(),
-             (QStringList{"status:  Com:2", "max:21",
-                          "message:Serial port write error!|" + reporter.lastReason(), "lamp:red"}));
+             (QStringList{"status:  Com:2", "max:21", "message:Serial port write error!|" + reporter.lastReason(),
+                          "lamp:red"}));
     QVERIFY2(reporter.lastReason().endsWith(qt_error_string(EIO)), qPrintable(reporter.lastReason()));
     // It stopped at the first byte after the hold and put the bar back.
     QCOMPARE(reporter.positions().constLast(), 0);

@@ -24,7 +24,7 @@ void TestModel::encoder_data()
     QTest::addColumn<QByteArray>("markup");
     QTest::addColumn<QByteArray>("codes"); // cells stored, in order
     QTest::addColumn<QByteArray>("attributes");
-    QTest::addColumn<int>("cells");    // cells the markup fills, uncapped
+    QTest::addColumn<int>("cells"); // cells the markup fills, uncapped
     QTest::addColumn<int>("checksum"); // -1 where only the sum rule is checked
 
     const QByteArray a124(124, 'a');
@@ -32,30 +32,41 @@ void TestModel::encoder_data()
 
     QTest::newRow("plain letters") << QByteArray("AB") << QByteArray("AB") << QByteArray(2, 0) << 2 << 0x85;
     QTest::newRow("bold on") << QByteArray("~BA") << QByteArray("A") << QByteArray("\x10") << 1 << 0x52;
-    QTest::newRow("bold on then off") << QByteArray("~BA~AB") << QByteArray("AB") << QByteArray("\x10\x00", 2) << 2 << -1;
+    QTest::newRow("bold on then off") << QByteArray("~BA~AB") << QByteArray("AB") << QByteArray("\x10\x00", 2) << 2
+                                      << -1;
     QTest::newRow("flash toggles") << QByteArray("~Fx~Fy") << QByteArray("xy") << QByteArray("\x01\x00", 2) << 2 << -1;
-    QTest::newRow("flash bold flash leaves bold") << QByteArray("~F~B~FA") << QByteArray("A") << QByteArray("\x10") << 1 << -1;
-    QTest::newRow("flash and bold together") << QByteArray("~F~BA~AB") << QByteArray("AB") << QByteArray("\x11\x01") << 2 << -1;
+    QTest::newRow("flash bold flash leaves bold")
+        << QByteArray("~F~B~FA") << QByteArray("A") << QByteArray("\x10") << 1 << -1;
+    QTest::newRow("flash and bold together")
+        << QByteArray("~F~BA~AB") << QByteArray("AB") << QByteArray("\x11\x01") << 2 << -1;
     QTest::newRow("every picture") << QByteArray("~+~H~<~>~P~x~S~O~o")
                                    << QByteArray("\x0D\x0F\x11\x13\x15\x17\x19\x1B\x1D") << QByteArray(9, 0) << 9 << -1;
     QTest::newRow("picture under bold") << QByteArray("~B~+") << QByteArray("\x0D") << QByteArray(1, 0) << 1 << -1;
-    QTest::newRow("picture under flash and bold") << QByteArray("~F~B~H") << QByteArray("\x0F") << QByteArray(1, 0) << 1 << -1;
-    QTest::newRow("blank keeps attributes") << QByteArray("~B~R") << QByteArray("\x1F") << QByteArray("\x10") << 1 << -1;
+    QTest::newRow("picture under flash and bold")
+        << QByteArray("~F~B~H") << QByteArray("\x0F") << QByteArray(1, 0) << 1 << -1;
+    QTest::newRow("blank keeps attributes")
+        << QByteArray("~B~R") << QByteArray("\x1F") << QByteArray("\x10") << 1 << -1;
     QTest::newRow("tilde pair") << QByteArray("~~") << QByteArray("~") << QByteArray(1, 0) << 1 << -1;
-    QTest::newRow("tilde pair keeps attributes") << QByteArray("~F~~") << QByteArray("~") << QByteArray("\x01") << 1 << -1;
+    QTest::newRow("tilde pair keeps attributes")
+        << QByteArray("~F~~") << QByteArray("~") << QByteArray("\x01") << 1 << -1;
     QTest::newRow("three tildes") << QByteArray("~~~") << QByteArray("~") << QByteArray(1, 0) << 1 << -1;
     QTest::newRow("trailing tilde") << QByteArray("A~") << QByteArray("A") << QByteArray(1, 0) << 1 << -1;
     QTest::newRow("lone tilde") << QByteArray("~") << QByteArray() << QByteArray() << 0 << 0;
     QTest::newRow("unknown selectors") << QByteArray("~Z~a~b~f~h~p~r~s~X") << QByteArray() << QByteArray() << 0 << 0;
-    QTest::newRow("unknown selector keeps state") << QByteArray("~B~ZA") << QByteArray("A") << QByteArray("\x10") << 1 << -1;
+    QTest::newRow("unknown selector keeps state")
+        << QByteArray("~B~ZA") << QByteArray("A") << QByteArray("\x10") << 1 << -1;
     QTest::newRow("only bold on") << QByteArray("~B") << QByteArray() << QByteArray() << 0 << 0;
-    QTest::newRow("high bytes") << QByteArray("\x80\xE9\xFE") << QByteArray("\x80\xE9\xFE") << QByteArray(3, 0) << 3 << -1;
-    QTest::newRow("checksum wraps to zero") << QByteArray(3, '\xFF') << QByteArray(3, '\xFF') << QByteArray(3, 0) << 3 << 0x00;
-    QTest::newRow("zero byte is a cell") << QByteArray("\x00Z", 2) << QByteArray("\x00Z", 2) << QByteArray(2, 0) << 2 << -1;
+    QTest::newRow("high bytes") << QByteArray("\x80\xE9\xFE") << QByteArray("\x80\xE9\xFE") << QByteArray(3, 0) << 3
+                                << -1;
+    QTest::newRow("checksum wraps to zero")
+        << QByteArray(3, '\xFF') << QByteArray(3, '\xFF') << QByteArray(3, 0) << 3 << 0x00;
+    QTest::newRow("zero byte is a cell") << QByteArray("\x00Z", 2) << QByteArray("\x00Z", 2) << QByteArray(2, 0) << 2
+                                         << -1;
     QTest::newRow("124 cells") << a124 << a124 << QByteArray(124, 0) << 124 << -1;
     QTest::newRow("125 cells fill the block") << (a124 + "b") << (a124 + "b") << QByteArray(125, 0) << 125 << -1;
     QTest::newRow("126 cells keep the first 125") << (a124 + "bc") << (a124 + "b") << QByteArray(125, 0) << 126 << -1;
-    QTest::newRow("pictures past a full slot") << (a124 + "~+~H~P") << (a124 + "\x0D") << QByteArray(125, 0) << 127 << -1;
+    QTest::newRow("pictures past a full slot")
+        << (a124 + "~+~H~P") << (a124 + "\x0D") << QByteArray(125, 0) << 127 << -1;
     QTest::newRow("full flashing block wraps the sum")
         << (QByteArray("~F") + x125) << x125 << QByteArray(125, '\x01') << 125 << 0x7D;
 }

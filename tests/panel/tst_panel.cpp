@@ -47,7 +47,8 @@ constexpr int kCom = 3;
 
 // ---- the program ----
 
-struct Finished {
+struct Finished
+{
     int exitCode = -1; // -1: crashed or did not end in time
     QByteArray out;
     QByteArray err;
@@ -372,8 +373,7 @@ void TestPanel::terminalWakesOnlyForChanges()
     QVERIFY(panel.waitUntilServing(entry()));
     const auto shows = [&](const QByteArray &text) {
         QDeadlineTimer deadline(kWaitMs);
-        while (!terminal.read(50).contains(text) && !deadline.hasExpired()) {
-        }
+        while (!terminal.read(50).contains(text) && !deadline.hasExpired()) {}
         return terminal.read(0).contains(text);
     };
     QVERIFY(shows("Waiting for an upload"));
@@ -430,18 +430,30 @@ void TestPanel::sendWithStoppedAndBoldSlots()
     QCOMPARE(slotArray.size(), 20);
 
     const auto slot = [&](int index) { return slotArray[index].toObject(); };
-    QCOMPARE(slot(0), (QJsonObject{{"letter", "A"}, {"present", true}, {"run", true}, {"speed", 2}, {"count", 3},
-                                   {"checksum_ok", true}, {"codes", Numbers({72, 73, 15})},
-                                   {"attrs", Numbers({0, 0, 0})}}));
+    QCOMPARE(slot(0),
+             (QJsonObject{{"letter", "A"},
+                          {"present", true},
+                          {"run", true},
+                          {"speed", 2},
+                          {"count", 3},
+                          {"checksum_ok", true},
+                          {"codes", Numbers({72, 73, 15})},
+                          {"attrs", Numbers({0, 0, 0})}}));
     QCOMPARE(slot(1)["codes"].toArray(), Numbers({66, 79, 76, 68}));
     QCOMPARE(slot(1)["attrs"].toArray(), Numbers({16, 16, 16, 16}));
     QCOMPARE(slot(2)["present"], QJsonValue(true));
     QCOMPARE(slot(2)["run"], QJsonValue(false));
     QCOMPARE(slot(2)["count"], QJsonValue(4));
     for (int index = 3; index < 20; ++index) {
-        QCOMPARE(slot(index), (QJsonObject{{"letter", QString(QChar('A' + index))}, {"present", false}, {"run", false},
-                                           {"speed", 0}, {"count", 0}, {"checksum_ok", false},
-                                           {"codes", QJsonArray()}, {"attrs", QJsonArray()}}));
+        QCOMPARE(slot(index),
+                 (QJsonObject{{"letter", QString(QChar('A' + index))},
+                              {"present", false},
+                              {"run", false},
+                              {"speed", 0},
+                              {"count", 0},
+                              {"checksum_ok", false},
+                              {"codes", QJsonArray()},
+                              {"attrs", QJsonArray()}}));
     }
 
     // The still is slot A from its start, painted as the LED painter does.
@@ -478,7 +490,8 @@ void TestPanel::badChecksumReported()
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 0);
     QCOMPARE(done.out, QByteArray("message upload: 1 slot (A), 0 stopped, bad checksum in A, 1 error\n"));
-    QVERIFY2(done.err.contains("varlo-panel: slot A: bad checksum 0xD3, the bytes sum to 0x93\n"), done.err.constData());
+    QVERIFY2(done.err.contains("varlo-panel: slot A: bad checksum 0xD3, the bytes sum to 0x93\n"),
+             done.err.constData());
 
     const QJsonObject state = ReadJson(json);
     QCOMPARE(state["errors"].toArray(), QJsonArray{"slot A: bad checksum 0xD3, the bytes sum to 0x93"});
@@ -659,7 +672,8 @@ void TestPanel::garbageKeepsMemoryBounded()
     const QByteArrayList errors = ReadLines(err);
     QVERIFY2(errors.size() <= 1 + uploads.size() * (PanelMemory::kKeptErrors + 1),
              qPrintable(QStringLiteral("%1 error lines for %2 uploads").arg(errors.size()).arg(uploads.size())));
-    QVERIFY(std::any_of(errors.begin(), errors.end(), [](const QByteArray &line) { return line.endsWith(" more errors"); }));
+    QVERIFY(std::any_of(errors.begin(), errors.end(),
+                        [](const QByteArray &line) { return line.endsWith(" more errors"); }));
     const QJsonObject state = ReadJson(json);
     QVERIFY(state["errors"].toArray().size() <= PanelMemory::kKeptErrors);
     QVERIFY(state.contains("errors_dropped"));
@@ -670,7 +684,8 @@ void TestPanel::endsOnSignalWhileFlooded_data()
     QTest::addColumn<int>("signalNumber");
     QTest::addColumn<bool>("outputUnread"); // standard output a pipe nobody reads
 
-    for (const auto &[name, number] : {std::pair{"SIGTERM", SIGTERM}, std::pair{"SIGINT", SIGINT}, std::pair{"SIGHUP", SIGHUP}}) {
+    for (const auto &[name, number] :
+         {std::pair{"SIGTERM", SIGTERM}, std::pair{"SIGINT", SIGINT}, std::pair{"SIGHUP", SIGHUP}}) {
         QTest::addRow("%s, output to a file", name) << int(number) << false;
         QTest::addRow("%s, output to a pipe nobody reads", name) << int(number) << true;
     }
@@ -702,8 +717,7 @@ void TestPanel::endsOnSignalWhileFlooded()
         QByteArray many;
         for (int i = 0; i < 100; ++i)
             many += flood;
-        while (!stop && port.write(many, 100) > 0) {
-        }
+        while (!stop && port.write(many, 100) > 0) {}
     });
     const auto stopSender = qScopeGuard([&] {
         stop = true;

@@ -104,14 +104,14 @@ void TestPanelSim::decoder_data()
     QTest::newRow("probe") << hex("54") << QStringList{"probe @0"} << false;
     QTest::newRow("write frame") << chunk1 << QStringList{"write 2040 @0"} << false;
     QTest::newRow("end frame") << end << QStringList{"end 0 @0"} << false;
-    QTest::newRow("probe, frame, end")
-        << (hex("54") + chunk1 + end) << QStringList{"probe @0", "write 2040 @1", "end 0 @70"} << false;
+    QTest::newRow("probe, frame, end") << (hex("54") + chunk1 + end)
+                                       << QStringList{"probe @0", "write 2040 @1", "end 0 @70"} << false;
     QTest::newRow("T inside a frame is data")
         << (hex("82 B2 A2 A4 54") + repeated("A0", 63) + hex("50")) << QStringList{"write 2040 @0"} << false;
     QTest::newRow("unknown command, then a good frame")
         << (hex("82 A0") + end) << QStringList{"unknown command @0", "end 0 @2"} << false;
-    QTest::newRow("missing terminator")
-        << (chunk1Unterminated + hex("A0")) << QStringList{"missing terminator @0"} << false;
+    QTest::newRow("missing terminator") << (chunk1Unterminated + hex("A0")) << QStringList{"missing terminator @0"}
+                                        << false;
     QTest::newRow("frame start in place of the terminator")
         << (chunk1Unterminated + end) << QStringList{"missing terminator @0", "end 0 @68"} << false;
     QTest::newRow("stray bytes reported once")
@@ -191,8 +191,8 @@ void TestPanelSim::memoryKeepsAnUpload()
     QCOMPARE(memory.speedCode(2), quint8(1));
     QVERIFY(memory.checksumOk(0) && memory.markerOk(0));
     QVERIFY(!memory.fontLoaded());
-    QVERIFY(std::equal(memory.characterGenerator().begin(), memory.characterGenerator().end(),
-                       FontTable::bytes().begin()));
+    QVERIFY(
+        std::equal(memory.characterGenerator().begin(), memory.characterGenerator().end(), FontTable::bytes().begin()));
 }
 
 void TestPanelSim::memoryErrors_data()
@@ -206,8 +206,7 @@ void TestPanelSim::memoryErrors_data()
     MessageBlock badMarker = good;
     badMarker[0] = 0;
 
-    QTest::newRow("bad checksum") << SlotAUpload(badChecksum)
-                                  << "slot A: bad checksum 0xD3, the bytes sum to 0x93";
+    QTest::newRow("bad checksum") << SlotAUpload(badChecksum) << "slot A: bad checksum 0xD3, the bytes sum to 0x93";
     QTest::newRow("bad marker") << SlotAUpload(badMarker) << "slot A: bad marker 0x00, not 0x55";
 
     std::vector<LinkFrame> missingChunk = BlockFrames(0, good);
@@ -236,8 +235,7 @@ void TestPanelSim::memoryErrors_data()
 
     QByteArray noTerminator = SlotAUpload(good);
     noTerminator[68] = char(LineCode(0x12));
-    QTest::newRow("missing terminator")
-        << noTerminator << "missing terminator in the frame from line byte 0: 0x12";
+    QTest::newRow("missing terminator") << noTerminator << "missing terminator in the frame from line byte 0: 0x12";
 
     const QByteArray unknownCommand = QByteArray(1, char(LineCode(frame::kStart))) + char(LineCode(0x35));
     QTest::newRow("unknown command") << unknownCommand + SlotAUpload(good)
@@ -294,8 +292,7 @@ void TestPanelSim::fontCutShort()
     FrameDecoder decoder;
     QVERIFY(Feed(memory, decoder, Coded({frames.begin(), frames.begin() + 10})).empty());
     // The probe of the next upload shows that the font upload has ended.
-    const std::vector<PanelMemory::Upload> uploads =
-        Feed(memory, decoder, "T" + SlotAUpload(EncodeMessageBlock("A")));
+    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, "T" + SlotAUpload(EncodeMessageBlock("A")));
     QCOMPARE(uploads.size(), size_t(1));
     QCOMPARE(uploads[0].errors, QStringList{"font upload cut short: 10 of 64 frames"});
     QVERIFY(memory.fontLoaded());
@@ -356,12 +353,13 @@ void TestPanelSim::panelChecksTheLine_data()
         ::cfsetospeed(&line, B9600);
     }) << "9600 baud";
     QTest::newRow("2 stop bits") << Change([](termios &line) { line.c_cflag |= CSTOPB; }) << "2 stop bits";
-    QTest::newRow("output processing")
-        << Change([](termios &line) { line.c_oflag |= OPOST | ONLCR; }) << "output processing";
+    QTest::newRow("output processing") << Change([](termios &line) { line.c_oflag |= OPOST | ONLCR; })
+                                       << "output processing";
     QTest::newRow("line editing") << Change([](termios &line) { line.c_lflag |= ICANON; }) << "line editing or echo";
     QTest::newRow("input processing") << Change([](termios &line) { line.c_iflag |= ICRNL; }) << "input processing";
     // A sender that holds the port but never sets the line.
-    QTest::newRow("left as the port started") << Change() << "19200 baud, 2 stop bits, output processing, line editing or echo, input processing";
+    QTest::newRow("left as the port started")
+        << Change() << "19200 baud, 2 stop bits, output processing, line editing or echo, input processing";
 }
 
 void TestPanelSim::panelChecksTheLine()

@@ -14,8 +14,7 @@ bool BecomeUserWithoutRights()
     if (::geteuid() != 0)
         return true;
     const passwd *nobody = ::getpwnam("nobody");
-    return nobody && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0
-        && ::setuid(nobody->pw_uid) == 0;
+    return nobody && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0;
 }
 
 bool LimitFileSize(rlim_t bytes)

@@ -47,9 +47,9 @@ class VirtualPanel : private PtyLine::Listener
 {
 public:
     enum class Answer {
-        Echo,      // 'T' for 'T', as the panel does
+        Echo, // 'T' for 'T', as the panel does
         WrongByte, // some other byte
-        Silent,    // nothing: a port without a panel
+        Silent, // nothing: a port without a panel
     };
     static constexpr quint8 kWrongAnswer = 'X';
 

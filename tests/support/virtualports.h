@@ -26,7 +26,7 @@ class VirtualPorts
 public:
     static constexpr int kWidenedProbeTimeoutMs = 500;
     enum class ProbeWait {
-        Widened,   // kWidenedProbeTimeoutMs
+        Widened, // kWidenedProbeTimeoutMs
         AsShipped, // the programs' own, for measuring them
     };
 

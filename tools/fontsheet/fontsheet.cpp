@@ -24,15 +24,15 @@ namespace {
 
 struct Layout
 {
-    int pitch;      // dot pitch
-    int cellW;      // one glyph with its gap
+    int pitch; // dot pitch
+    int cellW; // one glyph with its gap
     int cellH;
-    int labelW;     // row labels on the left
-    int labelH;     // column labels on top
+    int labelW; // row labels on the left
+    int labelH; // column labels on top
     int titleH;
     int margin;
-    int gridW;      // labels plus 16 cells
-    int gridH;      // title, labels and 16 cells
+    int gridW; // labels plus 16 cells
+    int gridH; // title, labels and 16 cells
 };
 
 Layout MakeLayout(int pitch)
@@ -106,7 +106,8 @@ int main(int argc, char **argv)
     QCommandLineOption pitchOption(QStringLiteral("pitch"), QStringLiteral("Pixels between dot centres (4 to 40)."),
                                    QStringLiteral("N"), QStringLiteral("8"));
     parser.addOption(pitchOption);
-    parser.addPositionalArgument(QStringLiteral("font"), QStringLiteral("Font file to draw (default: the built-in font)."),
+    parser.addPositionalArgument(QStringLiteral("font"),
+                                 QStringLiteral("Font file to draw (default: the built-in font)."),
                                  QStringLiteral("[FONT.vlf]"));
     parser.addPositionalArgument(QStringLiteral("output"), QStringLiteral("PNG to write (default font-sheet.png)."),
                                  QStringLiteral("[OUTPUT.png]"));

@@ -34,10 +34,7 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
-    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override
-    {
-        return SaveChoice::Cancel;
-    }
+    SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override { return SaveChoice::Cancel; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };
@@ -63,16 +60,12 @@ int main(int argc, char *argv[])
     const bool preview = parser.isSet(previewOption);
     const bool fontEditor = parser.isSet(fontEditorOption);
     QTemporaryDir folder;
-    auto window = varlo::StartWindows({folder.path(), folder.path()},
-                                      std::make_unique<SilentDialogs>());
+    auto window = varlo::StartWindows({folder.path(), folder.path()}, std::make_unique<SilentDialogs>());
 
     const QByteArray samples[] = {
-        "WELCOME TO VARLO ~H",
-        "~BTODAY'S SPECIAL~A: COFFEE & CAKE ~+",
-        "OPEN 9:00 ~> 18:00",
-        "~FSALE~F -50% ON ALL ITEMS ~S",
-        "CALL US ~P 555 0123",
-        "FLIGHTS TO M\x9aNCHEN ~x",
+        "WELCOME TO VARLO ~H", "~BTODAY'S SPECIAL~A: COFFEE & CAKE ~+",
+        "OPEN 9:00 ~> 18:00",  "~FSALE~F -50% ON ALL ITEMS ~S",
+        "CALL US ~P 555 0123", "FLIGHTS TO M\x9aNCHEN ~x",
     };
     int slot = 0;
     for (const QByteArray &text : samples)
