@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "agent/payloads.h"
 
+#include "charset/fontfile.h"
 #include "charset/fonttable.h"
 #include "files/messagefile.h"
 
@@ -70,12 +71,18 @@ QString SlotDisplayText(const QByteArray &markup)
 
 Checked<QByteArray> CheckFontPayload(const QByteArray &payload)
 {
-    if (payload.size() != FontTable::kImageBytes)
-        return refuse<QByteArray>(QStringLiteral("not a character generator table: %1 bytes instead of %2 "
-                                                 "(font files, .vlf, are not read yet)")
+    // The character generator's own 4,096 bytes, or a font file (.vlf),
+    // whose text is always far longer than that.
+    if (payload.size() == FontTable::kImageBytes)
+        return {payload, {}};
+    const FontFileRead read = ReadFontFile(payload);
+    if (!read.font)
+        return refuse<QByteArray>(QStringLiteral("not a font: %1 bytes instead of %2 for a character generator "
+                                                 "table, and not a font file (.vlf): %3")
                                       .arg(payload.size())
-                                      .arg(FontTable::kImageBytes));
-    return {payload, {}};
+                                      .arg(FontTable::kImageBytes)
+                                      .arg(read.errorText()));
+    return {read.font->image(), {}};
 }
 
 } // namespace varlo::agent

@@ -5,6 +5,7 @@
 #include "agentfixture.h"
 #include "testbroker.h"
 
+#include "charset/fontfile.h"
 #include "charset/fonttable.h"
 #include "files/messagefile.h"
 #include "fleet/fleetclient.h"
@@ -93,6 +94,7 @@ private Q_SLOTS:
     void panelThatFails();
     void stopSaysOfflineAndKeepsTheRecord();
     void leftGroupNoLongerReaches();
+    void font_data();
     void font();
     void homeAssistant();
     void tlsWithCredentials();
@@ -506,19 +508,36 @@ void TestAgent::leftGroupNoLongerReaches()
     QCOMPARE(panelview::completedUploads(panel), 1);
 }
 
-void TestAgent::font()
+void TestAgent::font_data()
 {
-    const VirtualPanel &panel = m_ports->addPanel(12);
-    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM12")));
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("table");
+
     // The built-in table with the heart and the star swapped.
     QByteArray table = FontTable::image().toByteArray();
     const QByteArray heart = table.mid(FontTable::offset(FontTable::Font::Normal, 15), FontTable::kGlyphBytes);
     const QByteArray star = table.mid(FontTable::offset(FontTable::Font::Normal, 13), FontTable::kGlyphBytes);
     table.replace(FontTable::offset(FontTable::Font::Normal, 15), FontTable::kGlyphBytes, star);
     table.replace(FontTable::offset(FontTable::Font::Normal, 13), FontTable::kGlyphBytes, heart);
-    QVERIFY(m_watch->publish(topics::panelFont(QStringLiteral("p")), table));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"),
-                             [&](const PanelStatus &s) { return s.font && s.font->hash == fleet::BytesHash(table); }));
+    QTest::newRow("the generator's table") << table << table;
+
+    QFile cyrillic(QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf"));
+    QVERIFY(cyrillic.open(QIODevice::ReadOnly));
+    const QByteArray text = cyrillic.readAll();
+    const FontFileRead read = ReadFontFile(text);
+    QVERIFY(read.font);
+    QVERIFY(read.font->image() != FontTable::image().toByteArray());
+    QTest::newRow("a font file") << text << read.font->image();
+}
+
+void TestAgent::font()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, table);
+    const VirtualPanel &panel = m_ports->addPanel(12);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM12")));
+    QVERIFY(m_watch->publish(topics::panelFont(QStringLiteral("p")), payload));
+    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) { return s.font.has_value(); }));
     QVERIFY(waitUntil([&] {
         const PanelMemory memory = panelview::memory(panel);
         const FontTable::Image loaded = memory.characterGenerator();
