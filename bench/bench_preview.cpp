@@ -6,11 +6,11 @@
 //   bench_preview   prints "ready" once the Preview shows, then runs until
 //                   it is ended
 
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "editor/slotedit.h"
-#include "editor/slotrows.h"
-#include "frontend/programoutput.h"
+#include "console/programoutput.h"
+#include "mainwindow/startup.h"
+#include "slotrows/slotedit.h"
+#include "slotrows/slotrows.h"
+#include "windowkit/dialogs.h"
 
 #include <QAction>
 #include <QApplication>

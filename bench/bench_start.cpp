@@ -14,9 +14,9 @@
 #include "benchtable.h"
 
 #ifdef VARLO_START_PROGRAM
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "frontend/programoutput.h"
+#include "console/programoutput.h"
+#include "mainwindow/startup.h"
+#include "windowkit/dialogs.h"
 #endif
 
 #include <QApplication>

@@ -14,10 +14,10 @@
 
 #include "benchtable.h"
 
-#include "app/dialogs.h"
-#include "app/shell.h"
-#include "editor/slotedit.h"
-#include "editor/slotrows.h"
+#include "mainwindow/startup.h"
+#include "slotrows/slotedit.h"
+#include "slotrows/slotrows.h"
+#include "windowkit/dialogs.h"
 
 #include <QApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // crash or read out of bounds, must not care how the bytes are split into
 // calls, and must report only what the bytes hold.
 
-#include "panelsim/framedecoder.h"
+#include "virtualpanel/framedecoder.h"
 
 #include "require.h"
 

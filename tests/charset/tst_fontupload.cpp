@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
 #include "charset/fontupload.h"
-#include "panelsim/framedecoder.h"
+#include "virtualpanel/framedecoder.h"
 
 #include "support/drainhook.h"
 #include "support/recordingreporter.h"

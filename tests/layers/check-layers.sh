@@ -1,8 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The include rule of src/: a folder includes headers only from folders on a
-# lower level, never from one on its own level or above. Lists every include
-# that breaks it, and every folder that has no level yet, and fails then.
+# lower level, never from one on its own level or above, and names the
+# folder of every header it includes. Lists every include that breaks it,
+# and every folder that has no level yet, and fails then.
 #
 #   check-layers.sh SOURCE_DIR
 set -eu
@@ -19,9 +20,11 @@ level() {
         model) echo 0 ;;
         link | files) echo 1 ;;
         charset) echo 2 ;;
-        display | panelsim | fleet) echo 3 ;;
-        editor | frontend) echo 4 ;;
-        app | cli | panel | agent) echo 5 ;;
+        display | virtualpanel | fleet) echo 3 ;;
+        console | windowkit | supportpictures) echo 4 ;;
+        slotrows | preview | charactergenerator | publishdialog | aboutandhelp) echo 5 ;;
+        mainwindow) echo 6 ;;
+        varlo | varlo-cli | varlo-panel | varlo-agent) echo 7 ;;
         *) echo none ;;
     esac
 }
@@ -34,6 +37,14 @@ for dir in "$src"/*/; do
         echo "src/$folder: a folder without a level; give it one in $0 and in README.md"
         failures=$((failures + 1))
         continue
+    fi
+    # A header of the project is included by its folder, so that an
+    # include says where the header lives and this check can see it.
+    bare=$(grep -rnE --include='*.h' --include='*.cpp' \
+        '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"/]+\.h"' "$dir" 2>/dev/null || true)
+    if [ -n "$bare" ]; then
+        echo "$bare" | sed "s|^$src/|src/|; s|\$|   (name the header's folder)|"
+        failures=$((failures + $(echo "$bare" | wc -l)))
     fi
     # Every include of a header by its folder, as "file:line:folder/header".
     includes=$(find "$dir" -type f \( -name '*.h' -o -name '*.cpp' \) -exec \
@@ -53,7 +64,9 @@ for dir in "$src"/*/; do
 done
 
 if [ "$failures" -ne 0 ]; then
-    echo "$failures fault(s) against the order model < link, files < charset < display, panelsim < editor, frontend < app, cli, panel"
+    echo "$failures fault(s) against the order model < link, files < charset < display, virtualpanel, fleet" \
+         "< console, windowkit, supportpictures < slotrows, preview, charactergenerator, publishdialog, aboutandhelp" \
+         "< mainwindow < varlo, varlo-cli, varlo-panel, varlo-agent"
     exit 1
 fi
 echo "every folder of src/ includes only from folders below it"

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "panelsim/framedecoder.h"
+#include "virtualpanel/framedecoder.h"
 #include "link/linkframe.h"
 #include "link/messageupload.h"
 #include "link/panellink.h"

@@ -3,8 +3,8 @@
 
 #include "link/linkframe.h"
 #include "model/messageblock.h"
-#include "panelsim/framedecoder.h"
-#include "panelsim/panelmemory.h"
+#include "virtualpanel/framedecoder.h"
+#include "virtualpanel/panelmemory.h"
 
 #include <QByteArray>
 

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "panelsim/framedecoder.h"
-#include "panelsim/ptyline.h"
+#include "virtualpanel/framedecoder.h"
+#include "virtualpanel/ptyline.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

@@ -5,12 +5,12 @@
 // Generator.
 //   varlo-screenshot [--preview | --font-editor] OUTPUT.png
 
-#include "app/dialogs.h"
-#include "app/fonteditorwindow.h"
-#include "app/previewwindow.h"
-#include "app/shell.h"
-#include "editor/slotedit.h"
-#include "editor/slotrows.h"
+#include "charactergenerator/fonteditorwindow.h"
+#include "mainwindow/startup.h"
+#include "preview/previewwindow.h"
+#include "slotrows/slotedit.h"
+#include "slotrows/slotrows.h"
+#include "windowkit/dialogs.h"
 
 #include <QAction>
 #include <QApplication>

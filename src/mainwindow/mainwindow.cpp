@@ -1,0 +1,684 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow/mainwindow.h"
+
+#include "aboutandhelp/aboutbox.h"
+#include "aboutandhelp/helpwindow.h"
+#include "charactergenerator/fonteditorwindow.h"
+#include "charset/fonttable.h"
+#include "charset/fontupload.h"
+#include "files/documentname.h"
+#include "files/messagefile.h"
+#include "link/messageupload.h"
+#include "link/portchoice.h"
+#include "mainwindow/clientarea.h"
+#include "mainwindow/uploadrunner.h"
+#include "preview/previewwindow.h"
+#include "publishdialog/publishdialog.h"
+#include "slotrows/insertcommands.h"
+#include "slotrows/slotedit.h"
+#include "slotrows/slotrows.h"
+#include "windowkit/dialogs.h"
+#include "windowkit/icons.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace varlo {
+
+namespace {
+
+// The window's geometry, in pixels at 96 dpi, measured from the top left
+// corner of the client area (below the title bar).
+constexpr int kClientWidth = 624;
+constexpr int kClientHeight = 673;
+constexpr int kToolBarHeight = 28;
+constexpr int kStatusBarHeight = 19;
+// The top of slot A's edit box.
+constexpr int kFirstRowTop = 96;
+constexpr int kBelowRowsTop = kFirstRowTop + SlotRows::kRowPitch * MessageSet::kSlotCount;
+constexpr int kBottomRowTop = kBelowRowsTop + 38;
+constexpr int kLeft = 8;
+
+// Qt reads "[*]" in a window title as the modified marker; a file name can
+// hold it, so it is doubled, which shows it as it is.
+QString literalTitle(QString title)
+{
+    return title.replace(QStringLiteral("[*]"), QStringLiteral("[*][*]"));
+}
+
+QAction *makeAction(QObject *parent, const char *name, const QString &text, const char *hint = nullptr,
+                    const char *icon = nullptr)
+{
+    auto *action = new QAction(text, parent);
+    action->setObjectName(QString::fromLatin1(name));
+    if (hint) {
+        action->setStatusTip(QString::fromLatin1(hint));
+        action->setToolTip(QString::fromLatin1(hint));
+    }
+    if (icon)
+        action->setIcon(toolIcon(QString::fromLatin1(icon)));
+    return action;
+}
+
+QAction *makeDisabledAction(QObject *parent, const char *name, const QString &text)
+{
+    QAction *action = makeAction(parent, name, text);
+    action->setEnabled(false);
+    return action;
+}
+
+} // namespace
+
+TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
+    : QMainWindow(parent)
+    , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
+    , m_dialogs(std::move(dialogs))
+    , m_uploads(std::make_unique<UploadRunner>())
+{
+    setObjectName(QStringLiteral("Form1"));
+    move(201, 14);
+
+    auto *client = new ClientArea(this);
+    client->setObjectName(QStringLiteral("suiForm1"));
+    setCentralWidget(client);
+    m_rows = new SlotRows([this](quint8 code) { return loadPicture(SupportFiles::speedGlyph(code)); }, client);
+    buildBottomRow(client);
+    buildActions();
+    buildMenus();
+    buildToolBar();
+    buildStatusBar();
+
+    m_timer = new QTimer(this);
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(kTimerIntervalMs);
+
+    connectCommands();
+    m_timer->start();
+    setFixedSize(kClientWidth, kClientHeight);
+    FormCreate();
+}
+
+TForm1::~TForm1()
+{
+    // The controls go after this object's own parts, and their going may
+    // move the focus: what the rows say then must not reach a window that is
+    // half gone.
+    m_rows->disconnect(this);
+}
+
+void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
+{
+    m_about = about;
+    m_help = help;
+}
+
+// ---------------------------------------------------------------- building
+
+void TForm1::buildActions()
+{
+    m_new = makeAction(this, "New1", tr("&New"), "Create a new file", "new");
+    m_open = makeAction(this, "Open1", tr("&Open"), "Open a file", "open");
+    m_save = makeAction(this, "Save1", tr("&Save"), "Save", "save");
+    m_saveAs = makeAction(this, "SaveAs1", tr("S&ave As"), nullptr, "saveas");
+    m_sendAction = makeAction(this, "Send1", tr("S&end..."), nullptr, "send");
+    m_publishAction = makeAction(this, "Publish1", tr("&Publish…"));
+    m_publishAction->setStatusTip(tr("Publish the messages to panels on an MQTT broker"));
+    m_exit = makeAction(this, "Exit1", tr("&Exit"), nullptr, "exit");
+    m_helpAction = makeAction(this, "Help2", tr("&Help"), nullptr, "help");
+    m_aboutAction = makeAction(this, "About1", tr("&About"), nullptr, "about");
+    // The desktop's usual keys, beside the menus' underlined letters. Some
+    // desktops define no key for Save As or Quit; the common one stands in.
+    const auto standardKey = [](QAction *action, QKeySequence::StandardKey key, const char *fallback) {
+        QList<QKeySequence> keys = QKeySequence::keyBindings(key);
+        if (keys.isEmpty() && fallback)
+            keys << QKeySequence(QString::fromLatin1(fallback));
+        action->setShortcuts(keys);
+    };
+    standardKey(m_new, QKeySequence::New, nullptr);
+    standardKey(m_open, QKeySequence::Open, nullptr);
+    standardKey(m_save, QKeySequence::Save, nullptr);
+    standardKey(m_saveAs, QKeySequence::SaveAs, "Ctrl+Shift+S");
+    standardKey(m_exit, QKeySequence::Quit, "Ctrl+Q");
+    m_previewAction = makeAction(this, "Preview1", tr("Preview"));
+    m_previewAction->setStatusTip(tr("Show the focused slot as the panel shows it"));
+    m_fontEditorAction = makeAction(this, "CharacterGenerator1", tr("Character Generator…"));
+    m_fontEditorAction->setStatusTip(tr("Draw the panel's glyphs and keep them in a font file"));
+    // No hint for the two move buttons; their pictures say it.
+    m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
+    m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
+    m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
+
+    m_commands = {m_new,     m_open,       m_save,        m_saveAs,        m_sendAction,       m_publishAction,
+                  m_exit,    m_helpAction, m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp,
+                  m_moveDown};
+    m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
+}
+
+void TForm1::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu *file = bar->addMenu(tr("&File"));
+    file->setObjectName(QStringLiteral("File1"));
+    file->addActions({m_new, m_open, m_save, m_saveAs});
+    file->addSeparator();
+    file->addActions({m_sendAction, m_publishAction});
+    file->addSeparator();
+    file->addAction(m_exit);
+
+    QMenu *picture = bar->addMenu(tr("&Picture"));
+    picture->setObjectName(QStringLiteral("Picture1"));
+    for (const char *name : kPictureMenuOrder)
+        picture->addAction(findChild<QAction *>(QString::fromLatin1(name)));
+
+    // The panel's speed and action choices were never implemented; the
+    // entries stay as a disabled promise.
+    QMenu *speed = bar->addMenu(tr("S&peed"));
+    speed->setObjectName(QStringLiteral("Speed1"));
+    const std::array<std::pair<const char *, QString>, 5> speeds{{
+        {"Fastest1", tr("&Fastest")},
+        {"Faster1", tr("F&aster")},
+        {"Fast1", tr("Fa&st")},
+        {"Normal1", tr("&Normal")},
+        {"Slow1", tr("&Slow")},
+    }};
+    for (const auto &[name, text] : speeds)
+        speed->addAction(makeDisabledAction(this, name, text));
+
+    QMenu *action = bar->addMenu(tr("&Action"));
+    action->setObjectName(QStringLiteral("Action1"));
+    const std::array<std::pair<const char *, QString>, 3> actions{{
+        {"Rotate1", tr("Rotate")},
+        {"Hold1", tr("Hold")},
+        {"Scroll1", tr("Scroll")},
+    }};
+    for (const auto &[name, text] : actions)
+        action->addAction(makeDisabledAction(this, name, text));
+    action->addAction(m_previewAction);
+    action->addAction(m_fontEditorAction);
+
+    QMenu *help = bar->addMenu(tr("&Help"));
+    help->setObjectName(QStringLiteral("Help1"));
+    help->addActions({m_helpAction, m_aboutAction});
+}
+
+void TForm1::buildToolBar()
+{
+    QToolBar *bar = addToolBar(tr("Tools"));
+    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(16, 16));
+    bar->setFixedHeight(kToolBarHeight);
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    // The tool buttons never take the keyboard focus, so an insertion goes
+    // into the slot the user was typing in.
+    auto add = [bar](QAction *action, const char *buttonName) {
+        bar->addAction(action);
+        QWidget *button = bar->widgetForAction(action);
+        button->setObjectName(QString::fromLatin1(buttonName));
+        button->setFocusPolicy(Qt::NoFocus);
+        return static_cast<QToolButton *>(button);
+    };
+
+    add(m_new, "BtnNew");
+    add(m_open, "BtnOpen");
+    m_btnSave = add(m_save, "BtnSave");
+    bar->addSeparator();
+    for (std::size_t i = 0; i < kInsertCommands.size(); ++i) {
+        if (kInsertCommands[i].separatorBefore)
+            bar->addSeparator();
+        add(m_insertActions[i], kInsertCommands[i].button);
+    }
+    bar->addSeparator();
+    add(m_moveUp, "ToolButton6");
+    add(m_moveDown, "ToolButton7");
+}
+
+void TForm1::buildBottomRow(QWidget *client)
+{
+    m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
+    m_maxLabel->setObjectName(QStringLiteral("Label8"));
+
+    m_label9 = new QLabel(QStringLiteral("Commu Delay: 0 ms"), client);
+    m_label9->setObjectName(QStringLiteral("Label9"));
+
+    auto *rule = new QFrame(client);
+    rule->setObjectName(QStringLiteral("Bevel1"));
+    rule->setFrameShape(QFrame::HLine);
+    rule->setFrameShadow(QFrame::Sunken);
+    m_rule = rule;
+
+    m_initial = new QPushButton(tr("Initial"), client);
+    m_initial->setObjectName(QStringLiteral("suiButton1"));
+    m_initial->setStatusTip(tr("Load the panel's two fonts"));
+
+    m_portBox = new QComboBox(client);
+    m_portBox->setObjectName(QStringLiteral("ComboBox3"));
+    m_portBox->addItem(QStringLiteral("AUTO"));
+    for (int port = 1; port <= 13; ++port)
+        m_portBox->addItem(QStringLiteral("COM %1").arg(port));
+    m_portBox->setCurrentIndex(0);
+    m_portBox->setAccessibleName(tr("Serial port"));
+
+    m_trackBar = new QSlider(Qt::Horizontal, client);
+    m_trackBar->setObjectName(QStringLiteral("suiTrackBar1"));
+    m_trackBar->setRange(0, upload::kMaxCommuDelayPosition);
+    m_trackBar->setSingleStep(1);
+    m_trackBar->setPageStep(2);
+    m_trackBar->setTickPosition(QSlider::TicksBelow);
+    m_trackBar->setTickInterval(1);
+    m_trackBar->setValue(0);
+    m_trackBar->setAccessibleName(tr("Commu Delay"));
+
+    m_progress = new QProgressBar(client);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setRange(0, upload::kProgressMaximum);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(true);
+    m_progress->setFormat(QStringLiteral("%p%"));
+    m_progress->setAlignment(Qt::AlignCenter);
+    QFont small = m_progress->font();
+    small.setPixelSize(10);
+    m_progress->setFont(small);
+
+    m_send = new QPushButton(tr("Send"), client);
+    m_send->setObjectName(QStringLiteral("Send"));
+    m_send->setStatusTip(tr("Send the messages to the panel"));
+    // The window's own lamp, green, until an upload shows one from the files.
+    m_send->setIcon(QPixmap::fromImage(SupportFiles::builtInPicture(SupportFiles::LampGreen)));
+    m_send->setIconSize(QSize(16, 16));
+}
+
+void TForm1::buildStatusBar()
+{
+    statusBar()->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setFixedHeight(kStatusBarHeight);
+}
+
+void TForm1::connectCommands()
+{
+    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
+    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
+    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
+    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
+    connect(m_sendAction, &QAction::triggered, this, &TForm1::suitempSendClick);
+    connect(m_publishAction, &QAction::triggered, this, &TForm1::Publish1Click);
+    connect(m_exit, &QAction::triggered, this, &QWidget::close);
+    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
+    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
+    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
+    connect(m_fontEditorAction, &QAction::triggered, this, &TForm1::CharacterGenerator1Click);
+    connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
+    connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
+    // The insertion actions come wired from MakeInsertActions.
+
+    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
+    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
+    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
+    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this, &TForm1::placeControls);
+
+    connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
+    connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
+    connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
+    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
+    connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
+
+    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
+    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
+    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
+
+    UploadRunner *uploads = m_uploads.get();
+    connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
+    connect(uploads, &UploadRunner::finished, this, [this] { setUploading(false); });
+    // The upload waits for the box to close.
+    connect(uploads, &UploadRunner::messageShown, this,
+            [this](const QString &text, const QString &reason) { m_dialogs->showMessage(this, text, reason); });
+    connect(uploads, &UploadRunner::lampShown, this, &TForm1::showLamp);
+    connect(uploads, &UploadRunner::statusShown, this, [this](const QString &text) { statusBar()->showMessage(text); });
+    connect(uploads, &UploadRunner::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
+    connect(uploads, &UploadRunner::progressPositionSet, m_progress, &QProgressBar::setValue);
+}
+
+void TForm1::placeControls(int clientTop)
+{
+    auto at = [clientTop](QWidget *w, int x, int y, int width, int height) {
+        w->setGeometry(x, y - clientTop, width, height);
+    };
+    at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
+    at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
+    at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
+    at(m_rule, kLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLeft, 2);
+    at(m_initial, kLeft, kBottomRowTop, 80, 27);
+    at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
+    at(m_trackBar, 196, kBottomRowTop, 150, 28);
+    at(m_progress, 358, kBottomRowTop + 8, 169, 12);
+    at(m_send, kClientWidth - kLeft - 75, kBottomRowTop + 1, 75, 25);
+}
+
+// ---------------------------------------------------------------- start-up
+
+void TForm1::FormCreate()
+{
+    updateCaption();
+    m_supportFiles.writeMissing();
+    RefreshSpeedGlyphs();
+}
+
+void TForm1::FormShow()
+{
+    BtnNewClick();
+    m_rows->edit(0)->setFocus();
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shown) {
+        m_shown = true;
+        placeControls(centralWidget()->y());
+        FormShow();
+    }
+}
+
+void TForm1::closeEvent(QCloseEvent *event)
+{
+    // FormClose. An upload can't be stopped half-way; the window waits for it.
+    if (m_uploads->isRunning()) {
+        event->ignore();
+        return;
+    }
+    // "OK" saves as Save does; when that save did not happen (its dialog was
+    // cancelled or the write failed) the window stays open, so nothing is
+    // lost. "Cancel" closes without saving.
+    if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
+        && !BtnSaveClick()) {
+        event->ignore();
+        return;
+    }
+    // The Character Generator asks about its own changes first; a font it
+    // could not save keeps both windows open.
+    if (m_fontEditor && m_fontEditor->isVisible() && !m_fontEditor->close()) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// ---------------------------------------------------------------- document
+
+void TForm1::updateCaption()
+{
+    setWindowTitle(literalTitle(m_document.caption()));
+}
+
+void TForm1::showSlots()
+{
+    // The boxes' own change notices find the document's texts already there.
+    m_rows->showTexts(m_document.messageSet());
+    RefreshSpeedGlyphs();
+    updatePreview();
+}
+
+void TForm1::slotChanged(int slot)
+{
+    RefreshSpeedGlyphs();
+    if (slot == m_previewSlot)
+        updatePreview();
+}
+
+bool TForm1::changesMayGo()
+{
+    if (!m_document.isModified())
+        return true;
+    switch (m_dialogs->askSaveChanges(this, tr("Confirm"), tr("The messages have changed. Save the changes first?"))) {
+    case Dialogs::SaveChoice::Save:
+        // When that save does not happen (its dialog cancelled, the write
+        // failed), the edits stay and the command stops.
+        return BtnSaveClick();
+    case Dialogs::SaveChoice::Discard:
+        return true;
+    case Dialogs::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void TForm1::BtnNewClick()
+{
+    if (changesMayGo())
+        m_document.newDocument();
+}
+
+void TForm1::BtnOpenClick()
+{
+    if (!changesMayGo())
+        return;
+    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter), m_openDialogName);
+    if (!path.isEmpty())
+        openDocument(path);
+}
+
+void TForm1::openDocument(const QString &path)
+{
+    m_openDialogName = path;
+    const MessageFileReadResult result = m_document.open(path);
+    for (qsizetype i = 0; i < result.messages.size(); ++i) {
+        const bool last = i + 1 == result.messages.size();
+        m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
+    }
+}
+
+QString TForm1::askSaveName()
+{
+    const QString chosen =
+        m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter), m_document.fileName());
+    return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
+}
+
+bool TForm1::written(const MessageFileWriteResult &result)
+{
+    if (!result.ok())
+        m_dialogs->showMessage(this, result.message(), result.reason);
+    return result.ok();
+}
+
+bool TForm1::BtnSaveClick()
+{
+    if (!m_document.isUntitled())
+        return written(m_document.save());
+    const QString path = askSaveName();
+    return !path.isEmpty() && written(m_document.saveAs(path));
+}
+
+void TForm1::SaveAs1Click()
+{
+    const QString path = askSaveName();
+    if (!path.isEmpty())
+        written(m_document.saveAs(path));
+}
+
+// ---------------------------------------------------------------- slot controls
+
+void TForm1::RefreshSpeedGlyphs()
+{
+    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
+}
+
+void TForm1::Timer1Timer()
+{
+    m_rows->showCounts(m_document.messageSet());
+    // The Save action is off while an upload runs.
+    m_btnSave->setEnabled(m_save->isEnabled() && m_document.isModified());
+}
+
+void TForm1::suiTrackBar1Change(int position)
+{
+    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
+}
+
+// ---------------------------------------------------------------- uploads
+
+PortChoice TForm1::chosenPort() const
+{
+    return PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
+}
+
+void TForm1::suitempSendClick()
+{
+    // The upload works on a copy: the window can't change while it runs
+    // anyway, and the copy is what was on screen when Send was pressed.
+    m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_trackBar->value()](
+                         LinkReporter &reporter) { return SendMessageSet(set, port, delayPosition, reporter); });
+}
+
+void TForm1::suiButton1Click()
+{
+    m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
+        return SendCharacterGenerator(FontTable::image(), port, reporter);
+    });
+}
+
+void TForm1::setUploading(bool uploading)
+{
+    // No second upload, no edit, no command meanwhile; the window goes on
+    // repainting, and the progress bar and the cursor show the upload. A
+    // control that is turned off loses the keyboard focus, so it comes back
+    // afterwards, as it does when the window is activated again: the caret
+    // where it was.
+    if (uploading)
+        m_focusBeforeUpload = focusWidget();
+    for (QAction *action : m_commands)
+        action->setEnabled(!uploading);
+    menuBar()->setEnabled(!uploading);
+    for (QWidget *control : std::initializer_list<QWidget *>{m_rows, m_initial, m_portBox, m_trackBar, m_send})
+        control->setEnabled(!uploading);
+    if (uploading) {
+        setCursor(Qt::BusyCursor);
+    } else {
+        unsetCursor();
+        if (m_focusBeforeUpload)
+            m_focusBeforeUpload->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    // The Save button follows the modified flag again at once.
+    Timer1Timer();
+}
+
+void TForm1::showLamp(Lamp lamp)
+{
+    const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen : SupportFiles::LampRed;
+    m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
+}
+
+// ---------------------------------------------------------------- pictures
+
+QImage TForm1::loadPicture(SupportFiles::Picture picture)
+{
+    SupportFiles::Loaded loaded = m_supportFiles.load(picture);
+    if (loaded.image.isNull()) {
+        reportPictureError(picture, loaded.error);
+        return SupportFiles::builtInPicture(picture);
+    }
+    return loaded.image;
+}
+
+void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &error)
+{
+    // Once per file and run: a missing glyph must not cost a box per keystroke.
+    if (m_reportedPictures.contains(picture))
+        return;
+    m_reportedPictures.insert(picture);
+    const QString text =
+        tr("Can't load the picture file %1; the built-in picture is shown instead.").arg(m_supportFiles.path(picture));
+    // Shown once the current command is over, not in the middle of a change.
+    QMetaObject::invokeMethod(
+        this, [this, text, error] { m_dialogs->showMessage(this, text, error); }, Qt::QueuedConnection);
+}
+
+// ---------------------------------------------------------------- preview
+
+void TForm1::Preview1Click()
+{
+    if (!m_preview)
+        m_preview = new PreviewWindow(this);
+    const int focused = m_rows->focusedSlot();
+    if (focused >= 0)
+        m_previewSlot = focused;
+    m_preview->open();
+    updatePreview();
+}
+
+void TForm1::Publish1Click()
+{
+    if (!m_publish)
+        m_publish = new PublishDialog(this);
+    // What the slots hold now, as Save would write it.
+    m_publish->setFileBytes(EncodeMessageFile(m_document.messageSet()));
+    m_publish->show();
+    m_publish->raise();
+    m_publish->activateWindow();
+}
+
+// ------------------------------------------------------ character generator
+
+void TForm1::CharacterGenerator1Click()
+{
+    if (!m_fontEditor) {
+        m_fontEditor = new FontEditorWindow(*m_dialogs, this);
+        // Any code, icons 1 to 12 included, can go into a slot this way.
+        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
+                [this](quint8 code) { m_rows->InsertChar(QByteArray(1, char(code))); });
+    }
+    m_fontEditor->show();
+    m_fontEditor->raise();
+    m_fontEditor->activateWindow();
+}
+
+void TForm1::slotFocused(int slot)
+{
+    if (slot == m_previewSlot)
+        return;
+    m_previewSlot = slot;
+    updatePreview();
+}
+
+void TForm1::updatePreview()
+{
+    // A hidden preview is brought up to date when it opens.
+    if (!m_preview || m_preview->isHidden())
+        return;
+    const MessageSet &set = m_document.messageSet();
+    m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
+}
+
+// ---------------------------------------------------------------- help
+
+void TForm1::About1Click()
+{
+    if (m_about)
+        m_about->exec();
+}
+
+void TForm1::Help2Click()
+{
+    if (m_help)
+        m_help->exec();
+}
+
+} // namespace varlo

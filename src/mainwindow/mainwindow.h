@@ -1,0 +1,213 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "files/document.h"
+#include "link/linkreporter.h"
+#include "supportpictures/supportfiles.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QSet>
+
+#include <memory>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace varlo {
+
+class Dialogs;
+class PortChoice;
+class FontEditorWindow;
+class PreviewWindow;
+class PublishDialog;
+class SlotRows;
+class TForm2;
+class TForm3;
+class UploadRunner;
+
+// The main window. It owns the document (the message set, its file name and
+// its modified flag) and shows it in the slot rows; it holds the upload
+// settings (port box, Commu Delay), runs the commands of its menus, tool bar
+// and buttons, and asks the questions around them. Its handlers carry the
+// names they always had (control name + event).
+class TForm1 : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kTimerIntervalMs = 100;
+
+    struct Folders
+    {
+        QString executableDir;
+        // Used for the support files when the executable's folder can't be
+        // written (an installed program).
+        QString fallbackDir;
+    };
+
+    // Builds every control with its start value, then runs FormCreate.
+    TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
+    ~TForm1() override;
+
+    void setSecondaryWindows(TForm2 *about, TForm3 *help);
+
+    // What a confirmed Open does with the chosen path: reads the file into
+    // the slots, or shows why it can't and changes nothing. The Open dialog
+    // shows the path next time. Also opens the file named on the command
+    // line.
+    void openDocument(const QString &path);
+
+    Document &document() { return m_document; }
+    SlotRows *slotRows() const { return m_rows; }
+    UploadRunner &uploads() { return *m_uploads; }
+    const SupportFiles &supportFiles() const { return m_supportFiles; }
+    // Null until the Preview window was first opened.
+    PreviewWindow *previewWindow() const { return m_preview; }
+    // Null until File > Publish… was first chosen.
+    PublishDialog *publishDialog() const { return m_publish; }
+    // Null until the Character Generator was first opened.
+    FontEditorWindow *fontEditor() const { return m_fontEditor; }
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildActions();
+    void buildMenus();
+    void buildToolBar();
+    void buildBottomRow(QWidget *client);
+    void buildStatusBar();
+    // Every command, control and report to the handler that serves it.
+    void connectCommands();
+    // The controls at their places in client-area coordinates; `clientTop`
+    // is where the client area begins below the bars.
+    void placeControls(int clientTop);
+
+    // Start-up: FormCreate when the window is built, FormShow when it is
+    // first shown.
+    void FormCreate();
+    void FormShow();
+
+    // Document. Nothing here loses work: a cancelled dialog or a failed
+    // read or write leaves the document, its name and its modified flag as
+    // they were.
+    void BtnNewClick();
+    void BtnOpenClick();
+    // Returns whether the set was written.
+    bool BtnSaveClick();
+    void SaveAs1Click();
+    void updateCaption();
+    // Gives the slot rows the document's texts and speed codes.
+    void showSlots();
+    // Refreshes what shows a slot that the document changed.
+    void slotChanged(int slot);
+    // Asks the Save dialog for a name, with ".vlo" added where it has no
+    // extension. Empty when cancelled.
+    QString askSaveName();
+    // Before New or Open replace edits that are not saved: asks whether to
+    // save them. True when the command may go on (saved, discarded, or
+    // nothing to lose).
+    bool changesMayGo();
+    // Tells the user why a save failed; returns whether it succeeded.
+    bool written(const MessageFileWriteResult &result);
+
+    // Slot controls.
+    void RefreshSpeedGlyphs();
+    void Timer1Timer();
+    void suiTrackBar1Change(int position);
+
+    // Uploads: Send (the button and the File menu's entry) and Initial.
+    void suitempSendClick();
+    void suiButton1Click();
+    PortChoice chosenPort() const;
+    // While an upload runs the window takes no input, keeps repainting and
+    // shows that it is busy.
+    void setUploading(bool uploading);
+    void showLamp(Lamp lamp);
+
+    // A support picture from its file; the built-in one, reported once per
+    // file and run, when the file can't be read.
+    QImage loadPicture(SupportFiles::Picture picture);
+    void reportPictureError(SupportFiles::Picture picture, const QString &error);
+
+    // Action menu: opens the Preview window on the focused slot, or on the
+    // slot last focused.
+    void Preview1Click();
+    // File menu: the Publish dialog, not modal, with the set as it stands.
+    void Publish1Click();
+    // Action menu: opens the Character Generator, the glyph editor.
+    void CharacterGenerator1Click();
+    // The Preview follows the focus into a slot edit box; focus elsewhere
+    // leaves the slot it shows.
+    void slotFocused(int slot);
+    // Gives the open Preview window the text and speed of its slot.
+    void updatePreview();
+
+    // Help menu.
+    void About1Click();
+    void Help2Click();
+
+    Document m_document;
+    // The name last confirmed in the Open dialog, which it shows next time.
+    QString m_openDialogName;
+
+    SupportFiles m_supportFiles;
+    std::unique_ptr<Dialogs> m_dialogs;
+    // Picture files already reported as unreadable in this run.
+    QSet<SupportFiles::Picture> m_reportedPictures;
+
+    TForm2 *m_about = nullptr;
+    TForm3 *m_help = nullptr;
+    bool m_shown = false;
+    PreviewWindow *m_preview = nullptr;
+    PublishDialog *m_publish = nullptr;
+    FontEditorWindow *m_fontEditor = nullptr;
+    // The slot edit box that last had the focus.
+    int m_previewSlot = 0;
+
+    SlotRows *m_rows = nullptr;
+    QLabel *m_maxLabel = nullptr;
+    QLabel *m_label9 = nullptr;
+    QWidget *m_rule = nullptr;
+    QPushButton *m_initial = nullptr;
+    QComboBox *m_portBox = nullptr;
+    QSlider *m_trackBar = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_send = nullptr;
+    QTimer *m_timer = nullptr;
+    QToolButton *m_btnSave = nullptr;
+
+    QAction *m_new = nullptr;
+    QAction *m_open = nullptr;
+    QAction *m_save = nullptr;
+    QAction *m_saveAs = nullptr;
+    QAction *m_sendAction = nullptr;
+    QAction *m_publishAction = nullptr;
+    QAction *m_exit = nullptr;
+    QAction *m_moveUp = nullptr;
+    QAction *m_moveDown = nullptr;
+    QAction *m_helpAction = nullptr;
+    QAction *m_aboutAction = nullptr;
+    QAction *m_previewAction = nullptr;
+    QAction *m_fontEditorAction = nullptr;
+    // The insertion commands in tool bar order.
+    std::vector<QAction *> m_insertActions;
+    // Every action that runs a command, to turn off while an upload runs.
+    std::vector<QAction *> m_commands;
+    QPointer<QWidget> m_focusBeforeUpload;
+
+    // Last, so that it goes first: an upload still running ends before the
+    // controls it reports to go.
+    std::unique_ptr<UploadRunner> m_uploads;
+};
+
+} // namespace varlo

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow/startup.h"
+
+#include "aboutandhelp/aboutbox.h"
+#include "aboutandhelp/helpwindow.h"
+#include "windowkit/dialogs.h"
+#include "windowkit/icons.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace varlo {
+
+TForm1::Folders DefaultFolders()
+{
+    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+}
+
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                     const QString &fileToOpen)
+{
+    // For every window and message box of the program.
+    QApplication::setWindowIcon(applicationIcon());
+    auto main = std::make_unique<TForm1>(std::move(folders), std::move(dialogs));
+    auto *about = new TForm2(main.get());
+    auto *help = new TForm3(main.get());
+    main->setSecondaryWindows(about, help);
+    main->show();
+    // The Open dialog always answers with a full path, and so the caption
+    // and a later Save see one here too.
+    if (!fileToOpen.isEmpty())
+        main->openDocument(QDir::cleanPath(QFileInfo(fileToOpen).absoluteFilePath()));
+    return main;
+}
+
+} // namespace varlo

@@ -1,0 +1,29 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "mainwindow/mainwindow.h"
+
+#include <memory>
+
+namespace varlo {
+
+class Dialogs;
+
+// The folders the program uses for its support files: beside the
+// executable, or the per-user data folder when that can't be written.
+TForm1::Folders DefaultFolders();
+
+// Starts the program's windows in their fixed order: the main window (its
+// FormCreate writes the support files and sets the first glyphs), then the
+// About and Help windows, hidden, then shows the main window, whose FormShow
+// runs New and puts the focus in slot A. The About and Help windows belong
+// to the main window.
+//
+// A `fileToOpen` (the file named on the command line) is opened after that,
+// as a confirmed Open of it would be: a relative path is taken from the
+// working directory, and a file that can't be read is reported and leaves
+// the new empty set as it is. An empty text opens nothing.
+std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                     const QString &fileToOpen = QString());
+
+} // namespace varlo

@@ -1,0 +1,253 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "publishdialog/publishdialog.h"
+
+#include "fleet/fleettopics.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace varlo {
+
+namespace {
+
+const QString kBrokerKey = QStringLiteral("publish/broker");
+const QString kPanelsKey = QStringLiteral("publish/panels");
+const QString kGroupsKey = QStringLiteral("publish/groups");
+const QString kCaFileKey = QStringLiteral("publish/caFile");
+const QString kCredentialsKey = QStringLiteral("publish/credentialsFile");
+const QString kWaitKey = QStringLiteral("publish/waitS");
+
+constexpr int kMaxWaitS = 3600;
+
+// ~/.config/varlo/varlo.conf, beside the ports folder.
+const QString kSettingsOrganization = QStringLiteral("varlo");
+const QString kSettingsApplication = QStringLiteral("varlo");
+
+// "shop-1, shop-2 office" -> the three names.
+QStringList names(const QLineEdit *edit)
+{
+    static const QRegularExpression separators(QStringLiteral("[\\s,]+"));
+    QStringList list = edit->text().split(separators, Qt::SkipEmptyParts);
+    list.removeDuplicates();
+    return list;
+}
+
+} // namespace
+
+PublishDialog::PublishDialog(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("PublishDialog"));
+    setWindowTitle(tr("Publish"));
+
+    m_broker = new QLineEdit(this);
+    m_broker->setPlaceholderText(QStringLiteral("mqtt://hub.local"));
+    m_panels = new QLineEdit(this);
+    m_panels->setPlaceholderText(tr("shop-1, shop-2"));
+    m_groups = new QLineEdit(this);
+    m_groups->setPlaceholderText(tr("all"));
+    m_caFile = new QLineEdit(this);
+    m_caFile->setPlaceholderText(tr("none: no TLS unless mqtts://"));
+    m_credentialsFile = new QLineEdit(this);
+    m_credentialsFile->setPlaceholderText(tr("none"));
+    m_waitS = new QSpinBox(this);
+    m_waitS->setRange(1, kMaxWaitS);
+    m_waitS->setSuffix(tr(" s"));
+    m_waitS->setValue(kDefaultWaitS);
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("&Broker:"), m_broker);
+    form->addRow(tr("&Panels:"), m_panels);
+    form->addRow(tr("&Groups:"), m_groups);
+    form->addRow(tr("TLS &CA file:"), m_caFile);
+    form->addRow(tr("C&redentials file:"), m_credentialsFile);
+    form->addRow(tr("&Wait up to:"), m_waitS);
+
+    m_table = new QTableWidget(0, 2, this);
+    m_table->setHorizontalHeaderLabels({tr("Panel"), tr("State")});
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->verticalHeader()->hide();
+    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_status = new QLabel(this);
+    m_status->setWordWrap(true);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    m_publishButton = buttons->addButton(tr("&Publish"), QDialogButtonBox::ActionRole);
+    connect(m_publishButton, &QPushButton::clicked, this, &PublishDialog::publish);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_table);
+    layout->addWidget(m_status);
+    layout->addWidget(buttons);
+
+    m_connectDeadline.setSingleShot(true);
+    connect(&m_connectDeadline, &QTimer::timeout, this, &PublishDialog::onConnectDeadline);
+    loadSettings();
+}
+
+PublishDialog::~PublishDialog() = default;
+
+QString PublishDialog::statusText() const
+{
+    return m_status->text();
+}
+
+void PublishDialog::loadSettings()
+{
+    const QSettings settings(kSettingsOrganization, kSettingsApplication);
+    m_broker->setText(settings.value(kBrokerKey).toString());
+    m_panels->setText(settings.value(kPanelsKey).toString());
+    m_groups->setText(settings.value(kGroupsKey).toString());
+    m_caFile->setText(settings.value(kCaFileKey).toString());
+    m_credentialsFile->setText(settings.value(kCredentialsKey).toString());
+    m_waitS->setValue(settings.value(kWaitKey, kDefaultWaitS).toInt());
+}
+
+void PublishDialog::saveSettings() const
+{
+    QSettings settings(kSettingsOrganization, kSettingsApplication);
+    settings.setValue(kBrokerKey, m_broker->text().trimmed());
+    settings.setValue(kPanelsKey, m_panelNames.join(QStringLiteral(", ")));
+    settings.setValue(kGroupsKey, m_groupNames.join(QStringLiteral(", ")));
+    settings.setValue(kCaFileKey, m_caFile->text());
+    settings.setValue(kCredentialsKey, m_credentialsFile->text());
+    settings.setValue(kWaitKey, m_waitS->value());
+}
+
+bool PublishDialog::readFields(fleet::BrokerSettings *settings, QString *error)
+{
+    QString problem;
+    const std::optional<fleet::BrokerUrl> url = fleet::BrokerUrl::parse(m_broker->text().trimmed(), &problem);
+    if (!url) {
+        *error = tr("Broker: %1").arg(problem);
+        return false;
+    }
+    settings->url = *url;
+    m_panelNames = names(m_panels);
+    m_groupNames = names(m_groups);
+    if (m_panelNames.isEmpty() && m_groupNames.isEmpty()) {
+        *error = tr("Name a panel or a group to publish to.");
+        return false;
+    }
+    for (const QString &name : m_panelNames + m_groupNames) {
+        if (const QString why = fleet::topics::nameProblem(name); !why.isEmpty()) {
+            *error = QStringLiteral("%1: %2").arg(name, why);
+            return false;
+        }
+    }
+    settings->caFile = m_caFile->text();
+    if (!settings->caFile.isEmpty())
+        settings->url.setTls(true);
+    if (!m_credentialsFile->text().isEmpty()) {
+        settings->credentials = fleet::Credentials::read(m_credentialsFile->text(), &problem);
+        if (!settings->credentials) {
+            *error = tr("Credentials file: %1").arg(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+void PublishDialog::publish()
+{
+    if (m_running)
+        return;
+    m_table->setRowCount(0);
+    fleet::BrokerSettings settings;
+    QString error;
+    if (!readFields(&settings, &error)) {
+        end(false, error);
+        return;
+    }
+    saveSettings();
+
+    // A new client for each run: the fields may name another broker.
+    m_fleet = std::make_unique<fleet::FleetClient>(settings);
+    m_connectionProblem.clear();
+    connect(m_fleet.get(), &fleet::FleetClient::ready, this, &PublishDialog::onReady);
+    connect(m_fleet.get(), &fleet::FleetClient::connectionProblem, this,
+            [this](const QString &reason) { m_connectionProblem = reason; });
+    connect(m_fleet.get(), &fleet::FleetClient::outcomeChanged, this, &PublishDialog::showOutcome);
+    connect(m_fleet.get(), &fleet::FleetClient::finished, this, &PublishDialog::onFinished);
+    if (!m_fleet->start(&error)) {
+        end(false, error);
+        return;
+    }
+    m_running = true;
+    m_publishButton->setEnabled(false);
+    m_status->setText(tr("Connecting to %1…").arg(settings.url.toString()));
+    m_connectDeadline.start(m_waitS->value() * 1000);
+}
+
+void PublishDialog::onReady()
+{
+    // What is left of the wait goes to the panels.
+    const int waitS = std::max(1, int((m_connectDeadline.remainingTime() + 999) / 1000));
+    m_connectDeadline.stop();
+    QString error;
+    if (!m_fleet->publishSet(m_fileBytes, m_panelNames, m_groupNames, waitS, &error)) {
+        end(false, error);
+        return;
+    }
+    for (const fleet::PanelOutcome &outcome : m_fleet->outcomes())
+        showOutcome(outcome);
+    m_status->setText(tr("Published; waiting for the panels…"));
+}
+
+void PublishDialog::onConnectDeadline()
+{
+    // A connection that comes after all publishes nothing behind the user's back.
+    m_fleet->disconnect(this);
+    QString text = tr("Can't reach the broker %1 within %2 s").arg(m_broker->text().trimmed()).arg(m_waitS->value());
+    if (!m_connectionProblem.isEmpty())
+        text += QStringLiteral(": ") + m_connectionProblem;
+    end(false, text + QLatin1Char('.'));
+}
+
+void PublishDialog::onFinished(const QList<fleet::PanelOutcome> &outcomes)
+{
+    int confirmed = 0;
+    for (const fleet::PanelOutcome &outcome : outcomes) {
+        showOutcome(outcome);
+        confirmed += outcome.kind == fleet::PanelOutcome::Kind::Confirmed ? 1 : 0;
+    }
+    const bool all = confirmed == outcomes.size();
+    end(all,
+        all ? tr("Every panel confirmed.")
+            : tr("%1 of %2 confirmed; the others are named above.").arg(confirmed).arg(outcomes.size()));
+}
+
+void PublishDialog::showOutcome(const fleet::PanelOutcome &outcome)
+{
+    int row = 0;
+    while (row < m_table->rowCount() && m_table->item(row, 0)->text() != outcome.panel)
+        ++row;
+    if (row == m_table->rowCount()) {
+        m_table->insertRow(row);
+        m_table->setItem(row, 0, new QTableWidgetItem(outcome.panel));
+        m_table->setItem(row, 1, new QTableWidgetItem);
+    }
+    m_table->item(row, 1)->setText(outcome.text);
+}
+
+void PublishDialog::end(bool allConfirmed, const QString &text)
+{
+    m_connectDeadline.stop();
+    m_running = false;
+    m_publishButton->setEnabled(true);
+    m_status->setText(text);
+    Q_EMIT publishFinished(allConfirmed);
+}
+
+} // namespace varlo

@@ -1,0 +1,184 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "slotrows/slotrows.h"
+
+#include "model/messageblock.h"
+#include "slotrows/slotedit.h"
+#include "windowkit/warningtext.h"
+
+#include <QCheckBox>
+#include <QIcon>
+#include <QLabel>
+#include <QToolButton>
+
+#include <optional>
+
+namespace varlo {
+
+namespace {
+
+// Columns, in pixels at 96 dpi.
+constexpr int kLetterLeft = 8;
+constexpr int kEditLeft = 24;
+constexpr QSize kEditSize{497, 21};
+constexpr int kSpeedLeft = 528;
+constexpr QSize kSpeedSize{23, 22};
+constexpr int kRunLeft = 566;
+
+QString editName(int slot)
+{
+    return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3) : QStringLiteral("suiEdit%1").arg(slot - 4);
+}
+
+} // namespace
+
+SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
+    : QWidget(parent)
+    , m_glyphs(std::move(glyphs))
+{
+    setFixedSize(kWidth, kHeight);
+    (new QLabel(tr("Text Item"), this))->setGeometry(kEditLeft, 0, 120, 18);
+    (new QLabel(tr("Speed"), this))->setGeometry(kSpeedLeft - 7, 0, 40, 18);
+    (new QLabel(tr("Run"), this))->setGeometry(kRunLeft, 0, 40, 18);
+
+    const QFont slotFont = SlotEdit::slotFont();
+    for (int i = 0; i < kSlots; ++i) {
+        const int y = kHeadingHeight + kRowPitch * i;
+        const QChar letter = QLatin1Char(MessageSet::slotLetter(i));
+
+        auto *label = new QLabel(QString(letter), this);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(kLetterLeft, y, 14, kEditSize.height());
+
+        auto *edit = new SlotEdit(this);
+        edit->setObjectName(editName(i));
+        edit->setFont(slotFont);
+        edit->setGeometry(QRect(QPoint(kEditLeft, y), kEditSize));
+        connect(edit, &QLineEdit::textChanged, this, [this, i, edit] { emit textChanged(i, edit->markup()); });
+        connect(edit, &SlotEdit::focusEntered, this, [this, i] { emit slotFocused(i); });
+        connect(edit, &SlotEdit::refused, this, &SlotRows::refused);
+        label->setBuddy(edit);
+        m_edits[i] = edit;
+
+        auto *speed = new QToolButton(this);
+        speed->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
+        speed->setAutoRaise(true);
+        // A click leaves the focus in the slot being typed in.
+        speed->setFocusPolicy(Qt::NoFocus);
+        speed->setIconSize(QSize(16, 16));
+        speed->setAccessibleName(tr("Speed of slot %1").arg(letter));
+        speed->setGeometry(QRect(QPoint(kSpeedLeft, y), kSpeedSize));
+        connect(speed, &QToolButton::clicked, this, [this, i] { emit speedClicked(i); });
+        m_speedButtons[i] = speed;
+
+        auto *run = new QCheckBox(this);
+        run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
+        run->setChecked(true);
+        run->setAccessibleName(tr("Run slot %1").arg(letter));
+        run->setGeometry(kRunLeft, y, kWidth - kRunLeft - 4, kEditSize.height());
+        connect(run, &QCheckBox::toggled, this, [this, i](bool on) { emit runToggled(i, on); });
+        m_runBoxes[i] = run;
+    }
+
+    // Tab walks down the slots, then through the rest.
+    for (int i = 1; i < kSlots; ++i)
+        setTabOrder(m_edits[i - 1], m_edits[i]);
+}
+
+int SlotRows::focusedSlot() const
+{
+    const QWidget *focus = window()->focusWidget();
+    for (int i = 0; i < kSlots; ++i) {
+        if (m_edits[i] == focus)
+            return i;
+    }
+    return -1;
+}
+
+void SlotRows::InsertChar(const QByteArray &escape)
+{
+    const int slot = focusedSlot();
+    if (slot < 0)
+        return;
+    SlotEdit *edit = m_edits[slot];
+    // The lower end of the selection; selected text is kept, after the escape.
+    const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
+    QByteArray markup = edit->markup();
+    markup.insert(at, escape);
+    // No length limit: the limit binds typing only.
+    edit->setMarkup(markup);
+    edit->setCursorPosition(at + int(escape.size()));
+}
+
+void SlotRows::moveFocusedText(int step)
+{
+    const int from = focusedSlot();
+    const int to = from + step;
+    if (from < 0 || !MessageSet::isSlotIndex(to))
+        return;
+    // Each write is an ordinary text change.
+    const QByteArray moving = m_edits[from]->markup();
+    m_edits[from]->setMarkup(m_edits[to]->markup());
+    m_edits[to]->setMarkup(moving);
+    m_edits[to]->setFocus(Qt::OtherFocusReason);
+}
+
+void SlotRows::showTexts(const MessageSet &set)
+{
+    // A box that shows a new set starts at the beginning of its text: a
+    // long text then shows its first words, not its last.
+    for (int i = 0; i < kSlots; ++i) {
+        m_edits[i]->setMarkup(set.markup(i));
+        m_edits[i]->setCursorPosition(0);
+    }
+}
+
+void SlotRows::RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
+{
+    // Read at every call, so that a repainted glyph file shows at once; each
+    // glyph once per call.
+    std::array<std::optional<QImage>, MessageSet::kSpeedCodeCount> glyphs;
+    std::array<QIcon, MessageSet::kSpeedCodeCount> icons;
+    for (int i = 0; i < kSlots; ++i) {
+        const quint8 code = codes[i];
+        if (code >= MessageSet::kSpeedCodeCount)
+            continue; // a code from a file that no glyph shows: keep the old one
+        if (!glyphs[code])
+            glyphs[code] = m_glyphs(code);
+        // Pixel by pixel: a file written again with the same picture is no
+        // change either.
+        if (*glyphs[code] == m_shownGlyphs[i])
+            continue;
+        if (icons[code].isNull())
+            icons[code] = QIcon(QPixmap::fromImage(*glyphs[code]));
+        m_speedButtons[i]->setIcon(icons[code]);
+        m_shownGlyphs[i] = *glyphs[code];
+    }
+}
+
+void SlotRows::showCounts(const MessageSet &set)
+{
+    for (int i = 0; i < kSlots; ++i) {
+        m_runBoxes[i]->setText(QString::number(set.markup(i).size()));
+        showCellOverflow(i, set.markup(i));
+    }
+}
+
+void SlotRows::showCellOverflow(int slot, const QByteArray &markup)
+{
+    // The panel keeps 125 cells of a message and drops the rest without a
+    // word, so the count turns red where the user looks, and says why.
+    QCheckBox *box = m_runBoxes[slot];
+    const bool over = MarkupOverflows(markup);
+    const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
+                                   .arg(QLatin1Char(MessageSet::slotLetter(slot)))
+                                   .arg(MarkupCellCount(markup))
+                                   .arg(block::kCellCapacity)
+                             : QString();
+    if (box->statusTip() == tip)
+        return;
+    box->setStatusTip(tip);
+    box->setToolTip(tip);
+    ShowAsWarning(box, over);
+}
+
+} // namespace varlo

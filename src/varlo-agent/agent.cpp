@@ -1,0 +1,424 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-agent/agent.h"
+
+#include "varlo-agent/homeassistant.h"
+#include "varlo-agent/payloads.h"
+#include "fleet/fleettopics.h"
+#include "fleet/sethash.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+
+namespace varlo::agent {
+
+namespace {
+
+using fleet::PanelStatus;
+namespace topics = fleet::topics;
+
+// How long the goodbye waits for the broker to take the offline status.
+constexpr int kGoodbyeTimeoutMs = 3000;
+
+QDateTime now()
+{
+    return QDateTime::currentDateTimeUtc();
+}
+
+// The first characters of a hash, enough to tell sets apart in a log.
+QString shortHash(const QString &hash)
+{
+    return hash.left(12);
+}
+
+} // namespace
+
+Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::MqttClient &client, QObject *parent)
+    : QObject(parent)
+    , m_options(std::move(options))
+    , m_folder(std::move(folder))
+    , m_state(std::move(state))
+    , m_client(client)
+{
+    m_nextUpload.setSingleShot(true);
+    connect(&m_nextUpload, &QTimer::timeout, this, &Agent::schedule);
+    m_goodbyeTimeout.setSingleShot(true);
+    connect(&m_goodbyeTimeout, &QTimer::timeout, this, &Agent::finishStop);
+    connect(&m_client, &fleet::MqttClient::connected, this, &Agent::onConnected);
+    connect(&m_client, &fleet::MqttClient::disconnected, this, &Agent::onDisconnected);
+    connect(&m_client, &fleet::MqttClient::messageReceived, this, &Agent::onMessage);
+    connect(&m_client, &fleet::MqttClient::published, this, [this](int messageId) {
+        if (m_stopping && messageId == m_goodbyeId)
+            finishStop();
+    });
+}
+
+Agent::~Agent() = default;
+
+fleet::LastWill Agent::lastWill(const AgentOptions &options)
+{
+    PanelStatus offline;
+    offline.name = options.name;
+    offline.online = false;
+    offline.groups = options.groups;
+    offline.port = options.port.toString();
+    offline.state = PanelStatus::State::Offline;
+    offline.version = QCoreApplication::applicationVersion();
+    return {topics::panelStatus(options.name), offline.toJson(), true};
+}
+
+void Agent::begin()
+{
+    log(QStringLiteral("panel on %1, broker %2, state in %3")
+            .arg(m_options.port.toString(), m_client.brokerName(), m_folder.path()));
+    schedule();
+}
+
+void Agent::stop()
+{
+    if (m_stopping)
+        return;
+    m_stopping = true;
+    m_nextUpload.stop();
+    log(QStringLiteral("stopping"));
+    // A running upload stops at its next byte or pause and lets go of the
+    // port; the job waits for that.
+    m_job.reset();
+    if (!m_client.isConnected()) {
+        finishStop();
+        return;
+    }
+    m_goodbyeId = m_client.publish(topics::panelStatus(m_options.name), status(false).toJson(), true);
+    m_goodbyeTimeout.start(kGoodbyeTimeoutMs);
+}
+
+void Agent::finishStop()
+{
+    m_goodbyeTimeout.stop();
+    m_client.stop();
+    Q_EMIT stopped();
+}
+
+QStringList Agent::wantedTopics() const
+{
+    // Groups first: on a fresh subscription the broker sends the retained
+    // sets in this order, and the panel's own is to win.
+    QStringList wanted;
+    for (const QString &group : m_options.groups)
+        wanted << topics::groupMessages(group);
+    wanted << topics::panelMessages(m_options.name) << topics::panelSlots(m_options.name)
+           << topics::panelFont(m_options.name);
+    if (m_options.homeAssistant)
+        wanted << homeassistant::kStatusTopic;
+    return wanted;
+}
+
+bool Agent::isWanted(const QString &topic) const
+{
+    return topic == topics::panelMessages(m_options.name) || topic == topics::panelFont(m_options.name)
+        || topics::slotOfTopic(m_options.name, topic) != 0
+        || std::any_of(m_options.groups.begin(), m_options.groups.end(),
+                       [&](const QString &group) { return topic == topics::groupMessages(group); });
+}
+
+void Agent::onConnected(bool sessionPresent)
+{
+    m_connectionProblem.clear();
+    log(QStringLiteral("connected to %1 (%2)")
+            .arg(m_client.brokerName(),
+                 sessionPresent ? QStringLiteral("the broker kept the session") : QStringLiteral("a new session")));
+    const QStringList wanted = wantedTopics();
+    QStringList givenUp;
+    for (const QString &topic : std::as_const(m_state.topics)) {
+        if (!wanted.contains(topic))
+            givenUp << topic;
+    }
+    if (!givenUp.isEmpty())
+        m_client.unsubscribe(givenUp);
+    // Subscribed on every connection, session or not: the broker then sends
+    // the retained payloads again, which catches one that arrived while a
+    // previous run of the agent was being killed.
+    m_client.subscribe(wanted);
+    if (m_state.topics != wanted) {
+        m_state.topics = wanted;
+        keep(m_folder.saveRecord(m_state));
+    }
+    publishStatus();
+    if (m_options.homeAssistant)
+        announce();
+}
+
+void Agent::onDisconnected(const QString &reason)
+{
+    // Said once per kind of trouble: the client retries every few seconds.
+    if (reason == m_connectionProblem)
+        return;
+    m_connectionProblem = reason;
+    log(QStringLiteral("no connection to %1: %2; trying again").arg(m_client.brokerName(), reason));
+}
+
+void Agent::onMessage(const fleet::MqttMessage &message)
+{
+    if (m_stopping)
+        return;
+    if (m_options.homeAssistant && message.topic == homeassistant::kStatusTopic) {
+        if (message.payload == homeassistant::kOnline)
+            announce();
+        return;
+    }
+    // A group left since the last run may still deliver until the broker
+    // has our unsubscription.
+    if (!isWanted(message.topic))
+        return;
+    const QString payloadHash = fleet::BytesHash(message.payload);
+    if (message.retained && m_state.seen.value(message.topic) == payloadHash)
+        return;
+
+    const char letter = topics::slotOfTopic(m_options.name, message.topic);
+    if (message.payload.isEmpty() && letter == 0) {
+        // A retained set or font taken off the broker: nothing to upload,
+        // and the panel keeps what it has.
+        if (m_state.seen.remove(message.topic) > 0) {
+            log(QStringLiteral("%1: withdrawn; the panel keeps what it shows").arg(message.topic));
+            keep(m_folder.saveRecord(m_state));
+        }
+        return;
+    }
+    m_state.seen.insert(message.topic, payloadHash);
+    if (letter != 0)
+        takeSlot(message.topic, letter, message.payload);
+    else if (message.topic == topics::panelFont(m_options.name))
+        takeFont(message.topic, message.payload);
+    else
+        takeSet(message.topic, message.payload);
+}
+
+void Agent::takeSet(const QString &topic, const QByteArray &payload)
+{
+    const Checked<MessageSet> checked = CheckSetPayload(payload);
+    if (!checked.value) {
+        refuse(topic, payload, checked.problem);
+        return;
+    }
+    setDesired(*checked.value, topic);
+}
+
+void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payload)
+{
+    const Checked<QByteArray> checked = CheckSlotPayload(payload);
+    if (!checked.value) {
+        refuse(topic, payload, checked.problem);
+        return;
+    }
+    // The slot changes the set the agent holds; with none, the last one
+    // uploaded; with none either, an empty set as New leaves it.
+    MessageSet set;
+    set.clearForNew();
+    if (m_state.desired)
+        set = *m_state.desired;
+    else if (m_state.uploadedSet)
+        set = *m_state.uploadedSet;
+    set.setMarkup(MessageSet::slotIndex(letter), *checked.value);
+    setDesired(set, topic);
+}
+
+void Agent::takeFont(const QString &topic, const QByteArray &payload)
+{
+    const Checked<QByteArray> checked = CheckFontPayload(payload);
+    if (!checked.value) {
+        refuse(topic, payload, checked.problem);
+        return;
+    }
+    m_state.desiredFont = *checked.value;
+    m_retryAt = {};
+    log(QStringLiteral("%1: font %2").arg(topic, shortHash(fleet::BytesHash(*checked.value))));
+    keep(m_folder.saveDesiredFont(m_state));
+    schedule();
+}
+
+void Agent::refuse(const QString &topic, const QByteArray &payload, const QString &reason)
+{
+    m_refused = PanelStatus::Refusal{topic, reason, now(), fleet::BytesHash(payload)};
+    log(QStringLiteral("%1: refused, nothing sent: %2").arg(topic, reason));
+    keep(m_folder.saveRecord(m_state));
+    publishStatus();
+}
+
+void Agent::setDesired(const MessageSet &set, const QString &source)
+{
+    m_state.desired = set;
+    m_state.desiredSource = source;
+    m_state.desiredReceived = now();
+    // Something new: no need to wait for the retry of an older failure.
+    m_retryAt = {};
+    log(QStringLiteral("%1: set %2").arg(source, shortHash(fleet::SetHash(set))));
+    keep(m_folder.saveDesired(m_state));
+    schedule();
+}
+
+void Agent::schedule()
+{
+    m_nextUpload.stop();
+    if (m_job || m_stopping)
+        return;
+    const bool fontDue =
+        m_state.desiredFont && (!m_state.font || m_state.font->hash != fleet::BytesHash(*m_state.desiredFont));
+    const bool setDue =
+        m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != fleet::SetHash(*m_state.desired));
+    m_heldUntil = {};
+    if (!fontDue && !setDue) {
+        m_retryAt = {};
+        publishStatus();
+        return;
+    }
+
+    const QDateTime current = now();
+    QDateTime earliest = current;
+    if (m_retryAt.isValid() && m_retryAt > earliest)
+        earliest = m_retryAt;
+    // A clock set back must not hold uploads for longer than the interval.
+    if (m_state.lastWriteStart.isValid() && m_state.lastWriteStart > current)
+        m_state.lastWriteStart = current;
+    if (m_state.lastWriteStart.isValid()) {
+        const QDateTime allowed = m_state.lastWriteStart.addSecs(m_options.minIntervalS);
+        if (allowed > earliest) {
+            m_heldUntil = allowed;
+            earliest = allowed;
+        }
+    }
+    if (earliest > current) {
+        if (m_heldUntil.isValid())
+            log(QStringLiteral("held back until %1: uploads at most every %2 s")
+                    .arg(m_heldUntil.toLocalTime().toString(QStringLiteral("HH:mm:ss.zzz")))
+                    .arg(m_options.minIntervalS));
+        m_nextUpload.start(int(qMax<qint64>(current.msecsTo(earliest), 1)));
+        publishStatus();
+        return;
+    }
+    // The font first: the set then shows with the glyphs it was made for.
+    startUpload(fontDue ? UploadJob::Kind::Font : UploadJob::Kind::Messages);
+}
+
+void Agent::startUpload(UploadJob::Kind kind)
+{
+    if (kind == UploadJob::Kind::Font) {
+        m_jobHash = fleet::BytesHash(*m_state.desiredFont);
+        m_job = UploadJob::font(*m_state.desiredFont, m_options.port);
+    } else {
+        m_jobSet = *m_state.desired;
+        m_jobHash = fleet::SetHash(m_jobSet);
+        m_job = UploadJob::messages(m_jobSet, m_options.port, m_options.commuDelayPosition);
+    }
+    connect(m_job.get(), &UploadJob::opened, this, &Agent::onOpened);
+    connect(m_job.get(), &UploadJob::finished, this, &Agent::onUploadFinished);
+    m_job->start();
+    publishStatus();
+}
+
+void Agent::onOpened(const QString &portName)
+{
+    // The panel's memory is being written from now on: the interval
+    // counts from here, and must survive the agent being killed meanwhile.
+    m_state.lastWriteStart = now();
+    keep(m_folder.saveRecord(m_state));
+    log(QStringLiteral("uploading %1 %2 on %3")
+            .arg(m_job && m_job->kind() == UploadJob::Kind::Font ? QStringLiteral("font") : QStringLiteral("set"),
+                 shortHash(m_jobHash), portName));
+}
+
+void Agent::onUploadFinished()
+{
+    // The job emitted this; it goes once the signal has returned.
+    UploadJob *job = m_job.release();
+    job->deleteLater();
+    const PanelStatus::Upload record{m_jobHash, now(), job->portName()};
+    if (job->succeeded()) {
+        m_error.reset();
+        m_retryAt = {};
+        if (job->kind() == UploadJob::Kind::Font) {
+            m_state.font = record;
+            keep(m_folder.saveRecord(m_state));
+        } else {
+            m_state.uploadedSet = m_jobSet;
+            m_state.uploaded = record;
+            keep(m_folder.saveUploaded(m_state));
+        }
+        log(QStringLiteral("uploaded %1 on %2").arg(shortHash(m_jobHash), record.port));
+    } else {
+        m_error = PanelStatus::Problem{job->errorText(), job->errorReason(), now()};
+        m_retryAt = now().addSecs(m_options.retryS);
+        log(QStringLiteral("upload failed: %1%2; trying again in %3 s")
+                .arg(job->errorText().trimmed(),
+                     job->errorReason().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(job->errorReason()))
+                .arg(m_options.retryS));
+    }
+    schedule();
+}
+
+void Agent::keep(const QString &saveProblem)
+{
+    // The agent goes on: the panel matters more than the record. After a
+    // restart it may upload once more than it had to.
+    if (!saveProblem.isEmpty())
+        log(QStringLiteral("can't keep the state: %1").arg(saveProblem));
+}
+
+PanelStatus Agent::status(bool online) const
+{
+    PanelStatus s;
+    s.name = m_options.name;
+    s.online = online;
+    s.groups = m_options.groups;
+    s.port = m_options.port.toString();
+    if (!online)
+        s.state = PanelStatus::State::Offline;
+    else if (m_job)
+        s.state = PanelStatus::State::Uploading;
+    else if (m_heldUntil.isValid())
+        s.state = PanelStatus::State::Held;
+    else if (m_retryAt.isValid())
+        s.state = PanelStatus::State::Retrying;
+    if (m_state.desired)
+        s.desired =
+            PanelStatus::Desired{fleet::SetHash(*m_state.desired), m_state.desiredSource, m_state.desiredReceived};
+    s.uploaded = m_state.uploaded;
+    if (m_state.uploaded && m_state.uploadedSet) {
+        for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+            s.uploadedSlots << SlotDisplayText(m_state.uploadedSet->markup(slot));
+    }
+    s.font = m_state.font;
+    s.error = m_error;
+    s.refused = m_refused;
+    s.heldUntil = m_heldUntil;
+    s.retryAt = m_retryAt;
+    s.version = QCoreApplication::applicationVersion();
+    s.time = now();
+    return s;
+}
+
+void Agent::publishStatus()
+{
+    // While away the broker has the last will; the status follows on
+    // reconnecting. QoS 0: a status is published again on every
+    // connection, and a copy of an older one that QoS 1 would send again
+    // after a reconnection would overwrite the newer.
+    if (!m_client.isConnected() || m_stopping)
+        return;
+    m_client.publish(topics::panelStatus(m_options.name), status(true).toJson(), true, 0);
+}
+
+void Agent::announce()
+{
+    for (const homeassistant::Announcement &announcement :
+         homeassistant::Announcements(m_options.name, QCoreApplication::applicationVersion()))
+        m_client.publish(announcement.topic, announcement.payload, true);
+}
+
+void Agent::log(const QString &text) const
+{
+    const QByteArray line = QStringLiteral("varlo-agent %1: %2\n").arg(m_options.name, text).toLocal8Bit();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace varlo::agent

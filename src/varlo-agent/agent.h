@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "varlo-agent/agentoptions.h"
+#include "varlo-agent/statefolder.h"
+#include "varlo-agent/uploadjob.h"
+#include "fleet/brokersettings.h"
+#include "fleet/mqttclient.h"
+#include "fleet/panelstatus.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+namespace varlo::agent {
+
+// varlo-agent's work: keeps one panel showing its desired state.
+//
+// Desired state. A set published (retained) to the panel's or one of its
+// groups' message topics, or a slot text applied to the set it holds,
+// becomes the desired set; the newest wins. The agent keeps it in its state
+// folder and uploads it unless the panel already has it (the hash of the
+// last good upload says so), also after a restart or a reconnection. A set
+// that arrives during an upload is uploaded right after it; sets that come
+// and go meanwhile are never uploaded.
+//
+// Retained payloads that the broker sends again on each subscription are
+// news only when they differ from what the agent last saw on that topic; a
+// payload published while the agent is subscribed (or kept for it in its
+// session while it was away) always is. On a fresh start the group topics
+// are subscribed first, so a panel's own retained set comes last and wins.
+//
+// Pace. No upload starts sooner than --min-interval after the last one
+// that reached the port began (the status says "held" until when). After a
+// failed upload the next try comes --retry seconds later ("retrying", with
+// the error), or at once when something new arrives.
+class Agent : public QObject
+{
+    Q_OBJECT
+
+public:
+    Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::MqttClient &client,
+          QObject *parent = nullptr);
+    ~Agent() override;
+
+    // The last will to connect with: the status that says offline.
+    static fleet::LastWill lastWill(const AgentOptions &options);
+
+    // Uploads what the state folder says is still to do; the rest follows
+    // the broker.
+    void begin();
+    // Stops an upload that runs (it releases the port), publishes the
+    // status as offline and says goodbye to the broker; stopped() follows.
+    void stop();
+
+Q_SIGNALS:
+    void stopped();
+
+private:
+    QStringList wantedTopics() const;
+    bool isWanted(const QString &topic) const;
+    void onConnected(bool sessionPresent);
+    void onDisconnected(const QString &reason);
+    void onMessage(const fleet::MqttMessage &message);
+    void takeSet(const QString &topic, const QByteArray &payload);
+    void takeSlot(const QString &topic, char letter, const QByteArray &payload);
+    void takeFont(const QString &topic, const QByteArray &payload);
+    void refuse(const QString &topic, const QByteArray &payload, const QString &reason);
+    void setDesired(const MessageSet &set, const QString &source);
+
+    // Starts the upload that is due, or sets the timer for when it is.
+    void schedule();
+    void startUpload(UploadJob::Kind kind);
+    void onOpened(const QString &portName);
+    void onUploadFinished();
+    void keep(const QString &saveProblem);
+
+    fleet::PanelStatus status(bool online) const;
+    void publishStatus();
+    void announce();
+    void finishStop();
+    void log(const QString &text) const;
+
+    AgentOptions m_options;
+    StateFolder m_folder;
+    KeptState m_state;
+    fleet::MqttClient &m_client;
+
+    std::unique_ptr<UploadJob> m_job;
+    // What the running upload sends, to keep once it succeeds.
+    MessageSet m_jobSet;
+    QString m_jobHash;
+    QTimer m_nextUpload;
+    std::optional<fleet::PanelStatus::Problem> m_error;
+    std::optional<fleet::PanelStatus::Refusal> m_refused;
+    QDateTime m_heldUntil;
+    QDateTime m_retryAt;
+    QString m_connectionProblem;
+
+    bool m_stopping = false;
+    int m_goodbyeId = -1;
+    QTimer m_goodbyeTimeout;
+};
+
+} // namespace varlo::agent

@@ -1,0 +1,188 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-agent/agentoptions.h"
+
+#include "fleet/fleettopics.h"
+#include "console/programoutput.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QRegularExpression>
+
+namespace varlo::agent {
+
+namespace {
+
+const QString kBroker = QStringLiteral("broker");
+const QString kName = QStringLiteral("name");
+const QString kGroup = QStringLiteral("group");
+const QString kPort = QStringLiteral("port");
+const QString kDelay = QStringLiteral("delay");
+const QString kMinInterval = QStringLiteral("min-interval");
+const QString kRetry = QStringLiteral("retry");
+const QString kState = QStringLiteral("state");
+const QString kTlsCa = QStringLiteral("tls-ca");
+const QString kCredentials = QStringLiteral("credentials");
+const QString kHomeAssistant = QStringLiteral("homeassistant");
+
+const char kDescription[] = "Keeps one LED message panel showing what is published for it on an MQTT\n"
+                            "broker: the message files published (retained) to varlo/panel/NAME/messages\n"
+                            "and to varlo/group/G/messages of each group, slot texts published to\n"
+                            "varlo/panel/NAME/slot/A ... T, and fonts to varlo/panel/NAME/font. It says\n"
+                            "what it does, retained, on varlo/panel/NAME/status as JSON.\n\n"
+                            "Exit status: 0 stopped by SIGTERM, SIGINT or SIGHUP; 1 it could not start\n"
+                            "(state folder, credentials, CA file); 2 wrong usage.";
+
+ParsedOptions usageError(const QString &message)
+{
+    return {std::nullopt, varlo::usageError(message)};
+}
+
+// After --help or --version: done, unless the text could not be written.
+ParsedOptions info(const QString &text)
+{
+    return {std::nullopt, printInfo(text)};
+}
+
+// A whole number of seconds from lowest to AgentOptions::kMaxSeconds.
+std::optional<int> seconds(const QCommandLineParser &parser, const QString &option, int lowest, int fallback,
+                           QString *error)
+{
+    if (!parser.isSet(option))
+        return fallback;
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
+    const QString text = parser.value(option);
+    const int value = digits.match(text).hasMatch() ? text.toInt() : -1;
+    if (value < lowest || value > AgentOptions::kMaxSeconds) {
+        *error = QStringLiteral("--%1 %2: not a whole number from %3 to %4")
+                     .arg(option, text)
+                     .arg(lowest)
+                     .arg(AgentOptions::kMaxSeconds);
+        return std::nullopt;
+    }
+    return value;
+}
+
+} // namespace
+
+QString DefaultStateFolder(const QString &name)
+{
+    // systemd may list several folders, separated by colons; ours is the
+    // first (the unit asks for one).
+    const QString systemd = qEnvironmentVariable("STATE_DIRECTORY").section(QLatin1Char(':'), 0, 0);
+    if (!systemd.isEmpty())
+        return systemd;
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/state");
+    return base + QStringLiteral("/varlo/agent-") + name;
+}
+
+ParsedOptions ParseAgentOptions(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    parser.addOptions({
+        {kBroker, QStringLiteral("The broker: mqtt://HOST[:PORT] (port 1883) or mqtts://HOST[:PORT] (TLS, port 8883)."),
+         QStringLiteral("URL")},
+        {kName, QStringLiteral("The panel's name in the topics: letters, digits, '-' and '_'."),
+         QStringLiteral("NAME")},
+        {kGroup, QStringLiteral("A group the panel is in; give it once per group."), QStringLiteral("G")},
+        {kPort,
+         QStringLiteral("AUTO (the default: find the panel, COM15 down to COM1), COM<n> or <n> for n 1 to 15, "
+                        "or a device path, opened without a probe."),
+         QStringLiteral("PORT"), QStringLiteral("AUTO")},
+        {kDelay, QStringLiteral("Commu Delay position 0 to 10: a pause of N x 50 ms between the steps of an upload."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {kMinInterval,
+         QStringLiteral("Start no upload sooner than this many seconds after the last (default %1): the panel's "
+                        "memory is not known to stand endless rewrites.")
+             .arg(AgentOptions::kDefaultMinIntervalS),
+         QStringLiteral("SECONDS")},
+        {kRetry,
+         QStringLiteral("After a failed upload (panel unplugged, port busy) try again this many seconds later "
+                        "(default %1).")
+             .arg(AgentOptions::kDefaultRetryS),
+         QStringLiteral("SECONDS")},
+        {kState,
+         QStringLiteral("Where the agent keeps the set it holds and what it last uploaded (default: "
+                        "$STATE_DIRECTORY, else ~/.local/state/varlo/agent-NAME)."),
+         QStringLiteral("DIR")},
+        {kTlsCa, QStringLiteral("Connect with TLS, trusting the certificate authorities in FILE (PEM)."),
+         QStringLiteral("FILE")},
+        {kCredentials,
+         QStringLiteral("The broker user name and password, from FILE: lines username=NAME and password=SECRET. "
+                        "The file must not be readable by every user."),
+         QStringLiteral("FILE")},
+        {kHomeAssistant,
+         QStringLiteral("Announce the panel to Home Assistant (MQTT discovery): each slot as a text entity, the "
+                        "last upload as a sensor.")},
+    });
+    parser.addHelpOption();
+    parser.addVersionOption();
+
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(QStringLiteral("help")))
+        return info(parser.helpText());
+    if (parser.isSet(QStringLiteral("version")))
+        return info(versionText());
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    for (const QString &required : {kBroker, kName}) {
+        if (!parser.isSet(required))
+            return usageError(QStringLiteral("--%1 is missing").arg(required));
+    }
+
+    AgentOptions options;
+    QString error;
+    const std::optional<fleet::BrokerUrl> broker = fleet::BrokerUrl::parse(parser.value(kBroker), &error);
+    if (!broker)
+        return usageError(QStringLiteral("--broker %1").arg(error));
+    options.broker = *broker;
+
+    options.name = parser.value(kName);
+    if (const QString problem = fleet::topics::nameProblem(options.name); !problem.isEmpty())
+        return usageError(QStringLiteral("--name: %1").arg(problem));
+    for (const QString &group : parser.values(kGroup)) {
+        if (const QString problem = fleet::topics::nameProblem(group); !problem.isEmpty())
+            return usageError(QStringLiteral("--group: %1").arg(problem));
+        if (!options.groups.contains(group))
+            options.groups << group;
+    }
+
+    const std::optional<PortChoice> port = PortChoice::parse(parser.value(kPort));
+    if (!port)
+        return usageError(
+            QStringLiteral("--port %1: not AUTO, COM1 to COM15, 1 to 15 or a device path").arg(parser.value(kPort)));
+    options.port = *port;
+
+    static const QRegularExpression delayDigits(QStringLiteral("^([0-9]|10)$"));
+    if (!delayDigits.match(parser.value(kDelay)).hasMatch())
+        return usageError(QStringLiteral("--delay %1: not a whole number from 0 to 10").arg(parser.value(kDelay)));
+    options.commuDelayPosition = parser.value(kDelay).toInt();
+
+    const std::optional<int> minInterval = seconds(parser, kMinInterval, 0, AgentOptions::kDefaultMinIntervalS, &error);
+    if (!minInterval)
+        return usageError(error);
+    options.minIntervalS = *minInterval;
+    const std::optional<int> retry = seconds(parser, kRetry, 1, AgentOptions::kDefaultRetryS, &error);
+    if (!retry)
+        return usageError(error);
+    options.retryS = *retry;
+
+    options.stateFolder = parser.isSet(kState) ? parser.value(kState) : DefaultStateFolder(options.name);
+    options.caFile = parser.value(kTlsCa);
+    if (parser.isSet(kTlsCa) && options.caFile.isEmpty())
+        return usageError(QStringLiteral("--tls-ca: the file name is empty"));
+    // A CA file means TLS, also for an mqtt:// address; the default port
+    // then follows.
+    if (!options.caFile.isEmpty())
+        options.broker.setTls(true);
+    options.credentialsFile = parser.value(kCredentials);
+    if (parser.isSet(kCredentials) && options.credentialsFile.isEmpty())
+        return usageError(QStringLiteral("--credentials: the file name is empty"));
+    options.homeAssistant = parser.isSet(kHomeAssistant);
+    return {options, ExitDone};
+}
+
+} // namespace varlo::agent

@@ -1,0 +1,71 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// varlo-agent: one per panel, beside it. Keeps the panel showing what is
+// published for it on an MQTT broker.
+
+#include "varlo-agent/agent.h"
+#include "varlo-agent/agentoptions.h"
+#include "varlo-agent/statefolder.h"
+#include "varlo-agent/stopsignals.h"
+#include "fleet/mqttclient.h"
+#include "console/programoutput.h"
+
+#include <QCoreApplication>
+
+using namespace varlo;
+using namespace varlo::agent;
+
+namespace {
+
+int fail(const QString &message)
+{
+    printMessage(message);
+    return ExitFailed;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Before any thread exists, so that every thread inherits the mask.
+    StopSignals::blockInProcess();
+    nameProgram(QStringLiteral("varlo-agent"));
+    QCoreApplication app(argc, argv);
+
+    const ParsedOptions parsed = ParseAgentOptions(QCoreApplication::arguments());
+    if (!parsed.options)
+        return parsed.exitStatus;
+    const AgentOptions &options = *parsed.options;
+
+    fleet::BrokerSettings settings;
+    settings.url = options.broker;
+    settings.caFile = options.caFile;
+    settings.clientId = options.clientId();
+    settings.cleanSession = false;
+    settings.will = Agent::lastWill(options);
+    QString error;
+    if (!options.credentialsFile.isEmpty()) {
+        settings.credentials = fleet::Credentials::read(options.credentialsFile, &error);
+        if (!settings.credentials)
+            return fail(QStringLiteral("--credentials %1").arg(error));
+    }
+
+    const StateFolder folder(options.stateFolder);
+    KeptState kept;
+    QStringList warnings;
+    if (!folder.open(&kept, &error, &warnings))
+        return fail(error);
+    for (const QString &warning : std::as_const(warnings))
+        printMessage(warning);
+
+    fleet::MqttClient client(settings);
+    Agent agent(options, folder, kept, client);
+    StopSignals stopSignals;
+    if (!stopSignals.isValid())
+        return fail(QStringLiteral("can't watch for the stop signals"));
+    QObject::connect(&stopSignals, &StopSignals::stopRequested, &agent, &Agent::stop);
+    QObject::connect(&agent, &Agent::stopped, &app, &QCoreApplication::quit);
+    if (!client.start(&error))
+        return fail(error);
+    agent.begin();
+    return app.exec();
+}

@@ -1,0 +1,162 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-agent/statefolder.h"
+
+#include "charset/fonttable.h"
+#include "files/messagefile.h"
+#include "files/replacefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace varlo::agent {
+
+namespace {
+
+constexpr char kDesiredFile[] = "desired.vlo";
+constexpr char kUploadedFile[] = "uploaded.vlo";
+constexpr char kFontFile[] = "font.bin";
+constexpr char kRecordFile[] = "state.json";
+// Far more than a record with a few hundred topics.
+constexpr qint64 kMaxRecordBytes = 1024 * 1024;
+
+using fleet::PanelStatus;
+
+// The file's bytes, nothing when it is missing, or a warning.
+std::optional<QByteArray> readKept(const QString &path, qint64 maxBytes, QStringList *warnings)
+{
+    QFile file(path);
+    if (!file.exists())
+        return std::nullopt;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes) {
+        *warnings << QStringLiteral("%1: %2; left out")
+                         .arg(path, file.isOpen() ? QStringLiteral("too big") : file.errorString());
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+std::optional<MessageSet> readSet(const QString &path, QStringList *warnings)
+{
+    const std::optional<QByteArray> bytes = readKept(path, messagefile::kMaxMeaningfulSize, warnings);
+    if (!bytes)
+        return std::nullopt;
+    MessageSet set;
+    set.clearForNew();
+    if (!DecodeMessageFile(*bytes, set).ok()) {
+        *warnings << QStringLiteral("%1: not a whole message file; left out").arg(path);
+        return std::nullopt;
+    }
+    return set;
+}
+
+QString saveSet(const QString &path, const std::optional<MessageSet> &set)
+{
+    if (!set)
+        return {};
+    const QString reason = ReplaceFile(path, EncodeMessageFile(*set));
+    return reason.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(path, reason);
+}
+
+} // namespace
+
+StateFolder::StateFolder(QString path)
+    : m_path(std::move(path))
+{
+}
+
+QString StateFolder::file(const char *name) const
+{
+    return m_path + QLatin1Char('/') + QLatin1String(name);
+}
+
+bool StateFolder::open(KeptState *state, QString *error, QStringList *warnings) const
+{
+    if (!QDir().mkpath(m_path)) {
+        *error = QStringLiteral("%1: the state folder can't be made").arg(m_path);
+        return false;
+    }
+    *state = KeptState();
+    state->desired = readSet(file(kDesiredFile), warnings);
+    state->uploadedSet = readSet(file(kUploadedFile), warnings);
+    state->desiredFont = readKept(file(kFontFile), FontTable::kImageBytes, warnings);
+    if (state->desiredFont && state->desiredFont->size() != FontTable::kImageBytes) {
+        *warnings << QStringLiteral("%1: not a character generator table; left out").arg(file(kFontFile));
+        state->desiredFont.reset();
+    }
+
+    if (const std::optional<QByteArray> record = readKept(file(kRecordFile), kMaxRecordBytes, warnings)) {
+        const QJsonDocument document = QJsonDocument::fromJson(*record);
+        if (!document.isObject()) {
+            *warnings << QStringLiteral("%1: damaged; the agent starts afresh").arg(file(kRecordFile));
+        } else {
+            const QJsonObject o = document.object();
+            state->desiredSource = o.value(QStringLiteral("desired_source")).toString();
+            state->desiredReceived = PanelStatus::timeFromJson(o.value(QStringLiteral("desired_received")));
+            state->uploaded = PanelStatus::Upload::fromJson(o.value(QStringLiteral("uploaded")));
+            state->font = PanelStatus::Upload::fromJson(o.value(QStringLiteral("font")));
+            state->lastWriteStart = PanelStatus::timeFromJson(o.value(QStringLiteral("last_write")));
+            const QJsonObject seen = o.value(QStringLiteral("seen")).toObject();
+            for (auto it = seen.begin(); it != seen.end(); ++it)
+                state->seen.insert(it.key(), it.value().toString());
+            for (const QJsonValue &topic : o.value(QStringLiteral("topics")).toArray())
+                state->topics << topic.toString();
+        }
+    }
+    // An upload record without its set (or the other way round) is no
+    // record: upload again.
+    if (!state->uploadedSet)
+        state->uploaded.reset();
+
+    // Find out now, not at the first upload, that nothing can be kept.
+    const QString reason = saveRecord(*state);
+    if (!reason.isEmpty()) {
+        *error = reason;
+        return false;
+    }
+    return true;
+}
+
+QString StateFolder::saveDesired(const KeptState &state) const
+{
+    const QString reason = saveSet(file(kDesiredFile), state.desired);
+    return reason.isEmpty() ? saveRecord(state) : reason;
+}
+
+QString StateFolder::saveUploaded(const KeptState &state) const
+{
+    const QString reason = saveSet(file(kUploadedFile), state.uploadedSet);
+    return reason.isEmpty() ? saveRecord(state) : reason;
+}
+
+QString StateFolder::saveDesiredFont(const KeptState &state) const
+{
+    if (state.desiredFont) {
+        const QString reason = ReplaceFile(file(kFontFile), *state.desiredFont);
+        if (!reason.isEmpty())
+            return QStringLiteral("%1: %2").arg(file(kFontFile), reason);
+    }
+    return saveRecord(state);
+}
+
+QString StateFolder::saveRecord(const KeptState &state) const
+{
+    QJsonObject seen;
+    for (auto it = state.seen.begin(); it != state.seen.end(); ++it)
+        seen.insert(it.key(), it.value());
+    const QJsonObject o{
+        {QStringLiteral("desired_source"), state.desiredSource},
+        {QStringLiteral("desired_received"), PanelStatus::timeToJson(state.desiredReceived)},
+        {QStringLiteral("uploaded"), PanelStatus::Upload::toJson(state.uploaded)},
+        {QStringLiteral("font"), PanelStatus::Upload::toJson(state.font)},
+        {QStringLiteral("last_write"), PanelStatus::timeToJson(state.lastWriteStart)},
+        {QStringLiteral("seen"), seen},
+        {QStringLiteral("topics"), QJsonArray::fromStringList(state.topics)},
+    };
+    const QString reason = ReplaceFile(file(kRecordFile), QJsonDocument(o).toJson());
+    return reason.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(file(kRecordFile), reason);
+}
+
+} // namespace varlo::agent

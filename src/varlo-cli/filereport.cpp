@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-cli/filereport.h"
+
+#include "varlo-cli/clicommand.h"
+#include "varlo-cli/commandline.h"
+
+namespace varlo::cli {
+
+namespace {
+
+void printFileMessages(const QStringList &messages, const QString &path, const QString &reason)
+{
+    QString text;
+    for (const QString &message : messages)
+        text += message + QLatin1Char('\n');
+    if (!reason.isEmpty())
+        text += QStringLiteral("%1: %2\n").arg(path, reason);
+    printErr(text);
+}
+
+} // namespace
+
+MessageFileReadResult readMessageFileReporting(const QString &path, MessageSet &set)
+{
+    const MessageFileReadResult result = ReadMessageFile(path, set);
+    printFileMessages(result.messages, path, result.reason);
+    return result;
+}
+
+int writeMessageFileReporting(const QString &path, const MessageSet &set)
+{
+    const MessageFileWriteResult result = WriteMessageFile(path, set);
+    if (result.ok())
+        return ExitDone;
+    printFileMessages({result.message()}, path, result.reason);
+    return ExitFileFailed;
+}
+
+std::optional<FontFile> readFontFileReporting(const QString &path)
+{
+    const FontFileRead read = ReadFontFilePath(path);
+    QString text;
+    for (const QString &warning : read.warnings)
+        text += QStringLiteral("%1: warning: %2\n").arg(path, warning);
+    if (!read.font) {
+        const QString where = read.errorLine > 0 ? QStringLiteral("%1:%2").arg(path).arg(read.errorLine) : path;
+        text += QStringLiteral("%1: error: %2\n").arg(where, read.error);
+    }
+    printErr(text);
+    return read.font;
+}
+
+int saveFontFileReporting(const QString &path, const FontFile &font)
+{
+    const QString reason = SaveFontFile(path, font);
+    if (reason.isEmpty())
+        return ExitDone;
+    printErr(QStringLiteral("%1: %2\n").arg(path, reason));
+    return ExitFileFailed;
+}
+
+} // namespace varlo::cli

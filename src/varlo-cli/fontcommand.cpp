@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-cli/fontcommand.h"
+
+#include "charset/fontfile.h"
+#include "charset/fontupload.h"
+#include "varlo-cli/clireporter.h"
+#include "varlo-cli/commandline.h"
+#include "varlo-cli/filereport.h"
+
+namespace varlo::cli {
+
+namespace {
+
+const QString kExport = QStringLiteral("export");
+
+} // namespace
+
+int runFont(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("font"),
+                     QStringLiteral("[FILE.vlf] [--port PORT]... [--dry-run] [--export OUT.vlf]"),
+                     QStringLiteral("Loads the panel's character generator with two fonts, normal and bold: "
+                                    "64 frames, as the Initial button does. Without FILE.vlf the fonts built "
+                                    "into Varlo go; with it, the two faces of that font file. --export writes "
+                                    "the font (the built-in one without FILE.vlf) as a font file to start "
+                                    "from, and sends nothing."),
+                     QStringLiteral("varlo-cli font cyrillic.vlf --port COM3"));
+    line.addFileArgument(QStringLiteral("FILE.vlf"),
+                         QStringLiteral("The font file to load (default: the built-in fonts)."));
+    line.addPortOption();
+    line.addDryRunOption();
+    line.parser().addOption({kExport, QStringLiteral("Write the font to this .vlf file instead of sending it."),
+                             QStringLiteral("OUT.vlf")});
+    if (const std::optional<int> done = line.parse(arguments))
+        return *done;
+    const std::optional<QString> file = line.file(false);
+    if (!file)
+        return line.failureStatus();
+    const std::optional<std::vector<PortChoice>> ports = line.ports();
+    if (!ports)
+        return ExitUsage;
+
+    std::optional<FontFile> font = FontFile::builtIn();
+    if (!file->isEmpty())
+        font = readFontFileReporting(*file);
+    if (!font)
+        return ExitFileFailed;
+
+    const std::optional<QString> exportPath = line.fileOption(kExport);
+    if (!exportPath)
+        return line.failureStatus();
+    if (!exportPath->isEmpty()) {
+        if (line.dryRun())
+            return line.usageError(QStringLiteral("--export and --dry-run: choose one"));
+        return saveFontFileReporting(*exportPath, *font);
+    }
+    if (line.dryRun()) {
+        printFrames(CharacterGeneratorFrames(font->image()));
+        return ExitDone;
+    }
+
+    const QByteArray image = font->image();
+    return uploadToEachPort(*ports, [&image](const PortChoice &port, LinkReporter &reporter) {
+        return SendCharacterGenerator(image, port, reporter);
+    });
+}
+
+} // namespace varlo::cli

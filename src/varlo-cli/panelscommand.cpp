@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-cli/panelscommand.h"
+
+#include "varlo-cli/commandline.h"
+#include "varlo-cli/fleetsession.h"
+
+namespace varlo::cli {
+
+namespace {
+
+QString timeText(const QDateTime &time)
+{
+    return time.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss 'UTC'"));
+}
+
+// "shop-1: online, idle, port COM3, groups all north, uploaded 2026-12-11
+// 09:30:00 UTC on COM3, error: Serial port write error! (reason)"
+QString panelLine(const fleet::PanelStatus &status)
+{
+    QStringList parts{status.online ? QStringLiteral("online") : QStringLiteral("offline")};
+    if (status.online)
+        parts << fleet::PanelStatus::stateName(status.state);
+    if (!status.port.isEmpty())
+        parts << QStringLiteral("port ") + status.port;
+    if (!status.groups.isEmpty())
+        parts << QStringLiteral("groups ") + status.groups.join(QLatin1Char(' '));
+    if (status.uploaded)
+        parts << QStringLiteral("uploaded %1 on %2").arg(timeText(status.uploaded->time), status.uploaded->port);
+    else
+        parts << QStringLiteral("nothing uploaded yet");
+    if (status.error) {
+        const QString reason =
+            status.error->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status.error->reason);
+        parts << QStringLiteral("error: %1%2").arg(status.error->text.trimmed(), reason);
+    }
+    if (status.refused)
+        parts << QStringLiteral("refused: %1").arg(status.refused->reason);
+    return status.name + QStringLiteral(": ") + parts.join(QStringLiteral(", ")) + QLatin1Char('\n');
+}
+
+} // namespace
+
+int runPanels(const QStringList &arguments)
+{
+    CommandLine line(QStringLiteral("panels"),
+                     QStringLiteral("--broker URL [--wait SECONDS] [--tls-ca FILE] [--credentials FILE]"),
+                     QStringLiteral("Lists the panels whose varlo-agent has a status on the broker, one line "
+                                    "each, by name: online or offline, what the agent is doing, its port and "
+                                    "groups, the last good upload and the last error."),
+                     QStringLiteral("varlo-cli panels --broker mqtt://hub.local"));
+    FleetSession session(line);
+    session.addOptions();
+    if (const std::optional<int> done = line.parse(arguments))
+        return *done;
+    if (!session.readOptions())
+        return session.failureStatus();
+    if (!session.connect())
+        return ExitFailed;
+
+    const QList<fleet::PanelStatus> panels = session.client().panels();
+    if (panels.isEmpty())
+        printMessage(QStringLiteral("no panel has a status on %1").arg(session.brokerName()));
+    QString text;
+    for (const fleet::PanelStatus &status : panels)
+        text += panelLine(status);
+    printOut(text);
+    return ExitDone;
+}
+
+} // namespace varlo::cli

@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "varlo-cli/publishcommand.h"
+
+#include "varlo-cli/commandline.h"
+#include "varlo-cli/fleetsession.h"
+#include "files/messagefile.h"
+#include "model/messageset.h"
+
+#include <QFile>
+
+namespace varlo::cli {
+
+namespace {
+
+const QString kPanel = QStringLiteral("panel");
+const QString kGroup = QStringLiteral("group");
+const QString kSlot = QStringLiteral("slot");
+
+// --slot C=TEXT: the letter and the text. Arguments arrive as Latin-1, one
+// character per byte; the text goes out as UTF-8, so its bytes must be
+// UTF-8 already (the terminal's encoding). Nothing after a usage error.
+std::optional<std::pair<char, QString>> slotChange(CommandLine &line)
+{
+    const QString value = line.parser().value(kSlot);
+    const QByteArray bytes = value.toLatin1();
+    const char letter = bytes.isEmpty() ? 0 : bytes.at(0);
+    if (bytes.size() < 2 || bytes.at(1) != '=' || MessageSet::slotIndex(letter) < 0) {
+        line.usageError(QStringLiteral("--slot %1: not C=TEXT with a slot letter A to T").arg(value));
+        return std::nullopt;
+    }
+    const QByteArray textBytes = bytes.mid(2);
+    const QString text = QString::fromUtf8(textBytes);
+    if (text.toUtf8() != textBytes) {
+        line.usageError(QStringLiteral("--slot %1: the text is not valid UTF-8").arg(QLatin1Char(letter)));
+        return std::nullopt;
+    }
+    return std::pair{letter, text};
+}
+
+// The whole file, checked: nothing is published from a file that is not a
+// complete message file.
+std::optional<QByteArray> readSetFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        printMessage(QStringLiteral("%1: %2").arg(path, file.errorString()));
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.readAll();
+    MessageSet set;
+    if (!DecodeMessageFile(bytes, set).ok()) {
+        printMessage(QStringLiteral("%1: not a whole message file; nothing was published").arg(path));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+} // namespace
+
+int runPublish(const QStringList &arguments)
+{
+    CommandLine line(
+        QStringLiteral("publish"),
+        QStringLiteral("(FILE.vlo | --slot C=TEXT) --broker URL (--panel NAME | --group G)... [--wait SECONDS] "
+                       "[--tls-ca FILE] [--credentials FILE]"),
+        QStringLiteral(
+            "Publishes a message file, retained, to panels and groups on an MQTT broker, where each panel's "
+            "varlo-agent uploads it, and waits until every panel concerned says it holds it. Or, with --slot, "
+            "changes one slot of what the panels named hold.\n\n"
+            "Prints one line per panel: 'shop-1: uploaded on COM3' once the panel holds it, 'shop-2: "
+            "offline' for an agent that is not connected, or the error its upload met, such as 'shop-3: "
+            "Serial port write error!' (its agent tries again). Exit status 0 only when every panel "
+            "confirmed within the wait."),
+        QStringLiteral("varlo-cli publish shop.vlo --broker mqtt://hub.local --group all\n"
+                       "  varlo-cli publish --slot C='OPEN ~H' --broker mqtt://hub.local --panel shop-1"));
+    line.addFileArgument(QStringLiteral("FILE.vlo"), QStringLiteral("The message file to publish."));
+    line.parser().addOption(
+        {kPanel, QStringLiteral("A panel to publish to, by its agent's --name; repeatable."), QStringLiteral("NAME")});
+    line.parser().addOption({kGroup,
+                             QStringLiteral("A group to publish to; every panel whose agent is in it takes the "
+                                            "set, also those that join later. Repeatable."),
+                             QStringLiteral("G")});
+    line.parser().addOption({kSlot,
+                             QStringLiteral("Instead of a file: replace slot C (A to T) of what each panel holds "
+                                            "with TEXT (escapes as in -m of send)."),
+                             QStringLiteral("C=TEXT")});
+    FleetSession session(line);
+    session.addOptions();
+    if (const std::optional<int> done = line.parse(arguments))
+        return *done;
+
+    const std::optional<QString> file = line.file(false);
+    if (!file)
+        return line.failureStatus();
+    const bool slotMode = line.parser().isSet(kSlot);
+    if (file->isEmpty() == !slotMode)
+        return line.usageError(slotMode ? QStringLiteral("give a file or --slot, not both")
+                                        : QStringLiteral("FILE.vlo or --slot missing"));
+    const QStringList panels = line.parser().values(kPanel);
+    const QStringList groups = line.parser().values(kGroup);
+    if (panels.isEmpty() && groups.isEmpty())
+        return line.usageError(QStringLiteral("name a --panel or a --group to publish to"));
+    const std::optional<std::pair<char, QString>> change = slotMode ? slotChange(line) : std::nullopt;
+    if (slotMode && !change)
+        return ExitUsage;
+    if (!session.readOptions())
+        return session.failureStatus();
+    std::optional<QByteArray> bytes;
+    if (!slotMode && !(bytes = readSetFile(*file)))
+        return ExitFileFailed;
+
+    if (!session.connect())
+        return ExitFailed;
+    fleet::FleetClient &fleet = session.client();
+    QString error;
+    bool started = false;
+    if (slotMode) {
+        // A slot text goes to panels only; a group stands for its members.
+        QStringList targets = panels;
+        for (const QString &group : groups) {
+            const QStringList members = fleet.membersOf(group);
+            if (members.isEmpty())
+                return line.usageError(QStringLiteral("--group %1: no known panel is in this group").arg(group));
+            for (const QString &member : members) {
+                if (!targets.contains(member))
+                    targets << member;
+            }
+        }
+        started = fleet.publishSlot(change->first, change->second, targets, session.secondsLeft(), &error);
+    } else {
+        started = fleet.publishSet(*bytes, panels, groups, session.secondsLeft(), &error);
+    }
+    if (!started)
+        return line.usageError(error);
+
+    bool finished = false;
+    QObject::connect(&fleet, &fleet::FleetClient::finished, [&finished] { finished = true; });
+    session.runUntil([&] { return finished && fleet.isDelivered(); });
+
+    QString report;
+    bool allConfirmed = true;
+    for (const fleet::PanelOutcome &outcome : fleet.outcomes()) {
+        report += QStringLiteral("%1: %2\n").arg(outcome.panel, outcome.text);
+        allConfirmed = allConfirmed && outcome.kind == fleet::PanelOutcome::Kind::Confirmed;
+    }
+    printOut(report);
+    if (!fleet.isDelivered())
+        printMessage(
+            QStringLiteral("the broker %1 did not confirm that it has everything published").arg(session.brokerName()));
+    return allConfirmed && fleet.isDelivered() ? ExitDone : ExitFailed;
+}
+
+} // namespace varlo::cli

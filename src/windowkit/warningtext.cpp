@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "windowkit/warningtext.h"
+
+#include <QPalette>
+#include <QWidget>
+
+namespace varlo {
+
+void ShowAsWarning(QWidget *widget, bool warn)
+{
+    QPalette palette = widget->parentWidget()->palette();
+    if (warn)
+        palette.setColor(QPalette::WindowText, kWarningRed);
+    widget->setPalette(palette);
+}
+
+} // namespace varlo

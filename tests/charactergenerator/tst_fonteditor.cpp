@@ -1,0 +1,262 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The Character Generator: glyphs drawn with the mouse and the keyboard,
+// undo, the font file commands and their questions, and the drawn font
+// loaded into a virtual panel.
+#include "charactergenerator/fonteditorwindow.h"
+#include "charactergenerator/glyphedit.h"
+#include "charactergenerator/glyphgrid.h"
+#include "charset/fontupload.h"
+#include "support/appfixture.h"
+#include "support/recordingreporter.h"
+#include "support/virtualports.h"
+#include "virtualpanel/panelmemory.h"
+
+#include <QLineEdit>
+#include <QUndoStack>
+
+using namespace varlo;
+using namespace varlo::test;
+using Font = FontTable::Font;
+
+namespace {
+
+QByteArray GlyphBytes(FontTable::Glyph glyph)
+{
+    return QByteArray(reinterpret_cast<const char *>(glyph.data()), FontTable::kGlyphBytes);
+}
+
+// A mouse event as a drag delivers it, the left button held.
+void DragTo(QWidget *widget, QPoint at)
+{
+    QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+} // namespace
+
+class TestFontEditor : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { useTestUiFont(); }
+    void init();
+    void cleanup();
+
+    void drawSaveReopenAndLoadIntoThePanel();
+    void glyphCommands_data();
+    void glyphCommands();
+    void labelsAreChecked();
+    void insertPutsTheCodeIntoTheSlot();
+    void closingWithChanges_data();
+    void closingWithChanges();
+
+private:
+    FontEditorWindow *openEditor() const
+    {
+        m_started->trigger("CharacterGenerator1");
+        FontEditorWindow *editor = m_started->window->fontEditor();
+        if (editor && !QTest::qWaitForWindowExposed(editor))
+            qWarning("the Character Generator did not show");
+        return editor;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Started> m_started;
+};
+
+void TestFontEditor::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_started = std::make_unique<Started>(m_dir->path());
+}
+
+void TestFontEditor::cleanup()
+{
+    if (FontEditorWindow *editor = m_started->window->fontEditor())
+        editor->undoStack()->setClean(); // nothing left to ask about
+    m_started.reset();
+    m_dir.reset();
+}
+
+void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
+{
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    QVERIFY(editor->windowTitle().contains(QStringLiteral("untitled.vlf")));
+
+    // Code 200 of the normal face, cleared, then drawn on.
+    QTest::mouseClick(editor->grid(), Qt::LeftButton, {}, editor->grid()->cellCentre(Font::Normal, 200));
+    QCOMPARE(editor->grid()->currentCode(), quint8(200));
+    editor->action(QStringLiteral("clear"))->trigger();
+    GlyphEdit *edit = editor->glyphEdit();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->dotCentre(0, 0));
+    QTest::mousePress(edit, Qt::LeftButton, {}, edit->dotCentre(1, 1));
+    DragTo(edit, edit->dotCentre(2, 1));
+    DragTo(edit, edit->dotCentre(3, 1));
+    QTest::mouseRelease(edit, Qt::LeftButton, {}, edit->dotCentre(3, 1));
+    edit->setFocus();
+    for (int i = 0; i < 3; ++i)
+        QTest::keyClick(edit, Qt::Key_Right);
+    for (int i = 0; i < 5; ++i)
+        QTest::keyClick(edit, Qt::Key_Down);
+    QTest::keyClick(edit, Qt::Key_Space);
+    const QByteArray drawn = QByteArray::fromHex("0102020200004000");
+    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+
+    // Every dot was a step of its own: undo takes back the last one.
+    editor->action(QStringLiteral("undo"))->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0102020200000000"));
+    editor->action(QStringLiteral("redo"))->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+
+    editor->labelEdit()->selectAll();
+    QTest::keyClicks(editor->labelEdit(), QStringLiteral("(logo)"));
+    QTest::keyClick(editor->labelEdit(), Qt::Key_Return);
+    QCOMPARE(editor->font().label(Font::Normal, 200), QStringLiteral("(logo)"));
+    QVERIFY(editor->isModifiedFont());
+
+    // Save As adds the extension; the caption names the file.
+    const QString path = m_dir->filePath(QStringLiteral("logo.vlf"));
+    m_started->dialogs->saveAnswers.enqueue(m_dir->filePath(QStringLiteral("logo")));
+    editor->action(QStringLiteral("saveAs"))->trigger();
+    QVERIFY(!editor->isModifiedFont());
+    QVERIFY2(editor->windowTitle().contains(QStringLiteral("logo.vlf")), qPrintable(editor->windowTitle()));
+    QVERIFY(QFileInfo::exists(path));
+
+    // New starts from the built-in font; Open brings the drawing back.
+    editor->action(QStringLiteral("new"))->trigger();
+    QCOMPARE(editor->font().image(), FontTable::image().toByteArray());
+    m_started->dialogs->openAnswers.enqueue(path);
+    editor->action(QStringLiteral("open"))->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+    QCOMPARE(editor->font().label(Font::Normal, 200), QStringLiteral("(logo)"));
+    QCOMPARE(m_started->dialogs->unanswered, 0);
+
+    // Loaded into a panel, the glyph is in its character generator.
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(3);
+    RecordingReporter reporter;
+    QVERIFY(SendCharacterGenerator(editor->font().image(), PortChoice::com(3), reporter));
+    QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
+    PanelMemory memory;
+    for (const FrameDecoder::Event &event : panel.events())
+        memory.apply(event);
+    QVERIFY(memory.fontLoaded());
+    QCOMPARE(GlyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Normal, 200)), drawn);
+    QCOMPARE(GlyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Bold, 200)),
+             GlyphBytes(FontTable::glyph(Font::Bold, 200)));
+}
+
+void TestFontEditor::glyphCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<Font>("face");
+    QTest::addColumn<QByteArray>("glyph"); // of `face`, code 65, after the command
+
+    // Normal A is 7C 12 11 12 7C 00 00 00.
+    QTest::newRow("shift right") << QStringLiteral("shiftRight") << Font::Normal
+                                 << QByteArray::fromHex("007C1211127C0000");
+    QTest::newRow("shift left loses column 0")
+        << QStringLiteral("shiftLeft") << Font::Normal << QByteArray::fromHex("1211127C00000000");
+    QTest::newRow("shift up loses row 0")
+        << QStringLiteral("shiftUp") << Font::Normal << QByteArray::fromHex("3E0908093E000000");
+    QTest::newRow("shift down loses row 6")
+        << QStringLiteral("shiftDown") << Font::Normal << QByteArray::fromHex("7824222478000000");
+    QTest::newRow("clear") << QStringLiteral("clear") << Font::Normal << QByteArray(8, '\0');
+    QTest::newRow("copy normal to bold") << QStringLiteral("copyToBold") << Font::Bold
+                                         << QByteArray::fromHex("7C1211127C000000");
+}
+
+void TestFontEditor::glyphCommands()
+{
+    QFETCH(QString, command);
+    QFETCH(Font, face);
+    QFETCH(QByteArray, glyph);
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->choose(Font::Normal, 65);
+    const QByteArray before = GlyphBytes(editor->font().glyph(face, 65));
+    editor->action(command)->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(face, 65)), glyph);
+    editor->action(QStringLiteral("undo"))->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(face, 65)), before);
+    QVERIFY(!editor->isModifiedFont());
+}
+
+void TestFontEditor::labelsAreChecked()
+{
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->choose(Font::Normal, 66);
+    // "A" means code 65 already; two characters are no label.
+    for (const QString &refused : {QStringLiteral("A"), QStringLiteral("AB")}) {
+        editor->labelEdit()->setText(refused);
+        emit editor->labelEdit()->editingFinished();
+        QCOMPARE(editor->font().label(Font::Normal, 66), QStringLiteral("B"));
+        QCOMPARE(editor->labelEdit()->text(), QStringLiteral("B"));
+        QVERIFY(editor->statusBar()->currentMessage().startsWith(QStringLiteral("Label not taken")));
+    }
+    QVERIFY(!editor->isModifiedFont());
+    // Copy and paste carry the dots through the clipboard.
+    editor->action(QStringLiteral("copy"))->trigger();
+    editor->choose(Font::Normal, 200);
+    editor->action(QStringLiteral("paste"))->trigger();
+    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), GlyphBytes(FontTable::glyph(Font::Normal, 66)));
+    QCOMPARE(editor->font().label(Font::Normal, 200), FontFile::builtIn().label(Font::Normal, 200));
+}
+
+void TestFontEditor::insertPutsTheCodeIntoTheSlot()
+{
+    SlotEdit *slotA = m_started->edit(0);
+    slotA->setFocus();
+    QTest::keyClicks(slotA, QStringLiteral("AB"));
+    slotA->setCursorPosition(1);
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    // Code 3, an icon no escape gives.
+    QTest::mouseClick(editor->grid(), Qt::LeftButton, {}, editor->grid()->cellCentre(Font::Normal, 3));
+    editor->action(QStringLiteral("insert"))->trigger();
+    QCOMPARE(m_started->document().messageSet().markup(0),
+             QByteArray("A\x03"
+                        "B"));
+    QCOMPARE(slotA->cursorPosition(), 2);
+}
+
+void TestFontEditor::closingWithChanges_data()
+{
+    QTest::addColumn<bool>("saveAnswer"); // OK to " Save change ?"
+    QTest::addColumn<QString>("saveAsName"); // the Save dialog's answer; empty cancels
+    QTest::addColumn<bool>("staysOpen");
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("Cancel closes without saving") << false << QString() << false << false;
+    QTest::newRow("OK saves, then closes") << true << QStringLiteral("mine.vlf") << false << true;
+    QTest::newRow("OK, save dialog cancelled: stays open") << true << QString() << true << false;
+}
+
+void TestFontEditor::closingWithChanges()
+{
+    QFETCH(bool, saveAnswer);
+    QFETCH(QString, saveAsName);
+    QFETCH(bool, staysOpen);
+    QFETCH(bool, saved);
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->action(QStringLiteral("clear"))->trigger();
+    RecordingDialogs &dialogs = *m_started->dialogs;
+    dialogs.confirmAnswers.enqueue(saveAnswer);
+    if (saveAnswer)
+        dialogs.saveAnswers.enqueue(saveAsName.isEmpty() ? QString() : m_dir->filePath(saveAsName));
+
+    // Closing the main window asks for the font too.
+    m_started->window->close();
+    QCOMPARE(dialogs.confirmations.size(), 1);
+    QCOMPARE(editor->isVisible(), staysOpen);
+    QCOMPARE(m_started->window->isVisible(), staysOpen);
+    QCOMPARE(QFileInfo::exists(m_dir->filePath(QStringLiteral("mine.vlf"))), saved);
+    QCOMPARE(dialogs.unanswered, 0);
+}
+
+QTEST_MAIN(TestFontEditor)
+#include "tst_fonteditor.moc"

@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// A window that saves under a fault, run as a program of its own by the
+// document tests, so that what the fault needs changed about the process
+// (its user, its file size limit) never reaches the test itself.
+//
+//   windowsave nobody FILE     as root, become nobody first; save over FILE
+//   windowsave filesize FILE   save over FILE with files limited to 1000 bytes
+//   windowsave loop FILE       save over FILE again and again until killed
+//
+// The window opens FILE, slot A gets a new text, and Save writes to FILE.
+// After each save it prints "saved 1" or "saved 0", then once "modified 0|1"
+// and one line "message TEXT|DETAIL" per box the window showed.
+
+#include "support/appfixture.h"
+#include "support/processfaults.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+using namespace varlo;
+using namespace varlo::test;
+
+namespace {
+
+void save(Started &s)
+{
+    std::printf("saved %d\n", s.save() ? 1 : 0);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc != 3)
+        return 2;
+    const QByteArray mode = argv[1];
+    if (mode == "nobody" && !BecomeUserWithoutRights())
+        return 3;
+    QApplication app(argc, argv);
+    const QString path = QString::fromLocal8Bit(argv[2]);
+
+    QTemporaryDir supportFolder;
+    Started s(supportFolder.path());
+    s.dialogs->openAnswers << path;
+    s.trigger("Open1");
+    if (s.document().fileName() != path)
+        return 4;
+
+    if (mode == "loop") {
+        for (int n = 1;; ++n) {
+            s.edit(0)->setMarkup(QByteArray::number(n));
+            save(s);
+        }
+    }
+
+    QTest::keyClicks(s.edit(0), QStringLiteral("new"));
+    if (mode == "filesize" && !LimitFileSize(1000))
+        return 5;
+    save(s);
+    std::printf("modified %d\n", s.document().isModified() ? 1 : 0);
+    for (const RecordingDialogs::Shown &shown : s.dialogs->messages)
+        std::printf("message %s|%s\n", qPrintable(shown.text), qPrintable(shown.detail));
+    return 0;
+}

@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// File > Publish… as the user runs it: the real window and dialog,
+// offscreen, against a real Mosquitto broker on 127.0.0.1 and real
+// varlo-agents, each with a virtual panel whose memory the tests read.
+#include "agentfixture.h"
+#include "support/appfixture.h"
+#include "testbroker.h"
+
+#include "publishdialog/publishdialog.h"
+#include "support/virtualports.h"
+
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTableWidget>
+
+#include <memory>
+#include <vector>
+
+using namespace varlo;
+using namespace varlo::test;
+
+class TestPublishDialog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void publishesTheWindowsSetAndNamesEachPanel();
+    void unreachableBroker();
+    void refusedFields_data();
+    void refusedFields();
+
+private:
+    PublishDialog *openDialog();
+    // Runs the dialog's publish; the outcome, or nothing when it never ended.
+    std::optional<bool> runPublish(PublishDialog *dialog);
+    // Each row of the table as "panel: state".
+    static QStringList rows(const PublishDialog *dialog);
+
+    std::unique_ptr<VirtualPorts> m_ports;
+    std::unique_ptr<TestBroker> m_broker;
+    std::unique_ptr<StatusWatch> m_watch;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Started> m_started;
+    std::vector<std::unique_ptr<AgentProcess>> m_agents;
+};
+
+void TestPublishDialog::initTestCase()
+{
+    useTestUiFont();
+}
+
+void TestPublishDialog::init()
+{
+    // First: the ports fixture points XDG_CONFIG_HOME, where the dialog
+    // remembers its fields, at a folder of the test's own.
+    m_ports = std::make_unique<VirtualPorts>();
+    QVERIFY(m_ports->isValid());
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_broker = std::make_unique<TestBroker>();
+    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
+    m_watch = std::make_unique<StatusWatch>(m_broker->settings());
+    QString error;
+    QVERIFY2(m_watch->start(&error), qPrintable(error));
+    m_started = std::make_unique<Started>(m_dir->path());
+}
+
+void TestPublishDialog::cleanup()
+{
+    for (const auto &agent : m_agents) {
+        if (QTest::currentTestFailed())
+            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
+    }
+    m_started.reset();
+    m_agents.clear();
+    m_watch.reset();
+    m_broker.reset();
+    m_ports.reset();
+    m_dir.reset();
+}
+
+PublishDialog *TestPublishDialog::openDialog()
+{
+    m_started->trigger("Publish1");
+    PublishDialog *dialog = m_started->window->publishDialog();
+    if (dialog)
+        dialog->waitBox()->setValue(60);
+    return dialog;
+}
+
+std::optional<bool> TestPublishDialog::runPublish(PublishDialog *dialog)
+{
+    QSignalSpy finished(dialog, &PublishDialog::publishFinished);
+    dialog->publish();
+    if (!waitUntil([&] { return !finished.isEmpty(); }, 90000))
+        return std::nullopt;
+    return finished.first().first().toBool();
+}
+
+QStringList TestPublishDialog::rows(const PublishDialog *dialog)
+{
+    QStringList list;
+    const QTableWidget *table = dialog->outcomeTable();
+    for (int row = 0; row < table->rowCount(); ++row)
+        list << table->item(row, 0)->text() + QStringLiteral(": ") + table->item(row, 1)->text();
+    return list;
+}
+
+void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
+{
+    // Panel 2's adapter is unplugged: its agent runs, its upload can't.
+    const VirtualPanel &plugged = m_ports->addPanel(1);
+    for (int com : {1, 2}) {
+        const QString name = QStringLiteral("p%1").arg(com);
+        m_agents.push_back(std::make_unique<AgentProcess>(
+            name,
+            agentArguments(m_broker->url(), name, QStringLiteral("COM%1").arg(com), m_dir->filePath(name),
+                           {QStringLiteral("--group"), QStringLiteral("shop")})));
+        QVERIFY(m_agents.back()->start());
+        QVERIFY(m_watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; }));
+    }
+    m_started->edit(0)->setText(QStringLiteral("FROM THE WINDOW"));
+    m_started->edit(2)->setText(QStringLiteral("third"));
+    const MessageSet set = m_started->window->document().messageSet();
+    QCOMPARE(set.markup(0), QByteArray("FROM THE WINDOW"));
+
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!dialog->isModal());
+    dialog->brokerEdit()->setText(m_broker->url());
+    dialog->groupsEdit()->setText(QStringLiteral("shop"));
+    QCOMPARE(runPublish(dialog), std::optional<bool>(false));
+    QCOMPARE(rows(dialog),
+             (QStringList{QStringLiteral("p1: uploaded on COM1"), QStringLiteral("p2: Serial port can't open!")}));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(plugged, set, &why), qPrintable(why));
+
+    // The fields come back in a dialog opened later.
+    const PublishDialog later(nullptr);
+    QCOMPARE(later.brokerEdit()->text(), m_broker->url());
+    QCOMPARE(later.groupsEdit()->text(), QStringLiteral("shop"));
+    QCOMPARE(later.waitBox()->value(), 60);
+
+    // The panel named alone confirms, and the dialog says so.
+    dialog->groupsEdit()->clear();
+    dialog->panelsEdit()->setText(QStringLiteral("p1"));
+    QCOMPARE(runPublish(dialog), std::optional<bool>(true));
+    QCOMPARE(rows(dialog), QStringList{QStringLiteral("p1: uploaded on COM1")});
+}
+
+void TestPublishDialog::unreachableBroker()
+{
+    const QString url = m_broker->url();
+    m_watch.reset();
+    m_broker.reset(); // its port is closed now
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->brokerEdit()->setText(url);
+    dialog->panelsEdit()->setText(QStringLiteral("p1"));
+    dialog->waitBox()->setValue(1);
+    QCOMPARE(runPublish(dialog), std::optional<bool>(false));
+    QVERIFY2(dialog->statusText().startsWith(QStringLiteral("Can't reach the broker %1 within 1 s").arg(url)),
+             qPrintable(dialog->statusText()));
+    QVERIFY(!dialog->isRunning());
+}
+
+void TestPublishDialog::refusedFields_data()
+{
+    QTest::addColumn<QString>("broker");
+    QTest::addColumn<QString>("panels");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("no broker") << ""
+                               << "p1"
+                               << "Broker: ";
+    QTest::newRow("password in the address") << "mqtt://u:p@127.0.0.1"
+                                             << "p1"
+                                             << "Broker: ";
+    QTest::newRow("no panel") << "mqtt://127.0.0.1:1"
+                              << " , "
+                              << "Name a panel or a group";
+    QTest::newRow("slash in a name") << "mqtt://127.0.0.1:1"
+                                     << "a/b"
+                                     << "a/b: ";
+}
+
+void TestPublishDialog::refusedFields()
+{
+    QFETCH(QString, broker);
+    QFETCH(QString, panels);
+    QFETCH(QString, status);
+
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->brokerEdit()->setText(broker);
+    dialog->panelsEdit()->setText(panels);
+    dialog->groupsEdit()->clear();
+    QCOMPARE(runPublish(dialog), std::optional<bool>(false));
+    QVERIFY2(dialog->statusText().startsWith(status), qPrintable(dialog->statusText()));
+    QCOMPARE(dialog->outcomeTable()->rowCount(), 0);
+}
+
+QTEST_MAIN(TestPublishDialog)
+#include "tst_publishdialog.moc"

@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// What the window tests share: the windows started as the program starts
+// them, with their support files in a temporary folder and their boxes and
+// dialogs answered by the test.
+
+#include "aboutandhelp/aboutbox.h"
+#include "aboutandhelp/helpwindow.h"
+#include "mainwindow/mainwindow.h"
+#include "mainwindow/startup.h"
+#include "mainwindow/uploadrunner.h"
+#include "slotrows/slotedit.h"
+#include "slotrows/slotrows.h"
+#include "support/recordingdialogs.h"
+#include "supportpictures/supportfiles.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtEndian>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace varlo::test {
+
+// Each window suite runs twice: with the platform's font, and with
+// VARLO_TEST_UI_FONT_PT=14 as a desktop set to large text gives the program.
+// Called from each suite's initTestCase(), before any window exists.
+inline void useTestUiFont()
+{
+    bool sized = false;
+    const int uiFontPt = qEnvironmentVariableIntValue("VARLO_TEST_UI_FONT_PT", &sized);
+    if (sized && uiFontPt > 0) {
+        QFont font = QApplication::font();
+        font.setPointSize(uiFontPt);
+        QApplication::setFont(font);
+    }
+}
+
+inline const QString kFirstCaption = QStringLiteral("Varlo V3.00                   [untitle.vlo]");
+
+// The main window as the program starts it, its support files in `folder`.
+// A test may destroy the window early (window.reset()); the boxes it showed
+// stay in `dialogs`.
+struct Started
+{
+    std::unique_ptr<RecordingDialogs> recording = std::make_unique<RecordingDialogs>();
+    RecordingDialogs *dialogs = recording.get();
+    std::unique_ptr<TForm1> window;
+
+    // `fileToOpen`: started as `varlo fileToOpen`.
+    explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString())
+    {
+        window = StartWindows({folder, fallback.isEmpty() ? folder : fallback},
+                              std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
+    }
+
+    template <typename T>
+    T *find(const QString &name) const
+    {
+        T *child = window->findChild<T *>(name);
+        if (!child)
+            qWarning("no %s", qPrintable(name));
+        return child;
+    }
+    Document &document() const { return window->document(); }
+    UploadRunner &uploads() const { return window->uploads(); }
+    SlotEdit *edit(int slot) const { return window->slotRows()->edit(slot); }
+    QToolButton *speedButton(int slot) const
+    {
+        return find<QToolButton>(QStringLiteral("SpeedButton%1").arg(slot + 1));
+    }
+    QCheckBox *runBox(int slot) const { return find<QCheckBox>(QStringLiteral("suiCheckBox%1").arg(slot + 1)); }
+    QToolButton *btnSave() const { return find<QToolButton>(QStringLiteral("BtnSave")); }
+    // Runs a command as the user chooses it from a menu or the tool bar.
+    void trigger(const char *action) const { find<QAction>(QLatin1String(action))->trigger(); }
+    // Save from the File menu; true when it wrote the set.
+    bool save() const
+    {
+        QSignalSpy saved(&document(), &Document::saved);
+        trigger("Save1");
+        return saved.count() == 1;
+    }
+    // Waits for the window's next timer tick, which has run when this
+    // returns true.
+    bool tick() const
+    {
+        QSignalSpy ticked(find<QTimer>(QStringLiteral("Timer1")), &QTimer::timeout);
+        return ticked.wait(5000);
+    }
+};
+
+// Ends the test program with a message when it is still there `limit`
+// after it began watching: a test of something that once hung fails at once
+// instead of waiting for CTest's time-out.
+class HangWatch
+{
+public:
+    HangWatch(std::chrono::seconds limit, const char *what)
+        : m_watcher([this, limit, what] {
+            std::unique_lock lock(m_mutex);
+            if (!m_ended.wait_for(lock, limit, [this] { return m_done; }))
+                qFatal("still waiting after %lld s: %s", qlonglong(limit.count()), what);
+        })
+    {
+    }
+    ~HangWatch()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_done = true;
+        }
+        m_ended.notify_all();
+        m_watcher.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_ended;
+    bool m_done = false;
+    std::thread m_watcher;
+};
+
+inline QImage shown(const QIcon &icon)
+{
+    return icon.pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+inline QImage builtIn(SupportFiles::Picture picture)
+{
+    return SupportFiles::builtInPicture(picture).convertToFormat(QImage::Format_RGB32);
+}
+
+inline QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void writeAll(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+inline quint32 le32(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint32>(bytes.constData() + offset);
+}
+
+inline quint16 le16(const QByteArray &bytes, int offset)
+{
+    return qFromLittleEndian<quint16>(bytes.constData() + offset);
+}
+
+inline int countColour(const QImage &image, QRgb colour)
+{
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += image.pixel(x, y) == colour;
+    return n;
+}
+
+} // namespace varlo::test

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "testbroker.h"
+
+#include "fleet/mqttclient.h"
+#include "fleet/panelstatus.h"
+#include "virtualpanel/panelmemory.h"
+#include "model/messageset.h"
+#include "support/virtualpanel.h"
+
+#include <QMap>
+#include <QObject>
+#include <QProcess>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <optional>
+
+namespace varlo::test {
+
+// Generous, for a loaded two-core machine: every wait ends as soon as what
+// it waits for is there.
+inline constexpr int kWaitMs = 30000;
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitUntil(const std::function<bool()> &condition, int timeoutMs = kWaitMs);
+
+// An agent's command line for the tests: the broker, its name and port, a
+// state folder of its own, no minimum interval and a quick retry unless
+// extra says otherwise (later options win).
+QStringList agentArguments(const QString &brokerUrl, const QString &name, const QString &port,
+                           const QString &stateFolder, const QStringList &extra = {});
+
+// One varlo-agent, run as the real program. It inherits the test's
+// environment, so its COM numbers are the fixture's virtual panels.
+class AgentProcess
+{
+public:
+    AgentProcess(const QString &name, const QStringList &arguments);
+    ~AgentProcess();
+
+    bool start();
+    // SIGKILL: as a crash or a power cut would; the broker then publishes
+    // the last will.
+    void kill();
+    // SIGTERM, as systemctl stop; the exit status, or -1 when it did not end.
+    int terminate();
+    QString name() const { return m_name; }
+    qint64 processId() const { return m_process.processId(); }
+    // Everything it said on standard error so far.
+    QString log();
+
+private:
+    QString m_name;
+    QStringList m_arguments;
+    QProcess m_process;
+    QByteArray m_log;
+};
+
+// The test's own client of the broker: it follows every panel's status and
+// publishes what a test gives it.
+class StatusWatch : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StatusWatch(const fleet::BrokerSettings &settings, const QStringList &moreTopics = {});
+
+    bool start(QString *error);
+    // Publishes and waits until the broker has it.
+    bool publish(const QString &topic, const QByteArray &payload, bool retain = true);
+
+    std::optional<fleet::PanelStatus> status(const QString &panel) const;
+    // Every status the panel published, oldest first.
+    QList<fleet::PanelStatus> history(const QString &panel) const { return m_history.value(panel); }
+    bool waitFor(const QString &panel, const std::function<bool(const fleet::PanelStatus &)> &condition,
+                 int timeoutMs = kWaitMs) const;
+    // The other messages received (moreTopics), in order.
+    QList<fleet::MqttMessage> messages() const { return m_messages; }
+
+private:
+    void take(const fleet::MqttMessage &message);
+
+    fleet::MqttClient m_client;
+    QStringList m_topics;
+    QSet<int> m_acknowledged;
+    QMap<QString, QList<fleet::PanelStatus>> m_history;
+    QList<fleet::MqttMessage> m_messages;
+};
+
+// What reached a virtual panel, read as the panel's memory.
+namespace panelview {
+PanelMemory memory(const VirtualPanel &panel);
+// Message uploads that reached their end frame.
+int completedUploads(const VirtualPanel &panel);
+// Empty when the last thing the panel received is a whole message upload
+// that left exactly this set in its memory; otherwise what differs.
+QString difference(const VirtualPanel &panel, const MessageSet &set);
+bool waitUntilHolds(const VirtualPanel &panel, const MessageSet &set, QString *difference);
+} // namespace panelview
+
+} // namespace varlo::test
