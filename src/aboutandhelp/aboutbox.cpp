@@ -6,7 +6,7 @@
 
 namespace varlo {
 
-TForm2::TForm2(QWidget *parent)
+AboutBox::AboutBox(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form2"));
@@ -24,10 +24,10 @@ TForm2::TForm2(QWidget *parent)
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setGeometry(136, 112, 75, 25);
     ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &TForm2::Button1Click);
+    connect(ok, &QPushButton::clicked, this, &AboutBox::okClicked);
 }
 
-void TForm2::Button1Click()
+void AboutBox::okClicked()
 {
     accept();
 }

@@ -5,18 +5,20 @@
 
 namespace varlo {
 
-// The About window: title and version, and an OK button. Created hidden at
-// start-up and kept until exit; closing only hides it.
-class TForm2 : public QDialog
+// The About window, the program's second form: title and version, and an OK
+// button. Created hidden at start-up and kept until exit; closing only hides
+// it.
+class AboutBox : public QDialog
 {
     Q_OBJECT
 
 public:
     static constexpr const char *kText = "VARLO PANEL CONTROLLER ,    VER 3.00";
 
-    explicit TForm2(QWidget *parent = nullptr);
+    explicit AboutBox(QWidget *parent = nullptr);
 
-    void Button1Click();
+    // Closes the box, which only hides it.
+    void okClicked();
 };
 
 } // namespace varlo

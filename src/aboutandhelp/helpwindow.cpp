@@ -6,7 +6,7 @@
 
 namespace varlo {
 
-QStringList TForm3::guideLines()
+QStringList HelpWindow::guideLines()
 {
     return {
         QStringLiteral("Guide :"),
@@ -36,7 +36,7 @@ QStringList TForm3::guideLines()
     };
 }
 
-TForm3::TForm3(QWidget *parent)
+HelpWindow::HelpWindow(QWidget *parent)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form3"));

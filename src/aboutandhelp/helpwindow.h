@@ -6,9 +6,10 @@
 
 namespace varlo {
 
-// The Help window: a short user guide in a read-only text box. Created
-// hidden at start-up and kept until exit; closing only hides it.
-class TForm3 : public QDialog
+// The Help window, the program's third form: a short user guide in a
+// read-only text box. Created hidden at start-up and kept until exit;
+// closing only hides it.
+class HelpWindow : public QDialog
 {
     Q_OBJECT
 
@@ -16,7 +17,7 @@ public:
     // The guide, line by line, worded and spaced exactly as it always was.
     static QStringList guideLines();
 
-    explicit TForm3(QWidget *parent = nullptr);
+    explicit HelpWindow(QWidget *parent = nullptr);
 };
 
 } // namespace varlo

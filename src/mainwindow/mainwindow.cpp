@@ -81,7 +81,7 @@ QAction *makeDisabledAction(QObject *parent, const char *name, const QString &te
 
 } // namespace
 
-TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
+MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
     : QMainWindow(parent)
     , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
     , m_dialogs(std::move(dialogs))
@@ -100,17 +100,17 @@ TForm1::TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *paren
     buildToolBar();
     buildStatusBar();
 
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(kTimerIntervalMs);
+    m_refreshTimer = new QTimer(this);
+    m_refreshTimer->setObjectName(QStringLiteral("Timer1"));
+    m_refreshTimer->setInterval(kRefreshIntervalMs);
 
     connectCommands();
-    m_timer->start();
+    m_refreshTimer->start();
     setFixedSize(kClientWidth, kClientHeight);
-    FormCreate();
+    startUp();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
     // The controls go after this object's own parts, and their going may
     // move the focus: what the rows say then must not reach a window that is
@@ -118,7 +118,7 @@ TForm1::~TForm1()
     m_rows->disconnect(this);
 }
 
-void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
+void MainWindow::setSecondaryWindows(AboutBox *about, HelpWindow *help)
 {
     m_about = about;
     m_help = help;
@@ -126,7 +126,7 @@ void TForm1::setSecondaryWindows(TForm2 *about, TForm3 *help)
 
 // ---------------------------------------------------------------- building
 
-void TForm1::buildActions()
+void MainWindow::buildActions()
 {
     m_new = makeAction(this, "New1", tr("&New"), "Create a new file", "new");
     m_open = makeAction(this, "Open1", tr("&Open"), "Open a file", "open");
@@ -166,7 +166,7 @@ void TForm1::buildActions()
     m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
-void TForm1::buildMenus()
+void MainWindow::buildMenus()
 {
     QMenuBar *bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -215,7 +215,7 @@ void TForm1::buildMenus()
     help->addActions({m_helpAction, m_aboutAction});
 }
 
-void TForm1::buildToolBar()
+void MainWindow::buildToolBar()
 {
     QToolBar *bar = addToolBar(tr("Tools"));
     bar->setObjectName(QStringLiteral("ToolBar1"));
@@ -237,7 +237,7 @@ void TForm1::buildToolBar()
 
     add(m_new, "BtnNew");
     add(m_open, "BtnOpen");
-    m_btnSave = add(m_save, "BtnSave");
+    m_saveButton = add(m_save, "BtnSave");
     bar->addSeparator();
     for (std::size_t i = 0; i < kInsertCommands.size(); ++i) {
         if (kInsertCommands[i].separatorBefore)
@@ -249,13 +249,13 @@ void TForm1::buildToolBar()
     add(m_moveDown, "ToolButton7");
 }
 
-void TForm1::buildBottomRow(QWidget *client)
+void MainWindow::buildBottomRow(QWidget *client)
 {
     m_maxLabel = new QLabel(QStringLiteral(" Max  120 X 20 = 2400 chars"), client);
     m_maxLabel->setObjectName(QStringLiteral("Label8"));
 
-    m_label9 = new QLabel(QStringLiteral("Commu Delay: 0 ms"), client);
-    m_label9->setObjectName(QStringLiteral("Label9"));
+    m_commuDelayLabel = new QLabel(QStringLiteral("Commu Delay: 0 ms"), client);
+    m_commuDelayLabel->setObjectName(QStringLiteral("Label9"));
 
     auto *rule = new QFrame(client);
     rule->setObjectName(QStringLiteral("Bevel1"));
@@ -275,15 +275,15 @@ void TForm1::buildBottomRow(QWidget *client)
     m_portBox->setCurrentIndex(0);
     m_portBox->setAccessibleName(tr("Serial port"));
 
-    m_trackBar = new QSlider(Qt::Horizontal, client);
-    m_trackBar->setObjectName(QStringLiteral("suiTrackBar1"));
-    m_trackBar->setRange(0, upload::kMaxCommuDelayPosition);
-    m_trackBar->setSingleStep(1);
-    m_trackBar->setPageStep(2);
-    m_trackBar->setTickPosition(QSlider::TicksBelow);
-    m_trackBar->setTickInterval(1);
-    m_trackBar->setValue(0);
-    m_trackBar->setAccessibleName(tr("Commu Delay"));
+    m_commuDelaySlider = new QSlider(Qt::Horizontal, client);
+    m_commuDelaySlider->setObjectName(QStringLiteral("suiTrackBar1"));
+    m_commuDelaySlider->setRange(0, upload::kMaxCommuDelayPosition);
+    m_commuDelaySlider->setSingleStep(1);
+    m_commuDelaySlider->setPageStep(2);
+    m_commuDelaySlider->setTickPosition(QSlider::TicksBelow);
+    m_commuDelaySlider->setTickInterval(1);
+    m_commuDelaySlider->setValue(0);
+    m_commuDelaySlider->setAccessibleName(tr("Commu Delay"));
 
     m_progress = new QProgressBar(client);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
@@ -304,45 +304,45 @@ void TForm1::buildBottomRow(QWidget *client)
     m_send->setIconSize(QSize(16, 16));
 }
 
-void TForm1::buildStatusBar()
+void MainWindow::buildStatusBar()
 {
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setFixedHeight(kStatusBarHeight);
 }
 
-void TForm1::connectCommands()
+void MainWindow::connectCommands()
 {
-    connect(m_new, &QAction::triggered, this, &TForm1::BtnNewClick);
-    connect(m_open, &QAction::triggered, this, &TForm1::BtnOpenClick);
-    connect(m_save, &QAction::triggered, this, &TForm1::BtnSaveClick);
-    connect(m_saveAs, &QAction::triggered, this, &TForm1::SaveAs1Click);
-    connect(m_sendAction, &QAction::triggered, this, &TForm1::suitempSendClick);
-    connect(m_publishAction, &QAction::triggered, this, &TForm1::Publish1Click);
+    connect(m_new, &QAction::triggered, this, &MainWindow::newClicked);
+    connect(m_open, &QAction::triggered, this, &MainWindow::openClicked);
+    connect(m_save, &QAction::triggered, this, &MainWindow::saveClicked);
+    connect(m_saveAs, &QAction::triggered, this, &MainWindow::saveAsClicked);
+    connect(m_sendAction, &QAction::triggered, this, &MainWindow::sendClicked);
+    connect(m_publishAction, &QAction::triggered, this, &MainWindow::publishClicked);
     connect(m_exit, &QAction::triggered, this, &QWidget::close);
-    connect(m_helpAction, &QAction::triggered, this, &TForm1::Help2Click);
-    connect(m_aboutAction, &QAction::triggered, this, &TForm1::About1Click);
-    connect(m_previewAction, &QAction::triggered, this, &TForm1::Preview1Click);
-    connect(m_fontEditorAction, &QAction::triggered, this, &TForm1::CharacterGenerator1Click);
+    connect(m_helpAction, &QAction::triggered, this, &MainWindow::helpClicked);
+    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::aboutClicked);
+    connect(m_previewAction, &QAction::triggered, this, &MainWindow::previewClicked);
+    connect(m_fontEditorAction, &QAction::triggered, this, &MainWindow::characterGeneratorClicked);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
     // The insertion actions come wired from MakeInsertActions.
 
-    connect(m_send, &QPushButton::clicked, this, &TForm1::suitempSendClick);
-    connect(m_initial, &QPushButton::clicked, this, &TForm1::suiButton1Click);
-    connect(m_trackBar, &QSlider::valueChanged, this, &TForm1::suiTrackBar1Change);
-    connect(m_timer, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this, &TForm1::placeControls);
+    connect(m_send, &QPushButton::clicked, this, &MainWindow::sendClicked);
+    connect(m_initial, &QPushButton::clicked, this, &MainWindow::initialClicked);
+    connect(m_commuDelaySlider, &QSlider::valueChanged, this, &MainWindow::commuDelayChanged);
+    connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshCounts);
+    connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this, &MainWindow::placeControls);
 
     connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
     connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
     connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
-    connect(m_rows, &SlotRows::slotFocused, this, &TForm1::slotFocused);
+    connect(m_rows, &SlotRows::slotFocused, this, &MainWindow::slotFocused);
     connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
 
-    connect(&m_document, &Document::slotChanged, this, &TForm1::slotChanged);
-    connect(&m_document, &Document::slotsReplaced, this, &TForm1::showSlots);
-    connect(&m_document, &Document::fileNameChanged, this, &TForm1::updateCaption);
+    connect(&m_document, &Document::slotChanged, this, &MainWindow::slotChanged);
+    connect(&m_document, &Document::slotsReplaced, this, &MainWindow::showSlots);
+    connect(&m_document, &Document::fileNameChanged, this, &MainWindow::updateCaption);
 
     UploadRunner *uploads = m_uploads.get();
     connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
@@ -350,54 +350,54 @@ void TForm1::connectCommands()
     // The upload waits for the box to close.
     connect(uploads, &UploadRunner::messageShown, this,
             [this](const QString &text, const QString &reason) { m_dialogs->showMessage(this, text, reason); });
-    connect(uploads, &UploadRunner::lampShown, this, &TForm1::showLamp);
+    connect(uploads, &UploadRunner::lampShown, this, &MainWindow::showLamp);
     connect(uploads, &UploadRunner::statusShown, this, [this](const QString &text) { statusBar()->showMessage(text); });
     connect(uploads, &UploadRunner::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
     connect(uploads, &UploadRunner::progressPositionSet, m_progress, &QProgressBar::setValue);
 }
 
-void TForm1::placeControls(int clientTop)
+void MainWindow::placeControls(int clientTop)
 {
     auto at = [clientTop](QWidget *w, int x, int y, int width, int height) {
         w->setGeometry(x, y - clientTop, width, height);
     };
     at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
     at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
-    at(m_label9, 196, kBelowRowsTop + 6, 160, 18);
+    at(m_commuDelayLabel, 196, kBelowRowsTop + 6, 160, 18);
     at(m_rule, kLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLeft, 2);
     at(m_initial, kLeft, kBottomRowTop, 80, 27);
     at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
-    at(m_trackBar, 196, kBottomRowTop, 150, 28);
+    at(m_commuDelaySlider, 196, kBottomRowTop, 150, 28);
     at(m_progress, 358, kBottomRowTop + 8, 169, 12);
     at(m_send, kClientWidth - kLeft - 75, kBottomRowTop + 1, 75, 25);
 }
 
 // ---------------------------------------------------------------- start-up
 
-void TForm1::FormCreate()
+void MainWindow::startUp()
 {
     updateCaption();
     m_supportFiles.writeMissing();
-    RefreshSpeedGlyphs();
+    refreshSpeedGlyphs();
 }
 
-void TForm1::FormShow()
+void MainWindow::firstShown()
 {
-    BtnNewClick();
+    newClicked();
     m_rows->edit(0)->setFocus();
 }
 
-void TForm1::showEvent(QShowEvent *event)
+void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
         placeControls(centralWidget()->y());
-        FormShow();
+        firstShown();
     }
 }
 
-void TForm1::closeEvent(QCloseEvent *event)
+void MainWindow::closeEvent(QCloseEvent *event)
 {
     // FormClose. An upload can't be stopped half-way; the window waits for it.
     if (m_uploads->isRunning()) {
@@ -408,7 +408,7 @@ void TForm1::closeEvent(QCloseEvent *event)
     // cancelled or the write failed) the window stays open, so nothing is
     // lost. "Cancel" closes without saving.
     if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
-        && !BtnSaveClick()) {
+        && !saveClicked()) {
         event->ignore();
         return;
     }
@@ -423,27 +423,27 @@ void TForm1::closeEvent(QCloseEvent *event)
 
 // ---------------------------------------------------------------- document
 
-void TForm1::updateCaption()
+void MainWindow::updateCaption()
 {
     setWindowTitle(literalTitle(m_document.caption()));
 }
 
-void TForm1::showSlots()
+void MainWindow::showSlots()
 {
     // The boxes' own change notices find the document's texts already there.
     m_rows->showTexts(m_document.messageSet());
-    RefreshSpeedGlyphs();
+    refreshSpeedGlyphs();
     updatePreview();
 }
 
-void TForm1::slotChanged(int slot)
+void MainWindow::slotChanged(int slot)
 {
-    RefreshSpeedGlyphs();
+    refreshSpeedGlyphs();
     if (slot == m_previewSlot)
         updatePreview();
 }
 
-bool TForm1::changesMayGo()
+bool MainWindow::changesMayGo()
 {
     if (!m_document.isModified())
         return true;
@@ -451,7 +451,7 @@ bool TForm1::changesMayGo()
     case Dialogs::SaveChoice::Save:
         // When that save does not happen (its dialog cancelled, the write
         // failed), the edits stay and the command stops.
-        return BtnSaveClick();
+        return saveClicked();
     case Dialogs::SaveChoice::Discard:
         return true;
     case Dialogs::SaveChoice::Cancel:
@@ -460,13 +460,13 @@ bool TForm1::changesMayGo()
     return false;
 }
 
-void TForm1::BtnNewClick()
+void MainWindow::newClicked()
 {
     if (changesMayGo())
         m_document.newDocument();
 }
 
-void TForm1::BtnOpenClick()
+void MainWindow::openClicked()
 {
     if (!changesMayGo())
         return;
@@ -475,7 +475,7 @@ void TForm1::BtnOpenClick()
         openDocument(path);
 }
 
-void TForm1::openDocument(const QString &path)
+void MainWindow::openDocument(const QString &path)
 {
     m_openDialogName = path;
     const MessageFileReadResult result = m_document.open(path);
@@ -485,21 +485,21 @@ void TForm1::openDocument(const QString &path)
     }
 }
 
-QString TForm1::askSaveName()
+QString MainWindow::askSaveName()
 {
     const QString chosen =
         m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter), m_document.fileName());
     return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
 }
 
-bool TForm1::written(const MessageFileWriteResult &result)
+bool MainWindow::written(const MessageFileWriteResult &result)
 {
     if (!result.ok())
         m_dialogs->showMessage(this, result.message(), result.reason);
     return result.ok();
 }
 
-bool TForm1::BtnSaveClick()
+bool MainWindow::saveClicked()
 {
     if (!m_document.isUntitled())
         return written(m_document.save());
@@ -507,7 +507,7 @@ bool TForm1::BtnSaveClick()
     return !path.isEmpty() && written(m_document.saveAs(path));
 }
 
-void TForm1::SaveAs1Click()
+void MainWindow::saveAsClicked()
 {
     const QString path = askSaveName();
     if (!path.isEmpty())
@@ -516,46 +516,46 @@ void TForm1::SaveAs1Click()
 
 // ---------------------------------------------------------------- slot controls
 
-void TForm1::RefreshSpeedGlyphs()
+void MainWindow::refreshSpeedGlyphs()
 {
-    m_rows->RefreshSpeedGlyphs(m_document.messageSet().speedCodes());
+    m_rows->refreshSpeedGlyphs(m_document.messageSet().speedCodes());
 }
 
-void TForm1::Timer1Timer()
+void MainWindow::refreshCounts()
 {
     m_rows->showCounts(m_document.messageSet());
     // The Save action is off while an upload runs.
-    m_btnSave->setEnabled(m_save->isEnabled() && m_document.isModified());
+    m_saveButton->setEnabled(m_save->isEnabled() && m_document.isModified());
 }
 
-void TForm1::suiTrackBar1Change(int position)
+void MainWindow::commuDelayChanged(int position)
 {
-    m_label9->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
+    m_commuDelayLabel->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
 }
 
 // ---------------------------------------------------------------- uploads
 
-PortChoice TForm1::chosenPort() const
+PortChoice MainWindow::chosenPort() const
 {
     return PortChoice::fromPortBoxIndex(m_portBox->currentIndex());
 }
 
-void TForm1::suitempSendClick()
+void MainWindow::sendClicked()
 {
     // The upload works on a copy: the window can't change while it runs
     // anyway, and the copy is what was on screen when Send was pressed.
-    m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_trackBar->value()](
+    m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_commuDelaySlider->value()](
                          LinkReporter &reporter) { return SendMessageSet(set, port, delayPosition, reporter); });
 }
 
-void TForm1::suiButton1Click()
+void MainWindow::initialClicked()
 {
     m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
         return SendCharacterGenerator(FontTable::image(), port, reporter);
     });
 }
 
-void TForm1::setUploading(bool uploading)
+void MainWindow::setUploading(bool uploading)
 {
     // No second upload, no edit, no command meanwhile; the window goes on
     // repainting, and the progress bar and the cursor show the upload. A
@@ -567,7 +567,7 @@ void TForm1::setUploading(bool uploading)
     for (QAction *action : m_commands)
         action->setEnabled(!uploading);
     menuBar()->setEnabled(!uploading);
-    for (QWidget *control : std::initializer_list<QWidget *>{m_rows, m_initial, m_portBox, m_trackBar, m_send})
+    for (QWidget *control : std::initializer_list<QWidget *>{m_rows, m_initial, m_portBox, m_commuDelaySlider, m_send})
         control->setEnabled(!uploading);
     if (uploading) {
         setCursor(Qt::BusyCursor);
@@ -577,10 +577,10 @@ void TForm1::setUploading(bool uploading)
             m_focusBeforeUpload->setFocus(Qt::ActiveWindowFocusReason);
     }
     // The Save button follows the modified flag again at once.
-    Timer1Timer();
+    refreshCounts();
 }
 
-void TForm1::showLamp(Lamp lamp)
+void MainWindow::showLamp(Lamp lamp)
 {
     const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen : SupportFiles::LampRed;
     m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
@@ -588,7 +588,7 @@ void TForm1::showLamp(Lamp lamp)
 
 // ---------------------------------------------------------------- pictures
 
-QImage TForm1::loadPicture(SupportFiles::Picture picture)
+QImage MainWindow::loadPicture(SupportFiles::Picture picture)
 {
     SupportFiles::Loaded loaded = m_supportFiles.load(picture);
     if (loaded.image.isNull()) {
@@ -598,7 +598,7 @@ QImage TForm1::loadPicture(SupportFiles::Picture picture)
     return loaded.image;
 }
 
-void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &error)
+void MainWindow::reportPictureError(SupportFiles::Picture picture, const QString &error)
 {
     // Once per file and run: a missing glyph must not cost a box per keystroke.
     if (m_reportedPictures.contains(picture))
@@ -613,7 +613,7 @@ void TForm1::reportPictureError(SupportFiles::Picture picture, const QString &er
 
 // ---------------------------------------------------------------- preview
 
-void TForm1::Preview1Click()
+void MainWindow::previewClicked()
 {
     if (!m_preview)
         m_preview = new PreviewWindow(this);
@@ -624,7 +624,7 @@ void TForm1::Preview1Click()
     updatePreview();
 }
 
-void TForm1::Publish1Click()
+void MainWindow::publishClicked()
 {
     if (!m_publish)
         m_publish = new PublishDialog(this);
@@ -637,20 +637,20 @@ void TForm1::Publish1Click()
 
 // ------------------------------------------------------ character generator
 
-void TForm1::CharacterGenerator1Click()
+void MainWindow::characterGeneratorClicked()
 {
     if (!m_fontEditor) {
         m_fontEditor = new FontEditorWindow(*m_dialogs, this);
         // Any code, icons 1 to 12 included, can go into a slot this way.
         connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
-                [this](quint8 code) { m_rows->InsertChar(QByteArray(1, char(code))); });
+                [this](quint8 code) { m_rows->insertEscape(QByteArray(1, char(code))); });
     }
     m_fontEditor->show();
     m_fontEditor->raise();
     m_fontEditor->activateWindow();
 }
 
-void TForm1::slotFocused(int slot)
+void MainWindow::slotFocused(int slot)
 {
     if (slot == m_previewSlot)
         return;
@@ -658,7 +658,7 @@ void TForm1::slotFocused(int slot)
     updatePreview();
 }
 
-void TForm1::updatePreview()
+void MainWindow::updatePreview()
 {
     // A hidden preview is brought up to date when it opens.
     if (!m_preview || m_preview->isHidden())
@@ -669,13 +669,13 @@ void TForm1::updatePreview()
 
 // ---------------------------------------------------------------- help
 
-void TForm1::About1Click()
+void MainWindow::aboutClicked()
 {
     if (m_about)
         m_about->exec();
 }
 
-void TForm1::Help2Click()
+void MainWindow::helpClicked()
 {
     if (m_help)
         m_help->exec();

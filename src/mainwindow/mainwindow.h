@@ -29,21 +29,23 @@ class FontEditorWindow;
 class PreviewWindow;
 class PublishDialog;
 class SlotRows;
-class TForm2;
-class TForm3;
+class AboutBox;
+class HelpWindow;
 class UploadRunner;
 
-// The main window. It owns the document (the message set, its file name and
-// its modified flag) and shows it in the slot rows; it holds the upload
-// settings (port box, Commu Delay), runs the commands of its menus, tool bar
-// and buttons, and asks the questions around them. Its handlers carry the
-// names they always had (control name + event).
-class TForm1 : public QMainWindow
+// The program's main window, the first of its three forms; its widgets keep
+// the object names the tests and the manual use. It owns the document (the
+// message set, its file name and its modified flag) and shows it in the slot
+// rows; it holds the upload settings (port box, Commu Delay), runs the
+// commands of its menus, tool bar and buttons, and asks the questions around
+// them. Each handler is named after what the user did (newClicked) or what it
+// does (refreshCounts).
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    static constexpr int kTimerIntervalMs = 100;
+    static constexpr int kRefreshIntervalMs = 100;
 
     struct Folders
     {
@@ -53,11 +55,11 @@ public:
         QString fallbackDir;
     };
 
-    // Builds every control with its start value, then runs FormCreate.
-    TForm1(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
-    ~TForm1() override;
+    // Builds every control with its start value, then runs startUp().
+    MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
+    ~MainWindow() override;
 
-    void setSecondaryWindows(TForm2 *about, TForm3 *help);
+    void setSecondaryWindows(AboutBox *about, HelpWindow *help);
 
     // What a confirmed Open does with the chosen path: reads the file into
     // the slots, or shows why it can't and changes nothing. The Open dialog
@@ -92,19 +94,20 @@ private:
     // is where the client area begins below the bars.
     void placeControls(int clientTop);
 
-    // Start-up: FormCreate when the window is built, FormShow when it is
-    // first shown.
-    void FormCreate();
-    void FormShow();
+    // startUp() when the window is built: the caption, the support files
+    // and the speed glyphs; firstShown() when it is first shown: an empty
+    // set (as New) and the focus in slot A.
+    void startUp();
+    void firstShown();
 
     // Document. Nothing here loses work: a cancelled dialog or a failed
     // read or write leaves the document, its name and its modified flag as
     // they were.
-    void BtnNewClick();
-    void BtnOpenClick();
+    void newClicked();
+    void openClicked();
     // Returns whether the set was written.
-    bool BtnSaveClick();
-    void SaveAs1Click();
+    bool saveClicked();
+    void saveAsClicked();
     void updateCaption();
     // Gives the slot rows the document's texts and speed codes.
     void showSlots();
@@ -121,13 +124,15 @@ private:
     bool written(const MessageFileWriteResult &result);
 
     // Slot controls.
-    void RefreshSpeedGlyphs();
-    void Timer1Timer();
-    void suiTrackBar1Change(int position);
+    void refreshSpeedGlyphs();
+    // On the refresh timer and after an upload: the slots' character counts
+    // and whether the Save button is on.
+    void refreshCounts();
+    void commuDelayChanged(int position);
 
     // Uploads: Send (the button and the File menu's entry) and Initial.
-    void suitempSendClick();
-    void suiButton1Click();
+    void sendClicked();
+    void initialClicked();
     PortChoice chosenPort() const;
     // While an upload runs the window takes no input, keeps repainting and
     // shows that it is busy.
@@ -141,11 +146,11 @@ private:
 
     // Action menu: opens the Preview window on the focused slot, or on the
     // slot last focused.
-    void Preview1Click();
+    void previewClicked();
     // File menu: the Publish dialog, not modal, with the set as it stands.
-    void Publish1Click();
+    void publishClicked();
     // Action menu: opens the Character Generator, the glyph editor.
-    void CharacterGenerator1Click();
+    void characterGeneratorClicked();
     // The Preview follows the focus into a slot edit box; focus elsewhere
     // leaves the slot it shows.
     void slotFocused(int slot);
@@ -153,8 +158,8 @@ private:
     void updatePreview();
 
     // Help menu.
-    void About1Click();
-    void Help2Click();
+    void aboutClicked();
+    void helpClicked();
 
     Document m_document;
     // The name last confirmed in the Open dialog, which it shows next time.
@@ -165,8 +170,8 @@ private:
     // Picture files already reported as unreadable in this run.
     QSet<SupportFiles::Picture> m_reportedPictures;
 
-    TForm2 *m_about = nullptr;
-    TForm3 *m_help = nullptr;
+    AboutBox *m_about = nullptr;
+    HelpWindow *m_help = nullptr;
     bool m_shown = false;
     PreviewWindow *m_preview = nullptr;
     PublishDialog *m_publish = nullptr;
@@ -176,15 +181,15 @@ private:
 
     SlotRows *m_rows = nullptr;
     QLabel *m_maxLabel = nullptr;
-    QLabel *m_label9 = nullptr;
+    QLabel *m_commuDelayLabel = nullptr;
     QWidget *m_rule = nullptr;
     QPushButton *m_initial = nullptr;
     QComboBox *m_portBox = nullptr;
-    QSlider *m_trackBar = nullptr;
+    QSlider *m_commuDelaySlider = nullptr;
     QProgressBar *m_progress = nullptr;
     QPushButton *m_send = nullptr;
-    QTimer *m_timer = nullptr;
-    QToolButton *m_btnSave = nullptr;
+    QTimer *m_refreshTimer = nullptr;
+    QToolButton *m_saveButton = nullptr;
 
     QAction *m_new = nullptr;
     QAction *m_open = nullptr;

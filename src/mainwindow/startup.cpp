@@ -13,19 +13,19 @@
 
 namespace varlo {
 
-TForm1::Folders DefaultFolders()
+MainWindow::Folders DefaultFolders()
 {
     return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
-std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
-                                     const QString &fileToOpen)
+std::unique_ptr<MainWindow> StartWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                         const QString &fileToOpen)
 {
     // For every window and message box of the program.
     QApplication::setWindowIcon(applicationIcon());
-    auto main = std::make_unique<TForm1>(std::move(folders), std::move(dialogs));
-    auto *about = new TForm2(main.get());
-    auto *help = new TForm3(main.get());
+    auto main = std::make_unique<MainWindow>(std::move(folders), std::move(dialogs));
+    auto *about = new AboutBox(main.get());
+    auto *help = new HelpWindow(main.get());
     main->setSecondaryWindows(about, help);
     main->show();
     // The Open dialog always answers with a full path, and so the caption

@@ -11,19 +11,19 @@ class Dialogs;
 
 // The folders the program uses for its support files: beside the
 // executable, or the per-user data folder when that can't be written.
-TForm1::Folders DefaultFolders();
+MainWindow::Folders DefaultFolders();
 
-// Starts the program's windows in their fixed order: the main window (its
-// FormCreate writes the support files and sets the first glyphs), then the
-// About and Help windows, hidden, then shows the main window, whose FormShow
-// runs New and puts the focus in slot A. The About and Help windows belong
+// Starts the program's windows in their fixed order: the main window (it
+// writes the support files and sets the first glyphs as it is built), then
+// the About and Help windows, hidden, then shows the main window, which on
+// its first showing runs New and puts the focus in slot A. The About and Help windows belong
 // to the main window.
 //
 // A `fileToOpen` (the file named on the command line) is opened after that,
 // as a confirmed Open of it would be: a relative path is taken from the
 // working directory, and a file that can't be read is reported and leaves
 // the new empty set as it is. An empty text opens nothing.
-std::unique_ptr<TForm1> StartWindows(TForm1::Folders folders, std::unique_ptr<Dialogs> dialogs,
-                                     const QString &fileToOpen = QString());
+std::unique_ptr<MainWindow> StartWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
+                                         const QString &fileToOpen = QString());
 
 } // namespace varlo

@@ -26,7 +26,8 @@ std::vector<QAction *> MakeInsertActions(SlotRows *rows, const IconSource &icon,
             action->setToolTip(QLatin1String(c.hint));
         }
         action->setIcon(icon(QLatin1String(c.icon)));
-        QObject::connect(action, &QAction::triggered, rows, [rows, escape = c.escape()] { rows->InsertChar(escape); });
+        QObject::connect(action, &QAction::triggered, rows,
+                         [rows, escape = c.escape()] { rows->insertEscape(escape); });
         actions.push_back(action);
     }
     return actions;

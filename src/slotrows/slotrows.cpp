@@ -94,7 +94,7 @@ int SlotRows::focusedSlot() const
     return -1;
 }
 
-void SlotRows::InsertChar(const QByteArray &escape)
+void SlotRows::insertEscape(const QByteArray &escape)
 {
     const int slot = focusedSlot();
     if (slot < 0)
@@ -132,7 +132,7 @@ void SlotRows::showTexts(const MessageSet &set)
     }
 }
 
-void SlotRows::RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
+void SlotRows::refreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
 {
     // Read at every call, so that a repainted glyph file shows at once; each
     // glyph once per call.

@@ -56,7 +56,7 @@ public:
     // Puts the escape (or any bytes) into the focused slot's edit box at the lower end of
     // its selection, keeping the selected text behind it, and leaves the
     // caret just behind the escape. Does nothing when no slot has the focus.
-    void InsertChar(const QByteArray &escape);
+    void insertEscape(const QByteArray &escape);
     // Swaps the focused slot's text with the one `step` slots further down
     // (-1: up) and moves the focus along with it, which selects the moved
     // text. Only the texts trade places: speed codes and run flags stay with
@@ -72,7 +72,7 @@ public:
     // glyph the button shows. A button is given a new icon only when the
     // glyph read differs from the one it shows: setting an icon repaints
     // the button, and most refreshes (one per keystroke) change nothing.
-    void RefreshSpeedGlyphs(const MessageSet::SpeedCodes &codes);
+    void refreshSpeedGlyphs(const MessageSet::SpeedCodes &codes);
     // Each run check box's caption is its slot's number of characters. A
     // slot filling more cells than the panel keeps shows it in the warning
     // colour, with a tip that says why.

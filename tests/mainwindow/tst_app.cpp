@@ -101,8 +101,8 @@ void TestApp::startUpState()
     QTRY_VERIFY_WITH_TIMEOUT(!s.btnSave()->isEnabled(), 1000);
     QTRY_COMPARE_WITH_TIMEOUT(s.runBox(0)->text(), QStringLiteral("0"), 1000);
 
-    auto *about = s.window->findChild<TForm2 *>();
-    auto *help = s.window->findChild<TForm3 *>();
+    auto *about = s.window->findChild<AboutBox *>();
+    auto *help = s.window->findChild<HelpWindow *>();
     QVERIFY(about && help);
     QVERIFY(!about->isVisible());
     QVERIFY(!help->isVisible());
@@ -884,7 +884,7 @@ void TestApp::aboutWindow()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    auto *about = s.window->findChild<TForm2 *>();
+    auto *about = s.window->findChild<AboutBox *>();
     for (int round = 0; round < 2; ++round) {
         bool checked = false;
         QTimer::singleShot(0, about, [&] {
@@ -904,7 +904,7 @@ void TestApp::aboutWindow()
         QVERIFY(checked);
         QVERIFY(!about->isVisible());
     }
-    QCOMPARE(s.window->findChildren<TForm2 *>().size(), 1);
+    QCOMPARE(s.window->findChildren<AboutBox *>().size(), 1);
     QVERIFY(!s.document().isModified());
 }
 
@@ -912,7 +912,7 @@ void TestApp::helpWindow()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    auto *help = s.window->findChild<TForm3 *>();
+    auto *help = s.window->findChild<HelpWindow *>();
     auto *memo = help->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
     const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 24);

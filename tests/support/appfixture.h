@@ -67,7 +67,7 @@ struct Started
 {
     std::unique_ptr<RecordingDialogs> recording = std::make_unique<RecordingDialogs>();
     RecordingDialogs *dialogs = recording.get();
-    std::unique_ptr<TForm1> window;
+    std::unique_ptr<MainWindow> window;
 
     // `fileToOpen`: started as `varlo fileToOpen`.
     explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString())
