@@ -126,7 +126,7 @@ Figures measure(int agentCount)
         set.setMarkup(1, "~BSALE~A today");
         QElapsedTimer clock;
         clock.start();
-        if (!client.publishSet(EncodeMessageFile(set), {}, {QStringLiteral("all")}, kWaitS, &error)
+        if (!client.publishSet(encodeMessageFile(set), {}, {QStringLiteral("all")}, kWaitS, &error)
             || !waitUntil([&] { return finished; }, (kWaitS + 10) * 1000)) {
             figures.failure = error.isEmpty() ? QStringLiteral("no answer") : error;
             return figures;

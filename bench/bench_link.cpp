@@ -125,7 +125,7 @@ void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::str
         ports.addPanel(com, VirtualPanel::Answer::Silent);
     const std::vector<Timing> t =
         measureSideBySide({
-                              [&] { OpenPanelLink(PortChoice::automatic(), reporter); },
+                              [&] { openPanelLink(PortChoice::automatic(), reporter); },
                               // Discovery opens and closes each port once, on top of its time-outs.
                               [] {
                                   SerialPort port;
@@ -168,17 +168,17 @@ int main(int argc, char *argv[])
         full.setMarkup(slot, QByteArray(124, char('A' + slot)));
     QByteArray messageStream;
     double messagePausesMs = 0;
-    for (const UploadStep &step : PlanMessageUpload(full, 0)) {
+    for (const UploadStep &step : planMessageUpload(full, 0)) {
         messageStream += lineCoded(step.frames);
         for (const int pauseMs : step.pausesMs)
             messagePausesMs += pauseMs;
     }
     benchUpload("message upload", panel, messageStream, messagePausesMs,
-                [&] { SendMessageSet(full, PortChoice::com(1), 0, reporter); });
+                [&] { sendMessageSet(full, PortChoice::com(1), 0, reporter); });
 
     // The character generator upload: 64 frames, no pauses.
-    benchUpload("character generator upload", panel, lineCoded(CharacterGeneratorFrames(FontTable::image())), 0,
-                [&] { SendCharacterGenerator(FontTable::image(), PortChoice::com(1), reporter); });
+    benchUpload("character generator upload", panel, lineCoded(characterGeneratorFrames(FontTable::image())), 0,
+                [&] { sendCharacterGenerator(FontTable::image(), PortChoice::com(1), reporter); });
 
     benchDiscovery(ports, reporter, "lock folder as this machine has it");
     return 0;

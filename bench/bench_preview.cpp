@@ -23,7 +23,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     varlo::nameProgram(QStringLiteral("varlo"));
-    const auto window = varlo::StartWindows(varlo::DefaultFolders(), std::make_unique<varlo::WidgetDialogs>());
+    const auto window = varlo::startWindows(varlo::defaultFolders(), std::make_unique<varlo::WidgetDialogs>());
     // Plain, bold, a picture and flash cells, at the default speed, the
     // fastest: a step every 17 ms and a flash change every 500 ms.
     window->slotRows()->edit(0)->setMarkup("HELLO ~H ~BSALE~A ~Fnow~F");

@@ -101,7 +101,7 @@ int main(int argc, char *argv[])
 #ifdef VARLO_START_PROGRAM
     varlo::nameProgram(QStringLiteral("varlo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
-    const auto window = varlo::StartWindows(varlo::DefaultFolders(), std::make_unique<varlo::WidgetDialogs>());
+    const auto window = varlo::startWindows(varlo::defaultFolders(), std::make_unique<varlo::WidgetDialogs>());
 #else
     QMainWindow window;
     if (argc > 2 && QByteArray(argv[2]) == "--line-edit")

@@ -202,7 +202,7 @@ double typingMs(QLineEdit *edit, const std::function<void()> &clear, bool *paint
 void benchTyping()
 {
     QTemporaryDir supportFolder;
-    auto window = StartWindows({supportFolder.path(), supportFolder.path()}, std::make_unique<NoDialogs>());
+    auto window = startWindows({supportFolder.path(), supportFolder.path()}, std::make_unique<NoDialogs>());
     SlotEdit *slotA = window->slotRows()->edit(0);
     window->activateWindow();
     slotA->setFocus();

@@ -49,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case FrameDecoder::Kind::WriteFrame:
             require(event.offset + frame::kWriteFrameSize <= qsizetype(size), "a write frame is 69 bytes");
-            require(LineDecode(data[event.offset + frame::kWriteFrameSize - 1]) == frame::kTerminator,
+            require(lineDecode(data[event.offset + frame::kWriteFrameSize - 1]) == frame::kTerminator,
                     "a write frame ends in its terminator");
             break;
         case FrameDecoder::Kind::EndFrame:

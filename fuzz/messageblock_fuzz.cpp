@@ -120,15 +120,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     Fenced fenced;
     std::memset(&fenced, Fenced::kFence, sizeof fenced);
-    ::new (&fenced.block) MessageBlock(EncodeMessageBlock(markup));
+    ::new (&fenced.block) MessageBlock(encodeMessageBlock(markup));
     const MessageBlock &blk = fenced.block;
     require(fenceIntact(fenced.before) && fenceIntact(fenced.after), "wrote outside the block");
 
     const int count = blk[block::kCountOffset];
-    const int cellCount = MarkupCellCount(markup);
+    const int cellCount = markupCellCount(markup);
     require(count <= block::kCellCapacity, "count above 125");
     require(count == std::min(cellCount, block::kCellCapacity), "count is not the cells the markup fills, capped");
-    require(MarkupOverflows(markup) == (cellCount > block::kCellCapacity), "overflow flag disagrees with the count");
+    require(markupOverflows(markup) == (cellCount > block::kCellCapacity), "overflow flag disagrees with the count");
 
     require(blk[block::kMarkerOffset] == block::kMarker, "marker");
     quint8 sum = 0;
@@ -154,6 +154,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         require(blk[block::kAttributeOffset + k] == cells[k].attribute, "cell attribute differs from the markup rules");
     }
 
-    require(EncodeMessageBlock(markup) == blk, "encoding twice differs");
+    require(encodeMessageBlock(markup) == blk, "encoding twice differs");
     return 0;
 }

@@ -34,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), qsizetype(size));
 
     MessageSet set = before;
-    const MessageFileReadResult result = DecodeMessageFile(bytes, set);
+    const MessageFileReadResult result = decodeMessageFile(bytes, set);
 
     for (int i = 0; i < MessageSet::kSlotCount; ++i) {
         require(set.markup(i).size() <= messagefile::kMaxTextSize, "a text longer than a record can hold");
@@ -58,11 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     // Whatever was read can be saved, and the saved file reads back the same.
-    require(FirstTooLongSlot(set) < 0, "a read set that cannot be saved");
-    const QByteArray saved = EncodeMessageFile(set);
+    require(firstTooLongSlot(set) < 0, "a read set that cannot be saved");
+    const QByteArray saved = encodeMessageFile(set);
     require(saved.size() <= messagefile::kMaxMeaningfulSize, "a saved file longer than the format allows");
     MessageSet back = before;
-    require(DecodeMessageFile(saved, back).ok(), "a saved file does not read back cleanly");
+    require(decodeMessageFile(saved, back).ok(), "a saved file does not read back cleanly");
     require(back == set, "a saved file reads back different");
     return 0;
 }

@@ -44,7 +44,7 @@ QString glyphText(const FontFile &font, Font face, quint8 code)
 {
     const Columns columns = columnsOf(font, face, code);
     QString text =
-        QStringLiteral("[%1] %2\n").arg(code, 3, 10, QLatin1Char('0')).arg(WrittenFontLabel(font.label(face, code)));
+        QStringLiteral("[%1] %2\n").arg(code, 3, 10, QLatin1Char('0')).arg(writtenFontLabel(font.label(face, code)));
     for (int row = 0; row < FontTable::kGlyphRows; ++row) {
         for (quint8 column : columns)
             text += (column >> row) & 1 ? QLatin1Char('#') : QLatin1Char('.');
@@ -212,7 +212,7 @@ void FontEditorWindow::choose(FontTable::Font face, quint8 code)
 void FontEditorWindow::showCurrent()
 {
     m_edit->setColumns(columnsOf(m_font, m_face, m_code));
-    m_label->setText(WrittenFontLabel(m_font.label(m_face, m_code)));
+    m_label->setText(writtenFontLabel(m_font.label(m_face, m_code)));
     const Font other = m_face == Font::Normal ? Font::Bold : Font::Normal;
     m_where->setText(tr("%1 (0x%2), %3 face at panel address 0x%4; %5 face at 0x%6")
                          .arg(m_code)
@@ -250,11 +250,11 @@ void FontEditorWindow::pushColumns(const Columns &columns, const QString &text)
 void FontEditorWindow::takeLabel()
 {
     const QString written = m_label->text();
-    if (written == WrittenFontLabel(m_font.label(m_face, m_code)))
+    if (written == writtenFontLabel(m_font.label(m_face, m_code)))
         return;
     QString why;
-    const std::optional<QString> label = ParseFontLabel(written, &why);
-    if (label && !IsNamedFontLabel(*label)) {
+    const std::optional<QString> label = parseFontLabel(written, &why);
+    if (label && !isNamedFontLabel(*label)) {
         for (int code = 0; code < FontTable::kGlyphCount; ++code) {
             if (code != m_code && m_font.label(m_face, quint8(code)) == *label)
                 why = tr("\"%1\" is the label of code %2 already: a character means one code in a face")
@@ -264,7 +264,7 @@ void FontEditorWindow::takeLabel()
     }
     if (!label || !why.isEmpty()) {
         statusBar()->showMessage(tr("Label not taken: %1").arg(why));
-        m_label->setText(WrittenFontLabel(m_font.label(m_face, m_code)));
+        m_label->setText(writtenFontLabel(m_font.label(m_face, m_code)));
         return;
     }
     GlyphChange::State after = GlyphChange::stateOf(m_font, m_face, m_code);
@@ -357,7 +357,7 @@ void FontEditorWindow::openFont()
 
 bool FontEditorWindow::openFile(const QString &path)
 {
-    const FontFileRead read = ReadFontFilePath(path);
+    const FontFileRead read = readFontFilePath(path);
     if (!read.font) {
         m_dialogs.showMessage(this, tr("The font file can't be used."),
                               QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), read.errorText()));
@@ -388,7 +388,7 @@ bool FontEditorWindow::saveAs()
 
 bool FontEditorWindow::saveTo(const QString &path)
 {
-    const QString reason = SaveFontFile(path, m_font);
+    const QString reason = saveFontFile(path, m_font);
     if (!reason.isEmpty()) {
         m_dialogs.showMessage(this, tr("The font file can't be saved."), reason);
         return false;

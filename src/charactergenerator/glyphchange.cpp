@@ -27,7 +27,7 @@ GlyphChange::State GlyphChange::stateOf(const FontFile &font, FontTable::Font fa
 void GlyphChange::apply(const State &state)
 {
     m_font.setGlyph(m_face, m_code, state.columns);
-    m_font.setLabel(m_face, m_code, WrittenFontLabel(state.label));
+    m_font.setLabel(m_face, m_code, writtenFontLabel(state.label));
     m_changed(m_face, m_code);
 }
 

@@ -72,7 +72,7 @@ void GlyphEdit::paintEvent(QPaintEvent *)
     for (int x = 0; x < kColumns; ++x)
         dots.setColumn(x, m_columns[size_t(x)]);
     const LedStyle style{.pitch = pitch()};
-    PaintDotMatrix(painter, QPointF(0, 0), dots, style);
+    paintDotMatrix(painter, QPointF(0, 0), dots, style);
     if (hasFocus()) {
         painter.setPen(QPen(Qt::white, 2));
         painter.setBrush(Qt::NoBrush);

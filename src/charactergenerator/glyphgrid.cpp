@@ -64,7 +64,7 @@ void GlyphGrid::paintEvent(QPaintEvent *event)
             const FontTable::Glyph glyph = m_font.glyph(face, quint8(code));
             for (int x = 0; x < FontTable::kGlyphBytes; ++x)
                 dots.setColumn(x, glyph[size_t(x)]);
-            PaintDotMatrix(painter, cell.topLeft() + QPointF(2, 2), dots, style);
+            paintDotMatrix(painter, cell.topLeft() + QPointF(2, 2), dots, style);
         }
     }
     painter.setPen(QPen(Qt::white, 1));

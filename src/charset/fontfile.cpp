@@ -228,10 +228,10 @@ private:
             return stop(QStringLiteral("glyph %1 %2: expected %3 here").arg(codeName(code), why, codeName(m_code)));
         }
         QString why;
-        const std::optional<QString> label = ParseFontLabel(line.mid(6), &why);
+        const std::optional<QString> label = parseFontLabel(line.mid(6), &why);
         if (!label)
             return stop(QStringLiteral("the label of glyph %1: %2").arg(codeName(code), why));
-        if (!IsNamedFontLabel(*label)) {
+        if (!isNamedFontLabel(*label)) {
             const auto earlier = m_labelCodes.constFind(*label);
             if (earlier != m_labelCodes.constEnd())
                 return stop(QStringLiteral("the label \"%1\" of glyph %2 is the label of %3 already: a character "
@@ -239,7 +239,7 @@ private:
                                 .arg(*label, codeName(code), codeName(*earlier)));
             m_labelCodes.insert(*label, code);
         }
-        m_font.setLabel(m_face, quint8(code), WrittenFontLabel(*label));
+        m_font.setLabel(m_face, quint8(code), writtenFontLabel(*label));
         m_columns.fill(0);
         m_code = code + 1;
         m_rowsWanted = kRows;
@@ -331,7 +331,7 @@ FontFile FontFile::builtIn()
     for (int i = 0; i < kLabelCount; ++i) {
         QString why;
         // The build checks nothing of the labels; a test reads every one.
-        font.m_labels[size_t(i)] = ParseFontLabel(QString::fromUtf8(fontdata::kLabels[i]), &why).value_or(kEmptyLabel);
+        font.m_labels[size_t(i)] = parseFontLabel(QString::fromUtf8(fontdata::kLabels[i]), &why).value_or(kEmptyLabel);
     }
     return font;
 }
@@ -351,14 +351,14 @@ void FontFile::setGlyph(FontTable::Font font, quint8 code, FontTable::Glyph colu
 QString FontFile::setLabel(FontTable::Font font, quint8 code, const QString &written)
 {
     QString why;
-    const std::optional<QString> label = ParseFontLabel(written, &why);
+    const std::optional<QString> label = parseFontLabel(written, &why);
     if (!label)
         return why;
     m_labels[size_t(index(font, code))] = *label;
     return {};
 }
 
-std::optional<QString> ParseFontLabel(const QString &written, QString *why)
+std::optional<QString> parseFontLabel(const QString &written, QString *why)
 {
     static const QRegularExpression name(QStringLiteral("^\\([A-Za-z0-9][A-Za-z0-9 _-]{0,39}\\)$"));
     static const QRegularExpression codePoint(QStringLiteral("^U\\+([0-9A-Fa-f]{4,5})$"));
@@ -383,7 +383,7 @@ std::optional<QString> ParseFontLabel(const QString &written, QString *why)
     return std::nullopt;
 }
 
-QString WrittenFontLabel(const QString &label)
+QString writtenFontLabel(const QString &label)
 {
     if (label.size() != 1)
         return label;
@@ -401,13 +401,13 @@ PanelCharMap::Table FontFile::charTable() const
     QSet<char16_t> taken;
     for (int code = 0; code < FontTable::kGlyphCount; ++code) {
         const QString &text = label(Font::Normal, quint8(code));
-        if (!IsNamedFontLabel(text)) {
+        if (!isNamedFontLabel(text)) {
             table[size_t(code)] = text.front().unicode();
             taken.insert(text.front().unicode());
         }
     }
     for (int code = 0; code < FontTable::kGlyphCount; ++code) {
-        if (!IsNamedFontLabel(label(Font::Normal, quint8(code))))
+        if (!isNamedFontLabel(label(Font::Normal, quint8(code))))
             continue;
         char16_t shown = char16_t(kNamedStandInFirst + code);
         if (code < 0x20)
@@ -424,7 +424,7 @@ PanelCharMap FontFile::charMap() const
     return PanelCharMap::fromTable(charTable()).value_or(PanelCharMap::builtIn());
 }
 
-bool IsNamedFontLabel(const QString &label)
+bool isNamedFontLabel(const QString &label)
 {
     return label.size() > 1 && label.startsWith(QLatin1Char('('));
 }
@@ -436,12 +436,12 @@ QString FontFileRead::errorText() const
     return error;
 }
 
-FontFileRead ReadFontFile(QByteArrayView text)
+FontFileRead readFontFile(QByteArrayView text)
 {
     return Reader().read(text);
 }
 
-FontFileRead ReadFontFilePath(const QString &path)
+FontFileRead readFontFilePath(const QString &path)
 {
     FontFileRead result;
     const QFileInfo info(path);
@@ -463,10 +463,10 @@ FontFileRead ReadFontFilePath(const QString &path)
         result.error = QStringLiteral("over 1 MB, too large to be a font file");
         return result;
     }
-    return ReadFontFile(text);
+    return readFontFile(text);
 }
 
-QByteArray FontFileText(const FontFile &font)
+QByteArray fontFileText(const FontFile &font)
 {
     QString text;
     for (const QString &line : font.comment())
@@ -477,7 +477,7 @@ QByteArray FontFileText(const FontFile &font)
         text += faceLine(face) + QLatin1Char('\n');
         for (int code = 0; code < FontTable::kGlyphCount; ++code) {
             text += QLatin1Char('\n') + codeName(code) + QLatin1Char(' ')
-                + WrittenFontLabel(font.label(face, quint8(code))) + QLatin1Char('\n');
+                + writtenFontLabel(font.label(face, quint8(code))) + QLatin1Char('\n');
             const FontTable::Glyph glyph = font.glyph(face, quint8(code));
             for (int row = 0; row < kRows; ++row) {
                 for (int column = 0; column < kColumns; ++column)
@@ -489,9 +489,9 @@ QByteArray FontFileText(const FontFile &font)
     return text.toUtf8();
 }
 
-QString SaveFontFile(const QString &path, const FontFile &font)
+QString saveFontFile(const QString &path, const FontFile &font)
 {
-    return ReplaceFile(path, FontFileText(font));
+    return replaceFile(path, fontFileText(font));
 }
 
 } // namespace varlo

@@ -75,11 +75,11 @@ private:
 };
 
 // A label as the file writes it, or nothing with the reason in `why`.
-std::optional<QString> ParseFontLabel(const QString &written, QString *why);
+std::optional<QString> parseFontLabel(const QString &written, QString *why);
 // The label as the file writes it: U+XXXX for a character that can't be seen.
-QString WrittenFontLabel(const QString &label);
+QString writtenFontLabel(const QString &label);
 // A name label, "(heart)", rather than a character.
-bool IsNamedFontLabel(const QString &label);
+bool isNamedFontLabel(const QString &label);
 
 struct FontFileRead
 {
@@ -94,17 +94,17 @@ struct FontFileRead
 };
 
 // Strict: any fault names its line and nothing is used.
-FontFileRead ReadFontFile(QByteArrayView text);
+FontFileRead readFontFile(QByteArrayView text);
 // Reads a regular file; anything else (a folder, a pipe, a device) or a file
 // too large to be a font is refused without being read.
-FontFileRead ReadFontFilePath(const QString &path);
+FontFileRead readFontFilePath(const QString &path);
 
 // The file's text. A file read and written again is the same byte for byte
 // when it was written so (comments at the top only, one blank line between
 // glyphs).
-QByteArray FontFileText(const FontFile &font);
+QByteArray fontFileText(const FontFile &font);
 // Saves as message files are saved: the whole new file or the old one
 // untouched. Returns an empty text on success, otherwise the reason.
-QString SaveFontFile(const QString &path, const FontFile &font);
+QString saveFontFile(const QString &path, const FontFile &font);
 
 } // namespace varlo

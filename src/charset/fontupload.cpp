@@ -6,7 +6,7 @@
 
 namespace varlo {
 
-std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image)
+std::vector<LinkFrame> characterGeneratorFrames(QByteArrayView image)
 {
     std::vector<LinkFrame> frames;
     if (image.size() != FontTable::kImageBytes)
@@ -16,31 +16,31 @@ std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image)
     for (int i = 0; i < fontupload::kFrameCount; ++i) {
         // A byte's panel address is its offset in the image.
         const auto address = static_cast<quint16>(frame::kFontAddress + frame::kDataSize * i);
-        frames.push_back(MakeWriteFrame(address, FrameData(bytes + frame::kDataSize * i, frame::kDataSize)));
+        frames.push_back(makeWriteFrame(address, FrameData(bytes + frame::kDataSize * i, frame::kDataSize)));
     }
     return frames;
 }
 
-bool SendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter)
+bool sendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter)
 {
-    const std::vector<LinkFrame> frames = CharacterGeneratorFrames(image);
+    const std::vector<LinkFrame> frames = characterGeneratorFrames(image);
     if (frames.empty())
         return false;
 
-    std::optional<PanelLink> link = OpenPanelLink(port, reporter);
+    std::optional<PanelLink> link = openPanelLink(port, reporter);
     if (!link)
         return false;
 
     // The position is left where it was until the first frame is out.
     reporter.setProgressMaximum(fontupload::kProgressMaximum);
     for (int i = 0; i < int(frames.size()); ++i) {
-        if (!SendFrame(*link, frames[i])) {
-            AbandonUpload(*link, reporter);
+        if (!sendFrame(*link, frames[i])) {
+            abandonUpload(*link, reporter);
             return false;
         }
         reporter.setProgressPosition(i);
     }
-    return CompleteUpload(*link, reporter);
+    return completeUpload(*link, reporter);
 }
 
 } // namespace varlo

@@ -22,7 +22,7 @@ inline constexpr int kProgressMaximum = 64;
 // 64i + 63 of the image to panel address 0x40 * i. The image is laid out
 // as the font table, FontTable::kImageBytes in all; one of another size
 // gives no frames.
-std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image);
+std::vector<LinkFrame> characterGeneratorFrames(QByteArrayView image);
 
 // Initial: opens the panel link as Send does and writes the 64 frames with no
 // pause and no end frame. The progress maximum is 64 and the position is i
@@ -30,6 +30,6 @@ std::vector<LinkFrame> CharacterGeneratorFrames(QByteArrayView image);
 // Returns false when the link did not open or a write or the final drain
 // failed (port closed, red lamp, progress 0), and at once, opening nothing, for an image of the
 // wrong size.
-bool SendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter);
+bool sendCharacterGenerator(QByteArrayView image, const PortChoice &port, LinkReporter &reporter);
 
 } // namespace varlo

@@ -11,7 +11,7 @@ namespace varlo {
 namespace {
 
 // One dot centred at `centre`; the painter antialiases and has no pen.
-void PaintDot(QPainter &painter, QPointF centre, bool lit, const LedStyle &style)
+void paintDot(QPainter &painter, QPointF centre, bool lit, const LedStyle &style)
 {
     const qreal radius = style.pitch * style.dotRatio / 2;
     if (lit) {
@@ -27,7 +27,7 @@ void PaintDot(QPainter &painter, QPointF centre, bool lit, const LedStyle &style
     painter.drawEllipse(centre, radius, radius);
 }
 
-QImage DotImage(bool lit, const LedStyle &style, qreal devicePixelRatio)
+QImage dotImage(bool lit, const LedStyle &style, qreal devicePixelRatio)
 {
     const int side = qRound(style.pitch * devicePixelRatio);
     QImage image(side, side, QImage::Format_RGB32);
@@ -37,19 +37,19 @@ QImage DotImage(bool lit, const LedStyle &style, qreal devicePixelRatio)
         QPainter painter(&image);
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
-        PaintDot(painter, QPointF(style.pitch, style.pitch) / 2, lit, style);
+        paintDot(painter, QPointF(style.pitch, style.pitch) / 2, lit, style);
     }
     return image;
 }
 
 } // namespace
 
-QSize LedPictureSize(const DotMatrix &dots, const LedStyle &style)
+QSize ledPictureSize(const DotMatrix &dots, const LedStyle &style)
 {
     return QSize(dots.width() * style.pitch, dots.height() * style.pitch);
 }
 
-void PaintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, const LedStyle &style)
+void paintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, const LedStyle &style)
 {
     const qreal pitch = style.pitch;
     painter.save();
@@ -57,7 +57,7 @@ void PaintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, c
     painter.setPen(Qt::NoPen);
     for (int y = 0; y < dots.height(); ++y) {
         for (int x = 0; x < dots.width(); ++x)
-            PaintDot(painter, topLeft + QPointF((x + 0.5) * pitch, (y + 0.5) * pitch), dots.lit(x, y), style);
+            paintDot(painter, topLeft + QPointF((x + 0.5) * pitch, (y + 0.5) * pitch), dots.lit(x, y), style);
     }
     painter.restore();
 }
@@ -65,8 +65,8 @@ void PaintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, c
 LedDotImages::LedDotImages(const LedStyle &style, qreal devicePixelRatio)
     : m_style(style)
     , m_devicePixelRatio(devicePixelRatio > 0 ? devicePixelRatio : 1)
-    , m_lit(DotImage(true, style, m_devicePixelRatio))
-    , m_dark(DotImage(false, style, m_devicePixelRatio))
+    , m_lit(dotImage(true, style, m_devicePixelRatio))
+    , m_dark(dotImage(false, style, m_devicePixelRatio))
 {
 }
 
@@ -92,7 +92,7 @@ QImage LedDotImages::render(const DotMatrix &dots) const
     return picture;
 }
 
-QImage RenderLedPicture(const DotMatrix &dots, const LedStyle &style)
+QImage renderLedPicture(const DotMatrix &dots, const LedStyle &style)
 {
     return LedDotImages(style).render(dots);
 }

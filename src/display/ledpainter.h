@@ -24,13 +24,13 @@ struct LedStyle
 };
 
 // The size of the picture of `dots`: one pitch per column and row.
-QSize LedPictureSize(const DotMatrix &dots, const LedStyle &style);
+QSize ledPictureSize(const DotMatrix &dots, const LedStyle &style);
 
 // Paints the dots one by one, each an antialiased ellipse (a lit one with a
 // gradient of its own), with the top-left corner of dot (0, 0)'s pitch square
 // at `topLeft`. Only the dots are painted, not the background. Slow: for
 // pictures drawn again and again, LedDotImages copies prepared dots instead.
-void PaintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, const LedStyle &style);
+void paintDotMatrix(QPainter &painter, QPointF topLeft, const DotMatrix &dots, const LedStyle &style);
 
 // A lit and a dark dot, each drawn once on its pitch square of background at
 // a device pixel ratio; a picture of dots is then only copies of the two.
@@ -48,7 +48,7 @@ public:
     const QImage &lit() const { return m_lit; }
     const QImage &dark() const { return m_dark; }
 
-    // The dots on their background, LedPictureSize() at the pixel ratio.
+    // The dots on their background, ledPictureSize() at the pixel ratio.
     QImage render(const DotMatrix &dots) const;
 
 private:
@@ -58,7 +58,7 @@ private:
     QImage m_dark;
 };
 
-// The dots on their background, as a picture of LedPictureSize().
-QImage RenderLedPicture(const DotMatrix &dots, const LedStyle &style = {});
+// The dots on their background, as a picture of ledPictureSize().
+QImage renderLedPicture(const DotMatrix &dots, const LedStyle &style = {});
 
 } // namespace varlo

@@ -42,14 +42,14 @@ void DotMatrix::setColumn(int x, quint8 bits)
 
 namespace {
 
-FontTable::Font FontOf(quint8 attribute)
+FontTable::Font fontOf(quint8 attribute)
 {
     return (attribute & block::kAttributeBold) ? FontTable::Font::Bold : FontTable::Font::Normal;
 }
 
 } // namespace
 
-DotMatrix RenderGlyph(FontTable::Font font, quint8 code, int height)
+DotMatrix renderGlyph(FontTable::Font font, quint8 code, int height)
 {
     const FontTable::Glyph glyph = FontTable::glyph(font, code);
     DotMatrix dots(FontTable::kGlyphBytes, height);
@@ -65,12 +65,12 @@ DotMatrix RenderGlyph(FontTable::Font font, quint8 code, int height)
 // with no lit dot at all, the space (32), the blank of "~R" (31) and the
 // other empty codes, takes a fixed width instead: 3 columns in the normal
 // font, 4 in the bold font.
-int CellWidth(FontTable::Font font, quint8 code)
+int cellWidthOf(FontTable::Font font, quint8 code)
 {
-    return CellWidth(FontTable::bytes(), font, code);
+    return cellWidthOf(FontTable::bytes(), font, code);
 }
 
-int CellWidth(FontTable::Image glyphs, FontTable::Font font, quint8 code)
+int cellWidthOf(FontTable::Image glyphs, FontTable::Font font, quint8 code)
 {
     const FontTable::Glyph glyph = FontTable::glyph(glyphs, font, code);
     for (int x = FontTable::kGlyphBytes - 1; x >= 0; --x) {
@@ -81,23 +81,23 @@ int CellWidth(FontTable::Image glyphs, FontTable::Font font, quint8 code)
     return font == FontTable::Font::Bold ? 4 : 3;
 }
 
-DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, int height)
+DotMatrix renderCells(std::span<const LedCell> cells, bool phaseOn, int height)
 {
-    return RenderCells(cells, phaseOn, FontTable::bytes(), height);
+    return renderCells(cells, phaseOn, FontTable::bytes(), height);
 }
 
-DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::Image glyphs, int height)
+DotMatrix renderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::Image glyphs, int height)
 {
     int width = 0;
     for (const LedCell &cell : cells) {
-        width += CellWidth(glyphs, FontOf(cell.attribute), cell.code);
+        width += cellWidthOf(glyphs, fontOf(cell.attribute), cell.code);
     }
 
     DotMatrix dots(width, height);
     int left = 0;
     for (const LedCell &cell : cells) {
-        const FontTable::Font font = FontOf(cell.attribute);
-        const int cellWidth = CellWidth(glyphs, font, cell.code);
+        const FontTable::Font font = fontOf(cell.attribute);
+        const int cellWidth = cellWidthOf(glyphs, font, cell.code);
         const bool dark = (cell.attribute & block::kAttributeFlash) && !phaseOn;
         if (!dark) {
             const FontTable::Glyph glyph = FontTable::glyph(glyphs, font, cell.code);
@@ -112,7 +112,7 @@ DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::I
     return dots;
 }
 
-std::vector<LedCell> MessageBlockCells(const MessageBlock &block)
+std::vector<LedCell> messageBlockCells(const MessageBlock &block)
 {
     // A count past the capacity can only come from a damaged block; the
     // cells it names beyond 125 would lie in the attribute area.
@@ -124,9 +124,9 @@ std::vector<LedCell> MessageBlockCells(const MessageBlock &block)
     return cells;
 }
 
-DotMatrix RenderMessageBlock(const MessageBlock &block, bool phaseOn, int height)
+DotMatrix renderMessageBlock(const MessageBlock &block, bool phaseOn, int height)
 {
-    return RenderCells(MessageBlockCells(block), phaseOn, height);
+    return renderCells(messageBlockCells(block), phaseOn, height);
 }
 
 } // namespace varlo

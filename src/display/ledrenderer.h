@@ -51,28 +51,28 @@ struct LedCell
 };
 
 // One glyph in all 8 of its columns, as the font sheet shows it.
-DotMatrix RenderGlyph(FontTable::Font font, quint8 code, int height = FontTable::kGlyphRows);
+DotMatrix renderGlyph(FontTable::Font font, quint8 code, int height = FontTable::kGlyphRows);
 
 // Every function below draws from the built-in fonts unless it is given
 // another character generator (`glyphs`), such as the one a panel's memory
 // holds after an upload.
 
 // How many columns a cell of this glyph takes in a rendered row.
-int CellWidth(FontTable::Font font, quint8 code);
-int CellWidth(FontTable::Image glyphs, FontTable::Font font, quint8 code);
+int cellWidthOf(FontTable::Font font, quint8 code);
+int cellWidthOf(FontTable::Image glyphs, FontTable::Font font, quint8 code);
 
 // A row of cells side by side, each from the bold font when its attribute has
 // bit 4 set and from the normal font otherwise. Flash cells (bit 0) blink:
 // they are lit while `phaseOn` is true and dark, at their full width, while
 // it is false.
-DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, int height = FontTable::kGlyphRows);
-DotMatrix RenderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::Image glyphs,
+DotMatrix renderCells(std::span<const LedCell> cells, bool phaseOn, int height = FontTable::kGlyphRows);
+DotMatrix renderCells(std::span<const LedCell> cells, bool phaseOn, FontTable::Image glyphs,
                       int height = FontTable::kGlyphRows);
 
 // The cells a message block holds: as many as its count says, at most 125.
-std::vector<LedCell> MessageBlockCells(const MessageBlock &block);
+std::vector<LedCell> messageBlockCells(const MessageBlock &block);
 
 // The cells a message block holds, rendered as a row.
-DotMatrix RenderMessageBlock(const MessageBlock &block, bool phaseOn, int height = FontTable::kGlyphRows);
+DotMatrix renderMessageBlock(const MessageBlock &block, bool phaseOn, int height = FontTable::kGlyphRows);
 
 } // namespace varlo

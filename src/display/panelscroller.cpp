@@ -5,13 +5,13 @@
 
 namespace varlo {
 
-const ScrollSpeed &ScrollSpeedFor(quint8 speedCode)
+const ScrollSpeed &scrollSpeedFor(quint8 speedCode)
 {
     const size_t index = std::min<size_t>(speedCode, display::kScrollSpeeds.size() - 1);
     return display::kScrollSpeeds[index];
 }
 
-bool FlashPhaseOn(qint64 elapsedMs)
+bool flashPhaseOn(qint64 elapsedMs)
 {
     return (std::max<qint64>(elapsedMs, 0) / display::kFlashHalfPeriodMs) % 2 == 0;
 }
@@ -19,16 +19,16 @@ bool FlashPhaseOn(qint64 elapsedMs)
 PanelScroller::PanelScroller(std::span<const LedCell> cells, quint8 speedCode, FontTable::Image glyphs, int widthDots,
                              int heightDots)
     : m_widthDots(std::max(widthDots, 1))
-    , m_speed(&ScrollSpeedFor(speedCode))
-    , m_lit(RenderCells(cells, true, glyphs, heightDots))
-    , m_dark(RenderCells(cells, false, glyphs, heightDots))
+    , m_speed(&scrollSpeedFor(speedCode))
+    , m_lit(renderCells(cells, true, glyphs, heightDots))
+    , m_dark(renderCells(cells, false, glyphs, heightDots))
 {
 }
 
 PanelScroller PanelScroller::fromBlock(const MessageBlock &block, quint8 speedCode, FontTable::Image glyphs,
                                        int widthDots, int heightDots)
 {
-    return PanelScroller(MessageBlockCells(block), speedCode, glyphs, widthDots, heightDots);
+    return PanelScroller(messageBlockCells(block), speedCode, glyphs, widthDots, heightDots);
 }
 
 int PanelScroller::stepAt(qint64 elapsedMs) const
@@ -83,7 +83,7 @@ DotMatrix PanelScroller::frameAtStep(int step, bool phaseOn) const
 
 DotMatrix PanelScroller::frameAt(qint64 elapsedMs) const
 {
-    return frameAtStep(stepAt(elapsedMs), FlashPhaseOn(elapsedMs));
+    return frameAtStep(stepAt(elapsedMs), flashPhaseOn(elapsedMs));
 }
 
 } // namespace varlo

@@ -43,11 +43,11 @@ inline constexpr int kFlashHalfPeriodMs = 500;
 
 // The speed of a code. A code above 4 can only come from a message file
 // with a stray byte; it scrolls at the fastest speed, the nearest there is.
-const ScrollSpeed &ScrollSpeedFor(quint8 speedCode);
+const ScrollSpeed &scrollSpeedFor(quint8 speedCode);
 
 // Whether flash cells are lit this many milliseconds after a display
 // started. Negative times count as 0.
-bool FlashPhaseOn(qint64 elapsedMs);
+bool flashPhaseOn(qint64 elapsedMs);
 
 // One message scrolling through the display: the text enters at the right
 // edge and moves left one dot per step until its last column has left at the

@@ -71,7 +71,7 @@ void Document::newDocument()
 MessageFileReadResult Document::open(const QString &path)
 {
     MessageSet read = m_set;
-    MessageFileReadResult result = ReadMessageFile(path, read);
+    MessageFileReadResult result = readMessageFile(path, read);
     if (!result.replaced())
         return result;
     replaceTextsAndSpeedCodes(read);
@@ -88,7 +88,7 @@ MessageFileWriteResult Document::save()
 
 MessageFileWriteResult Document::saveAs(const QString &path)
 {
-    MessageFileWriteResult result = WriteMessageFile(path, m_set);
+    MessageFileWriteResult result = writeMessageFile(path, m_set);
     if (result.ok()) {
         m_modified = false;
         setFileName(path);

@@ -12,7 +12,7 @@ namespace varlo {
 
 using namespace messagefile;
 
-QString TextTooLongMessage(int slotIndex)
+QString textTooLongMessage(int slotIndex)
 {
     return QStringLiteral(" Slot %1 text too long (%2 characters at most)! ")
         .arg(QLatin1Char(MessageSet::slotLetter(slotIndex)))
@@ -27,12 +27,12 @@ QString MessageFileWriteResult::message() const
     case Status::Failed:
         return QString::fromLatin1(kWriteError);
     case Status::TextTooLong:
-        return TextTooLongMessage(tooLongSlot);
+        return textTooLongMessage(tooLongSlot);
     }
     return {};
 }
 
-int FirstTooLongSlot(const MessageSet &set)
+int firstTooLongSlot(const MessageSet &set)
 {
     for (int i = 0; i < MessageSet::kSlotCount; ++i) {
         if (set.markup(i).size() > kMaxTextSize)
@@ -41,11 +41,11 @@ int FirstTooLongSlot(const MessageSet &set)
     return -1;
 }
 
-QByteArray EncodeMessageFile(const MessageSet &set)
+QByteArray encodeMessageFile(const MessageSet &set)
 {
     // A length byte that disagreed with its text would garble every later
     // slot, so a text too long for one is never written at all.
-    if (FirstTooLongSlot(set) >= 0)
+    if (firstTooLongSlot(set) >= 0)
         return {};
 
     QByteArray bytes(kHeaderSize, kHeaderByte);
@@ -99,7 +99,7 @@ private:
 
 } // namespace
 
-MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
+MessageFileReadResult decodeMessageFile(QByteArrayView bytes, MessageSet &set)
 {
     if (bytes.size() <= kCheckedHeaderOffset || bytes[kCheckedHeaderOffset] != kHeaderByte)
         return rejected();
@@ -138,26 +138,26 @@ MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set)
     return result;
 }
 
-MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &set)
+MessageFileWriteResult writeMessageFile(const QString &path, const MessageSet &set)
 {
     MessageFileWriteResult result;
-    const QByteArray bytes = EncodeMessageFile(set);
+    const QByteArray bytes = encodeMessageFile(set);
     if (bytes.isEmpty()) {
         result.status = MessageFileWriteResult::Status::TextTooLong;
-        result.tooLongSlot = FirstTooLongSlot(set);
+        result.tooLongSlot = firstTooLongSlot(set);
         return result;
     }
 
     // A new file beside the old one takes its place only when every byte is
     // on disk: a full disk or a lost folder never leaves half a file, and a
     // shorter set leaves nothing of a longer old file behind.
-    result.reason = ReplaceFile(path, bytes);
+    result.reason = replaceFile(path, bytes);
     if (!result.reason.isEmpty())
         result.status = MessageFileWriteResult::Status::Failed;
     return result;
 }
 
-MessageFileReadResult ReadMessageFile(const QString &path, MessageSet &set)
+MessageFileReadResult readMessageFile(const QString &path, MessageSet &set)
 {
     // Opening a pipe or a device could wait for a writer or read forever.
     const QFileInfo info(path);
@@ -178,7 +178,7 @@ MessageFileReadResult ReadMessageFile(const QString &path, MessageSet &set)
     const QByteArray bytes = file.read(kMaxMeaningfulSize);
     if (file.error() != QFileDevice::NoError)
         return rejected(file.errorString());
-    return DecodeMessageFile(bytes, set);
+    return decodeMessageFile(bytes, set);
 }
 
 } // namespace varlo

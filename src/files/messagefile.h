@@ -41,7 +41,7 @@ inline constexpr char kWriteError[] = " File Write Error! ";
 } // namespace messagefile
 
 // " Slot X text too long (255 characters at most)! " for the slot index.
-QString TextTooLongMessage(int slotIndex);
+QString textTooLongMessage(int slotIndex);
 
 struct MessageFileReadResult
 {
@@ -85,11 +85,11 @@ struct MessageFileWriteResult
 };
 
 // The first slot whose text is too long for a message file, or -1.
-int FirstTooLongSlot(const MessageSet &set);
+int firstTooLongSlot(const MessageSet &set);
 
 // The bytes of the set's message file, or nothing when a slot's text is too
-// long for it (see FirstTooLongSlot).
-QByteArray EncodeMessageFile(const MessageSet &set);
+// long for it (see firstTooLongSlot).
+QByteArray encodeMessageFile(const MessageSet &set);
 
 // Reads message file bytes into the set's slot texts and speed codes, as
 // leniently as the program always has: any header with a space at offset 2,
@@ -97,16 +97,16 @@ QByteArray EncodeMessageFile(const MessageSet &set);
 // When the bytes end early, a slot whose record is cut gets what is there,
 // later slots become empty and later speed codes keep their values. Run flags
 // are never touched, and a rejected header leaves the set as it was.
-MessageFileReadResult DecodeMessageFile(QByteArrayView bytes, MessageSet &set);
+MessageFileReadResult decodeMessageFile(QByteArrayView bytes, MessageSet &set);
 
 // Writes the set to the file at the path. The file is replaced in one step,
 // so a failure at any point leaves the old file as it was; only a regular
 // file (or a link to one) is replaced, keeping its owner and mode (see
-// ReplaceFile).
-MessageFileWriteResult WriteMessageFile(const QString &path, const MessageSet &set);
+// replaceFile).
+MessageFileWriteResult writeMessageFile(const QString &path, const MessageSet &set);
 
-// Reads the file at the path into the set (see DecodeMessageFile). The file is
+// Reads the file at the path into the set (see decodeMessageFile). The file is
 // opened read-only, so read-only files open normally.
-MessageFileReadResult ReadMessageFile(const QString &path, MessageSet &set);
+MessageFileReadResult readMessageFile(const QString &path, MessageSet &set);
 
 } // namespace varlo

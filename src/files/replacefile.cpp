@@ -141,7 +141,7 @@ private:
 
 } // namespace
 
-QString ReplaceFile(const QString &path, QByteArrayView bytes)
+QString replaceFile(const QString &path, QByteArrayView bytes)
 {
     const QString target = followLinks(path);
     if (target.isEmpty())
@@ -179,7 +179,7 @@ QString ReplaceFile(const QString &path, QByteArrayView bytes)
 
 // Elsewhere QSaveFile does the same, short of the ownership and the check of
 // the file's kind.
-QString ReplaceFile(const QString &path, QByteArrayView bytes)
+QString replaceFile(const QString &path, QByteArrayView bytes)
 {
     const QString target = followLinks(path);
     if (target.isEmpty())

@@ -20,6 +20,6 @@ namespace varlo {
 //
 // Returns an empty text on success, otherwise the reason, such as "No space
 // left on device".
-QString ReplaceFile(const QString &path, QByteArrayView bytes);
+QString replaceFile(const QString &path, QByteArrayView bytes);
 
 } // namespace varlo

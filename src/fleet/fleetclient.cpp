@@ -64,7 +64,7 @@ bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &pan
         *error = QStringLiteral("no panel or group to publish to");
         return false;
     }
-    const std::optional<QString> setHash = SetHashOfFile(fileBytes);
+    const std::optional<QString> setHash = hashOfSetFile(fileBytes);
     if (!setHash) {
         *error = QStringLiteral("not a whole message file");
         return false;
@@ -73,7 +73,7 @@ bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &pan
         send(topics::panelMessages(panel), fileBytes, true);
     for (const QString &group : groups)
         send(topics::groupMessages(group), fileBytes, true);
-    follow(panels, groups, {*setHash, -1, {}, BytesHash(fileBytes)}, waitS);
+    follow(panels, groups, {*setHash, -1, {}, hashOfBytes(fileBytes)}, waitS);
     return true;
 }
 
@@ -93,7 +93,7 @@ bool FleetClient::publishSlot(char letter, const QString &text, const QStringLis
     const QByteArray payload = text.toUtf8();
     for (const QString &panel : panels)
         send(topics::panelSlot(panel, MessageSet::slotLetter(slot)), payload, false);
-    follow(panels, {}, {{}, slot, text, BytesHash(payload)}, waitS);
+    follow(panels, {}, {{}, slot, text, hashOfBytes(payload)}, waitS);
     return true;
 }
 

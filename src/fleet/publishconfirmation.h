@@ -38,7 +38,7 @@ class PublishConfirmation
 public:
     struct Expected
     {
-        // The set's name (SetHash); empty when a slot text was published.
+        // The set's name (hashOfSet); empty when a slot text was published.
         QString setHash;
         // The slot and text published, for a slot change; -1 otherwise.
         int slot = -1;

@@ -8,23 +8,23 @@
 
 namespace varlo::fleet {
 
-QString BytesHash(QByteArrayView bytes)
+QString hashOfBytes(QByteArrayView bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-QString SetHash(const MessageSet &set)
+QString hashOfSet(const MessageSet &set)
 {
-    return BytesHash(EncodeMessageFile(set));
+    return hashOfBytes(encodeMessageFile(set));
 }
 
-std::optional<QString> SetHashOfFile(QByteArrayView fileBytes)
+std::optional<QString> hashOfSetFile(QByteArrayView fileBytes)
 {
     MessageSet set;
     set.clearForNew();
-    if (!DecodeMessageFile(fileBytes, set).ok())
+    if (!decodeMessageFile(fileBytes, set).ok())
         return std::nullopt;
-    return SetHash(set);
+    return hashOfSet(set);
 }
 
 } // namespace varlo::fleet

@@ -20,11 +20,11 @@ namespace varlo::fleet {
 // it, not by the bytes someone published: two files that read as the same
 // 20 texts and speed codes (one with bytes left after its END, say) are the
 // same set. Run flags are not part of a message file, nor of the name.
-QString SetHash(const MessageSet &set);
+QString hashOfSet(const MessageSet &set);
 // The same for message file bytes; nothing for bytes that don't read as a
 // whole message file.
-std::optional<QString> SetHashOfFile(QByteArrayView fileBytes);
+std::optional<QString> hashOfSetFile(QByteArrayView fileBytes);
 // A character generator table, or any payload, by its bytes.
-QString BytesHash(QByteArrayView bytes);
+QString hashOfBytes(QByteArrayView bytes);
 
 } // namespace varlo::fleet

@@ -9,11 +9,11 @@ QByteArray LinkFrame::lineCoded() const
 {
     QByteArray coded(m_size, Qt::Uninitialized);
     std::transform(m_bytes.begin(), m_bytes.begin() + m_size, coded.begin(),
-                   [](quint8 byte) { return static_cast<char>(LineCode(byte)); });
+                   [](quint8 byte) { return static_cast<char>(lineCode(byte)); });
     return coded;
 }
 
-LinkFrame MakeWriteFrame(quint16 address, FrameData data)
+LinkFrame makeWriteFrame(quint16 address, FrameData data)
 {
     LinkFrame f;
     f.m_bytes[0] = frame::kStart;
@@ -26,7 +26,7 @@ LinkFrame MakeWriteFrame(quint16 address, FrameData data)
     return f;
 }
 
-LinkFrame MakeEndFrame()
+LinkFrame makeEndFrame()
 {
     LinkFrame f;
     f.m_bytes[0] = frame::kStart;

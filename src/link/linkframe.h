@@ -38,11 +38,11 @@ class LinkFrame
 public:
     std::span<const quint8> bytes() const { return {m_bytes.data(), static_cast<size_t>(m_size)}; }
     int size() const { return m_size; }
-    // The bytes as they go on the line: each one through LineCode.
+    // The bytes as they go on the line: each one through lineCode.
     QByteArray lineCoded() const;
 
-    friend LinkFrame MakeWriteFrame(quint16 address, FrameData data);
-    friend LinkFrame MakeEndFrame();
+    friend LinkFrame makeWriteFrame(quint16 address, FrameData data);
+    friend LinkFrame makeEndFrame();
 
 private:
     LinkFrame() = default;
@@ -52,21 +52,21 @@ private:
 };
 
 // Stores the 64 data bytes at a panel address (sent high byte first).
-LinkFrame MakeWriteFrame(quint16 address, FrameData data);
-LinkFrame MakeEndFrame();
+LinkFrame makeWriteFrame(quint16 address, FrameData data);
+LinkFrame makeEndFrame();
 
 // The line coding of every frame byte. The high nibble of the result is the
 // low nibble of the byte XOR 0x0A, the low nibble is the XOR of the byte's
 // two nibbles. It is one-to-one; only 0x0A codes to itself.
-constexpr quint8 LineCode(quint8 byte)
+constexpr quint8 lineCode(quint8 byte)
 {
     const int lo = byte & 0x0F;
     const int hi = byte >> 4;
     return static_cast<quint8>(((lo ^ 0x0A) << 4) | (hi ^ lo));
 }
 
-// What the panel does on receipt: the inverse of LineCode.
-constexpr quint8 LineDecode(quint8 coded)
+// What the panel does on receipt: the inverse of lineCode.
+constexpr quint8 lineDecode(quint8 coded)
 {
     const int lo = (coded >> 4) ^ 0x0A;
     const int hi = (coded & 0x0F) ^ lo;

@@ -14,7 +14,7 @@
 
 namespace varlo {
 
-void SleepPause(int delayMs)
+void sleepPause(int delayMs)
 {
     // In short sleeps, so that a stop request ends the pause soon; the next
     // write then gives up.
@@ -23,7 +23,7 @@ void SleepPause(int delayMs)
         QThread::msleep(static_cast<unsigned long>(qMin<qint64>(leftMs, SerialPort::kStopCheckMs)));
 }
 
-std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayPosition)
+std::vector<UploadStep> planMessageUpload(const MessageSet &set, int commuDelayPosition)
 {
     const int delayMs = std::clamp(commuDelayPosition, 0, upload::kMaxCommuDelayPosition) * upload::kCommuDelayUnitMs;
     std::vector<UploadStep> steps(upload::kStepCount);
@@ -35,40 +35,40 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
 
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
         const bool empty = set.isEmpty(slot);
-        const DirectoryEntry entry = MakeDirectoryEntry(empty, set.run(slot), set.speedCode(slot));
+        const DirectoryEntry entry = makeDirectoryEntry(empty, set.run(slot), set.speedCode(slot));
         std::copy(entry.begin(), entry.end(), directory.begin() + 3 * slot);
         if (empty)
             continue;
 
         UploadStep &step = steps[slot];
         step.pausesMs.push_back(delayMs);
-        const MessageBlock block = EncodeMessageBlock(set.markup(slot));
+        const MessageBlock block = encodeMessageBlock(set.markup(slot));
         for (int chunk = 0; chunk < block::kSize / frame::kDataSize; ++chunk) {
             const auto address =
                 static_cast<quint16>(frame::kBlockAddress + frame::kBlockStride * slot + frame::kDataSize * chunk);
             step.frames.push_back(
-                MakeWriteFrame(address, FrameData(block.data() + frame::kDataSize * chunk, frame::kDataSize)));
+                makeWriteFrame(address, FrameData(block.data() + frame::kDataSize * chunk, frame::kDataSize)));
         }
     }
 
     UploadStep &directoryStep = steps[upload::kDirectoryStep];
     directoryStep.pausesMs.push_back(delayMs);
-    directoryStep.frames.push_back(MakeWriteFrame(frame::kDirectoryAddress, directory));
+    directoryStep.frames.push_back(makeWriteFrame(frame::kDirectoryAddress, directory));
 
     UploadStep &endStep = steps[upload::kEndStep];
     endStep.pausesMs = {delayMs, upload::kEndFrameSettleMs};
-    endStep.frames.push_back(MakeEndFrame());
+    endStep.frames.push_back(makeEndFrame());
     return steps;
 }
 
-bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
+bool sendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
                     const Pause &pause)
 {
-    std::optional<PanelLink> link = OpenPanelLink(port, reporter);
+    std::optional<PanelLink> link = openPanelLink(port, reporter);
     if (!link)
         return false;
 
-    const std::vector<UploadStep> steps = PlanMessageUpload(set, commuDelayPosition);
+    const std::vector<UploadStep> steps = planMessageUpload(set, commuDelayPosition);
     reporter.setProgressMaximum(upload::kProgressMaximum);
     reporter.setProgressPosition(0);
     for (int s = 0; s < upload::kStepCount; ++s) {
@@ -76,13 +76,13 @@ bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDela
         for (const int ms : steps[s].pausesMs)
             pause(ms);
         for (const LinkFrame &f : steps[s].frames) {
-            if (!SendFrame(*link, f)) {
-                AbandonUpload(*link, reporter);
+            if (!sendFrame(*link, f)) {
+                abandonUpload(*link, reporter);
                 return false;
             }
         }
     }
-    return CompleteUpload(*link, reporter);
+    return completeUpload(*link, reporter);
 }
 
 } // namespace varlo

@@ -29,7 +29,7 @@ inline constexpr int kEndFrameSettleMs = 50;
 using Pause = std::function<void(int delayMs)>;
 // The real pause: sleeps the calling thread. Does nothing for 0 ms, and ends
 // early when an upload stop is requested (UploadStop).
-void SleepPause(int delayMs);
+void sleepPause(int delayMs);
 
 // One step of the message upload: the pauses that open it, then its frames.
 struct UploadStep
@@ -42,7 +42,7 @@ struct UploadStep
 // pause of the Commu Delay and four block frames; then a pause and the
 // directory frame; then a pause, 50 ms more and the end frame. Empty slots
 // send nothing. The Commu Delay position (0 to 10, each 50 ms) is clamped.
-std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayPosition);
+std::vector<UploadStep> planMessageUpload(const MessageSet &set, int commuDelayPosition);
 
 // Send: opens the panel link, sends the plan with the progress going through
 // 0 to 21, closes the port, sets the progress to 0 and shows the green lamp.
@@ -50,7 +50,7 @@ std::vector<UploadStep> PlanMessageUpload(const MessageSet &set, int commuDelayP
 // failed (the upload stopped there, the port is closed, the lamp is red), also
 // when it was the drain after the last frame that failed.
 // Blocks until done, so a window runs it on a worker thread.
-bool SendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
-                    const Pause &pause = SleepPause);
+bool sendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
+                    const Pause &pause = sleepPause);
 
 } // namespace varlo

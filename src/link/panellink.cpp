@@ -86,7 +86,7 @@ QString PanelLink::errorReason() const
     return failureReason(m_opened, *m_port);
 }
 
-std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &reporter)
+std::optional<PanelLink> openPanelLink(const PortChoice &choice, LinkReporter &reporter)
 {
     QString reason;
     std::optional<PanelLink> link;
@@ -114,10 +114,10 @@ std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &r
     return link;
 }
 
-bool SendFrame(PanelLink &link, const LinkFrame &frame)
+bool sendFrame(PanelLink &link, const LinkFrame &frame)
 {
     for (const quint8 byte : frame.bytes()) {
-        if (!link.port().writeByte(LineCode(byte)))
+        if (!link.port().writeByte(lineCode(byte)))
             return false;
     }
     return true;
@@ -134,7 +134,7 @@ void reportWriteError(const QString &reason, LinkReporter &reporter)
 
 } // namespace
 
-bool CompleteUpload(PanelLink &link, LinkReporter &reporter)
+bool completeUpload(PanelLink &link, LinkReporter &reporter)
 {
     if (!link.close()) {
         reportWriteError(link.errorReason(), reporter);
@@ -145,7 +145,7 @@ bool CompleteUpload(PanelLink &link, LinkReporter &reporter)
     return true;
 }
 
-void AbandonUpload(PanelLink &link, LinkReporter &reporter)
+void abandonUpload(PanelLink &link, LinkReporter &reporter)
 {
     const QString reason = link.errorReason();
     link.abort();

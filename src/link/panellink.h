@@ -21,7 +21,7 @@ inline const QString kStatusPrefix = QStringLiteral("  Com:");
 } // namespace linktext
 
 // The open serial port an upload writes its frames to. It exists from a
-// successful OpenPanelLink to the end of the upload that opened it.
+// successful openPanelLink to the end of the upload that opened it.
 class PanelLink
 {
 public:
@@ -62,20 +62,20 @@ private:
 // port without a panel is not noticed (the panel acknowledges nothing). On
 // success the status shows the port; on failure the message and the red lamp
 // have been reported (nothing is, after a stop request) and no port is open.
-std::optional<PanelLink> OpenPanelLink(const PortChoice &choice, LinkReporter &reporter);
+std::optional<PanelLink> openPanelLink(const PortChoice &choice, LinkReporter &reporter);
 
 // Line-codes each byte of the frame and writes it by itself. False as soon as
 // a write fails; the rest of the frame is not sent.
-bool SendFrame(PanelLink &link, const LinkFrame &frame);
+bool sendFrame(PanelLink &link, const LinkFrame &frame);
 
 // How both uploads end. After the last frame: close (after draining),
 // progress 0, green lamp, true. When the drain fails, the line went away
-// before the last bytes were out: as AbandonUpload after a failed write, and
+// before the last bytes were out: as abandonUpload after a failed write, and
 // false.
-bool CompleteUpload(PanelLink &link, LinkReporter &reporter);
+bool completeUpload(PanelLink &link, LinkReporter &reporter);
 // After a failed write: close at once, "Serial port write error!" with the
 // operating system's reason, red lamp, progress 0. After a stop request
 // (UploadStop) only the close and progress 0.
-void AbandonUpload(PanelLink &link, LinkReporter &reporter);
+void abandonUpload(PanelLink &link, LinkReporter &reporter);
 
 } // namespace varlo

@@ -158,7 +158,7 @@ void MainWindow::buildActions()
     // No hint for the two move buttons; their pictures say it.
     m_moveUp = makeAction(this, "ToolButton6", QString(), nullptr, "up");
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
-    m_insertActions = MakeInsertActions(m_rows, toolIcon, this);
+    m_insertActions = makeInsertActions(m_rows, toolIcon, this);
 
     m_commands = {m_new,     m_open,       m_save,        m_saveAs,        m_sendAction,       m_publishAction,
                   m_exit,    m_helpAction, m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp,
@@ -326,7 +326,7 @@ void MainWindow::connectCommands()
     connect(m_fontEditorAction, &QAction::triggered, this, &MainWindow::characterGeneratorClicked);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
-    // The insertion actions come wired from MakeInsertActions.
+    // The insertion actions come wired from makeInsertActions.
 
     connect(m_send, &QPushButton::clicked, this, &MainWindow::sendClicked);
     connect(m_initial, &QPushButton::clicked, this, &MainWindow::initialClicked);
@@ -545,13 +545,13 @@ void MainWindow::sendClicked()
     // The upload works on a copy: the window can't change while it runs
     // anyway, and the copy is what was on screen when Send was pressed.
     m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_commuDelaySlider->value()](
-                         LinkReporter &reporter) { return SendMessageSet(set, port, delayPosition, reporter); });
+                         LinkReporter &reporter) { return sendMessageSet(set, port, delayPosition, reporter); });
 }
 
 void MainWindow::initialClicked()
 {
     m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
-        return SendCharacterGenerator(FontTable::image(), port, reporter);
+        return sendCharacterGenerator(FontTable::image(), port, reporter);
     });
 }
 
@@ -629,7 +629,7 @@ void MainWindow::publishClicked()
     if (!m_publish)
         m_publish = new PublishDialog(this);
     // What the slots hold now, as Save would write it.
-    m_publish->setFileBytes(EncodeMessageFile(m_document.messageSet()));
+    m_publish->setFileBytes(encodeMessageFile(m_document.messageSet()));
     m_publish->show();
     m_publish->raise();
     m_publish->activateWindow();

@@ -13,12 +13,12 @@
 
 namespace varlo {
 
-MainWindow::Folders DefaultFolders()
+MainWindow::Folders defaultFolders()
 {
     return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
 }
 
-std::unique_ptr<MainWindow> StartWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
+std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
                                          const QString &fileToOpen)
 {
     // For every window and message box of the program.

@@ -11,7 +11,7 @@ class Dialogs;
 
 // The folders the program uses for its support files: beside the
 // executable, or the per-user data folder when that can't be written.
-MainWindow::Folders DefaultFolders();
+MainWindow::Folders defaultFolders();
 
 // Starts the program's windows in their fixed order: the main window (it
 // writes the support files and sets the first glyphs as it is built), then
@@ -23,7 +23,7 @@ MainWindow::Folders DefaultFolders();
 // as a confirmed Open of it would be: a relative path is taken from the
 // working directory, and a file that can't be read is reported and leaves
 // the new empty set as it is. An empty text opens nothing.
-std::unique_ptr<MainWindow> StartWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
+std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
                                          const QString &fileToOpen = QString());
 
 } // namespace varlo

@@ -54,7 +54,7 @@ void walkMarkup(QByteArrayView markup, CellSink &&cell)
 
 } // namespace
 
-MessageBlock EncodeMessageBlock(QByteArrayView markup)
+MessageBlock encodeMessageBlock(QByteArrayView markup)
 {
     MessageBlock blk{};
     int count = 0;
@@ -66,33 +66,33 @@ MessageBlock EncodeMessageBlock(QByteArrayView markup)
         ++count;
     });
     blk[block::kCountOffset] = static_cast<quint8>(count);
-    blk[block::kChecksumOffset] = MessageBlockChecksum(blk);
+    blk[block::kChecksumOffset] = messageBlockChecksum(blk);
     blk[block::kMarkerOffset] = block::kMarker;
     return blk;
 }
 
-quint8 MessageBlockChecksum(const MessageBlock &blk)
+quint8 messageBlockChecksum(const MessageBlock &blk)
 {
     return static_cast<quint8>(std::accumulate(blk.begin() + block::kCountOffset, blk.end(), 0u));
 }
 
-DirectoryEntry MakeDirectoryEntry(bool empty, bool run, quint8 speedCode)
+DirectoryEntry makeDirectoryEntry(bool empty, bool run, quint8 speedCode)
 {
     if (empty)
         return {1, 0, 0};
     return {static_cast<quint8>(run ? 0 : 1), speedCode, 1};
 }
 
-int MarkupCellCount(QByteArrayView markup)
+int markupCellCount(QByteArrayView markup)
 {
     int count = 0;
     walkMarkup(markup, [&count](quint8, quint8) { ++count; });
     return count;
 }
 
-bool MarkupOverflows(QByteArrayView markup)
+bool markupOverflows(QByteArrayView markup)
 {
-    return MarkupCellCount(markup) > block::kCellCapacity;
+    return markupCellCount(markup) > block::kCellCapacity;
 }
 
 } // namespace varlo

@@ -37,18 +37,18 @@ inline constexpr quint8 kAttributeBold = 0x10;
 // Encodes a slot's markup. Never fails: unknown escapes and a trailing tilde
 // are dropped, and cells past the 125th are left out (the count then says
 // 125), so nothing is ever written outside the block.
-MessageBlock EncodeMessageBlock(QByteArrayView markup);
+MessageBlock encodeMessageBlock(QByteArrayView markup);
 
 // The sum of bytes 2 to 255, modulo 256: what byte 1 of a sound block holds.
-quint8 MessageBlockChecksum(const MessageBlock &block);
+quint8 messageBlockChecksum(const MessageBlock &block);
 
 // The directory entry of a slot: 1 0 0 for an empty slot, otherwise the skip
 // byte (0 when the slot runs), the speed code as it is, and 1.
-DirectoryEntry MakeDirectoryEntry(bool empty, bool run, quint8 speedCode);
+DirectoryEntry makeDirectoryEntry(bool empty, bool run, quint8 speedCode);
 
 // How many cells the markup fills, without the 125-cell cap, so that the
 // editor can warn about text the panel will not show.
-int MarkupCellCount(QByteArrayView markup);
-bool MarkupOverflows(QByteArrayView markup);
+int markupCellCount(QByteArrayView markup);
+bool markupOverflows(QByteArrayView markup);
 
 } // namespace varlo

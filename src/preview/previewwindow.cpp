@@ -88,17 +88,17 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
     m_markup = markup;
     m_speedCode = speedCode;
     // The text as the panel stores it: cells past the 125th are not shown.
-    m_scroller = PanelScroller::fromBlock(EncodeMessageBlock(markup), speedCode);
+    m_scroller = PanelScroller::fromBlock(encodeMessageBlock(markup), speedCode);
     m_stripsDrawn = false;
 
-    const int cells = MarkupCellCount(markup);
+    const int cells = markupCellCount(markup);
     const bool over = cells > block::kCellCapacity;
     m_cells->setText(tr("Slot %1 \u2014 %2 of %3 cells")
                          .arg(QLatin1Char(MessageSet::slotLetter(slot)))
                          .arg(cells)
                          .arg(block::kCellCapacity));
     m_cells->setToolTip(over ? tr("The panel shows only the first %1 cells.").arg(block::kCellCapacity) : QString());
-    ShowAsWarning(m_cells, over);
+    showAsWarning(m_cells, over);
 
     const ScrollSpeed &speed = m_scroller.speed();
     m_speed->setText(tr("Speed %1 %2").arg(speed.code + 1).arg(QLatin1String(speed.name)));
@@ -168,7 +168,7 @@ void PreviewWindow::showFrame(qint64 passElapsedMs)
 {
     const DotMatrix frame = m_scroller.frameAt(passElapsedMs);
     m_step = m_scroller.stepAt(passElapsedMs);
-    m_phaseOn = FlashPhaseOn(passElapsedMs);
+    m_phaseOn = flashPhaseOn(passElapsedMs);
     // A step into the dark before the text, or a flash change of a text
     // not on the display, shows the same dots again.
     if (frame == m_frame && !m_display->isEmpty())

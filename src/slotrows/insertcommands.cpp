@@ -15,7 +15,7 @@ QString InsertCommand::menuText() const
     return QCoreApplication::translate("InsertCommand", findEscape(selector)->name);
 }
 
-std::vector<QAction *> MakeInsertActions(SlotRows *rows, const IconSource &icon, QObject *parent)
+std::vector<QAction *> makeInsertActions(SlotRows *rows, const IconSource &icon, QObject *parent)
 {
     std::vector<QAction *> actions;
     for (const InsertCommand &c : kInsertCommands) {

@@ -66,6 +66,6 @@ using IconSource = std::function<QIcon(const QString &name)>;
 // One action per command, in tool bar order, named after its menu entry or
 // else its tool button; triggering it inserts the escape into the focused
 // slot of `rows`.
-std::vector<QAction *> MakeInsertActions(SlotRows *rows, const IconSource &icon, QObject *parent);
+std::vector<QAction *> makeInsertActions(SlotRows *rows, const IconSource &icon, QObject *parent);
 
 } // namespace varlo

@@ -168,17 +168,17 @@ void SlotRows::showCellOverflow(int slot, const QByteArray &markup)
     // The panel keeps 125 cells of a message and drops the rest without a
     // word, so the count turns red where the user looks, and says why.
     QCheckBox *box = m_runBoxes[slot];
-    const bool over = MarkupOverflows(markup);
+    const bool over = markupOverflows(markup);
     const QString tip = over ? tr("Slot %1 fills %2 cells; the panel shows only the first %3.")
                                    .arg(QLatin1Char(MessageSet::slotLetter(slot)))
-                                   .arg(MarkupCellCount(markup))
+                                   .arg(markupCellCount(markup))
                                    .arg(block::kCellCapacity)
                              : QString();
     if (box->statusTip() == tip)
         return;
     box->setStatusTip(tip);
     box->setToolTip(tip);
-    ShowAsWarning(box, over);
+    showAsWarning(box, over);
 }
 
 } // namespace varlo

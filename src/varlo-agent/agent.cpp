@@ -170,7 +170,7 @@ void Agent::onMessage(const fleet::MqttMessage &message)
     // has our unsubscription.
     if (!isWanted(message.topic))
         return;
-    const QString payloadHash = fleet::BytesHash(message.payload);
+    const QString payloadHash = fleet::hashOfBytes(message.payload);
     if (message.retained && m_state.seen.value(message.topic) == payloadHash)
         return;
 
@@ -195,7 +195,7 @@ void Agent::onMessage(const fleet::MqttMessage &message)
 
 void Agent::takeSet(const QString &topic, const QByteArray &payload)
 {
-    const Checked<MessageSet> checked = CheckSetPayload(payload);
+    const Checked<MessageSet> checked = checkSetPayload(payload);
     if (!checked.value) {
         refuse(topic, payload, checked.problem);
         return;
@@ -205,7 +205,7 @@ void Agent::takeSet(const QString &topic, const QByteArray &payload)
 
 void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payload)
 {
-    const Checked<QByteArray> checked = CheckSlotPayload(payload);
+    const Checked<QByteArray> checked = checkSlotPayload(payload);
     if (!checked.value) {
         refuse(topic, payload, checked.problem);
         return;
@@ -224,21 +224,21 @@ void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payloa
 
 void Agent::takeFont(const QString &topic, const QByteArray &payload)
 {
-    const Checked<QByteArray> checked = CheckFontPayload(payload);
+    const Checked<QByteArray> checked = checkFontPayload(payload);
     if (!checked.value) {
         refuse(topic, payload, checked.problem);
         return;
     }
     m_state.desiredFont = *checked.value;
     m_retryAt = {};
-    log(QStringLiteral("%1: font %2").arg(topic, shortHash(fleet::BytesHash(*checked.value))));
+    log(QStringLiteral("%1: font %2").arg(topic, shortHash(fleet::hashOfBytes(*checked.value))));
     keep(m_folder.saveDesiredFont(m_state));
     schedule();
 }
 
 void Agent::refuse(const QString &topic, const QByteArray &payload, const QString &reason)
 {
-    m_refused = PanelStatus::Refusal{topic, reason, now(), fleet::BytesHash(payload)};
+    m_refused = PanelStatus::Refusal{topic, reason, now(), fleet::hashOfBytes(payload)};
     log(QStringLiteral("%1: refused, nothing sent: %2").arg(topic, reason));
     keep(m_folder.saveRecord(m_state));
     publishStatus();
@@ -251,7 +251,7 @@ void Agent::setDesired(const MessageSet &set, const QString &source)
     m_state.desiredReceived = now();
     // Something new: no need to wait for the retry of an older failure.
     m_retryAt = {};
-    log(QStringLiteral("%1: set %2").arg(source, shortHash(fleet::SetHash(set))));
+    log(QStringLiteral("%1: set %2").arg(source, shortHash(fleet::hashOfSet(set))));
     keep(m_folder.saveDesired(m_state));
     schedule();
 }
@@ -262,9 +262,9 @@ void Agent::schedule()
     if (m_job || m_stopping)
         return;
     const bool fontDue =
-        m_state.desiredFont && (!m_state.font || m_state.font->hash != fleet::BytesHash(*m_state.desiredFont));
+        m_state.desiredFont && (!m_state.font || m_state.font->hash != fleet::hashOfBytes(*m_state.desiredFont));
     const bool setDue =
-        m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != fleet::SetHash(*m_state.desired));
+        m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != fleet::hashOfSet(*m_state.desired));
     m_heldUntil = {};
     if (!fontDue && !setDue) {
         m_retryAt = {};
@@ -302,11 +302,11 @@ void Agent::schedule()
 void Agent::startUpload(UploadJob::Kind kind)
 {
     if (kind == UploadJob::Kind::Font) {
-        m_jobHash = fleet::BytesHash(*m_state.desiredFont);
+        m_jobHash = fleet::hashOfBytes(*m_state.desiredFont);
         m_job = UploadJob::font(*m_state.desiredFont, m_options.port);
     } else {
         m_jobSet = *m_state.desired;
-        m_jobHash = fleet::SetHash(m_jobSet);
+        m_jobHash = fleet::hashOfSet(m_jobSet);
         m_job = UploadJob::messages(m_jobSet, m_options.port, m_options.commuDelayPosition);
     }
     connect(m_job.get(), &UploadJob::opened, this, &Agent::onOpened);
@@ -380,11 +380,11 @@ PanelStatus Agent::status(bool online) const
         s.state = PanelStatus::State::Retrying;
     if (m_state.desired)
         s.desired =
-            PanelStatus::Desired{fleet::SetHash(*m_state.desired), m_state.desiredSource, m_state.desiredReceived};
+            PanelStatus::Desired{fleet::hashOfSet(*m_state.desired), m_state.desiredSource, m_state.desiredReceived};
     s.uploaded = m_state.uploaded;
     if (m_state.uploaded && m_state.uploadedSet) {
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
-            s.uploadedSlots << SlotDisplayText(m_state.uploadedSet->markup(slot));
+            s.uploadedSlots << slotDisplayText(m_state.uploadedSet->markup(slot));
     }
     s.font = m_state.font;
     s.error = m_error;
@@ -410,7 +410,7 @@ void Agent::publishStatus()
 void Agent::announce()
 {
     for (const homeassistant::Announcement &announcement :
-         homeassistant::Announcements(m_options.name, QCoreApplication::applicationVersion()))
+         homeassistant::announcementsFor(m_options.name, QCoreApplication::applicationVersion()))
         m_client.publish(announcement.topic, announcement.payload, true);
 }
 

@@ -64,7 +64,7 @@ std::optional<int> seconds(const QCommandLineParser &parser, const QString &opti
 
 } // namespace
 
-QString DefaultStateFolder(const QString &name)
+QString defaultStateFolder(const QString &name)
 {
     // systemd may list several folders, separated by colons; ours is the
     // first (the unit asks for one).
@@ -77,7 +77,7 @@ QString DefaultStateFolder(const QString &name)
     return base + QStringLiteral("/varlo/agent-") + name;
 }
 
-ParsedOptions ParseAgentOptions(const QStringList &arguments)
+ParsedOptions parseAgentOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
@@ -170,7 +170,7 @@ ParsedOptions ParseAgentOptions(const QStringList &arguments)
         return usageError(error);
     options.retryS = *retry;
 
-    options.stateFolder = parser.isSet(kState) ? parser.value(kState) : DefaultStateFolder(options.name);
+    options.stateFolder = parser.isSet(kState) ? parser.value(kState) : defaultStateFolder(options.name);
     options.caFile = parser.value(kTlsCa);
     if (parser.isSet(kTlsCa) && options.caFile.isEmpty())
         return usageError(QStringLiteral("--tls-ca: the file name is empty"));

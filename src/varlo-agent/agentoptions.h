@@ -47,11 +47,11 @@ struct ParsedOptions
 
 // Reads the arguments, the program's name first. Prints --help, --version
 // and usage errors itself.
-ParsedOptions ParseAgentOptions(const QStringList &arguments);
+ParsedOptions parseAgentOptions(const QStringList &arguments);
 
 // The state folder when --state is not given: $STATE_DIRECTORY (systemd's
 // StateDirectory=), else $XDG_STATE_HOME/varlo/agent-NAME, else
 // ~/.local/state/varlo/agent-NAME.
-QString DefaultStateFolder(const QString &name);
+QString defaultStateFolder(const QString &name);
 
 } // namespace varlo::agent

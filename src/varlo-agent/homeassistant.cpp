@@ -35,7 +35,7 @@ QString configTopic(const QString &component, const QString &panel, const QStrin
 
 } // namespace
 
-QList<Announcement> Announcements(const QString &panel, const QString &version)
+QList<Announcement> announcementsFor(const QString &panel, const QString &version)
 {
     QList<Announcement> announcements;
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {

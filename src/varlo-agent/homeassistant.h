@@ -26,7 +26,7 @@ struct Announcement
 };
 
 // The configurations of one panel. version: the agent's, shown on the device.
-QList<Announcement> Announcements(const QString &panel, const QString &version);
+QList<Announcement> announcementsFor(const QString &panel, const QString &version);
 
 } // namespace homeassistant
 

@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     nameProgram(QStringLiteral("varlo-agent"));
     QCoreApplication app(argc, argv);
 
-    const ParsedOptions parsed = ParseAgentOptions(QCoreApplication::arguments());
+    const ParsedOptions parsed = parseAgentOptions(QCoreApplication::arguments());
     if (!parsed.options)
         return parsed.exitStatus;
     const AgentOptions &options = *parsed.options;

@@ -25,7 +25,7 @@ Checked<T> refuse(const QString &problem)
 
 } // namespace
 
-Checked<MessageSet> CheckSetPayload(const QByteArray &payload)
+Checked<MessageSet> checkSetPayload(const QByteArray &payload)
 {
     if (payload.size() > messagefile::kMaxMeaningfulSize)
         return refuse<MessageSet>(QStringLiteral("not a message file: %1 bytes, and a message file holds %2 at most")
@@ -33,7 +33,7 @@ Checked<MessageSet> CheckSetPayload(const QByteArray &payload)
                                       .arg(messagefile::kMaxMeaningfulSize));
     MessageSet set;
     set.clearForNew();
-    const MessageFileReadResult result = DecodeMessageFile(payload, set);
+    const MessageFileReadResult result = decodeMessageFile(payload, set);
     if (result.status == MessageFileReadResult::Status::Rejected)
         return refuse<MessageSet>(
             QStringLiteral("not a message file: %1 bytes without a message file's header").arg(payload.size()));
@@ -43,7 +43,7 @@ Checked<MessageSet> CheckSetPayload(const QByteArray &payload)
     return {set, {}};
 }
 
-Checked<QByteArray> CheckSlotPayload(const QByteArray &payload)
+Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
 {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(payload);
@@ -64,18 +64,18 @@ Checked<QByteArray> CheckSlotPayload(const QByteArray &payload)
     return {markup, {}};
 }
 
-QString SlotDisplayText(const QByteArray &markup)
+QString slotDisplayText(const QByteArray &markup)
 {
     return PanelCharMap::builtIn().toDisplay(markup);
 }
 
-Checked<QByteArray> CheckFontPayload(const QByteArray &payload)
+Checked<QByteArray> checkFontPayload(const QByteArray &payload)
 {
     // The character generator's own 4,096 bytes, or a font file (.vlf),
     // whose text is always far longer than that.
     if (payload.size() == FontTable::kImageBytes)
         return {payload, {}};
-    const FontFileRead read = ReadFontFile(payload);
+    const FontFileRead read = readFontFile(payload);
     if (!read.font)
         return refuse<QByteArray>(QStringLiteral("not a font: %1 bytes instead of %2 for a character generator "
                                                  "table, and not a font file (.vlf): %3")

@@ -22,15 +22,15 @@ struct Checked
 // A message file. Refused: bytes that don't read as a whole message file
 // (a bad header, no END where it belongs), and more bytes than any message
 // file holds.
-Checked<MessageSet> CheckSetPayload(const QByteArray &payload);
+Checked<MessageSet> checkSetPayload(const QByteArray &payload);
 
 // The UTF-8 text of a slot topic, as the slot's bytes: each character
 // becomes the byte the panel draws it with, as in the window's slot boxes.
 // Refused: bytes that are not UTF-8, a character the panel can't draw (the
 // reason names it), and texts longer than a message file can keep.
-Checked<QByteArray> CheckSlotPayload(const QByteArray &payload);
+Checked<QByteArray> checkSlotPayload(const QByteArray &payload);
 // A slot's bytes as the window's slot box shows them, for the status.
-QString SlotDisplayText(const QByteArray &markup);
+QString slotDisplayText(const QByteArray &markup);
 
 // A character generator table: exactly the 4,096 bytes of the two fonts.
 //
@@ -38,6 +38,6 @@ QString SlotDisplayText(const QByteArray &markup);
 // once it is, a payload that starts as a font file is read here into the
 // same 4,096 bytes. Until then such a payload is refused with a reason
 // that says so.
-Checked<QByteArray> CheckFontPayload(const QByteArray &payload);
+Checked<QByteArray> checkFontPayload(const QByteArray &payload);
 
 } // namespace varlo::agent

@@ -45,7 +45,7 @@ std::optional<MessageSet> readSet(const QString &path, QStringList *warnings)
         return std::nullopt;
     MessageSet set;
     set.clearForNew();
-    if (!DecodeMessageFile(*bytes, set).ok()) {
+    if (!decodeMessageFile(*bytes, set).ok()) {
         *warnings << QStringLiteral("%1: not a whole message file; left out").arg(path);
         return std::nullopt;
     }
@@ -56,7 +56,7 @@ QString saveSet(const QString &path, const std::optional<MessageSet> &set)
 {
     if (!set)
         return {};
-    const QString reason = ReplaceFile(path, EncodeMessageFile(*set));
+    const QString reason = replaceFile(path, encodeMessageFile(*set));
     return reason.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(path, reason);
 }
 
@@ -134,7 +134,7 @@ QString StateFolder::saveUploaded(const KeptState &state) const
 QString StateFolder::saveDesiredFont(const KeptState &state) const
 {
     if (state.desiredFont) {
-        const QString reason = ReplaceFile(file(kFontFile), *state.desiredFont);
+        const QString reason = replaceFile(file(kFontFile), *state.desiredFont);
         if (!reason.isEmpty())
             return QStringLiteral("%1: %2").arg(file(kFontFile), reason);
     }
@@ -155,7 +155,7 @@ QString StateFolder::saveRecord(const KeptState &state) const
         {QStringLiteral("seen"), seen},
         {QStringLiteral("topics"), QJsonArray::fromStringList(state.topics)},
     };
-    const QString reason = ReplaceFile(file(kRecordFile), QJsonDocument(o).toJson());
+    const QString reason = replaceFile(file(kRecordFile), QJsonDocument(o).toJson());
     return reason.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(file(kRecordFile), reason);
 }
 

@@ -48,7 +48,7 @@ struct KeptState
 //   font.bin      the desired character generator table
 //   state.json    everything else
 //
-// Every file is replaced in one step (ReplaceFile), so a kill at any
+// Every file is replaced in one step (replaceFile), so a kill at any
 // moment leaves either the old or the new file. The set files are written
 // before state.json, which names them: after a crash between the two, the
 // agent at worst uploads once more than it had to.

@@ -92,8 +92,8 @@ void UploadJob::start()
 void UploadJob::run()
 {
     Reporter reporter(this);
-    m_succeeded = m_kind == Kind::Messages ? SendMessageSet(m_set, m_port, m_commuDelayPosition, reporter)
-                                           : SendCharacterGenerator(m_table, m_port, reporter);
+    m_succeeded = m_kind == Kind::Messages ? sendMessageSet(m_set, m_port, m_commuDelayPosition, reporter)
+                                           : sendCharacterGenerator(m_table, m_port, reporter);
 }
 
 } // namespace varlo::agent

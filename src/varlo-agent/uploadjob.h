@@ -15,7 +15,7 @@ class QThread;
 namespace varlo::agent {
 
 // One upload to the panel through the same core as Send and Initial
-// (SendMessageSet, SendCharacterGenerator), on a thread of its own: they
+// (sendMessageSet, sendCharacterGenerator), on a thread of its own: they
 // block for as long as the line takes, and meanwhile the agent goes on
 // talking to the broker. What the upload reports comes back as the job's
 // results once finished() is emitted.

@@ -22,14 +22,14 @@ void printFileMessages(const QStringList &messages, const QString &path, const Q
 
 MessageFileReadResult readMessageFileReporting(const QString &path, MessageSet &set)
 {
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
     printFileMessages(result.messages, path, result.reason);
     return result;
 }
 
 int writeMessageFileReporting(const QString &path, const MessageSet &set)
 {
-    const MessageFileWriteResult result = WriteMessageFile(path, set);
+    const MessageFileWriteResult result = writeMessageFile(path, set);
     if (result.ok())
         return ExitDone;
     printFileMessages({result.message()}, path, result.reason);
@@ -38,7 +38,7 @@ int writeMessageFileReporting(const QString &path, const MessageSet &set)
 
 std::optional<FontFile> readFontFileReporting(const QString &path)
 {
-    const FontFileRead read = ReadFontFilePath(path);
+    const FontFileRead read = readFontFilePath(path);
     QString text;
     for (const QString &warning : read.warnings)
         text += QStringLiteral("%1: warning: %2\n").arg(path, warning);
@@ -52,7 +52,7 @@ std::optional<FontFile> readFontFileReporting(const QString &path)
 
 int saveFontFileReporting(const QString &path, const FontFile &font)
 {
-    const QString reason = SaveFontFile(path, font);
+    const QString reason = saveFontFile(path, font);
     if (reason.isEmpty())
         return ExitDone;
     printErr(QStringLiteral("%1: %2\n").arg(path, reason));

@@ -55,13 +55,13 @@ int runFont(const QStringList &arguments)
         return saveFontFileReporting(*exportPath, *font);
     }
     if (line.dryRun()) {
-        printFrames(CharacterGeneratorFrames(font->image()));
+        printFrames(characterGeneratorFrames(font->image()));
         return ExitDone;
     }
 
     const QByteArray image = font->image();
     return uploadToEachPort(*ports, [&image](const PortChoice &port, LinkReporter &reporter) {
-        return SendCharacterGenerator(image, port, reporter);
+        return sendCharacterGenerator(image, port, reporter);
     });
 }
 

@@ -22,7 +22,7 @@ int runProbe(const QStringList &arguments)
         return ExitUsage;
 
     CliReporter reporter;
-    std::optional<PanelLink> link = OpenPanelLink(*port, reporter);
+    std::optional<PanelLink> link = openPanelLink(*port, reporter);
     if (!link)
         return ExitFailed;
     link->close();

@@ -48,7 +48,7 @@ std::optional<QByteArray> readSetFile(const QString &path)
     }
     const QByteArray bytes = file.readAll();
     MessageSet set;
-    if (!DecodeMessageFile(bytes, set).ok()) {
+    if (!decodeMessageFile(bytes, set).ok()) {
         printMessage(QStringLiteral("%1: not a whole message file; nothing was published").arg(path));
         return std::nullopt;
     }

@@ -83,14 +83,14 @@ int runSend(const QStringList &arguments)
 
     if (line.dryRun()) {
         std::vector<LinkFrame> frames;
-        for (const UploadStep &step : PlanMessageUpload(*set, *delay))
+        for (const UploadStep &step : planMessageUpload(*set, *delay))
             frames.insert(frames.end(), step.frames.begin(), step.frames.end());
         printFrames(frames);
         return ExitDone;
     }
 
     return uploadToEachPort(*ports, [&](const PortChoice &port, LinkReporter &reporter) {
-        return SendMessageSet(*set, port, *delay, reporter);
+        return sendMessageSet(*set, port, *delay, reporter);
     });
 }
 

@@ -21,8 +21,8 @@ QString slotLine(const MessageSet &set, int slot, bool raw, const PanelCharMap &
     return QStringLiteral("%1  %2  %3%4 %5\n")
         .arg(QLatin1Char(MessageSet::slotLetter(slot)))
         .arg(int(set.speedCode(slot)), 3)
-        .arg(MarkupCellCount(markup), 3)
-        .arg(QLatin1Char(MarkupOverflows(markup) ? '!' : ' '))
+        .arg(markupCellCount(markup), 3)
+        .arg(QLatin1Char(markupOverflows(markup) ? '!' : ' '))
         .arg(QLatin1Char('"') + (raw ? markupAsRaw(markup) : markupAsText(markup, map)) + QLatin1Char('"'));
 }
 

@@ -112,14 +112,14 @@ void PanelProgram::takeEvents()
 
 void PanelProgram::complete(const PanelMemory::Upload &upload)
 {
-    m_show = ShowOf(m_memory, m_options.widthDots);
+    m_show = showOf(m_memory, m_options.widthDots);
     m_showClock.start();
     // A file that could not be written comes first: the upload's own
     // errors may run on past what is kept of them.
     const QStringList fileErrors = writeFiles(upload);
     m_lastErrors = fileErrors + upload.errors;
     m_lastErrorsDropped = upload.errorsDropped;
-    report(UploadLine(m_memory, upload));
+    report(uploadLine(m_memory, upload));
     if (m_options.once) {
         m_options.once = false;
         m_line.reset();
@@ -132,7 +132,7 @@ QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
     QStringList errors;
     if (!m_options.jsonPath.isEmpty()) {
         QSaveFile file(m_options.jsonPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(StateJson(m_memory, upload)) < 0 || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || file.write(stateJson(m_memory, upload)) < 0 || !file.commit())
             errors << fileError(m_options.jsonPath, file.errorString());
     }
     if (!m_options.pngPath.isEmpty()) {
@@ -140,7 +140,7 @@ QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
         const DotMatrix still = m_show.isEmpty() ? DotMatrix(m_options.widthDots, display::kHeightDots)
                                                  : m_show.items().front().scroller.still();
         QSaveFile file(m_options.pngPath);
-        if (!file.open(QIODevice::WriteOnly) || !RenderLedPicture(still).save(&file, "PNG") || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || !renderLedPicture(still).save(&file, "PNG") || !file.commit())
             errors << fileError(m_options.pngPath, file.errorString());
     }
     return errors;
@@ -229,7 +229,7 @@ QStringList PanelProgram::statusLines(const PanelShow::Moment &moment) const
     }
     QStringList leftOut;
     for (const int slot : m_memory.runningSlots()) {
-        if (!BlockSound(m_memory, slot))
+        if (!blockSound(m_memory, slot))
             leftOut << QString(QLatin1Char(MessageSet::slotLetter(slot)));
     }
     if (!leftOut.isEmpty())

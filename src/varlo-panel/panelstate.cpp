@@ -50,12 +50,12 @@ QString counted(qsizetype count, const char *singular)
 
 } // namespace
 
-bool BlockSound(const PanelMemory &memory, int slot)
+bool blockSound(const PanelMemory &memory, int slot)
 {
     return memory.markerOk(slot) && memory.checksumOk(slot);
 }
 
-QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &upload)
+QByteArray stateJson(const PanelMemory &memory, const PanelMemory::Upload &upload)
 {
     QByteArrayList slotLines;
     for (int slot = 0; slot < PanelMemory::kSlotCount; ++slot) {
@@ -64,7 +64,7 @@ QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &uploa
         std::vector<int> codes;
         std::vector<int> attrs;
         if (present) {
-            for (const LedCell &cell : MessageBlockCells(block)) {
+            for (const LedCell &cell : messageBlockCells(block)) {
                 codes.push_back(cell.code);
                 attrs.push_back(cell.attribute);
             }
@@ -88,7 +88,7 @@ QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &uploa
         + "],\n \"errors_dropped\": " + QByteArray::number(upload.errorsDropped) + "}\n";
 }
 
-QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
+QString uploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
 {
     QString line;
     if (upload.kind == PanelMemory::UploadKind::Font) {
@@ -121,11 +121,11 @@ QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload)
     return line;
 }
 
-PanelShow ShowOf(const PanelMemory &memory, int widthDots)
+PanelShow showOf(const PanelMemory &memory, int widthDots)
 {
     PanelShow show(widthDots);
     for (const int slot : memory.runningSlots()) {
-        if (BlockSound(memory, slot)) {
+        if (blockSound(memory, slot)) {
             show.append(slot,
                         PanelScroller::fromBlock(memory.block(slot), memory.speedCode(slot),
                                                  memory.characterGenerator(), widthDots));

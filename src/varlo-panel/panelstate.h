@@ -21,21 +21,21 @@ namespace varlo::panel {
 // 0, no cells, checksum_ok false. `errors` are the first errors of the
 // upload just completed (PanelMemory::kKeptErrors at most), and
 // `errors_dropped` counts the rest.
-QByteArray StateJson(const PanelMemory &memory, const PanelMemory::Upload &upload);
+QByteArray stateJson(const PanelMemory &memory, const PanelMemory::Upload &upload);
 
 // One line about a completed upload, without its errors:
 //   message upload: 3 slots (A B D), 1 stopped, checksums ok
 //   message upload: 2 slots (A C), 0 stopped, bad checksum in C, 1 error
 // (the errors counted include those not kept as text)
 //   font upload: 64 frames
-QString UploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload);
+QString uploadLine(const PanelMemory &memory, const PanelMemory::Upload &upload);
 
 // What the panel shows: the slots that run, in slot order, each drawn from
 // the memory's character generator. A block that fails its marker or
 // checksum is left out, as a panel does not show data it knows is damaged.
-PanelShow ShowOf(const PanelMemory &memory, int widthDots = display::kWidthDots);
+PanelShow showOf(const PanelMemory &memory, int widthDots = display::kWidthDots);
 
 // Whether the panel shows a slot that runs.
-bool BlockSound(const PanelMemory &memory, int slot);
+bool blockSound(const PanelMemory &memory, int slot);
 
 } // namespace varlo::panel

@@ -29,7 +29,7 @@ const QByteArray kPlain = "\x1b[0m";
 
 } // namespace
 
-QStringList DotLines(const DotMatrix &dots)
+QStringList dotLines(const DotMatrix &dots)
 {
     QStringList lines;
     for (int y = 0; y < dots.height(); y += 2) {
@@ -103,7 +103,7 @@ void TerminalScreen::draw(const QStringList &above, const DotMatrix &dots, const
     for (const QString &line : above)
         addLine(line, false);
     addLine(rule, false);
-    for (const QString &line : DotLines(dots))
+    for (const QString &line : dotLines(dots))
         addLine(line, true);
     addLine(rule, false);
     for (const QString &line : below)

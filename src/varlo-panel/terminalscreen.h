@@ -12,7 +12,7 @@ namespace varlo::panel {
 // upper as ▀, the lower as ▄, both as █, neither as a space; one character
 // per dot column. A terminal cell is about twice as high as it is wide, so
 // the dots come out square. A 7-row display takes 4 lines.
-QStringList DotLines(const DotMatrix &dots);
+QStringList dotLines(const DotMatrix &dots);
 
 // The terminal on standard output while varlo-panel shows the display: the
 // alternate screen, the cursor hidden, the whole screen redrawn in one write

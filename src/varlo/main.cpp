@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
 
     try {
         auto window =
-            varlo::StartWindows(varlo::DefaultFolders(), std::make_unique<varlo::WidgetDialogs>(), fileToOpen);
+            varlo::startWindows(varlo::defaultFolders(), std::make_unique<varlo::WidgetDialogs>(), fileToOpen);
         QApplication::exec();
     } catch (const std::exception &error) {
         QMessageBox::critical(nullptr, QStringLiteral("Varlo"), QString::fromLocal8Bit(error.what()));

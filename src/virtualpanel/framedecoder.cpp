@@ -4,13 +4,13 @@
 namespace varlo {
 
 namespace {
-constexpr quint8 kCodedStart = LineCode(frame::kStart);
+constexpr quint8 kCodedStart = lineCode(frame::kStart);
 } // namespace
 
 std::optional<FrameDecoder::Event> FrameDecoder::feed(quint8 rawByte)
 {
     const qint64 offset = m_offset++;
-    const quint8 decoded = LineDecode(rawByte);
+    const quint8 decoded = lineDecode(rawByte);
 
     switch (m_state) {
     case State::Idle:
@@ -85,7 +85,7 @@ std::optional<FrameDecoder::Event> FrameDecoder::idle(quint8 rawByte, qint64 off
     Event stray;
     stray.fault = Fault::StrayByte;
     stray.offset = offset;
-    stray.offending = LineDecode(rawByte);
+    stray.offending = lineDecode(rawByte);
     return stray;
 }
 

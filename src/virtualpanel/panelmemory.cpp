@@ -60,7 +60,7 @@ bool PanelMemory::markerOk(int slot) const
 
 bool PanelMemory::checksumOk(int slot) const
 {
-    return block(slot)[block::kChecksumOffset] == MessageBlockChecksum(block(slot));
+    return block(slot)[block::kChecksumOffset] == messageBlockChecksum(block(slot));
 }
 
 std::vector<int> PanelMemory::runningSlots() const
@@ -179,7 +179,7 @@ PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
         if (!checksumOk(slot)) {
             noteError([&] {
                 return QStringLiteral("%1: bad checksum %2, the bytes sum to %3")
-                    .arg(slotName(slot), hex(blk[block::kChecksumOffset]), hex(MessageBlockChecksum(blk)));
+                    .arg(slotName(slot), hex(blk[block::kChecksumOffset]), hex(messageBlockChecksum(blk)));
             });
         }
         if (blk[block::kCountOffset] > block::kCellCapacity) {

@@ -6,7 +6,7 @@
 
 namespace varlo {
 
-void ShowAsWarning(QWidget *widget, bool warn)
+void showAsWarning(QWidget *widget, bool warn)
 {
     QPalette palette = widget->parentWidget()->palette();
     if (warn)

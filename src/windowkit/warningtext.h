@@ -13,6 +13,6 @@ inline constexpr QColor kWarningRed{200, 0, 0};
 
 // Shows the widget's text in the warning colour, or again in the colours of
 // its parent.
-void ShowAsWarning(QWidget *widget, bool warn);
+void showAsWarning(QWidget *widget, bool warn);
 
 } // namespace varlo

@@ -20,13 +20,13 @@ using Font = FontTable::Font;
 
 namespace {
 
-QByteArray GlyphBytes(FontTable::Glyph glyph)
+QByteArray glyphBytes(FontTable::Glyph glyph)
 {
     return QByteArray(reinterpret_cast<const char *>(glyph.data()), FontTable::kGlyphBytes);
 }
 
 // A mouse event as a drag delivers it, the left button held.
-void DragTo(QWidget *widget, QPoint at)
+void dragTo(QWidget *widget, QPoint at)
 {
     QMouseEvent move(QEvent::MouseMove, at, widget->mapToGlobal(at), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(widget, &move);
@@ -92,8 +92,8 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     GlyphEdit *edit = editor->glyphEdit();
     QTest::mouseClick(edit, Qt::LeftButton, {}, edit->dotCentre(0, 0));
     QTest::mousePress(edit, Qt::LeftButton, {}, edit->dotCentre(1, 1));
-    DragTo(edit, edit->dotCentre(2, 1));
-    DragTo(edit, edit->dotCentre(3, 1));
+    dragTo(edit, edit->dotCentre(2, 1));
+    dragTo(edit, edit->dotCentre(3, 1));
     QTest::mouseRelease(edit, Qt::LeftButton, {}, edit->dotCentre(3, 1));
     edit->setFocus();
     for (int i = 0; i < 3; ++i)
@@ -102,13 +102,13 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
         QTest::keyClick(edit, Qt::Key_Down);
     QTest::keyClick(edit, Qt::Key_Space);
     const QByteArray drawn = QByteArray::fromHex("0102020200004000");
-    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
 
     // Every dot was a step of its own: undo takes back the last one.
     editor->action(QStringLiteral("undo"))->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0102020200000000"));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0102020200000000"));
     editor->action(QStringLiteral("redo"))->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
 
     editor->labelEdit()->selectAll();
     QTest::keyClicks(editor->labelEdit(), QStringLiteral("(logo)"));
@@ -129,7 +129,7 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     QCOMPARE(editor->font().image(), FontTable::image().toByteArray());
     m_started->dialogs->openAnswers.enqueue(path);
     editor->action(QStringLiteral("open"))->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
     QCOMPARE(editor->font().label(Font::Normal, 200), QStringLiteral("(logo)"));
     QCOMPARE(m_started->dialogs->unanswered, 0);
 
@@ -137,15 +137,15 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     VirtualPorts ports;
     VirtualPanel &panel = ports.addPanel(3);
     RecordingReporter reporter;
-    QVERIFY(SendCharacterGenerator(editor->font().image(), PortChoice::com(3), reporter));
+    QVERIFY(sendCharacterGenerator(editor->font().image(), PortChoice::com(3), reporter));
     QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
     PanelMemory memory;
     for (const FrameDecoder::Event &event : panel.events())
         memory.apply(event);
     QVERIFY(memory.fontLoaded());
-    QCOMPARE(GlyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Normal, 200)), drawn);
-    QCOMPARE(GlyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Bold, 200)),
-             GlyphBytes(FontTable::glyph(Font::Bold, 200)));
+    QCOMPARE(glyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Normal, 200)), drawn);
+    QCOMPARE(glyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Bold, 200)),
+             glyphBytes(FontTable::glyph(Font::Bold, 200)));
 }
 
 void TestFontEditor::glyphCommands_data()
@@ -176,11 +176,11 @@ void TestFontEditor::glyphCommands()
     FontEditorWindow *editor = openEditor();
     QVERIFY(editor);
     editor->choose(Font::Normal, 65);
-    const QByteArray before = GlyphBytes(editor->font().glyph(face, 65));
+    const QByteArray before = glyphBytes(editor->font().glyph(face, 65));
     editor->action(command)->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(face, 65)), glyph);
+    QCOMPARE(glyphBytes(editor->font().glyph(face, 65)), glyph);
     editor->action(QStringLiteral("undo"))->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(face, 65)), before);
+    QCOMPARE(glyphBytes(editor->font().glyph(face, 65)), before);
     QVERIFY(!editor->isModifiedFont());
 }
 
@@ -202,7 +202,7 @@ void TestFontEditor::labelsAreChecked()
     editor->action(QStringLiteral("copy"))->trigger();
     editor->choose(Font::Normal, 200);
     editor->action(QStringLiteral("paste"))->trigger();
-    QCOMPARE(GlyphBytes(editor->font().glyph(Font::Normal, 200)), GlyphBytes(FontTable::glyph(Font::Normal, 66)));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), glyphBytes(FontTable::glyph(Font::Normal, 66)));
     QCOMPARE(editor->font().label(Font::Normal, 200), FontFile::builtIn().label(Font::Normal, 200));
 }
 

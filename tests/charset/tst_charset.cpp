@@ -17,18 +17,18 @@ namespace {
 
 constexpr Font kFonts[] = {Font::Normal, Font::Bold};
 
-QByteArray GlyphBytes(Font font, int code)
+QByteArray glyphBytes(Font font, int code)
 {
     const FontTable::Glyph glyph = FontTable::glyph(font, quint8(code));
     return QByteArray(reinterpret_cast<const char *>(glyph.data()), int(glyph.size()));
 }
 
-bool IsEmpty(Font font, int code)
+bool glyphIsEmpty(Font font, int code)
 {
-    return GlyphBytes(font, code).count('\0') == FontTable::kGlyphBytes;
+    return glyphBytes(font, code).count('\0') == FontTable::kGlyphBytes;
 }
 
-int LitDots(Font font, int code)
+int litDots(Font font, int code)
 {
     int dots = 0;
     for (quint8 column : FontTable::glyph(font, quint8(code))) {
@@ -38,7 +38,7 @@ int LitDots(Font font, int code)
 }
 
 // Index of the rightmost column with a lit dot, or -1.
-int LastColumn(Font font, int code)
+int lastColumn(Font font, int code)
 {
     const FontTable::Glyph glyph = FontTable::glyph(font, quint8(code));
     for (int x = FontTable::kGlyphBytes - 1; x >= 0; --x) {
@@ -49,13 +49,13 @@ int LastColumn(Font font, int code)
     return -1;
 }
 
-const char *FontName(Font font)
+const char *fontName(Font font)
 {
     return font == Font::Bold ? "bold" : "normal";
 }
 
 // The codes that the character generator must hold identically in both fonts.
-std::set<int> SharedCodes()
+std::set<int> sharedCodes()
 {
     std::set<int> codes{32, 46, 127, 167, 179, 221, 223, 255};
     for (int code = 0; code <= 31; ++code) {
@@ -67,10 +67,10 @@ std::set<int> SharedCodes()
 // The shapes that stand in for line drawing, blocks and shades.
 enum class Stroke { Line, Bar, Dash, Cross, Other };
 
-Stroke StrokeOf(Font font, int code)
+Stroke strokeOf(Font font, int code)
 {
     // The lit columns, without the dark ones on either side.
-    QByteArray run = GlyphBytes(font, code);
+    QByteArray run = glyphBytes(font, code);
     const qsizetype first = std::find_if(run.begin(), run.end(), [](char c) { return c != 0; }) - run.begin();
     while (!run.isEmpty() && run.back() == 0) {
         run.chop(1);
@@ -111,7 +111,7 @@ Stroke StrokeOf(Font font, int code)
 
 // A minimal well-formed glyph file: a comment line, then every code with an
 // empty glyph. Glyph c's header is on line 2 + 8c and its rows follow it.
-QByteArray GlyphFile()
+QByteArray glyphFile()
 {
     QByteArray text = "// test glyphs\n";
     for (int code = 0; code < 256; ++code) {
@@ -123,20 +123,20 @@ QByteArray GlyphFile()
     return text;
 }
 
-int HeaderLine(int code)
+int headerLine(int code)
 {
     return 2 + 8 * code;
 }
 
 // Replaces line `line` (1-based) of `text`.
-QByteArray WithLine(const QByteArray &text, int line, const QByteArray &replacement)
+QByteArray withLine(const QByteArray &text, int line, const QByteArray &replacement)
 {
     QList<QByteArray> lines = text.split('\n');
     lines[line - 1] = replacement;
     return lines.join('\n');
 }
 
-QByteArray WithoutLines(const QByteArray &text, int line, int count = 1)
+QByteArray withoutLines(const QByteArray &text, int line, int count = 1)
 {
     QList<QByteArray> lines = text.split('\n');
     lines.remove(line - 1, count);
@@ -180,12 +180,12 @@ void TestCharset::givenGlyphs_data()
     const QByteArray zero(8, '\0');
     for (Font font : kFonts) {
         for (int code : {0, 31, 32}) {
-            QTest::addRow("%s code %d empty", FontName(font), code) << font << code << zero;
+            QTest::addRow("%s code %d empty", fontName(font), code) << font << code << zero;
         }
-        QTest::addRow("%s heart 15", FontName(font)) << font << 15 << QByteArray::fromHex("0E11214221110E00");
-        QTest::addRow("%s heart 16", FontName(font)) << font << 16 << QByteArray::fromHex("0C12224422120C00");
-        QTest::addRow("%s star 13", FontName(font)) << font << 13 << QByteArray::fromHex("0808146314080800");
-        QTest::addRow("%s star 14", FontName(font)) << font << 14 << QByteArray::fromHex("0008083608080000");
+        QTest::addRow("%s heart 15", fontName(font)) << font << 15 << QByteArray::fromHex("0E11214221110E00");
+        QTest::addRow("%s heart 16", fontName(font)) << font << 16 << QByteArray::fromHex("0C12224422120C00");
+        QTest::addRow("%s star 13", fontName(font)) << font << 13 << QByteArray::fromHex("0808146314080800");
+        QTest::addRow("%s star 14", fontName(font)) << font << 14 << QByteArray::fromHex("0008083608080000");
     }
     QTest::newRow("code 1 frame with check") << Font::Normal << 1 << QByteArray::fromHex("7F41495149457F00");
     QTest::newRow("code 7 five filled columns") << Font::Normal << 7 << QByteArray::fromHex("7F5D5D5D5D5D7F00");
@@ -199,7 +199,7 @@ void TestCharset::givenGlyphs()
     QFETCH(Font, font);
     QFETCH(int, code);
     QFETCH(QByteArray, bytes);
-    QCOMPARE(GlyphBytes(font, code).toHex(' '), bytes.toHex(' '));
+    QCOMPARE(glyphBytes(font, code).toHex(' '), bytes.toHex(' '));
 }
 
 void TestCharset::imageLayout()
@@ -229,7 +229,7 @@ void TestCharset::normalCharactersWithinFiveColumns()
 {
     QList<int> wide;
     for (int code = 32; code < 256; ++code) {
-        if (LastColumn(Font::Normal, code) > 4) {
+        if (lastColumn(Font::Normal, code) > 4) {
             wide << code;
         }
     }
@@ -240,7 +240,7 @@ void TestCharset::boldColumnSevenOnlyForNamedCodes()
 {
     QList<int> usingColumn7;
     for (int code = 0; code < 256; ++code) {
-        if (LastColumn(Font::Bold, code) == 7) {
+        if (lastColumn(Font::Bold, code) == 7) {
             usingColumn7 << code;
         }
     }
@@ -251,7 +251,7 @@ void TestCharset::picturesWithinSevenColumns()
 {
     for (Font font : kFonts) {
         for (int code = 1; code <= 30; ++code) {
-            QVERIFY2(LastColumn(font, code) <= 6, qPrintable(QStringLiteral("code %1").arg(code)));
+            QVERIFY2(lastColumn(font, code) <= 6, qPrintable(QStringLiteral("code %1").arg(code)));
         }
     }
 }
@@ -279,7 +279,7 @@ void TestCharset::pictureSizes()
     QFETCH(QRect, box);
 
     QRect lit;
-    const DotMatrix dots = RenderGlyph(Font::Normal, quint8(code));
+    const DotMatrix dots = renderGlyph(Font::Normal, quint8(code));
     for (int y = 0; y < dots.height(); ++y) {
         for (int x = 0; x < dots.width(); ++x) {
             if (dots.lit(x, y)) {
@@ -310,8 +310,8 @@ void TestCharset::arrowsOneRowHigher()
 void TestCharset::sharedCodesIdenticalInBothFonts()
 {
     QList<int> differing;
-    for (int code : SharedCodes()) {
-        if (GlyphBytes(Font::Normal, code) != GlyphBytes(Font::Bold, code)) {
+    for (int code : sharedCodes()) {
+        if (glyphBytes(Font::Normal, code) != glyphBytes(Font::Bold, code)) {
             differing << code;
         }
     }
@@ -326,7 +326,7 @@ void TestCharset::emptyCodes()
     for (Font font : kFonts) {
         QList<int> empty;
         for (int code = 0; code < 256; ++code) {
-            if (IsEmpty(font, code)) {
+            if (glyphIsEmpty(font, code)) {
                 empty << code;
             }
         }
@@ -339,14 +339,14 @@ void TestCharset::boldHeavierThanNormal()
     // Every printable character the bold font draws differently has more
     // lit dots than its normal form. The bars at the left edge stay one dot
     // wide, like 179.
-    const std::set<int> shared = SharedCodes();
+    const std::set<int> shared = sharedCodes();
     const std::set<int> bars{180, 185, 186, 204};
     QList<int> notHeavier;
     for (int code = 33; code <= 250; ++code) {
         if (shared.count(code) || bars.count(code) || code == 127) {
             continue;
         }
-        if (LitDots(Font::Bold, code) <= LitDots(Font::Normal, code)) {
+        if (litDots(Font::Bold, code) <= litDots(Font::Normal, code)) {
             notHeavier << code;
         }
     }
@@ -376,9 +376,9 @@ void TestCharset::strokePlaces()
     QFETCH(int, code);
     QFETCH(Stroke, stroke);
     QFETCH(bool, bold);
-    QCOMPARE(StrokeOf(Font::Normal, code), stroke);
+    QCOMPARE(strokeOf(Font::Normal, code), stroke);
     if (bold) {
-        QCOMPARE(StrokeOf(Font::Bold, code), stroke);
+        QCOMPARE(strokeOf(Font::Bold, code), stroke);
     }
 }
 
@@ -389,38 +389,38 @@ void TestCharset::generatorErrors_data()
     QTest::addColumn<QString>("where"); // "file:line:" that the message must start with
     QTest::addColumn<QString>("message"); // text the message must contain
 
-    const QByteArray good = GlyphFile();
-    const int row0Of5 = HeaderLine(5) + 1;
+    const QByteArray good = glyphFile();
+    const int row0Of5 = headerLine(5) + 1;
 
-    QTest::newRow("code missing") << WithoutLines(good, HeaderLine(5), 8) << good
-                                  << QStringLiteral("normal.txt:%1:").arg(HeaderLine(5))
+    QTest::newRow("code missing") << withoutLines(good, headerLine(5), 8) << good
+                                  << QStringLiteral("normal.txt:%1:").arg(headerLine(5))
                                   << QStringLiteral("[006] comes too early: expected [005]");
-    QTest::newRow("code twice") << WithLine(good, HeaderLine(5), "[004] again") << good
-                                << QStringLiteral("normal.txt:%1:").arg(HeaderLine(5))
+    QTest::newRow("code twice") << withLine(good, headerLine(5), "[004] again") << good
+                                << QStringLiteral("normal.txt:%1:").arg(headerLine(5))
                                 << QStringLiteral("[004] appears twice or out of order");
-    QTest::newRow("row too short") << WithLine(good, row0Of5 + 2, ".......") << good
+    QTest::newRow("row too short") << withLine(good, row0Of5 + 2, ".......") << good
                                    << QStringLiteral("normal.txt:%1:").arg(row0Of5 + 2)
                                    << QStringLiteral("row 2 of glyph [005] has 7 characters");
-    QTest::newRow("row too long") << WithLine(good, row0Of5, "........#") << good
+    QTest::newRow("row too long") << withLine(good, row0Of5, "........#") << good
                                   << QStringLiteral("normal.txt:%1:").arg(row0Of5)
                                   << QStringLiteral("has 9 characters");
-    QTest::newRow("stray character") << WithLine(good, row0Of5 + 6, "...x....") << good
+    QTest::newRow("stray character") << withLine(good, row0Of5 + 6, "...x....") << good
                                      << QStringLiteral("normal.txt:%1:").arg(row0Of5 + 6)
                                      << QStringLiteral("column 3 is 'x'");
-    QTest::newRow("six rows") << WithoutLines(good, row0Of5 + 6) << good
-                              << QStringLiteral("normal.txt:%1:").arg(HeaderLine(6) - 1)
+    QTest::newRow("six rows") << withoutLines(good, row0Of5 + 6) << good
+                              << QStringLiteral("normal.txt:%1:").arg(headerLine(6) - 1)
                               << QStringLiteral("glyph [005] has 6 rows");
     QTest::newRow("header without label")
-        << WithLine(good, HeaderLine(0), "[000]") << good << QStringLiteral("normal.txt:%1:").arg(HeaderLine(0))
+        << withLine(good, headerLine(0), "[000]") << good << QStringLiteral("normal.txt:%1:").arg(headerLine(0))
         << QStringLiteral("expected a glyph header");
     QTest::newRow("file ends early") << good.left(good.indexOf("[200]")) << good
-                                     << QStringLiteral("normal.txt:%1:").arg(HeaderLine(200) - 1)
+                                     << QStringLiteral("normal.txt:%1:").arg(headerLine(200) - 1)
                                      << QStringLiteral("after 200 glyphs");
     QTest::newRow("text after the last glyph")
         << good + "[256] more\n"
-        << good << QStringLiteral("normal.txt:%1:").arg(HeaderLine(256)) << QStringLiteral("after glyph [255]");
+        << good << QStringLiteral("normal.txt:%1:").arg(headerLine(256)) << QStringLiteral("after glyph [255]");
     QTest::newRow("fault in the bold file")
-        << good << WithLine(good, row0Of5, "#######") << QStringLiteral("bold.txt:%1:").arg(row0Of5)
+        << good << withLine(good, row0Of5, "#######") << QStringLiteral("bold.txt:%1:").arg(row0Of5)
         << QStringLiteral("has 7 characters");
 }
 
@@ -458,13 +458,13 @@ void TestCharset::generatorErrors()
 void TestCharset::generatorWritesTable()
 {
     // One drawn glyph in each file, written with CRLF line ends.
-    QByteArray normal = GlyphFile();
-    const int a = HeaderLine(65);
-    normal = WithLine(normal, a + 1, "..#.....");
-    normal = WithLine(normal, a + 2, ".#.#....");
-    normal = WithLine(normal, a + 3, "#...#...");
-    normal = WithLine(normal, a + 5, "#####...");
-    QByteArray bold = WithLine(GlyphFile(), HeaderLine(255) + 7, "#######.");
+    QByteArray normal = glyphFile();
+    const int a = headerLine(65);
+    normal = withLine(normal, a + 1, "..#.....");
+    normal = withLine(normal, a + 2, ".#.#....");
+    normal = withLine(normal, a + 3, "#...#...");
+    normal = withLine(normal, a + 5, "#####...");
+    QByteArray bold = withLine(glyphFile(), headerLine(255) + 7, "#######.");
     bold.replace("\n", "\r\n");
 
     QTemporaryDir dir;

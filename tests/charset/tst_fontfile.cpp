@@ -13,23 +13,23 @@ using Font = FontTable::Font;
 
 namespace {
 
-const QByteArray &BuiltInText()
+const QByteArray &builtInText()
 {
-    static const QByteArray text = FontFileText(FontFile::builtIn());
+    static const QByteArray text = fontFileText(FontFile::builtIn());
     return text;
 }
 
 // The built-in font's text with line `lineNo` (1 first) replaced.
-QByteArray WithLine(int lineNo, const QByteArray &replacement)
+QByteArray withLine(int lineNo, const QByteArray &replacement)
 {
-    QByteArrayList lines = BuiltInText().split('\n');
+    QByteArrayList lines = builtInText().split('\n');
     lines[lineNo - 1] = replacement;
     return lines.join('\n');
 }
 
-QByteArray WithoutLine(int lineNo)
+QByteArray withoutLine(int lineNo)
 {
-    QByteArrayList lines = BuiltInText().split('\n');
+    QByteArrayList lines = builtInText().split('\n');
     lines.removeAt(lineNo - 1);
     return lines.join('\n');
 }
@@ -37,7 +37,7 @@ QByteArray WithoutLine(int lineNo)
 // The line of the header of `code` in the face: "face normal", then for
 // each glyph a blank line, the header and 7 rows; a blank line before
 // "face bold".
-int HeaderLine(Font face, int code)
+int headerLine(Font face, int code)
 {
     const int faceLine = face == Font::Normal ? 1 : 1 + 256 * 9 + 2;
     return faceLine + 2 + code * 9;
@@ -71,26 +71,26 @@ void TestFontFile::builtInRoundTripsByteForByte()
     const FontFile builtIn = FontFile::builtIn();
     QCOMPARE(builtIn.image(), FontTable::image().toByteArray());
 
-    const FontFileRead read = ReadFontFile(BuiltInText());
+    const FontFileRead read = readFontFile(builtInText());
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.warnings, QStringList());
     QVERIFY(*read.font == builtIn);
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("built-in.vlf"));
-    QCOMPARE(SaveFontFile(path, *read.font), QString());
+    QCOMPARE(saveFontFile(path, *read.font), QString());
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), BuiltInText());
+    QCOMPARE(file.readAll(), builtInText());
 }
 
 void TestFontFile::commentAtTheTopIsKept()
 {
-    const QByteArray text = "// Cyrillic letters in 128 to 255\n// drawn dot by dot\n" + BuiltInText();
-    const FontFileRead read = ReadFontFile(text);
+    const QByteArray text = "// Cyrillic letters in 128 to 255\n// drawn dot by dot\n" + builtInText();
+    const FontFileRead read = readFontFile(text);
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.font->comment().size(), 2);
-    QCOMPARE(FontFileText(*read.font), text);
+    QCOMPARE(fontFileText(*read.font), text);
 }
 
 // The slot edit boxes show every code as its label; the built-in font's
@@ -104,7 +104,7 @@ void TestFontFile::builtInLabelsGiveTheCharacterMap()
             const QString label = builtIn.label(face, quint8(code));
             const QString shown(PanelCharMap::builtIn().toChar(quint8(code)));
             if (code < 0x20 || code == 0x7F)
-                QVERIFY2(IsNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
+                QVERIFY2(isNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
             else
                 QVERIFY2(label == shown,
                          qPrintable(QStringLiteral("%1: %2, the map shows %3").arg(code).arg(label, shown)));
@@ -115,11 +115,11 @@ void TestFontFile::builtInLabelsGiveTheCharacterMap()
 void TestFontFile::glyphsAsDrawn()
 {
     // Normal A: 7C 12 11 12 7C 00 00 00; the file draws it row by row.
-    const int header = HeaderLine(Font::Normal, 65);
-    QCOMPARE(BuiltInText().split('\n').at(header - 1), QByteArray("[065] A"));
-    QCOMPARE(BuiltInText().split('\n').at(header), QByteArray("..#....."));
+    const int header = headerLine(Font::Normal, 65);
+    QCOMPARE(builtInText().split('\n').at(header - 1), QByteArray("[065] A"));
+    QCOMPARE(builtInText().split('\n').at(header), QByteArray("..#....."));
     // Light the bottom-right dot that column 7 can hold: byte 7 becomes 0x40.
-    const FontFileRead read = ReadFontFile(WithLine(header + 7, "#...#..#"));
+    const FontFileRead read = readFontFile(withLine(header + 7, "#...#..#"));
     QVERIFY2(read.font, qPrintable(read.errorText()));
     const FontTable::Glyph a = read.font->glyph(Font::Normal, 65);
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(a.data()), 8), QByteArray::fromHex("7C1211127C000040"));
@@ -152,7 +152,7 @@ void TestFontFile::labels()
     QFETCH(QString, label);
     QFETCH(QString, writtenAgain);
     QString why;
-    const std::optional<QString> parsed = ParseFontLabel(written, &why);
+    const std::optional<QString> parsed = parseFontLabel(written, &why);
     if (label.isEmpty()) {
         QVERIFY(!parsed);
         QVERIFY(!why.isEmpty());
@@ -160,7 +160,7 @@ void TestFontFile::labels()
     }
     QVERIFY2(parsed, qPrintable(why));
     QCOMPARE(*parsed, label);
-    QCOMPARE(WrittenFontLabel(*parsed), writtenAgain);
+    QCOMPARE(writtenFontLabel(*parsed), writtenAgain);
 }
 
 void TestFontFile::readErrors_data()
@@ -169,35 +169,35 @@ void TestFontFile::readErrors_data()
     QTest::addColumn<int>("line");
     QTest::addColumn<QString>("fragment");
 
-    const int a = HeaderLine(Font::Normal, 65);
-    const int boldB = HeaderLine(Font::Bold, 66);
-    const int boldFace = HeaderLine(Font::Bold, 0) - 2;
-    QTest::newRow("no face line") << WithLine(1, "") << 3 << QStringLiteral("\"face normal\"");
-    QTest::newRow("unknown face") << WithLine(boldFace, "face italic") << boldFace << QStringLiteral("face italic");
-    QTest::newRow("bold face twice") << BuiltInText() + "face bold\n"
-                                     << BuiltInText().count('\n') + 1 << QStringLiteral("twice");
-    QTest::newRow("code missing") << WithLine(a, "[066] B") << a << QStringLiteral("expected [065]");
-    QTest::newRow("code out of order") << WithLine(a, "[064] @") << a << QStringLiteral("twice or out of order");
-    QTest::newRow("code beyond 255") << WithLine(a, "[300] A") << a << QStringLiteral("beyond 255");
-    QTest::newRow("row too short") << WithLine(a + 2, ".#...#.") << a + 2 << QStringLiteral("7 characters");
-    QTest::newRow("row too long") << WithLine(a + 2, ".#...#...") << a + 2 << QStringLiteral("9 characters");
-    QTest::newRow("stray character") << WithLine(a + 2, ".#..x#..") << a + 2 << QStringLiteral("'x'");
-    QTest::newRow("six rows") << WithoutLine(a + 7) << a + 7 << QStringLiteral("6 rows");
-    QTest::newRow("eight rows") << WithLine(a + 8, "........") << a + 8 << QStringLiteral("glyph header");
-    QTest::newRow("label of two characters") << WithLine(a, "[065] AA") << a << QStringLiteral("one character");
-    QTest::newRow("header without label") << WithLine(a, "[065] ") << a << QStringLiteral("glyph header");
+    const int a = headerLine(Font::Normal, 65);
+    const int boldB = headerLine(Font::Bold, 66);
+    const int boldFace = headerLine(Font::Bold, 0) - 2;
+    QTest::newRow("no face line") << withLine(1, "") << 3 << QStringLiteral("\"face normal\"");
+    QTest::newRow("unknown face") << withLine(boldFace, "face italic") << boldFace << QStringLiteral("face italic");
+    QTest::newRow("bold face twice") << builtInText() + "face bold\n"
+                                     << builtInText().count('\n') + 1 << QStringLiteral("twice");
+    QTest::newRow("code missing") << withLine(a, "[066] B") << a << QStringLiteral("expected [065]");
+    QTest::newRow("code out of order") << withLine(a, "[064] @") << a << QStringLiteral("twice or out of order");
+    QTest::newRow("code beyond 255") << withLine(a, "[300] A") << a << QStringLiteral("beyond 255");
+    QTest::newRow("row too short") << withLine(a + 2, ".#...#.") << a + 2 << QStringLiteral("7 characters");
+    QTest::newRow("row too long") << withLine(a + 2, ".#...#...") << a + 2 << QStringLiteral("9 characters");
+    QTest::newRow("stray character") << withLine(a + 2, ".#..x#..") << a + 2 << QStringLiteral("'x'");
+    QTest::newRow("six rows") << withoutLine(a + 7) << a + 7 << QStringLiteral("6 rows");
+    QTest::newRow("eight rows") << withLine(a + 8, "........") << a + 8 << QStringLiteral("glyph header");
+    QTest::newRow("label of two characters") << withLine(a, "[065] AA") << a << QStringLiteral("one character");
+    QTest::newRow("header without label") << withLine(a, "[065] ") << a << QStringLiteral("glyph header");
     QTest::newRow("a character for two codes of one face")
-        << WithLine(boldB, "[066] A") << boldB << QStringLiteral("[065]");
+        << withLine(boldB, "[066] A") << boldB << QStringLiteral("[065]");
     QTest::newRow("normal face ends early")
-        << WithLine(boldFace - 9, "face bold") << boldFace - 9 << QStringLiteral("after 255 glyphs");
-    QTest::newRow("file ends inside a glyph") << BuiltInText().left(BuiltInText().size() - 9)
-                                              << BuiltInText().count('\n') - 1 << QStringLiteral("6 of 7 rows");
-    QTest::newRow("no bold face") << BuiltInText().left(BuiltInText().indexOf("\nface bold") + 1) << boldFace - 1
+        << withLine(boldFace - 9, "face bold") << boldFace - 9 << QStringLiteral("after 255 glyphs");
+    QTest::newRow("file ends inside a glyph") << builtInText().left(builtInText().size() - 9)
+                                              << builtInText().count('\n') - 1 << QStringLiteral("6 of 7 rows");
+    QTest::newRow("no bold face") << builtInText().left(builtInText().indexOf("\nface bold") + 1) << boldFace - 1
                                   << QStringLiteral("without \"face bold\"");
     QTest::newRow("text after the last glyph")
-        << BuiltInText() + "[256] more\n"
-        << BuiltInText().count('\n') + 1 << QStringLiteral("after glyph [255] of the bold face");
-    QTest::newRow("not UTF-8") << WithLine(a, "[065] \xC4") << a << QStringLiteral("UTF-8");
+        << builtInText() + "[256] more\n"
+        << builtInText().count('\n') + 1 << QStringLiteral("after glyph [255] of the bold face");
+    QTest::newRow("not UTF-8") << withLine(a, "[065] \xC4") << a << QStringLiteral("UTF-8");
     QTest::newRow("empty file") << QByteArray() << 0 << QStringLiteral("not a font file");
 }
 
@@ -206,7 +206,7 @@ void TestFontFile::readErrors()
     QFETCH(QByteArray, text);
     QFETCH(int, line);
     QFETCH(QString, fragment);
-    const FontFileRead read = ReadFontFile(text);
+    const FontFileRead read = readFontFile(text);
     QVERIFY(!read.font);
     QVERIFY2(read.error.contains(fragment), qPrintable(read.errorText()));
     QCOMPARE(read.errorLine, line);
@@ -218,15 +218,15 @@ void TestFontFile::readErrors()
 // warnings: the font is read all the same.
 void TestFontFile::warnings()
 {
-    const int a = HeaderLine(Font::Normal, 65);
-    const int boldHeart = HeaderLine(Font::Bold, 15);
-    QByteArray text = WithLine(a + 1, "..#...#.");
+    const int a = headerLine(Font::Normal, 65);
+    const int boldHeart = headerLine(Font::Bold, 15);
+    QByteArray text = withLine(a + 1, "..#...#.");
     QByteArrayList lines = text.split('\n');
     lines[boldHeart] = "#######.";
     lines.insert(a + 7, "// a comment among the glyphs");
     text = lines.join('\n');
 
-    const FontFileRead read = ReadFontFile(text);
+    const FontFileRead read = readFontFile(text);
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.warnings.size(), 3);
     QVERIFY2(read.warnings.at(0).startsWith(QStringLiteral("line %1: comments").arg(a + 8)),
@@ -248,15 +248,15 @@ void TestFontFile::saveReplacesWholeFileOrNothing()
 
     FontFile font = FontFile::builtIn();
     QCOMPARE(font.setLabel(Font::Normal, 128, QStringLiteral("Ж")), QString());
-    QCOMPARE(SaveFontFile(path, font), QString());
-    const FontFileRead read = ReadFontFilePath(path);
+    QCOMPARE(saveFontFile(path, font), QString());
+    const FontFileRead read = readFontFilePath(path);
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.font->label(Font::Normal, 128), QStringLiteral("Ж"));
 
     // A folder where the file should go is refused and left as it was.
     const QString folder = dir.filePath(QStringLiteral("folder.vlf"));
     QVERIFY(QDir().mkdir(folder));
-    QVERIFY(!SaveFontFile(folder, font).isEmpty());
+    QVERIFY(!saveFontFile(folder, font).isEmpty());
     QVERIFY(QFileInfo(folder).isDir());
 }
 
@@ -284,7 +284,7 @@ void TestFontFile::unreadablePaths()
         QVERIFY(file.resize(2 * 1024 * 1024));
     }
     // A pipe would be waited on for ever; it must be refused unread.
-    const FontFileRead read = ReadFontFilePath(path);
+    const FontFileRead read = readFontFilePath(path);
     QVERIFY(!read.font);
     QVERIFY(!read.error.isEmpty());
     QCOMPARE(read.errorLine, 0);
@@ -317,7 +317,7 @@ void TestFontFile::shippedFonts()
     QFETCH(int, code);
     QFETCH(QString, label);
     QFETCH(int, sameAs);
-    const FontFileRead read = ReadFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/") + file);
+    const FontFileRead read = readFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/") + file);
     QVERIFY2(read.font, qPrintable(read.errorText()));
     QCOMPARE(read.warnings, QStringList());
     const FontFile builtIn = FontFile::builtIn();

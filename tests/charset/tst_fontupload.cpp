@@ -68,7 +68,7 @@ void TestFontUpload::frames()
     QFETCH(QByteArray, codedHead);
 
     const QByteArray image = syntheticImage();
-    const std::vector<LinkFrame> frames = CharacterGeneratorFrames(image);
+    const std::vector<LinkFrame> frames = characterGeneratorFrames(image);
     QCOMPARE(int(frames.size()), 64);
 
     const LinkFrame &f = frames[index];
@@ -86,7 +86,7 @@ void TestFontUpload::builtInFontsFirstFrame()
 {
     // Address 0x0000; code 0 of the normal font is dark, code 1 is
     // 7F 41 49 51 49 45 7F 00.
-    const QByteArray coded = CharacterGeneratorFrames(FontTable::image()).front().lineCoded();
+    const QByteArray coded = characterGeneratorFrames(FontTable::image()).front().lineCoded();
     QCOMPARE(coded.left(20).toHex(' '),
              (QByteArray::fromHex("82 B2 A0 A0") + QByteArray(8, char(0xA0))
               + QByteArray::fromHex("58 B5 3D B4 3D F1 58 A0"))
@@ -102,7 +102,7 @@ void TestFontUpload::uploadTwice()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendCharacterGenerator(image, PortChoice::com(1), reporter); });
+    runOnThread([&] { sent = sendCharacterGenerator(image, PortChoice::com(1), reporter); });
     QVERIFY(sent);
     QCOMPARE(reporter.events(), completedEvents(1));
     QCOMPARE(first.waitForBytes(64 * 69, 5000), 64 * 69);
@@ -119,7 +119,7 @@ void TestFontUpload::uploadTwice()
     // A second run, found by discovery this time, puts the same frames on the line.
     VirtualPanel &second = ports.addPanel(3);
     RecordingReporter again;
-    RunOnThread([&] { sent = SendCharacterGenerator(image, PortChoice::automatic(), again); });
+    runOnThread([&] { sent = sendCharacterGenerator(image, PortChoice::automatic(), again); });
     QVERIFY(sent);
     QCOMPARE(again.events(), completedEvents(3));
     QCOMPARE(second.waitForBytes(1 + 64 * 69, 5000), 1 + 64 * 69);
@@ -135,7 +135,7 @@ void TestFontUpload::noPanel()
 
     RecordingReporter reporter;
     bool sent = true;
-    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::automatic(), reporter); });
+    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::automatic(), reporter); });
 
     QVERIFY(!sent);
     QCOMPARE(reporter.events(), (QStringList{"message: Can't find serial port!|", "lamp:red"}));
@@ -157,7 +157,7 @@ void TestFontUpload::deviceVanishes()
             panel.vanishNow(5000);
     };
     bool sent = true;
-    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
 
     QVERIFY(!sent);
     QCOMPARE(reporter.events(),
@@ -177,10 +177,10 @@ void TestFontUpload::deviceVanishesBeforeTheFinalDrain()
     // All 64 frames are out and have arrived; the adapter goes before the
     // port is drained and closed.
     bool vanished = false;
-    BeforeNextDrain([&] { vanished = panel.waitForBytes(64 * 69, 5000) == 64 * 69 && panel.vanishNow(5000); });
+    beforeNextDrain([&] { vanished = panel.waitForBytes(64 * 69, 5000) == 64 * 69 && panel.vanishNow(5000); });
     RecordingReporter reporter;
     bool sent = true;
-    RunOnThread([&] { sent = SendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
 
     QVERIFY(vanished);
     QVERIFY(!sent);
@@ -201,7 +201,7 @@ void TestFontUpload::imageOfWrongSize()
     RecordingReporter reporter;
     const QByteArray tooShort(4095, 0);
     bool sent = true;
-    RunOnThread([&] { sent = SendCharacterGenerator(tooShort, PortChoice::com(1), reporter); });
+    runOnThread([&] { sent = sendCharacterGenerator(tooShort, PortChoice::com(1), reporter); });
     QVERIFY(!sent);
     QVERIFY(reporter.events().isEmpty());
     QVERIFY(panel.received().isEmpty());

@@ -16,7 +16,7 @@ struct Run
 
 // The program with these arguments; its standard output goes to `outFile`
 // when given.
-Run RunProgram(const QString &program, const QStringList &arguments, const QString &outFile = {})
+Run runProgram(const QString &program, const QStringList &arguments, const QString &outFile = {})
 {
     QProcess process;
     process.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -64,7 +64,7 @@ void TestFrontend::version()
 {
     QFETCH(QString, program);
     QFETCH(QString, argument);
-    const Run run = RunProgram(program, {argument});
+    const Run run = runProgram(program, {argument});
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     // The project's version, in the same form from each.
@@ -94,7 +94,7 @@ void TestFrontend::outputThatCannotBeWritten()
         QSKIP("no /dev/full here");
 
     // Standard output on a device where every write fails for want of space.
-    const Run run = RunProgram(program, {argument}, QStringLiteral("/dev/full"));
+    const Run run = runProgram(program, {argument}, QStringLiteral("/dev/full"));
     QCOMPARE(run.exitCode, exitCode);
     const QString err = QString::fromLocal8Bit(run.err);
     const QString name = QFileInfo(program).fileName();

@@ -15,7 +15,7 @@ using Font = FontTable::Font;
 namespace {
 
 // The columns of a row of dots as hex bytes, "7C 12 11 ...".
-QString Columns(const DotMatrix &dots)
+QString columnsHex(const DotMatrix &dots)
 {
     QStringList hex;
     for (int x = 0; x < dots.width(); ++x) {
@@ -24,7 +24,7 @@ QString Columns(const DotMatrix &dots)
     return hex.join(' ');
 }
 
-std::vector<LedCell> Cells(const QByteArray &codes, const QByteArray &attributes)
+std::vector<LedCell> ledCells(const QByteArray &codes, const QByteArray &attributes)
 {
     std::vector<LedCell> cells;
     for (qsizetype k = 0; k < codes.size(); ++k)
@@ -69,7 +69,7 @@ private Q_SLOTS:
 void TestDisplay::glyphDots()
 {
     // Normal "A" as rows of dots: bit r of a column is row r, column 0 left.
-    const DotMatrix dots = RenderGlyph(Font::Normal, 'A');
+    const DotMatrix dots = renderGlyph(Font::Normal, 'A');
     QCOMPARE(dots.width(), 8);
     QCOMPARE(dots.height(), 7);
     const char *rows[] = {"..#.....", ".#.#....", "#...#...", "#...#...", "#####...", "#...#...", "#...#..."};
@@ -80,7 +80,7 @@ void TestDisplay::glyphDots()
         }
         QCOMPARE(row, QString::fromLatin1(rows[y]));
     }
-    QCOMPARE(RenderGlyph(Font::Normal, 'A', 8).height(), 8);
+    QCOMPARE(renderGlyph(Font::Normal, 'A', 8).height(), 8);
 }
 
 void TestDisplay::cellRows_data()
@@ -123,16 +123,16 @@ void TestDisplay::cellRows()
     for (int k = 0; k < codes.size(); ++k) {
         cells.push_back({quint8(codes[k]), quint8(attributes[k])});
     }
-    const DotMatrix dots = RenderCells(cells, phaseOn);
+    const DotMatrix dots = renderCells(cells, phaseOn);
     QCOMPARE(dots.height(), 7);
-    QCOMPARE(Columns(dots), columns);
+    QCOMPARE(columnsHex(dots), columns);
 }
 
 void TestDisplay::messageBlockRow()
 {
     // "A", bold "A" and the star picture; the cells past the count stay out.
-    const MessageBlock block = EncodeMessageBlock("A~BA~+");
-    QCOMPARE(Columns(RenderMessageBlock(block, true)),
+    const MessageBlock block = encodeMessageBlock("A~BA~+");
+    QCOMPARE(columnsHex(renderMessageBlock(block, true)),
              QStringLiteral("7C 12 11 12 7C 00 78 7C 16 13 16 7C 78 00 08 08 14 63 14 08 08 00"));
 }
 
@@ -174,7 +174,7 @@ void TestDisplay::speedTable()
     QFETCH(QString, name);
     QFETCH(int, dotsPerSecond);
 
-    const ScrollSpeed &speed = ScrollSpeedFor(quint8(code));
+    const ScrollSpeed &speed = scrollSpeedFor(quint8(code));
     QCOMPARE(QString::fromLatin1(speed.name), name);
     QCOMPARE(speed.dotsPerSecond, dotsPerSecond);
     QCOMPARE(int(speed.code), std::min(code, 4));
@@ -183,13 +183,13 @@ void TestDisplay::speedTable()
 void TestDisplay::flashPhase()
 {
     const int half = display::kFlashHalfPeriodMs;
-    QVERIFY(FlashPhaseOn(0));
-    QVERIFY(FlashPhaseOn(half - 1));
-    QVERIFY(!FlashPhaseOn(half));
-    QVERIFY(!FlashPhaseOn(2 * half - 1));
-    QVERIFY(FlashPhaseOn(2 * half));
-    QVERIFY(!FlashPhaseOn(3 * half));
-    QVERIFY(FlashPhaseOn(-1));
+    QVERIFY(flashPhaseOn(0));
+    QVERIFY(flashPhaseOn(half - 1));
+    QVERIFY(!flashPhaseOn(half));
+    QVERIFY(!flashPhaseOn(2 * half - 1));
+    QVERIFY(flashPhaseOn(2 * half));
+    QVERIFY(!flashPhaseOn(3 * half));
+    QVERIFY(flashPhaseOn(-1));
 }
 
 void TestDisplay::scrolling_data()
@@ -232,10 +232,10 @@ void TestDisplay::scrolling()
     QFETCH(int, elapsedMs);
     QFETCH(QString, columns);
 
-    const PanelScroller scroller(Cells(codes, attributes), quint8(speedCode), FontTable::bytes(), 8);
+    const PanelScroller scroller(ledCells(codes, attributes), quint8(speedCode), FontTable::bytes(), 8);
     const DotMatrix frame = scroller.frameAt(elapsedMs);
     QCOMPARE(frame.height(), display::kHeightDots);
-    QCOMPARE(Columns(frame), columns);
+    QCOMPARE(columnsHex(frame), columns);
 }
 
 void TestDisplay::passLength_data()
@@ -261,7 +261,7 @@ void TestDisplay::passLength()
     QFETCH(int, textWidth);
     QFETCH(qint64, passMs);
 
-    const PanelScroller scroller = PanelScroller::fromBlock(EncodeMessageBlock(markup), quint8(speedCode));
+    const PanelScroller scroller = PanelScroller::fromBlock(encodeMessageBlock(markup), quint8(speedCode));
     QCOMPARE(scroller.widthDots(), display::kWidthDots);
     QCOMPARE(scroller.textWidthDots(), textWidth);
     QCOMPARE(scroller.stepCount(), display::kWidthDots + textWidth);
@@ -283,18 +283,18 @@ void TestDisplay::loadedGlyphs()
     std::fill_n(loaded.begin() + FontTable::offset(Font::Normal, 'A'), FontTable::kGlyphBytes, 0);
     loaded[size_t(FontTable::offset(Font::Normal, 'A') + 6)] = 0x41;
 
-    const PanelScroller scroller(Cells("AA", {}), 0, loaded, 16);
+    const PanelScroller scroller(ledCells("AA", {}), 0, loaded, 16);
     QCOMPARE(scroller.textWidthDots(), 16);
-    QCOMPARE(Columns(scroller.still()), QStringLiteral("00 00 00 00 00 00 41 00 00 00 00 00 00 00 41 00"));
+    QCOMPARE(columnsHex(scroller.still()), QStringLiteral("00 00 00 00 00 00 41 00 00 00 00 00 00 00 41 00"));
     // The built-in fonts are untouched.
-    QCOMPARE(CellWidth(Font::Normal, 'A'), 6);
+    QCOMPARE(cellWidthOf(Font::Normal, 'A'), 6);
 }
 
 void TestDisplay::showRunsSlotsInTurn()
 {
     PanelShow show(8);
-    show.append(2, PanelScroller(Cells("A", {}), 4, FontTable::bytes(), 8)); // 14 steps at 60: 234 ms
-    show.append(5, PanelScroller(Cells("AA", {}), 0, FontTable::bytes(), 8)); // 20 steps at 10: 2000 ms
+    show.append(2, PanelScroller(ledCells("A", {}), 4, FontTable::bytes(), 8)); // 14 steps at 60: 234 ms
+    show.append(5, PanelScroller(ledCells("AA", {}), 0, FontTable::bytes(), 8)); // 20 steps at 10: 2000 ms
     QCOMPARE(show.cycleDurationMs(), 2234);
 
     const auto moment = [&](qint64 ms) {
@@ -308,8 +308,8 @@ void TestDisplay::showRunsSlotsInTurn()
     QCOMPARE(moment(2234 + 10), QStringLiteral("0 2 10"));
 
     // The second slot's frames, on its own clock.
-    QCOMPARE(Columns(show.frameAt(234 + 100)), QStringLiteral("00 00 00 00 00 00 00 7C"));
-    QCOMPARE(Columns(show.frameAt(234 + 800)), QStringLiteral("7C 12 11 12 7C 00 7C 12"));
+    QCOMPARE(columnsHex(show.frameAt(234 + 100)), QStringLiteral("00 00 00 00 00 00 00 7C"));
+    QCOMPARE(columnsHex(show.frameAt(234 + 800)), QStringLiteral("7C 12 11 12 7C 00 7C 12"));
 }
 
 void TestDisplay::emptyShowIsDark()
@@ -340,13 +340,13 @@ void TestDisplay::nextChange()
     QFETCH(QByteArray, attributes);
     QFETCH(int, speedCode);
 
-    const PanelScroller scroller(Cells(codes, attributes), quint8(speedCode));
+    const PanelScroller scroller(ledCells(codes, attributes), quint8(speedCode));
     QCOMPARE(scroller.hasFlash(), attributes.contains('\x01') || attributes.contains('\x11'));
     // What may change the display: the step, and the flash phase of a text
     // with flash cells. Walking back from the end of the pass gives, for
     // every millisecond, the first later one at which either differs.
     const auto state = [&](qint64 ms) {
-        return std::pair(scroller.stepAt(ms), scroller.hasFlash() && FlashPhaseOn(ms));
+        return std::pair(scroller.stepAt(ms), scroller.hasFlash() && flashPhaseOn(ms));
     };
     const qint64 pass = scroller.passDurationMs();
     qint64 next = pass;
@@ -369,8 +369,8 @@ void TestDisplay::showNextChange()
 {
     PanelShow show(8);
     QCOMPARE(show.nextChangeMs(0), -1); // nothing runs, nothing changes
-    show.append(2, PanelScroller(Cells("A", {}), 4, FontTable::bytes(), 8)); // 14 steps at 60: 234 ms
-    show.append(5, PanelScroller(Cells("A", "\x01"), 0, FontTable::bytes(), 8)); // 14 steps at 10: 1400 ms
+    show.append(2, PanelScroller(ledCells("A", {}), 4, FontTable::bytes(), 8)); // 14 steps at 60: 234 ms
+    show.append(5, PanelScroller(ledCells("A", "\x01"), 0, FontTable::bytes(), 8)); // 14 steps at 10: 1400 ms
     QCOMPARE(show.cycleDurationMs(), 1634);
 
     QCOMPARE(show.nextChangeMs(0), 17); // the first step at 60 a second
@@ -392,7 +392,7 @@ void TestDisplay::stripHoldsEveryFrame_data()
 void TestDisplay::stripHoldsEveryFrame()
 {
     QFETCH(int, widthDots);
-    const PanelScroller scroller(Cells("V~o", QByteArray("\x10\x01\x11")), 3, FontTable::bytes(), widthDots);
+    const PanelScroller scroller(ledCells("V~o", QByteArray("\x10\x01\x11")), 3, FontTable::bytes(), widthDots);
     for (const bool phaseOn : {true, false}) {
         const DotMatrix strip = scroller.strip(phaseOn);
         QCOMPARE(strip.width(), 2 * widthDots + scroller.textWidthDots());

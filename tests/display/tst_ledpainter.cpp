@@ -26,7 +26,7 @@ void TestLedPainter::litDarkAndGap()
 
     LedStyle style;
     style.pitch = 12;
-    const QImage picture = RenderLedPicture(dots, style);
+    const QImage picture = renderLedPicture(dots, style);
     QCOMPARE(picture.size(), QSize(24, 84));
 
     const auto at = [&](int x, int y) { return picture.pixelColor(x, y); };
@@ -50,12 +50,12 @@ namespace {
 // copied dot images must match.
 QImage paintedDotByDot(const DotMatrix &dots, const LedStyle &style, qreal devicePixelRatio)
 {
-    const QSize size = LedPictureSize(dots, style) * devicePixelRatio;
+    const QSize size = ledPictureSize(dots, style) * devicePixelRatio;
     QImage picture(size, QImage::Format_RGB32);
     picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(style.background);
     QPainter painter(&picture);
-    PaintDotMatrix(painter, QPointF(0, 0), dots, style);
+    paintDotMatrix(painter, QPointF(0, 0), dots, style);
     return picture;
 }
 
@@ -71,7 +71,7 @@ DotMatrix mixedCells(bool phaseOn, int height)
         {0x7F, block::kAttributeBold},
         {'W', 0},
     };
-    return RenderCells(cells, phaseOn, height);
+    return renderCells(cells, phaseOn, height);
 }
 
 } // namespace
@@ -121,7 +121,7 @@ void TestLedPainter::copiesMatchPaintedDots()
     }
     // The default picture is the same copies at ratio 1.
     if (ratio == 1.0)
-        QCOMPARE(RenderLedPicture(dots, style), expected);
+        QCOMPARE(renderLedPicture(dots, style), expected);
 }
 
 QTEST_MAIN(TestLedPainter)

@@ -174,7 +174,7 @@ void TestDocument::newDocument()
     MessageSet saved;
     saved.setMarkup(1, text);
     saved.speedCodes().fill(2);
-    QVERIFY(writeAll(path, EncodeMessageFile(saved)));
+    QVERIFY(writeAll(path, encodeMessageFile(saved)));
 
     Document document;
     QVERIFY(document.open(path).ok());
@@ -204,7 +204,7 @@ void TestDocument::open_data()
     MessageSet set;
     set.setMarkup(0, "FROM FILE");
     set.speedCodes().fill(1);
-    const QByteArray good = EncodeMessageFile(set);
+    const QByteArray good = encodeMessageFile(set);
     QByteArray badHeader = good;
     badHeader[2] = 'Q';
     QByteArray badTrailer = good;
@@ -267,7 +267,7 @@ void TestDocument::failedSaveChangesNothing()
     QSignalSpy renamed(&document, &Document::fileNameChanged);
     const QString path = dir.filePath("set.vlo");
     QVERIFY(document.saveAs(path).ok());
-    QCOMPARE(readAll(path), EncodeMessageFile(document.messageSet()));
+    QCOMPARE(readAll(path), encodeMessageFile(document.messageSet()));
     QCOMPARE(document.fileName(), path);
     QVERIFY(!document.isModified());
     QCOMPARE(renamed.count(), 1);
@@ -275,7 +275,7 @@ void TestDocument::failedSaveChangesNothing()
     // Named now: Save writes there, also without changes.
     document.setMarkup(0, "AGAIN");
     QVERIFY(document.save().ok());
-    QCOMPARE(readAll(path), EncodeMessageFile(document.messageSet()));
+    QCOMPARE(readAll(path), encodeMessageFile(document.messageSet()));
     QVERIFY(!document.isModified());
     QVERIFY(document.save().ok());
     QCOMPARE(renamed.count(), 1);

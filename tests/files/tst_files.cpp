@@ -243,7 +243,7 @@ void TestFiles::read()
     QVERIFY(writeBytes(path, bytes));
     MessageSet set = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
 
     QCOMPARE(result.messages, messages);
     QCOMPARE(result.ok(), messages.isEmpty());
@@ -263,7 +263,7 @@ void TestFiles::missingFile()
     const QString path = m_dir.filePath(QStringLiteral("nowhere/missing.vlo"));
     MessageSet set = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
 
     QCOMPARE(result.messages, QStringList({path + " File No Found !", " File Read Error! "}));
     QCOMPARE(result.status, MessageFileReadResult::Status::Rejected);
@@ -288,7 +288,7 @@ void TestFiles::notAFile()
     QFETCH(QString, path);
     MessageSet set = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
 
     QCOMPARE(result.messages, QStringList{" File Read Error! "});
     QVERIFY(!result.reason.isEmpty());
@@ -304,7 +304,7 @@ void TestFiles::readOnlyFileIsRead()
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     MessageSet set = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
 
     QVERIFY2(result.ok(), qPrintable(result.messages.join(QLatin1Char('|')) + result.reason));
     QCOMPARE(textsOf(set), texts({"HI~H"}));
@@ -320,10 +320,10 @@ void TestFiles::megabytesAfterTheTrailerAreIgnored()
             set.setMarkup(i, QByteArray(255, char('a' + i)));
         return set;
     }();
-    QVERIFY(writeBytes(path, EncodeMessageFile(longest) + QByteArray(8 << 20, '\xAA')));
+    QVERIFY(writeBytes(path, encodeMessageFile(longest) + QByteArray(8 << 20, '\xAA')));
     MessageSet set;
 
-    const MessageFileReadResult result = ReadMessageFile(path, set);
+    const MessageFileReadResult result = readMessageFile(path, set);
 
     QVERIFY(result.ok());
     QVERIFY(set == longest);
@@ -359,7 +359,7 @@ void TestFiles::write()
     QFETCH(QByteArray, bytes);
     const QString path = m_dir.filePath(QStringLiteral("write.vlo"));
 
-    const MessageFileWriteResult result = WriteMessageFile(path, set);
+    const MessageFileWriteResult result = writeMessageFile(path, set);
 
     QVERIFY2(result.ok(), qPrintable(result.reason));
     QVERIFY(result.message().isEmpty());
@@ -391,10 +391,10 @@ void TestFiles::roundTrip()
 {
     QFETCH(MessageSet, set);
     const QString path = m_dir.filePath(QStringLiteral("roundtrip.vlo"));
-    QVERIFY(WriteMessageFile(path, set).ok());
+    QVERIFY(writeMessageFile(path, set).ok());
     MessageSet back = previousSet();
 
-    const MessageFileReadResult result = ReadMessageFile(path, back);
+    const MessageFileReadResult result = readMessageFile(path, back);
 
     QVERIFY(result.ok());
     QCOMPARE(speedsOf(back), speedsOf(set));
@@ -408,7 +408,7 @@ void TestFiles::savingOverLongerFileLeavesNothingBehind()
     MessageSet empty;
     empty.clearForNew();
 
-    QVERIFY(WriteMessageFile(path, empty).ok());
+    QVERIFY(writeMessageFile(path, empty).ok());
 
     QCOMPARE(readBytes(path), kEmpty58);
 }
@@ -432,7 +432,7 @@ std::optional<MessageFileWriteResult> writeInChild(const QString &path, const Me
         ::close(channel[0]);
         if (!prepare())
             ::_exit(100);
-        const MessageFileWriteResult result = WriteMessageFile(path, set);
+        const MessageFileWriteResult result = writeMessageFile(path, set);
         const QByteArray reason = result.reason.toUtf8();
         const bool sent = ::write(channel[1], reason.constData(), size_t(reason.size())) == reason.size();
         ::_exit(sent ? int(result.status) : 101);
@@ -494,27 +494,27 @@ void TestFiles::writeFailure()
         QVERIFY(
             QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther | QFile::WriteOther));
         QVERIFY(QFile::setPermissions(folder, readOnly));
-        result = writeInChild(path, set, BecomeUserWithoutRights);
+        result = writeInChild(path, set, becomeUserWithoutRights);
         QVERIFY(QFile::setPermissions(folder, readOnly | QFile::WriteOwner));
         break;
     }
     case WriteFailure::FolderVanished:
         QVERIFY(QDir(folder).removeRecursively());
-        result = WriteMessageFile(path, set);
+        result = writeMessageFile(path, set);
         QVERIFY(!QFile::exists(path));
         break;
     case WriteFailure::ParentIsFile:
-        result = WriteMessageFile(path + QStringLiteral("/inner.vlo"), set);
+        result = writeMessageFile(path + QStringLiteral("/inner.vlo"), set);
         break;
     case WriteFailure::TargetIsFolder:
         path = folder + QStringLiteral("/taken.vlo");
         QVERIFY(QDir().mkdir(path));
-        result = WriteMessageFile(path, set);
+        result = writeMessageFile(path, set);
         QVERIFY(QFileInfo(path).isDir());
         path = folder + QStringLiteral("/set.vlo");
         break;
     case WriteFailure::FileSizeLimit:
-        result = writeInChild(path, set, [] { return LimitFileSize(1000); });
+        result = writeInChild(path, set, [] { return limitFileSize(1000); });
         break;
     }
 
@@ -569,7 +569,7 @@ void TestFiles::onlyRegularFilesAreReplaced()
     {};
     QCOMPARE(::lstat(nodeName.constData(), &before), 0);
 
-    const MessageFileWriteResult result = WriteMessageFile(path, hiHeartSet());
+    const MessageFileWriteResult result = writeMessageFile(path, hiHeartSet());
     if (server >= 0)
         ::close(server);
 
@@ -602,7 +602,7 @@ void TestFiles::replacedFileKeepsOwnerAndMode()
     MessageSet empty;
     empty.clearForNew();
 
-    QVERIFY(WriteMessageFile(path, empty).ok());
+    QVERIFY(writeMessageFile(path, empty).ok());
 
     QCOMPARE(readBytes(path), kEmpty58);
     struct stat saved
@@ -624,7 +624,7 @@ void TestFiles::hardLinkKeepsTheOldText()
     MessageSet empty;
     empty.clearForNew();
 
-    QVERIFY(WriteMessageFile(path, empty).ok());
+    QVERIFY(writeMessageFile(path, empty).ok());
 
     QCOMPARE(readBytes(path), kEmpty58);
     QCOMPARE(readBytes(other), kHiHeart62);
@@ -648,8 +648,8 @@ void TestFiles::longestNamesAreSavedAgain()
     MessageSet empty;
     empty.clearForNew();
 
-    const MessageFileWriteResult created = WriteMessageFile(path, hiHeartSet());
-    const MessageFileWriteResult saved = WriteMessageFile(path, empty);
+    const MessageFileWriteResult created = writeMessageFile(path, hiHeartSet());
+    const MessageFileWriteResult saved = writeMessageFile(path, empty);
 
     QVERIFY2(created.ok(), qPrintable(created.reason));
     QVERIFY2(saved.ok(), qPrintable(saved.reason));
@@ -669,7 +669,7 @@ QByteArray numberedFile(int n, MessageSet *set = nullptr)
     numbered.setMarkup(0, QByteArray::number(n).rightJustified(255, '.'));
     if (set)
         *set = numbered;
-    return EncodeMessageFile(numbered);
+    return encodeMessageFile(numbered);
 }
 
 } // namespace
@@ -686,7 +686,7 @@ void TestFiles::killedMidSave()
     for (int n = 0; n < 3; ++n) {
         MessageSet set;
         numberedFile(0, &set);
-        QVERIFY(WriteMessageFile(path, set).ok());
+        QVERIFY(writeMessageFile(path, set).ok());
     }
     const quint32 spanUs = quint32(qMax<qint64>(timer.nsecsElapsed() / 1000, 300));
 
@@ -701,7 +701,7 @@ void TestFiles::killedMidSave()
             for (int n = 1;; ++n) {
                 MessageSet set;
                 numberedFile(n, &set);
-                if (!WriteMessageFile(path, set).ok() || ::write(progress[1], "s", 1) != 1)
+                if (!writeMessageFile(path, set).ok() || ::write(progress[1], "s", 1) != 1)
                     ::_exit(1);
             }
         }
@@ -739,17 +739,17 @@ void TestFiles::textTooLongIsRefused()
     set.setMarkup(2, QByteArray(256, 'c'));
     set.setMarkup(5, QByteArray(400, 'f'));
 
-    const MessageFileWriteResult over = WriteMessageFile(path, set);
-    const MessageFileWriteResult created = WriteMessageFile(fresh, set);
+    const MessageFileWriteResult over = writeMessageFile(path, set);
+    const MessageFileWriteResult created = writeMessageFile(fresh, set);
 
     QCOMPARE(over.status, MessageFileWriteResult::Status::TextTooLong);
     QCOMPARE(over.tooLongSlot, 2);
     QCOMPARE(over.message(), QStringLiteral(" Slot C text too long (255 characters at most)! "));
-    QCOMPARE(TextTooLongMessage(19), QStringLiteral(" Slot T text too long (255 characters at most)! "));
+    QCOMPARE(textTooLongMessage(19), QStringLiteral(" Slot T text too long (255 characters at most)! "));
     QCOMPARE(readBytes(path), kHiHeart62);
     QCOMPARE(created.status, MessageFileWriteResult::Status::TextTooLong);
     QVERIFY(!QFile::exists(fresh));
-    QVERIFY(EncodeMessageFile(set).isEmpty());
+    QVERIFY(encodeMessageFile(set).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestFiles)

@@ -276,8 +276,8 @@ void TestFleet::judge_data()
     QTest::addColumn<PanelOutcome::Kind>("kind");
     QTest::addColumn<QString>("text");
 
-    const QString published = SetHash(setOf("OPEN"));
-    const QString older = SetHash(setOf("CLOSED"));
+    const QString published = hashOfSet(setOf("OPEN"));
+    const QString older = hashOfSet(setOf("CLOSED"));
     const QDateTime time = QDateTime::currentDateTimeUtc();
     using Kind = PanelOutcome::Kind;
 
@@ -334,7 +334,7 @@ void TestFleet::judge()
 
     PublishConfirmation::Expected expected;
     if (slot < 0)
-        expected.setHash = SetHash(setOf("OPEN"));
+        expected.setHash = hashOfSet(setOf("OPEN"));
     expected.slot = slot;
     expected.slotText = QStringLiteral("21°");
     expected.payloadHash = QStringLiteral("payload");
@@ -345,7 +345,7 @@ void TestFleet::judge()
 
 void TestFleet::confirmationWaitsForOfflinePanels()
 {
-    const QString hash = SetHash(setOf("OPEN"));
+    const QString hash = hashOfSet(setOf("OPEN"));
     PublishConfirmation confirmation({QStringLiteral("a"), QStringLiteral("b")}, {}, {hash, -1, {}, {}});
     QVERIFY(!confirmation.settled());
 
@@ -520,7 +520,7 @@ void TestFleet::fleetClientFollowsTheStatuses()
     QCOMPARE(fleet.membersOf(QStringLiteral("north")), QStringList{QStringLiteral("office")});
 
     const MessageSet set = setOf("OPEN ~H");
-    QByteArray file = EncodeMessageFile(set);
+    QByteArray file = encodeMessageFile(set);
     QVERIFY(!fleet.publishSet(file.left(20), {}, {QStringLiteral("all")}, 30, &error));
     QVERIFY(!fleet.publishSet(file, {}, {QStringLiteral("bad/name")}, 30, &error));
     // Bytes after the END make another payload, not another set.
@@ -532,9 +532,9 @@ void TestFleet::fleetClientFollowsTheStatuses()
     QVERIFY(!fleet.publishSet(file, {}, {QStringLiteral("all")}, 30, &error)); // one at a time
 
     PanelStatus one = onlineStatus(QStringLiteral("shop-1"), {QStringLiteral("all")});
-    one.uploaded = PanelStatus::Upload{SetHash(set), QDateTime::currentDateTimeUtc(), QStringLiteral("COM3")};
+    one.uploaded = PanelStatus::Upload{hashOfSet(set), QDateTime::currentDateTimeUtc(), QStringLiteral("COM3")};
     PanelStatus two = onlineStatus(QStringLiteral("shop-2"), {QStringLiteral("all")});
-    two.desired = PanelStatus::Desired{SetHash(set), topics::groupMessages(QStringLiteral("all")), {}};
+    two.desired = PanelStatus::Desired{hashOfSet(set), topics::groupMessages(QStringLiteral("all")), {}};
     two.state = PanelStatus::State::Retrying;
     two.error = PanelStatus::Problem{QStringLiteral("Serial port write error!"), QStringLiteral("EIO"), {}};
     PanelStatus three = one;
@@ -578,7 +578,7 @@ void TestFleet::fleetClientGivesUpAtItsDeadline()
     QString error;
     QVERIFY(fleet.start(&error));
     QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty(), kWaitMs);
-    QVERIFY(fleet.publishSet(EncodeMessageFile(setOf("X")), {QStringLiteral("never-seen")},
+    QVERIFY(fleet.publishSet(encodeMessageFile(setOf("X")), {QStringLiteral("never-seen")},
                              {QStringLiteral("all"), QStringLiteral("empty")}, 1, &error));
     QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), kWaitMs);
     const auto outcomes = finished.first().first().value<QList<PanelOutcome>>();

@@ -117,17 +117,17 @@ void TestLink::lineCode()
 {
     QFETCH(int, byte);
     QFETCH(int, coded);
-    QCOMPARE(int(LineCode(quint8(byte))), coded);
-    QCOMPARE(int(LineDecode(quint8(coded))), byte);
+    QCOMPARE(int(varlo::lineCode(quint8(byte))), coded);
+    QCOMPARE(int(varlo::lineDecode(quint8(coded))), byte);
 }
 
 void TestLink::lineCodeIsOneToOne()
 {
     QSet<int> codes;
     for (int b = 0; b < 256; ++b) {
-        const quint8 coded = LineCode(quint8(b));
+        const quint8 coded = varlo::lineCode(quint8(b));
         codes.insert(coded);
-        QCOMPARE(int(LineDecode(coded)), b);
+        QCOMPARE(int(varlo::lineDecode(coded)), b);
         if (b != 0x0A)
             QVERIFY2(coded != b, qPrintable(QStringLiteral("0x%1 codes to itself").arg(b, 2, 16)));
     }
@@ -163,8 +163,8 @@ void TestLink::frames()
     QFETCH(QByteArray, coded);
 
     const LinkFrame f = address < 0
-        ? MakeEndFrame()
-        : MakeWriteFrame(quint16(address), FrameData(reinterpret_cast<const quint8 *>(data.constData()), 64));
+        ? makeEndFrame()
+        : makeWriteFrame(quint16(address), FrameData(reinterpret_cast<const quint8 *>(data.constData()), 64));
     const auto bytes = f.bytes();
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size())), raw);
     QCOMPARE(f.size(), raw.size());
@@ -238,7 +238,7 @@ void TestLink::plan()
     QFETCH(QList<int>, pausedSteps);
     QFETCH(int, pauseTotalMs);
 
-    const std::vector<UploadStep> steps = PlanMessageUpload(set, delay);
+    const std::vector<UploadStep> steps = planMessageUpload(set, delay);
     QCOMPARE(int(steps.size()), 22);
 
     QList<int> paused;
@@ -399,10 +399,10 @@ void TestLink::workedExample()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::automatic(), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::automatic(), 0, reporter); });
 
     QVERIFY(sent);
-    const QByteArray expected = QByteArray("T") + WorkedExampleStream();
+    const QByteArray expected = QByteArray("T") + workedExampleStream();
     QCOMPARE(expected.size(), 1 + 348);
     QCOMPARE(panel.waitForBytes(expected.size(), 5000), expected.size());
     QCOMPARE(panel.received().toHex(' '), expected.toHex(' '));
@@ -471,7 +471,7 @@ void TestLink::discovery()
     empty.clearForNew();
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(empty, PortChoice::automatic(), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(empty, PortChoice::automatic(), 0, reporter); });
 
     QCOMPARE(sent, found != 0);
     if (found) {
@@ -514,13 +514,13 @@ void TestLink::chosenPortWithoutPanel()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
 
     // Nothing is acknowledged, so nothing is noticed: no probe, no message.
     QVERIFY(sent);
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents(QStringLiteral("  Com:5")));
     QCOMPARE(noPanel.waitForBytes(348, 5000), 348);
-    QCOMPARE(noPanel.received().toHex(' '), WorkedExampleStream().toHex(' '));
+    QCOMPARE(noPanel.received().toHex(' '), workedExampleStream().toHex(' '));
     QCOMPARE(noPanel.probeCount(), 0);
     QCOMPARE(ports.lineErrors(), QStringList());
 }
@@ -533,7 +533,7 @@ void TestLink::devicePath()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
 
     QVERIFY(sent);
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents("  " + panel.slavePath()));
@@ -568,7 +568,7 @@ void TestLink::chosenPortThatCannotOpen()
 
     RecordingReporter reporter;
     bool sent = true;
-    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::com(4), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::com(4), 0, reporter); });
 
     QVERIFY(!sent);
     const QStringList events = reporter.events();
@@ -632,7 +632,7 @@ void TestLink::pauses()
 
     RecordingReporter reporter;
     bool sent = false;
-    RunOnThread([&] { sent = SendMessageSet(setWithSlots(filled), PortChoice::com(2), delay, reporter, recordPause); });
+    runOnThread([&] { sent = sendMessageSet(setWithSlots(filled), PortChoice::com(2), delay, reporter, recordPause); });
 
     QVERIFY(sent);
     QCOMPARE(seen, offsets);
@@ -654,7 +654,7 @@ void TestLink::pausesSleepInRealTime()
     bool sent = false;
     // Commu Delay 2: 100 ms, then 100 ms and 50 ms between the directory
     // frame and the end frame.
-    RunOnThread([&] { sent = SendMessageSet(empty, PortChoice::com(2), 2, reporter); });
+    runOnThread([&] { sent = sendMessageSet(empty, PortChoice::com(2), 2, reporter); });
 
     QVERIFY(sent);
     QCOMPARE(panel.waitForBytes(72, 5000), 72);
@@ -695,7 +695,7 @@ void TestLink::deviceVanishes()
             vanished = panel.vanishNow(5000);
     };
     bool sent = true;
-    RunOnThread([&] { sent = SendMessageSet(setWithSlots(filled), PortChoice::com(2), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(setWithSlots(filled), PortChoice::com(2), 0, reporter); });
 
     QVERIFY(vanished);
     QVERIFY(!sent);
@@ -719,10 +719,10 @@ void TestLink::deviceVanishesBeforeTheFinalDrain()
     // Every byte has been handed over, and all of them have arrived; the
     // adapter goes before the port is drained and closed.
     bool vanished = false;
-    BeforeNextDrain([&] { vanished = panel.waitForBytes(348, 5000) == 348 && panel.vanishNow(5000); });
+    beforeNextDrain([&] { vanished = panel.waitForBytes(348, 5000) == 348 && panel.vanishNow(5000); });
     RecordingReporter reporter;
     bool sent = true;
-    RunOnThread([&] { sent = SendMessageSet(WorkedExampleSet(), PortChoice::com(2), 0, reporter); });
+    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::com(2), 0, reporter); });
 
     QVERIFY(vanished);
     QVERIFY(!sent);

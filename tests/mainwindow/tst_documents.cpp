@@ -33,7 +33,7 @@ QByteArray fileFor(const QList<QByteArray> &texts, quint8 speed = 4)
     set.speedCodes().fill(speed);
     for (int i = 0; i < texts.size(); ++i)
         set.setMarkup(i, texts[i]);
-    return EncodeMessageFile(set);
+    return encodeMessageFile(set);
 }
 
 QString captionFor(const QString &name)
@@ -503,7 +503,7 @@ void TestDocuments::saveUntitledAsksForAName()
     QVERIFY(!s.document().isModified());
     QVERIFY(s.tick());
     QVERIFY(!s.btnSave()->isEnabled());
-    QCOMPARE(readAll(saved), EncodeMessageFile(s.document().messageSet()));
+    QCOMPARE(readAll(saved), encodeMessageFile(s.document().messageSet()));
     QCOMPARE(readAll(saved).mid(15, 3), QByteArray("\x04\x00\x04", 3));
 }
 

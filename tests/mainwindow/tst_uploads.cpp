@@ -63,7 +63,7 @@ void TestUploads::sendTheWorkedExample()
     QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
     s.dialogs->saveAnswers << dir.filePath("example");
     QVERIFY(s.save());
-    QCOMPARE(s.document().messageSet(), WorkedExampleSet());
+    QCOMPARE(s.document().messageSet(), workedExampleSet());
 
     auto *progress = s.find<QProgressBar>(QStringLiteral("ProgressBar1"));
     QSignalSpy moved(progress, &QProgressBar::valueChanged);
@@ -75,7 +75,7 @@ void TestUploads::sendTheWorkedExample()
     QVERIFY(finished.wait(10000));
     QCOMPARE(finished.first().first().toBool(), true);
 
-    const QByteArray expected = QByteArray("T") + WorkedExampleStream();
+    const QByteArray expected = QByteArray("T") + workedExampleStream();
     QCOMPARE(panel.waitForBytes(expected.size(), 5000), expected.size());
     QCOMPARE(panel.received().toHex(' '), expected.toHex(' '));
     // 0 was the start value: the bar moves 1 ... 21, then back to 0.

@@ -36,7 +36,7 @@ int main(int argc, char *argv[])
     if (argc != 3)
         return 2;
     const QByteArray mode = argv[1];
-    if (mode == "nobody" && !BecomeUserWithoutRights())
+    if (mode == "nobody" && !becomeUserWithoutRights())
         return 3;
     QApplication app(argc, argv);
     const QString path = QString::fromLocal8Bit(argv[2]);
@@ -56,7 +56,7 @@ int main(int argc, char *argv[])
     }
 
     QTest::keyClicks(s.edit(0), QStringLiteral("new"));
-    if (mode == "filesize" && !LimitFileSize(1000))
+    if (mode == "filesize" && !limitFileSize(1000))
         return 5;
     save(s);
     std::printf("modified %d\n", s.document().isModified() ? 1 : 0);

@@ -79,7 +79,7 @@ void TestModel::encoder()
     QFETCH(int, cells);
     QFETCH(int, checksum);
 
-    const MessageBlock blk = EncodeMessageBlock(markup);
+    const MessageBlock blk = encodeMessageBlock(markup);
 
     QCOMPARE(blk[0], quint8(0x55));
     QCOMPARE(int(blk[2]), int(codes.size()));
@@ -100,8 +100,8 @@ void TestModel::encoder()
     if (checksum >= 0)
         QCOMPARE(int(blk[1]), checksum);
 
-    QCOMPARE(MarkupCellCount(markup), cells);
-    QCOMPARE(MarkupOverflows(markup), cells > 125);
+    QCOMPARE(markupCellCount(markup), cells);
+    QCOMPARE(markupOverflows(markup), cells > 125);
 }
 
 void TestModel::directoryEntry_data()
@@ -126,7 +126,7 @@ void TestModel::directoryEntry()
     QFETCH(int, speed);
     QFETCH(QByteArray, entry);
 
-    const DirectoryEntry e = MakeDirectoryEntry(empty, run, quint8(speed));
+    const DirectoryEntry e = makeDirectoryEntry(empty, run, quint8(speed));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(e.data()), 3), entry);
 }
 

@@ -34,7 +34,7 @@ PreviewWindow *openPreview(const Started &s)
 // The still picture of a text at a speed, as the panel shows it.
 DotMatrix stillOf(const QByteArray &markup, quint8 speedCode = MessageSet::kDefaultSpeedCode)
 {
-    return PanelScroller::fromBlock(EncodeMessageBlock(markup), speedCode).still();
+    return PanelScroller::fromBlock(encodeMessageBlock(markup), speedCode).still();
 }
 
 int litDots(const DotMatrix &frame)
@@ -202,7 +202,7 @@ void TestPreview::cellCount()
     QCOMPARE(cells->palette().color(QPalette::WindowText) == QColor(200, 0, 0), red);
     QCOMPARE(cells->toolTip().isEmpty(), !red);
     // Cells the panel drops are not shown either.
-    const PanelScroller panel = PanelScroller::fromBlock(EncodeMessageBlock(kept), MessageSet::kDefaultSpeedCode);
+    const PanelScroller panel = PanelScroller::fromBlock(encodeMessageBlock(kept), MessageSet::kDefaultSpeedCode);
     QCOMPARE(preview->scroller().text(), panel.text());
 }
 

@@ -72,7 +72,7 @@ struct Started
     // `fileToOpen`: started as `varlo fileToOpen`.
     explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString())
     {
-        window = StartWindows({folder, fallback.isEmpty() ? folder : fallback},
+        window = startWindows({folder, fallback.isEmpty() ? folder : fallback},
                               std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
     }
 

@@ -15,7 +15,7 @@ std::function<void()> s_step;
 
 } // namespace
 
-void BeforeNextDrain(std::function<void()> step)
+void beforeNextDrain(std::function<void()> step)
 {
     std::lock_guard lock(s_mutex);
     s_step = std::move(step);

@@ -13,6 +13,6 @@ namespace varlo::test {
 // the last byte would race the sender. With this a test unplugs the panel
 // exactly there, so that only the drain can see it. A test program that
 // calls it routes every tcdrain() through this file.
-void BeforeNextDrain(std::function<void()> step);
+void beforeNextDrain(std::function<void()> step);
 
 } // namespace varlo::test

@@ -15,7 +15,7 @@ QByteArray repeated(const char *hexText, int times)
     return hex(hexText).repeated(times);
 }
 
-QByteArray Coded(const std::vector<LinkFrame> &frames)
+QByteArray lineCoded(const std::vector<LinkFrame> &frames)
 {
     QByteArray raw;
     for (const LinkFrame &frame : frames)
@@ -23,17 +23,17 @@ QByteArray Coded(const std::vector<LinkFrame> &frames)
     return raw;
 }
 
-std::vector<LinkFrame> BlockFrames(int slot, const MessageBlock &block)
+std::vector<LinkFrame> blockFrames(int slot, const MessageBlock &block)
 {
     std::vector<LinkFrame> frames;
     for (int chunk = 0; chunk < PanelMemory::kBlockFrameCount; ++chunk) {
         const quint16 address = quint16(frame::kBlockAddress + frame::kBlockStride * slot + frame::kDataSize * chunk);
-        frames.push_back(MakeWriteFrame(address, FrameData(block.data() + chunk * frame::kDataSize, frame::kDataSize)));
+        frames.push_back(makeWriteFrame(address, FrameData(block.data() + chunk * frame::kDataSize, frame::kDataSize)));
     }
     return frames;
 }
 
-LinkFrame DirectoryFrame(const std::map<int, DirectoryEntry> &entries)
+LinkFrame directoryFrame(const std::map<int, DirectoryEntry> &entries)
 {
     std::array<quint8, frame::kDataSize> data{};
     for (int slot = 0; slot < PanelMemory::kSlotCount; ++slot) {
@@ -41,27 +41,27 @@ LinkFrame DirectoryFrame(const std::map<int, DirectoryEntry> &entries)
         const DirectoryEntry entry = found == entries.end() ? DirectoryEntry{1, 0, 0} : found->second;
         std::copy(entry.begin(), entry.end(), data.begin() + slot * 3);
     }
-    return MakeWriteFrame(frame::kDirectoryAddress, data);
+    return makeWriteFrame(frame::kDirectoryAddress, data);
 }
 
-QByteArray SlotAUpload(const MessageBlock &block)
+QByteArray slotAUpload(const MessageBlock &block)
 {
-    std::vector<LinkFrame> frames = BlockFrames(0, block);
-    frames.push_back(DirectoryFrame({{0, DirectoryEntry{0, 4, 1}}}));
-    frames.push_back(MakeEndFrame());
-    return Coded(frames);
+    std::vector<LinkFrame> frames = blockFrames(0, block);
+    frames.push_back(directoryFrame({{0, DirectoryEntry{0, 4, 1}}}));
+    frames.push_back(makeEndFrame());
+    return lineCoded(frames);
 }
 
-QByteArray WritesToNowhere(int count)
+QByteArray writesToNowhere(int count)
 {
     const std::array<quint8, frame::kDataSize> zeros{};
     QByteArray raw;
     for (int i = 0; i < count; ++i)
-        raw += MakeWriteFrame(quint16(0x1000 + frame::kDataSize * i), zeros).lineCoded();
+        raw += makeWriteFrame(quint16(0x1000 + frame::kDataSize * i), zeros).lineCoded();
     return raw;
 }
 
-std::vector<PanelMemory::Upload> Feed(PanelMemory &memory, FrameDecoder &decoder, const QByteArray &raw)
+std::vector<PanelMemory::Upload> feedMemory(PanelMemory &memory, FrameDecoder &decoder, const QByteArray &raw)
 {
     std::vector<PanelMemory::Upload> uploads;
     for (const FrameDecoder::Event &event : decoder.feed(raw)) {

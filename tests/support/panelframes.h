@@ -22,19 +22,19 @@ QByteArray hex(const char *text);
 QByteArray repeated(const char *hexText, int times);
 
 // The frames' line-coded bytes, one after the other.
-QByteArray Coded(const std::vector<LinkFrame> &frames);
+QByteArray lineCoded(const std::vector<LinkFrame> &frames);
 // The four write frames of a slot's block.
-std::vector<LinkFrame> BlockFrames(int slot, const MessageBlock &block);
+std::vector<LinkFrame> blockFrames(int slot, const MessageBlock &block);
 // The directory with the given entries; every other slot empty (1 0 0).
-LinkFrame DirectoryFrame(const std::map<int, DirectoryEntry> &entries);
+LinkFrame directoryFrame(const std::map<int, DirectoryEntry> &entries);
 // Slot A with the block given, running at speed code 4, and the end frame.
-QByteArray SlotAUpload(const MessageBlock &block);
+QByteArray slotAUpload(const MessageBlock &block);
 // `count` write frames of zeros to addresses nothing lives at, 0x1000 on,
 // one frame's data apart: an error each for the panel's memory.
-QByteArray WritesToNowhere(int count);
+QByteArray writesToNowhere(int count);
 
 // Feeds raw line bytes to the memory as varlo-panel does; returns the
 // uploads they complete.
-std::vector<PanelMemory::Upload> Feed(PanelMemory &memory, FrameDecoder &decoder, const QByteArray &raw);
+std::vector<PanelMemory::Upload> feedMemory(PanelMemory &memory, FrameDecoder &decoder, const QByteArray &raw);
 
 } // namespace varlo::test

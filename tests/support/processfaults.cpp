@@ -9,7 +9,7 @@
 
 namespace varlo::test {
 
-bool BecomeUserWithoutRights()
+bool becomeUserWithoutRights()
 {
     if (::geteuid() != 0)
         return true;
@@ -17,7 +17,7 @@ bool BecomeUserWithoutRights()
     return nobody && ::setgroups(0, nullptr) == 0 && ::setgid(nobody->pw_gid) == 0 && ::setuid(nobody->pw_uid) == 0;
 }
 
-bool LimitFileSize(rlim_t bytes)
+bool limitFileSize(rlim_t bytes)
 {
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};

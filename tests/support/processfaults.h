@@ -10,11 +10,11 @@ namespace varlo::test {
 
 // As root, becomes the user nobody (root writes into any folder); as anyone
 // else, stays. False when the change failed.
-bool BecomeUserWithoutRights();
+bool becomeUserWithoutRights();
 
 // The way a full disk stops a write half-way: no file of the process may
 // grow past `bytes`, and going past it fails with EFBIG instead of ending
 // the process with SIGXFSZ. Root is held to it as well.
-bool LimitFileSize(rlim_t bytes);
+bool limitFileSize(rlim_t bytes);
 
 } // namespace varlo::test

@@ -8,7 +8,7 @@
 
 namespace varlo::test {
 
-void RunOnThread(const std::function<void()> &job, int timeoutMs)
+void runOnThread(const std::function<void()> &job, int timeoutMs)
 {
     std::unique_ptr<QThread> thread(QThread::create(job));
     thread->start();

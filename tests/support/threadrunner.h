@@ -8,6 +8,6 @@ namespace varlo::test {
 // Runs a blocking job (an upload) on a QThread, as a window would, and waits
 // for it. A job still running after the time-out ends the test program with
 // a fatal error instead of letting the suite hang.
-void RunOnThread(const std::function<void()> &job, int timeoutMs = 30000);
+void runOnThread(const std::function<void()> &job, int timeoutMs = 30000);
 
 } // namespace varlo::test

@@ -10,7 +10,7 @@ QByteArray repeated(const char *hexText, int times)
 }
 } // namespace
 
-MessageSet WorkedExampleSet()
+MessageSet workedExampleSet()
 {
     MessageSet set;
     set.clearForNew();
@@ -18,7 +18,7 @@ MessageSet WorkedExampleSet()
     return set;
 }
 
-QByteArrayList WorkedExampleFrames()
+QByteArrayList workedExampleFrames()
 {
     const QByteArray zeroChunkTail = repeated("A0", 64) + QByteArray::fromHex("50");
     return {
@@ -34,9 +34,9 @@ QByteArrayList WorkedExampleFrames()
     };
 }
 
-QByteArray WorkedExampleStream()
+QByteArray workedExampleStream()
 {
-    return WorkedExampleFrames().join();
+    return workedExampleFrames().join();
 }
 
 } // namespace varlo::test

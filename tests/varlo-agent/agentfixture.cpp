@@ -152,10 +152,10 @@ QString difference(const VirtualPanel &panel, const MessageSet &set)
         return QStringLiteral("no whole message upload last (%1 events)").arg(events.size());
     const PanelMemory memory = panelview::memory(panel);
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
-        const DirectoryEntry expected = MakeDirectoryEntry(set.isEmpty(slot), set.run(slot), set.speedCode(slot));
+        const DirectoryEntry expected = makeDirectoryEntry(set.isEmpty(slot), set.run(slot), set.speedCode(slot));
         if (memory.directoryEntry(slot) != expected)
             return QStringLiteral("slot %1: another directory entry").arg(QLatin1Char(MessageSet::slotLetter(slot)));
-        if (!set.isEmpty(slot) && memory.block(slot) != EncodeMessageBlock(set.markup(slot)))
+        if (!set.isEmpty(slot) && memory.block(slot) != encodeMessageBlock(set.markup(slot)))
             return QStringLiteral("slot %1: another block").arg(QLatin1Char(MessageSet::slotLetter(slot)));
     }
     return {};

@@ -45,12 +45,12 @@ MessageSet makeSet(const QList<QByteArray> &texts, quint8 speedCode = MessageSet
 
 QByteArray fileOf(const MessageSet &set)
 {
-    return EncodeMessageFile(set);
+    return encodeMessageFile(set);
 }
 
 std::function<bool(const PanelStatus &)> hasUploaded(const MessageSet &set)
 {
-    const QString hash = fleet::SetHash(set);
+    const QString hash = fleet::hashOfSet(set);
     return [hash](const PanelStatus &status) { return status.uploaded && status.uploaded->hash == hash; };
 }
 
@@ -360,7 +360,7 @@ void TestAgent::badPayload()
     const PanelStatus status = *m_watch->status(QStringLiteral("p"));
     QVERIFY2(status.refused->reason.contains(reason), qPrintable(status.refused->reason));
     QCOMPARE(status.refused->topic, topic);
-    QCOMPARE(status.refused->payloadHash, fleet::BytesHash(payload));
+    QCOMPARE(status.refused->payloadHash, fleet::hashOfBytes(payload));
     QVERIFY(!status.desired);
 
     // Nothing went to the panel: the next good set is the first upload it
@@ -450,7 +450,7 @@ void TestAgent::panelThatFails()
     QCOMPARE(failing.error->text, text);
     QCOMPARE(failing.state, PanelStatus::State::Retrying);
     QVERIFY(failing.retryAt.isValid());
-    QCOMPARE(failing.desired->hash, fleet::SetHash(set));
+    QCOMPARE(failing.desired->hash, fleet::hashOfSet(set));
     QVERIFY(!failing.uploaded);
     if (port != QLatin1String("AUTO"))
         QVERIFY2(!failing.error->reason.isEmpty(), "the system's reason is kept");
@@ -485,8 +485,8 @@ void TestAgent::stopSaysOfflineAndKeepsTheRecord()
 
     // The state folder is plain files: the set as a message file.
     MessageSet kept;
-    QVERIFY(ReadMessageFile(m_states->filePath(QStringLiteral("p/uploaded.vlo")), kept).ok());
-    QCOMPARE(fleet::SetHash(kept), fleet::SetHash(set));
+    QVERIFY(readMessageFile(m_states->filePath(QStringLiteral("p/uploaded.vlo")), kept).ok());
+    QCOMPARE(fleet::hashOfSet(kept), fleet::hashOfSet(set));
 }
 
 void TestAgent::leftGroupNoLongerReaches()
@@ -524,7 +524,7 @@ void TestAgent::font_data()
     QFile cyrillic(QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf"));
     QVERIFY(cyrillic.open(QIODevice::ReadOnly));
     const QByteArray text = cyrillic.readAll();
-    const FontFileRead read = ReadFontFile(text);
+    const FontFileRead read = readFontFile(text);
     QVERIFY(read.font);
     QVERIFY(read.font->image() != FontTable::image().toByteArray());
     QTest::newRow("a font file") << text << read.font->image();

@@ -150,7 +150,7 @@ QByteArray hexLine(const QByteArray &coded)
 QByteArray dryRunOutput(const MessageSet &set)
 {
     QByteArrayList lines;
-    for (const UploadStep &step : PlanMessageUpload(set, 0)) {
+    for (const UploadStep &step : planMessageUpload(set, 0)) {
         for (const LinkFrame &frame : step.frames)
             lines << hexLine(frame.lineCoded());
     }
@@ -354,7 +354,7 @@ void TestCli::rawBytesReachTheSlot()
     Run run = runCli({"send", "-m", "AB", "--dry-run"});
     QCOMPARE(run.exitCode, 0);
     QByteArrayList expected;
-    for (const QByteArray &frame : WorkedExampleFrames())
+    for (const QByteArray &frame : workedExampleFrames())
         expected << hexLine(frame);
     QCOMPARE(run.out, expected.join('\n') + '\n');
 
@@ -479,8 +479,8 @@ void TestCli::outputThatCannotBeWritten()
         QSKIP("no /dev/full here");
 
     const QString file = m_dir.filePath(QStringLiteral("output.vlo"));
-    QVERIFY(writeBytes(file, EncodeMessageFile(MessageSet())));
-    QVERIFY(writeBytes(file + QStringLiteral(".damaged"), EncodeMessageFile(MessageSet()).chopped(3)));
+    QVERIFY(writeBytes(file, encodeMessageFile(MessageSet())));
+    QVERIFY(writeBytes(file + QStringLiteral(".damaged"), encodeMessageFile(MessageSet()).chopped(3)));
     for (QString &argument : arguments)
         argument.replace(QStringLiteral("%1"), file);
     m_ports->addPanel(3);
@@ -543,7 +543,7 @@ void TestCli::exportedFontLoadsAsBuiltIn()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     QByteArray expected;
-    for (const LinkFrame &frame : CharacterGeneratorFrames(FontTable::image()))
+    for (const LinkFrame &frame : characterGeneratorFrames(FontTable::image()))
         expected += frame.lineCoded();
     QCOMPARE(expected.size(), 4416);
     QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
@@ -557,7 +557,7 @@ void TestCli::fontFiles_data()
     QTest::addColumn<QString>("err"); // a fragment of standard error, PATH for the file's path
     QTest::addColumn<QByteArray>("glyph"); // normal A as the frames carry it
 
-    const QByteArray builtIn = FontFileText(FontFile::builtIn());
+    const QByteArray builtIn = fontFileText(FontFile::builtIn());
     QByteArray wide = builtIn;
     // Row 0 of normal A, "..#.....", lit in column 6 as well.
     wide.replace("[065] A\n..#.....\n", "[065] A\n..#...#.\n");
@@ -599,7 +599,7 @@ void TestCli::fontFiles()
     // Frame 8 carries codes 64 to 71 of the normal face.
     QByteArray image = FontTable::image().toByteArray();
     image.replace(FontTable::offset(FontTable::Font::Normal, 65), FontTable::kGlyphBytes, glyph);
-    QCOMPARE(run.out.split('\n').at(8), hexLine(CharacterGeneratorFrames(image)[8].lineCoded()));
+    QCOMPARE(run.out.split('\n').at(8), hexLine(characterGeneratorFrames(image)[8].lineCoded()));
 }
 
 // With a font file's labels, text means that font's codes: both ways.
@@ -615,7 +615,7 @@ void TestCli::textFollowsTheFont()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray());
     MessageSet set;
-    QVERIFY(ReadMessageFile(path, set).ok());
+    QVERIFY(readMessageFile(path, set).ok());
     // Code page 866: А is 128, so М 140, О 142, С 145, К 138, В 130.
     QCOMPARE(set.markup(0), QByteArray("\x8C\x8E\x91\x8A\x82\x80 ~H"));
 
@@ -636,7 +636,7 @@ void TestCli::sendFindsThePanel()
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.err, QByteArray()); // no terminal, no progress
     QCOMPARE(panel.waitForBytes(1 + 348, 5000), 1 + 348);
-    QCOMPARE(panel.received(), "T" + WorkedExampleStream());
+    QCOMPARE(panel.received(), "T" + workedExampleStream());
 }
 
 void TestCli::linkFailures_data()
@@ -1017,7 +1017,7 @@ void TestCli::writeThenShow()
         expected.setSpeedCode(slot, speed.isEmpty() ? 4 : quint8(speed.toInt()));
     }
     MessageSet read;
-    QVERIFY(ReadMessageFile(path, read).ok());
+    QVERIFY(readMessageFile(path, read).ok());
     QCOMPARE(read, expected);
     if (!bytes.isEmpty())
         QCOMPARE(fileBytes(path).toHex(' '), bytes.toHex(' '));
@@ -1041,7 +1041,7 @@ void TestCli::writeThenShow()
         QCOMPARE(shown.letter, QByteArray(1, MessageSet::slotLetter(slot)));
         QCOMPARE(shown.speedCode, int(read.speedCode(slot)));
         QCOMPARE(shown.text, read.markup(slot));
-        const int cells = MarkupCellCount(read.markup(slot));
+        const int cells = markupCellCount(read.markup(slot));
         QCOMPARE(shown.cells, QByteArray::number(cells) + (cells > block::kCellCapacity ? "!" : ""));
     }
 }
@@ -1131,13 +1131,13 @@ void TestCli::sendFileToThePanel()
 {
     VirtualPanel &panel = m_ports->addPanel(3);
     const QString path = m_dir.filePath("worked.vlo");
-    QVERIFY(writeBytes(path, EncodeMessageFile(WorkedExampleSet())));
+    QVERIFY(writeBytes(path, encodeMessageFile(workedExampleSet())));
 
     const Run run = runCli({"send", path});
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     QCOMPARE(panel.waitForBytes(1 + 348, 5000), 1 + 348);
-    QCOMPARE(panel.received(), "T" + WorkedExampleStream());
+    QCOMPARE(panel.received(), "T" + workedExampleStream());
 }
 
 void TestCli::fileReadErrors_data()
@@ -1153,7 +1153,7 @@ void TestCli::fileReadErrors_data()
     set.setMarkup(0, "HI~H");
     set.setMarkup(1, "LAST");
     set.setSpeedCode(0, 0);
-    const QByteArray good = EncodeMessageFile(set);
+    const QByteArray good = encodeMessageFile(set);
     const QByteArray lowerCaseEnd = good.chopped(3) + "end";
     QByteArray badHeader = good;
     badHeader[2] = 'X';
@@ -1248,7 +1248,7 @@ void TestCli::namesThatAreNotUtf8()
     const QByteArray rawPath = QFile::encodeName(dir.path()) + '/' + rawName;
     // QTemporaryDir can't remove a name that is not UTF-8 either.
     const auto removeRawFile = qScopeGuard([&] { ::unlink(rawPath.constData()); });
-    const QByteArray original = EncodeMessageFile(MessageSet());
+    const QByteArray original = encodeMessageFile(MessageSet());
     if (fileExists) {
         const int fd = ::open(rawPath.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
         QVERIFY(fd >= 0);
@@ -1298,7 +1298,7 @@ void TestCli::textBecomesPanelBytes()
     QCOMPARE(run.err, QByteArray());
     QCOMPARE(run.exitCode, 0);
     MessageSet read;
-    QVERIFY(ReadMessageFile(path, read).ok());
+    QVERIFY(readMessageFile(path, read).ok());
     QCOMPARE(read.markup(0).toHex(' '), slotA.toHex(' '));
 }
 
@@ -1367,7 +1367,7 @@ void TestCli::accentAndHeartReachThePanel()
 
     PanelMemory memory;
     FrameDecoder decoder;
-    QTRY_VERIFY_WITH_TIMEOUT(!Feed(memory, decoder, panel.received()).empty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!feedMemory(memory, decoder, panel.received()).empty(), 5000);
     // C, a, f, é (0x82 in the panel's font), a blank and the heart picture.
     const MessageBlock &block = memory.block(0);
     QCOMPARE(int(block[2]), 6);
@@ -1400,7 +1400,7 @@ void TestCli::showGivesBackWhatWriteTakes()
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
         set.setSpeedCode(slot, 7);
     const QString original = m_dir.filePath("original.vlo");
-    QVERIFY(writeBytes(original, EncodeMessageFile(set)));
+    QVERIFY(writeBytes(original, encodeMessageFile(set)));
 
     const QStringList showRaw = raw ? QStringList{"--raw"} : QStringList{};
     const Run show = runCli(QStringList{"show", original} + showRaw);
@@ -1446,13 +1446,13 @@ void TestCli::setOneSlot_data()
     QTest::addColumn<QByteArray>("after"); // null: as before
     QTest::addColumn<QByteArray>("err"); // a part of it
 
-    const QByteArray whole = EncodeMessageFile(threeSlots());
+    const QByteArray whole = encodeMessageFile(threeSlots());
     auto changed = [](int slot, const QByteArray &markup, int speed) {
         MessageSet set = threeSlots();
         set.setMarkup(slot, markup);
         if (speed >= 0)
             set.setSpeedCode(slot, quint8(speed));
-        return EncodeMessageFile(set);
+        return encodeMessageFile(set);
     };
     QTest::newRow("text and speed, the rest kept")
         << whole << QStringList{"B", "Café ♥", "--speed", "0"} << 0 << changed(1, "Caf\x82 ~H", 0) << QByteArray();
@@ -1503,7 +1503,7 @@ void TestCli::setOneSlot()
 void TestCli::sendWithSlotsReplaced()
 {
     const QString path = m_dir.filePath("shop.vlo");
-    const QByteArray file = EncodeMessageFile(threeSlots());
+    const QByteArray file = encodeMessageFile(threeSlots());
     QVERIFY(writeBytes(path, file));
 
     const Run replaced = runCli({"send", path, "--slot", "c=SALE ♥", "--slot", "A=", "--dry-run"});
@@ -1538,7 +1538,7 @@ void TestCli::severalPorts_data()
 
     QTest::newRow("send, ports repeated")
         << QStringList{"send", "-m", "AB", "--port", "COM3", "--port", "COM4", "--port", "5"}
-        << int(WorkedExampleStream().size());
+        << int(workedExampleStream().size());
     QTest::newRow("font, ports in one list") << QStringList{"font", "--port", "COM3,COM4,COM5"} << 4416;
 }
 

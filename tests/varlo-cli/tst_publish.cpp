@@ -130,7 +130,7 @@ QString TestPublish::writeSetFile(const MessageSet &set)
 {
     const QString path = m_dir->filePath(QStringLiteral("set.vlo"));
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(EncodeMessageFile(set)) < 0)
+    if (!file.open(QIODevice::WriteOnly) || file.write(encodeMessageFile(set)) < 0)
         return {};
     return path;
 }

@@ -137,7 +137,7 @@ private:
     bool m_errToFile = false;
 };
 
-int RunCli(const QStringList &arguments)
+int runCli(const QStringList &arguments)
 {
     QProcess cli;
     cli.setProcessEnvironment(QProcessEnvironment::systemEnvironment());
@@ -152,7 +152,7 @@ int RunCli(const QStringList &arguments)
 
 // Writes line bytes into the port as a sender would, without any serial
 // library in between.
-bool WriteToPort(const QString &entry, const QByteArray &raw)
+bool writeToPort(const QString &entry, const QByteArray &raw)
 {
     const int fd = ::open(QFile::encodeName(entry).constData(), O_RDWR | O_NOCTTY);
     if (fd < 0)
@@ -169,7 +169,7 @@ bool WriteToPort(const QString &entry, const QByteArray &raw)
 }
 
 // The process's resident memory, from /proc; -1 when it can't be read.
-qint64 ResidentKiB(qint64 pid)
+qint64 residentKiB(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -181,7 +181,7 @@ qint64 ResidentKiB(qint64 pid)
     return -1;
 }
 
-QByteArrayList ReadLines(const QString &path)
+QByteArrayList readLines(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -192,7 +192,7 @@ QByteArrayList ReadLines(const QString &path)
     return lines;
 }
 
-QJsonObject ReadJson(const QString &path)
+QJsonObject readJson(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -203,7 +203,7 @@ QJsonObject ReadJson(const QString &path)
 }
 
 // How often a thread has gone to sleep and been woken since it started.
-qint64 VoluntarySwitches(qint64 pid)
+qint64 voluntarySwitches(qint64 pid)
 {
     QFile status(QStringLiteral("/proc/%1/task/%1/status").arg(pid));
     if (!status.open(QIODevice::ReadOnly))
@@ -340,7 +340,7 @@ void TestPanel::terminalDots()
     dots.setColumn(1, 0x01);
     dots.setColumn(2, 0x02);
     dots.setColumn(4, 0x40);
-    const QStringList lines = panel::DotLines(dots);
+    const QStringList lines = panel::dotLines(dots);
     QCOMPARE(lines.size(), 4);
     QCOMPARE(lines[0], QStringLiteral("█▀▄  "));
     QCOMPARE(lines[1], QStringLiteral("     "));
@@ -354,12 +354,12 @@ void TestPanel::reportKeepsTheFirstErrors()
     PanelMemory memory;
     FrameDecoder decoder;
     const std::vector<PanelMemory::Upload> uploads =
-        Feed(memory, decoder, WritesToNowhere(30) + SlotAUpload(EncodeMessageBlock("HI")));
+        feedMemory(memory, decoder, writesToNowhere(30) + slotAUpload(encodeMessageBlock("HI")));
     QCOMPARE(uploads.size(), size_t(1));
-    QCOMPARE(panel::UploadLine(memory, uploads[0]),
+    QCOMPARE(panel::uploadLine(memory, uploads[0]),
              QStringLiteral("message upload: 1 slot (A), 0 stopped, checksums ok, 30 errors"));
 
-    const QJsonObject state = QJsonDocument::fromJson(panel::StateJson(memory, uploads[0])).object();
+    const QJsonObject state = QJsonDocument::fromJson(panel::stateJson(memory, uploads[0])).object();
     QCOMPARE(state["errors"].toArray().size(), 20);
     QCOMPARE(state["errors"].toArray().last(), QJsonValue("write frame to unknown address 0x14C0"));
     QCOMPARE(state["errors_dropped"], QJsonValue(10));
@@ -380,9 +380,9 @@ void TestPanel::terminalWakesOnlyForChanges()
 
     // Nothing to show: the program sleeps until something comes. Drawing at
     // a fixed rate wakes it about a hundred times a second.
-    const qint64 before = VoluntarySwitches(panel.pid());
+    const qint64 before = voluntarySwitches(panel.pid());
     terminal.read(1000);
-    const qint64 after = VoluntarySwitches(panel.pid());
+    const qint64 after = voluntarySwitches(panel.pid());
     QVERIFY(before >= 0 && after >= 0);
     QVERIFY2(after - before < 10, qPrintable(QStringLiteral("woke %1 times in a second").arg(after - before)));
 
@@ -398,7 +398,7 @@ void TestPanel::terminalWakesOnlyForChanges()
     // on the whole width again.
     QVERIFY(terminal.resize(100));
     QVERIFY(panel.signal(SIGWINCH));
-    QCOMPARE(RunCli({"send", "-m", "HELLO"}), 0);
+    QCOMPARE(runCli({"send", "-m", "HELLO"}), 0);
     QVERIFY(shows("Last upload: message upload"));
     terminal.clear();
     const int frames = int(terminal.read(1000).count("\x1b[H"));
@@ -415,13 +415,13 @@ void TestPanel::sendWithStoppedAndBoldSlots()
     QVERIFY(panel.waitUntilServing(entry()));
 
     // AUTO: discovery passes the 14 unmapped numbers and finds the panel.
-    QCOMPARE(RunCli({"send", "-m", "HI~H", "-m", "~BBOLD", "-m", "STOP", "--stop", "C", "--speed", "2"}), 0);
+    QCOMPARE(runCli({"send", "-m", "HI~H", "-m", "~BBOLD", "-m", "STOP", "--stop", "C", "--speed", "2"}), 0);
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 0);
     QCOMPARE(done.out, QByteArray("message upload: 3 slots (A B C), 1 stopped, checksums ok\n"));
     QVERIFY(!QFileInfo(entry()).isSymLink());
 
-    const QJsonObject state = ReadJson(json);
+    const QJsonObject state = readJson(json);
     QCOMPARE(state.keys(), (QStringList{"errors", "errors_dropped", "font_loaded", "slots"}));
     QCOMPARE(state["font_loaded"], QJsonValue(false));
     QCOMPARE(state["errors"].toArray(), QJsonArray());
@@ -459,8 +459,8 @@ void TestPanel::sendWithStoppedAndBoldSlots()
     // The still is slot A from its start, painted as the LED painter does.
     const QImage still(png);
     QVERIFY(!still.isNull());
-    const PanelScroller a = PanelScroller::fromBlock(EncodeMessageBlock("HI~H"), 2);
-    QCOMPARE(still.convertToFormat(QImage::Format_RGB32), RenderLedPicture(a.still()));
+    const PanelScroller a = PanelScroller::fromBlock(encodeMessageBlock("HI~H"), 2);
+    QCOMPARE(still.convertToFormat(QImage::Format_RGB32), renderLedPicture(a.still()));
 }
 
 void TestPanel::fontUploadLoadsTheGenerator()
@@ -468,11 +468,11 @@ void TestPanel::fontUploadLoadsTheGenerator()
     const QString json = m_dir->filePath("state.json");
     PanelProcess panel({"--once", "--json", json});
     QVERIFY(panel.waitUntilServing(entry()));
-    QCOMPARE(RunCli({"font", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
+    QCOMPARE(runCli({"font", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 0);
     QCOMPARE(done.out, QByteArray("font upload: 64 frames\n"));
-    const QJsonObject state = ReadJson(json);
+    const QJsonObject state = readJson(json);
     QCOMPARE(state["font_loaded"], QJsonValue(true));
     QCOMPARE(state["errors"].toArray(), QJsonArray());
     QCOMPARE(state["slots"].toArray().size(), 20);
@@ -484,16 +484,16 @@ void TestPanel::badChecksumReported()
     PanelProcess panel({"--once", "--json", json});
     QVERIFY(panel.waitUntilServing(entry()));
 
-    MessageBlock block = EncodeMessageBlock("HI");
+    MessageBlock block = encodeMessageBlock("HI");
     block[1] ^= 0x40;
-    QVERIFY(WriteToPort(entry(), SlotAUpload(block)));
+    QVERIFY(writeToPort(entry(), slotAUpload(block)));
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 0);
     QCOMPARE(done.out, QByteArray("message upload: 1 slot (A), 0 stopped, bad checksum in A, 1 error\n"));
     QVERIFY2(done.err.contains("varlo-panel: slot A: bad checksum 0xD3, the bytes sum to 0x93\n"),
              done.err.constData());
 
-    const QJsonObject state = ReadJson(json);
+    const QJsonObject state = readJson(json);
     QCOMPARE(state["errors"].toArray(), QJsonArray{"slot A: bad checksum 0xD3, the bytes sum to 0x93"});
     const QJsonObject a = state["slots"].toArray()[0].toObject();
     QCOMPARE(a["checksum_ok"], QJsonValue(false));
@@ -506,7 +506,7 @@ void TestPanel::unwritableFilesFailOnce()
     const QString json = m_dir->filePath("missing/state.json");
     PanelProcess panel({"--once", "--json", json});
     QVERIFY(panel.waitUntilServing(entry()));
-    QVERIFY(WriteToPort(entry(), SlotAUpload(EncodeMessageBlock("HI"))));
+    QVERIFY(writeToPort(entry(), slotAUpload(encodeMessageBlock("HI"))));
     const Finished done = panel.waitForFinished();
     QCOMPARE(done.exitCode, 1);
     // The upload itself is reported as usual.
@@ -521,9 +521,9 @@ void TestPanel::secondUploadOnTheSameLine()
     // next one; without --once the panel goes on until it is told to end.
     PanelProcess panel({"--quiet"});
     QVERIFY(panel.waitUntilServing(entry()));
-    QCOMPARE(RunCli({"send", "-m", "ONE"}), 0);
+    QCOMPARE(runCli({"send", "-m", "ONE"}), 0);
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
-    QCOMPARE(RunCli({"send", "-m", "", "-m", "TWO", "--stop", "B"}), 0);
+    QCOMPARE(runCli({"send", "-m", "", "-m", "TWO", "--stop", "B"}), 0);
     QCOMPARE(panel.waitForLines(2).value(1), QByteArray("message upload: 1 slot (B), 1 stopped, checksums ok"));
     QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished().exitCode, 0);
@@ -609,7 +609,7 @@ void TestPanel::unreadAnswersAreDropped()
     QCOMPARE(sender.write(probes, 10000), probes.size());
 
     // It still finds, takes and shows an upload.
-    QCOMPARE(RunCli({"send", "-m", "ONE"}), 0);
+    QCOMPARE(runCli({"send", "-m", "ONE"}), 0);
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
     QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished(5000).exitCode, 0);
@@ -642,24 +642,24 @@ void TestPanel::garbageKeepsMemoryBounded()
     QByteArray garbage(1 << 20, 0);
     QByteArray badFrames;
     while (badFrames.size() < garbage.size())
-        badFrames += QByteArray(1, char(LineCode(frame::kStart))) + char(LineCode(0x35));
+        badFrames += QByteArray(1, char(lineCode(frame::kStart))) + char(lineCode(0x35));
     qint64 peakKiB = 0;
     for (int megabyte = 0; megabyte < 20; ++megabyte) {
         random.fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
         const QByteArray &bytes = megabyte < 2 ? garbage : badFrames;
         QCOMPARE(sender.write(bytes, 10000), bytes.size());
-        peakKiB = qMax(peakKiB, ResidentKiB(panel.pid()));
+        peakKiB = qMax(peakKiB, residentKiB(panel.pid()));
         QVERIFY2(peakKiB > 0 && peakKiB < kResidentBoundKiB, qPrintable(QString::number(peakKiB)));
     }
 
     // An upload after it all is still taken, so everything before it has
     // been read.
-    QCOMPARE(RunCli({"send", "-m", "AFTER", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
+    QCOMPARE(runCli({"send", "-m", "AFTER", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
     QDeadlineTimer deadline(kWaitMs);
-    while (!ReadLines(out).value(ReadLines(out).size() - 1).startsWith("message upload: 1 slot (A)")
+    while (!readLines(out).value(readLines(out).size() - 1).startsWith("message upload: 1 slot (A)")
            && !deadline.hasExpired())
         QTest::qWait(20);
-    const qint64 afterKiB = ResidentKiB(panel.pid());
+    const qint64 afterKiB = residentKiB(panel.pid());
     QVERIFY2(afterKiB > 0 && afterKiB < kResidentBoundKiB, qPrintable(QString::number(afterKiB)));
     QVERIFY(panel.signal(SIGTERM));
     const Finished done = panel.waitForFinished(5000);
@@ -667,14 +667,14 @@ void TestPanel::garbageKeepsMemoryBounded()
 
     // One line per upload, and at most the first 20 errors of each and a
     // count of the rest.
-    const QByteArrayList uploads = ReadLines(out);
+    const QByteArrayList uploads = readLines(out);
     QVERIFY2(uploads.last().startsWith("message upload: 1 slot (A)"), uploads.last().constData());
-    const QByteArrayList errors = ReadLines(err);
+    const QByteArrayList errors = readLines(err);
     QVERIFY2(errors.size() <= 1 + uploads.size() * (PanelMemory::kKeptErrors + 1),
              qPrintable(QStringLiteral("%1 error lines for %2 uploads").arg(errors.size()).arg(uploads.size())));
     QVERIFY(std::any_of(errors.begin(), errors.end(),
                         [](const QByteArray &line) { return line.endsWith(" more errors"); }));
-    const QJsonObject state = ReadJson(json);
+    const QJsonObject state = readJson(json);
     QVERIFY(state["errors"].toArray().size() <= PanelMemory::kKeptErrors);
     QVERIFY(state.contains("errors_dropped"));
 }
@@ -710,7 +710,7 @@ void TestPanel::endsOnSignalWhileFlooded()
     // answer (more than the line holds answers by the time the output below
     // has filled), end frames (an upload and a line of output each) and
     // bytes that are neither.
-    const QByteArray flood = QByteArray(50, char(frame::kProbe)) + MakeEndFrame().lineCoded() + char(LineCode(0x41));
+    const QByteArray flood = QByteArray(50, char(frame::kProbe)) + makeEndFrame().lineCoded() + char(lineCode(0x41));
     std::atomic<bool> stop = false;
     std::thread sender([&] {
         BareSender port(entry());
@@ -786,7 +786,7 @@ void TestPanel::replacesStaleLink()
     PanelProcess panel({"--quiet"});
     QVERIFY(panel.waitUntilServing(entry(), stale));
     // It serves: a font upload gets through.
-    QCOMPARE(RunCli({"font", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
+    QCOMPARE(runCli({"font", "--port", QStringLiteral("COM%1").arg(kCom)}), 0);
     QCOMPARE(panel.waitForLines(1), QByteArrayList{"font upload: 64 frames"});
     QVERIFY(panel.signal(SIGTERM));
     QCOMPARE(panel.waitForFinished().exitCode, 0);

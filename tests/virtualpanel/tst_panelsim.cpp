@@ -46,7 +46,7 @@ QStringList describeAll(const std::vector<FrameDecoder::Event> &events)
     return lines;
 }
 
-QByteArray FontImageWith(quint8 firstByteOfA)
+QByteArray fontImageWith(quint8 firstByteOfA)
 {
     QByteArray image = FontTable::image().toByteArray();
     image[FontTable::offset(Font::Normal, 'A')] = char(firstByteOfA);
@@ -156,7 +156,7 @@ void TestPanelSim::decoderSurvivesAnyBytes()
 
     // Whatever came before, a clean frame after a frame start decodes.
     decoder.reset();
-    const auto events = decoder.feed(hex("11 22") + WorkedExampleStream());
+    const auto events = decoder.feed(hex("11 22") + workedExampleStream());
     QCOMPARE(describeAll(events).mid(1, 2), (QStringList{"write 2000 @2", "write 2040 @71"}));
 }
 
@@ -169,22 +169,22 @@ void TestPanelSim::memoryKeepsAnUpload()
     set.setMarkup(3, "STOP");
     set.setRun(3, false);
     std::vector<LinkFrame> frames;
-    for (const UploadStep &step : PlanMessageUpload(set, 0))
+    for (const UploadStep &step : planMessageUpload(set, 0))
         frames.insert(frames.end(), step.frames.begin(), step.frames.end());
-    const QByteArray raw = "T" + Coded(frames);
+    const QByteArray raw = "T" + lineCoded(frames);
 
     PanelMemory memory;
     FrameDecoder decoder;
     // Nothing completes before the end frame.
-    QVERIFY(Feed(memory, decoder, raw.chopped(3)).empty());
-    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, raw.right(3));
+    QVERIFY(feedMemory(memory, decoder, raw.chopped(3)).empty());
+    const std::vector<PanelMemory::Upload> uploads = feedMemory(memory, decoder, raw.right(3));
     QCOMPARE(uploads.size(), size_t(1));
     QCOMPARE(uploads[0].kind, PanelMemory::UploadKind::Message);
     QCOMPARE(uploads[0].writeFrames, 3 * 4 + 1);
     QCOMPARE(uploads[0].errors, QStringList());
 
     for (int slot : {0, 2, 3})
-        QCOMPARE(memory.block(slot), EncodeMessageBlock(set.markup(slot)));
+        QCOMPARE(memory.block(slot), encodeMessageBlock(set.markup(slot)));
     QCOMPARE(memory.runningSlots(), (std::vector<int>{0, 2}));
     QVERIFY(memory.isPresent(3) && !memory.runs(3));
     QVERIFY(!memory.isPresent(1));
@@ -200,47 +200,47 @@ void TestPanelSim::memoryErrors_data()
     QTest::addColumn<QByteArray>("raw");
     QTest::addColumn<QString>("error");
 
-    const MessageBlock good = EncodeMessageBlock("HI");
+    const MessageBlock good = encodeMessageBlock("HI");
     MessageBlock badChecksum = good;
     badChecksum[1] ^= 0x40;
     MessageBlock badMarker = good;
     badMarker[0] = 0;
 
-    QTest::newRow("bad checksum") << SlotAUpload(badChecksum) << "slot A: bad checksum 0xD3, the bytes sum to 0x93";
-    QTest::newRow("bad marker") << SlotAUpload(badMarker) << "slot A: bad marker 0x00, not 0x55";
+    QTest::newRow("bad checksum") << slotAUpload(badChecksum) << "slot A: bad checksum 0xD3, the bytes sum to 0x93";
+    QTest::newRow("bad marker") << slotAUpload(badMarker) << "slot A: bad marker 0x00, not 0x55";
 
-    std::vector<LinkFrame> missingChunk = BlockFrames(0, good);
+    std::vector<LinkFrame> missingChunk = blockFrames(0, good);
     missingChunk.erase(missingChunk.begin() + 2);
-    missingChunk.push_back(DirectoryFrame({{0, DirectoryEntry{0, 4, 1}}}));
-    missingChunk.push_back(MakeEndFrame());
-    QTest::newRow("block frame lost") << Coded(missingChunk) << "slot A: 3 of 4 block frames received";
+    missingChunk.push_back(directoryFrame({{0, DirectoryEntry{0, 4, 1}}}));
+    missingChunk.push_back(makeEndFrame());
+    QTest::newRow("block frame lost") << lineCoded(missingChunk) << "slot A: 3 of 4 block frames received";
 
     const std::array<quint8, frame::kDataSize> zeros{};
     // Between the font and the blocks, off the 64-byte grid, past slot T,
     // past the directory.
     for (const auto &[address, name] : {std::pair{0x1000, "0x1000"}, std::pair{0x2010, "0x2010"},
                                         std::pair{0x3400, "0x3400"}, std::pair{0x3F40, "0x3F40"}}) {
-        const QByteArray raw = MakeWriteFrame(quint16(address), zeros).lineCoded() + SlotAUpload(good);
+        const QByteArray raw = makeWriteFrame(quint16(address), zeros).lineCoded() + slotAUpload(good);
         QTest::addRow("unknown address %s", name)
             << raw << QStringLiteral("write frame to unknown address ") + QLatin1String(name);
     }
 
-    std::vector<LinkFrame> noDirectory = BlockFrames(0, good);
-    noDirectory.push_back(MakeEndFrame());
-    QTest::newRow("no directory") << Coded(noDirectory) << "end frame without a directory frame";
+    std::vector<LinkFrame> noDirectory = blockFrames(0, good);
+    noDirectory.push_back(makeEndFrame());
+    QTest::newRow("no directory") << lineCoded(noDirectory) << "end frame without a directory frame";
 
-    QByteArray endArgument = SlotAUpload(good);
-    endArgument[endArgument.size() - 1] = char(LineCode(5));
+    QByteArray endArgument = slotAUpload(good);
+    endArgument[endArgument.size() - 1] = char(lineCode(5));
     QTest::newRow("end frame argument") << endArgument << "end frame with argument 0x05, not 0x00";
 
-    QByteArray noTerminator = SlotAUpload(good);
-    noTerminator[68] = char(LineCode(0x12));
+    QByteArray noTerminator = slotAUpload(good);
+    noTerminator[68] = char(lineCode(0x12));
     QTest::newRow("missing terminator") << noTerminator << "missing terminator in the frame from line byte 0: 0x12";
 
-    const QByteArray unknownCommand = QByteArray(1, char(LineCode(frame::kStart))) + char(LineCode(0x35));
-    QTest::newRow("unknown command") << unknownCommand + SlotAUpload(good)
+    const QByteArray unknownCommand = QByteArray(1, char(lineCode(frame::kStart))) + char(lineCode(0x35));
+    QTest::newRow("unknown command") << unknownCommand + slotAUpload(good)
                                      << "unknown command in the frame from line byte 0: 0x35";
-    QTest::newRow("stray byte") << QByteArray(1, char(LineCode(0x41))) + SlotAUpload(good)
+    QTest::newRow("stray byte") << QByteArray(1, char(lineCode(0x41))) + slotAUpload(good)
                                 << "stray byte between frames at line byte 0: 0x41";
 }
 
@@ -251,29 +251,29 @@ void TestPanelSim::memoryErrors()
 
     PanelMemory memory;
     FrameDecoder decoder;
-    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, raw);
+    const std::vector<PanelMemory::Upload> uploads = feedMemory(memory, decoder, raw);
     QCOMPARE(uploads.size(), size_t(1));
     QVERIFY2(uploads[0].errors.contains(error), qPrintable(uploads[0].errors.join(QLatin1String(" | "))));
     // The errors go out with the upload they belong to, once.
     QCOMPARE(memory.pendingErrors(), QStringList());
-    QCOMPARE(Feed(memory, decoder, SlotAUpload(EncodeMessageBlock("OK"))).at(0).errors, QStringList());
+    QCOMPARE(feedMemory(memory, decoder, slotAUpload(encodeMessageBlock("OK"))).at(0).errors, QStringList());
 }
 
 void TestPanelSim::fontUpload()
 {
-    const QByteArray image = FontImageWith(0x7F);
-    std::vector<LinkFrame> frames = CharacterGeneratorFrames(image);
+    const QByteArray image = fontImageWith(0x7F);
+    std::vector<LinkFrame> frames = characterGeneratorFrames(image);
     // Out of order and one frame twice: it completes with the 64th distinct
     // address, not the 64th frame.
     std::swap(frames[0], frames[40]);
     frames.insert(frames.begin() + 10, frames[3]);
-    const QByteArray raw = Coded(frames);
+    const QByteArray raw = lineCoded(frames);
 
     PanelMemory memory;
     FrameDecoder decoder;
-    QVERIFY(Feed(memory, decoder, raw.chopped(frame::kWriteFrameSize)).empty());
+    QVERIFY(feedMemory(memory, decoder, raw.chopped(frame::kWriteFrameSize)).empty());
     QVERIFY(memory.fontLoaded()); // from the first frame on
-    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, raw.right(frame::kWriteFrameSize));
+    const std::vector<PanelMemory::Upload> uploads = feedMemory(memory, decoder, raw.right(frame::kWriteFrameSize));
     QCOMPARE(uploads.size(), size_t(1));
     QCOMPARE(uploads[0].kind, PanelMemory::UploadKind::Font);
     QCOMPARE(uploads[0].writeFrames, 65);
@@ -282,33 +282,34 @@ void TestPanelSim::fontUpload()
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(loaded.data()), qsizetype(loaded.size())), image);
 
     // A second upload completes again.
-    QCOMPARE(Feed(memory, decoder, Coded(CharacterGeneratorFrames(FontTable::image()))).size(), size_t(1));
+    QCOMPARE(feedMemory(memory, decoder, lineCoded(characterGeneratorFrames(FontTable::image()))).size(), size_t(1));
 }
 
 void TestPanelSim::fontCutShort()
 {
-    const std::vector<LinkFrame> frames = CharacterGeneratorFrames(FontTable::image());
+    const std::vector<LinkFrame> frames = characterGeneratorFrames(FontTable::image());
     PanelMemory memory;
     FrameDecoder decoder;
-    QVERIFY(Feed(memory, decoder, Coded({frames.begin(), frames.begin() + 10})).empty());
+    QVERIFY(feedMemory(memory, decoder, lineCoded({frames.begin(), frames.begin() + 10})).empty());
     // The probe of the next upload shows that the font upload has ended.
-    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, "T" + SlotAUpload(EncodeMessageBlock("A")));
+    const std::vector<PanelMemory::Upload> uploads =
+        feedMemory(memory, decoder, "T" + slotAUpload(encodeMessageBlock("A")));
     QCOMPARE(uploads.size(), size_t(1));
     QCOMPARE(uploads[0].errors, QStringList{"font upload cut short: 10 of 64 frames"});
     QVERIFY(memory.fontLoaded());
     // And the next font upload counts from the start again.
-    QCOMPARE(Feed(memory, decoder, Coded(frames)).size(), size_t(1));
+    QCOMPARE(feedMemory(memory, decoder, lineCoded(frames)).size(), size_t(1));
 }
 
 void TestPanelSim::memoryKeepsTheFirstErrors()
 {
     // 30 writes to addresses nothing lives at, 0x1000 to 0x1740, then a
     // good upload that ends them.
-    const QByteArray raw = WritesToNowhere(30) + SlotAUpload(EncodeMessageBlock("HI"));
+    const QByteArray raw = writesToNowhere(30) + slotAUpload(encodeMessageBlock("HI"));
 
     PanelMemory memory;
     FrameDecoder decoder;
-    const std::vector<PanelMemory::Upload> uploads = Feed(memory, decoder, raw);
+    const std::vector<PanelMemory::Upload> uploads = feedMemory(memory, decoder, raw);
     QCOMPARE(uploads.size(), size_t(1));
     const PanelMemory::Upload &upload = uploads[0];
     QCOMPARE(upload.errors.size(), PanelMemory::kKeptErrors);
@@ -317,7 +318,7 @@ void TestPanelSim::memoryKeepsTheFirstErrors()
     QCOMPARE(upload.errorsDropped, 10);
 
     // The next upload counts from nothing again.
-    const std::vector<PanelMemory::Upload> next = Feed(memory, decoder, SlotAUpload(EncodeMessageBlock("OK")));
+    const std::vector<PanelMemory::Upload> next = feedMemory(memory, decoder, slotAUpload(encodeMessageBlock("OK")));
     QCOMPARE(next.at(0).errors, QStringList());
     QCOMPARE(next.at(0).errorsDropped, 0);
 }

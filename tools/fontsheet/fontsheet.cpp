@@ -35,7 +35,7 @@ struct Layout
     int gridH; // title, labels and 16 cells
 };
 
-Layout MakeLayout(int pitch)
+Layout makeLayout(int pitch)
 {
     Layout l{};
     l.pitch = pitch;
@@ -50,7 +50,7 @@ Layout MakeLayout(int pitch)
     return l;
 }
 
-DotMatrix GlyphDots(const FontFile &font, FontTable::Font face, quint8 code)
+DotMatrix glyphDots(const FontFile &font, FontTable::Font face, quint8 code)
 {
     DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
     const FontTable::Glyph glyph = font.glyph(face, code);
@@ -59,7 +59,7 @@ DotMatrix GlyphDots(const FontFile &font, FontTable::Font face, quint8 code)
     return dots;
 }
 
-void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile &font, FontTable::Font face,
+void paintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile &font, FontTable::Font face,
                const QString &title)
 {
     const LedStyle style{.pitch = l.pitch};
@@ -89,7 +89,7 @@ void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile
 
     for (int code = 0; code < FontTable::kGlyphCount; ++code) {
         const QPointF at(left + (code % 16) * l.cellW, top + l.labelH + (code / 16) * l.cellH);
-        PaintDotMatrix(painter, at, GlyphDots(font, face, quint8(code)), style);
+        paintDotMatrix(painter, at, glyphDots(font, face, quint8(code)), style);
     }
 }
 
@@ -127,7 +127,7 @@ int main(int argc, char **argv)
     QString name; // the built-in font's sheet names no file
     if (!args.isEmpty() && args.first().endsWith(QLatin1String(".vlf"))) {
         const QString path = args.takeFirst();
-        const FontFileRead read = ReadFontFilePath(path);
+        const FontFileRead read = readFontFilePath(path);
         for (const QString &warning : read.warnings)
             QTextStream(stderr) << path << ": warning: " << warning << '\n';
         if (!read.font) {
@@ -143,15 +143,15 @@ int main(int argc, char **argv)
     }
     const QString output = args.isEmpty() ? QStringLiteral("font-sheet.png") : args.first();
 
-    const Layout l = MakeLayout(pitch);
+    const Layout l = makeLayout(pitch);
     QImage sheet(l.gridW + 2 * l.margin, 2 * l.gridH + 3 * l.margin, QImage::Format_RGB32);
     sheet.fill(QColor(16, 16, 16));
     {
         QPainter painter(&sheet);
         painter.setRenderHint(QPainter::TextAntialiasing);
-        PaintGrid(painter, l, QPoint(l.margin, l.margin), font, FontTable::Font::Normal,
+        paintGrid(painter, l, QPoint(l.margin, l.margin), font, FontTable::Font::Normal,
                   QStringLiteral("Font 0: normal") + name);
-        PaintGrid(painter, l, QPoint(l.margin, 2 * l.margin + l.gridH), font, FontTable::Font::Bold,
+        paintGrid(painter, l, QPoint(l.margin, 2 * l.margin + l.gridH), font, FontTable::Font::Bold,
                   QStringLiteral("Font 1: bold") + name);
     }
 

@@ -60,7 +60,7 @@ int main(int argc, char *argv[])
     const bool preview = parser.isSet(previewOption);
     const bool fontEditor = parser.isSet(fontEditorOption);
     QTemporaryDir folder;
-    auto window = varlo::StartWindows({folder.path(), folder.path()}, std::make_unique<SilentDialogs>());
+    auto window = varlo::startWindows({folder.path(), folder.path()}, std::make_unique<SilentDialogs>());
 
     const QByteArray samples[] = {
         "WELCOME TO VARLO ~H", "~BTODAY'S SPECIAL~A: COFFEE & CAKE ~+",
