@@ -3,13 +3,10 @@
 
 #include "charset/fontfile.h"
 #include "charset/fonttable.h"
-#include "files/messagefile.h"
-
-// The map between panel bytes and characters is the one the window's slot
-// boxes use. It lives with the window for now and is built into the agent
-// from the same source file (see CMakeLists.txt), until it moves into the
-// core.
+// The map between panel bytes and characters: the same one the window's
+// slot boxes use, so that a slot published as text reads as typed there.
 #include "charset/panelcharmap.h"
+#include "files/messagefile.h"
 
 #include <QStringDecoder>
 

@@ -32,12 +32,9 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload);
 // A slot's bytes as the window's slot box shows them, for the status.
 QString slotDisplayText(const QByteArray &markup);
 
-// A character generator table: exactly the 4,096 bytes of the two fonts.
-//
-// Still to come: font files (.vlf). Their text format is not settled yet;
-// once it is, a payload that starts as a font file is read here into the
-// same 4,096 bytes. Until then such a payload is refused with a reason
-// that says so.
+// A character generator table: exactly the 4,096 bytes of the two fonts,
+// or a font file (.vlf), read into those 4,096 bytes. Anything else is
+// refused with a reason that says what it is not.
 Checked<QByteArray> checkFontPayload(const QByteArray &payload);
 
 } // namespace varlo::agent
