@@ -3,17 +3,17 @@
 # Runs the commands README.md and the guides in docs/ show, so that the pages
 # can't go stale.
 #
-#   readme-commands.sh BUILD_DIR README.md [GUIDE.md ...]
+#   readme-commands.sh README.md BUILD_DIR [GUIDE.md ...]
 #
 # Only the fenced blocks opened with ```sh runnable are run: each as a shell
 # script of its own (stopping at the first failing command), page after page
-# in the order given and then every other docs/*.md beside README.md in the
-# order of their names, each page's blocks in the order of the page, all in
-# one scratch working directory, so a file one block writes is there for the
-# blocks after it, also on a later page. A virtual panel (varlo-panel --com 3)
-# takes their uploads. The ports folder is private to the run, and every COM
-# number but 3 leads nowhere in it, so that AUTO finds the virtual panel and
-# never touches a real serial port of this machine.
+# in the order given (README.md first), then every other docs/*.md beside
+# README.md in the order of their names, each page's blocks in the order of
+# the page, all in one scratch working directory, so a file one block writes
+# is there for the blocks after it, also on a later page. A virtual panel
+# (varlo-panel --com 3) takes their uploads. The ports folder is private to
+# the run, and every COM number but 3 leads nowhere in it, so that AUTO finds
+# the virtual panel and never touches a real serial port of this machine.
 #
 # In the working directory, build/ is the build folder, so build/bin/varlo-cli
 # works as the pages write it before install. On each page, blocks after the
@@ -21,18 +21,21 @@
 # "<!-- installed:" (a guide puts it where it has said how the programs are
 # called) may call the programs by their bare names, as an installed copy has
 # them: build/bin is on their PATH. Before it, a bare name fails, even where
-# this machine has the package installed.
+# this machine has the package installed. Inside a code block either line is
+# only shown, not meant.
 #
 # Exits 0 when every block ran to its end and the panel saw no error.
 set -eu
 
 if [ $# -lt 2 ]; then
-    echo "usage: $0 BUILD_DIR README.md [GUIDE.md ...]" >&2
+    echo "usage: $0 README.md BUILD_DIR [GUIDE.md ...]" >&2
     exit 2
 fi
-build=$(realpath -- "$1")
-shift
-root=$(dirname -- "$(realpath -- "$1")")
+readme=$1
+build=$(realpath -- "$2")
+shift 2
+set -- "$readme" "$@"
+root=$(dirname -- "$(realpath -- "$readme")")
 BLOCK_SECONDS=120
 PANEL_COM=3
 
