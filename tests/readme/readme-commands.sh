@@ -1,32 +1,41 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Runs the commands README.md shows, so that the page can't go stale.
+# Runs the commands README.md and the guides in docs/ show, so that the pages
+# can't go stale.
 #
-#   readme-commands.sh README.md BUILD_DIR
+#   readme-commands.sh README.md BUILD_DIR [GUIDE.md ...]
 #
 # Only the fenced blocks opened with ```sh runnable are run: each as a shell
-# script of its own (stopping at the first failing command), in the order of
+# script of its own (stopping at the first failing command), page after page
+# in the order given (README.md first), then every other docs/*.md beside
+# README.md in the order of their names, each page's blocks in the order of
 # the page, all in one scratch working directory, so a file one block writes
-# is there for the next. A virtual panel (varlo-panel --com 3) takes their
-# uploads. The ports folder is private to the run, and every COM number but
-# 3 leads nowhere in it, so that AUTO finds the virtual panel and never
-# touches a real serial port of this machine.
+# is there for the blocks after it, also on a later page. A virtual panel
+# (varlo-panel --com 3) takes their uploads. The ports folder is private to
+# the run, and every COM number but 3 leads nowhere in it, so that AUTO finds
+# the virtual panel and never touches a real serial port of this machine.
 #
 # In the working directory, build/ is the build folder, so build/bin/varlo-cli
-# works as the page writes it before install. Blocks after the heading
-# "## Install" may call the programs by their bare names, as an installed
-# copy has them: build/bin is on their PATH. Before it, a bare name fails,
-# even where this machine has the package installed.
+# works as the pages write it before install. On each page, blocks after the
+# heading "## Install" (the README has it) or after a line that starts with
+# "<!-- installed:" (a guide puts it where it has said how the programs are
+# called) may call the programs by their bare names, as an installed copy has
+# them: build/bin is on their PATH. Before it, a bare name fails, even where
+# this machine has the package installed. Inside a code block either line is
+# only shown, not meant.
 #
 # Exits 0 when every block ran to its end and the panel saw no error.
 set -eu
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 README.md BUILD_DIR" >&2
+if [ $# -lt 2 ]; then
+    echo "usage: $0 README.md BUILD_DIR [GUIDE.md ...]" >&2
     exit 2
 fi
-readme=$(realpath -- "$1")
+readme=$1
 build=$(realpath -- "$2")
+shift 2
+set -- "$readme" "$@"
+root=$(dirname -- "$(realpath -- "$readme")")
 BLOCK_SECONDS=120
 PANEL_COM=3
 
@@ -52,21 +61,49 @@ for number in $(seq 1 15); do
     [ "$number" -eq "$PANEL_COM" ] || ln -s "$scratch/no-such-device" "$ports/com$number"
 done
 
-awk -v dir="$scratch/blocks" '
-    /^## Install[[:space:]]*$/ { installed = 1 }
-    /^```sh runnable[[:space:]]*$/ {
-        count++
-        file = sprintf("%s/%03d-line-%d%s.sh", dir, count, NR, installed ? "-installed" : "")
-        inside = 1
-        next
-    }
-    inside && /^```/ { inside = 0; close(file); next }
-    inside { print > file }
-    END { if (inside) { print "README: the block opened at " file " is never closed" > "/dev/stderr"; exit 1 } }
-' "$readme"
-set -- "$scratch"/blocks/*.sh
+# The pages in the order given, then the guides nobody put in that order, so
+# that a new page is never left out.
+pages=$scratch/pages
+: >"$pages"
+for page in "$@"; do
+    if [ ! -f "$page" ]; then
+        echo "$page: no such page" >&2
+        exit 1
+    fi
+    realpath -- "$page" >>"$pages"
+done
+for page in "$root"/docs/*.md; do
+    [ -f "$page" ] || continue
+    page=$(realpath -- "$page")
+    grep -qxF -- "$page" "$pages" || echo "$page" >>"$pages"
+done
+
+number=0
+while read -r page; do
+    number=$((number + 1))
+    dir=$scratch/blocks/$(printf '%02d' "$number")
+    mkdir -p "$dir"
+    realpath --relative-to="$root" -- "$page" >"$dir/page"
+    awk -v dir="$dir" -v page="$(cat "$dir/page")" '
+        inside && /^```/ { inside = 0; close(file); next }
+        inside { print > file; next }
+        fenced && /^```/ { fenced = 0; next }
+        fenced { next }
+        /^```sh runnable[[:space:]]*$/ {
+            count++
+            file = sprintf("%s/%03d-line-%d%s.sh", dir, count, NR, installed ? "-installed" : "")
+            inside = 1
+            opened = NR
+            next
+        }
+        /^```/ { fenced = 1; next }
+        /^## Install[[:space:]]*$/ || /^<!-- installed:/ { installed = 1 }
+        END { if (inside) { print page ": the block opened at line " opened " is never closed" > "/dev/stderr"; exit 1 } }
+    ' "$page"
+done <"$pages"
+set -- "$scratch"/blocks/*/*.sh
 if [ ! -f "$1" ]; then
-    echo "README: no block is marked \`\`\`sh runnable" >&2
+    echo "no block is marked \`\`\`sh runnable in README.md or a guide" >&2
     exit 1
 fi
 
@@ -85,8 +122,8 @@ done
 
 # Stand-ins that refuse, for the bare names before the install.
 mkdir "$scratch/not-installed"
-for program in varlo varlo-cli varlo-panel; do
-    printf '#!/bin/sh\necho "README: %s is not installed yet at this point of the page; write build/bin/%s" >&2\nexit 127\n' \
+for program in varlo varlo-cli varlo-panel varlo-agent; do
+    printf '#!/bin/sh\necho "%s is not installed yet at this point of the page; write build/bin/%s" >&2\nexit 127\n' \
         "$program" "$program" >"$scratch/not-installed/$program"
     chmod +x "$scratch/not-installed/$program"
 done
@@ -96,18 +133,19 @@ ln -s "$build" build
 failed=0
 for block in "$@"; do
     line=$(basename "$block" .sh | sed 's/.*-line-//; s/-installed$//')
+    page=$(cat "$(dirname "$block")/page")
     case $block in
     *-installed.sh) path=$build/bin:$PATH ;;
     *) path=$scratch/not-installed:$PATH ;;
     esac
-    echo "== README.md, the block after line $line"
+    echo "== $page, the block after line $line"
     sed 's/^/   | /' "$block"
     if PATH=$path timeout "$BLOCK_SECONDS" sh -e "$block" >"$scratch/out" 2>&1; then
         sed 's/^/   > /' "$scratch/out"
     else
         status=$?
         sed 's/^/   > /' "$scratch/out"
-        echo "FAIL: the block after README.md line $line ended with status $status"
+        echo "FAIL: the block after $page line $line ended with status $status"
         failed=$((failed + 1))
     fi
 done
