@@ -25,8 +25,8 @@ constexpr int kRows = FontTable::kGlyphRows;
 constexpr qint64 kMaxFileBytes = 1024 * 1024;
 // The slot edit boxes show a code with a name as a character of this private
 // block, so no label may be one of them.
-constexpr char16_t kNamedStandInFirst = 0xE000;
-constexpr char16_t kNamedStandInLast = 0xE0FF;
+constexpr char16_t kNamedStandInFirst = PanelCharMap::kNamedStandIn;
+constexpr char16_t kNamedStandInLast = PanelCharMap::kNamedStandIn + 0xFF;
 const QString kEmptyLabel = QStringLiteral("(empty)");
 
 QString faceName(Font face)
