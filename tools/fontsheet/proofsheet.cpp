@@ -7,6 +7,8 @@
 #include <QGlyphRun>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace varlo {
 
 namespace {
@@ -116,8 +118,9 @@ QImage paintProofSheet(const FontFile &font, const ProofSheet &proof)
     const int titleH = 6 * p;
     const int codes = proof.lastCode - proof.firstCode + 1;
     const int rows = (codes + kCodesPerRow - 1) / kCodesPerRow;
+    const int columns = std::min(codes, kCodesPerRow);
 
-    QImage sheet(2 * margin + kCodesPerRow * cellW, 2 * margin + titleH + rows * cellH, QImage::Format_RGB32);
+    QImage sheet(2 * margin + columns * cellW, 2 * margin + titleH + rows * cellH, QImage::Format_RGB32);
     sheet.fill(QColor(16, 16, 16));
     QPainter painter(&sheet);
     painter.setRenderHint(QPainter::Antialiasing);
