@@ -9,7 +9,8 @@
 // With --proof it draws a proof instead: every glyph in both faces beside its
 // label set in DejaVu Sans (read from its file, see --typeface), code in hex,
 // to check letter by letter that each glyph is the character its label names.
-// tools/font-pictures.sh makes every sheet and proof in docs/:
+// tools/font-pictures.sh (make font-pictures) redraws every sheet and proof
+// in docs/:
 //
 //   QT_QPA_PLATFORM=offscreen varlo-fontsheet --proof [--codes 80-FF] [FONT.vlf] [OUTPUT.png]
 
@@ -182,7 +183,8 @@ int main(int argc, char **argv)
                                 << " (Debian: fonts-dejavu-core)\n";
             return 1;
         }
-        proof.title = QStringLiteral("Proof: code, normal, bold, label") + name;
+        proof.title = QStringLiteral("Proof: code, normal, bold, label")
+            + (name.isEmpty() ? QStringLiteral("  (built-in)") : name);
         if (!paintProofSheet(font, proof).save(output, "PNG")) {
             QTextStream(stderr) << "varlo-fontsheet: cannot write " << output << '\n';
             return 1;

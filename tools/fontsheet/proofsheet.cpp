@@ -88,9 +88,14 @@ private:
 QStringList wrapped(const QString &text, const ProofText &writer, qreal pixelSize, qreal width)
 {
     QStringList lines;
-    for (const QString &word : text.split(QLatin1Char(' '))) {
-        if (!lines.isEmpty() && writer.width(lines.last() + QLatin1Char(' ') + word, pixelSize) <= width)
-            lines.last() += QLatin1Char(' ') + word;
+    // Names such as (plane-short-wings) break after a hyphen too.
+    QString spaced = text;
+    spaced.replace(QLatin1Char('-'), QStringLiteral("- "));
+    for (const QString &word : spaced.split(QLatin1Char(' '))) {
+        const QString joint =
+            lines.isEmpty() || lines.last().endsWith(QLatin1Char('-')) ? QString() : QStringLiteral(" ");
+        if (!lines.isEmpty() && writer.width(lines.last() + joint + word, pixelSize) <= width)
+            lines.last() += joint + word;
         else
             lines << word;
     }
