@@ -59,15 +59,6 @@ Layout MakeLayout(int pitch)
     return l;
 }
 
-DotMatrix GlyphDots(const FontFile &font, FontTable::Font face, quint8 code)
-{
-    DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
-    const FontTable::Glyph glyph = font.glyph(face, code);
-    for (int x = 0; x < FontTable::kGlyphBytes; ++x)
-        dots.setColumn(x, glyph[size_t(x)]);
-    return dots;
-}
-
 void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile &font, FontTable::Font face,
                const QString &title)
 {
@@ -98,7 +89,7 @@ void PaintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile
 
     for (int code = 0; code < FontTable::kGlyphCount; ++code) {
         const QPointF at(left + (code % 16) * l.cellW, top + l.labelH + (code / 16) * l.cellH);
-        PaintDotMatrix(painter, at, GlyphDots(font, face, quint8(code)), style);
+        PaintDotMatrix(painter, at, glyphDots(font, face, quint8(code)), style);
     }
 }
 

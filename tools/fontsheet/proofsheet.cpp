@@ -17,15 +17,6 @@ constexpr int kCodesPerRow = 8;
 const QColor kInk(230, 230, 230);
 const QColor kFaint(140, 140, 140);
 
-DotMatrix glyphDots(const FontFile &font, FontTable::Font face, quint8 code)
-{
-    DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
-    const FontTable::Glyph glyph = font.glyph(face, code);
-    for (int x = 0; x < FontTable::kGlyphBytes; ++x)
-        dots.setColumn(x, glyph[size_t(x)]);
-    return dots;
-}
-
 // Text in the proof's own typeface only: glyph runs of the raw font, never a
 // font the machine would merge in for a missing character.
 class ProofText
@@ -103,6 +94,15 @@ QStringList wrapped(const QString &text, const ProofText &writer, qreal pixelSiz
 }
 
 } // namespace
+
+DotMatrix glyphDots(const FontFile &font, FontTable::Font face, quint8 code)
+{
+    DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
+    const FontTable::Glyph glyph = font.glyph(face, code);
+    for (int x = 0; x < FontTable::kGlyphBytes; ++x)
+        dots.setColumn(x, glyph[size_t(x)]);
+    return dots;
+}
 
 QRawFont loadProofTypeface(const QString &path)
 {

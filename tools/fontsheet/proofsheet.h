@@ -2,6 +2,7 @@
 #pragma once
 
 #include "charset/fontfile.h"
+#include "display/ledrenderer.h"
 
 #include <QImage>
 #include <QRawFont>
@@ -24,6 +25,9 @@ struct ProofSheet
     // fallback font the machine has.
     QRawFont typeface;
 };
+
+// The glyph in all 8 of its columns, as the sheets draw it.
+DotMatrix glyphDots(const FontFile &font, FontTable::Font face, quint8 code);
 
 // Empty when the typeface could not be loaded.
 QRawFont loadProofTypeface(const QString &path);
