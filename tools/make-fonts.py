@@ -22,8 +22,8 @@
 #   6-row letter under a 1-row mark, as the built-in Ó does;
 # - the box-drawing, block and shade places are drawn as what they are, the
 #   same in both faces, lines meeting the cell's edges so that they join
-#   across cells. The normal face's rule of 5 columns gives way here and for
-#   №: the reader's warning about columns 5 to 7 names exactly these codes.
+#   across cells. The normal face's rule of 5 columns is not theirs: the
+#   reader warns of wide glyphs only for other characters.
 # Bold glyphs are made from the normal ones by doubling the outer strokes,
 # as the built-in bold face is drawn; where that fails (three stems in five
 # columns, diagonals) the bold glyph is drawn by hand below.
@@ -151,8 +151,8 @@ draw('ω', '.#.#.', '#...#', '#.#.#', '#.#.#', '.#.#.')
 draw('·', '.....', '.....', '.....', '..#..', '.....', '.....', '.....')
 draw('∙', '.....', '.....', '.###.', '.###.', '.###.', '.....', '.....')
 draw('√', '..###', '..#..', '..#..', '..#..', '#.#..', '.##..', '..#..')
-# The one sign wider than 5 columns: N and a raised o need 7.
-draw('№', '#..#.##', '##.#.##', '##.#...', '#.##.##', '#.##...', '#..#...', '#..#...')
+# № in 5 columns: a raised o over a short N.
+draw('№', '...#.', '..#.#', '...#.', '#..#.', '##.#.', '#.##.', '#..#.')
 draw('≥', '#....', '.##..', '...##', '.##..', '#....', '.....', '#####')
 draw('≤', '....#', '..##.', '##...', '..##.', '....#', '.....', '#####')
 draw('≈', '.....', '.#..#', '#.##.', '.....', '.#..#', '#.##.', '.....')
@@ -209,8 +209,7 @@ bold('Δ', '...#...', '..###..', '.##.##.', '.##.##.', '##...##', '##...##', '##
 bold('γ', '##...##', '.##.##.', '..###..', '..##...', '..##...')
 bold('α', '.###.##', '##..##.', '##..##.', '##..##.', '.###.##')
 bold('ά', '....##.', '...##..', '.###.##', '##..##.', '##..##.', '##..##.', '.###.##')
-# № fills 7 columns already: the bold face keeps it.
-bold('№', '#..#.##', '##.#.##', '##.#...', '#.##.##', '#.##...', '#..#...', '#..#...')
+bold('№', '....#..', '...#.#.', '....#..', '##..##.', '###.##.', '##.###.', '##..##.')
 bold('ώ', '....##.', '...##..', '.##.##.', '##...##', '##.#.##', '##.#.##', '.##.##.')
 
 # Letters drawn as a built-in character already draws them (both faces).

@@ -73,6 +73,13 @@ std::optional<QString> characterLabel(char32_t ch, QString *why)
     return QString(qc);
 }
 
+// Box drawing and block elements reach the edges of their cell so that
+// they join the next one: the 5 columns of text are not their rule.
+bool isCellFilling(const QString &label)
+{
+    return label.size() == 1 && label.front().unicode() >= 0x2500 && label.front().unicode() <= 0x259F;
+}
+
 bool isDigit(QChar c)
 {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
@@ -281,6 +288,8 @@ private:
     {
         QList<int> wide;
         for (int code = 32; code < FontTable::kGlyphCount; ++code) {
+            if (isCellFilling(m_font.label(Font::Normal, quint8(code))))
+                continue;
             const FontTable::Glyph glyph = m_font.glyph(Font::Normal, quint8(code));
             if (glyph[5] | glyph[6] | glyph[7])
                 wide << code;
