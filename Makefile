@@ -41,7 +41,7 @@ override CMAKE_ARGS += -DVARLO_SANITIZE=ON
 BUILD_TYPE := Debug
 endif
 
-.PHONY: format all deps fuzz-deps configure build test bench run screenshot fuzz fuzz-smoke clean package package-check
+.PHONY: font-pictures format all deps fuzz-deps configure build test bench run screenshot fuzz fuzz-smoke clean package package-check
 
 all: build
 
@@ -99,6 +99,11 @@ screenshot: deps
 	$(MAKE) build
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh --preview
+
+# Redraws the font sheets and proofs in docs/ (tools/font-pictures.sh).
+font-pictures: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target varlo_fontsheet
+	sh tools/font-pictures.sh $(BUILD_DIR)
 
 # The package is built as Debian builds its own: with the compiler and linker
 # flags dpkg-buildflags gives, every hardening feature on (fortify, stack

@@ -25,8 +25,8 @@ constexpr int kRows = FontTable::kGlyphRows;
 constexpr qint64 kMaxFileBytes = 1024 * 1024;
 // The slot edit boxes show a code with a name as a character of this private
 // block, so no label may be one of them.
-constexpr char16_t kNamedStandInFirst = 0xE000;
-constexpr char16_t kNamedStandInLast = 0xE0FF;
+constexpr char16_t kNamedStandInFirst = PanelCharMap::kNamedStandIn;
+constexpr char16_t kNamedStandInLast = PanelCharMap::kNamedStandIn + 0xFF;
 const QString kEmptyLabel = QStringLiteral("(empty)");
 
 QString faceName(Font face)
@@ -71,6 +71,13 @@ std::optional<QString> characterLabel(char32_t ch, QString *why)
         return std::nullopt;
     }
     return QString(qc);
+}
+
+// Box drawing and block elements reach the edges of their cell so that
+// they join the next one: the 5 columns of text are not their rule.
+bool isCellFilling(const QString &label)
+{
+    return label.size() == 1 && label.front().unicode() >= 0x2500 && label.front().unicode() <= 0x259F;
 }
 
 bool isDigit(QChar c)
@@ -281,6 +288,8 @@ private:
     {
         QList<int> wide;
         for (int code = 32; code < FontTable::kGlyphCount; ++code) {
+            if (isCellFilling(m_font.label(Font::Normal, quint8(code))))
+                continue;
             const FontTable::Glyph glyph = m_font.glyph(Font::Normal, quint8(code));
             if (glyph[5] | glyph[6] | glyph[7])
                 wide << code;

@@ -9,10 +9,17 @@ namespace varlo {
 
 namespace {
 
+// A code whose glyph is no character: the labels of the glyph files name
+// it, and it shows as U+E000 plus the code.
+constexpr char16_t kNamed = 0;
+
 // Codes 128 to 255 as the panel's font draws them: code page 850, except
 // 155 and 157 (¢ and ¥ there, shown by stand-ins, see the header), 158 (₧),
-// 213 (a dotted i), 240 (the soft hyphen, shown by a stand-in) and 242 to 245
-// and 250 (Œ Ğ ğ İ €).
+// 213 (a dotted i), 240 (the soft hyphen, shown by a stand-in), 242 to 245
+// and 250 (Œ Ğ ğ İ €), and the box-drawing, block and shade places, which
+// the panel draws as a bottom line, a bar, a dash, a small cross or nothing:
+// they are named, not the code page's characters, so that text with █ or ─
+// is refused instead of coming out as a line or a dash.
 constexpr std::array<char16_t, 128> kHighHalf{
     // 0x80
     u'Ç',
@@ -66,38 +73,38 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'«',
     u'»',
     // 0xB0
-    u'\u2591',
-    u'\u2592',
-    u'\u2593',
+    kNamed, // 176
+    kNamed, // 177
+    kNamed, // 178
     u'\u2502',
-    u'\u2524',
+    kNamed, // 180
     u'Á',
     u'Â',
     u'À',
     u'©',
-    u'\u2563',
-    u'\u2551',
-    u'\u2557',
-    u'\u255D',
+    kNamed, // 185
+    kNamed, // 186
+    kNamed, // 187
+    kNamed, // 188
     u'¢',
     u'¥',
-    u'\u2510',
+    kNamed, // 191
     // 0xC0
-    u'\u2514',
-    u'\u2534',
-    u'\u252C',
-    u'\u251C',
-    u'\u2500',
-    u'\u253C',
+    kNamed, // 192
+    kNamed, // 193
+    kNamed, // 194
+    kNamed, // 195
+    kNamed, // 196
+    kNamed, // 197
     u'ã',
     u'Ã',
-    u'\u255A',
-    u'\u2554',
-    u'\u2569',
-    u'\u2566',
-    u'\u2560',
-    u'\u2550',
-    u'\u256C',
+    kNamed, // 200
+    kNamed, // 201
+    kNamed, // 202
+    kNamed, // 203
+    kNamed, // 204
+    kNamed, // 205
+    kNamed, // 206
     u'¤',
     // 0xD0
     u'ð',
@@ -109,13 +116,13 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'Í',
     u'Î',
     u'Ï',
-    u'\u2518',
-    u'\u250C',
-    u'\u2588',
-    u'\u2584',
+    kNamed, // 217
+    kNamed, // 218
+    kNamed, // 219
+    kNamed, // 220
     u'¦',
     u'Ì',
-    u'\u2580',
+    kNamed, // 223
     // 0xE0
     u'Ó',
     u'ß',
@@ -148,7 +155,7 @@ constexpr std::array<char16_t, 128> kHighHalf{
     u'¹',
     u'³',
     u'²',
-    u'\u25A0',
+    kNamed, // 254
     u'\u00A0',
 };
 
@@ -223,7 +230,8 @@ char16_t builtInChar(int byte)
         return kDeletePicture;
     if (byte < 0x80)
         return char16_t(byte);
-    return kHighHalf[byte - 0x80];
+    const char16_t ch = kHighHalf[byte - 0x80];
+    return ch == kNamed ? char16_t(PanelCharMap::kNamedStandIn + byte) : ch;
 }
 
 } // namespace

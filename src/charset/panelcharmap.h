@@ -32,8 +32,14 @@ namespace varlo {
 //   240               ‐ (U+2010 HYPHEN): the code page's soft hyphen, which
 //                     the panel draws as a short dash but a text box would
 //                     draw as nothing; a typed soft hyphen still gives 240
-//   line drawing      the code page's box-drawing and block characters; the
-//                    //
+//   named codes       U+E000 plus the code (a private-use character, which
+//                     no text means): the box-drawing, block and shade places
+//                     of the code page, which the panel draws as plain strokes
+//                     (a bottom line, a bar at the left edge, a short dash, a
+//                     small cross) or leaves empty. Their glyph files label
+//                     them with names; █, ░ or ─ in a text are refused rather
+//                     than sent as a line that is no block. 179 keeps │, the
+//                     vertical line it draws.
 // The map is the meaning a font gives its codes. The built-in one belongs to
 // the panel's built-in fonts; a font of one's own can bring its own table of
 // 256 characters, as long as no two codes share a character.
@@ -41,6 +47,9 @@ class PanelCharMap
 {
 public:
     using Table = std::array<char16_t, 256>;
+    // A code whose glyph is no character (its label is a name) shows as
+    // this plus the code, unless it has a control picture.
+    static constexpr char16_t kNamedStandIn = 0xE000;
 
     // The map of the panel's built-in fonts.
     PanelCharMap();

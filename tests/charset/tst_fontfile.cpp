@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 using namespace varlo;
 using Font = FontTable::Font;
 
@@ -64,6 +66,9 @@ private slots:
     void unreadablePaths();
     void shippedFonts_data();
     void shippedFonts();
+    void cyrillicKeepsCodePage866Letters();
+    void shippedBoxDrawingJoinsAcrossCells_data();
+    void shippedBoxDrawingJoinsAcrossCells();
 };
 
 void TestFontFile::builtInRoundTripsByteForByte()
@@ -94,21 +99,38 @@ void TestFontFile::commentAtTheTopIsKept()
 }
 
 // The slot edit boxes show every code as its label; the built-in font's
-// labels are what they have always shown.
+// labels are what they show, and a glyph the panel draws as no character
+// (an icon, a plain stroke where the code page has a block or a line) has a
+// name and a stand-in of its own.
 void TestFontFile::builtInLabelsGiveTheCharacterMap()
 {
     const FontFile builtIn = FontFile::builtIn();
     QVERIFY(builtIn.charTable() == PanelCharMap::builtInTable());
+    const auto isEmpty = [&builtIn](Font face, int code) {
+        const FontTable::Glyph glyph = builtIn.glyph(face, quint8(code));
+        return std::all_of(glyph.begin(), glyph.end(), [](quint8 column) { return column == 0; });
+    };
     for (int code = 0; code < 256; ++code) {
+        const QString normal = builtIn.label(Font::Normal, quint8(code));
+        const QString shown(PanelCharMap::builtIn().toChar(quint8(code)));
+        const QString where = QStringLiteral("%1: %2, the map shows %3").arg(code).arg(normal, shown);
+        if (code < 0x20 || code == 0x7F)
+            QVERIFY2(isNamedFontLabel(normal), qPrintable(where));
+        else if (isNamedFontLabel(normal))
+            QVERIFY2(shown.front().unicode() == PanelCharMap::kNamedStandIn + code, qPrintable(where));
+        else
+            QVERIFY2(normal == shown, qPrintable(where));
+        // The faces agree on what a code is, except where the bold face
+        // leaves a glyph empty; an empty glyph is a blank or a name.
+        const QString bold = builtIn.label(Font::Bold, quint8(code));
         for (Font face : {Font::Normal, Font::Bold}) {
-            const QString label = builtIn.label(face, quint8(code));
-            const QString shown(PanelCharMap::builtIn().toChar(quint8(code)));
-            if (code < 0x20 || code == 0x7F)
-                QVERIFY2(isNamedFontLabel(label), qPrintable(QStringLiteral("%1: %2").arg(code).arg(label)));
-            else
-                QVERIFY2(label == shown,
-                         qPrintable(QStringLiteral("%1: %2, the map shows %3").arg(code).arg(label, shown)));
+            const QString &label = face == Font::Normal ? normal : bold;
+            if (isEmpty(face, code))
+                QVERIFY2(isNamedFontLabel(label) || label.front().isSpace(), qPrintable(where));
         }
+        if (bold != normal)
+            QVERIFY2(bold == QStringLiteral("(empty)") && isEmpty(Font::Bold, code) && !isEmpty(Font::Normal, code),
+                     qPrintable(QStringLiteral("%1: bold %2").arg(code).arg(bold)));
     }
 }
 
@@ -302,15 +324,41 @@ void TestFontFile::shippedFonts_data()
     QTest::newRow("Cyrillic Ya") << QStringLiteral("cyrillic.vlf") << 159 << QStringLiteral("Я") << -1;
     QTest::newRow("Cyrillic small ya") << QStringLiteral("cyrillic.vlf") << 239 << QStringLiteral("я") << -1;
     QTest::newRow("Cyrillic Yo") << QStringLiteral("cyrillic.vlf") << 240 << QStringLiteral("Ё") << 211;
+    QTest::newRow("Cyrillic small yo as e diaeresis")
+        << QStringLiteral("cyrillic.vlf") << 241 << QStringLiteral("ё") << 137;
+    QTest::newRow("Cyrillic Ukrainian Ie") << QStringLiteral("cyrillic.vlf") << 242 << QStringLiteral("Є") << -1;
+    QTest::newRow("no-break space") << QStringLiteral("cyrillic.vlf") << 255 << QStringLiteral("\u00A0") << 255;
     QTest::newRow("Greek Lambda") << QStringLiteral("greek.vlf") << 138 << QStringLiteral("Λ") << -1;
     QTest::newRow("Greek Omega") << QStringLiteral("greek.vlf") << 151 << QStringLiteral("Ω") << -1;
     QTest::newRow("Greek final sigma") << QStringLiteral("greek.vlf") << 170 << QStringLiteral("ς") << -1;
     QTest::newRow("Greek small omega") << QStringLiteral("greek.vlf") << 224 << QStringLiteral("ω") << -1;
+    QTest::newRow("Greek alpha with tonos") << QStringLiteral("greek.vlf") << 225 << QStringLiteral("ά") << -1;
+    QTest::newRow("Greek Omega with tonos") << QStringLiteral("greek.vlf") << 240 << QStringLiteral("Ώ") << -1;
+    QTest::newRow("Greek plus-minus as the built-in one")
+        << QStringLiteral("greek.vlf") << 241 << QStringLiteral("±") << 241;
 }
 
-// The fonts that ship read without a warning, keep ASCII, the icons and the
-// pictures of the built-in font, and hold their letters where the code page
-// of their alphabet has them.
+namespace {
+
+FontFile ShippedFont(const QString &file)
+{
+    const FontFileRead read = readFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/") + file);
+    if (!read.font)
+        qFatal("%s: %s", qPrintable(file), qPrintable(read.errorText()));
+    return *read.font;
+}
+
+bool SameGlyph(const FontTable::Glyph &a, const FontTable::Glyph &b)
+{
+    return std::equal(a.begin(), a.end(), b.begin());
+}
+
+} // namespace
+
+// The fonts that ship keep ASCII, the icons and the pictures of the built-in
+// font, hold their letters where the code page of their alphabet has them,
+// and read without a warning: the box-drawing and block places are wider
+// than the built-in face's 5 columns, as their characters are.
 void TestFontFile::shippedFonts()
 {
     QFETCH(QString, file);
@@ -327,7 +375,69 @@ void TestFontFile::shippedFonts()
         QCOMPARE(read.font->label(face, quint8(code)), label);
         const FontTable::Glyph glyph = read.font->glyph(face, quint8(code));
         const FontTable::Glyph builtInGlyph = builtIn.glyph(face, quint8(sameAs < 0 ? code : sameAs));
-        QCOMPARE(std::equal(glyph.begin(), glyph.end(), builtInGlyph.begin()), sameAs >= 0);
+        QCOMPARE(SameGlyph(glyph, builtInGlyph), sameAs >= 0);
+    }
+}
+
+// Code page 866's Ё ё Є є Ї ї Ў ў at 0xF0 to 0xF7, and a capital with a
+// breve that is not its small letter.
+void TestFontFile::cyrillicKeepsCodePage866Letters()
+{
+    const FontFile cyrillic = ShippedFont(QStringLiteral("cyrillic.vlf"));
+    const QString letters = QStringLiteral("ЁёЄєЇїЎў");
+    for (int i = 0; i < letters.size(); ++i) {
+        for (Font face : {Font::Normal, Font::Bold})
+            QCOMPARE(cyrillic.label(face, quint8(0xF0 + i)), QString(letters.at(i)));
+    }
+    QCOMPARE(cyrillic.label(Font::Normal, 0x89), QStringLiteral("Й"));
+    QCOMPARE(cyrillic.label(Font::Normal, 0xA9), QStringLiteral("й"));
+    const QList<QPair<int, int>> capitalAndSmall{{0x89, 0xA9}, {0xF0, 0xF1}, {0xF6, 0xF7}};
+    for (const auto &[capital, small] : capitalAndSmall) {
+        for (Font face : {Font::Normal, Font::Bold})
+            QVERIFY2(!SameGlyph(cyrillic.glyph(face, quint8(capital)), cyrillic.glyph(face, quint8(small))),
+                     qPrintable(QStringLiteral("%1 and %2").arg(capital).arg(small)));
+    }
+}
+
+void TestFontFile::shippedBoxDrawingJoinsAcrossCells_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::newRow("cyrillic") << QStringLiteral("cyrillic.vlf");
+    QTest::newRow("greek") << QStringLiteral("greek.vlf");
+}
+
+// A line of box drawing that reaches an edge of its cell meets the next cell
+// on the row it is drawn on, whichever glyph that is: a single line on the
+// middle row or column, a double one a dot either side. Both faces draw the
+// same lines, so that bold and normal cells join too.
+void TestFontFile::shippedBoxDrawingJoinsAcrossCells()
+{
+    QFETCH(QString, file);
+    const FontFile font = ShippedFont(file);
+    using Dots = QList<int>;
+    const QList<Dots> joinable{{}, {3}, {2, 4}};
+    for (int code = 179; code <= 218; ++code) {
+        const FontTable::Glyph glyph = font.glyph(Font::Normal, quint8(code));
+        QVERIFY(SameGlyph(glyph, font.glyph(Font::Bold, quint8(code))));
+        Dots left, right, top, bottom;
+        for (int row = 0; row < FontTable::kGlyphRows; ++row) {
+            if (glyph[0] >> row & 1)
+                left << row;
+            if (glyph[7] >> row & 1)
+                right << row;
+        }
+        for (int column = 0; column < FontTable::kGlyphBytes; ++column) {
+            if (glyph[size_t(column)] & 0x01)
+                top << column;
+            if (glyph[size_t(column)] & 0x40)
+                bottom << column;
+        }
+        const QString where = QStringLiteral("%1 %2").arg(code).arg(font.label(Font::Normal, quint8(code)));
+        QVERIFY2(joinable.contains(left) && joinable.contains(right), qPrintable(where));
+        QVERIFY2(joinable.contains(top) && joinable.contains(bottom), qPrintable(where));
+        // Every box-drawing character has at least two arms.
+        const int arms = int(!left.isEmpty()) + int(!right.isEmpty()) + int(!top.isEmpty()) + int(!bottom.isEmpty());
+        QVERIFY2(arms >= 2, qPrintable(where));
     }
 }
 

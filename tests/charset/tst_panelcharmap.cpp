@@ -61,7 +61,14 @@ void TestPanelCharMap::characters_data()
     QTest::newRow("peseta") << 158 << QStringLiteral("₧");
     QTest::newRow("cent at 189") << 189 << QStringLiteral("¢");
     QTest::newRow("yen at 190") << 190 << QStringLiteral("¥");
-    QTest::newRow("light shade") << 176 << QStringLiteral("\u2591");
+    // Places the panel draws as a plain stroke have names, not the code
+    // page's characters, and show as stand-ins of their own.
+    QTest::newRow("bottom line at 176, named") << 176 << QStringLiteral("\uE0B0");
+    QTest::newRow("bottom line at 219, named") << 219 << QStringLiteral("\uE0DB");
+    QTest::newRow("small cross at 197, named") << 197 << QStringLiteral("\uE0C5");
+    QTest::newRow("empty 223, named") << 223 << QStringLiteral("\uE0DF");
+    QTest::newRow("vertical line at 179") << 179 << QStringLiteral("\u2502");
+    QTest::newRow("low line") << 0x5F << QStringLiteral("_");
     QTest::newRow("dotted i at 213") << 213 << QStringLiteral("\u0456");
     QTest::newRow("sharp s") << 225 << QStringLiteral("ß");
     QTest::newRow("soft hyphen at 240, stand-in") << 240 << QStringLiteral("\u2010");
@@ -92,6 +99,20 @@ void TestPanelCharMap::undrawableCharacters_data()
     QTest::newRow("dotless i") << QStringLiteral("ı");
     QTest::newRow("three quarters") << QStringLiteral("¾");
     QTest::newRow("section") << QStringLiteral("§");
+    // Blocks, shades and box drawing: the panel draws a line along the
+    // bottom, a dash or a small cross at their code page places, which are
+    // not these characters; a block must not come out as an underscore.
+    QTest::newRow("full block") << QStringLiteral("█");
+    QTest::newRow("lower half block") << QStringLiteral("▄");
+    QTest::newRow("upper half block") << QStringLiteral("▀");
+    QTest::newRow("light shade") << QStringLiteral("░");
+    QTest::newRow("dark shade") << QStringLiteral("▓");
+    QTest::newRow("black square") << QStringLiteral("■");
+    QTest::newRow("horizontal line") << QStringLiteral("─");
+    QTest::newRow("double horizontal") << QStringLiteral("═");
+    QTest::newRow("double vertical") << QStringLiteral("║");
+    QTest::newRow("crossing lines") << QStringLiteral("┼");
+    QTest::newRow("corner") << QStringLiteral("┌");
     // Nowhere in the font.
     QTest::newRow("omega") << QStringLiteral("Ω");
     QTest::newRow("curly quote") << QStringLiteral("\u2019");

@@ -5,8 +5,17 @@
 // font; given a .vlf font file it draws that.
 //
 //   QT_QPA_PLATFORM=offscreen varlo-fontsheet [--pitch N] [FONT.vlf] [OUTPUT.png]
+//
+// With --proof it draws a proof instead: every glyph in both faces beside its
+// label set in DejaVu Sans (read from its file, see --typeface), code in hex,
+// to check letter by letter that each glyph is the character its label names.
+// tools/font-pictures.sh (make font-pictures) redraws every sheet and proof
+// in docs/:
+//
+//   QT_QPA_PLATFORM=offscreen varlo-fontsheet --proof [--codes 80-FF] [FONT.vlf] [OUTPUT.png]
 
 #include "charset/fontfile.h"
+#include "proofsheet.h"
 #include "display/ledrenderer.h"
 #include "display/ledpainter.h"
 
@@ -48,15 +57,6 @@ Layout makeLayout(int pitch)
     l.gridW = l.labelW + 16 * l.cellW;
     l.gridH = l.titleH + l.labelH + 16 * l.cellH;
     return l;
-}
-
-DotMatrix glyphDots(const FontFile &font, FontTable::Font face, quint8 code)
-{
-    DotMatrix dots(FontTable::kGlyphBytes, FontTable::kGlyphRows);
-    const FontTable::Glyph glyph = font.glyph(face, code);
-    for (int x = 0; x < FontTable::kGlyphBytes; ++x)
-        dots.setColumn(x, glyph[size_t(x)]);
-    return dots;
 }
 
 void paintGrid(QPainter &painter, const Layout &l, QPoint origin, const FontFile &font, FontTable::Font face,
@@ -106,6 +106,17 @@ int main(int argc, char **argv)
     QCommandLineOption pitchOption(QStringLiteral("pitch"), QStringLiteral("Pixels between dot centres (4 to 40)."),
                                    QStringLiteral("N"), QStringLiteral("8"));
     parser.addOption(pitchOption);
+    QCommandLineOption proofOption(QStringLiteral("proof"),
+                                   QStringLiteral("Draw a proof: each glyph in both faces beside its label."));
+    parser.addOption(proofOption);
+    QCommandLineOption codesOption(
+        QStringLiteral("codes"), QStringLiteral("With --proof, only the codes FIRST to LAST, in hex (default 00-FF)."),
+        QStringLiteral("FIRST-LAST"), QStringLiteral("00-FF"));
+    parser.addOption(codesOption);
+    QCommandLineOption typefaceOption(
+        QStringLiteral("typeface"), QStringLiteral("With --proof, the font file the labels are set in."),
+        QStringLiteral("FILE"), QStringLiteral("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf"));
+    parser.addOption(typefaceOption);
     parser.addPositionalArgument(QStringLiteral("font"),
                                  QStringLiteral("Font file to draw (default: the built-in font)."),
                                  QStringLiteral("[FONT.vlf]"));
@@ -142,6 +153,35 @@ int main(int argc, char **argv)
         parser.showHelp(2);
     }
     const QString output = args.isEmpty() ? QStringLiteral("font-sheet.png") : args.first();
+
+    if (parser.isSet(proofOption)) {
+        ProofSheet proof;
+        proof.pitch = pitch;
+        const QStringList range = parser.value(codesOption).split(QLatin1Char('-'));
+        bool firstOk = false;
+        bool lastOk = false;
+        if (range.size() == 2) {
+            proof.firstCode = range.at(0).toInt(&firstOk, 16);
+            proof.lastCode = range.at(1).toInt(&lastOk, 16);
+        }
+        if (!firstOk || !lastOk || proof.firstCode > proof.lastCode || proof.lastCode > 255) {
+            QTextStream(stderr) << "varlo-fontsheet: --codes takes two hex codes from 00 to FF, as 80-FF\n";
+            return 2;
+        }
+        proof.typeface = loadProofTypeface(parser.value(typefaceOption));
+        if (!proof.typeface.isValid()) {
+            QTextStream(stderr) << "varlo-fontsheet: cannot read the typeface " << parser.value(typefaceOption)
+                                << " (Debian: fonts-dejavu-core)\n";
+            return 1;
+        }
+        proof.title = QStringLiteral("Proof: code, normal, bold, label")
+            + (name.isEmpty() ? QStringLiteral("  (built-in)") : name);
+        if (!paintProofSheet(font, proof).save(output, "PNG")) {
+            QTextStream(stderr) << "varlo-fontsheet: cannot write " << output << '\n';
+            return 1;
+        }
+        return 0;
+    }
 
     const Layout l = makeLayout(pitch);
     QImage sheet(l.gridW + 2 * l.margin, 2 * l.gridH + 3 * l.margin, QImage::Format_RGB32);
