@@ -308,6 +308,22 @@ else
     fi
 fi
 
+# The broker templates the guide tells operators to copy, and nothing in
+# /etc: the package leaves the broker's configuration to its operator.
+broker_templates="usr/share/varlo/mosquitto/varlo.conf usr/share/varlo/mosquitto/varlo.acl"
+missing=""
+for template in $broker_templates; do
+    has "$template" || missing="$missing /$template"
+done
+if [ -n "$missing" ]; then
+    fail "broker templates missing:$missing"
+elif grep -q ' \./etc/' "$scratch/contents"; then
+    fail "the package ships files into /etc:"
+    grep ' \./etc/' "$scratch/contents" | indent
+else
+    pass "broker templates in /usr/share/varlo/mosquitto, nothing in /etc"
+fi
+
 # Installed behaviour. The scratch root stands in for /usr: nobody may
 # write into it, and the programs run as an ordinary user.
 chmod -R a-w "$root/usr"

@@ -3,6 +3,7 @@
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -16,6 +17,7 @@ namespace varlo::test {
 namespace {
 
 constexpr char kBroker[] = "/usr/sbin/mosquitto";
+constexpr char kPasswordTool[] = "mosquitto_passwd";
 // Tries at a free port: another program may take one between our look and
 // the broker's bind.
 constexpr int kPortTries = 5;
@@ -89,17 +91,45 @@ void TestBroker::useTls()
                     << QStringLiteral("keyfile %1/server.key").arg(tlsFolder());
 }
 
-bool TestBroker::requireLogin(const QString &user, const QString &password)
+QString TestBroker::passwordFile() const
 {
-    const QString passwords = m_dir.filePath(QStringLiteral("passwords"));
-    if (QProcess::execute(QStringLiteral("mosquitto_passwd"),
-                          {QStringLiteral("-c"), QStringLiteral("-b"), passwords, user, password})
-        != 0) {
-        m_error = QStringLiteral("mosquitto_passwd failed");
+    return m_dir.filePath(QStringLiteral("passwords"));
+}
+
+bool TestBroker::addUser(const QString &user, const QString &password)
+{
+    QStringList arguments{QStringLiteral("-b"), passwordFile(), user, password};
+    if (!QFile::exists(passwordFile()))
+        arguments.prepend(QStringLiteral("-c"));
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QString::fromLatin1(kPasswordTool), arguments);
+    if (!tool.waitForStarted(kStartTimeoutMs)) {
+        m_error = QStringLiteral("%1 (Debian package mosquitto) can't be run: %2")
+                      .arg(QString::fromLatin1(kPasswordTool), tool.errorString());
         return false;
     }
-    m_listenerLines << QStringLiteral("password_file %1").arg(passwords);
+    if (!tool.waitForFinished(kStartTimeoutMs) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        m_error = QStringLiteral("%1 failed for the user %2: %3")
+                      .arg(QString::fromLatin1(kPasswordTool), user, QString::fromLocal8Bit(tool.readAll()));
+        return false;
+    }
     return true;
+}
+
+bool TestBroker::requireLogin(const QString &user, const QString &password)
+{
+    QFile::remove(passwordFile());
+    if (!addUser(user, password))
+        return false;
+    m_listenerLines << QStringLiteral("password_file %1").arg(passwordFile());
+    return true;
+}
+
+void TestBroker::useConfiguration(const QString &configFile, const QString &aclFile)
+{
+    m_configFile = configFile;
+    m_aclFile = aclFile;
 }
 
 QString TestBroker::url() const
@@ -150,33 +180,103 @@ bool TestBroker::restart()
     return false;
 }
 
-bool TestBroker::launch()
+QStringList TestBroker::ownConfiguration() const
 {
-    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
-    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = config.errorString();
-        return false;
-    }
     QStringList lines{
-        // As root the broker would change to the user mosquitto, who can't
-        // read this folder; it stays who the tests are.
-        QStringLiteral("user %1").arg(currentUser()),
         QStringLiteral("persistence true"),
         QStringLiteral("persistence_location %1/").arg(m_dir.path()),
-        QStringLiteral("log_dest stdout"),
-        QStringLiteral("log_type all"),
         QStringLiteral("listener %1 127.0.0.1").arg(m_port),
         QStringLiteral("allow_anonymous %1")
             .arg(m_listenerLines.filter(QStringLiteral("password_file")).isEmpty() ? QStringLiteral("true")
                                                                                    : QStringLiteral("false")),
     };
-    lines << m_listenerLines;
+    return lines + m_listenerLines;
+}
+
+std::optional<QStringList> TestBroker::localConfiguration()
+{
+    QFile shipped(m_configFile);
+    if (!shipped.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("%1: %2").arg(m_configFile, shipped.errorString());
+        return std::nullopt;
+    }
+    // A fresh copy on every start, so a restart reads the ACL as it is now.
+    const QString acl = m_dir.filePath(QStringLiteral("acl"));
+    QFile::remove(acl);
+    if (!QFile::copy(m_aclFile, acl)) {
+        m_error = QStringLiteral("can't copy %1 into %2").arg(m_aclFile, m_dir.path());
+        return std::nullopt;
+    }
+    static const QRegularExpression space(QStringLiteral("\\s+"));
+    QStringList lines;
+    int listeners = 0;
+    bool located = false;
+    const QStringList shippedLines = QString::fromUtf8(shipped.readAll()).split(QLatin1Char('\n'));
+    for (const QString &line : shippedLines) {
+        const QString setting = line.trimmed();
+        if (setting.isEmpty() || setting.startsWith(QLatin1Char('#')))
+            continue;
+        const QString key = setting.section(space, 0, 0);
+        if (key == QLatin1String("listener")) {
+            ++listeners;
+            lines << QStringLiteral("listener %1 127.0.0.1").arg(m_port);
+        } else if (key == QLatin1String("password_file")) {
+            lines << QStringLiteral("password_file %1").arg(passwordFile());
+        } else if (key == QLatin1String("acl_file")) {
+            lines << QStringLiteral("acl_file %1").arg(acl);
+        } else if (key == QLatin1String("persistence_location")) {
+            located = true;
+            lines << QStringLiteral("persistence_location %1/").arg(m_dir.path());
+        } else if (key == QLatin1String("include_dir")) {
+            m_error = QStringLiteral("%1: include_dir can't be followed into the test's folder").arg(m_configFile);
+            return std::nullopt;
+        } else if (key != QLatin1String("log_dest") && key != QLatin1String("pid_file")
+                   && key != QLatin1String("user")) {
+            lines << setting;
+        }
+    }
+    if (listeners != 1) {
+        m_error = QStringLiteral("%1 has %2 listeners; the test runs it with one, on 127.0.0.1 only")
+                      .arg(m_configFile)
+                      .arg(listeners);
+        return std::nullopt;
+    }
+    // Where the main configuration file sets it (Debian's does), the
+    // operator's file must not: Mosquitto refuses it twice.
+    if (!located)
+        lines << QStringLiteral("persistence_location %1/").arg(m_dir.path());
+    return lines;
+}
+
+bool TestBroker::launch()
+{
+    QStringList lines{
+        // As root the broker would change to the user mosquitto, who can't
+        // read this folder; it stays who the tests are.
+        QStringLiteral("user %1").arg(currentUser()),
+        QStringLiteral("log_dest stdout"),
+        QStringLiteral("log_type all"),
+    };
+    if (m_configFile.isEmpty()) {
+        lines << ownConfiguration();
+    } else {
+        const std::optional<QStringList> local = localConfiguration();
+        if (!local)
+            return false;
+        lines << *local;
+    }
+    QFile config(m_dir.filePath(QStringLiteral("mosquitto.conf")));
+    if (!config.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_error = config.errorString();
+        return false;
+    }
     config.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
     config.close();
 
     m_process.start(QString::fromLatin1(kBroker), {QStringLiteral("-c"), config.fileName()});
     if (!m_process.waitForStarted(kStartTimeoutMs)) {
-        m_error = QStringLiteral("%1: %2").arg(QString::fromLatin1(kBroker), m_process.errorString());
+        m_error = QStringLiteral("%1 (Debian package mosquitto) can't be run: %2")
+                      .arg(QString::fromLatin1(kBroker), m_process.errorString());
         return false;
     }
     return waitUntilListening();

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <optional>
+
 namespace varlo::test {
 
 // A real Mosquitto broker for one test: listening on 127.0.0.1 only, on a
@@ -29,6 +31,15 @@ public:
     void useTls();
     // Only this user may log in (a password file made by mosquitto_passwd).
     bool requireLogin(const QString &user, const QString &password);
+    // Runs with a configuration written for operators instead of the tests'
+    // own: its settings as they are, except what must be local to the test.
+    // The one listener moves to 127.0.0.1 and the free port; the password
+    // file, the ACL (a copy of aclFile) and the persistence go into the
+    // temporary folder; the log goes to the folder's mosquitto.log. Add the
+    // users the ACL names with addUser().
+    void useConfiguration(const QString &configFile, const QString &aclFile);
+    // Adds a user to the password file (made by mosquitto_passwd).
+    bool addUser(const QString &user, const QString &password);
 
     // Starts on a free port and waits until it takes connections. False,
     // with errorString(), when it did not.
@@ -56,11 +67,18 @@ public:
 
 private:
     bool launch();
+    QStringList ownConfiguration() const;
+    // The operator's configuration made local; nothing, with m_error, when
+    // it can't be.
+    std::optional<QStringList> localConfiguration();
+    QString passwordFile() const;
     bool waitUntilListening();
 
     QTemporaryDir m_dir;
     QProcess m_process;
     QStringList m_listenerLines;
+    QString m_configFile;
+    QString m_aclFile;
     bool m_tls = false;
     int m_port = 0;
     QString m_error;
