@@ -14,7 +14,7 @@ if [ $# -ne 1 ]; then
 fi
 src=$1/src
 
-# The levels, lowest first; README.md states the same order.
+# The levels, lowest first; docs/developers.md states the same order.
 level() {
     case $1 in
         model) echo 0 ;;
@@ -34,7 +34,7 @@ for dir in "$src"/*/; do
     folder=$(basename "$dir")
     own=$(level "$folder")
     if [ "$own" = none ]; then
-        echo "src/$folder: a folder without a level; give it one in $0 and in README.md"
+        echo "src/$folder: a folder without a level; give it one in $0 and in docs/developers.md"
         failures=$((failures + 1))
         continue
     fi
