@@ -60,7 +60,7 @@ PanelStatus statusOf(const QString &panel, const MessageSet &uploaded)
     status.online = true;
     status.groups = {kGroup};
     status.port = QStringLiteral("COM3");
-    status.uploaded = PanelStatus::Upload{SetHash(uploaded), QDateTime::currentDateTimeUtc(), status.port};
+    status.uploaded = PanelStatus::Upload{hashOfSet(uploaded), QDateTime::currentDateTimeUtc(), status.port};
     return status;
 }
 
@@ -72,8 +72,8 @@ using Stored = QMap<QString, QByteArray>;
 // a font and a schedule for the panel and a set and a schedule for its group.
 struct RealState
 {
-    QByteArray panelSet = EncodeMessageFile(setOf("REAL PANEL SET"));
-    QByteArray groupSet = EncodeMessageFile(setOf("REAL GROUP SET"));
+    QByteArray panelSet = encodeMessageFile(setOf("REAL PANEL SET"));
+    QByteArray groupSet = encodeMessageFile(setOf("REAL GROUP SET"));
     QByteArray status = statusOf(kShop1, setOf("REAL PANEL SET")).toJson();
 
     // What a publisher reads.
@@ -323,7 +323,7 @@ void TestBrokerAccess::forgeriesAreRefused_data()
     QTest::newRow("another agent says shop-1 is offline") << kShop2 << availability << QByteArray("offline");
     // Agents only say what they do; what panels should show is the
     // publishers' to say.
-    const QByteArray set = EncodeMessageFile(setOf("FORGED"));
+    const QByteArray set = encodeMessageFile(setOf("FORGED"));
     QTest::newRow("an agent sets its group's messages") << kShop2 << topics::groupMessages(kGroup) << set;
     QTest::newRow("an agent sets another panel's messages") << kShop2 << topics::panelMessages(kShop1) << set;
     QTest::newRow("an agent sets its own messages") << kShop1 << topics::panelMessages(kShop1) << set;
@@ -413,7 +413,7 @@ void TestBrokerAccess::legitimatePathsWork_data()
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<bool>("retain");
 
-    const QByteArray set = EncodeMessageFile(setOf("OPEN"));
+    const QByteArray set = encodeMessageFile(setOf("OPEN"));
     QTest::newRow("publisher sets a panel's messages")
         << kPublisher << kShop1 << topics::panelMessages(kShop1) << topics::panelMessages(kShop1) << set << true;
     QTest::newRow("publisher sets a group's messages")
@@ -493,7 +493,7 @@ void TestBrokerAccess::agentAndPublisherWorkAsShipped()
     const auto publishAndConfirm = [&](const MessageSet &set, const QStringList &panels, const QStringList &groups) {
         finished.clear();
         QString why;
-        if (!fleet.publishSet(EncodeMessageFile(set), panels, groups, kWaitMs / 1000, &why))
+        if (!fleet.publishSet(encodeMessageFile(set), panels, groups, kWaitMs / 1000, &why))
             return why;
         if (!waitUntil([&] { return !finished.isEmpty(); }))
             return QStringLiteral("no outcome");
