@@ -1,19 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/mainwindow.h"
 
-#include "aboutandhelp/aboutbox.h"
-#include "aboutandhelp/helpwindow.h"
-#include "charactergenerator/fonteditorwindow.h"
 #include "charset/fonttable.h"
 #include "charset/fontupload.h"
-#include "files/documentname.h"
 #include "files/messagefile.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
 #include "mainwindow/clientarea.h"
+#include "mainwindow/documentcommands.h"
+#include "mainwindow/picturesource.h"
+#include "mainwindow/sidewindows.h"
 #include "mainwindow/uploadrunner.h"
-#include "preview/previewwindow.h"
-#include "publishdialog/publishdialog.h"
 #include "slotrows/insertcommands.h"
 #include "slotrows/slotedit.h"
 #include "slotrows/slotrows.h"
@@ -83,17 +80,20 @@ QAction *makeDisabledAction(QObject *parent, const char *name, const QString &te
 
 MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
     : QMainWindow(parent)
-    , m_supportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir))
     , m_dialogs(std::move(dialogs))
     , m_uploads(std::make_unique<UploadRunner>())
 {
     setObjectName(QStringLiteral("Form1"));
     move(201, 14);
 
+    m_pictures = new PictureSource(SupportFiles(SupportFiles::chooseFolder(folders.executableDir, folders.fallbackDir)),
+                                   *m_dialogs, this);
     auto *client = new ClientArea(this);
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
-    m_rows = new SlotRows([this](quint8 code) { return loadPicture(SupportFiles::speedGlyph(code)); }, client);
+    m_rows = new SlotRows([this](quint8 code) { return m_pictures->load(SupportFiles::speedGlyph(code)); }, client);
+    m_documentCommands = new DocumentCommands(m_document, *m_dialogs, this);
+    m_sideWindows = new SideWindows(m_document, m_rows, *m_dialogs, this);
     buildBottomRow(client);
     buildActions();
     buildMenus();
@@ -120,8 +120,32 @@ MainWindow::~MainWindow()
 
 void MainWindow::setSecondaryWindows(AboutBox *about, HelpWindow *help)
 {
-    m_about = about;
-    m_help = help;
+    m_sideWindows->setAboutAndHelp(about, help);
+}
+
+void MainWindow::openDocument(const QString &path)
+{
+    m_documentCommands->openDocument(path);
+}
+
+const SupportFiles &MainWindow::supportFiles() const
+{
+    return m_pictures->files();
+}
+
+PreviewWindow *MainWindow::previewWindow() const
+{
+    return m_sideWindows->preview();
+}
+
+PublishDialog *MainWindow::publishDialog() const
+{
+    return m_sideWindows->publish();
+}
+
+FontEditorWindow *MainWindow::fontEditor() const
+{
+    return m_sideWindows->fontEditor();
 }
 
 // ---------------------------------------------------------------- building
@@ -313,17 +337,17 @@ void MainWindow::buildStatusBar()
 
 void MainWindow::connectCommands()
 {
-    connect(m_new, &QAction::triggered, this, &MainWindow::newClicked);
-    connect(m_open, &QAction::triggered, this, &MainWindow::openClicked);
-    connect(m_save, &QAction::triggered, this, &MainWindow::saveClicked);
-    connect(m_saveAs, &QAction::triggered, this, &MainWindow::saveAsClicked);
+    connect(m_new, &QAction::triggered, m_documentCommands, &DocumentCommands::newClicked);
+    connect(m_open, &QAction::triggered, m_documentCommands, &DocumentCommands::openClicked);
+    connect(m_save, &QAction::triggered, m_documentCommands, &DocumentCommands::saveClicked);
+    connect(m_saveAs, &QAction::triggered, m_documentCommands, &DocumentCommands::saveAsClicked);
     connect(m_sendAction, &QAction::triggered, this, &MainWindow::sendClicked);
-    connect(m_publishAction, &QAction::triggered, this, &MainWindow::publishClicked);
+    connect(m_publishAction, &QAction::triggered, m_sideWindows, &SideWindows::publishClicked);
     connect(m_exit, &QAction::triggered, this, &QWidget::close);
-    connect(m_helpAction, &QAction::triggered, this, &MainWindow::helpClicked);
-    connect(m_aboutAction, &QAction::triggered, this, &MainWindow::aboutClicked);
-    connect(m_previewAction, &QAction::triggered, this, &MainWindow::previewClicked);
-    connect(m_fontEditorAction, &QAction::triggered, this, &MainWindow::characterGeneratorClicked);
+    connect(m_helpAction, &QAction::triggered, m_sideWindows, &SideWindows::helpClicked);
+    connect(m_aboutAction, &QAction::triggered, m_sideWindows, &SideWindows::aboutClicked);
+    connect(m_previewAction, &QAction::triggered, m_sideWindows, &SideWindows::previewClicked);
+    connect(m_fontEditorAction, &QAction::triggered, m_sideWindows, &SideWindows::characterGeneratorClicked);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
     // The insertion actions come wired from makeInsertActions.
@@ -337,7 +361,7 @@ void MainWindow::connectCommands()
     connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
     connect(m_rows, &SlotRows::speedClicked, &m_document, &Document::stepSpeed);
     connect(m_rows, &SlotRows::runToggled, &m_document, &Document::setRun);
-    connect(m_rows, &SlotRows::slotFocused, this, &MainWindow::slotFocused);
+    connect(m_rows, &SlotRows::slotFocused, m_sideWindows, &SideWindows::slotFocused);
     connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
 
     connect(&m_document, &Document::slotChanged, this, &MainWindow::slotChanged);
@@ -377,13 +401,13 @@ void MainWindow::placeControls(int clientTop)
 void MainWindow::startUp()
 {
     updateCaption();
-    m_supportFiles.writeMissing();
+    m_pictures->files().writeMissing();
     refreshSpeedGlyphs();
 }
 
 void MainWindow::firstShown()
 {
-    newClicked();
+    m_documentCommands->newClicked();
     m_rows->edit(0)->setFocus();
 }
 
@@ -408,13 +432,13 @@ void MainWindow::closeEvent(QCloseEvent *event)
     // cancelled or the write failed) the window stays open, so nothing is
     // lost. "Cancel" closes without saving.
     if (m_document.isModified() && m_dialogs->confirm(this, tr("Confirm"), QStringLiteral(" Save change ?"))
-        && !saveClicked()) {
+        && !m_documentCommands->saveClicked()) {
         event->ignore();
         return;
     }
     // The Character Generator asks about its own changes first; a font it
     // could not save keeps both windows open.
-    if (m_fontEditor && m_fontEditor->isVisible() && !m_fontEditor->close()) {
+    if (!m_sideWindows->fontEditorMayClose()) {
         event->ignore();
         return;
     }
@@ -433,85 +457,13 @@ void MainWindow::showSlots()
     // The boxes' own change notices find the document's texts already there.
     m_rows->showTexts(m_document.messageSet());
     refreshSpeedGlyphs();
-    updatePreview();
+    m_sideWindows->updatePreview();
 }
 
 void MainWindow::slotChanged(int slot)
 {
     refreshSpeedGlyphs();
-    if (slot == m_previewSlot)
-        updatePreview();
-}
-
-bool MainWindow::changesMayGo()
-{
-    if (!m_document.isModified())
-        return true;
-    switch (m_dialogs->askSaveChanges(this, tr("Confirm"), tr("The messages have changed. Save the changes first?"))) {
-    case Dialogs::SaveChoice::Save:
-        // When that save does not happen (its dialog cancelled, the write
-        // failed), the edits stay and the command stops.
-        return saveClicked();
-    case Dialogs::SaveChoice::Discard:
-        return true;
-    case Dialogs::SaveChoice::Cancel:
-        break;
-    }
-    return false;
-}
-
-void MainWindow::newClicked()
-{
-    if (changesMayGo())
-        m_document.newDocument();
-}
-
-void MainWindow::openClicked()
-{
-    if (!changesMayGo())
-        return;
-    const QString path = m_dialogs->openFileName(this, QString::fromLatin1(documentname::kFilter), m_openDialogName);
-    if (!path.isEmpty())
-        openDocument(path);
-}
-
-void MainWindow::openDocument(const QString &path)
-{
-    m_openDialogName = path;
-    const MessageFileReadResult result = m_document.open(path);
-    for (qsizetype i = 0; i < result.messages.size(); ++i) {
-        const bool last = i + 1 == result.messages.size();
-        m_dialogs->showMessage(this, result.messages[i], last ? result.reason : QString());
-    }
-}
-
-QString MainWindow::askSaveName()
-{
-    const QString chosen =
-        m_dialogs->saveFileName(this, QString::fromLatin1(documentname::kFilter), m_document.fileName());
-    return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
-}
-
-bool MainWindow::written(const MessageFileWriteResult &result)
-{
-    if (!result.ok())
-        m_dialogs->showMessage(this, result.message(), result.reason);
-    return result.ok();
-}
-
-bool MainWindow::saveClicked()
-{
-    if (!m_document.isUntitled())
-        return written(m_document.save());
-    const QString path = askSaveName();
-    return !path.isEmpty() && written(m_document.saveAs(path));
-}
-
-void MainWindow::saveAsClicked()
-{
-    const QString path = askSaveName();
-    if (!path.isEmpty())
-        written(m_document.saveAs(path));
+    m_sideWindows->slotChanged(slot);
 }
 
 // ---------------------------------------------------------------- slot controls
@@ -583,102 +535,7 @@ void MainWindow::setUploading(bool uploading)
 void MainWindow::showLamp(Lamp lamp)
 {
     const auto picture = lamp == Lamp::Green ? SupportFiles::LampGreen : SupportFiles::LampRed;
-    m_send->setIcon(QPixmap::fromImage(loadPicture(picture)));
-}
-
-// ---------------------------------------------------------------- pictures
-
-QImage MainWindow::loadPicture(SupportFiles::Picture picture)
-{
-    SupportFiles::Loaded loaded = m_supportFiles.load(picture);
-    if (loaded.image.isNull()) {
-        reportPictureError(picture, loaded.error);
-        return SupportFiles::builtInPicture(picture);
-    }
-    return loaded.image;
-}
-
-void MainWindow::reportPictureError(SupportFiles::Picture picture, const QString &error)
-{
-    // Once per file and run: a missing glyph must not cost a box per keystroke.
-    if (m_reportedPictures.contains(picture))
-        return;
-    m_reportedPictures.insert(picture);
-    const QString text =
-        tr("Can't load the picture file %1; the built-in picture is shown instead.").arg(m_supportFiles.path(picture));
-    // Shown once the current command is over, not in the middle of a change.
-    QMetaObject::invokeMethod(
-        this, [this, text, error] { m_dialogs->showMessage(this, text, error); }, Qt::QueuedConnection);
-}
-
-// ---------------------------------------------------------------- preview
-
-void MainWindow::previewClicked()
-{
-    if (!m_preview)
-        m_preview = new PreviewWindow(this);
-    const int focused = m_rows->focusedSlot();
-    if (focused >= 0)
-        m_previewSlot = focused;
-    m_preview->open();
-    updatePreview();
-}
-
-void MainWindow::publishClicked()
-{
-    if (!m_publish)
-        m_publish = new PublishDialog(this);
-    // What the slots hold now, as Save would write it.
-    m_publish->setFileBytes(encodeMessageFile(m_document.messageSet()));
-    m_publish->show();
-    m_publish->raise();
-    m_publish->activateWindow();
-}
-
-// ------------------------------------------------------ character generator
-
-void MainWindow::characterGeneratorClicked()
-{
-    if (!m_fontEditor) {
-        m_fontEditor = new FontEditorWindow(*m_dialogs, this);
-        // Any code, icons 1 to 12 included, can go into a slot this way.
-        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
-                [this](quint8 code) { m_rows->insertEscape(QByteArray(1, char(code))); });
-    }
-    m_fontEditor->show();
-    m_fontEditor->raise();
-    m_fontEditor->activateWindow();
-}
-
-void MainWindow::slotFocused(int slot)
-{
-    if (slot == m_previewSlot)
-        return;
-    m_previewSlot = slot;
-    updatePreview();
-}
-
-void MainWindow::updatePreview()
-{
-    // A hidden preview is brought up to date when it opens.
-    if (!m_preview || m_preview->isHidden())
-        return;
-    const MessageSet &set = m_document.messageSet();
-    m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
-}
-
-// ---------------------------------------------------------------- help
-
-void MainWindow::aboutClicked()
-{
-    if (m_about)
-        m_about->exec();
-}
-
-void MainWindow::helpClicked()
-{
-    if (m_help)
-        m_help->exec();
+    m_send->setIcon(QPixmap::fromImage(m_pictures->load(picture)));
 }
 
 } // namespace varlo

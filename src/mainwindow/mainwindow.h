@@ -24,6 +24,9 @@ class QToolButton;
 namespace varlo {
 
 class Dialogs;
+class DocumentCommands;
+class PictureSource;
+class SideWindows;
 class PortChoice;
 class FontEditorWindow;
 class PreviewWindow;
@@ -70,13 +73,13 @@ public:
     Document &document() { return m_document; }
     SlotRows *slotRows() const { return m_rows; }
     UploadRunner &uploads() { return *m_uploads; }
-    const SupportFiles &supportFiles() const { return m_supportFiles; }
+    const SupportFiles &supportFiles() const;
     // Null until the Preview window was first opened.
-    PreviewWindow *previewWindow() const { return m_preview; }
+    PreviewWindow *previewWindow() const;
     // Null until File > Publish… was first chosen.
-    PublishDialog *publishDialog() const { return m_publish; }
+    PublishDialog *publishDialog() const;
     // Null until the Character Generator was first opened.
-    FontEditorWindow *fontEditor() const { return m_fontEditor; }
+    FontEditorWindow *fontEditor() const;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -100,28 +103,12 @@ private:
     void startUp();
     void firstShown();
 
-    // Document. Nothing here loses work: a cancelled dialog or a failed
-    // read or write leaves the document, its name and its modified flag as
-    // they were.
-    void newClicked();
-    void openClicked();
-    // Returns whether the set was written.
-    bool saveClicked();
-    void saveAsClicked();
+    // Document: its commands are DocumentCommands'.
     void updateCaption();
     // Gives the slot rows the document's texts and speed codes.
     void showSlots();
     // Refreshes what shows a slot that the document changed.
     void slotChanged(int slot);
-    // Asks the Save dialog for a name, with ".vlo" added where it has no
-    // extension. Empty when cancelled.
-    QString askSaveName();
-    // Before New or Open replace edits that are not saved: asks whether to
-    // save them. True when the command may go on (saved, discarded, or
-    // nothing to lose).
-    bool changesMayGo();
-    // Tells the user why a save failed; returns whether it succeeded.
-    bool written(const MessageFileWriteResult &result);
 
     // Slot controls.
     void refreshSpeedGlyphs();
@@ -139,45 +126,12 @@ private:
     void setUploading(bool uploading);
     void showLamp(Lamp lamp);
 
-    // A support picture from its file; the built-in one, reported once per
-    // file and run, when the file can't be read.
-    QImage loadPicture(SupportFiles::Picture picture);
-    void reportPictureError(SupportFiles::Picture picture, const QString &error);
-
-    // Action menu: opens the Preview window on the focused slot, or on the
-    // slot last focused.
-    void previewClicked();
-    // File menu: the Publish dialog, not modal, with the set as it stands.
-    void publishClicked();
-    // Action menu: opens the Character Generator, the glyph editor.
-    void characterGeneratorClicked();
-    // The Preview follows the focus into a slot edit box; focus elsewhere
-    // leaves the slot it shows.
-    void slotFocused(int slot);
-    // Gives the open Preview window the text and speed of its slot.
-    void updatePreview();
-
-    // Help menu.
-    void aboutClicked();
-    void helpClicked();
-
     Document m_document;
-    // The name last confirmed in the Open dialog, which it shows next time.
-    QString m_openDialogName;
-
-    SupportFiles m_supportFiles;
     std::unique_ptr<Dialogs> m_dialogs;
-    // Picture files already reported as unreadable in this run.
-    QSet<SupportFiles::Picture> m_reportedPictures;
-
-    AboutBox *m_about = nullptr;
-    HelpWindow *m_help = nullptr;
+    PictureSource *m_pictures = nullptr;
+    DocumentCommands *m_documentCommands = nullptr;
+    SideWindows *m_sideWindows = nullptr;
     bool m_shown = false;
-    PreviewWindow *m_preview = nullptr;
-    PublishDialog *m_publish = nullptr;
-    FontEditorWindow *m_fontEditor = nullptr;
-    // The slot edit box that last had the focus.
-    int m_previewSlot = 0;
 
     SlotRows *m_rows = nullptr;
     QLabel *m_maxLabel = nullptr;

@@ -1,0 +1,114 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "mainwindow/sidewindows.h"
+
+#include "aboutandhelp/aboutbox.h"
+#include "aboutandhelp/helpwindow.h"
+#include "charactergenerator/fonteditorwindow.h"
+#include "files/document.h"
+#include "files/messagefile.h"
+#include "preview/previewwindow.h"
+#include "publishdialog/publishdialog.h"
+#include "slotrows/slotrows.h"
+
+#include <QWidget>
+
+namespace varlo {
+
+namespace {
+
+void bringUp(QWidget *window)
+{
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+} // namespace
+
+SideWindows::SideWindows(Document &document, SlotRows *rows, Dialogs &dialogs, QWidget *window)
+    : QObject(window)
+    , m_document(document)
+    , m_rows(rows)
+    , m_dialogs(dialogs)
+    , m_window(window)
+{
+}
+
+void SideWindows::setAboutAndHelp(AboutBox *about, HelpWindow *help)
+{
+    m_about = about;
+    m_help = help;
+}
+
+void SideWindows::previewClicked()
+{
+    if (!m_preview)
+        m_preview = new PreviewWindow(m_window);
+    const int focused = m_rows->focusedSlot();
+    if (focused >= 0)
+        m_previewSlot = focused;
+    m_preview->open();
+    updatePreview();
+}
+
+void SideWindows::publishClicked()
+{
+    if (!m_publish)
+        m_publish = new PublishDialog(m_window);
+    // What the slots hold now, as Save would write it.
+    m_publish->setFileBytes(encodeMessageFile(m_document.messageSet()));
+    bringUp(m_publish);
+}
+
+void SideWindows::characterGeneratorClicked()
+{
+    if (!m_fontEditor) {
+        m_fontEditor = new FontEditorWindow(m_dialogs, m_window);
+        // Any code, icons 1 to 12 included, can go into a slot this way.
+        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
+                [this](quint8 code) { m_rows->insertEscape(QByteArray(1, char(code))); });
+    }
+    bringUp(m_fontEditor);
+}
+
+void SideWindows::aboutClicked()
+{
+    if (m_about)
+        m_about->exec();
+}
+
+void SideWindows::helpClicked()
+{
+    if (m_help)
+        m_help->exec();
+}
+
+void SideWindows::slotFocused(int slot)
+{
+    if (slot == m_previewSlot)
+        return;
+    m_previewSlot = slot;
+    updatePreview();
+}
+
+void SideWindows::slotChanged(int slot)
+{
+    if (slot == m_previewSlot)
+        updatePreview();
+}
+
+void SideWindows::updatePreview()
+{
+    // A hidden preview is brought up to date when it opens.
+    if (!m_preview || m_preview->isHidden())
+        return;
+    const MessageSet &set = m_document.messageSet();
+    m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
+}
+
+bool SideWindows::fontEditorMayClose()
+{
+    return !m_fontEditor || !m_fontEditor->isVisible() || m_fontEditor->close();
+}
+
+} // namespace varlo

@@ -1,0 +1,74 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QObject>
+
+class QWidget;
+
+namespace varlo {
+
+class AboutBox;
+class Dialogs;
+class Document;
+class FontEditorWindow;
+class HelpWindow;
+class PreviewWindow;
+class PublishDialog;
+class SlotRows;
+
+// The windows the main window opens beside itself: the Preview, File >
+// Publish…, the Character Generator, About and Help. Each but About and
+// Help is made when it is first asked for, and kept until the main window
+// goes.
+class SideWindows : public QObject
+{
+    Q_OBJECT
+
+public:
+    SideWindows(Document &document, SlotRows *rows, Dialogs &dialogs, QWidget *window);
+
+    void setAboutAndHelp(AboutBox *about, HelpWindow *help);
+
+    // Action menu: opens the Preview window on the focused slot, or on the
+    // slot last focused.
+    void previewClicked();
+    // File menu: the Publish dialog, not modal, with the set as it stands.
+    void publishClicked();
+    // Action menu: opens the Character Generator, the glyph editor.
+    void characterGeneratorClicked();
+    void aboutClicked();
+    void helpClicked();
+
+    // The Preview follows the focus into a slot edit box; focus elsewhere
+    // leaves the slot it shows.
+    void slotFocused(int slot);
+    // A slot's text or speed changed.
+    void slotChanged(int slot);
+    // Gives the open Preview window the text and speed of its slot.
+    void updatePreview();
+
+    // Before the main window closes: the Character Generator asks about its
+    // own changes. False when they were kept (the font could not be saved).
+    bool fontEditorMayClose();
+
+    // Null until first opened.
+    PreviewWindow *preview() const { return m_preview; }
+    PublishDialog *publish() const { return m_publish; }
+    FontEditorWindow *fontEditor() const { return m_fontEditor; }
+
+private:
+    Document &m_document;
+    SlotRows *m_rows;
+    Dialogs &m_dialogs;
+    QWidget *m_window;
+
+    AboutBox *m_about = nullptr;
+    HelpWindow *m_help = nullptr;
+    PreviewWindow *m_preview = nullptr;
+    PublishDialog *m_publish = nullptr;
+    FontEditorWindow *m_fontEditor = nullptr;
+    // The slot edit box that last had the focus.
+    int m_previewSlot = 0;
+};
+
+} // namespace varlo
