@@ -530,10 +530,7 @@ void TestDocuments::saveNamedDocumentWritesWithoutDialog()
     const QString path = dir.filePath("named.vlo");
     writeAll(path, fileFor({"OLD"}));
     Started s(dir.path());
-    s.dialogs->openAnswers << path;
-    s.trigger("Open1");
-    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
-    QTest::keyClicks(s.edit(0), QStringLiteral(" NEW"));
+    s.openAndType(path, QStringLiteral(" NEW"));
     QVERIFY(s.save());
     QVERIFY(s.dialogs->savePresets.isEmpty());
     QCOMPARE(readAll(path), fileFor({"OLD NEW"}));
@@ -695,19 +692,13 @@ void TestDocuments::openedUntitleIsStillUntitled()
     writeAll(capital, fileFor({"C"}));
     Started s(dir.path());
 
-    s.dialogs->openAnswers << untitled;
-    s.trigger("Open1");
-    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
-    QTest::keyClicks(s.edit(0), QStringLiteral("!"));
+    s.openAndType(untitled, QStringLiteral("!"));
     s.dialogs->saveAnswers << QString();
     s.save();
     QCOMPARE(s.dialogs->savePresets, QStringList{untitled});
 
     s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
-    s.dialogs->openAnswers << capital;
-    s.trigger("Open1");
-    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
-    QTest::keyClicks(s.edit(0), QStringLiteral("!"));
+    s.openAndType(capital, QStringLiteral("!"));
     QVERIFY(s.save());
     QCOMPARE(s.dialogs->savePresets.size(), 1);
     QCOMPARE(readAll(capital), fileFor({"C!"}));
@@ -719,10 +710,7 @@ void TestDocuments::saveAs()
     const QString first = dir.filePath("first.vlo");
     writeAll(first, fileFor({"ONE"}));
     Started s(dir.path());
-    s.dialogs->openAnswers << first;
-    s.trigger("Open1");
-    QTest::keyClick(s.edit(0), Qt::Key_End); // an opened text shows its start
-    QTest::keyClicks(s.edit(0), QStringLiteral("+"));
+    s.openAndType(first, QStringLiteral("+"));
 
     s.dialogs->saveAnswers << dir.filePath("copy");
     s.find<QAction>(QStringLiteral("SaveAs1"))->trigger();

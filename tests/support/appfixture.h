@@ -95,6 +95,16 @@ struct Started
     QToolButton *btnSave() const { return find<QToolButton>(QStringLiteral("BtnSave")); }
     // Runs a command as the user chooses it from a menu or the tool bar.
     void trigger(const char *action) const { find<QAction>(QLatin1String(action))->trigger(); }
+    // Opens the file through the File menu, its dialog answered with the
+    // path, and types the text at the end of slot A (an opened text shows
+    // its start, so the caret goes to the end first).
+    void openAndType(const QString &path, const QString &text) const
+    {
+        dialogs->openAnswers << path;
+        trigger("Open1");
+        QTest::keyClick(edit(0), Qt::Key_End);
+        QTest::keyClicks(edit(0), text);
+    }
     // Save from the File menu; true when it wrote the set.
     bool save() const
     {
