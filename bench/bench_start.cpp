@@ -101,7 +101,11 @@ int main(int argc, char *argv[])
 #ifdef VARLO_START_PROGRAM
     varlo::nameProgram(QStringLiteral("varlo"));
     QApplication::setApplicationDisplayName(QStringLiteral("Varlo"));
-    const auto window = varlo::startWindows(varlo::defaultFolders(), std::make_unique<varlo::WidgetDialogs>());
+    // The user's copy of unsaved messages is no business of a benchmark: none
+    // is offered, kept or removed.
+    varlo::MainWindow::Folders folders = varlo::defaultFolders();
+    folders.recoveryDir.clear();
+    const auto window = varlo::startWindows(folders, std::make_unique<varlo::WidgetDialogs>());
 #else
     QMainWindow window;
     if (argc > 2 && QByteArray(argv[2]) == "--line-edit")

@@ -49,6 +49,8 @@ public:
     void showMessage(QWidget *, const QString &, const QString &) override {}
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
     SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override { return SaveChoice::Discard; }
+    // Keeps what it finds: a copy of unsaved messages is the user's, not the bench's.
+    bool askRestore(QWidget *, const QString &, const QString &) override { return true; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };
@@ -202,7 +204,7 @@ double typingMs(QLineEdit *edit, const std::function<void()> &clear, bool *paint
 void benchTyping()
 {
     QTemporaryDir supportFolder;
-    auto window = startWindows({supportFolder.path(), supportFolder.path()}, std::make_unique<NoDialogs>());
+    auto window = startWindows({supportFolder.path(), supportFolder.path(), QString()}, std::make_unique<NoDialogs>());
     SlotEdit *slotA = window->slotRows()->edit(0);
     window->activateWindow();
     slotA->setFocus();

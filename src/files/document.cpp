@@ -81,6 +81,14 @@ MessageFileReadResult Document::open(const QString &path)
     return result;
 }
 
+void Document::restoreUnsaved(const MessageSet &set, const QString &fileName)
+{
+    replaceTextsAndSpeedCodes(set);
+    m_modified = true;
+    setFileName(fileName);
+    emit slotsReplaced();
+}
+
 MessageFileWriteResult Document::save()
 {
     return saveAs(m_fileName);

@@ -58,6 +58,11 @@ public:
     MessageFileReadResult open(const QString &path);
     // Writes the set to its file, or to `path`. Once it is written, that is
     // the file name and the modified flag clears.
+    // Takes back messages that were never saved (see RecoveryCopy): their
+    // texts and speed codes under the name they had, and still unsaved, so
+    // that an untitled set is saved through the Save dialog and a named one
+    // to its own file. Run flags stay.
+    void restoreUnsaved(const MessageSet &set, const QString &fileName);
     MessageFileWriteResult save();
     MessageFileWriteResult saveAs(const QString &path);
 

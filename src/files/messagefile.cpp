@@ -101,8 +101,15 @@ private:
 
 MessageFileReadResult decodeMessageFile(QByteArrayView bytes, MessageSet &set)
 {
-    if (bytes.size() <= kCheckedHeaderOffset || bytes[kCheckedHeaderOffset] != kHeaderByte)
-        return rejected();
+    // Said to the user beneath " File Read Error! ", with the path: the
+    // box alone would not tell a truncated copy from a file of another kind.
+    if (bytes.isEmpty())
+        return rejected(QStringLiteral("The file is empty."));
+    if (bytes.size() <= kCheckedHeaderOffset)
+        return rejected(QStringLiteral("The file is too short for a message file (%1 bytes).").arg(bytes.size()));
+    if (bytes[kCheckedHeaderOffset] != kHeaderByte)
+        return rejected(QStringLiteral("Not a message file: its header does not have a space at byte %1.")
+                            .arg(kCheckedHeaderOffset + 1));
 
     // Read into a copy so that the caller's set is replaced in one step.
     MessageSet read = set;

@@ -54,8 +54,9 @@ struct MessageFileReadResult
     Status status = Status::Read;
     // What to show the user, in this order (empty when the file was read).
     QStringList messages;
-    // The operating system's reason for a file that could not be opened or
-    // read; empty otherwise.
+    // Why the file was rejected: the operating system's reason for a file
+    // that could not be opened or read, or what is wrong with its bytes
+    // (empty, too short, not a message file); empty otherwise.
     QString reason;
     // True when a slot text or a speed code now differs from before.
     bool changed = false;

@@ -6,9 +6,22 @@
 #include "files/messagefile.h"
 #include "windowkit/dialogs.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QWidget>
 
 namespace varlo {
+
+namespace {
+
+// Beneath a file error: which file, in full, and why.
+QString fileDetail(const QString &path, const QString &reason)
+{
+    const QString file = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+    return reason.isEmpty() ? file : file + QLatin1Char('\n') + reason;
+}
+
+} // namespace
 
 DocumentCommands::DocumentCommands(Document &document, Dialogs &dialogs, QWidget *window)
     : QObject(window)
@@ -55,9 +68,11 @@ void DocumentCommands::openDocument(const QString &path)
 {
     m_openDialogName = path;
     const MessageFileReadResult result = m_document.open(path);
+    // A rejected file is named under the last box, with the reason.
+    const QString detail = result.replaced() ? QString() : fileDetail(path, result.reason);
     for (qsizetype i = 0; i < result.messages.size(); ++i) {
         const bool last = i + 1 == result.messages.size();
-        m_dialogs.showMessage(m_window, result.messages[i], last ? result.reason : QString());
+        m_dialogs.showMessage(m_window, result.messages[i], last ? detail : QString());
     }
 }
 
@@ -68,26 +83,28 @@ QString DocumentCommands::askSaveName()
     return chosen.isEmpty() ? chosen : documentname::withDefaultExtension(chosen);
 }
 
-bool DocumentCommands::written(const MessageFileWriteResult &result)
+bool DocumentCommands::written(const QString &path, const MessageFileWriteResult &result)
 {
-    if (!result.ok())
-        m_dialogs.showMessage(m_window, result.message(), result.reason);
+    if (!result.ok()) {
+        const bool fileFailed = result.status == MessageFileWriteResult::Status::Failed;
+        m_dialogs.showMessage(m_window, result.message(), fileFailed ? fileDetail(path, result.reason) : result.reason);
+    }
     return result.ok();
 }
 
 bool DocumentCommands::saveClicked()
 {
     if (!m_document.isUntitled())
-        return written(m_document.save());
+        return written(m_document.fileName(), m_document.save());
     const QString path = askSaveName();
-    return !path.isEmpty() && written(m_document.saveAs(path));
+    return !path.isEmpty() && written(path, m_document.saveAs(path));
 }
 
 void DocumentCommands::saveAsClicked()
 {
     const QString path = askSaveName();
     if (!path.isEmpty())
-        written(m_document.saveAs(path));
+        written(path, m_document.saveAs(path));
 }
 
 } // namespace varlo

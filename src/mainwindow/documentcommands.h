@@ -41,8 +41,9 @@ private:
     // save them. True when the command may go on (saved, discarded, or
     // nothing to lose).
     bool changesMayGo();
-    // Tells the user why a save failed; returns whether it succeeded.
-    bool written(const MessageFileWriteResult &result);
+    // Tells the user why a save to `path` failed, naming the file; returns
+    // whether it succeeded.
+    bool written(const QString &path, const MessageFileWriteResult &result);
 
     Document &m_document;
     Dialogs &m_dialogs;

@@ -22,6 +22,7 @@
 #include <QComboBox>
 #include <QFrame>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -81,6 +82,7 @@ QAction *makeDisabledAction(QObject *parent, const char *name, const QString &te
 MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent)
     : QMainWindow(parent)
     , m_dialogs(std::move(dialogs))
+    , m_recovery(folders.recoveryDir)
     , m_uploads(std::make_unique<UploadRunner>())
 {
     setObjectName(QStringLiteral("Form1"));
@@ -103,6 +105,10 @@ MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidge
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setObjectName(QStringLiteral("Timer1"));
     m_refreshTimer->setInterval(kRefreshIntervalMs);
+    m_recoveryTimer = new QTimer(this);
+    m_recoveryTimer->setObjectName(QStringLiteral("RecoveryTimer"));
+    m_recoveryTimer->setSingleShot(true);
+    m_recoveryTimer->setInterval(kRecoveryDelayMs);
 
     connectCommands();
     m_refreshTimer->start();
@@ -367,6 +373,12 @@ void MainWindow::connectCommands()
     connect(&m_document, &Document::slotChanged, this, &MainWindow::slotChanged);
     connect(&m_document, &Document::slotsReplaced, this, &MainWindow::showSlots);
     connect(&m_document, &Document::fileNameChanged, this, &MainWindow::updateCaption);
+    connect(&m_document, &Document::slotChanged, this, &MainWindow::documentEdited);
+    // New, Open and a restore replace the whole set at once: the copy
+    // follows at once, so that New or Open after the question removes it.
+    connect(&m_document, &Document::slotsReplaced, this, &MainWindow::keepRecoveryCopy);
+    connect(&m_document, &Document::saved, this, &MainWindow::keepRecoveryCopy);
+    connect(m_recoveryTimer, &QTimer::timeout, this, &MainWindow::keepRecoveryCopy);
 
     UploadRunner *uploads = m_uploads.get();
     connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
@@ -442,7 +454,48 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // Messages the question let go (Cancel, Esc) are kept for the next run.
+    keepRecoveryCopy();
     event->accept();
+}
+
+// ---------------------------------------------------------------- unsaved messages
+
+void MainWindow::offerRecoveryCopy()
+{
+    if (const std::optional<RecoveryCopy::Found> found = m_recovery.read()) {
+        const QString when = QLocale().toString(found->writtenAt.toLocalTime(), QLocale::ShortFormat);
+        if (m_dialogs->askRestore(this, tr("Unsaved messages"),
+                                  tr("Restore the messages that were not saved on %1?").arg(when)))
+            m_document.restoreUnsaved(found->set, found->fileName);
+    }
+    m_recoveryArmed = true;
+    keepRecoveryCopy();
+}
+
+void MainWindow::documentEdited()
+{
+    if (m_recoveryArmed)
+        m_recoveryTimer->start();
+}
+
+void MainWindow::keepRecoveryCopy()
+{
+    if (!m_recoveryArmed)
+        return;
+    m_recoveryTimer->stop();
+    const MessageSet &set = m_document.messageSet();
+    bool anyText = false;
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
+        anyText = anyText || !set.markup(i).isEmpty();
+    // Twenty empty slots are nothing to offer back.
+    if (!m_document.isModified() || !anyText) {
+        m_recovery.remove();
+        return;
+    }
+    const QString problem = m_recovery.write(set, m_document.fileName());
+    if (!problem.isEmpty())
+        statusBar()->showMessage(tr("Can't keep a copy of the unsaved messages: %1").arg(problem));
 }
 
 // ---------------------------------------------------------------- document

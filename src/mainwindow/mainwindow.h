@@ -2,6 +2,7 @@
 #pragma once
 
 #include "files/document.h"
+#include "files/recoverycopy.h"
 #include "link/linkreporter.h"
 #include "supportpictures/supportfiles.h"
 
@@ -49,6 +50,10 @@ class MainWindow : public QMainWindow
 
 public:
     static constexpr int kRefreshIntervalMs = 100;
+    // How long after the last change the copy of unsaved messages is written:
+    // long enough not to write at every keystroke, short enough that little
+    // is lost to a crash.
+    static constexpr int kRecoveryDelayMs = 2000;
 
     struct Folders
     {
@@ -56,6 +61,9 @@ public:
         // Used for the support files when the executable's folder can't be
         // written (an installed program).
         QString fallbackDir;
+        // Where a copy of unsaved messages is kept (see RecoveryCopy); none
+        // is kept when it is empty.
+        QString recoveryDir;
     };
 
     // Builds every control with its start value, then runs startUp().
@@ -69,6 +77,10 @@ public:
     // shows the path next time. Also opens the file named on the command
     // line.
     void openDocument(const QString &path);
+    // At start, once the window is up: offers the messages a run before
+    // left unsaved, if a copy of them was kept. Until this has run, no copy
+    // is written or removed.
+    void offerRecoveryCopy();
 
     Document &document() { return m_document; }
     SlotRows *slotRows() const { return m_rows; }
@@ -109,6 +121,12 @@ private:
     void showSlots();
     // Refreshes what shows a slot that the document changed.
     void slotChanged(int slot);
+    // The copy of unsaved messages: written a while after an edit, and at
+    // once when the set is replaced, saved or the window closes, while the
+    // document holds changes worth keeping; removed once it holds none
+    // (saved, or replaced by New or Open after the question).
+    void documentEdited();
+    void keepRecoveryCopy();
 
     // Slot controls.
     void refreshSpeedGlyphs();
@@ -131,6 +149,9 @@ private:
     PictureSource *m_pictures = nullptr;
     DocumentCommands *m_documentCommands = nullptr;
     SideWindows *m_sideWindows = nullptr;
+    RecoveryCopy m_recovery;
+    QTimer *m_recoveryTimer = nullptr;
+    bool m_recoveryArmed = false;
     bool m_shown = false;
 
     SlotRows *m_rows = nullptr;

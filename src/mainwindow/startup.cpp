@@ -15,7 +15,9 @@ namespace varlo {
 
 MainWindow::Folders defaultFolders()
 {
-    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)};
+    const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            userData.isEmpty() ? QString() : userData + QStringLiteral("/recovery")};
 }
 
 std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
@@ -32,6 +34,9 @@ std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::uniqu
     // and a later Save see one here too.
     if (!fileToOpen.isEmpty())
         main->openDocument(QDir::cleanPath(QFileInfo(fileToOpen).absoluteFilePath()));
+    // After the file: a restored set takes its place, and the file is still
+    // on disk, so neither is lost.
+    main->offerRecoveryCopy();
     return main;
 }
 

@@ -22,7 +22,8 @@ MainWindow::Folders defaultFolders();
 // A `fileToOpen` (the file named on the command line) is opened after that,
 // as a confirmed Open of it would be: a relative path is taken from the
 // working directory, and a file that can't be read is reported and leaves
-// the new empty set as it is. An empty text opens nothing.
+// the new empty set as it is. An empty text opens nothing. Last, messages
+// a run before left unsaved are offered back.
 std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,
                                          const QString &fileToOpen = QString());
 

@@ -3,6 +3,7 @@
 
 #include "model/messageblock.h"
 #include "slotrows/slotedit.h"
+#include "slotrows/speedbutton.h"
 #include "windowkit/warningtext.h"
 
 #include <QCheckBox>
@@ -59,11 +60,9 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         label->setBuddy(edit);
         m_edits[i] = edit;
 
-        auto *speed = new QToolButton(this);
+        auto *speed = new SpeedButton(this);
         speed->setObjectName(QStringLiteral("SpeedButton%1").arg(i + 1));
         speed->setAutoRaise(true);
-        // A click leaves the focus in the slot being typed in.
-        speed->setFocusPolicy(Qt::NoFocus);
         speed->setIconSize(QSize(16, 16));
         speed->setAccessibleName(tr("Speed of slot %1").arg(letter));
         speed->setGeometry(QRect(QPoint(kSpeedLeft, y), kSpeedSize));
@@ -79,9 +78,13 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         m_runBoxes[i] = run;
     }
 
-    // Tab walks down the slots, then through the rest.
-    for (int i = 1; i < kSlots; ++i)
-        setTabOrder(m_edits[i - 1], m_edits[i]);
+    // Tab walks down the slots, each edit box followed by its speed button,
+    // then through the rest.
+    for (int i = 0; i < kSlots; ++i) {
+        setTabOrder(m_edits[i], m_speedButtons[i]);
+        if (i + 1 < kSlots)
+            setTabOrder(m_speedButtons[i], m_edits[i + 1]);
+    }
 }
 
 int SlotRows::focusedSlot() const
@@ -140,6 +143,7 @@ void SlotRows::refreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
     std::array<QIcon, MessageSet::kSpeedCodeCount> icons;
     for (int i = 0; i < kSlots; ++i) {
         const quint8 code = codes[i];
+        m_speedButtons[i]->showSpeed(code);
         if (code >= MessageSet::kSpeedCodeCount)
             continue; // a code from a file that no glyph shows: keep the old one
         if (!glyphs[code])

@@ -16,6 +16,7 @@ class QToolButton;
 namespace varlo {
 
 class SlotEdit;
+class SpeedButton;
 
 // The twenty slot rows under their column headings "Text Item", "Speed" and
 // "Run": each row holds the slot's letter, its edit box, its speed button
@@ -45,7 +46,7 @@ public:
     explicit SlotRows(GlyphSource glyphs, QWidget *parent = nullptr);
 
     SlotEdit *edit(int slot) const { return m_edits.at(slot); }
-    QToolButton *speedButton(int slot) const { return m_speedButtons.at(slot); }
+    SpeedButton *speedButton(int slot) const { return m_speedButtons.at(slot); }
     QCheckBox *runBox(int slot) const { return m_runBoxes.at(slot); }
 
     // The slot whose edit box is the window's focus widget, or -1. The focus
@@ -72,6 +73,7 @@ public:
     // glyph the button shows. A button is given a new icon only when the
     // glyph read differs from the one it shows: setting an icon repaints
     // the button, and most refreshes (one per keystroke) change nothing.
+    // Its tool tip says the speed in words, whatever the code.
     void refreshSpeedGlyphs(const MessageSet::SpeedCodes &codes);
     // Each run check box's caption is its slot's number of characters. A
     // slot filling more cells than the panel keeps shows it in the warning
@@ -93,7 +95,7 @@ private:
 
     GlyphSource m_glyphs;
     std::array<SlotEdit *, kSlots> m_edits{};
-    std::array<QToolButton *, kSlots> m_speedButtons{};
+    std::array<SpeedButton *, kSlots> m_speedButtons{};
     std::array<QImage, kSlots> m_shownGlyphs; // what each speed button's icon was made from
     std::array<QCheckBox *, kSlots> m_runBoxes{};
 };

@@ -3,6 +3,7 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 
 namespace varlo {
@@ -73,6 +74,20 @@ Dialogs::SaveChoice WidgetDialogs::askSaveChanges(QWidget *parent, const QString
     default:
         return SaveChoice::Cancel;
     }
+}
+
+bool WidgetDialogs::askRestore(QWidget *parent, const QString &title, const QString &text)
+{
+    const QPointer<QMessageBox> box =
+        new QMessageBox(QMessageBox::Question, title, text, QMessageBox::NoButton, parent);
+    QPushButton *restore = box->addButton(QObject::tr("&Restore"), QMessageBox::AcceptRole);
+    box->addButton(QObject::tr("&Discard"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(restore);
+    box->setEscapeButton(restore);
+    box->exec();
+    const bool restored = !box || box->clickedButton() == restore || !box->clickedButton();
+    delete box;
+    return restored;
 }
 
 QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter, const QString &remembered)

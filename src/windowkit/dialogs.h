@@ -27,6 +27,10 @@ public:
     // save unsaved changes before they are replaced. Esc and closing the box
     // answer Cancel.
     virtual SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) = 0;
+    // Offers messages that were never saved: Restore or Discard; true for
+    // Restore. Esc and closing the box restore too: one key must not throw
+    // the messages away.
+    virtual bool askRestore(QWidget *parent, const QString &title, const QString &text) = 0;
     // The Open dialog, showing `remembered` as its file name. Returns the
     // chosen path, which need not exist, or an empty text when cancelled.
     virtual QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) = 0;
@@ -41,6 +45,7 @@ public:
     void showMessage(QWidget *parent, const QString &text, const QString &detail) override;
     bool confirm(QWidget *parent, const QString &title, const QString &text) override;
     SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) override;
+    bool askRestore(QWidget *parent, const QString &title, const QString &text) override;
     QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override;
     QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override;
 };

@@ -124,6 +124,8 @@ void TestPanelCharMap::undrawableCharacters()
     QFETCH(QString, ch);
     QVERIFY(!PanelCharMap::builtIn().toByte(ch.at(0)));
     QCOMPARE(PanelCharMap::builtIn().firstUndrawable(QStringLiteral("ab") + ch), 2);
+    QCOMPARE(PanelCharMap::builtIn().firstUndrawable(ch + QStringLiteral("ab")), 0);
+    QCOMPARE(PanelCharMap::builtIn().firstUndrawable(ch), 0);
 }
 
 void TestPanelCharMap::aTableOfOnesOwnGivesItsMeaning()

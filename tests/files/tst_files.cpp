@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/messagefile.h"
+#include "files/recoverycopy.h"
 
 #include "support/processfaults.h"
 
@@ -130,6 +131,12 @@ private Q_SLOTS:
     void notAFile();
     void readOnlyFileIsRead();
     void megabytesAfterTheTrailerAreIgnored();
+    void rejectedBytesSayWhy_data();
+    void rejectedBytesSayWhy();
+    void readerStopsAtTheLongestFile();
+    void recoveryCopyKeepsWhatAFileCannot();
+    void damagedRecoveryCopyIsNoCopy_data();
+    void damagedRecoveryCopyIsNoCopy();
     void write_data();
     void write();
     void roundTrip_data();
@@ -249,7 +256,8 @@ void TestFiles::read()
     QCOMPARE(result.ok(), messages.isEmpty());
     QCOMPARE(result.replaced(), replaced);
     QCOMPARE(result.changed, changed);
-    QVERIFY(result.reason.isEmpty());
+    // A rejected file says why, for the box beneath " File Read Error! ".
+    QCOMPARE(result.reason.isEmpty(), replaced);
     if (!replaced)
         QVERIFY(set == previousSet());
     QCOMPARE(speedsOf(set), speeds);
@@ -327,6 +335,125 @@ void TestFiles::megabytesAfterTheTrailerAreIgnored()
 
     QVERIFY(result.ok());
     QVERIFY(set == longest);
+}
+
+void TestFiles::rejectedBytesSayWhy_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("The file is empty.");
+    QTest::newRow("2 bytes") << spaces(2) << QStringLiteral("The file is too short for a message file (2 bytes).");
+    QTest::newRow("another kind of file") << QByteArray("\x89PNG\r\n")
+            + spaces(60) << QStringLiteral("Not a message file: its header does not have a space at byte 3.");
+}
+
+void TestFiles::rejectedBytesSayWhy()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, why);
+    MessageSet set = previousSet();
+    const MessageFileReadResult result = decodeMessageFile(bytes, set);
+    QCOMPARE(result.status, MessageFileReadResult::Status::Rejected);
+    QCOMPARE(result.reason, why);
+}
+
+namespace {
+
+// What this process has passed to read() so far, by the kernel's count.
+std::optional<qint64> bytesReadSoFar()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar:"))
+            return line.mid(6).trimmed().toLongLong();
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+void TestFiles::readerStopsAtTheLongestFile()
+{
+    // A file of 64 MiB whose first bytes are a message file (most of it a
+    // hole, so it costs no disk): the reader must take no more of it than
+    // the longest meaningful file, however large it is.
+    const QString path = m_dir.filePath(QStringLiteral("vast.vlo"));
+    QVERIFY(writeBytes(path, kHiHeart62));
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.resize(qint64(64) << 20));
+    }
+    const std::optional<qint64> before = bytesReadSoFar();
+    if (!before)
+        QSKIP("the kernel does not count the bytes a process reads (/proc/self/io)");
+    MessageSet set;
+
+    const MessageFileReadResult result = readMessageFile(path, set);
+
+    const qint64 taken = *bytesReadSoFar() - *before;
+    QVERIFY(result.ok());
+    QCOMPARE(set.markup(0), QByteArray("HI~H"));
+    // The count includes a buffer's worth beyond the bytes asked for and the
+    // reading of /proc/self/io itself.
+    QVERIFY2(taken < 64 * 1024, qPrintable(QString::number(taken)));
+}
+
+void TestFiles::recoveryCopyKeepsWhatAFileCannot()
+{
+    const QString folder = m_dir.filePath(QStringLiteral("state/recovery"));
+    const RecoveryCopy copy(folder);
+    QVERIFY(!copy.read());
+    MessageSet set;
+    set.setMarkup(0, QByteArray(300, 'x')); // too long for a message file
+    set.setMarkup(5, QByteArray("\0\x80\xFF~H", 5));
+    set.setSpeedCode(5, 7);
+    set.setSpeedCode(6, 0);
+    const QDateTime at(QDate(2026, 3, 4), QTime(10, 42, 35, 120), Qt::UTC);
+
+    QCOMPARE(copy.write(set, QStringLiteral("/shop/a [*].vlo"), at), QString());
+
+    const std::optional<RecoveryCopy::Found> found = copy.read();
+    QVERIFY(found);
+    for (int i = 0; i < kSlots; ++i) {
+        QCOMPARE(found->set.markup(i), set.markup(i));
+        QCOMPARE(found->set.speedCode(i), set.speedCode(i));
+    }
+    QCOMPARE(found->fileName, QStringLiteral("/shop/a [*].vlo"));
+    QCOMPARE(found->writtenAt, at);
+    // Written in one step: nothing but the copy in its folder.
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("unsaved.json")});
+    copy.remove();
+    QVERIFY(!copy.read());
+    QVERIFY(!QFile::exists(copy.path()));
+
+    const RecoveryCopy nowhere;
+    QCOMPARE(nowhere.write(set, QStringLiteral("x.vlo")), QString());
+    QVERIFY(!nowhere.read());
+}
+
+void TestFiles::damagedRecoveryCopyIsNoCopy_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("cut short") << QByteArray("{\"format\": \"varlo unsaved messages 1\", \"texts\": [");
+    QTest::newRow("a message file") << kHiHeart62;
+    QTest::newRow("19 texts") << QByteArray(
+        "{\"format\":\"varlo unsaved messages 1\",\"fileName\":\"a.vlo\",\"writtenAt\":"
+        "\"2026-03-04T10:42:35Z\",\"texts\":[\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\","
+        "\"\",\"\",\"\",\"\",\"\",\"\"],\"speedCodes\":[4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4,4]}");
+}
+
+void TestFiles::damagedRecoveryCopyIsNoCopy()
+{
+    QFETCH(QByteArray, bytes);
+    const QString folder = m_dir.filePath(QStringLiteral("damaged"));
+    QVERIFY(QDir().mkpath(folder));
+    const RecoveryCopy copy(folder);
+    QVERIFY(writeBytes(copy.path(), bytes));
+    QVERIFY(!copy.read());
 }
 
 void TestFiles::write_data()

@@ -36,6 +36,11 @@ private Q_SLOTS:
     void speedCycle_data();
     void speedCycle();
     void speedCodeAboveFourKeepsItsGlyph();
+    void speedFromTheKeyboard_data();
+    void speedFromTheKeyboard();
+    void speedSaysItselfInWords_data();
+    void speedSaysItselfInWords();
+    void tabReachesEveryControl();
     void keystrokeLeavesSpeedIconsAlone();
     void saveButtonFollowsTheModifiedFlag();
     void runCheckBoxesAreRunFlags();
@@ -527,6 +532,93 @@ void TestApp::speedCodeAboveFourKeepsItsGlyph()
     s.document().takeTextsAndSpeedCodes(set);
     QCOMPARE(int(s.document().messageSet().speedCode(2)), 7);
     QCOMPARE(shown(s.speedButton(2)->icon()), builtIn(SupportFiles::Speed1));
+}
+
+void TestApp::speedFromTheKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Return") << int(Qt::Key_Return);
+    QTest::newRow("Enter on the keypad") << int(Qt::Key_Enter);
+}
+
+void TestApp::speedFromTheKeyboard()
+{
+    QFETCH(int, key);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+    s.edit(3)->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(s.edit(3), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), s.speedButton(3));
+
+    QTest::keyClick(s.speedButton(3), Qt::Key(key));
+    QCOMPARE(int(s.document().messageSet().speedCode(3)), 0);
+    QCOMPARE(shown(s.speedButton(3)->icon()), builtIn(SupportFiles::Speed1));
+    QVERIFY(s.document().isModified());
+    QTest::keyClick(s.speedButton(3), Qt::Key(key));
+    QCOMPARE(int(s.document().messageSet().speedCode(3)), 1);
+    // The other slots keep theirs, and the focus stays for the next step.
+    QCOMPARE(int(s.document().messageSet().speedCode(2)), 4);
+    QCOMPARE(QApplication::focusWidget(), s.speedButton(3));
+
+    // A mouse click still leaves the caret in the slot being typed in.
+    s.edit(5)->setFocus(Qt::MouseFocusReason);
+    QTest::mouseClick(s.speedButton(5), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), s.edit(5));
+}
+
+void TestApp::speedSaysItselfInWords_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("words");
+    QTest::newRow("0") << 0 << QStringLiteral("Speed 1, slow — click to change");
+    QTest::newRow("1") << 1 << QStringLiteral("Speed 2, normal — click to change");
+    QTest::newRow("2") << 2 << QStringLiteral("Speed 3, fast — click to change");
+    QTest::newRow("3") << 3 << QStringLiteral("Speed 4, faster — click to change");
+    QTest::newRow("4") << 4 << QStringLiteral("Speed 5, fastest — click to change");
+    QTest::newRow("7 from a file") << 7
+                                   << QStringLiteral(
+                                          "Speed code 7 from the file, run as the fastest — click to change");
+}
+
+void TestApp::speedSaysItselfInWords()
+{
+    QFETCH(int, code);
+    QFETCH(QString, words);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    MessageSet set = s.document().messageSet();
+    set.setSpeedCode(9, quint8(code));
+    s.document().takeTextsAndSpeedCodes(set);
+
+    QCOMPARE(s.speedButton(9)->toolTip(), words);
+    QCOMPARE(s.speedButton(9)->accessibleDescription(), words);
+    QCOMPARE(s.speedButton(8)->toolTip(), QStringLiteral("Speed 5, fastest — click to change"));
+}
+
+void TestApp::tabReachesEveryControl()
+{
+    QTemporaryDir dir;
+    Started s(dir.path());
+    QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+    QCOMPARE(QApplication::focusWidget(), s.edit(0));
+    QList<QWidget *> reached{s.edit(0)};
+    for (int i = 0; i < 200; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (QApplication::focusWidget() == s.edit(0))
+            break;
+        reached << QApplication::focusWidget();
+    }
+    // Each slot's speed button straight after its edit box.
+    for (int i = 0; i < MessageSet::kSlotCount; ++i) {
+        QCOMPARE(reached.value(2 * i), s.edit(i));
+        QCOMPARE(reached.value(2 * i + 1), s.speedButton(i));
+    }
+    for (int i = 0; i < MessageSet::kSlotCount; ++i)
+        QVERIFY2(reached.contains(s.runBox(i)), qPrintable(s.runBox(i)->objectName()));
+    for (const char *name : {"suiButton1", "ComboBox3", "suiTrackBar1", "Send"})
+        QVERIFY2(reached.contains(s.find<QWidget>(QLatin1String(name))), name);
 }
 
 void TestApp::keystrokeLeavesSpeedIconsAlone()

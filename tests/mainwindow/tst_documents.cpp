@@ -11,6 +11,8 @@
 #include <QScopeGuard>
 #include <QThread>
 
+#include <cerrno>
+
 using namespace varlo;
 using namespace varlo::test;
 
@@ -105,6 +107,13 @@ private Q_SLOTS:
     void closeQuestion();
     void closeWithoutChangesAsksNothing();
 
+    void killedWithUnsavedMessagesOffersThemBack();
+    void cancelAtTheCloseQuestionKeepsTheMessages_data();
+    void cancelAtTheCloseQuestionKeepsTheMessages();
+    void restoredNamedSetSavesToItsFile();
+    void saveNewAndOpenRemoveTheCopy_data();
+    void saveNewAndOpenRemoveTheCopy();
+
     void replacingUnsavedEditsAsks_data();
     void replacingUnsavedEditsAsks();
 };
@@ -187,7 +196,9 @@ void TestDocuments::insertionAfterTabKeepsTheOldText()
     QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
     s.edit(1)->setMarkup("HELLO");
     QCOMPARE(QApplication::focusWidget(), s.edit(0));
+    // Past slot A's speed button.
     QTest::keyClick(s.edit(0), Qt::Key_Tab);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
     QCOMPARE(QApplication::focusWidget(), s.edit(1));
     QCOMPARE(s.edit(1)->selectedText(), QStringLiteral("HELLO"));
     s.find<QAction>(QStringLiteral("Plane1"))->trigger();
@@ -333,18 +344,24 @@ void TestDocuments::failedOpenChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("content"); // empty: no file at all
     QTest::addColumn<QStringList>("messages"); // "%1" stands for the path
+    QTest::addColumn<QString>("why"); // the last box's detail: the path, then this
 
-    QTest::newRow("missing") << QByteArray() << QStringList{"%1 File No Found !", " File Read Error! "};
+    QTest::newRow("missing") << QByteArray() << QStringList{"%1 File No Found !", " File Read Error! "}
+                             << qt_error_string(ENOENT);
     QByteArray badHeader = fileFor({"X"});
     badHeader[2] = 'Q';
-    QTest::newRow("rejected header") << badHeader << QStringList{" File Read Error! "};
-    QTest::newRow("two bytes") << QByteArray("  ") << QStringList{" File Read Error! "};
+    QTest::newRow("rejected header") << badHeader << QStringList{" File Read Error! "}
+                                     << QStringLiteral(
+                                            "Not a message file: its header does not have a space at byte 3.");
+    QTest::newRow("two bytes") << QByteArray("  ") << QStringList{" File Read Error! "}
+                               << QStringLiteral("The file is too short for a message file (2 bytes).");
 }
 
 void TestDocuments::failedOpenChangesNothing()
 {
     QFETCH(QByteArray, content);
     QFETCH(QStringList, messages);
+    QFETCH(QString, why);
     QTemporaryDir dir;
     const QString path = dir.filePath("bad.vlo");
     if (!content.isEmpty())
@@ -361,6 +378,7 @@ void TestDocuments::failedOpenChangesNothing()
     for (const QString &m : messages)
         expected << QString(m).replace(QStringLiteral("%1"), path);
     QCOMPARE(s.dialogs->messageTexts(), expected);
+    QCOMPARE(s.dialogs->messages.last().detail, path + QLatin1Char('\n') + why);
     QVERIFY(Snapshot(s) == before);
     QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
@@ -567,7 +585,9 @@ void TestDocuments::failedSaveKeepsTheFlag()
     QVERIFY(!s.save());
     QCOMPARE(s.dialogs->messages.size(), 1);
     QCOMPARE(s.dialogs->messages[0].text, QStringLiteral(" File Write Error! "));
-    QVERIFY(!s.dialogs->messages[0].detail.isEmpty());
+    // The file in full (the dialog answered with it), then the system's reason.
+    QCOMPARE(s.dialogs->messages[0].detail,
+             dir.filePath("file/sub/demo.vlo") + QLatin1Char('\n') + qt_error_string(ENOTDIR));
     QVERIFY(Snapshot(s) == before);
     QVERIFY(s.tick());
     QVERIFY(s.btnSave()->isEnabled());
@@ -631,8 +651,9 @@ void TestDocuments::saveFaultKeepsTheOldFile()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], QStringLiteral("saved 0"));
     QCOMPARE(lines[1], QStringLiteral("modified 1"));
-    // The box, and the operating system's reason beneath it.
-    QVERIFY2(lines[2].startsWith("message  File Write Error! |") && lines[2].size() > 30, qPrintable(lines[2]));
+    // The box, and beneath it the file and the operating system's reason.
+    QVERIFY2(lines[2].startsWith("message  File Write Error! |" + path + " | ") && lines[2].size() > 40 + path.size(),
+             qPrintable(lines[2]));
     QCOMPARE(readAll(path), old);
     QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"set.vlo"});
 }
@@ -867,4 +888,140 @@ void TestDocuments::replacingUnsavedEditsAsks()
 }
 
 QTEST_MAIN(TestDocuments)
+namespace {
+
+QString recoveryCopyIn(const QString &folder)
+{
+    return Started::recoveryFolder(folder) + QStringLiteral("/unsaved.json");
+}
+
+// The answer to the start's question, given before the window is built.
+std::function<void(RecordingDialogs &)> answerRestore(bool restore)
+{
+    return [restore](RecordingDialogs &dialogs) { dialogs.restoreAnswers << restore; };
+}
+
+} // namespace
+
+void TestDocuments::killedWithUnsavedMessagesOffersThemBack()
+{
+    // A program of its own types into the window, and is killed once the
+    // copy is there: no close event, no question, no destructor.
+    QTemporaryDir dir;
+    QProcess process;
+    startWindowSave(process, "typed", dir.path());
+    QVERIFY(process.waitForStarted(10000));
+    QByteArray out;
+    while (!out.contains("kept\n") && process.waitForReadyRead(30000))
+        out += process.readAllStandardOutput();
+    QCOMPARE(out, QByteArray("kept\n"));
+    process.kill();
+    QVERIFY(process.waitForFinished(10000));
+
+    Started s(dir.path(), {}, {}, answerRestore(true));
+    QCOMPARE(s.dialogs->restoreQuestions.size(), 1);
+    QVERIFY2(s.dialogs->restoreQuestions[0].startsWith(
+                 QStringLiteral("Unsaved messages|Restore the messages that were not saved on ")),
+             qPrintable(s.dialogs->restoreQuestions[0]));
+    QCOMPARE(s.edit(0)->markup(), QByteArray("KEPT~H"));
+    QCOMPARE(s.edit(2)->markup(), QByteArray("too"));
+    QCOMPARE(int(s.document().messageSet().speedCode(2)), 0);
+    QCOMPARE(int(s.document().messageSet().speedCode(1)), 4);
+    // Restored, not saved: still untitled and modified, so Save asks for a name.
+    QVERIFY(s.document().isModified());
+    QCOMPARE(s.window->windowTitle(), kFirstCaption);
+    QVERIFY(s.tick());
+    QVERIFY(s.btnSave()->isEnabled());
+    s.dialogs->saveAnswers << dir.filePath("rescued.vlo");
+    QVERIFY(s.save());
+    QCOMPARE(s.dialogs->savePresets, QStringList{QStringLiteral("untitle.vlo")});
+    QVERIFY(!QFile::exists(recoveryCopyIn(dir.path())));
+    QCOMPARE(s.dialogs->unanswered, 0);
+}
+
+void TestDocuments::cancelAtTheCloseQuestionKeepsTheMessages_data()
+{
+    QTest::addColumn<bool>("restore");
+    QTest::newRow("restored") << true;
+    QTest::newRow("discarded") << false;
+}
+
+void TestDocuments::cancelAtTheCloseQuestionKeepsTheMessages()
+{
+    QFETCH(bool, restore);
+    QTemporaryDir dir;
+    {
+        Started s(dir.path());
+        QTest::keyClicks(s.edit(4), QStringLiteral("ESC LOST"));
+        // The question stays as it is: Cancel saves nothing and the window closes.
+        s.dialogs->confirmAnswers << false;
+        QVERIFY(s.window->close());
+        QCOMPARE(s.dialogs->confirmations.size(), 1);
+        QVERIFY(QFile::exists(recoveryCopyIn(dir.path())));
+    }
+    {
+        Started s(dir.path(), {}, {}, answerRestore(restore));
+        QCOMPARE(s.dialogs->restoreQuestions.size(), 1);
+        QCOMPARE(s.edit(4)->markup(), restore ? QByteArray("ESC LOST") : QByteArray());
+        QCOMPARE(s.document().isModified(), restore);
+        // Discarded is gone; restored is kept until it is saved or let go.
+        QCOMPARE(QFile::exists(recoveryCopyIn(dir.path())), restore);
+    }
+    Started again(dir.path(), {}, {}, answerRestore(true));
+    QCOMPARE(again.dialogs->restoreQuestions.size(), restore ? 1 : 0);
+}
+
+void TestDocuments::restoredNamedSetSavesToItsFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("shop.vlo");
+    writeAll(path, fileFor({"OPEN"}));
+    {
+        Started s(dir.path(), {}, path);
+        s.edit(0)->setFocus();
+        QTest::keyClick(s.edit(0), Qt::Key_End);
+        QTest::keyClicks(s.edit(0), QStringLiteral(" 9-5"));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recoveryCopyIn(dir.path())), 30000);
+    } // destroyed without the close path, as by a crash
+
+    Started s(dir.path(), {}, {}, answerRestore(true));
+    QCOMPARE(s.edit(0)->markup(), QByteArray("OPEN 9-5"));
+    QCOMPARE(s.document().fileName(), path);
+    QVERIFY(s.document().isModified());
+    QVERIFY(s.save());
+    QVERIFY(s.dialogs->savePresets.isEmpty());
+    QCOMPARE(readAll(path), fileFor({"OPEN 9-5"}));
+    QVERIFY(!QFile::exists(recoveryCopyIn(dir.path())));
+}
+
+void TestDocuments::saveNewAndOpenRemoveTheCopy_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("Save") << QStringLiteral("Save1");
+    QTest::newRow("New, discarding") << QStringLiteral("New1");
+    QTest::newRow("Open, discarding") << QStringLiteral("Open1");
+}
+
+void TestDocuments::saveNewAndOpenRemoveTheCopy()
+{
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    const QString other = dir.filePath("other.vlo");
+    writeAll(other, fileFor({"OTHER"}));
+    Started s(dir.path());
+    QTest::keyClicks(s.edit(1), QStringLiteral("draft"));
+    // Written a few seconds after the last change, not at every keystroke.
+    auto *timer = s.find<QTimer>(QStringLiteral("RecoveryTimer"));
+    QVERIFY(timer->isActive());
+    QVERIFY(timer->isSingleShot());
+    QVERIFY(!QFile::exists(recoveryCopyIn(dir.path())));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(recoveryCopyIn(dir.path())), 30000);
+
+    s.dialogs->saveAnswers << dir.filePath("draft.vlo");
+    s.dialogs->saveChangesAnswers << Dialogs::SaveChoice::Discard;
+    s.dialogs->openAnswers << other;
+    s.trigger(command.toLatin1().constData());
+    QVERIFY(!QFile::exists(recoveryCopyIn(dir.path())));
+}
+
 #include "tst_documents.moc"

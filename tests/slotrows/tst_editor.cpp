@@ -30,6 +30,7 @@ private Q_SLOTS:
     void longTextFromProgramStaysAndCanShrink();
     void pasteKeepsWhatFits_data();
     void pasteKeepsWhatFits();
+    void typingAnUndrawableCharacterIsRefused_data();
     void typingAnUndrawableCharacterIsRefused();
     void typedCharactersBecomePanelBytes();
     void writingAnEqualTextIsNoChange();
@@ -127,15 +128,32 @@ void TestEditor::pasteKeepsWhatFits()
         QCOMPARE(refused.first().first().toString(), message);
 }
 
+void TestEditor::typingAnUndrawableCharacterIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<int>("caret");
+    QTest::newRow("the first character of an empty box") << QByteArray() << 0;
+    QTest::newRow("in front of the text") << QByteArray("ab") << 0;
+    QTest::newRow("in the middle") << QByteArray("ab") << 1;
+    QTest::newRow("at the end") << QByteArray("ab") << 2;
+}
+
 void TestEditor::typingAnUndrawableCharacterIsRefused()
 {
+    QFETCH(QByteArray, before);
+    QFETCH(int, caret);
     SlotEdit edit;
+    edit.setMarkup(before);
     edit.show();
+    edit.setCursorPosition(caret);
     QSignalSpy refused(&edit, &SlotEdit::refused);
-    type(&edit, QStringLiteral("a\u03A9b"));
-    QCOMPARE(edit.markup(), QByteArray("ab"));
+    type(&edit, QStringLiteral("\u03A9"));
+    QCOMPARE(edit.markup(), before);
     QCOMPARE(refused.count(), 1);
     QVERIFY(refused.first().first().toString().contains(QStringLiteral("\u03A9")));
+    // What the panel can draw still comes in there.
+    type(&edit, QStringLiteral("c"));
+    QCOMPARE(edit.markup(), QByteArray(before).insert(caret, 'c'));
 }
 
 void TestEditor::typedCharactersBecomePanelBytes()

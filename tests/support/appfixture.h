@@ -39,6 +39,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -69,12 +70,18 @@ struct Started
     RecordingDialogs *dialogs = recording.get();
     std::unique_ptr<MainWindow> window;
 
-    // `fileToOpen`: started as `varlo fileToOpen`.
-    explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString())
+    // `fileToOpen`: started as `varlo fileToOpen`. Unsaved messages are kept
+    // in `folder`/recovery. `prepare` readies the answers to the questions
+    // that the start asks.
+    explicit Started(const QString &folder, const QString &fallback = QString(), const QString &fileToOpen = QString(),
+                     const std::function<void(RecordingDialogs &)> &prepare = {})
     {
-        window = startWindows({folder, fallback.isEmpty() ? folder : fallback},
+        if (prepare)
+            prepare(*recording);
+        window = startWindows({folder, fallback.isEmpty() ? folder : fallback, recoveryFolder(folder)},
                               std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
     }
+    static QString recoveryFolder(const QString &folder) { return folder + QStringLiteral("/recovery"); }
 
     template <typename T>
     T *find(const QString &name) const

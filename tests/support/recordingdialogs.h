@@ -42,6 +42,8 @@ public:
     QQueue<bool> confirmAnswers;
     QStringList saveQuestions;
     QQueue<SaveChoice> saveChangesAnswers;
+    QStringList restoreQuestions;
+    QQueue<bool> restoreAnswers; // true: Restore
     QQueue<QString> openAnswers; // an empty text cancels
     QQueue<QString> saveAnswers;
     // Runs while a message box is open, after the event loop has run, for
@@ -98,6 +100,12 @@ public:
         stayOpen();
         return next(saveChangesAnswers, SaveChoice::Cancel);
     }
+    bool askRestore(QWidget *, const QString &title, const QString &text) override
+    {
+        restoreQuestions << title + QLatin1Char('|') + text;
+        stayOpen();
+        return next(restoreAnswers, true);
+    }
     QString openFileName(QWidget *, const QString &filter, const QString &remembered) override
     {
         filters << filter;
@@ -136,6 +144,10 @@ public:
     SaveChoice askSaveChanges(QWidget *parent, const QString &title, const QString &text) override
     {
         return m_to.askSaveChanges(parent, title, text);
+    }
+    bool askRestore(QWidget *parent, const QString &title, const QString &text) override
+    {
+        return m_to.askRestore(parent, title, text);
     }
     QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override
     {

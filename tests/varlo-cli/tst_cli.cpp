@@ -1167,9 +1167,13 @@ void TestCli::fileReadErrors_data()
         QTest::addRow("%s: no such file", qPrintable(command))
             << command << "missing.vlo" << QByteArray() << missing << QByteArray();
         QTest::addRow("%s: a rejected header", qPrintable(command))
-            << command << "header.vlo" << badHeader << readError << QByteArray();
+            << command << "header.vlo" << badHeader
+            << readError + "%1: Not a message file: its header does not have a space at byte 3.\n"
+            << QByteArray();
         QTest::addRow("%s: two bytes", qPrintable(command))
-            << command << "short.vlo" << QByteArray("  ") << readError << QByteArray();
+            << command << "short.vlo" << QByteArray("  ")
+            << readError + "%1: The file is too short for a message file (2 bytes).\n"
+            << QByteArray();
         QTest::addRow("%s: a folder", qPrintable(command))
             << command << "folder" << QByteArray() << readError + "%1: " + qt_error_string(EISDIR) + '\n'
             << QByteArray();

@@ -10,6 +10,7 @@
 #include "preview/previewwindow.h"
 #include "slotrows/slotedit.h"
 #include "slotrows/slotrows.h"
+#include "slotrows/speedbutton.h"
 #include "windowkit/dialogs.h"
 
 #include <QAction>
@@ -35,6 +36,7 @@ public:
     }
     bool confirm(QWidget *, const QString &, const QString &) override { return false; }
     SaveChoice askSaveChanges(QWidget *, const QString &, const QString &) override { return SaveChoice::Cancel; }
+    bool askRestore(QWidget *, const QString &, const QString &) override { return false; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
 };
@@ -60,7 +62,8 @@ int main(int argc, char *argv[])
     const bool preview = parser.isSet(previewOption);
     const bool fontEditor = parser.isSet(fontEditorOption);
     QTemporaryDir folder;
-    auto window = varlo::startWindows({folder.path(), folder.path()}, std::make_unique<SilentDialogs>());
+    // No copy of unsaved messages: the picture must not depend on the user's.
+    auto window = varlo::startWindows({folder.path(), folder.path(), QString()}, std::make_unique<SilentDialogs>());
 
     const QByteArray samples[] = {
         "WELCOME TO VARLO ~H", "~BTODAY'S SPECIAL~A: COFFEE & CAKE ~+",
