@@ -285,7 +285,7 @@ std::optional<QByteArray> CommandLine::markupValue(const QString &argument, cons
     const std::optional<PanelCharMap> map = raw ? std::optional<PanelCharMap>() : charMap();
     if (!raw && !map)
         return std::nullopt;
-    const TextResult markup = raw ? markupFromRaw(bytes) : markupFromText(bytes, *map);
+    const TextResult markup = raw ? markupFromRaw(bytes) : markupFromArgument(bytes, *map);
     if (const TextError *error = std::get_if<TextError>(&markup)) {
         usageError(QStringLiteral("%1, column %2: %3").arg(label).arg(error->column).arg(error->message));
         return std::nullopt;

@@ -3,8 +3,6 @@
 
 #include "charset/panelcharmap.h"
 
-#include <QStringDecoder>
-
 namespace varlo::cli {
 
 namespace {
@@ -20,44 +18,14 @@ int hexDigit(char c)
     return -1;
 }
 
-// The column of the first byte that is not UTF-8, counted in characters:
-// the decoder is fed one byte at a time and says at which it went wrong.
-qsizetype firstInvalidUtf8Column(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    qsizetype characters = 0;
-    for (const char c : bytes) {
-        const QString piece = decoder.decode(QByteArrayView(&c, 1));
-        if (decoder.hasError()) {
-            // The fault became a replacement character in this piece.
-            const QList<uint> codePoints = piece.toUcs4();
-            return characters + codePoints.indexOf(0xFFFD) + 1;
-        }
-        characters += piece.toUcs4().size();
-    }
-    // A sequence cut short at the end.
-    return characters + 1;
-}
-
 } // namespace
 
-TextResult markupFromText(const QByteArray &argument, const PanelCharMap &map)
+TextResult markupFromArgument(const QByteArray &argument, const PanelCharMap &map)
 {
-    // Qt 6 takes the local 8-bit encoding for UTF-8 on Unix, whatever the
-    // locale says; the decoder is asked directly so that a byte that is not
-    // UTF-8 is refused instead of turning into U+FFFD.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(argument);
-    if (decoder.hasError()) {
-        return TextError{firstInvalidUtf8Column(argument),
-                         QStringLiteral("not UTF-8 text; give --raw for bytes as they are")};
-    }
-    const PanelCharMap::Conversion conversion = map.fromText(text);
-    if (conversion.undrawable) {
-        return TextError{conversion.undrawable->column,
-                         QStringLiteral("the panel can't show %1").arg(conversion.undrawable->describe())};
-    }
-    return conversion.bytes;
+    const DecodedText text = textFromUtf8(argument);
+    if (const TextError *error = std::get_if<TextError>(&text))
+        return TextError{error->column, error->message + QLatin1String("; give --raw for bytes as they are")};
+    return markupFromText(std::get<QString>(text), map);
 }
 
 TextResult markupFromRaw(const QByteArray &argument)

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/markuptext.h"
 #include "charset/panelcharmap.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <variant>
 
 namespace varlo::cli {
 
@@ -22,23 +21,18 @@ namespace varlo::cli {
 // that \xNN is the byte NN and \\ one backslash: so every byte, 0x00
 // included, can be given, and show --raw's output comes back unchanged.
 
-// Why an argument can't become a slot's bytes: the column (1 for its first
-// character) and what is wrong there.
-struct TextError
-{
-    qsizetype column = 0;
-    QString message;
-};
-using TextResult = std::variant<QByteArray, TextError>;
+// The error and outcome types are the core's, shared with schedule files.
+using varlo::TextError;
+using varlo::TextResult;
 
 // argument: the command line's bytes, as they came.
 // map: the meaning of the codes, the built-in fonts' or a font file's.
-TextResult markupFromText(const QByteArray &argument, const PanelCharMap &map = PanelCharMap::builtIn());
+TextResult markupFromArgument(const QByteArray &argument, const PanelCharMap &map = PanelCharMap::builtIn());
 TextResult markupFromRaw(const QByteArray &argument);
 
 // A slot's bytes as text through the same map, escapes as they are: one
 // character per byte, none of them a line break, so it fits one line and
-// markupFromText() gives the bytes back.
+// markupFromArgument() gives the bytes back.
 QString markupAsText(const QByteArray &markup, const PanelCharMap &map = PanelCharMap::builtIn());
 // The bytes with printable ASCII as it is, a backslash doubled and every
 // other byte, the double quote too, as \xNN: one line, plain ASCII, and the

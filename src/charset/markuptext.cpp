@@ -1,0 +1,52 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "charset/markuptext.h"
+
+#include <QStringDecoder>
+
+namespace varlo {
+
+namespace {
+
+// The column of the first byte that is not UTF-8, counted in characters:
+// the decoder is fed one byte at a time and says at which it went wrong.
+qsizetype firstInvalidUtf8Column(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    qsizetype characters = 0;
+    for (const char c : bytes) {
+        const QString piece = decoder.decode(QByteArrayView(&c, 1));
+        if (decoder.hasError()) {
+            // The fault became a replacement character in this piece.
+            const QList<uint> codePoints = piece.toUcs4();
+            return characters + codePoints.indexOf(0xFFFD) + 1;
+        }
+        characters += piece.toUcs4().size();
+    }
+    // A sequence cut short at the end.
+    return characters + 1;
+}
+
+} // namespace
+
+DecodedText textFromUtf8(const QByteArray &bytes)
+{
+    // The decoder is asked directly, not through the locale, so that a byte
+    // that is not UTF-8 is refused instead of turning into U+FFFD.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return TextError{firstInvalidUtf8Column(bytes), QStringLiteral("not UTF-8 text")};
+    return text;
+}
+
+TextResult markupFromText(const QString &text, const PanelCharMap &map)
+{
+    const PanelCharMap::Conversion conversion = map.fromText(text);
+    if (conversion.undrawable) {
+        return TextError{conversion.undrawable->column,
+                         QStringLiteral("the panel can't show %1").arg(conversion.undrawable->describe())};
+    }
+    return conversion.bytes;
+}
+
+} // namespace varlo
