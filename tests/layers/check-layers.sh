@@ -20,7 +20,7 @@ level() {
         model) echo 0 ;;
         link | files) echo 1 ;;
         charset) echo 2 ;;
-        display | virtualpanel | fleet) echo 3 ;;
+        display | virtualpanel | fleet | schedule) echo 3 ;;
         console | windowkit | supportpictures) echo 4 ;;
         slotrows | preview | charactergenerator | publishdialog | aboutandhelp) echo 5 ;;
         mainwindow) echo 6 ;;
@@ -64,7 +64,7 @@ for dir in "$src"/*/; do
 done
 
 if [ "$failures" -ne 0 ]; then
-    echo "$failures fault(s) against the order model < link, files < charset < display, virtualpanel, fleet" \
+    echo "$failures fault(s) against the order model < link, files < charset < display, virtualpanel, fleet, schedule" \
          "< console, windowkit, supportpictures < slotrows, preview, charactergenerator, publishdialog, aboutandhelp" \
          "< mainwindow < varlo, varlo-cli, varlo-panel, varlo-agent"
     exit 1
