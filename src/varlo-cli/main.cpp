@@ -9,6 +9,7 @@
 #include "varlo-cli/panelscommand.h"
 #include "varlo-cli/probecommand.h"
 #include "varlo-cli/publishcommand.h"
+#include "varlo-cli/schedulecommand.h"
 #include "varlo-cli/sendcommand.h"
 #include "varlo-cli/setcommand.h"
 #include "varlo-cli/showcommand.h"
@@ -32,6 +33,7 @@ constexpr std::array kCommands = {
     Command{"probe", "Find the panel and print its port.", runProbe},
     Command{"publish", "Publish a message file to panels on an MQTT broker.", runPublish},
     Command{"panels", "List the panels on an MQTT broker and their status.", runPanels},
+    Command{"schedule", "Check a schedule file: what runs when (schedule check).", runSchedule},
 };
 
 QString overview()
@@ -40,7 +42,7 @@ QString overview()
                                   "Usage: varlo-cli <command> [options]\n\n"
                                   "Commands:\n");
     for (const Command &command : kCommands)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -7).arg(QLatin1String(command.summary));
+        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(command.name), -8).arg(QLatin1String(command.summary));
     text += QStringLiteral("\nRun 'varlo-cli <command> --help' for its options, 'varlo-cli --version' (or -V)\n"
                            "for the version.\n\n"
                            "Examples:\n"

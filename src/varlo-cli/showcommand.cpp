@@ -9,12 +9,6 @@
 
 namespace varlo::cli {
 
-namespace {
-
-// "A    4    3  \"HI~H\"": letter, speed code, cells with a mark past what
-// the panel holds, text.
-// The text stands between double quotes: as text through the panel's
-// character map, or with raw as \xNN escapes.
 QString slotLine(const MessageSet &set, int slot, bool raw, const PanelCharMap &map)
 {
     const QByteArray &markup = set.markup(slot);
@@ -25,8 +19,6 @@ QString slotLine(const MessageSet &set, int slot, bool raw, const PanelCharMap &
         .arg(QLatin1Char(markupOverflows(markup) ? '!' : ' '))
         .arg(QLatin1Char('"') + (raw ? markupAsRaw(markup) : markupAsText(markup, map)) + QLatin1Char('"'));
 }
-
-} // namespace
 
 int runShow(const QStringList &arguments)
 {

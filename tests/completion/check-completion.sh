@@ -41,7 +41,7 @@ expect()
     fi
 }
 
-expect _varlo_cli "varlo-cli s" "send show set"
+expect _varlo_cli "varlo-cli s" "send show set schedule"
 expect _varlo_cli "varlo-cli send --port COM1" "COM1 COM10 COM11 COM12 COM13 COM14 COM15"
 expect _varlo_cli "varlo-cli send --port /dev/tt" "<files>"
 expect _varlo_cli "varlo-cli send --sl" "--slot"
@@ -50,6 +50,9 @@ expect _varlo_cli "varlo-cli show " "<files *.vlo>"
 expect _varlo_cli "varlo-cli set shop.vlo " "A B C D E F G H I J K L M N O P Q R S T"
 expect _varlo_cli "varlo-cli set --speed 2 shop.vlo C " ""
 expect _varlo_cli "varlo-cli font --" "--port --dry-run --help"
+expect _varlo_cli "varlo-cli schedule " "check --help"
+expect _varlo_cli "varlo-cli schedule check --" "--at --day --font --help"
+expect _varlo_cli "varlo-cli schedule check " "<files>"
 expect _varlo_panel "varlo-panel --com 1" "1 10 11 12 13 14 15"
 expect _varlo_panel "varlo-panel --png " "<files *.png>"
 expect _varlo_panel "varlo-panel --o" "--once"
