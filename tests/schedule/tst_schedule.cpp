@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schedule/scheduleengine.h"
 #include "schedule/schedulefile.h"
+#include "schedule/schedulerunner.h"
 #include "charset/markuptext.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace varlo;
@@ -80,6 +82,8 @@ private Q_SLOTS:
     void fields();
     void localeNamesDays();
     void refusesWhatIsNoFile();
+    void runnerFollowsTheClock();
+    void runnerFollowsTopics();
 };
 
 void TestSchedule::setAtInstants_data()
@@ -448,6 +452,76 @@ void TestSchedule::refusesWhatIsNoFile()
     read = readScheduleFile(big.fileName());
     QVERIFY(!read.schedule);
     QVERIFY2(read.error.contains(QLatin1String("1 MiB")), qPrintable(read.error));
+}
+
+void TestSchedule::runnerFollowsTheClock()
+{
+    QDateTime now = at("2026-06-01T10:58:30+02:00");
+    ScheduleRunner runner([&now] { return now; });
+    QSignalSpy changed(&runner, &ScheduleRunner::changed);
+    runner.run(readOrFail("timezone Europe/Berlin\n"
+                          "A mon 07:00-11:00 Breakfast\n"
+                          "A mon 11:00-14:00 Lunch\n"
+                          "B mon 11:00-12:00 At {time}\n"));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(runner.state().set.markup(0), QByteArray("Breakfast"));
+    // No change before 11:00, and nothing is shown that follows the clock:
+    // the runner looks again in a minute, as it always does at the latest.
+    QCOMPARE(runner.nextUpdate(), at("2026-06-01T10:59:30+02:00"));
+    now = at("2026-06-01T10:59:59+02:00");
+    runner.update();
+    QCOMPARE(runner.nextUpdate(), at("2026-06-01T11:00:00+02:00"));
+    QCOMPARE(changed.size(), 1);
+    now = at("2026-06-01T11:00:00+02:00");
+    runner.update();
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(runner.state().set.markup(0), QByteArray("Lunch"));
+    QCOMPARE(runner.state().set.markup(1), QByteArray("At 11:00"));
+    // B shows the time: the next minute changes the set.
+    QCOMPARE(runner.nextUpdate(), at("2026-06-01T11:01:00+02:00"));
+    now = at("2026-06-01T11:00:40+02:00");
+    runner.update();
+    QCOMPARE(changed.size(), 2);
+    now = at("2026-06-01T11:01:00+02:00");
+    runner.update();
+    QCOMPARE(changed.size(), 3);
+    // A clock set back is followed too.
+    now = at("2026-06-01T10:00:00+02:00");
+    runner.update();
+    QCOMPARE(changed.size(), 4);
+    QCOMPARE(runner.state().set.markup(0), QByteArray("Breakfast"));
+
+    runner.stop();
+    QVERIFY(!runner.nextUpdate().isValid());
+    QCOMPARE(runner.state().activeEntries, QList<int>());
+    runner.update();
+    QCOMPARE(changed.size(), 4);
+}
+
+void TestSchedule::runnerFollowsTopics()
+{
+    QDateTime now = at("2026-06-01T12:00:00Z");
+    ScheduleRunner runner([&now] { return now; });
+    QSignalSpy changed(&runner, &ScheduleRunner::changed);
+    // Kept before a schedule names it.
+    runner.setTopicValue(QStringLiteral("garden/temp"), QStringLiteral("20.2"));
+    runner.run(readOrFail("A always {topic:garden/temp|%.0f}°C\n"
+                          "B 2000-01-01 {topic:kitchen/soup}\n"));
+    QCOMPARE(changed.size(), 1);
+    QCOMPARE(runner.state().set.markup(0), bytesOf(QStringLiteral("20°C")));
+    // The same text: no change.
+    runner.setTopicValue(QStringLiteral("garden/temp"), QStringLiteral("19.8"));
+    QCOMPARE(changed.size(), 1);
+    runner.setTopicValue(QStringLiteral("garden/temp"), QStringLiteral("21"));
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(runner.state().set.markup(0), bytesOf(QStringLiteral("21°C")));
+    // A stopped slot shows no value, so its topic changes nothing.
+    runner.setTopicValue(QStringLiteral("kitchen/soup"), QStringLiteral("Leek"));
+    QCOMPARE(changed.size(), 2);
+    QCOMPARE(runner.state().set.markup(1), QByteArray("--"));
+    // A new schedule is news, even with the same set.
+    runner.run(readOrFail("A always {topic:garden/temp|%.0f}°C\n"));
+    QCOMPARE(changed.size(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestSchedule)
