@@ -54,7 +54,7 @@ void SideWindows::previewClicked()
 void SideWindows::publishClicked()
 {
     if (!m_publish)
-        m_publish = new PublishDialog(m_window);
+        m_publish = new PublishDialog(m_dialogs, m_window);
     // What the slots hold now, as Save would write it.
     m_publish->setFileBytes(encodeMessageFile(m_document.messageSet()));
     bringUp(m_publish);

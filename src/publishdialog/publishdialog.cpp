@@ -2,12 +2,15 @@
 #include "publishdialog/publishdialog.h"
 
 #include "fleet/fleettopics.h"
+#include "windowkit/dialogs.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -43,8 +46,9 @@ QStringList names(const QLineEdit *edit)
 
 } // namespace
 
-PublishDialog::PublishDialog(QWidget *parent)
+PublishDialog::PublishDialog(Dialogs &dialogs, QWidget *parent)
     : QDialog(parent)
+    , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("PublishDialog"));
     setWindowTitle(tr("Publish"));
@@ -64,12 +68,37 @@ PublishDialog::PublishDialog(QWidget *parent)
     m_waitS->setSuffix(tr(" s"));
     m_waitS->setValue(kDefaultWaitS);
 
+    m_broker->setToolTip(tr("The broker's address: mqtt://host[:port] or mqtts://host[:port]"));
+    m_panels->setToolTip(tr("The panels to publish to, by their agents' names, separated by commas or spaces"));
+    m_groups->setToolTip(tr("The groups of panels to publish to, separated by commas or spaces"));
+    m_caFile->setToolTip(tr("The certificate of the authority that signed the broker's: TLS is used with it"));
+    m_credentialsFile->setToolTip(tr("A file with the user name and password to log in to the broker with"));
+    m_waitS->setToolTip(tr("How long to wait for the broker and the panels' answers"));
+
+    // A field and its Browse… button; the label names the field, for a
+    // screen reader too, and its key goes to the field.
+    const auto withBrowse = [this](QFormLayout *form, const QString &labelText, QLineEdit *field, const char *name,
+                                   const QString &filter, const QString &tip) {
+        auto *button = new QPushButton(tr("Browse…"), this);
+        button->setObjectName(QString::fromLatin1(name));
+        button->setToolTip(tip);
+        connect(button, &QPushButton::clicked, this, [this, field, filter] { browse(field, filter); });
+        auto *row = new QHBoxLayout;
+        row->addWidget(field, 1);
+        row->addWidget(button);
+        auto *label = new QLabel(labelText, this);
+        label->setBuddy(field);
+        form->addRow(label, row);
+    };
+
     auto *form = new QFormLayout;
     form->addRow(tr("&Broker:"), m_broker);
     form->addRow(tr("&Panels:"), m_panels);
     form->addRow(tr("&Groups:"), m_groups);
-    form->addRow(tr("TLS &CA file:"), m_caFile);
-    form->addRow(tr("C&redentials file:"), m_credentialsFile);
+    withBrowse(form, tr("TLS &CA file:"), m_caFile, "BrowseCaFile", QStringLiteral("*.pem *.crt *.cer"),
+               tr("Choose the CA certificate file"));
+    withBrowse(form, tr("C&redentials file:"), m_credentialsFile, "BrowseCredentialsFile", QStringLiteral("*"),
+               tr("Choose the credentials file"));
     form->addRow(tr("&Wait up to:"), m_waitS);
 
     m_table = new QTableWidget(0, 2, this);
@@ -80,9 +109,20 @@ PublishDialog::PublishDialog(QWidget *parent)
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
 
+    m_table->setToolTip(tr("What each panel's agent says about the set"));
+    m_table->setAccessibleName(tr("Panels and their state"));
+
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    buttons->button(QDialogButtonBox::Close)->setToolTip(tr("Close this window; a run goes on"));
     m_publishButton = buttons->addButton(tr("&Publish"), QDialogButtonBox::ActionRole);
+    m_publishButton->setObjectName(QStringLiteral("PublishButton"));
+    m_publishButton->setToolTip(tr("Send the messages to the panels and groups named above"));
     connect(m_publishButton, &QPushButton::clicked, this, &PublishDialog::publish);
+    m_stopButton = buttons->addButton(tr("&Stop"), QDialogButtonBox::ActionRole);
+    m_stopButton->setObjectName(QStringLiteral("StopButton"));
+    m_stopButton->setToolTip(tr("Stop connecting, publishing or waiting for the panels"));
+    m_stopButton->setEnabled(false);
+    connect(m_stopButton, &QPushButton::clicked, this, &PublishDialog::stop);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
     auto *layout = new QVBoxLayout(this);
@@ -176,8 +216,7 @@ void PublishDialog::publish()
     m_fleet = std::make_unique<fleet::FleetClient>(settings);
     m_connectionProblem.clear();
     connect(m_fleet.get(), &fleet::FleetClient::ready, this, &PublishDialog::onReady);
-    connect(m_fleet.get(), &fleet::FleetClient::connectionProblem, this,
-            [this](const QString &reason) { m_connectionProblem = reason; });
+    connect(m_fleet.get(), &fleet::FleetClient::connectionProblem, this, &PublishDialog::onConnectionProblem);
     connect(m_fleet.get(), &fleet::FleetClient::outcomeChanged, this, &PublishDialog::showOutcome);
     connect(m_fleet.get(), &fleet::FleetClient::finished, this, &PublishDialog::onFinished);
     if (!m_fleet->start(&error)) {
@@ -186,8 +225,37 @@ void PublishDialog::publish()
     }
     m_running = true;
     m_publishButton->setEnabled(false);
+    m_stopButton->setEnabled(true);
     m_status->setText(tr("Connecting to %1…").arg(settings.url.toString()));
     m_connectDeadline.start(m_waitS->value() * 1000);
+    m_giveUpAt = QTime::currentTime().addSecs(m_waitS->value());
+}
+
+void PublishDialog::stop()
+{
+    if (!m_running)
+        return;
+    // The client stops trying, and whatever it would still say is no longer
+    // wanted; it goes once it has returned to the event loop.
+    m_fleet->disconnect(this);
+    m_fleet.release()->deleteLater();
+    end(false, tr("Stopped."));
+}
+
+void PublishDialog::browse(QLineEdit *field, const QString &filter)
+{
+    const QString path = m_dialogs.openFileName(this, filter, field->text());
+    if (!path.isEmpty())
+        field->setText(path);
+}
+
+void PublishDialog::onConnectionProblem(const QString &reason)
+{
+    m_connectionProblem = reason;
+    // Only while connecting: once published, the wait is the panels'.
+    if (m_running && m_connectDeadline.isActive())
+        m_status->setText(
+            tr("%1 — trying again until %2").arg(reason, QLocale().toString(m_giveUpAt, QStringLiteral("HH:mm:ss"))));
 }
 
 void PublishDialog::onReady()
@@ -246,6 +314,7 @@ void PublishDialog::end(bool allConfirmed, const QString &text)
     m_connectDeadline.stop();
     m_running = false;
     m_publishButton->setEnabled(true);
+    m_stopButton->setEnabled(false);
     m_status->setText(text);
     Q_EMIT publishFinished(allConfirmed);
 }

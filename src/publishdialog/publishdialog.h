@@ -4,6 +4,7 @@
 #include "fleet/fleetclient.h"
 
 #include <QDialog>
+#include <QTime>
 #include <QTimer>
 
 #include <memory>
@@ -16,6 +17,8 @@ class QTableWidget;
 
 namespace varlo {
 
+class Dialogs;
+
 // File > Publish…: sends the window's message set, retained, to panels and
 // groups on an MQTT broker, where each panel's varlo-agent uploads it, and
 // shows per panel what its agent says: "uploaded on COM3", "offline", the
@@ -25,7 +28,10 @@ namespace varlo {
 // It never blocks: connecting, publishing and waiting run on the event
 // loop, so the window stays usable and a test drives it with publish() and
 // publishFinished(). The broker gets --wait seconds to answer, connecting
-// included; a broker out of reach is reported then, not waited on for ever.
+// included; a refused or failed connection is shown as it happens, with
+// the time until which it is tried again, and a broker out of reach is given
+// up then, not waited on for ever. Stop ends a run at any time. The CA and
+// credentials files can be chosen through the window's file dialogs.
 class PublishDialog : public QDialog
 {
     Q_OBJECT
@@ -33,7 +39,7 @@ class PublishDialog : public QDialog
 public:
     static constexpr int kDefaultWaitS = 30;
 
-    explicit PublishDialog(QWidget *parent = nullptr);
+    explicit PublishDialog(Dialogs &dialogs, QWidget *parent = nullptr);
     ~PublishDialog() override;
 
     // The message file to publish: the window's set as a file holds it.
@@ -42,12 +48,16 @@ public:
     // The Publish button: checks the fields, remembers them, connects and
     // publishes. publishFinished() follows in every case.
     void publish();
+    // The Stop button: ends a run at once; nothing more is published.
+    void stop();
     bool isRunning() const { return m_running; }
 
     QLineEdit *brokerEdit() const { return m_broker; }
     QLineEdit *panelsEdit() const { return m_panels; }
     QLineEdit *groupsEdit() const { return m_groups; }
     QSpinBox *waitBox() const { return m_waitS; }
+    QLineEdit *caFileEdit() const { return m_caFile; }
+    QLineEdit *credentialsFileEdit() const { return m_credentialsFile; }
     QTableWidget *outcomeTable() const { return m_table; }
     // The line under the table: what happened, or why nothing could.
     QString statusText() const;
@@ -61,6 +71,9 @@ private:
     // Settings and names from the fields; false, with the reason, when
     // something can't be used.
     bool readFields(fleet::BrokerSettings *settings, QString *error);
+    // A Browse… button: the file dialog, preset with the field's file.
+    void browse(QLineEdit *field, const QString &filter);
+    void onConnectionProblem(const QString &reason);
     void onReady();
     void onConnectDeadline();
     void onFinished(const QList<fleet::PanelOutcome> &outcomes);
@@ -74,6 +87,7 @@ private:
     QLineEdit *m_credentialsFile = nullptr;
     QSpinBox *m_waitS = nullptr;
     QPushButton *m_publishButton = nullptr;
+    QPushButton *m_stopButton = nullptr;
     QTableWidget *m_table = nullptr;
     QLabel *m_status = nullptr;
 
@@ -83,6 +97,9 @@ private:
     std::unique_ptr<fleet::FleetClient> m_fleet;
     QString m_connectionProblem;
     QTimer m_connectDeadline;
+    // When the connection is given up, for the user.
+    QTime m_giveUpAt;
+    Dialogs &m_dialogs;
     bool m_running = false;
 };
 

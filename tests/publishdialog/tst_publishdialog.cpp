@@ -10,6 +10,8 @@
 #include "support/virtualports.h"
 
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -30,6 +32,9 @@ private Q_SLOTS:
 
     void publishesTheWindowsSetAndNamesEachPanel();
     void unreachableBroker();
+    void refusedConnectionIsShownAtOnceAndStops();
+    void browseFillsTheFileFields_data();
+    void browseFillsTheFileFields();
     void refusedFields_data();
     void refusedFields();
 
@@ -140,7 +145,7 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
     QVERIFY2(panelview::waitUntilHolds(plugged, set, &why), qPrintable(why));
 
     // The fields come back in a dialog opened later.
-    const PublishDialog later(nullptr);
+    const PublishDialog later(*m_started->dialogs, nullptr);
     QCOMPARE(later.brokerEdit()->text(), m_broker->url());
     QCOMPARE(later.groupsEdit()->text(), QStringLiteral("shop"));
     QCOMPARE(later.waitBox()->value(), 60);
@@ -166,6 +171,72 @@ void TestPublishDialog::unreachableBroker()
     QVERIFY2(dialog->statusText().startsWith(QStringLiteral("Can't reach the broker %1 within 1 s").arg(url)),
              qPrintable(dialog->statusText()));
     QVERIFY(!dialog->isRunning());
+}
+
+void TestPublishDialog::refusedConnectionIsShownAtOnceAndStops()
+{
+    const QString url = m_broker->url();
+    m_watch.reset();
+    m_broker.reset(); // its port is closed now: every try is refused
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->brokerEdit()->setText(url);
+    dialog->panelsEdit()->setText(QStringLiteral("p1"));
+    dialog->waitBox()->setValue(600);
+    QSignalSpy finished(dialog, &PublishDialog::publishFinished);
+    auto *stop = dialog->findChild<QPushButton *>(QStringLiteral("StopButton"));
+    auto *publish = dialog->findChild<QPushButton *>(QStringLiteral("PublishButton"));
+    QVERIFY(stop && publish);
+    QVERIFY(!stop->isEnabled());
+
+    dialog->publish();
+    QVERIFY(stop->isEnabled());
+    // Said while it is still trying, long before the wait is over.
+    QVERIFY(waitUntil([&] { return dialog->statusText().contains(QStringLiteral(" — trying again until ")); }, 90000));
+    QVERIFY(dialog->isRunning());
+    QVERIFY(finished.isEmpty());
+    static const QRegularExpression until(QStringLiteral(" — trying again until \\d\\d:\\d\\d:\\d\\d$"));
+    QVERIFY2(until.match(dialog->statusText()).hasMatch(), qPrintable(dialog->statusText()));
+    QVERIFY2(dialog->statusText().contains(QStringLiteral("refused"), Qt::CaseInsensitive),
+             qPrintable(dialog->statusText()));
+
+    QTest::mouseClick(stop, Qt::LeftButton);
+    QVERIFY(!dialog->isRunning());
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(dialog->statusText(), QStringLiteral("Stopped."));
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(publish->isEnabled());
+}
+
+void TestPublishDialog::browseFillsTheFileFields_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("CA file") << QStringLiteral("BrowseCaFile");
+    QTest::newRow("credentials file") << QStringLiteral("BrowseCredentialsFile");
+}
+
+void TestPublishDialog::browseFillsTheFileFields()
+{
+    QFETCH(QString, button);
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    QLineEdit *field = button == QLatin1String("BrowseCaFile") ? dialog->caFileEdit() : dialog->credentialsFileEdit();
+    field->setText(QStringLiteral("/etc/old"));
+    auto *browse = dialog->findChild<QPushButton *>(button);
+    QVERIFY(browse);
+    RecordingDialogs &dialogs = *m_started->dialogs;
+
+    dialogs.openAnswers << QStringLiteral("/srv/chosen.pem");
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(field->text(), QStringLiteral("/srv/chosen.pem"));
+    QCOMPARE(dialogs.openPresets, QStringList{QStringLiteral("/etc/old")});
+
+    // Cancelled: the field keeps its file.
+    dialogs.openAnswers << QString();
+    QTest::mouseClick(browse, Qt::LeftButton);
+    QCOMPARE(field->text(), QStringLiteral("/srv/chosen.pem"));
+    QCOMPARE(dialogs.unanswered, 0);
 }
 
 void TestPublishDialog::refusedFields_data()
