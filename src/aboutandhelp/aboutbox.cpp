@@ -24,6 +24,7 @@ AboutBox::AboutBox(QWidget *parent)
     ok->setObjectName(QStringLiteral("Button1"));
     ok->setGeometry(136, 112, 75, 25);
     ok->setDefault(true);
+    ok->setToolTip(tr("Close this box"));
     connect(ok, &QPushButton::clicked, this, &AboutBox::okClicked);
 }
 

@@ -49,6 +49,8 @@ HelpWindow::HelpWindow(QWidget *parent)
     memo->setObjectName(QStringLiteral("Memo1"));
     memo->setGeometry(0, 8, 385, 265);
     memo->setReadOnly(true);
+    memo->setAccessibleName(tr("Help"));
+    memo->setToolTip(tr("How to write and send the messages"));
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     memo->setPlainText(guideLines().join(QLatin1Char('\n')));

@@ -85,10 +85,16 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     auto *central = new QWidget(this);
     auto *layout = new QHBoxLayout(central);
     m_grid = new GlyphGrid(m_font, central);
+    m_grid->setObjectName(QStringLiteral("GlyphGrid"));
+    m_grid->setAccessibleName(tr("Glyphs of both fonts"));
+    m_grid->setToolTip(tr("Click a glyph to draw it: the normal font at the left, the bold at the right"));
     layout->addWidget(m_grid, 0, Qt::AlignTop);
 
     auto *side = new QVBoxLayout;
     m_edit = new GlyphEdit(central);
+    m_edit->setObjectName(QStringLiteral("GlyphEdit"));
+    m_edit->setAccessibleName(tr("Glyph dots"));
+    m_edit->setToolTip(tr("Click or drag to light or clear dots; arrow keys move, Space lights or clears"));
     side->addWidget(m_edit, 1);
     auto *form = new QFormLayout;
     m_label = new QLineEdit(central);

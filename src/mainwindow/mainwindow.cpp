@@ -33,6 +33,9 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <array>
+#include <tuple>
+
 namespace varlo {
 
 namespace {
@@ -277,6 +280,24 @@ void MainWindow::buildToolBar()
     bar->addSeparator();
     add(m_moveUp, "ToolButton6");
     add(m_moveDown, "ToolButton7");
+
+    // The buttons show pictures only. Those without a hint of their own get
+    // a tool tip (never a status tip: their hint stays empty), and every one
+    // whose hint is no name gets a name a screen reader can say.
+    const std::array<std::tuple<const char *, const char *, const char *>, 6> spoken{{
+        {"ToolButton8", "Tilde", "Insert a tilde"},
+        {"BtnSpeed1", nullptr, "Insert flash on or off"},
+        {"ToolButton2", nullptr, "Insert the normal font"},
+        {"ToolButton3", nullptr, "Insert the bold font"},
+        {"ToolButton6", "Move the text up a slot", "Move the text up a slot"},
+        {"ToolButton7", "Move the text down a slot", "Move the text down a slot"},
+    }};
+    for (const auto &[name, tip, accessible] : spoken) {
+        auto *button = bar->findChild<QToolButton *>(QString::fromLatin1(name));
+        if (tip)
+            button->defaultAction()->setToolTip(tr(tip));
+        button->setAccessibleName(tr(accessible));
+    }
 }
 
 void MainWindow::buildBottomRow(QWidget *client)
@@ -296,6 +317,7 @@ void MainWindow::buildBottomRow(QWidget *client)
     m_initial = new QPushButton(tr("Initial"), client);
     m_initial->setObjectName(QStringLiteral("suiButton1"));
     m_initial->setStatusTip(tr("Load the panel's two fonts"));
+    m_initial->setToolTip(m_initial->statusTip());
 
     m_portBox = new QComboBox(client);
     m_portBox->setObjectName(QStringLiteral("ComboBox3"));
@@ -304,6 +326,7 @@ void MainWindow::buildBottomRow(QWidget *client)
         m_portBox->addItem(QStringLiteral("COM %1").arg(port));
     m_portBox->setCurrentIndex(0);
     m_portBox->setAccessibleName(tr("Serial port"));
+    m_portBox->setToolTip(tr("The panel's serial port; AUTO tries each port until the panel answers"));
 
     m_commuDelaySlider = new QSlider(Qt::Horizontal, client);
     m_commuDelaySlider->setObjectName(QStringLiteral("suiTrackBar1"));
@@ -314,6 +337,7 @@ void MainWindow::buildBottomRow(QWidget *client)
     m_commuDelaySlider->setTickInterval(1);
     m_commuDelaySlider->setValue(0);
     m_commuDelaySlider->setAccessibleName(tr("Commu Delay"));
+    m_commuDelaySlider->setToolTip(tr("The pause between the steps of Send, for a slow panel"));
 
     m_progress = new QProgressBar(client);
     m_progress->setObjectName(QStringLiteral("ProgressBar1"));
@@ -329,6 +353,7 @@ void MainWindow::buildBottomRow(QWidget *client)
     m_send = new QPushButton(tr("Send"), client);
     m_send->setObjectName(QStringLiteral("Send"));
     m_send->setStatusTip(tr("Send the messages to the panel"));
+    m_send->setToolTip(tr("Send the messages to the panel; the lamp shows how the last upload went"));
     // The window's own lamp, green, until an upload shows one from the files.
     m_send->setIcon(QPixmap::fromImage(SupportFiles::builtInPicture(SupportFiles::LampGreen)));
     m_send->setIconSize(QSize(16, 16));

@@ -45,6 +45,8 @@ PreviewWindow::PreviewWindow(QWidget *parent)
 
     m_display = new LedDisplay(this);
     m_display->setObjectName(QStringLiteral("PreviewDisplay"));
+    m_display->setAccessibleName(tr("The slot as the panel shows it"));
+    m_display->setToolTip(tr("The slot as the panel shows it, scrolling at its speed"));
     QPalette board = m_display->palette();
     board.setColor(QPalette::Window, LedStyle{}.background);
     m_display->setPalette(board);

@@ -25,6 +25,12 @@ constexpr int kSpeedLeft = 528;
 constexpr QSize kSpeedSize{23, 22};
 constexpr int kRunLeft = 566;
 
+QString runTip(int slot)
+{
+    return SlotRows::tr("Checked: Send has the panel show slot %1. The number counts its characters.")
+        .arg(QLatin1Char(MessageSet::slotLetter(slot)));
+}
+
 QString editName(int slot)
 {
     return slot < 5 ? QStringLiteral("Edit%1").arg(slot + 3) : QStringLiteral("suiEdit%1").arg(slot - 4);
@@ -54,6 +60,8 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         edit->setObjectName(editName(i));
         edit->setFont(slotFont);
         edit->setGeometry(QRect(QPoint(kEditLeft, y), kEditSize));
+        edit->setAccessibleName(tr("Slot %1 text").arg(letter));
+        edit->setToolTip(tr("The text of slot %1; the tool bar puts in pictures, bold and flash").arg(letter));
         connect(edit, &QLineEdit::textChanged, this, [this, i, edit] { emit textChanged(i, edit->markup()); });
         connect(edit, &SlotEdit::focusEntered, this, [this, i] { emit slotFocused(i); });
         connect(edit, &SlotEdit::refused, this, &SlotRows::refused);
@@ -73,6 +81,7 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         run->setObjectName(QStringLiteral("suiCheckBox%1").arg(i + 1));
         run->setChecked(true);
         run->setAccessibleName(tr("Run slot %1").arg(letter));
+        run->setToolTip(runTip(i));
         run->setGeometry(kRunLeft, y, kWidth - kRunLeft - 4, kEditSize.height());
         connect(run, &QCheckBox::toggled, this, [this, i](bool on) { emit runToggled(i, on); });
         m_runBoxes[i] = run;
@@ -181,7 +190,8 @@ void SlotRows::showCellOverflow(int slot, const QByteArray &markup)
     if (box->statusTip() == tip)
         return;
     box->setStatusTip(tip);
-    box->setToolTip(tip);
+    // Without the warning, the tip says what the box is.
+    box->setToolTip(over ? tip : runTip(slot));
     showAsWarning(box, over);
 }
 

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/appfixture.h"
 
+#include "charactergenerator/fonteditorwindow.h"
+#include "preview/previewwindow.h"
+#include "publishdialog/publishdialog.h"
+
+#include <QAbstractScrollArea>
+#include <QAbstractSpinBox>
+#include <QAccessible>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QScrollBar>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -59,6 +67,7 @@ private Q_SLOTS:
     void standardKeysRunTheFileCommands_data();
     void standardKeysRunTheFileCommands();
     void aboutWindow();
+    void everyControlHasATipAndAName();
     void helpWindow();
 
     void windowIconIsThePackagedIcon_data();
@@ -970,6 +979,78 @@ void TestApp::exitClosesUnlessAnUploadRuns()
     Started s(dir.path());
     s.find<QAction>(QStringLiteral("Exit1"))->trigger();
     QVERIFY(!s.window->isVisible());
+}
+
+namespace {
+
+// What a screen reader calls the widget: its accessible name, or what Qt
+// makes of its text or its label.
+QString accessibleNameOf(QWidget *widget)
+{
+    QAccessibleInterface *face = QAccessible::queryAccessibleInterface(widget);
+    return face ? face->text(QAccessible::Name) : QString();
+}
+
+// A part of a composite control (a spin box's line edit, a table's scroll
+// bars or viewport) is named and tipped through the control.
+bool isPartOfAControl(const QWidget *widget)
+{
+    const QWidget *up = widget->parentWidget();
+    if (qobject_cast<const QScrollBar *>(widget) || qobject_cast<const QAbstractSpinBox *>(up)
+        || qobject_cast<const QComboBox *>(up))
+        return true;
+    for (; up; up = up->parentWidget()) {
+        const auto *area = qobject_cast<const QAbstractScrollArea *>(up);
+        if (area && (widget == area->viewport() || widget->parentWidget() == area))
+            return true;
+    }
+    return false;
+}
+
+// The user works with it: it takes the focus or clicks, or it is one of the
+// program's own drawn controls (the glyph grid, the panel display).
+bool isControl(const QWidget *widget)
+{
+    if (qobject_cast<const QAbstractButton *>(widget) || widget->focusPolicy() != Qt::NoFocus)
+        return true;
+    const bool ownClass = QByteArray(widget->metaObject()->className()).startsWith("varlo::");
+    return ownClass && widget->findChildren<QWidget *>().isEmpty();
+}
+
+} // namespace
+
+void TestApp::everyControlHasATipAndAName()
+{
+    QTemporaryDir dir;
+    Started s(dir.path());
+    s.trigger("Preview1");
+    s.trigger("Publish1");
+    s.trigger("CharacterGenerator1");
+    const QList<QWidget *> windows{s.window.get(),
+                                   s.window->findChild<AboutBox *>(),
+                                   s.window->findChild<HelpWindow *>(),
+                                   s.window->previewWindow(),
+                                   s.window->publishDialog(),
+                                   s.window->fontEditor()};
+    QStringList lacking;
+    for (QWidget *window : windows) {
+        QVERIFY(window);
+        for (QWidget *widget : window->findChildren<QWidget *>()) {
+            if (!isControl(widget) || !widget->isVisibleTo(window) || isPartOfAControl(widget)
+                || widget->window() != window)
+                continue;
+            const QString what =
+                QStringLiteral("%1 %2 (%3)")
+                    .arg(window->objectName(), widget->objectName(), QLatin1String(widget->metaObject()->className()));
+            if (widget->toolTip().isEmpty())
+                lacking << what + QStringLiteral(": no tool tip");
+            if (accessibleNameOf(widget).trimmed().isEmpty())
+                lacking << what + QStringLiteral(": no accessible name");
+        }
+    }
+    for (const QString &line : std::as_const(lacking))
+        qWarning("%s", qPrintable(line));
+    QVERIFY2(lacking.isEmpty(), qPrintable(QStringLiteral("%1 controls lack a tip or a name").arg(lacking.size())));
 }
 
 void TestApp::aboutWindow()
