@@ -45,42 +45,35 @@ QList<QDate> candidateDays(const Schedule &schedule, QDate today)
     return sorted;
 }
 
-// Every instant after the given one at which an entry may start or stop
-// on the candidate days, in order: midnights, the windows' ends and the
-// zone's transitions, when the clock jumps over whatever lies between.
-QList<QDateTime> candidateInstants(const Schedule &schedule, const QDateTime &after)
+// The instants of a day at which an entry may start or stop, in order:
+// midnight, the ends of the windows of the entries that run that day, and
+// the zone's transitions, when the clock jumps over whatever lies between.
+// All of them fall on the day (the last may be the next midnight), so the
+// days' instants follow one another.
+QList<QDateTime> candidatesOn(const Schedule &schedule, QDate day)
 {
-    QList<int> minutes{0};
+    QList<int> minutes{0, ScheduleEntry::kMinutesPerDay};
     for (const ScheduleEntry &entry : schedule.entries) {
-        if (entry.window) {
+        if (!entry.window)
+            continue;
+        if (entry.startsOn(day) || (entry.window->crossesMidnight() && entry.startsOn(day.addDays(-1))))
             minutes << entry.window->startMinute << entry.window->endMinute;
-        }
     }
     std::sort(minutes.begin(), minutes.end());
     minutes.erase(std::unique(minutes.begin(), minutes.end()), minutes.end());
 
-    const QDate today = after.toTimeZone(schedule.zone).date();
-    const QList<QDate> days = candidateDays(schedule, today);
     QList<QDateTime> instants;
-    for (qsizetype i = 0; i < days.size(); ++i) {
-        const QDate day = days.at(i);
-        for (const int minute : minutes)
-            instants << instantsOfWallTime(schedule.zone, day, minute * 60);
-        // Runs of consecutive days ask for their transitions once.
-        const bool runStarts = i == 0 || days.at(i - 1).addDays(1) != day;
-        if (runStarts && schedule.zone.hasTransitions()) {
-            qsizetype last = i;
-            while (last + 1 < days.size() && days.at(last).addDays(1) == days.at(last + 1))
-                ++last;
-            const QDateTime from = QDateTime(day.addDays(-1), QTime(0, 0), Qt::UTC);
-            const QDateTime to = QDateTime(days.at(last).addDays(2), QTime(0, 0), Qt::UTC);
-            for (const QTimeZone::OffsetData &transition : schedule.zone.transitions(from, to))
+    for (const int minute : std::as_const(minutes))
+        instants << instantsOfWallTime(schedule.zone, day, minute * 60);
+    if (schedule.zone.hasTransitions()) {
+        const QDateTime from = QDateTime(day.addDays(-1), QTime(0, 0), Qt::UTC);
+        const QDateTime to = QDateTime(day.addDays(2), QTime(0, 0), Qt::UTC);
+        for (const QTimeZone::OffsetData &transition : schedule.zone.transitions(from, to)) {
+            if (transition.atUtc.toTimeZone(schedule.zone).date() == day)
                 instants << transition.atUtc;
         }
     }
-    instants.removeIf([&](const QDateTime &instant) { return instant <= after; });
     std::sort(instants.begin(), instants.end());
-    instants.erase(std::unique(instants.begin(), instants.end()), instants.end());
     return instants;
 }
 
@@ -139,9 +132,13 @@ QList<int> activeEntriesAt(const Schedule &schedule, const QDateTime &instant)
 QDateTime nextEntryChange(const Schedule &schedule, const QDateTime &instant)
 {
     const QList<int> now = activeEntriesAt(schedule, instant);
-    for (const QDateTime &candidate : candidateInstants(schedule, instant)) {
-        if (activeEntriesAt(schedule, candidate) != now)
-            return candidate;
+    // Day by day, so that the search ends at the first change, which most
+    // often comes the same day.
+    for (const QDate day : candidateDays(schedule, instant.toTimeZone(schedule.zone).date())) {
+        for (const QDateTime &candidate : candidatesOn(schedule, day)) {
+            if (candidate > instant && activeEntriesAt(schedule, candidate) != now)
+                return candidate;
+        }
     }
     return {};
 }
