@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schedule/livetext.h"
 
+#include "schedule/excerpt.h"
+
 #include <QRegularExpression>
 
 #include <cmath>
@@ -68,14 +70,14 @@ std::variant<LiveText::Field, QString> parseField(const QString &inside)
             if (!kNumberFormat.match(field.format).hasMatch()) {
                 return QStringLiteral("the number format must be one conversion such as %.0f, %5.1f or %d, "
                                       "not %1")
-                    .arg(field.format);
+                    .arg(quotedExcerpt(field.format));
             }
         }
         return field;
     }
-    return QStringLiteral("{%1} is no field; the fields are {time}, {date}, {weekday} and {topic:NAME}, "
+    return QStringLiteral("%1 is no field; the fields are {time}, {date}, {weekday} and {topic:NAME}, "
                           "and {{ is a brace")
-        .arg(name);
+        .arg(quotedExcerpt(QLatin1Char('{') + name + QLatin1Char('}')));
 }
 
 QString numberText(const QString &value, const QString &format)

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "schedule/schedulefile.h"
 
+#include "schedule/excerpt.h"
+
 #include "charset/markuptext.h"
 #include "model/messageset.h"
 
@@ -20,7 +22,6 @@ constexpr qint64 kMaxFileSize = 1024 * 1024;
 // What a message file keeps of one slot: a longer text could be shown but
 // never saved, and the panel shows 125 cells at most anyway.
 constexpr int kMaxTextBytes = 255;
-constexpr int kMaxExcerpt = 24;
 
 const std::array<QString, 7> kDayNames = {
     QStringLiteral("mon"), QStringLiteral("tue"), QStringLiteral("wed"), QStringLiteral("thu"),
@@ -432,30 +433,6 @@ ScheduleRead readScheduleFile(const QString &path, const PanelCharMap &map)
     if (bytes.size() > kMaxFileSize)
         return failure(0, 0, QStringLiteral("larger than a schedule can be (1 MiB)"));
     return readSchedule(bytes, map);
-}
-
-QString quotedExcerpt(const QString &text)
-{
-    QString shown;
-    int characters = 0;
-    for (const uint codePoint : text.toUcs4()) {
-        if (++characters > kMaxExcerpt) {
-            shown += QStringLiteral("…");
-            break;
-        }
-        const char32_t one = codePoint;
-        const QString character = QString::fromUcs4(&one, 1);
-        const QChar::Category category = QChar::category(codePoint);
-        if (codePoint < 0x80 && (codePoint < 0x20 || codePoint == 0x7F))
-            shown += QString::asprintf("\\x%02X", codePoint);
-        else if (category == QChar::Other_Control || category == QChar::Other_Format
-                 || category == QChar::Separator_Line || category == QChar::Separator_Paragraph
-                 || category == QChar::Other_NotAssigned || category == QChar::Other_Surrogate)
-            shown += QString::asprintf("\\u%04X", codePoint);
-        else
-            shown += character;
-    }
-    return QLatin1Char('\'') + shown + QLatin1Char('\'');
 }
 
 } // namespace varlo

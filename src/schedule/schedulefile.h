@@ -50,9 +50,4 @@ ScheduleRead readSchedule(QByteArrayView text, const PanelCharMap &map = PanelCh
 // file larger than any schedule is refused without being read.
 ScheduleRead readScheduleFile(const QString &path, const PanelCharMap &map = PanelCharMap::builtIn());
 
-// Part of the input, for an error message: at most a few words, every
-// character that can't be seen (a control character, a line break) as
-// \xNN or \uNNNN, between single quotes.
-QString quotedExcerpt(const QString &text);
-
 } // namespace varlo

@@ -315,7 +315,9 @@ void TestSchedule::parseErrors_data()
     QTest::newRow("speed without code") << QByteArray("A always speed") << 1 << 10 << "speed code from 0";
     QTest::newRow("no text") << QByteArray("A always   ") << 1 << 12 << "has no text";
     QTest::newRow("empty quotes") << QByteArray("A always \"\"") << 1 << 11 << "has no text";
-    QTest::newRow("unknown field") << QByteArray("A always Hi {foo} there") << 1 << 13 << "{foo} is no field";
+    QTest::newRow("unknown field") << QByteArray("A always Hi {foo} there") << 1 << 13 << "'{foo}' is no field";
+    QTest::newRow("a control character in a field")
+        << QByteArray("A always {fo\x01o}") << 1 << 10 << "'{fo\\x01o}' is no field";
     QTest::newRow("unclosed field") << QByteArray("A always Hi {time") << 1 << 13 << "a { without its }";
     QTest::newRow("wildcard topic") << QByteArray("A always {topic:a/+}") << 1 << 10 << "wildcards";
     QTest::newRow("string format") << QByteArray("A always {topic:t|%s}") << 1 << 10 << "number format";

@@ -151,7 +151,7 @@ void TestScheduleCheck::faults_data()
     const QByteArray ok("A always Hi\n");
     QTest::newRow("a fault in the file") << QStringList{"schedule", "check", "SCHED"}
                                          << QByteArray("# x\nA mon Hi\nB always {foo}\n") << 3
-                                         << "SCHED:3:10: error: {foo} is no field";
+                                         << "SCHED:3:10: error: '{foo}' is no field";
     QTest::newRow("a missing file") << QStringList{"schedule", "check", "SCHED.missing"} << ok << 3
                                     << "SCHED.missing: error: ";
     QTest::newRow("a folder") << QStringList{"schedule", "check", "."} << ok << 3 << ": error: Is a directory";
