@@ -16,8 +16,8 @@
 #include "benchtable.h"
 
 #include "charset/fonttable.h"
-#include "charset/fontupload.h"
-#include "link/linkreporter.h"
+#include "link/fontupload.h"
+#include "link/uploadprogress.h"
 #include "link/messageupload.h"
 #include "link/panellink.h"
 #include "model/messageset.h"
@@ -44,12 +44,10 @@ namespace {
 constexpr int kRuns = 15;
 constexpr int kBitsPerByte = 10; // start bit, 8 data bits, stop bit
 
-class QuietReporter final : public LinkReporter
+class QuietReporter final : public UploadProgress
 {
 public:
-    void showMessage(const QString &, const QString &) override {}
-    void showLamp(Lamp) override {}
-    void showStatus(const QString &) override {}
+    void portOpened(const PortChoice &) override {}
     void setProgressMaximum(int) override {}
     void setProgressPosition(int) override {}
 };
@@ -125,7 +123,10 @@ void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::str
         ports.addPanel(com, VirtualPanel::Answer::Silent);
     const std::vector<Timing> t =
         measureSideBySide({
-                              [&] { openPanelLink(PortChoice::automatic(), reporter); },
+                              [&] {
+                                  UploadOutcome outcome;
+                                  openPanelLink(PortChoice::automatic(), reporter, outcome);
+                              },
                               // Discovery opens and closes each port once, on top of its time-outs.
                               [] {
                                   SerialPort port;
@@ -168,17 +169,17 @@ int main(int argc, char *argv[])
         full.setMarkup(slot, QByteArray(124, char('A' + slot)));
     QByteArray messageStream;
     double messagePausesMs = 0;
-    for (const UploadStep &step : planMessageUpload(full, 0)) {
+    for (const UploadStep &step : planMessageUpload(full, 0).steps) {
         messageStream += lineCoded(step.frames);
         for (const int pauseMs : step.pausesMs)
             messagePausesMs += pauseMs;
     }
     benchUpload("message upload", panel, messageStream, messagePausesMs,
-                [&] { sendMessageSet(full, PortChoice::com(1), 0, reporter); });
+                [&] { runUpload(planMessageUpload(full, 0), PortChoice::com(1), reporter); });
 
     // The character generator upload: 64 frames, no pauses.
     benchUpload("character generator upload", panel, lineCoded(characterGeneratorFrames(FontTable::image())), 0,
-                [&] { sendCharacterGenerator(FontTable::image(), PortChoice::com(1), reporter); });
+                [&] { runUpload(*planFontUpload(FontTable::image()), PortChoice::com(1), reporter); });
 
     benchDiscovery(ports, reporter, "lock folder as this machine has it");
     return 0;

@@ -2,10 +2,13 @@
 #include "charset/fonttable.h"
 
 #include "charset/fontimage.h"
+#include "link/fontupload.h"
 
 namespace varlo {
 
 static_assert(FontTable::offset(FontTable::Font::Bold, 255) == FontTable::kImageBytes - FontTable::kGlyphBytes);
+// The table is what the character generator upload carries, byte for byte.
+static_assert(FontTable::kImageBytes == fontupload::kImageBytes);
 
 FontTable::Image FontTable::bytes()
 {

@@ -1,32 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/messageupload.h"
 
-#include "link/linkreporter.h"
-#include "link/panellink.h"
-#include "link/uploadstop.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
-
-#include <QDeadlineTimer>
-#include <QThread>
 
 #include <algorithm>
 
 namespace varlo {
 
-void sleepPause(int delayMs)
-{
-    // In short sleeps, so that a stop request ends the pause soon; the next
-    // write then gives up.
-    const QDeadlineTimer end(delayMs, Qt::PreciseTimer);
-    for (qint64 leftMs = end.remainingTime(); leftMs > 0 && !UploadStop::requested(); leftMs = end.remainingTime())
-        QThread::msleep(static_cast<unsigned long>(qMin<qint64>(leftMs, SerialPort::kStopCheckMs)));
-}
-
-std::vector<UploadStep> planMessageUpload(const MessageSet &set, int commuDelayPosition)
+UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition)
 {
     const int delayMs = std::clamp(commuDelayPosition, 0, upload::kMaxCommuDelayPosition) * upload::kCommuDelayUnitMs;
-    std::vector<UploadStep> steps(upload::kStepCount);
+    UploadPlan plan;
+    plan.progressMaximum = upload::kProgressMaximum;
+    plan.startPosition = 0;
+    std::vector<UploadStep> &steps = plan.steps;
+    steps.resize(upload::kStepCount);
+    for (int s = 0; s < upload::kStepCount; ++s)
+        steps[s].positionBefore = s;
 
     // Filled entry by entry as the slot steps go; complete when they are done.
     std::array<quint8, frame::kDataSize> directory{};
@@ -58,31 +49,7 @@ std::vector<UploadStep> planMessageUpload(const MessageSet &set, int commuDelayP
     UploadStep &endStep = steps[upload::kEndStep];
     endStep.pausesMs = {delayMs, upload::kEndFrameSettleMs};
     endStep.frames.push_back(makeEndFrame());
-    return steps;
-}
-
-bool sendMessageSet(const MessageSet &set, const PortChoice &port, int commuDelayPosition, LinkReporter &reporter,
-                    const Pause &pause)
-{
-    std::optional<PanelLink> link = openPanelLink(port, reporter);
-    if (!link)
-        return false;
-
-    const std::vector<UploadStep> steps = planMessageUpload(set, commuDelayPosition);
-    reporter.setProgressMaximum(upload::kProgressMaximum);
-    reporter.setProgressPosition(0);
-    for (int s = 0; s < upload::kStepCount; ++s) {
-        reporter.setProgressPosition(s);
-        for (const int ms : steps[s].pausesMs)
-            pause(ms);
-        for (const LinkFrame &f : steps[s].frames) {
-            if (!sendFrame(*link, f)) {
-                abandonUpload(*link, reporter);
-                return false;
-            }
-        }
-    }
-    return completeUpload(*link, reporter);
+    return plan;
 }
 
 } // namespace varlo

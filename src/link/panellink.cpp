@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "link/panellink.h"
 
-#include "link/linkreporter.h"
+#include "link/uploadoutcome.h"
+#include "link/uploadprogress.h"
 #include "link/uploadstop.h"
 
 namespace varlo {
@@ -31,8 +32,22 @@ std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *re
     return nullptr;
 }
 
+// A port discovery could not open, as the user needs to hear of it.
+TriedPort refusedPort(const PortChoice &choice, const SerialPort &port)
+{
+    TriedPort tried{choice, port.deviceName()};
+    if (port.deviceMissing())
+        return tried;
+    tried.found = port.isBusy() ? TriedPort::Found::Busy : TriedPort::Found::Refused;
+    tried.holder = port.lockHolderName();
+    tried.reason = failureReason(choice, port);
+    return tried;
+}
+
 // Discovery: the first port, COM15 down to COM1, that answers the probe.
-std::optional<PanelLink> findPanel(QString *reason)
+// Every other port it tried goes into `tried`, and `reason` gets the reason
+// of the first that exists but refused us.
+std::optional<PanelLink> findPanel(std::vector<TriedPort> *tried, QString *reason)
 {
     const int probeTimeoutMs = PanelLink::probeTimeoutMs();
     for (int com = SerialPort::kLastCom; com >= SerialPort::kFirstCom && !UploadStop::requested(); --com) {
@@ -41,6 +56,7 @@ std::optional<PanelLink> findPanel(QString *reason)
         if (!port->open(com)) {
             // Ports that don't exist are the normal case. One that exists
             // but refuses us (no rights, busy) is worth telling the user.
+            tried->push_back(refusedPort(choice, *port));
             if (!port->deviceMissing() && reason->isEmpty())
                 *reason = failureReason(choice, *port);
             continue;
@@ -50,19 +66,22 @@ std::optional<PanelLink> findPanel(QString *reason)
         quint8 answer = 0;
         if (port->writeByte(frame::kProbe) && port->readByte(answer) == 1 && answer == frame::kProbe)
             return PanelLink(std::move(port), choice);
+        tried->push_back({choice, port->deviceName(), TriedPort::Found::NoAnswer});
         port->close();
     }
     return std::nullopt;
 }
 
-// The port step failed: message, red lamp, nothing open. After a stop
-// request there is nothing to tell.
-std::optional<PanelLink> failOpening(LinkReporter &reporter, const QString &text, const QString &reason)
+// The port step failed: nothing is open. After a stop request there is
+// nothing to tell.
+std::optional<PanelLink> failOpening(UploadOutcome &outcome, UploadResult result, const QString &reason)
 {
-    if (UploadStop::requested())
+    if (UploadStop::requested()) {
+        outcome.result = UploadResult::Stopped;
         return std::nullopt;
-    reporter.showMessage(text, reason);
-    reporter.showLamp(Lamp::Red);
+    }
+    outcome.result = result;
+    outcome.reason = reason;
     return std::nullopt;
 }
 
@@ -86,30 +105,30 @@ QString PanelLink::errorReason() const
     return failureReason(m_opened, *m_port);
 }
 
-std::optional<PanelLink> openPanelLink(const PortChoice &choice, LinkReporter &reporter)
+std::optional<PanelLink> openPanelLink(const PortChoice &choice, UploadProgress &progress, UploadOutcome &outcome)
 {
     QString reason;
     std::optional<PanelLink> link;
     if (choice.isAutomatic()) {
-        link = findPanel(&reason);
+        link = findPanel(&outcome.tried, &reason);
         if (!link)
-            return failOpening(reporter, linktext::kCantFind, reason);
+            return failOpening(outcome, UploadResult::CantFind, reason);
     } else {
         auto port = openChosenPort(choice, &reason);
         if (!port)
-            return failOpening(reporter, linktext::kCantOpen, reason);
+            return failOpening(outcome, UploadResult::CantOpen, reason);
         link.emplace(std::move(port), choice);
     }
 
-    reporter.showStatus(link->comNumber() > 0 ? linktext::kStatusPrefix + QString::number(link->comNumber())
-                                              : QStringLiteral("  ") + link->portName());
+    outcome.port = link->opened();
+    progress.portOpened(link->opened());
     // After discovery this is the second time the line is set. A port whose
     // line can't be set would send at some other speed, so it counts as a
     // port that does not open.
     if (!link->port().setLine()) {
         reason = link->errorReason();
         link->abort();
-        return failOpening(reporter, linktext::kCantOpen, reason);
+        return failOpening(outcome, UploadResult::CantOpen, reason);
     }
     return link;
 }
@@ -121,39 +140,6 @@ bool sendFrame(PanelLink &link, const LinkFrame &frame)
             return false;
     }
     return true;
-}
-
-namespace {
-
-void reportWriteError(const QString &reason, LinkReporter &reporter)
-{
-    reporter.showMessage(linktext::kWriteError, reason);
-    reporter.showLamp(Lamp::Red);
-    reporter.setProgressPosition(0);
-}
-
-} // namespace
-
-bool completeUpload(PanelLink &link, LinkReporter &reporter)
-{
-    if (!link.close()) {
-        reportWriteError(link.errorReason(), reporter);
-        return false;
-    }
-    reporter.setProgressPosition(0);
-    reporter.showLamp(Lamp::Green);
-    return true;
-}
-
-void abandonUpload(PanelLink &link, LinkReporter &reporter)
-{
-    const QString reason = link.errorReason();
-    link.abort();
-    if (UploadStop::requested()) {
-        reporter.setProgressPosition(0);
-        return;
-    }
-    reportWriteError(reason, reporter);
 }
 
 } // namespace varlo

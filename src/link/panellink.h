@@ -10,15 +10,8 @@
 
 namespace varlo {
 
-class LinkReporter;
-
-// The texts the link shows, exactly as the user sees them.
-namespace linktext {
-inline const QString kCantOpen = QStringLiteral("Serial port can't open!");
-inline const QString kCantFind = QStringLiteral(" Can't find serial port!");
-inline const QString kWriteError = QStringLiteral("Serial port write error!");
-inline const QString kStatusPrefix = QStringLiteral("  Com:");
-} // namespace linktext
+class UploadProgress;
+struct UploadOutcome;
 
 // The open serial port an upload writes its frames to. It exists from a
 // successful openPanelLink to the end of the upload that opened it.
@@ -37,8 +30,8 @@ public:
 
     PanelLink(std::unique_ptr<SerialPort> port, PortChoice opened);
 
-    // The COM number, or 0 when a device path was opened.
-    int comNumber() const { return m_opened.comNumber(); }
+    // The port as it was chosen, or as discovery found it.
+    const PortChoice &opened() const { return m_opened; }
     // "COM3", or the device path.
     QString portName() const { return m_opened.toString(); }
     SerialPort &port() { return *m_port; }
@@ -59,23 +52,14 @@ private:
 // Opens the chosen port, or with AUTO finds the panel: COM15 down to COM1,
 // each port that opens gets the raw probe 'T' and the first that answers 'T'
 // within the probe time-out is the panel. A chosen port gets no probe, so a
-// port without a panel is not noticed (the panel acknowledges nothing). On
-// success the status shows the port; on failure the message and the red lamp
-// have been reported (nothing is, after a stop request) and no port is open.
-std::optional<PanelLink> openPanelLink(const PortChoice &choice, LinkReporter &reporter);
+// port without a panel is not noticed (the panel acknowledges nothing). The
+// port is told to `progress` once it is open. On failure nothing is open and
+// `outcome` says why (Stopped, after a stop request); it names the port that
+// opened and, after discovery, the ports tried.
+std::optional<PanelLink> openPanelLink(const PortChoice &choice, UploadProgress &progress, UploadOutcome &outcome);
 
 // Line-codes each byte of the frame and writes it by itself. False as soon as
 // a write fails; the rest of the frame is not sent.
 bool sendFrame(PanelLink &link, const LinkFrame &frame);
-
-// How both uploads end. After the last frame: close (after draining),
-// progress 0, green lamp, true. When the drain fails, the line went away
-// before the last bytes were out: as abandonUpload after a failed write, and
-// false.
-bool completeUpload(PanelLink &link, LinkReporter &reporter);
-// After a failed write: close at once, "Serial port write error!" with the
-// operating system's reason, red lamp, progress 0. After a stop request
-// (UploadStop) only the close and progress 0.
-void abandonUpload(PanelLink &link, LinkReporter &reporter);
 
 } // namespace varlo

@@ -94,7 +94,9 @@ bool SerialPort::openDevice(const QString &path)
     release();
     m_device = path;
     m_error.clear();
+    m_holder.clear();
     m_deviceMissing = false;
+    m_busy = false;
 
     // Open what a link points to, so that the lock file carries the device's
     // own name and other serial programs see the port as taken.
@@ -110,6 +112,7 @@ bool SerialPort::openDevice(const QString &path)
     }
     if (const QString reason = unusableLockReason(device); !reason.isEmpty()) {
         m_error = reason;
+        m_busy = true;
         return false;
     }
 #endif
@@ -125,8 +128,10 @@ bool SerialPort::openDevice(const QString &path)
         // "permission error", which sends the user looking at groups and
         // modes. Say who holds it instead.
         if (m_port->error() == QSerialPort::PermissionError) {
-            if (const QString holder = lockHolder(m_port->portName()); !holder.isEmpty())
-                m_error = QStringLiteral("In use by another program: %1").arg(holder);
+            m_holder = lockHolder(m_port->portName());
+            m_busy = !m_holder.isEmpty();
+            if (m_busy)
+                m_error = QStringLiteral("In use by another program: %1").arg(m_holder);
         }
         m_port.reset();
         return false;

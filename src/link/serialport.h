@@ -63,6 +63,10 @@ public:
     QString deviceName() const { return m_device; }
     // After a failed open: the device does not exist at all.
     bool deviceMissing() const { return m_deviceMissing; }
+    // After a failed open: another program holds the device, by its lock
+    // file; lockHolderName() names it when the lock says who.
+    bool isBusy() const { return m_busy; }
+    QString lockHolderName() const { return m_holder; }
 
     // 38400 baud, 8 data bits, no parity, 1 stop bit, no flow control.
     bool setLine();
@@ -100,8 +104,10 @@ private:
     std::unique_ptr<QSerialPort> m_port;
     QString m_device;
     QString m_error;
+    QString m_holder;
     int m_readTimeoutMs = 0;
     bool m_deviceMissing = false;
+    bool m_busy = false;
 };
 
 } // namespace varlo

@@ -2,15 +2,17 @@
 #include "mainwindow/mainwindow.h"
 
 #include "charset/fonttable.h"
-#include "charset/fontupload.h"
+#include "console/uploadendview.h"
+#include "console/uploadwords.h"
 #include "files/messagefile.h"
+#include "link/fontupload.h"
 #include "link/messageupload.h"
 #include "link/portchoice.h"
+#include "link/uploadworker.h"
 #include "mainwindow/clientarea.h"
 #include "mainwindow/documentcommands.h"
 #include "mainwindow/picturesource.h"
 #include "mainwindow/sidewindows.h"
-#include "mainwindow/uploadrunner.h"
 #include "slotrows/insertcommands.h"
 #include "slotrows/slotedit.h"
 #include "slotrows/slotrows.h"
@@ -86,7 +88,7 @@ MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidge
     : QMainWindow(parent)
     , m_dialogs(std::move(dialogs))
     , m_recovery(folders.recoveryDir)
-    , m_uploads(std::make_unique<UploadRunner>())
+    , m_uploads(std::make_unique<UploadWorker>())
 {
     setObjectName(QStringLiteral("Form1"));
     move(201, 14);
@@ -405,16 +407,13 @@ void MainWindow::connectCommands()
     connect(&m_document, &Document::saved, this, &MainWindow::keepRecoveryCopy);
     connect(m_recoveryTimer, &QTimer::timeout, this, &MainWindow::keepRecoveryCopy);
 
-    UploadRunner *uploads = m_uploads.get();
-    connect(uploads, &UploadRunner::started, this, [this] { setUploading(true); });
-    connect(uploads, &UploadRunner::finished, this, [this] { setUploading(false); });
-    // The upload waits for the box to close.
-    connect(uploads, &UploadRunner::messageShown, this,
-            [this](const QString &text, const QString &reason) { m_dialogs->showMessage(this, text, reason); });
-    connect(uploads, &UploadRunner::lampShown, this, &MainWindow::showLamp);
-    connect(uploads, &UploadRunner::statusShown, this, [this](const QString &text) { statusBar()->showMessage(text); });
-    connect(uploads, &UploadRunner::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
-    connect(uploads, &UploadRunner::progressPositionSet, m_progress, &QProgressBar::setValue);
+    UploadWorker *uploads = m_uploads.get();
+    connect(uploads, &UploadWorker::started, this, [this] { setUploading(true); });
+    connect(uploads, &UploadWorker::finished, this, &MainWindow::uploadEnded);
+    connect(uploads, &UploadWorker::portOpened, this,
+            [this](const PortChoice &port) { statusBar()->showMessage(portStatusText(port)); });
+    connect(uploads, &UploadWorker::progressMaximumSet, m_progress, &QProgressBar::setMaximum);
+    connect(uploads, &UploadWorker::progressPositionSet, m_progress, &QProgressBar::setValue);
 }
 
 void MainWindow::placeControls(int clientTop)
@@ -461,7 +460,7 @@ void MainWindow::showEvent(QShowEvent *event)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     // FormClose. An upload can't be stopped half-way; the window waits for it.
-    if (m_uploads->isRunning()) {
+    if (m_uploading) {
         event->ignore();
         return;
     }
@@ -572,17 +571,58 @@ PortChoice MainWindow::chosenPort() const
 
 void MainWindow::sendClicked()
 {
-    // The upload works on a copy: the window can't change while it runs
-    // anyway, and the copy is what was on screen when Send was pressed.
-    m_uploads->start([set = m_document.messageSet(), port = chosenPort(), delayPosition = m_commuDelaySlider->value()](
-                         LinkReporter &reporter) { return sendMessageSet(set, port, delayPosition, reporter); });
+    // The upload works on its plan, made of what was on screen when Send was
+    // pressed (the window can't change while it runs anyway).
+    m_uploads->start([plan = planMessageUpload(m_document.messageSet(), m_commuDelaySlider->value()),
+                      port = chosenPort()](UploadProgress &progress) { return runUpload(plan, port, progress); });
 }
 
 void MainWindow::initialClicked()
 {
-    m_uploads->start([port = chosenPort()](LinkReporter &reporter) {
-        return sendCharacterGenerator(FontTable::image(), port, reporter);
-    });
+    // The built-in table has the character generator's size.
+    m_uploads->start([plan = planFontUpload(FontTable::image()).value(),
+                      port = chosenPort()](UploadProgress &progress) { return runUpload(plan, port, progress); });
+}
+
+// The window as it shows an upload's end. The box is modal, and the window
+// may be destroyed while it is open (the program ends): what comes after the
+// box then finds no window and does nothing.
+class MainWindow::UploadEnd final : public UploadEndView
+{
+public:
+    explicit UploadEnd(MainWindow *window)
+        : m_window(window)
+    {
+    }
+
+    bool windowAlive() const { return m_window != nullptr; }
+
+    void showFailure(const QString &text, const UploadOutcome &outcome) override
+    {
+        if (m_window)
+            m_window->m_dialogs->showMessage(m_window, text, outcome.reason);
+    }
+    void showResult(bool done) override
+    {
+        if (m_window)
+            m_window->showLamp(done ? Lamp::Green : Lamp::Red);
+    }
+    void resetProgress() override
+    {
+        if (m_window)
+            m_window->m_progress->setValue(0);
+    }
+
+private:
+    QPointer<MainWindow> m_window;
+};
+
+void MainWindow::uploadEnded(const UploadOutcome &outcome)
+{
+    UploadEnd end(this);
+    showUploadEnd(outcome, end);
+    if (end.windowAlive())
+        setUploading(false);
 }
 
 void MainWindow::setUploading(bool uploading)
@@ -592,6 +632,7 @@ void MainWindow::setUploading(bool uploading)
     // control that is turned off loses the keyboard focus, so it comes back
     // afterwards, as it does when the window is activated again: the caret
     // where it was.
+    m_uploading = uploading;
     if (uploading)
         m_focusBeforeUpload = focusWidget();
     for (QAction *action : m_commands)

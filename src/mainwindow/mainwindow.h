@@ -3,7 +3,6 @@
 
 #include "files/document.h"
 #include "files/recoverycopy.h"
-#include "link/linkreporter.h"
 #include "supportpictures/supportfiles.h"
 
 #include <QMainWindow>
@@ -35,7 +34,8 @@ class PublishDialog;
 class SlotRows;
 class AboutBox;
 class HelpWindow;
-class UploadRunner;
+class UploadWorker;
+struct UploadOutcome;
 
 // The program's main window, the first of its three forms; its widgets keep
 // the object names the tests and the manual use. It owns the document (the
@@ -84,7 +84,7 @@ public:
 
     Document &document() { return m_document; }
     SlotRows *slotRows() const { return m_rows; }
-    UploadRunner &uploads() { return *m_uploads; }
+    UploadWorker &uploads() { return *m_uploads; }
     const SupportFiles &supportFiles() const;
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const;
@@ -98,6 +98,8 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    class UploadEnd;
+
     void buildActions();
     void buildMenus();
     void buildToolBar();
@@ -139,9 +141,12 @@ private:
     void sendClicked();
     void initialClicked();
     PortChoice chosenPort() const;
-    // While an upload runs the window takes no input, keeps repainting and
-    // shows that it is busy.
+    // While an upload runs, and until its end has been shown, the window
+    // takes no input, keeps repainting and shows that it is busy.
     void setUploading(bool uploading);
+    // The box, the lamp and the progress bar as the upload ended.
+    void uploadEnded(const UploadOutcome &outcome);
+    enum class Lamp { Green, Red };
     void showLamp(Lamp lamp);
 
     Document m_document;
@@ -184,10 +189,11 @@ private:
     // Every action that runs a command, to turn off while an upload runs.
     std::vector<QAction *> m_commands;
     QPointer<QWidget> m_focusBeforeUpload;
+    bool m_uploading = false;
 
     // Last, so that it goes first: an upload still running ends before the
     // controls it reports to go.
-    std::unique_ptr<UploadRunner> m_uploads;
+    std::unique_ptr<UploadWorker> m_uploads;
 };
 
 } // namespace varlo

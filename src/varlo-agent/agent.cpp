@@ -5,6 +5,10 @@
 #include "varlo-agent/payloads.h"
 #include "fleet/fleettopics.h"
 #include "fleet/sethash.h"
+#include "console/uploadwords.h"
+#include "link/fontupload.h"
+#include "link/messageupload.h"
+#include "link/uploadstop.h"
 
 #include <QCoreApplication>
 
@@ -53,7 +57,18 @@ Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::M
     });
 }
 
-Agent::~Agent() = default;
+Agent::~Agent()
+{
+    dropUpload();
+}
+
+void Agent::dropUpload()
+{
+    // The stop request is the process's, and the agent has no other upload.
+    if (m_job && m_job->isRunning())
+        UploadStop::request();
+    m_job.reset();
+}
 
 fleet::LastWill Agent::lastWill(const AgentOptions &options)
 {
@@ -82,8 +97,8 @@ void Agent::stop()
     m_nextUpload.stop();
     log(QStringLiteral("stopping"));
     // A running upload stops at its next byte or pause and lets go of the
-    // port; the job waits for that.
-    m_job.reset();
+    // port.
+    dropUpload();
     if (!m_client.isConnected()) {
         finishStop();
         return;
@@ -296,46 +311,54 @@ void Agent::schedule()
         return;
     }
     // The font first: the set then shows with the glyphs it was made for.
-    startUpload(fontDue ? UploadJob::Kind::Font : UploadJob::Kind::Messages);
+    startUpload(fontDue ? UploadKind::Font : UploadKind::Messages);
 }
 
-void Agent::startUpload(UploadJob::Kind kind)
+void Agent::startUpload(UploadKind kind)
 {
-    if (kind == UploadJob::Kind::Font) {
+    // The same routine as Send and Initial in the window, on a thread of its
+    // own: it blocks for as long as the line takes, and meanwhile the agent
+    // goes on talking to the broker.
+    UploadPlan plan;
+    if (kind == UploadKind::Font) {
         m_jobHash = fleet::hashOfBytes(*m_state.desiredFont);
-        m_job = UploadJob::font(*m_state.desiredFont, m_options.port);
+        // Only a font of the character generator's size is taken.
+        plan = planFontUpload(*m_state.desiredFont).value();
     } else {
         m_jobSet = *m_state.desired;
         m_jobHash = fleet::hashOfSet(m_jobSet);
-        m_job = UploadJob::messages(m_jobSet, m_options.port, m_options.commuDelayPosition);
+        plan = planMessageUpload(m_jobSet, m_options.commuDelayPosition);
     }
-    connect(m_job.get(), &UploadJob::opened, this, &Agent::onOpened);
-    connect(m_job.get(), &UploadJob::finished, this, &Agent::onUploadFinished);
-    m_job->start();
+    m_jobKind = kind;
+    m_job = std::make_unique<UploadWorker>();
+    connect(m_job.get(), &UploadWorker::portOpened, this, &Agent::onOpened);
+    connect(m_job.get(), &UploadWorker::finished, this, &Agent::onUploadFinished);
+    m_job->start([plan = std::move(plan), port = m_options.port](UploadProgress &progress) {
+        return runUpload(plan, port, progress);
+    });
     publishStatus();
 }
 
-void Agent::onOpened(const QString &portName)
+void Agent::onOpened(const PortChoice &port)
 {
     // The panel's memory is being written from now on: the interval
     // counts from here, and must survive the agent being killed meanwhile.
     m_state.lastWriteStart = now();
     keep(m_folder.saveRecord(m_state));
     log(QStringLiteral("uploading %1 %2 on %3")
-            .arg(m_job && m_job->kind() == UploadJob::Kind::Font ? QStringLiteral("font") : QStringLiteral("set"),
-                 shortHash(m_jobHash), portName));
+            .arg(m_jobKind == UploadKind::Font ? QStringLiteral("font") : QStringLiteral("set"), shortHash(m_jobHash),
+                 port.toString()));
 }
 
-void Agent::onUploadFinished()
+void Agent::onUploadFinished(const UploadOutcome &outcome)
 {
-    // The job emitted this; it goes once the signal has returned.
-    UploadJob *job = m_job.release();
-    job->deleteLater();
-    const PanelStatus::Upload record{m_jobHash, now(), job->portName()};
-    if (job->succeeded()) {
+    // The worker emitted this; it goes once the signal has returned.
+    m_job.release()->deleteLater();
+    const PanelStatus::Upload record{m_jobHash, now(), outcome.port ? outcome.port->toString() : QString()};
+    if (outcome.done()) {
         m_error.reset();
         m_retryAt = {};
-        if (job->kind() == UploadJob::Kind::Font) {
+        if (m_jobKind == UploadKind::Font) {
             m_state.font = record;
             keep(m_folder.saveRecord(m_state));
         } else {
@@ -345,11 +368,11 @@ void Agent::onUploadFinished()
         }
         log(QStringLiteral("uploaded %1 on %2").arg(shortHash(m_jobHash), record.port));
     } else {
-        m_error = PanelStatus::Problem{job->errorText(), job->errorReason(), now()};
+        const QString text = uploadFailureText(outcome.result);
+        m_error = PanelStatus::Problem{text, outcome.reason, now()};
         m_retryAt = now().addSecs(m_options.retryS);
         log(QStringLiteral("upload failed: %1%2; trying again in %3 s")
-                .arg(job->errorText().trimmed(),
-                     job->errorReason().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(job->errorReason()))
+                .arg(text.trimmed(), outcome.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(outcome.reason))
                 .arg(m_options.retryS));
     }
     schedule();

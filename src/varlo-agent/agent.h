@@ -3,10 +3,10 @@
 
 #include "varlo-agent/agentoptions.h"
 #include "varlo-agent/statefolder.h"
-#include "varlo-agent/uploadjob.h"
 #include "fleet/brokersettings.h"
 #include "fleet/mqttclient.h"
 #include "fleet/panelstatus.h"
+#include "link/uploadworker.h"
 
 #include <QObject>
 #include <QTimer>
@@ -72,9 +72,12 @@ private:
 
     // Starts the upload that is due, or sets the timer for when it is.
     void schedule();
-    void startUpload(UploadJob::Kind kind);
-    void onOpened(const QString &portName);
-    void onUploadFinished();
+    enum class UploadKind { Messages, Font };
+    void startUpload(UploadKind kind);
+    void onOpened(const PortChoice &port);
+    void onUploadFinished(const UploadOutcome &outcome);
+    // Asks a running upload to stop (it releases the port) and waits for it.
+    void dropUpload();
     void keep(const QString &saveProblem);
 
     fleet::PanelStatus status(bool online) const;
@@ -88,7 +91,9 @@ private:
     KeptState m_state;
     fleet::MqttClient &m_client;
 
-    std::unique_ptr<UploadJob> m_job;
+    // The upload that runs, of the kind m_jobKind.
+    std::unique_ptr<UploadWorker> m_job;
+    UploadKind m_jobKind = UploadKind::Messages;
     // What the running upload sends, to keep once it succeeds.
     MessageSet m_jobSet;
     QString m_jobHash;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "varlo-cli/clireporter.h"
 
+#include "console/uploadwords.h"
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/interruptwatch.h"
 #include "link/serialport.h"
@@ -45,8 +46,14 @@ const char *CliReporter::permissionHint()
            "and log in again.\n";
 }
 
-void CliReporter::showMessage(const QString &text, const QString &reason)
+void CliReporter::portOpened(const PortChoice &port)
 {
+    m_status = portStatusText(port);
+}
+
+void CliReporter::showFailure(const QString &text, const UploadOutcome &outcome)
+{
+    const QString &reason = outcome.reason;
     endProgressLine();
     m_write((m_label.isEmpty() ? QString() : m_label + QStringLiteral(": ")) + text + QLatin1Char('\n'));
     if (!reason.isEmpty())
@@ -59,7 +66,7 @@ void CliReporter::setProgressPosition(int position)
 {
     if (!m_terminal || m_maximum <= 0)
         return;
-    // Every upload ends by setting the position back to 0.
+    // An ended upload puts the position back to 0 (resetProgress).
     const bool finished = position == 0 && m_lastPosition > 0;
     m_lastPosition = position;
     if (finished) {
@@ -83,7 +90,7 @@ void CliReporter::endProgressLine()
 }
 
 int uploadToEachPort(const std::vector<PortChoice> &ports,
-                     const std::function<bool(const PortChoice &, LinkReporter &)> &upload)
+                     const std::function<UploadOutcome(const PortChoice &, UploadProgress &)> &upload)
 {
     int status = ExitDone;
     for (const PortChoice &port : ports) {
@@ -93,8 +100,9 @@ int uploadToEachPort(const std::vector<PortChoice> &ports,
         const bool several = ports.size() > 1;
         if (several)
             reporter.setLabel(port.toString());
-        const bool done = upload(port, reporter);
-        if (!done)
+        const UploadOutcome outcome = upload(port, reporter);
+        showUploadEnd(outcome, reporter);
+        if (!outcome.done())
             status = ExitFailed;
         else if (several)
             printErr(port.toString() + QStringLiteral(": done\n"));

@@ -1,19 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "link/linkreporter.h"
+#include "console/uploadendview.h"
 #include "link/portchoice.h"
+#include "link/uploadoutcome.h"
+#include "link/uploadprogress.h"
 
 #include <functional>
 #include <vector>
 
 namespace varlo::cli {
 
-// Reports an upload on standard error: the system's messages as they stand,
+// Tells an upload on standard error: the system's messages as they stand,
 // the operating system's reason on a second line and, for a permission
 // problem, a hint about the serial port group. Progress is shown only on a
 // terminal, so that scripts and logs get nothing but the messages.
-class CliReporter final : public LinkReporter
+class CliReporter final : public UploadProgress, public UploadEndView
 {
 public:
     using Sink = std::function<void(const QString &)>;
@@ -31,11 +33,13 @@ public:
     static bool stderrIsTerminal();
     static const char *permissionHint();
 
-    void showMessage(const QString &text, const QString &reason) override;
-    void showLamp(Lamp) override {}
-    void showStatus(const QString &text) override { m_status = text; }
+    void portOpened(const PortChoice &port) override;
     void setProgressMaximum(int maximum) override { m_maximum = maximum; }
     void setProgressPosition(int position) override;
+
+    void showFailure(const QString &text, const UploadOutcome &outcome) override;
+    void showResult(bool) override {}
+    void resetProgress() override { setProgressPosition(0); }
 
 private:
     void endProgressLine();
@@ -49,11 +53,11 @@ private:
     bool m_progressShown = false;
 };
 
-// Runs the upload on each port in turn, with a reporter of its own. With
-// several ports each outcome is told on standard error, "COM3: done" or the
-// failure's message after "COM4: "; the result is the worst status. An
-// interrupted run stops before the next port.
+// Runs the upload on each port in turn, with a reporter of its own, and
+// tells each outcome. With several ports each outcome is told on standard
+// error, "COM3: done" or the failure's message after "COM4: "; the result is
+// the worst status. An interrupted run stops before the next port.
 int uploadToEachPort(const std::vector<PortChoice> &ports,
-                     const std::function<bool(const PortChoice &, LinkReporter &)> &upload);
+                     const std::function<UploadOutcome(const PortChoice &, UploadProgress &)> &upload);
 
 } // namespace varlo::cli

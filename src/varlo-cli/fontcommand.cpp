@@ -2,7 +2,7 @@
 #include "varlo-cli/fontcommand.h"
 
 #include "charset/fontfile.h"
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "varlo-cli/clireporter.h"
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/filereport.h"
@@ -54,15 +54,14 @@ int runFont(const QStringList &arguments)
             return line.usageError(QStringLiteral("--export and --dry-run: choose one"));
         return saveFontFileReporting(*exportPath, *font);
     }
+    // A font file's image always has the size of the character generator.
+    const UploadPlan plan = planFontUpload(font->image()).value();
     if (line.dryRun()) {
-        printFrames(characterGeneratorFrames(font->image()));
+        printFrames(plan.frames());
         return ExitDone;
     }
-
-    const QByteArray image = font->image();
-    return uploadToEachPort(*ports, [&image](const PortChoice &port, LinkReporter &reporter) {
-        return sendCharacterGenerator(image, port, reporter);
-    });
+    return uploadToEachPort(
+        *ports, [&plan](const PortChoice &port, UploadProgress &progress) { return runUpload(plan, port, progress); });
 }
 
 } // namespace varlo::cli

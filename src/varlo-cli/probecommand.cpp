@@ -22,9 +22,12 @@ int runProbe(const QStringList &arguments)
         return ExitUsage;
 
     CliReporter reporter;
-    std::optional<PanelLink> link = openPanelLink(*port, reporter);
-    if (!link)
+    UploadOutcome outcome;
+    std::optional<PanelLink> link = openPanelLink(*port, reporter, outcome);
+    if (!link) {
+        showUploadEnd(outcome, reporter);
         return ExitFailed;
+    }
     link->close();
     printOut(link->portName() + QLatin1Char('\n'));
     return ExitDone;

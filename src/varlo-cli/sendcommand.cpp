@@ -82,16 +82,13 @@ int runSend(const QStringList &arguments)
         set->setMarkup(slot, markup);
 
     if (line.dryRun()) {
-        std::vector<LinkFrame> frames;
-        for (const UploadStep &step : planMessageUpload(*set, *delay))
-            frames.insert(frames.end(), step.frames.begin(), step.frames.end());
-        printFrames(frames);
+        printFrames(planMessageUpload(*set, *delay).frames());
         return ExitDone;
     }
 
-    return uploadToEachPort(*ports, [&](const PortChoice &port, LinkReporter &reporter) {
-        return sendMessageSet(*set, port, *delay, reporter);
-    });
+    const UploadPlan plan = planMessageUpload(*set, *delay);
+    return uploadToEachPort(
+        *ports, [&plan](const PortChoice &port, UploadProgress &progress) { return runUpload(plan, port, progress); });
 }
 
 } // namespace varlo::cli

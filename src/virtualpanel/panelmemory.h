@@ -2,7 +2,7 @@
 #pragma once
 
 #include "charset/fonttable.h"
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "virtualpanel/framedecoder.h"
 #include "model/messageblock.h"
 

@@ -5,7 +5,7 @@
 #include "charactergenerator/fonteditorwindow.h"
 #include "charactergenerator/glyphedit.h"
 #include "charactergenerator/glyphgrid.h"
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "support/appfixture.h"
 #include "support/recordingreporter.h"
 #include "support/virtualports.h"
@@ -137,7 +137,7 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     VirtualPorts ports;
     VirtualPanel &panel = ports.addPanel(3);
     RecordingReporter reporter;
-    QVERIFY(sendCharacterGenerator(editor->font().image(), PortChoice::com(3), reporter));
+    QVERIFY(reporter.upload(planFontUpload(editor->font().image()).value(), PortChoice::com(3)).done());
     QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
     PanelMemory memory;
     for (const FrameDecoder::Event &event : panel.events())

@@ -238,7 +238,7 @@ void TestLink::plan()
     QFETCH(QList<int>, pausedSteps);
     QFETCH(int, pauseTotalMs);
 
-    const std::vector<UploadStep> steps = planMessageUpload(set, delay);
+    const std::vector<UploadStep> steps = planMessageUpload(set, delay).steps;
     QCOMPARE(int(steps.size()), 22);
 
     QList<int> paused;
@@ -398,8 +398,7 @@ void TestLink::workedExample()
     QVERIFY(panel.isValid());
 
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::automatic(), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(workedExampleSet(), 0), PortChoice::automatic()).done();
 
     QVERIFY(sent);
     const QByteArray expected = QByteArray("T") + workedExampleStream();
@@ -470,8 +469,7 @@ void TestLink::discovery()
     MessageSet empty;
     empty.clearForNew();
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendMessageSet(empty, PortChoice::automatic(), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(empty, 0), PortChoice::automatic()).done();
 
     QCOMPARE(sent, found != 0);
     if (found) {
@@ -513,8 +511,7 @@ void TestLink::chosenPortWithoutPanel()
     QVERIFY(ports.isValid() && noPanel.isValid());
 
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::fromPortBoxIndex(5), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(workedExampleSet(), 0), PortChoice::fromPortBoxIndex(5)).done();
 
     // Nothing is acknowledged, so nothing is noticed: no probe, no message.
     QVERIFY(sent);
@@ -532,8 +529,8 @@ void TestLink::devicePath()
     QVERIFY(ports.isValid() && panel.isValid());
 
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::device(panel.slavePath()), 0, reporter); });
+    const bool sent =
+        reporter.upload(planMessageUpload(workedExampleSet(), 0), PortChoice::device(panel.slavePath())).done();
 
     QVERIFY(sent);
     QCOMPARE(reporter.eventsWithoutPositions(), completedUploadEvents("  " + panel.slavePath()));
@@ -567,8 +564,7 @@ void TestLink::chosenPortThatCannotOpen()
     }
 
     RecordingReporter reporter;
-    bool sent = true;
-    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::com(4), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(workedExampleSet(), 0), PortChoice::com(4)).done();
 
     QVERIFY(!sent);
     const QStringList events = reporter.events();
@@ -631,8 +627,8 @@ void TestLink::pauses()
     };
 
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendMessageSet(setWithSlots(filled), PortChoice::com(2), delay, reporter, recordPause); });
+    const bool sent =
+        reporter.upload(planMessageUpload(setWithSlots(filled), delay), PortChoice::com(2), recordPause).done();
 
     QVERIFY(sent);
     QCOMPARE(seen, offsets);
@@ -651,10 +647,9 @@ void TestLink::pausesSleepInRealTime()
     MessageSet empty;
     empty.clearForNew();
     RecordingReporter reporter;
-    bool sent = false;
     // Commu Delay 2: 100 ms, then 100 ms and 50 ms between the directory
     // frame and the end frame.
-    runOnThread([&] { sent = sendMessageSet(empty, PortChoice::com(2), 2, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(empty, 2), PortChoice::com(2)).done();
 
     QVERIFY(sent);
     QCOMPARE(panel.waitForBytes(72, 5000), 72);
@@ -694,8 +689,7 @@ void TestLink::deviceVanishes()
         if (position == holdAt && panel.waitForBytes(written, 5000) == written)
             vanished = panel.vanishNow(5000);
     };
-    bool sent = true;
-    runOnThread([&] { sent = sendMessageSet(setWithSlots(filled), PortChoice::com(2), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(setWithSlots(filled), 0), PortChoice::com(2)).done();
 
     QVERIFY(vanished);
     QVERIFY(!sent);
@@ -721,8 +715,7 @@ void TestLink::deviceVanishesBeforeTheFinalDrain()
     bool vanished = false;
     beforeNextDrain([&] { vanished = panel.waitForBytes(348, 5000) == 348 && panel.vanishNow(5000); });
     RecordingReporter reporter;
-    bool sent = true;
-    runOnThread([&] { sent = sendMessageSet(workedExampleSet(), PortChoice::com(2), 0, reporter); });
+    const bool sent = reporter.upload(planMessageUpload(workedExampleSet(), 0), PortChoice::com(2)).done();
 
     QVERIFY(vanished);
     QVERIFY(!sent);

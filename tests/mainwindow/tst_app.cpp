@@ -377,14 +377,16 @@ void TestApp::alteredSupportFilesAreShownAsTheyAre()
     for (int i = 0; i < MessageSet::kSlotCount; ++i)
         QCOMPARE(shown(s.speedButton(i)->icon()), builtIn(SupportFiles::LampRed));
     // A lamp an upload shows is read from its file too.
-    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
-    QVERIFY(s.uploads().start([](LinkReporter &reporter) {
-        reporter.showLamp(Lamp::Red);
-        return false;
+    QSignalSpy finished(&s.uploads(), &UploadWorker::finished);
+    QVERIFY(s.uploads().start([](UploadProgress &) {
+        UploadOutcome failed;
+        failed.result = UploadResult::CantOpen;
+        return failed;
     }));
     QVERIFY(finished.wait(10000));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::Speed1));
-    QVERIFY(s.dialogs->messages.isEmpty());
+    // The failure's box, and no other: the altered lamp is no damaged file.
+    QCOMPARE(s.dialogs->messageTexts(), QStringList{"Serial port can't open!"});
 }
 
 void TestApp::unwritableFolderFallsBackToUserData()
@@ -833,22 +835,24 @@ void TestApp::uploadRunsOffTheWindowThread()
     std::atomic<int> jobs = 0;
     QString boxStatus;
     s.dialogs->onMessage = [&](const QString &) {
-        // The box is up while the job waits for it.
+        // The box comes once the job has ended, the port still in the status bar.
         boxStatus = s.window->statusBar()->currentMessage();
     };
 
-    QSignalSpy finished(&s.uploads(), &UploadRunner::finished);
-    auto job = [&](LinkReporter &reporter) {
+    QSignalSpy finished(&s.uploads(), &UploadWorker::finished);
+    auto job = [&](UploadProgress &progress) {
         ++jobs;
         offThread = QThread::currentThread() != uiThread;
-        reporter.showStatus(QStringLiteral("  Com:3"));
-        reporter.setProgressMaximum(21);
-        reporter.setProgressPosition(5);
+        progress.portOpened(PortChoice::com(3));
+        progress.setProgressMaximum(21);
+        progress.setProgressPosition(5);
         go.acquire();
-        reporter.showLamp(Lamp::Red);
-        reporter.showMessage(QStringLiteral("Serial port can't open!"), QStringLiteral("Permission denied"));
-        reporter.setProgressPosition(0);
-        return false;
+        UploadOutcome failed;
+        failed.result = UploadResult::WriteError;
+        failed.reason = QStringLiteral("Input/output error");
+        failed.port = PortChoice::com(3);
+        failed.begun = true;
+        return failed;
     };
     s.edit(0)->setFocus(Qt::MouseFocusReason);
     QVERIFY(s.uploads().start(job));
@@ -877,12 +881,12 @@ void TestApp::uploadRunsOffTheWindowThread()
 
     go.release();
     QTRY_COMPARE(finished.count(), 1);
-    QCOMPARE(finished.first().first().toBool(), false);
+    QCOMPARE(uploadDone(finished), false);
     QVERIFY(offThread);
     QCOMPARE(jobs.load(), 1);
     QCOMPARE(s.dialogs->messages.size(), 1);
-    QCOMPARE(s.dialogs->messages[0].text, QStringLiteral("Serial port can't open!"));
-    QCOMPARE(s.dialogs->messages[0].detail, QStringLiteral("Permission denied"));
+    QCOMPARE(s.dialogs->messages[0].text, QStringLiteral("Serial port write error!"));
+    QCOMPARE(s.dialogs->messages[0].detail, QStringLiteral("Input/output error"));
     QCOMPARE(boxStatus, QStringLiteral("  Com:3"));
     QCOMPARE(shown(send->icon()), builtIn(SupportFiles::LampRed));
     QCOMPARE(progress->value(), 0);

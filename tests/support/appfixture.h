@@ -9,7 +9,8 @@
 #include "aboutandhelp/helpwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/startup.h"
-#include "mainwindow/uploadrunner.h"
+#include "link/uploadprogress.h"
+#include "link/uploadworker.h"
 #include "slotrows/slotedit.h"
 #include "slotrows/slotrows.h"
 #include "support/recordingdialogs.h"
@@ -92,7 +93,7 @@ struct Started
         return child;
     }
     Document &document() const { return window->document(); }
-    UploadRunner &uploads() const { return window->uploads(); }
+    UploadWorker &uploads() const { return window->uploads(); }
     SlotEdit *edit(int slot) const { return window->slotRows()->edit(slot); }
     QToolButton *speedButton(int slot) const
     {
@@ -158,6 +159,12 @@ private:
     bool m_done = false;
     std::thread m_watcher;
 };
+
+// Whether the first upload a spy on UploadWorker::finished saw was done.
+inline bool uploadDone(const QSignalSpy &finished)
+{
+    return finished.first().first().value<UploadOutcome>().done();
+}
 
 inline QImage shown(const QIcon &icon)
 {

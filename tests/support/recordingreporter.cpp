@@ -1,29 +1,40 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "recordingreporter.h"
 
+#include "console/uploadwords.h"
+#include "threadrunner.h"
+
 namespace varlo::test {
 
 namespace {
 const QString kPositionPrefix = QStringLiteral("pos:");
 } // namespace
 
-void RecordingReporter::showMessage(const QString &text, const QString &reason)
+UploadOutcome RecordingReporter::upload(const UploadPlan &plan, const PortChoice &port, const Pause &pause)
+{
+    UploadOutcome outcome;
+    runOnThread([&] { outcome = runUpload(plan, port, *this, pause); });
+    showUploadEnd(outcome, *this);
+    return outcome;
+}
+
+void RecordingReporter::showFailure(const QString &text, const UploadOutcome &outcome)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_lastReason = reason;
+        m_lastReason = outcome.reason;
     }
-    record(QStringLiteral("message:%1|%2").arg(text, reason));
+    record(QStringLiteral("message:%1|%2").arg(text, outcome.reason));
 }
 
-void RecordingReporter::showLamp(Lamp lamp)
+void RecordingReporter::showResult(bool done)
 {
-    record(lamp == Lamp::Green ? QStringLiteral("lamp:green") : QStringLiteral("lamp:red"));
+    record(done ? QStringLiteral("lamp:green") : QStringLiteral("lamp:red"));
 }
 
-void RecordingReporter::showStatus(const QString &text)
+void RecordingReporter::portOpened(const PortChoice &port)
 {
-    record(QStringLiteral("status:") + text);
+    record(QStringLiteral("status:") + portStatusText(port));
 }
 
 void RecordingReporter::setProgressMaximum(int maximum)

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fontfile.h"
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "varlo-cli/clireporter.h"
 #include "files/messagefile.h"
 #include "model/messageblock.h"
@@ -150,10 +150,8 @@ QByteArray hexLine(const QByteArray &coded)
 QByteArray dryRunOutput(const MessageSet &set)
 {
     QByteArrayList lines;
-    for (const UploadStep &step : planMessageUpload(set, 0)) {
-        for (const LinkFrame &frame : step.frames)
-            lines << hexLine(frame.lineCoded());
-    }
+    for (const LinkFrame &frame : planMessageUpload(set, 0).frames())
+        lines << hexLine(frame.lineCoded());
     return lines.join('\n') + '\n';
 }
 
@@ -945,7 +943,10 @@ void TestCli::reporterHintsAtTheGroup()
     cli::CliReporter reporter([&](const QString &text) { written += text; }, false);
     reporter.setProgressMaximum(21);
     reporter.setProgressPosition(3); // not a terminal: nothing
-    reporter.showMessage(QStringLiteral("Serial port can't open!"), reason);
+    UploadOutcome outcome;
+    outcome.result = UploadResult::CantOpen;
+    outcome.reason = reason;
+    showUploadEnd(outcome, reporter);
 
     QString expected = QStringLiteral("Serial port can't open!\n");
     if (!reason.isEmpty())

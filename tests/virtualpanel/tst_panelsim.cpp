@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "link/messageupload.h"
 #include "model/messageset.h"
 #include "virtualpanel/framedecoder.h"
@@ -168,10 +168,7 @@ void TestPanelSim::memoryKeepsAnUpload()
     set.setSpeedCode(2, 1);
     set.setMarkup(3, "STOP");
     set.setRun(3, false);
-    std::vector<LinkFrame> frames;
-    for (const UploadStep &step : planMessageUpload(set, 0))
-        frames.insert(frames.end(), step.frames.begin(), step.frames.end());
-    const QByteArray raw = "T" + lineCoded(frames);
+    const QByteArray raw = "T" + lineCoded(planMessageUpload(set, 0).frames());
 
     PanelMemory memory;
     FrameDecoder decoder;

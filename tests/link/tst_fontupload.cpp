@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fonttable.h"
-#include "charset/fontupload.h"
+#include "link/fontupload.h"
 #include "virtualpanel/framedecoder.h"
 
 #include "support/drainhook.h"
 #include "support/recordingreporter.h"
-#include "support/threadrunner.h"
 #include "support/virtualports.h"
 
 #include <QTest>
@@ -101,8 +100,7 @@ void TestFontUpload::uploadTwice()
     const QByteArray image = syntheticImage();
 
     RecordingReporter reporter;
-    bool sent = false;
-    runOnThread([&] { sent = sendCharacterGenerator(image, PortChoice::com(1), reporter); });
+    const bool sent = reporter.upload(planFontUpload(image).value(), PortChoice::com(1)).done();
     QVERIFY(sent);
     QCOMPARE(reporter.events(), completedEvents(1));
     QCOMPARE(first.waitForBytes(64 * 69, 5000), 64 * 69);
@@ -119,8 +117,7 @@ void TestFontUpload::uploadTwice()
     // A second run, found by discovery this time, puts the same frames on the line.
     VirtualPanel &second = ports.addPanel(3);
     RecordingReporter again;
-    runOnThread([&] { sent = sendCharacterGenerator(image, PortChoice::automatic(), again); });
-    QVERIFY(sent);
+    QVERIFY(again.upload(planFontUpload(image).value(), PortChoice::automatic()).done());
     QCOMPARE(again.events(), completedEvents(3));
     QCOMPARE(second.waitForBytes(1 + 64 * 69, 5000), 1 + 64 * 69);
     QCOMPARE(second.received(), "T" + first.received());
@@ -134,8 +131,7 @@ void TestFontUpload::noPanel()
     QVERIFY(ports.isValid() && silent.isValid());
 
     RecordingReporter reporter;
-    bool sent = true;
-    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::automatic(), reporter); });
+    const bool sent = reporter.upload(planFontUpload(syntheticImage()).value(), PortChoice::automatic()).done();
 
     QVERIFY(!sent);
     QCOMPARE(reporter.events(), (QStringList{"message: Can't find serial port!|", "lamp:red"}));
@@ -156,8 +152,7 @@ void TestFontUpload::deviceVanishes()
         if (position == 0 && panel.waitForBytes(69, 5000) == 69)
             panel.vanishNow(5000);
     };
-    bool sent = true;
-    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+    const bool sent = reporter.upload(planFontUpload(syntheticImage()).value(), PortChoice::com(2)).done();
 
     QVERIFY(!sent);
     QCOMPARE(reporter.events(),
@@ -179,8 +174,7 @@ void TestFontUpload::deviceVanishesBeforeTheFinalDrain()
     bool vanished = false;
     beforeNextDrain([&] { vanished = panel.waitForBytes(64 * 69, 5000) == 64 * 69 && panel.vanishNow(5000); });
     RecordingReporter reporter;
-    bool sent = true;
-    runOnThread([&] { sent = sendCharacterGenerator(syntheticImage(), PortChoice::com(2), reporter); });
+    const bool sent = reporter.upload(planFontUpload(syntheticImage()).value(), PortChoice::com(2)).done();
 
     QVERIFY(vanished);
     QVERIFY(!sent);
@@ -194,17 +188,10 @@ void TestFontUpload::deviceVanishesBeforeTheFinalDrain()
 
 void TestFontUpload::imageOfWrongSize()
 {
-    VirtualPorts ports;
-    VirtualPanel &panel = ports.addPanel(1);
-    QVERIFY(ports.isValid() && panel.isValid());
-
-    RecordingReporter reporter;
-    const QByteArray tooShort(4095, 0);
-    bool sent = true;
-    runOnThread([&] { sent = sendCharacterGenerator(tooShort, PortChoice::com(1), reporter); });
-    QVERIFY(!sent);
-    QVERIFY(reporter.events().isEmpty());
-    QVERIFY(panel.received().isEmpty());
+    // No plan, so there is nothing to open a port for.
+    QVERIFY(!planFontUpload(QByteArray(4095, 0)));
+    QVERIFY(!planFontUpload(QByteArray(4097, 0)));
+    QVERIFY(planFontUpload(QByteArray(4096, 0)));
 }
 
 QTEST_GUILESS_MAIN(TestFontUpload)
