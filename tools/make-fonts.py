@@ -3,7 +3,7 @@
 # Makes the fonts shipped beside the built-in one from the built-in font
 # file and the glyphs drawn below: fonts/cyrillic.vlf and fonts/greek.vlf.
 #
-#   build/bin/varlo-cli font --export /tmp/built-in.vlf
+#   build/bin/varlo-cli font builtin --export /tmp/built-in.vlf
 #   tools/make-fonts.py /tmp/built-in.vlf fonts/
 #
 # tools/font-pictures.sh then draws their font sheets and proofs in docs/;

@@ -133,8 +133,10 @@ void CommandLine::addArgument(const QString &name, const QString &description)
 void CommandLine::addFontOption()
 {
     m_parser.addOption({kFont,
-                        QStringLiteral("Read and show text as this .vlf font file's labels mean the codes "
-                                       "(default: the built-in fonts), for a panel loaded with it."),
+                        QStringLiteral("Read and show text as this .vlf font file's labels mean the codes, "
+                                       "for a panel loaded with it; builtin for the built-in fonts. Default: "
+                                       "the font in use, which the window's Action > Font in Use chooses "
+                                       "(the built-in fonts until it does)."),
                         QStringLiteral("FILE.vlf")});
 }
 
@@ -147,6 +149,10 @@ std::optional<PanelCharMap> CommandLine::charMap()
     if (!path)
         return std::nullopt;
     if (path->isEmpty()) {
+        m_charMap = fontInUseReporting().charMap();
+        return m_charMap;
+    }
+    if (*path == QLatin1String(FontInUse::kBuiltInName)) {
         m_charMap = PanelCharMap::builtIn();
         return m_charMap;
     }

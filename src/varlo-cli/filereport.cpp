@@ -50,6 +50,14 @@ std::optional<FontFile> readFontFileReporting(const QString &path)
     return read.font;
 }
 
+FontInUse fontInUseReporting()
+{
+    const FontInUse used = FontInUse::load(FontInUse::rememberedPath(FontInUse::defaultConfigHome()));
+    if (!used.problem().isEmpty())
+        printMessage(used.describe());
+    return used;
+}
+
 int saveFontFileReporting(const QString &path, const FontFile &font)
 {
     const QString reason = saveFontFile(path, font);

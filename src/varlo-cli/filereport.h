@@ -2,6 +2,7 @@
 #pragma once
 
 #include "charset/fontfile.h"
+#include "charset/fontinuse.h"
 #include "files/messagefile.h"
 
 #include <optional>
@@ -22,6 +23,11 @@ int writeMessageFileReporting(const QString &path, const MessageSet &set);
 // when it can't be used; its warnings go to standard error as
 // "PATH: warning: ..." and the font is used all the same.
 std::optional<FontFile> readFontFileReporting(const QString &path);
+
+// The font in use, as the window chose it. A file that can't be used gives
+// the built-in font, after "varlo-cli: font in use: built-in, as PATH can't
+// be used (reason)" on standard error; its warnings are not repeated.
+FontInUse fontInUseReporting();
 
 // Saves the font. Returns ExitDone or ExitFileFailed.
 int saveFontFileReporting(const QString &path, const FontFile &font);

@@ -20,13 +20,15 @@ int runFont(const QStringList &arguments)
     CommandLine line(QStringLiteral("font"),
                      QStringLiteral("[FILE.vlf] [--port PORT]... [--dry-run] [--export OUT.vlf]"),
                      QStringLiteral("Loads the panel's character generator with two fonts, normal and bold: "
-                                    "64 frames, as the Initial button does. Without FILE.vlf the fonts built "
-                                    "into Varlo go; with it, the two faces of that font file. --export writes "
-                                    "the font (the built-in one without FILE.vlf) as a font file to start "
-                                    "from, and sends nothing."),
+                                    "64 frames, as the Initial button does. Without FILE.vlf the font in use "
+                                    "goes, which the window's Action > Font in Use chooses (the fonts built "
+                                    "into Varlo until it does); builtin sends the built-in fonts, a file the "
+                                    "two faces of that font file. --export writes the font as a font file to "
+                                    "start from, and sends nothing: varlo-cli font builtin --export "
+                                    "mine.vlf gives the built-in one."),
                      QStringLiteral("varlo-cli font cyrillic.vlf --port COM3"));
     line.addFileArgument(QStringLiteral("FILE.vlf"),
-                         QStringLiteral("The font file to load (default: the built-in fonts)."));
+                         QStringLiteral("The font file to load, or builtin (default: the font in use)."));
     line.addPortOption();
     line.addDryRunOption();
     line.parser().addOption({kExport, QStringLiteral("Write the font to this .vlf file instead of sending it."),
@@ -40,8 +42,12 @@ int runFont(const QStringList &arguments)
     if (!ports)
         return ExitUsage;
 
-    std::optional<FontFile> font = FontFile::builtIn();
-    if (!file->isEmpty())
+    std::optional<FontFile> font;
+    if (file->isEmpty())
+        font = fontInUseReporting().font();
+    else if (*file == QLatin1String(FontInUse::kBuiltInName))
+        font = FontFile::builtIn();
+    else
         font = readFontFileReporting(*file);
     if (!font)
         return ExitFileFailed;

@@ -5,8 +5,9 @@
 
 namespace varlo::cli {
 
-// varlo-cli font: loads two fonts into the panel (Initial), the built-in ones
-// or those of a .vlf font file, or writes them as a font file.
+// varlo-cli font: loads two fonts into the panel (Initial), the font in use,
+// the built-in ones or those of a .vlf font file, or writes them as a font
+// file.
 int runFont(const QStringList &arguments);
 
 } // namespace varlo::cli

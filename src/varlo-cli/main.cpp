@@ -29,7 +29,7 @@ constexpr std::array kCommands = {
     Command{"write", "Make a message file from -m texts.", runWrite},
     Command{"show", "Print the slots of a message file.", runShow},
     Command{"set", "Change one slot of a message file.", runSet},
-    Command{"font", "Load the panel's two fonts (Initial), built-in or from a .vlf file.", runFont},
+    Command{"font", "Load the panel's fonts (Initial): the font in use or a .vlf file.", runFont},
     Command{"probe", "Find the panel and print its port.", runProbe},
     Command{"publish", "Publish a message file to panels on an MQTT broker.", runPublish},
     Command{"panels", "List the panels on an MQTT broker and their status.", runPanels},

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/fontfile.h"
+#include "charset/fontinuse.h"
 #include "link/fontupload.h"
 #include "varlo-cli/clireporter.h"
 #include "files/messagefile.h"
@@ -248,6 +249,8 @@ private Q_SLOTS:
     void fontFiles_data();
     void fontFiles();
     void textFollowsTheFont();
+    void fontInUseIsTheDefault();
+    void fontInUseThatCantBeUsed();
     void sendFindsThePanel();
     void linkFailures_data();
     void linkFailures();
@@ -625,6 +628,67 @@ void TestCli::textFollowsTheFont()
     const Run broken = runCli({"show", path, "--font", dir.filePath(QStringLiteral("missing.vlf"))});
     QCOMPARE(broken.exitCode, 3);
     QCOMPARE(broken.out, QByteArray());
+}
+
+// What the window chose is every command's font until --font says otherwise;
+// builtin names the built-in one.
+void TestCli::fontInUseIsTheDefault()
+{
+    QTemporaryDir dir;
+    const QString cyrillic = QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf");
+    // The fixture's XDG_CONFIG_HOME is where the window would remember it.
+    QCOMPARE(FontInUse::remember(qEnvironmentVariable("XDG_CONFIG_HOME"), cyrillic), QString());
+    const QString path = dir.filePath(QStringLiteral("moscow.vlo"));
+
+    const Run run = runCli({"write", path, "-m", "МОСКВА"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.err, QByteArray());
+    MessageSet set;
+    QVERIFY(readMessageFile(path, set).ok());
+    QCOMPARE(set.markup(0), QByteArray("\x8C\x8E\x91\x8A\x82\x80"));
+    const Run shown = runCli({"show", path});
+    QVERIFY2(QString::fromUtf8(shown.out).startsWith(QStringLiteral("A    4    6  \"МОСКВА\"")), shown.out.constData());
+
+    // builtin: the same bytes as the built-in font draws them.
+    QCOMPARE(runCli({"write", path, "-m", "МОСКВА", "--font", "builtin"}).exitCode, 2);
+    const Run builtIn = runCli({"show", path, "--font", "builtin"});
+    QVERIFY2(QString::fromUtf8(builtIn.out).startsWith(QStringLiteral("A    4    6  \"îÄæèéÇ\"")),
+             builtIn.out.constData());
+
+    // Initial from the command line loads the font in use too.
+    const QByteArray cyrillicImage = readFontFilePath(cyrillic).font->image();
+    const Run frames = runCli({"font", "--dry-run"});
+    QCOMPARE(frames.exitCode, 0);
+    QCOMPARE(frames.out.split('\n').at(20), hexLine(characterGeneratorFrames(cyrillicImage)[20].lineCoded()));
+    const Run builtInFrames = runCli({"font", "builtin", "--dry-run"});
+    QCOMPARE(builtInFrames.out.split('\n').at(20),
+             hexLine(characterGeneratorFrames(FontTable::image())[20].lineCoded()));
+    QVERIFY(frames.out.split('\n').at(20) != builtInFrames.out.split('\n').at(20));
+
+    const Run help = runCli({"show", "--help"});
+    QVERIFY2(help.out.contains("Default: the font in use"), help.out.constData());
+}
+
+// A font in use that has gone: the built-in font, and standard error says
+// which file and why; the command goes on.
+void TestCli::fontInUseThatCantBeUsed()
+{
+    QTemporaryDir dir;
+    const QString gone = dir.filePath(QStringLiteral("gone.vlf"));
+    QCOMPARE(FontInUse::remember(qEnvironmentVariable("XDG_CONFIG_HOME"), gone), QString());
+    const QString path = dir.filePath(QStringLiteral("plain.vlo"));
+    const Run run = runCli({"write", path, "-m", "Ça va"});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(QFile::encodeName(gone)) && run.err.contains("built-in"), run.err.constData());
+    MessageSet set;
+    QVERIFY(readMessageFile(path, set).ok());
+    QCOMPARE(set.markup(0),
+             QByteArray("\x80"
+                        "a va"));
+    // --font builtin asks for nothing that could fail.
+    const Run builtIn = runCli({"show", path, "--font", "builtin"});
+    QCOMPARE(builtIn.exitCode, 0);
+    QCOMPARE(builtIn.err, QByteArray());
 }
 
 void TestCli::sendFindsThePanel()
