@@ -53,6 +53,7 @@ public:
     bool askRestore(QWidget *, const QString &, const QString &) override { return true; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &, int) override { return -1; }
 };
 
 QString sibling(const char *program)
@@ -204,7 +205,8 @@ double typingMs(QLineEdit *edit, const std::function<void()> &clear, bool *paint
 void benchTyping()
 {
     QTemporaryDir supportFolder;
-    auto window = startWindows({supportFolder.path(), supportFolder.path(), QString()}, std::make_unique<NoDialogs>());
+    auto window =
+        startWindows({supportFolder.path(), supportFolder.path(), QString(), {}, {}}, std::make_unique<NoDialogs>());
     SlotEdit *slotA = window->slotRows()->edit(0);
     window->activateWindow();
     slotA->setFocus();

@@ -11,6 +11,7 @@
 #include "link/uploadworker.h"
 #include "mainwindow/clientarea.h"
 #include "mainwindow/documentcommands.h"
+#include "mainwindow/fontchoice.h"
 #include "mainwindow/picturesource.h"
 #include "mainwindow/sidewindows.h"
 #include "slotrows/insertcommands.h"
@@ -101,6 +102,7 @@ MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidge
     m_rows = new SlotRows([this](quint8 code) { return m_pictures->load(SupportFiles::speedGlyph(code)); }, client);
     m_documentCommands = new DocumentCommands(m_document, *m_dialogs, this);
     m_sideWindows = new SideWindows(m_document, m_rows, *m_dialogs, this);
+    m_fontChoice = new FontChoice(folders.configHome, folders.shippedFontFolders, *m_dialogs, this);
     buildBottomRow(client);
     buildActions();
     buildMenus();
@@ -195,9 +197,20 @@ void MainWindow::buildActions()
     m_moveDown = makeAction(this, "ToolButton7", QString(), nullptr, "down");
     m_insertActions = makeInsertActions(m_rows, toolIcon, this);
 
-    m_commands = {m_new,     m_open,       m_save,        m_saveAs,        m_sendAction,       m_publishAction,
-                  m_exit,    m_helpAction, m_aboutAction, m_previewAction, m_fontEditorAction, m_moveUp,
-                  m_moveDown};
+    m_commands = {m_new,
+                  m_open,
+                  m_save,
+                  m_saveAs,
+                  m_sendAction,
+                  m_publishAction,
+                  m_exit,
+                  m_helpAction,
+                  m_aboutAction,
+                  m_previewAction,
+                  m_fontEditorAction,
+                  m_moveUp,
+                  m_moveDown,
+                  m_fontChoice->action()};
     m_commands.insert(m_commands.end(), m_insertActions.begin(), m_insertActions.end());
 }
 
@@ -244,6 +257,7 @@ void MainWindow::buildMenus()
         action->addAction(makeDisabledAction(this, name, text));
     action->addAction(m_previewAction);
     action->addAction(m_fontEditorAction);
+    action->addAction(m_fontChoice->action());
 
     QMenu *help = bar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("Help1"));
@@ -381,6 +395,7 @@ void MainWindow::connectCommands()
     connect(m_aboutAction, &QAction::triggered, m_sideWindows, &SideWindows::aboutClicked);
     connect(m_previewAction, &QAction::triggered, m_sideWindows, &SideWindows::previewClicked);
     connect(m_fontEditorAction, &QAction::triggered, m_sideWindows, &SideWindows::characterGeneratorClicked);
+    connect(m_fontChoice, &FontChoice::changed, this, &MainWindow::fontInUseChanged);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
     // The insertion actions come wired from makeInsertActions.
@@ -439,6 +454,7 @@ void MainWindow::startUp()
     updateCaption();
     m_pictures->files().writeMissing();
     refreshSpeedGlyphs();
+    fontInUseChanged();
 }
 
 void MainWindow::firstShown()
@@ -562,6 +578,13 @@ void MainWindow::commuDelayChanged(int position)
     m_commuDelayLabel->setText(QStringLiteral("Commu Delay: %1 ms").arg(position * upload::kCommuDelayUnitMs));
 }
 
+void MainWindow::fontInUseChanged()
+{
+    const FontInUse &font = m_fontChoice->current();
+    m_rows->setCharMap(font.charMap());
+    m_sideWindows->setFontImage(font.image());
+}
+
 // ---------------------------------------------------------------- uploads
 
 PortChoice MainWindow::chosenPort() const
@@ -579,8 +602,10 @@ void MainWindow::sendClicked()
 
 void MainWindow::initialClicked()
 {
-    // The built-in table has the character generator's size.
-    m_uploads->start([plan = planFontUpload(FontTable::image()).value(),
+    // The font file as it is now, should it have changed since it was read.
+    m_fontChoice->reload();
+    // The font in use has the character generator's size, whichever it is.
+    m_uploads->start([plan = planFontUpload(m_fontChoice->current().image()).value(),
                       port = chosenPort()](UploadProgress &progress) { return runUpload(plan, port, progress); });
 }
 

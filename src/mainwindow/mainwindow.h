@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -28,6 +29,7 @@ class DocumentCommands;
 class PictureSource;
 class SideWindows;
 class PortChoice;
+class FontChoice;
 class FontEditorWindow;
 class PreviewWindow;
 class PublishDialog;
@@ -64,6 +66,11 @@ public:
         // Where a copy of unsaved messages is kept (see RecoveryCopy); none
         // is kept when it is empty.
         QString recoveryDir;
+        // Holds varlo/varlo.conf, where the font in use is remembered; none
+        // when empty (the built-in font, remembered nowhere).
+        QString configHome;
+        // Where the fonts offered by name are.
+        QStringList shippedFontFolders;
     };
 
     // Builds every control with its start value, then runs startUp().
@@ -92,6 +99,7 @@ public:
     PublishDialog *publishDialog() const;
     // Null until the Character Generator was first opened.
     FontEditorWindow *fontEditor() const;
+    FontChoice &fontChoice() const { return *m_fontChoice; }
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -137,6 +145,9 @@ private:
     void refreshCounts();
     void commuDelayChanged(int position);
 
+    // The slot boxes and the Preview show the font in use.
+    void fontInUseChanged();
+
     // Uploads: Send (the button and the File menu's entry) and Initial.
     void sendClicked();
     void initialClicked();
@@ -157,6 +168,7 @@ private:
     RecoveryCopy m_recovery;
     QTimer *m_recoveryTimer = nullptr;
     bool m_recoveryArmed = false;
+    FontChoice *m_fontChoice = nullptr;
     bool m_shown = false;
 
     SlotRows *m_rows = nullptr;

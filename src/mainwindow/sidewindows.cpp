@@ -42,8 +42,10 @@ void SideWindows::setAboutAndHelp(AboutBox *about, HelpWindow *help)
 
 void SideWindows::previewClicked()
 {
-    if (!m_preview)
+    if (!m_preview) {
         m_preview = new PreviewWindow(m_window);
+        m_preview->setGlyphs(m_fontImage);
+    }
     const int focused = m_rows->focusedSlot();
     if (focused >= 0)
         m_previewSlot = focused;
@@ -104,6 +106,13 @@ void SideWindows::updatePreview()
         return;
     const MessageSet &set = m_document.messageSet();
     m_preview->showSlot(m_previewSlot, set.markup(m_previewSlot), set.speedCode(m_previewSlot));
+}
+
+void SideWindows::setFontImage(const QByteArray &image)
+{
+    m_fontImage = image;
+    if (m_preview)
+        m_preview->setGlyphs(image);
 }
 
 bool SideWindows::fontEditorMayClose()

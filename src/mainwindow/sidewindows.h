@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 
 class QWidget;
@@ -46,6 +47,8 @@ public:
     void slotChanged(int slot);
     // Gives the open Preview window the text and speed of its slot.
     void updatePreview();
+    // The Preview draws from this character generator, the font in use.
+    void setFontImage(const QByteArray &image);
 
     // Before the main window closes: the Character Generator asks about its
     // own changes. False when they were kept (the font could not be saved).
@@ -67,6 +70,7 @@ private:
     PreviewWindow *m_preview = nullptr;
     PublishDialog *m_publish = nullptr;
     FontEditorWindow *m_fontEditor = nullptr;
+    QByteArray m_fontImage;
     // The slot edit box that last had the focus.
     int m_previewSlot = 0;
 };

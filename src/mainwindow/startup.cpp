@@ -3,6 +3,8 @@
 
 #include "aboutandhelp/aboutbox.h"
 #include "aboutandhelp/helpwindow.h"
+#include "charset/fontinuse.h"
+#include "charset/shippedfonts.h"
 #include "windowkit/dialogs.h"
 #include "windowkit/icons.h"
 
@@ -15,9 +17,11 @@ namespace varlo {
 
 MainWindow::Folders defaultFolders()
 {
+    const QString executableDir = QCoreApplication::applicationDirPath();
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-    return {QCoreApplication::applicationDirPath(), QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
-            userData.isEmpty() ? QString() : userData + QStringLiteral("/recovery")};
+    return {executableDir, QStandardPaths::writableLocation(QStandardPaths::AppDataLocation),
+            userData.isEmpty() ? QString() : userData + QStringLiteral("/recovery"), FontInUse::defaultConfigHome(),
+            shippedFontFolders(executableDir)};
 }
 
 std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::unique_ptr<Dialogs> dialogs,

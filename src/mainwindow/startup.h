@@ -9,8 +9,9 @@ namespace varlo {
 
 class Dialogs;
 
-// The folders the program uses for its support files: beside the
-// executable, or the per-user data folder when that can't be written.
+// The folders the program uses: for its support files, beside the
+// executable, or the per-user data folder when that can't be written; the
+// user's config folder for the font in use; the shipped fonts' folders.
 MainWindow::Folders defaultFolders();
 
 // Starts the program's windows in their fixed order: the main window (it

@@ -35,6 +35,7 @@ constexpr qint64 kMaxStripBytes = 32 * 1024 * 1024;
 
 PreviewWindow::PreviewWindow(QWidget *parent)
     : QWidget(parent, Qt::Tool)
+    , m_glyphs(FontTable::image().toByteArray())
     , m_scroller(std::span<const LedCell>{}, MessageSet::kDefaultSpeedCode)
     , m_frame(m_scroller.frameAt(0))
 {
@@ -89,9 +90,7 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
     m_slot = slot;
     m_markup = markup;
     m_speedCode = speedCode;
-    // The text as the panel stores it: cells past the 125th are not shown.
-    m_scroller = PanelScroller::fromBlock(encodeMessageBlock(markup), speedCode);
-    m_stripsDrawn = false;
+    drawText();
 
     const int cells = markupCellCount(markup);
     const bool over = cells > block::kCellCapacity;
@@ -106,6 +105,24 @@ void PreviewWindow::showSlot(int slot, const QByteArray &markup, quint8 speedCod
     m_speed->setText(tr("Speed %1 %2").arg(speed.code + 1).arg(QLatin1String(speed.name)));
 
     seek(0);
+}
+
+void PreviewWindow::setGlyphs(const QByteArray &image)
+{
+    if (image.size() != FontTable::kImageBytes || image == m_glyphs)
+        return;
+    m_glyphs = image;
+    const qint64 at = elapsedMs();
+    drawText();
+    seek(at);
+}
+
+void PreviewWindow::drawText()
+{
+    const FontTable::Image glyphs(reinterpret_cast<const quint8 *>(m_glyphs.constData()), FontTable::kImageBytes);
+    // The text as the panel stores it: cells past the 125th are not shown.
+    m_scroller = PanelScroller::fromBlock(encodeMessageBlock(m_markup), m_speedCode, glyphs);
+    m_stripsDrawn = false;
 }
 
 void PreviewWindow::open()

@@ -33,6 +33,10 @@ public:
     // Shows a slot. A change of slot, text or speed starts the scroll over,
     // from the right edge; the same again changes nothing.
     void showSlot(int slot, const QByteArray &markup, quint8 speedCode);
+    // The character generator to draw from, both faces, FontTable's layout
+    // (the built-in fonts at first; an image of another size is ignored).
+    // The scroll goes on where it was, in the new glyphs.
+    void setGlyphs(const QByteArray &image);
     // Shows the window where it was last closed, or, the first time, under
     // its parent.
     void open();
@@ -60,10 +64,13 @@ private:
     // The frame shown on the display: its part of the slot's strip.
     void showFramePart();
     void placeFirstTime();
+    // Makes the scroller of the slot's text afresh.
+    void drawText();
 
     int m_slot = -1;
     QByteArray m_markup;
     quint8 m_speedCode = 0;
+    QByteArray m_glyphs;
     PanelScroller m_scroller;
     DotMatrix m_frame;
     int m_step = 0; // of m_frame

@@ -41,7 +41,7 @@ public:
         if (added.size() > 1)
             return fitPasted(input, pos, front, back, added, room);
 
-        const qsizetype bad = PanelCharMap::builtIn().firstUndrawable(input);
+        const qsizetype bad = m_edit->m_map.firstUndrawable(input);
         if (bad >= 0) {
             emit m_edit->refused(
                 tr("The panel has no character \u201c%1\u201d, so it was not typed.").arg(input.at(bad)));
@@ -64,7 +64,7 @@ private:
     State fitPasted(QString &input, int &pos, qsizetype front, qsizetype back, const QString &added,
                     qsizetype room) const
     {
-        const PanelCharMap &map = PanelCharMap::builtIn();
+        const PanelCharMap &map = m_edit->m_map;
         QByteArray bytes;
         QStringList leftOut;
         // One character at a time, so that one the panel lacks is skipped
@@ -117,17 +117,41 @@ QFont SlotEdit::slotFont()
 
 QByteArray SlotEdit::markup() const
 {
-    return PanelCharMap::builtIn().toBytes(text());
+    return m_map.toBytes(text());
 }
 
 void SlotEdit::setMarkup(const QByteArray &markup)
 {
-    const QString display = PanelCharMap::builtIn().toDisplay(markup);
+    const QString display = m_map.toDisplay(markup);
     if (display == text())
         return;
     m_settingByProgram = true;
     setText(display);
     m_settingByProgram = false;
+}
+
+void SlotEdit::setCharMap(const PanelCharMap &map)
+{
+    const QByteArray bytes = markup();
+    const int cursor = cursorPosition();
+    const int selectedFrom = selectionStart();
+    const int selectedLength = int(selectedText().size());
+    m_map = map;
+    const QString before = text();
+    // The change notices that follow carry the same bytes: the document
+    // sees no change.
+    setMarkup(bytes);
+    if (text() == before)
+        return;
+    if (selectedFrom >= 0 && selectedLength > 0) {
+        // The caret stays at the end of the selection it was at.
+        if (cursor == selectedFrom)
+            setSelection(selectedFrom + selectedLength, -selectedLength);
+        else
+            setSelection(selectedFrom, selectedLength);
+    } else {
+        setCursorPosition(cursor);
+    }
 }
 
 void SlotEdit::focusInEvent(QFocusEvent *event)

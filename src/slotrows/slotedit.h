@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/panelcharmap.h"
+
 #include <QByteArray>
 #include <QLineEdit>
 
 namespace varlo {
 
 // One slot's edit box. It holds the slot's markup as bytes and shows each
-// byte as the panel draws it (PanelCharMap). The typing limit of 124
+// byte as the panel draws it with the font in use (its PanelCharMap). The typing limit of 124
 // characters binds only what the user types or pastes: texts that the
 // program sets (a file, an inserted escape, a moved text) may be longer, and
 // deleting from such a text always works. A typed character the panel cannot
@@ -39,6 +41,12 @@ public:
     // Writing an equal text is no change and emits nothing.
     void setMarkup(const QByteArray &markup);
 
+    // The meaning of the codes, the built-in font's at first. The bytes stay
+    // as they are, and so do the caret and the selection (one character a
+    // byte in every map); only what shows, and what typing gives, changes.
+    void setCharMap(const PanelCharMap &map);
+    const PanelCharMap &charMap() const { return m_map; }
+
 signals:
     void refused(const QString &why);
     // The box got the keyboard focus.
@@ -51,6 +59,7 @@ private:
     class Validator;
     friend class Validator;
 
+    PanelCharMap m_map;
     bool m_settingByProgram = false;
     // The text before the edit being validated.
     QString m_textBefore;

@@ -134,6 +134,12 @@ void SlotRows::moveFocusedText(int step)
     m_edits[to]->setFocus(Qt::OtherFocusReason);
 }
 
+void SlotRows::setCharMap(const PanelCharMap &map)
+{
+    for (SlotEdit *edit : m_edits)
+        edit->setCharMap(map);
+}
+
 void SlotRows::showTexts(const MessageSet &set)
 {
     // A box that shows a new set starts at the beginning of its text: a

@@ -15,6 +15,7 @@ class QToolButton;
 
 namespace varlo {
 
+class PanelCharMap;
 class SlotEdit;
 class SpeedButton;
 
@@ -64,6 +65,10 @@ public:
     // their slots. Nothing happens at the first or last slot or without a
     // focused slot.
     void moveFocusedText(int step);
+
+    // Every edit box shows, types and pastes through this map from now on;
+    // the slots' bytes stay as they are.
+    void setCharMap(const PanelCharMap &map);
 
     // Every edit box shows its slot's text from `set`; a box that holds it
     // already stays as it is and tells nothing.

@@ -2,6 +2,7 @@
 #include "windowkit/dialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QPointer>
@@ -98,6 +99,24 @@ QString WidgetDialogs::openFileName(QWidget *parent, const QString &filter, cons
 QString WidgetDialogs::saveFileName(QWidget *parent, const QString &filter, const QString &preset)
 {
     return runFileDialog(parent, QFileDialog::AcceptSave, filter, preset);
+}
+
+int WidgetDialogs::chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                              int current)
+{
+    const QPointer<QInputDialog> dialog = new QInputDialog(parent);
+    dialog->setWindowTitle(title);
+    dialog->setLabelText(label);
+    dialog->setComboBoxItems(items);
+    dialog->setComboBoxEditable(false);
+    // A list, all of it in sight, rather than a box that folds it away.
+    dialog->setOption(QInputDialog::UseListViewForComboBoxItems);
+    if (current >= 0 && current < items.size())
+        dialog->setTextValue(items.at(current));
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    const int chosen = accepted && dialog ? int(items.indexOf(dialog->textValue())) : -1;
+    delete dialog;
+    return chosen;
 }
 
 } // namespace varlo

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+
 
 class QWidget;
 
@@ -37,6 +39,10 @@ public:
     // The Save dialog, preset with `preset`; it never asks before
     // overwriting. Returns the chosen path or an empty text when cancelled.
     virtual QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) = 0;
+    // A modal list to choose one of `items` from, `current` chosen at first.
+    // Returns the index chosen, or -1 when cancelled.
+    virtual int chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                           int current) = 0;
 };
 
 class WidgetDialogs : public Dialogs
@@ -48,6 +54,8 @@ public:
     bool askRestore(QWidget *parent, const QString &title, const QString &text) override;
     QString openFileName(QWidget *parent, const QString &filter, const QString &remembered) override;
     QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override;
+    int chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                   int current) override;
 };
 
 } // namespace varlo

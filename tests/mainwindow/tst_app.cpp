@@ -213,8 +213,9 @@ void TestApp::menus()
                           "Circle", "Null"}));
     QCOMPARE(entries("Speed1"),
              (QStringList{"&Fastest (off)", "F&aster (off)", "Fa&st (off)", "&Normal (off)", "&Slow (off)"}));
-    QCOMPARE(entries("Action1"),
-             (QStringList{"Rotate (off)", "Hold (off)", "Scroll (off)", "Preview", "Character Generator…"}));
+    QCOMPARE(
+        entries("Action1"),
+        (QStringList{"Rotate (off)", "Hold (off)", "Scroll (off)", "Preview", "Character Generator…", "Font in Use…"}));
     QCOMPARE(entries("Help1"), (QStringList{"&Help", "&About"}));
     for (const char *name : {"Send1", "SaveAs1", "UserDefine1", "Star1", "Circle01", "About1", "Help2"})
         QVERIFY2(s.find<QAction>(QLatin1String(name)), name);

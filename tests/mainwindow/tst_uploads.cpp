@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "support/appfixture.h"
 
+#include "charset/fonttable.h"
+
+#include "support/panelframes.h"
 #include "support/virtualpanel.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
@@ -123,6 +126,13 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(received.size(), 64 * 69);
     QCOMPARE(received.left(4).toHex(' '), QByteArray("82 b2 a0 a0"));
     QCOMPARE(received.mid(63 * 69, 4).toHex(' '), QByteArray("82 b2 5f ac"));
+    // With the built-in font in use: the built-in table, 64 bytes a frame
+    // from address 0 on.
+    std::vector<LinkFrame> frames;
+    const auto *table = reinterpret_cast<const quint8 *>(FontTable::image().data());
+    for (int i = 0; i < 64; ++i)
+        frames.push_back(makeWriteFrame(quint16(0x40 * i), FrameData(table + 0x40 * i, frame::kDataSize)));
+    QCOMPARE(received, lineCoded(frames));
     QCOMPARE(progress->maximum(), 64);
     QCOMPARE(positions(moved), countUp(1, 63) << 0);
     QCOMPARE(lastPercentage, QStringLiteral("98%"));

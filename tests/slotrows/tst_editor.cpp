@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "charset/fontfile.h"
 #include "slotrows/slotedit.h"
 
 #include <QApplication>
@@ -33,6 +34,7 @@ private Q_SLOTS:
     void typingAnUndrawableCharacterIsRefused_data();
     void typingAnUndrawableCharacterIsRefused();
     void typedCharactersBecomePanelBytes();
+    void anotherFontChangesOnlyTheLook();
     void writingAnEqualTextIsNoChange();
     void focusFromProgramSelectsAll();
 };
@@ -162,6 +164,45 @@ void TestEditor::typedCharactersBecomePanelBytes()
     edit.show();
     type(&edit, QStringLiteral("Café 5€ Ğ"));
     QCOMPARE(edit.markup(), QByteArray("Caf\x82 5\xFA \xF3"));
+}
+
+// With another font's map the same bytes show as that font's characters,
+// and typing and paste give its codes; nothing of the text changes.
+void TestEditor::anotherFontChangesOnlyTheLook()
+{
+    const FontFileRead cyrillic = readFontFilePath(QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf"));
+    QVERIFY(cyrillic.font);
+    SlotEdit edit;
+    edit.show();
+    edit.setMarkup(QByteArray("\x8C"
+                              "A~H"));
+    QCOMPARE(edit.text(), QStringLiteral("îA~H"));
+    edit.setCursorPosition(1);
+    QSignalSpy changed(&edit, &QLineEdit::textChanged);
+    edit.setCharMap(cyrillic.font->charMap());
+    QCOMPARE(edit.text(), QStringLiteral("МA~H"));
+    QCOMPARE(edit.markup(),
+             QByteArray("\x8C"
+                        "A~H"));
+    QCOMPARE(edit.cursorPosition(), 1);
+    for (const QList<QVariant> &change : changed)
+        QCOMPARE(cyrillic.font->charMap().toBytes(change.first().toString()),
+                 QByteArray("\x8C"
+                            "A~H"));
+
+    QSignalSpy refused(&edit, &SlotEdit::refused);
+    type(&edit, QStringLiteral("Тî"));
+    QCOMPARE(edit.markup(),
+             QByteArray("\x8C\x92"
+                        "A~H"));
+    QCOMPARE(refused.count(), 1); // î is no letter of this font
+    QApplication::clipboard()->setText(QStringLiteral("Ж♥"));
+    edit.paste();
+    QCOMPARE(edit.markup(), QByteArray("\x8C\x92\x86~HA~H"));
+
+    // Back to the built-in font: the bytes as they were typed.
+    edit.setCharMap(PanelCharMap::builtIn());
+    QCOMPARE(edit.text(), QStringLiteral("îÆå~HA~H"));
 }
 
 void TestEditor::writingAnEqualTextIsNoChange()

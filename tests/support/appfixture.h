@@ -62,7 +62,10 @@ inline void useTestUiFont()
 
 inline const QString kFirstCaption = QStringLiteral("Varlo V3.00                   [untitle.vlo]");
 
-// The main window as the program starts it, its support files in `folder`.
+// The main window as the program starts it, its support files in `folder`,
+// its settings in `folder`/varlo/varlo.conf (so never the user's own, and a
+// window started again on the same folder finds what the first one
+// remembered), the source tree's fonts/ as the shipped fonts.
 // A test may destroy the window early (window.reset()); the boxes it showed
 // stay in `dialogs`.
 struct Started
@@ -79,10 +82,13 @@ struct Started
     {
         if (prepare)
             prepare(*recording);
-        window = startWindows({folder, fallback.isEmpty() ? folder : fallback, recoveryFolder(folder)},
-                              std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
+        window = startWindows(
+            {folder, fallback.isEmpty() ? folder : fallback, recoveryFolder(folder), folder, {shippedFontsDir()}},
+            std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
     }
     static QString recoveryFolder(const QString &folder) { return folder + QStringLiteral("/recovery"); }
+
+    static QString shippedFontsDir() { return QStringLiteral(VARLO_TEST_FONTS_DIR); }
 
     template <typename T>
     T *find(const QString &name) const
@@ -164,6 +170,14 @@ private:
 inline bool uploadDone(const QSignalSpy &finished)
 {
     return finished.first().first().value<UploadOutcome>().done();
+}
+
+// Types any text into the widget, as a keyboard layout or input method
+// delivers it: QTest::keyClicks takes Latin-1 only.
+inline void typeText(QWidget *widget, const QString &text)
+{
+    for (QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(ch), Qt::NoModifier);
 }
 
 inline QImage shown(const QIcon &icon)

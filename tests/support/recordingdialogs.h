@@ -46,6 +46,9 @@ public:
     QQueue<bool> restoreAnswers; // true: Restore
     QQueue<QString> openAnswers; // an empty text cancels
     QQueue<QString> saveAnswers;
+    // Each list shown, as its label and its items joined by '|'.
+    QStringList itemLists;
+    QQueue<int> itemAnswers; // -1 cancels
     // Runs while a message box is open, after the event loop has run, for
     // checks at that moment.
     std::function<void(const QString &)> onMessage;
@@ -120,6 +123,12 @@ public:
         stayOpen();
         return next(saveAnswers, QString());
     }
+    int chooseItem(QWidget *, const QString &, const QString &label, const QStringList &items, int) override
+    {
+        itemLists << (QStringList{label} + items).join(QLatin1Char('|'));
+        stayOpen();
+        return next(itemAnswers, -1);
+    }
 };
 
 // What the window owns in place of the test's RecordingDialogs: it passes
@@ -156,6 +165,11 @@ public:
     QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override
     {
         return m_to.saveFileName(parent, filter, preset);
+    }
+    int chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
+                   int current) override
+    {
+        return m_to.chooseItem(parent, title, label, items, current);
     }
 
 private:

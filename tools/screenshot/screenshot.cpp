@@ -39,6 +39,7 @@ public:
     bool askRestore(QWidget *, const QString &, const QString &) override { return false; }
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
+    int chooseItem(QWidget *, const QString &, const QString &, const QStringList &, int) override { return -1; }
 };
 
 } // namespace
@@ -62,8 +63,10 @@ int main(int argc, char *argv[])
     const bool preview = parser.isSet(previewOption);
     const bool fontEditor = parser.isSet(fontEditorOption);
     QTemporaryDir folder;
-    // No copy of unsaved messages: the picture must not depend on the user's.
-    auto window = varlo::startWindows({folder.path(), folder.path(), QString()}, std::make_unique<SilentDialogs>());
+    // No copy of unsaved messages and the built-in font: the picture must not
+    // depend on the user's.
+    auto window =
+        varlo::startWindows({folder.path(), folder.path(), QString(), {}, {}}, std::make_unique<SilentDialogs>());
 
     const QByteArray samples[] = {
         "WELCOME TO VARLO ~H", "~BTODAY'S SPECIAL~A: COFFEE & CAKE ~+",
