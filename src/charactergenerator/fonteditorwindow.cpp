@@ -112,7 +112,12 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     buildActions();
     connect(m_grid, &GlyphGrid::chosen, this, &FontEditorWindow::choose);
     connect(m_edit, &GlyphEdit::edited, this,
-            [this](const GlyphEdit::Columns &columns) { pushColumns(columns, tr("Draw")); });
+            [this](const GlyphEdit::Columns &columns, int stroke) { pushColumns(columns, tr("Draw"), stroke); });
+    connect(m_grid, &GlyphGrid::activated, m_edit, [this] { m_edit->setFocus(Qt::TabFocusReason); });
+    // The overview first, then the glyph to draw on, its label, Insert.
+    setTabOrder(m_grid, m_edit);
+    setTabOrder(m_edit, m_label);
+    setTabOrder(m_label, m_insertButton);
     connect(m_label, &QLineEdit::editingFinished, this, &FontEditorWindow::takeLabel);
     connect(m_undo, &QUndoStack::cleanChanged, this, [this] { updateCaption(); });
 
@@ -150,6 +155,12 @@ void FontEditorWindow::buildActions()
     QAction *open = addCommand(QStringLiteral("open"), tr("&Open…"), QKeySequence::Open);
     QAction *saveAction = addCommand(QStringLiteral("save"), tr("&Save"), QKeySequence::Save);
     QAction *saveAsAction = addCommand(QStringLiteral("saveAs"), tr("Save &As…"), QKeySequence::SaveAs);
+    // As in the main window: where the desktop defines no key for Save As,
+    // the common one.
+    if (saveAsAction->shortcut().isEmpty())
+        saveAsAction->setShortcut(QKeySequence(tr("Ctrl+Shift+S")));
+    QAction *useFontAction = addCommand(QStringLiteral("useFont"), tr("&Use This Font"), QKeySequence());
+    useFontAction->setStatusTip(tr("Make this font the one the slots, the Preview and Initial use"));
     QAction *closeAction = addCommand(QStringLiteral("close"), tr("&Close"), QKeySequence::Close);
     QAction *undo = m_undo->createUndoAction(this, tr("&Undo"));
     undo->setObjectName(QStringLiteral("undo"));
@@ -173,6 +184,8 @@ void FontEditorWindow::buildActions()
     QMenu *file = menuBar()->addMenu(tr("&File"));
     file->addActions({newAction, open, saveAction, saveAsAction});
     file->addSeparator();
+    file->addAction(useFontAction);
+    file->addSeparator();
     file->addAction(closeAction);
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
     edit->addActions({undo, redo});
@@ -189,6 +202,7 @@ void FontEditorWindow::buildActions()
     connect(open, &QAction::triggered, this, &FontEditorWindow::openFont);
     connect(saveAction, &QAction::triggered, this, &FontEditorWindow::save);
     connect(saveAsAction, &QAction::triggered, this, &FontEditorWindow::saveAs);
+    connect(useFontAction, &QAction::triggered, this, &FontEditorWindow::useThisFont);
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     connect(copy, &QAction::triggered, this, &FontEditorWindow::copyGlyph);
     connect(paste, &QAction::triggered, this, &FontEditorWindow::pasteGlyph);
@@ -237,20 +251,20 @@ void FontEditorWindow::glyphChanged(FontTable::Font face, quint8 code)
 }
 
 void FontEditorWindow::pushChange(FontTable::Font face, quint8 code, const GlyphChange::State &after,
-                                  const QString &text)
+                                  const QString &text, int stroke)
 {
-    m_undo->push(new GlyphChange(m_font, face, code, after, text, [this](Font changedFace, quint8 changedCode) {
-        glyphChanged(changedFace, changedCode);
-    }));
+    m_undo->push(new GlyphChange(
+        m_font, face, code, after, text,
+        [this](Font changedFace, quint8 changedCode) { glyphChanged(changedFace, changedCode); }, stroke));
 }
 
-void FontEditorWindow::pushColumns(const Columns &columns, const QString &text)
+void FontEditorWindow::pushColumns(const Columns &columns, const QString &text, int stroke)
 {
     GlyphChange::State after = GlyphChange::stateOf(m_font, m_face, m_code);
     if (after.columns == columns)
         return;
     after.columns = columns;
-    pushChange(m_face, m_code, after, text);
+    pushChange(m_face, m_code, after, text, stroke);
 }
 
 void FontEditorWindow::takeLabel()
@@ -346,6 +360,21 @@ bool FontEditorWindow::settleChanges()
     return save();
 }
 
+void FontEditorWindow::useThisFont()
+{
+    // The font in use is a file: changes must be saved to be used. Cancel
+    // leaves everything as it was.
+    takeLabel();
+    if (isModifiedFont()
+        && (!m_dialogs.confirm(this, windowTitle().remove(QStringLiteral("[*]")), QStringLiteral(" Save change ?"))
+            || !save()))
+        return;
+    emit useFont(m_fileName);
+    statusBar()->showMessage(
+        tr("The font in use is now %1.")
+            .arg(m_fileName.isEmpty() ? tr("the built-in font") : QFileInfo(m_fileName).fileName()));
+}
+
 void FontEditorWindow::newFont()
 {
     if (settleChanges())
@@ -402,6 +431,7 @@ bool FontEditorWindow::saveTo(const QString &path)
     m_fileName = path;
     m_undo->setClean();
     updateCaption();
+    emit saved(path);
     return true;
 }
 

@@ -21,10 +21,11 @@ class GlyphGrid;
 // The Character Generator: a font's 2 x 256 glyphs as a grid of LED cells,
 // the chosen one large to draw on, its label, and the commands that change
 // a glyph (copy, paste, normal to bold, clear, shift), each one an undo
-// step. New starts from the built-in font; Open, Save and Save As work on
-// .vlf font files; closing with changes asks " Save change ?" as the main
-// window does. Boxes and file dialogs go through `dialogs`, which the main
-// window lends.
+// step, as is each stroke of the mouse. New starts from the
+// built-in font; Open, Save and Save As work on .vlf font files; closing
+// with changes asks " Save change ?" as the main window does, and so does
+// Use This Font, which makes the saved file the font in use. Boxes and
+// dialogs go through `dialogs`, which the main window lends.
 class FontEditorWindow : public QMainWindow
 {
     Q_OBJECT
@@ -40,6 +41,9 @@ public:
 
     // Opens the font file; false, with a message, when it can't be used.
     bool openFile(const QString &path);
+    // Asks " Save change ?" when there are changes (a label being typed
+    // included), and saves for OK. False: the changes are still there.
+    bool settleChanges();
     // Chooses the glyph to draw on.
     void choose(FontTable::Font face, quint8 code);
 
@@ -53,6 +57,11 @@ public:
 signals:
     // "Insert": the chosen code is to go into the slot being typed in.
     void insertCode(quint8 code);
+    // "Use This Font": the font file to use, saved; empty for the built-in
+    // font (a new font, unchanged).
+    void useFont(const QString &path);
+    // The font was saved to this file.
+    void saved(const QString &path);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -66,13 +75,12 @@ private:
     bool save();
     bool saveAs();
     bool saveTo(const QString &path);
-    // Asks " Save change ?" when there are changes. False: stay (the save
-    // did not happen).
-    bool settleChanges();
+    void useThisFont();
     void loadFont(const FontFile &font, const QString &fileName);
 
-    void pushChange(FontTable::Font face, quint8 code, const GlyphChange::State &after, const QString &text);
-    void pushColumns(const std::array<quint8, FontTable::kGlyphBytes> &columns, const QString &text);
+    void pushChange(FontTable::Font face, quint8 code, const GlyphChange::State &after, const QString &text,
+                    int stroke = 0);
+    void pushColumns(const std::array<quint8, FontTable::kGlyphBytes> &columns, const QString &text, int stroke = 0);
     void takeLabel();
     void copyGlyph();
     void pasteGlyph();

@@ -4,7 +4,7 @@
 namespace varlo {
 
 GlyphChange::GlyphChange(FontFile &font, FontTable::Font face, quint8 code, const State &after, const QString &text,
-                         std::function<void(FontTable::Font, quint8)> changed)
+                         std::function<void(FontTable::Font, quint8)> changed, int stroke)
     : QUndoCommand(text)
     , m_font(font)
     , m_face(face)
@@ -12,7 +12,17 @@ GlyphChange::GlyphChange(FontFile &font, FontTable::Font face, quint8 code, cons
     , m_before(stateOf(font, face, code))
     , m_after(after)
     , m_changed(std::move(changed))
+    , m_stroke(stroke)
 {
+}
+
+bool GlyphChange::mergeWith(const QUndoCommand *other)
+{
+    const auto *next = static_cast<const GlyphChange *>(other);
+    if (next->m_stroke != m_stroke || next->m_face != m_face || next->m_code != m_code)
+        return false;
+    m_after = next->m_after;
+    return true;
 }
 
 GlyphChange::State GlyphChange::stateOf(const FontFile &font, FontTable::Font face, quint8 code)

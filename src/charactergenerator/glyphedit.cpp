@@ -54,13 +54,13 @@ QPoint GlyphEdit::dotAt(QPointF point) const
     return {x, y};
 }
 
-void GlyphEdit::setDot(QPoint dot, bool on)
+void GlyphEdit::setDot(QPoint dot, bool on, int stroke)
 {
     if (dot.x() < 0 || lit(dot) == on)
         return;
     Columns changed = m_columns;
     changed[size_t(dot.x())] ^= quint8(1u << dot.y());
-    emit edited(changed);
+    emit edited(changed, stroke);
 }
 
 void GlyphEdit::paintEvent(QPaintEvent *)
@@ -87,20 +87,27 @@ void GlyphEdit::mousePressEvent(QMouseEvent *event)
         return;
     m_cursor = dot;
     m_dragLights = !lit(dot);
-    setDot(dot, m_dragLights);
+    m_stroke = ++m_lastStroke;
+    setDot(dot, m_dragLights, m_stroke);
     update();
 }
 
 void GlyphEdit::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!(event->buttons() & Qt::LeftButton))
+    if (!(event->buttons() & Qt::LeftButton) || m_stroke == 0)
         return;
     const QPoint dot = dotAt(event->position());
     if (dot.x() < 0)
         return;
     m_cursor = dot;
-    setDot(dot, m_dragLights);
+    setDot(dot, m_dragLights, m_stroke);
     update();
+}
+
+void GlyphEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        m_stroke = 0;
 }
 
 void GlyphEdit::keyPressEvent(QKeyEvent *event)
@@ -120,7 +127,7 @@ void GlyphEdit::keyPressEvent(QKeyEvent *event)
         step = {0, 1};
         break;
     case Qt::Key_Space:
-        setDot(m_cursor, !lit(m_cursor));
+        setDot(m_cursor, !lit(m_cursor), 0);
         return;
     default:
         QWidget::keyPressEvent(event);

@@ -12,8 +12,9 @@ namespace varlo {
 // One glyph drawn large, 8 columns by 7 rows of LED dots, to be edited:
 // a click lights or darkens a dot and a drag goes on doing the same to the
 // dots it passes; the arrow keys move the cursor and Space flips the dot
-// under it. Every change is reported by `edited` with the whole glyph; the
-// owner decides what to keep (and calls setColumns).
+// under it. Every change is reported by `edited` with the whole glyph and
+// the stroke it belongs to (one number from a press to its release, 0 for a
+// key); the owner decides what to keep (and calls setColumns).
 class GlyphEdit : public QWidget
 {
     Q_OBJECT
@@ -32,24 +33,27 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    void edited(const varlo::GlyphEdit::Columns &columns);
+    void edited(const varlo::GlyphEdit::Columns &columns, int stroke);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     int pitch() const;
     // The dot under the point, or (-1, -1).
     QPoint dotAt(QPointF point) const;
-    void setDot(QPoint dot, bool lit);
+    void setDot(QPoint dot, bool lit, int stroke);
     bool lit(QPoint dot) const { return (m_columns[size_t(dot.x())] >> dot.y()) & 1; }
 
     Columns m_columns{};
     QPoint m_cursor{0, 0};
     bool m_dragLights = true; // what a drag does to the dots it passes
+    int m_stroke = 0; // the stroke the mouse is drawing, 0 between strokes
+    int m_lastStroke = 0;
 };
 
 } // namespace varlo

@@ -3,6 +3,7 @@
 
 #include "display/ledpainter.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -25,6 +26,8 @@ GlyphGrid::GlyphGrid(const FontFile &font, QWidget *parent)
     , m_font(font)
 {
     setFixedSize(sizeHint());
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleName(tr("Glyphs"));
 }
 
 QSize GlyphGrid::sizeHint() const
@@ -67,8 +70,13 @@ void GlyphGrid::paintEvent(QPaintEvent *event)
             paintDotMatrix(painter, cell.topLeft() + QPointF(2, 2), dots, style);
         }
     }
-    painter.setPen(QPen(Qt::white, 1));
-    painter.drawRect(cellRect(m_face, m_code).adjusted(0, 0, -1, -1));
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        painter.drawRect(cellRect(m_face, m_code).adjusted(1, 1, -1, -1));
+    } else {
+        painter.setPen(QPen(Qt::white, 1));
+        painter.drawRect(cellRect(m_face, m_code).adjusted(0, 0, -1, -1));
+    }
 }
 
 void GlyphGrid::mousePressEvent(QMouseEvent *event)
@@ -76,12 +84,66 @@ void GlyphGrid::mousePressEvent(QMouseEvent *event)
     for (FontTable::Font face : {FontTable::Font::Normal, FontTable::Font::Bold}) {
         for (int code = 0; code < FontTable::kGlyphCount; ++code) {
             if (cellRect(face, quint8(code)).contains(event->position().toPoint())) {
-                setCurrent(face, quint8(code));
-                emit chosen(face, quint8(code));
+                choose(face, quint8(code));
                 return;
             }
         }
     }
+}
+
+void GlyphGrid::choose(FontTable::Font face, quint8 code)
+{
+    setCurrent(face, code);
+    emit chosen(face, code);
+}
+
+void GlyphGrid::keyPressEvent(QKeyEvent *event)
+{
+    using Font = FontTable::Font;
+    const int column = m_code % kPerRow;
+    const int row = m_code / kPerRow;
+    constexpr int kLastColumn = kPerRow - 1;
+    constexpr int kLastRow = FontTable::kGlyphCount / kPerRow - 1;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (column > 0)
+            choose(m_face, quint8(m_code - 1));
+        else if (m_face == Font::Bold)
+            choose(Font::Normal, quint8(row * kPerRow + kLastColumn));
+        return;
+    case Qt::Key_Right:
+        if (column < kLastColumn)
+            choose(m_face, quint8(m_code + 1));
+        else if (m_face == Font::Normal)
+            choose(Font::Bold, quint8(row * kPerRow));
+        return;
+    case Qt::Key_Up:
+        if (row > 0)
+            choose(m_face, quint8(m_code - kPerRow));
+        return;
+    case Qt::Key_Down:
+        if (row < kLastRow)
+            choose(m_face, quint8(m_code + kPerRow));
+        return;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        emit activated();
+        return;
+    default:
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void GlyphGrid::focusInEvent(QFocusEvent *event)
+{
+    QWidget::focusInEvent(event);
+    update(cellRect(m_face, m_code));
+}
+
+void GlyphGrid::focusOutEvent(QFocusEvent *event)
+{
+    QWidget::focusOutEvent(event);
+    update(cellRect(m_face, m_code));
 }
 
 } // namespace varlo

@@ -396,6 +396,8 @@ void MainWindow::connectCommands()
     connect(m_previewAction, &QAction::triggered, m_sideWindows, &SideWindows::previewClicked);
     connect(m_fontEditorAction, &QAction::triggered, m_sideWindows, &SideWindows::characterGeneratorClicked);
     connect(m_fontChoice, &FontChoice::changed, this, &MainWindow::fontInUseChanged);
+    connect(m_sideWindows, &SideWindows::useFontAsked, m_fontChoice, &FontChoice::use);
+    connect(m_sideWindows, &SideWindows::fontSaved, m_fontChoice, &FontChoice::fileSaved);
     connect(m_moveUp, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(-1); });
     connect(m_moveDown, &QAction::triggered, m_rows, [this] { m_rows->moveFocusedText(+1); });
     // The insertion actions come wired from makeInsertActions.

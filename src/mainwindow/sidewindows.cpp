@@ -10,6 +10,7 @@
 #include "publishdialog/publishdialog.h"
 #include "slotrows/slotrows.h"
 
+#include <QStatusBar>
 #include <QWidget>
 
 namespace varlo {
@@ -67,8 +68,13 @@ void SideWindows::characterGeneratorClicked()
     if (!m_fontEditor) {
         m_fontEditor = new FontEditorWindow(m_dialogs, m_window);
         // Any code, icons 1 to 12 included, can go into a slot this way.
-        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows,
-                [this](quint8 code) { m_rows->insertEscape(QByteArray(1, char(code))); });
+        connect(m_fontEditor, &FontEditorWindow::insertCode, m_rows, [this](quint8 code) {
+            if (!m_rows->insertEscape(QByteArray(1, char(code))))
+                m_fontEditor->statusBar()->showMessage(
+                    tr("Not inserted: no slot to insert into. Click into a slot of the main window first."));
+        });
+        connect(m_fontEditor, &FontEditorWindow::useFont, this, &SideWindows::useFontAsked);
+        connect(m_fontEditor, &FontEditorWindow::saved, this, &SideWindows::fontSaved);
     }
     bringUp(m_fontEditor);
 }
@@ -117,7 +123,16 @@ void SideWindows::setFontImage(const QByteArray &image)
 
 bool SideWindows::fontEditorMayClose()
 {
-    return !m_fontEditor || !m_fontEditor->isVisible() || m_fontEditor->close();
+    if (!m_fontEditor)
+        return true;
+    if (m_fontEditor->isVisible())
+        return m_fontEditor->close();
+    // Hidden, its edits are still there to lose: it comes up to show what
+    // the question is about.
+    if (!m_fontEditor->isModifiedFont())
+        return true;
+    bringUp(m_fontEditor);
+    return m_fontEditor->close();
 }
 
 } // namespace varlo

@@ -54,6 +54,13 @@ public:
     // own changes. False when they were kept (the font could not be saved).
     bool fontEditorMayClose();
 
+signals:
+    // The Character Generator's "Use This Font": the font file it saved.
+    void useFontAsked(const QString &path);
+    // The Character Generator saved a font file.
+    void fontSaved(const QString &path);
+
+public:
     // Null until first opened.
     PreviewWindow *preview() const { return m_preview; }
     PublishDialog *publish() const { return m_publish; }

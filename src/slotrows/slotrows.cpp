@@ -106,11 +106,11 @@ int SlotRows::focusedSlot() const
     return -1;
 }
 
-void SlotRows::insertEscape(const QByteArray &escape)
+bool SlotRows::insertEscape(const QByteArray &escape)
 {
     const int slot = focusedSlot();
     if (slot < 0)
-        return;
+        return false;
     SlotEdit *edit = m_edits[slot];
     // The lower end of the selection; selected text is kept, after the escape.
     const int at = edit->hasSelectedText() ? edit->selectionStart() : edit->cursorPosition();
@@ -119,6 +119,7 @@ void SlotRows::insertEscape(const QByteArray &escape)
     // No length limit: the limit binds typing only.
     edit->setMarkup(markup);
     edit->setCursorPosition(at + int(escape.size()));
+    return true;
 }
 
 void SlotRows::moveFocusedText(int step)

@@ -57,8 +57,9 @@ public:
 
     // Puts the escape (or any bytes) into the focused slot's edit box at the lower end of
     // its selection, keeping the selected text behind it, and leaves the
-    // caret just behind the escape. Does nothing when no slot has the focus.
-    void insertEscape(const QByteArray &escape);
+    // caret just behind the escape. Does nothing, and returns false, when no
+    // slot has the focus.
+    bool insertEscape(const QByteArray &escape);
     // Swaps the focused slot's text with the one `step` slots further down
     // (-1: up) and moves the focus along with it, which selects the moved
     // text. Only the texts trade places: speed codes and run flags stay with

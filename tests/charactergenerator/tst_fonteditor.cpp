@@ -11,6 +11,7 @@
 #include "support/virtualports.h"
 #include "virtualpanel/panelmemory.h"
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QUndoStack>
 
@@ -50,6 +51,10 @@ private slots:
     void insertPutsTheCodeIntoTheSlot();
     void closingWithChanges_data();
     void closingWithChanges();
+    void oneStrokeIsOneUndoStep();
+    void keysMoveTheChosenGlyph_data();
+    void keysMoveTheChosenGlyph();
+    void insertWithoutASlotSaysSo();
 
 private:
     FontEditorWindow *openEditor() const
@@ -104,7 +109,7 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     const QByteArray drawn = QByteArray::fromHex("0102020200004000");
     QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), drawn);
 
-    // Every dot was a step of its own: undo takes back the last one.
+    // The dot of the key was a step of its own: undo takes back that one.
     editor->action(QStringLiteral("undo"))->trigger();
     QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0102020200000000"));
     editor->action(QStringLiteral("redo"))->trigger();
@@ -116,10 +121,13 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     QCOMPARE(editor->font().label(Font::Normal, 200), QStringLiteral("(logo)"));
     QVERIFY(editor->isModifiedFont());
 
-    // Save As adds the extension; the caption names the file.
+    // Save As (Ctrl+Shift+S, as in the main window) adds the extension; the
+    // caption names the file.
     const QString path = m_dir->filePath(QStringLiteral("logo.vlf"));
     m_started->dialogs->saveAnswers.enqueue(m_dir->filePath(QStringLiteral("logo")));
-    editor->action(QStringLiteral("saveAs"))->trigger();
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    QTest::keyClick(editor->glyphEdit(), Qt::Key_S, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(!editor->isModifiedFont());
     QVERIFY2(editor->windowTitle().contains(QStringLiteral("logo.vlf")), qPrintable(editor->windowTitle()));
     QVERIFY(QFileInfo::exists(path));
@@ -225,18 +233,23 @@ void TestFontEditor::insertPutsTheCodeIntoTheSlot()
 
 void TestFontEditor::closingWithChanges_data()
 {
+    QTest::addColumn<bool>("hidden"); // the Character Generator hidden first
     QTest::addColumn<bool>("saveAnswer"); // OK to " Save change ?"
     QTest::addColumn<QString>("saveAsName"); // the Save dialog's answer; empty cancels
     QTest::addColumn<bool>("staysOpen");
     QTest::addColumn<bool>("saved");
 
-    QTest::newRow("Cancel closes without saving") << false << QString() << false << false;
-    QTest::newRow("OK saves, then closes") << true << QStringLiteral("mine.vlf") << false << true;
-    QTest::newRow("OK, save dialog cancelled: stays open") << true << QString() << true << false;
+    QTest::newRow("Cancel closes without saving") << false << false << QString() << false << false;
+    QTest::newRow("OK saves, then closes") << false << true << QStringLiteral("mine.vlf") << false << true;
+    QTest::newRow("OK, save dialog cancelled: stays open") << false << true << QString() << true << false;
+    // Hidden, its edits are asked about all the same; it comes up for it.
+    QTest::newRow("hidden: OK saves, then closes") << true << true << QStringLiteral("mine.vlf") << false << true;
+    QTest::newRow("hidden: save dialog cancelled: shown, stays open") << true << true << QString() << true << false;
 }
 
 void TestFontEditor::closingWithChanges()
 {
+    QFETCH(bool, hidden);
     QFETCH(bool, saveAnswer);
     QFETCH(QString, saveAsName);
     QFETCH(bool, staysOpen);
@@ -244,6 +257,8 @@ void TestFontEditor::closingWithChanges()
     FontEditorWindow *editor = openEditor();
     QVERIFY(editor);
     editor->action(QStringLiteral("clear"))->trigger();
+    if (hidden)
+        editor->hide();
     RecordingDialogs &dialogs = *m_started->dialogs;
     dialogs.confirmAnswers.enqueue(saveAnswer);
     if (saveAnswer)
@@ -256,6 +271,90 @@ void TestFontEditor::closingWithChanges()
     QCOMPARE(m_started->window->isVisible(), staysOpen);
     QCOMPARE(QFileInfo::exists(m_dir->filePath(QStringLiteral("mine.vlf"))), saved);
     QCOMPARE(dialogs.unanswered, 0);
+}
+
+// Press, drag across five dots, release: one step, one Ctrl+Z.
+void TestFontEditor::oneStrokeIsOneUndoStep()
+{
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->choose(Font::Normal, 200);
+    editor->action(QStringLiteral("clear"))->trigger();
+    GlyphEdit *edit = editor->glyphEdit();
+    QTest::mousePress(edit, Qt::LeftButton, {}, edit->dotCentre(0, 0));
+    for (int x = 1; x < 5; ++x)
+        dragTo(edit, edit->dotCentre(x, 0));
+    QTest::mouseRelease(edit, Qt::LeftButton, {}, edit->dotCentre(4, 0));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0101010101000000"));
+    // A second stroke is a step of its own.
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->dotCentre(7, 6));
+    QCOMPARE(editor->undoStack()->count(), 3);
+
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    edit->setFocus();
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray::fromHex("0101010101000000"));
+    QTest::keyClick(edit, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 200)), QByteArray(8, '\0'));
+    QCOMPARE(editor->undoStack()->index(), 1);
+}
+
+void TestFontEditor::keysMoveTheChosenGlyph_data()
+{
+    QTest::addColumn<Font>("fromFace");
+    QTest::addColumn<int>("fromCode");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<Font>("face");
+    QTest::addColumn<int>("code");
+
+    QTest::newRow("right") << Font::Normal << 65 << int(Qt::Key_Right) << Font::Normal << 66;
+    QTest::newRow("left") << Font::Bold << 65 << int(Qt::Key_Left) << Font::Bold << 64;
+    QTest::newRow("down a row of 16") << Font::Normal << 65 << int(Qt::Key_Down) << Font::Normal << 81;
+    QTest::newRow("up a row of 16") << Font::Normal << 65 << int(Qt::Key_Up) << Font::Normal << 49;
+    QTest::newRow("right across into the bold face") << Font::Normal << 79 << int(Qt::Key_Right) << Font::Bold << 64;
+    QTest::newRow("left across into the normal face") << Font::Bold << 64 << int(Qt::Key_Left) << Font::Normal << 79;
+    QTest::newRow("up from the top row stays") << Font::Normal << 3 << int(Qt::Key_Up) << Font::Normal << 3;
+    QTest::newRow("right from the last of bold stays") << Font::Bold << 255 << int(Qt::Key_Right) << Font::Bold << 255;
+}
+
+void TestFontEditor::keysMoveTheChosenGlyph()
+{
+    QFETCH(Font, fromFace);
+    QFETCH(int, fromCode);
+    QFETCH(int, key);
+    QFETCH(Font, face);
+    QFETCH(int, code);
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->choose(fromFace, quint8(fromCode));
+    editor->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    // Tab reaches the overview from the label.
+    editor->labelEdit()->setFocus();
+    for (int i = 0; i < 8 && !editor->grid()->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QVERIFY(editor->grid()->hasFocus());
+
+    QTest::keyClick(editor->grid(), Qt::Key(key));
+    QCOMPARE(editor->grid()->currentFace(), face);
+    QCOMPARE(int(editor->grid()->currentCode()), code);
+    QCOMPARE(editor->labelEdit()->text(), writtenFontLabel(editor->font().label(face, quint8(code))));
+    // Return goes on to draw it.
+    QTest::keyClick(editor->grid(), Qt::Key_Return);
+    QVERIFY(editor->glyphEdit()->hasFocus());
+}
+
+void TestFontEditor::insertWithoutASlotSaysSo()
+{
+    // The caret is in the port box, in no slot.
+    m_started->find<QComboBox>(QStringLiteral("ComboBox3"))->setFocus();
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->action(QStringLiteral("insert"))->trigger();
+    QVERIFY2(editor->statusBar()->currentMessage().startsWith(QStringLiteral("Not inserted: no slot")),
+             qPrintable(editor->statusBar()->currentMessage()));
+    QCOMPARE(m_started->document().messageSet().markup(0), QByteArray());
 }
 
 QTEST_MAIN(TestFontEditor)

@@ -2,6 +2,7 @@
 // The font in use: chosen in the window and remembered, it is what the slot
 // boxes show and type, what the Preview draws, what Initial loads and what
 // varlo-cli reads; a file that has gone gives the built-in font.
+#include "charactergenerator/fonteditorwindow.h"
 #include "charset/fontinuse.h"
 #include "display/panelscroller.h"
 #include "mainwindow/fontchoice.h"
@@ -12,6 +13,7 @@
 #include "virtualpanel/panelmemory.h"
 
 #include <QProcess>
+#include <QUndoStack>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -77,6 +79,7 @@ private Q_SLOTS:
     void changingTheFontKeepsTheBytes();
     void aFileThatHasGone();
     void aFileThatCantBeUsedIsNotTaken();
+    void useThisFontFromTheCharacterGenerator();
 };
 
 void TestFontChoice::chosenRememberedAndUsedEverywhere()
@@ -219,6 +222,43 @@ void TestFontChoice::aFileThatCantBeUsedIsNotTaken()
     QVERIFY(s.dialogs->messages.first().detail.startsWith(QStringLiteral("broken.vlf: ")));
     QCOMPARE(fontLabel(s)->text(), QStringLiteral("Font: built-in"));
     QCOMPARE(FontInUse::rememberedPath(dir.path()), QString());
+}
+
+void TestFontChoice::useThisFontFromTheCharacterGenerator()
+{
+    QTemporaryDir dir;
+    Started s(dir.path());
+    s.trigger("CharacterGenerator1");
+    FontEditorWindow *editor = s.window->fontEditor();
+    QVERIFY(editor);
+    editor->choose(FontTable::Font::Normal, 65);
+    editor->action(QStringLiteral("clear"))->trigger();
+    // The changes are saved first, as asked.
+    const QString path = dir.filePath(QStringLiteral("blank-a.vlf"));
+    s.dialogs->confirmAnswers << true;
+    s.dialogs->saveAnswers << path;
+    editor->action(QStringLiteral("useFont"))->trigger();
+    QCOMPARE(s.dialogs->confirmations.size(), 1);
+    QCOMPARE(fontLabel(s)->text(), QStringLiteral("Font: blank-a.vlf"));
+    QCOMPARE(FontInUse::rememberedPath(dir.path()), path);
+    QCOMPARE(s.window->fontChoice().current().font().glyph(FontTable::Font::Normal, 65)[0], quint8(0));
+
+    // Saved again, the font in use follows.
+    editor->action(QStringLiteral("shiftUp"))->trigger(); // any change
+    editor->choose(FontTable::Font::Normal, 66);
+    editor->action(QStringLiteral("clear"))->trigger();
+    editor->action(QStringLiteral("save"))->trigger();
+    QCOMPARE(s.window->fontChoice().current().font().glyph(FontTable::Font::Normal, 66)[0], quint8(0));
+
+    // Cancel to the question: nothing changes.
+    editor->action(QStringLiteral("clear"))->trigger();
+    editor->choose(FontTable::Font::Normal, 67);
+    editor->action(QStringLiteral("clear"))->trigger();
+    s.dialogs->confirmAnswers << false;
+    editor->action(QStringLiteral("useFont"))->trigger();
+    QCOMPARE(s.window->fontChoice().current().font().glyph(FontTable::Font::Normal, 67)[0],
+             FontTable::glyph(FontTable::Font::Normal, 67)[0]);
+    editor->undoStack()->setClean();
 }
 
 QTEST_MAIN(TestFontChoice)
