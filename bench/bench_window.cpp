@@ -54,6 +54,7 @@ public:
     QString openFileName(QWidget *, const QString &, const QString &) override { return {}; }
     QString saveFileName(QWidget *, const QString &, const QString &) override { return {}; }
     int chooseItem(QWidget *, const QString &, const QString &, const QStringList &, int) override { return -1; }
+    bool runDialog(QDialog *) override { return false; }
 };
 
 QString sibling(const char *program)

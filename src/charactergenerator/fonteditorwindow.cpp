@@ -4,6 +4,7 @@
 #include "charactergenerator/glyphchange.h"
 #include "charactergenerator/glyphedit.h"
 #include "charactergenerator/glyphgrid.h"
+#include "charactergenerator/pictureimportdialog.h"
 #include "windowkit/dialogs.h"
 
 #include <QAction>
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -71,6 +73,15 @@ std::optional<Columns> glyphFromText(const QString &text)
             return columns;
     }
     return std::nullopt;
+}
+
+// Every kind of picture this Qt reads, by extension.
+QString pictureFilter()
+{
+    QStringList patterns;
+    for (const QByteArray &format : QImageReader::supportedImageFormats())
+        patterns << QStringLiteral("*.") + QString::fromLatin1(format);
+    return QStringLiteral("Pictures (%1);;All files (*)").arg(patterns.join(QLatin1Char(' ')));
 }
 
 } // namespace
@@ -177,6 +188,8 @@ void FontEditorWindow::buildActions()
     QAction *down = addCommand(QStringLiteral("shiftDown"), tr("Shift &Down"), QKeySequence(tr("Alt+Down")));
     QAction *left = addCommand(QStringLiteral("shiftLeft"), tr("Shift &Left"), QKeySequence(tr("Alt+Left")));
     QAction *right = addCommand(QStringLiteral("shiftRight"), tr("Shift &Right"), QKeySequence(tr("Alt+Right")));
+    QAction *import = addCommand(QStringLiteral("importPicture"), tr("&Import Picture…"), QKeySequence());
+    import->setStatusTip(tr("Draw a picture into this glyph and the ones after it"));
     QAction *insert = addCommand(QStringLiteral("insert"), tr("&Insert"), QKeySequence(tr("Ctrl+I")));
     insert->setStatusTip(tr("Put this code at the caret of the slot you were typing in"));
     m_insertButton->setDefaultAction(insert);
@@ -196,6 +209,8 @@ void FontEditorWindow::buildActions()
     glyph->addSeparator();
     glyph->addActions({up, down, left, right});
     glyph->addSeparator();
+    glyph->addAction(import);
+    glyph->addSeparator();
     glyph->addAction(insert);
 
     connect(newAction, &QAction::triggered, this, &FontEditorWindow::newFont);
@@ -203,6 +218,7 @@ void FontEditorWindow::buildActions()
     connect(saveAction, &QAction::triggered, this, &FontEditorWindow::save);
     connect(saveAsAction, &QAction::triggered, this, &FontEditorWindow::saveAs);
     connect(useFontAction, &QAction::triggered, this, &FontEditorWindow::useThisFont);
+    connect(import, &QAction::triggered, this, &FontEditorWindow::importPicture);
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     connect(copy, &QAction::triggered, this, &FontEditorWindow::copyGlyph);
     connect(paste, &QAction::triggered, this, &FontEditorWindow::pasteGlyph);
@@ -373,6 +389,42 @@ void FontEditorWindow::useThisFont()
     statusBar()->showMessage(
         tr("The font in use is now %1.")
             .arg(m_fileName.isEmpty() ? tr("the built-in font") : QFileInfo(m_fileName).fileName()));
+}
+
+void FontEditorWindow::importPicture()
+{
+    const QString path = m_dialogs.openFileName(this, pictureFilter(), QString());
+    if (path.isEmpty())
+        return;
+    QImageReader reader(path);
+    // A photo comes in as it is seen, not as its camera held it.
+    reader.setAutoTransform(true);
+    const QImage picture = reader.read();
+    if (picture.isNull()) {
+        m_dialogs.showMessage(this, tr("The picture can't be read."),
+                              QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reader.errorString()));
+        return;
+    }
+    PictureImportDialog dialog(picture, m_code, this);
+    if (!m_dialogs.runDialog(&dialog))
+        return;
+    std::vector<std::pair<quint8, GlyphChange::State>> changes;
+    const std::vector<Columns> &glyphs = dialog.glyphs();
+    for (size_t i = 0; i < glyphs.size(); ++i) {
+        const auto code = quint8(m_code + i);
+        GlyphChange::State after = GlyphChange::stateOf(m_font, m_face, code);
+        if (after.columns != glyphs[i]) {
+            after.columns = glyphs[i];
+            changes.emplace_back(code, after);
+        }
+    }
+    if (changes.empty())
+        return;
+    // The whole picture is one step, however many glyphs it fills.
+    m_undo->beginMacro(tr("Import Picture"));
+    for (const auto &[code, after] : changes)
+        pushChange(m_face, code, after, tr("Import Picture"));
+    m_undo->endMacro();
 }
 
 void FontEditorWindow::newFont()

@@ -20,8 +20,8 @@ class GlyphGrid;
 
 // The Character Generator: a font's 2 x 256 glyphs as a grid of LED cells,
 // the chosen one large to draw on, its label, and the commands that change
-// a glyph (copy, paste, normal to bold, clear, shift), each one an undo
-// step, as is each stroke of the mouse. New starts from the
+// a glyph (copy, paste, normal to bold, clear, shift, a picture imported),
+// each one an undo step, as is each stroke of the mouse. New starts from the
 // built-in font; Open, Save and Save As work on .vlf font files; closing
 // with changes asks " Save change ?" as the main window does, and so does
 // Use This Font, which makes the saved file the font in use. Boxes and
@@ -76,6 +76,7 @@ private:
     bool saveAs();
     bool saveTo(const QString &path);
     void useThisFont();
+    void importPicture();
     void loadFont(const FontFile &font, const QString &fileName);
 
     void pushChange(FontTable::Font face, quint8 code, const GlyphChange::State &after, const QString &text,

@@ -119,4 +119,11 @@ int WidgetDialogs::chooseItem(QWidget *parent, const QString &title, const QStri
     return chosen;
 }
 
+bool WidgetDialogs::runDialog(QDialog *dialog)
+{
+    const QPointer<QDialog> watched = dialog;
+    const bool accepted = dialog->exec() == QDialog::Accepted;
+    return accepted && watched;
+}
+
 } // namespace varlo

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 
 class QWidget;
 
@@ -43,6 +44,9 @@ public:
     // Returns the index chosen, or -1 when cancelled.
     virtual int chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
                            int current) = 0;
+    // Runs a dialog of the window's own modally; true when it was accepted.
+    // The caller owns the dialog and reads its result afterwards.
+    virtual bool runDialog(QDialog *dialog) = 0;
 };
 
 class WidgetDialogs : public Dialogs
@@ -56,6 +60,7 @@ public:
     QString saveFileName(QWidget *parent, const QString &filter, const QString &preset) override;
     int chooseItem(QWidget *parent, const QString &title, const QString &label, const QStringList &items,
                    int current) override;
+    bool runDialog(QDialog *dialog) override;
 };
 
 } // namespace varlo

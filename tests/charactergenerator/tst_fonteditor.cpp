@@ -5,6 +5,7 @@
 #include "charactergenerator/fonteditorwindow.h"
 #include "charactergenerator/glyphedit.h"
 #include "charactergenerator/glyphgrid.h"
+#include "charactergenerator/pictureimportdialog.h"
 #include "link/fontupload.h"
 #include "support/appfixture.h"
 #include "support/recordingreporter.h"
@@ -12,8 +13,12 @@
 #include "virtualpanel/panelmemory.h"
 
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QSlider>
 #include <QUndoStack>
+
+#include <bit>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -55,6 +60,9 @@ private slots:
     void keysMoveTheChosenGlyph_data();
     void keysMoveTheChosenGlyph();
     void insertWithoutASlotSaysSo();
+    void pictureImport();
+    void pictureSizes_data();
+    void pictureSizes();
 
 private:
     FontEditorWindow *openEditor() const
@@ -355,6 +363,90 @@ void TestFontEditor::insertWithoutASlotSaysSo()
     QVERIFY2(editor->statusBar()->currentMessage().startsWith(QStringLiteral("Not inserted: no slot")),
              qPrintable(editor->statusBar()->currentMessage()));
     QCOMPARE(m_started->document().messageSet().markup(0), QByteArray());
+}
+
+// A 16 x 7 picture into codes 128 and 129: a diagonal of dark pixels, a
+// dark last column, and one grey pixel that the threshold decides.
+void TestFontEditor::pictureImport()
+{
+    QImage picture(16, 7, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    for (int x = 0; x < 16; ++x)
+        picture.setPixel(x, x % 7, qRgb(0, 0, 0));
+    for (int y = 0; y < 7; ++y)
+        picture.setPixel(15, y, qRgb(0, 0, 0));
+    picture.setPixel(3, 6, qRgb(100, 100, 100));
+    const QString path = m_dir->filePath(QStringLiteral("picture.png"));
+    QVERIFY(picture.save(path));
+
+    FontEditorWindow *editor = openEditor();
+    QVERIFY(editor);
+    editor->choose(Font::Normal, 128);
+    const QByteArray bold128 = glyphBytes(editor->font().glyph(Font::Bold, 128));
+    RecordingDialogs &dialogs = *m_started->dialogs;
+    dialogs.openAnswers.enqueue(path);
+    QStringList codes;
+    QList<QByteArray> shownAtFirst;
+    dialogs.dialogAnswer = [&](QDialog *dialog) {
+        codes << dialog->findChild<QLabel *>(QStringLiteral("codes"))->text();
+        auto *import = static_cast<PictureImportDialog *>(dialog);
+        for (const PictureGlyphs::Columns &columns : import->glyphs())
+            shownAtFirst << QByteArray(reinterpret_cast<const char *>(columns.data()), 8);
+        // The grey pixel is darker than the middle, not than 90.
+        dialog->findChild<QSlider *>(QStringLiteral("threshold"))->setValue(90);
+        return true;
+    };
+    editor->action(QStringLiteral("importPicture"))->trigger();
+    QCOMPARE(dialogs.dialogsRun, 1);
+    QCOMPARE(codes, QStringList{QStringLiteral("Into codes 128 to 129, 2 glyphs.")});
+    QCOMPARE(shownAtFirst,
+             (QList<QByteArray>{QByteArray::fromHex("0102044810204001"), QByteArray::fromHex("020408102040017F")}));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 128)), QByteArray::fromHex("0102040810204001"));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 129)), QByteArray::fromHex("020408102040017F"));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Bold, 128)), bold128);
+
+    // One step for the whole picture.
+    editor->action(QStringLiteral("undo"))->trigger();
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 128)), glyphBytes(FontTable::glyph(Font::Normal, 128)));
+    QCOMPARE(glyphBytes(editor->font().glyph(Font::Normal, 129)), glyphBytes(FontTable::glyph(Font::Normal, 129)));
+    QVERIFY(!editor->isModifiedFont());
+    QCOMPARE(dialogs.unanswered, 0);
+}
+
+void TestFontEditor::pictureSizes_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QColor>("colour");
+    QTest::addColumn<int>("firstCode");
+    QTest::addColumn<int>("glyphs");
+    QTest::addColumn<int>("lit"); // dots in all
+
+    const QColor black(Qt::black);
+    QTest::newRow("7 rows, 16 columns: two glyphs") << QSize(16, 7) << black << 128 << 2 << 16 * 7;
+    QTest::newRow("twice as large, scaled to 7 rows") << QSize(32, 14) << black << 128 << 2 << 16 * 7;
+    QTest::newRow("a column over: a third glyph") << QSize(17, 7) << black << 128 << 3 << 17 * 7;
+    QTest::newRow("tall and narrow: 3.5 columns, one glyph") << QSize(7, 14) << black << 128 << 1 << 4 * 7;
+    QTest::newRow("cut at code 255") << QSize(800, 7) << black << 250 << 6 << 6 * 8 * 7;
+    QTest::newRow("transparent reads as white") << QSize(16, 7) << QColor(Qt::transparent) << 128 << 2 << 0;
+}
+
+void TestFontEditor::pictureSizes()
+{
+    QFETCH(QSize, size);
+    QFETCH(QColor, colour);
+    QFETCH(int, firstCode);
+    QFETCH(int, glyphs);
+    QFETCH(int, lit);
+    QImage picture(size, QImage::Format_ARGB32);
+    picture.fill(colour);
+    const PictureImportDialog dialog(picture, quint8(firstCode));
+    QCOMPARE(int(dialog.glyphs().size()), glyphs);
+    int dots = 0;
+    for (const PictureGlyphs::Columns &columns : dialog.glyphs()) {
+        for (quint8 column : columns)
+            dots += std::popcount(column);
+    }
+    QCOMPARE(dots, lit);
 }
 
 QTEST_MAIN(TestFontEditor)

@@ -49,6 +49,10 @@ public:
     // Each list shown, as its label and its items joined by '|'.
     QStringList itemLists;
     QQueue<int> itemAnswers; // -1 cancels
+    // Answers a dialog of the window's own: sets its controls, then accepts
+    // (true) or cancels it. Without one, the dialog is cancelled.
+    std::function<bool(QDialog *)> dialogAnswer;
+    int dialogsRun = 0;
     // Runs while a message box is open, after the event loop has run, for
     // checks at that moment.
     std::function<void(const QString &)> onMessage;
@@ -129,6 +133,17 @@ public:
         stayOpen();
         return next(itemAnswers, -1);
     }
+    bool runDialog(QDialog *dialog) override
+    {
+        ++dialogsRun;
+        stayOpen();
+        if (!dialogAnswer) {
+            qWarning("RecordingDialogs: a dialog nobody prepared an answer for");
+            ++unanswered;
+            return false;
+        }
+        return dialogAnswer(dialog);
+    }
 };
 
 // What the window owns in place of the test's RecordingDialogs: it passes
@@ -171,6 +186,7 @@ public:
     {
         return m_to.chooseItem(parent, title, label, items, current);
     }
+    bool runDialog(QDialog *dialog) override { return m_to.runDialog(dialog); }
 
 private:
     Dialogs &m_to;
