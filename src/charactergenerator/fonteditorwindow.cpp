@@ -98,7 +98,8 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     m_grid = new GlyphGrid(m_font, central);
     m_grid->setObjectName(QStringLiteral("GlyphGrid"));
     m_grid->setAccessibleName(tr("Glyphs of both fonts"));
-    m_grid->setToolTip(tr("Click a glyph to draw it: the normal font at the left, the bold at the right"));
+    m_grid->setToolTip(tr("Click a glyph to draw it, or choose one with the arrow keys: the normal font at the "
+                          "left, the bold at the right"));
     layout->addWidget(m_grid, 0, Qt::AlignTop);
 
     auto *side = new QVBoxLayout;

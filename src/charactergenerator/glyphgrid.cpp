@@ -27,7 +27,6 @@ GlyphGrid::GlyphGrid(const FontFile &font, QWidget *parent)
 {
     setFixedSize(sizeHint());
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(tr("Glyphs"));
 }
 
 QSize GlyphGrid::sizeHint() const

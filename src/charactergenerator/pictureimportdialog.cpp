@@ -50,6 +50,7 @@ PictureImportDialog::PictureImportDialog(const QImage &picture, quint8 firstCode
     m_threshold->setToolTip(tr("Pixels darker than this light their dot"));
     m_lightIsLit = new QCheckBox(tr("&Light pixels light the dots"), this);
     m_lightIsLit->setObjectName(QStringLiteral("lightIsLit"));
+    m_lightIsLit->setToolTip(tr("For a light drawing on a dark ground"));
 
     auto *form = new QFormLayout;
     form->addRow(tr("&Threshold:"), m_threshold);
