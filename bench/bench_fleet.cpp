@@ -116,7 +116,7 @@ Figures measure(int agentCount)
             outcomes = list;
             finished = true;
         });
-        if (!client.start(&error) || !waitUntil([&] { return ready; }, kWaitS * 1000)) {
+        if (!client.start(kWaitS, &error) || !waitUntil([&] { return ready; }, kWaitS * 1000)) {
             figures.failure = QStringLiteral("the publisher did not connect");
             return figures;
         }
@@ -126,7 +126,7 @@ Figures measure(int agentCount)
         set.setMarkup(1, "~BSALE~A today");
         QElapsedTimer clock;
         clock.start();
-        if (!client.publishSet(encodeMessageFile(set), {}, {QStringLiteral("all")}, kWaitS, &error)
+        if (!client.publishSet(set, {}, {QStringLiteral("all")}, kWaitS, &error)
             || !waitUntil([&] { return finished; }, (kWaitS + 10) * 1000)) {
             figures.failure = error.isEmpty() ? QStringLiteral("no answer") : error;
             return figures;

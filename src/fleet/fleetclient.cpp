@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/fleetclient.h"
 
+#include "files/messagefile.h"
+#include "fleet/fleetnames.h"
 #include "fleet/fleettopics.h"
 #include "fleet/sethash.h"
 #include "model/messageset.h"
@@ -16,18 +18,34 @@ FleetClient::FleetClient(BrokerSettings settings, QObject *parent)
 {
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FleetClient::finish);
+    m_connectDeadline.setSingleShot(true);
+    connect(&m_connectDeadline, &QTimer::timeout, this, &FleetClient::giveUp);
     connect(&m_client, &MqttClient::connected, this, &FleetClient::onConnected);
     connect(&m_client, &MqttClient::subscribed, this, &FleetClient::onSubscribed);
     connect(&m_client, &MqttClient::messageReceived, this, &FleetClient::onMessage);
-    connect(&m_client, &MqttClient::disconnected, this, &FleetClient::connectionProblem);
+    connect(&m_client, &MqttClient::disconnected, this, [this](const QString &reason) {
+        m_lastProblem = reason;
+        Q_EMIT connectionProblem(reason);
+    });
     connect(&m_client, &MqttClient::published, this, [this](int messageId) { m_undelivered.remove(messageId); });
 }
 
 FleetClient::~FleetClient() = default;
 
-bool FleetClient::start(QString *error)
+bool FleetClient::start(int connectWaitS, QString *error)
 {
-    return m_client.start(error);
+    if (!m_client.start(error))
+        return false;
+    m_connectDeadline.start(connectWaitS * 1000);
+    return true;
+}
+
+void FleetClient::giveUp()
+{
+    if (m_ready)
+        return;
+    m_client.stop();
+    Q_EMIT gaveUp(m_lastProblem);
 }
 
 QStringList FleetClient::membersOf(const QString &group) const
@@ -42,11 +60,9 @@ QStringList FleetClient::membersOf(const QString &group) const
 
 bool FleetClient::checkNames(const QStringList &names, QString *error) const
 {
-    for (const QString &name : names) {
-        if (const QString problem = topics::nameProblem(name); !problem.isEmpty()) {
-            *error = problem;
-            return false;
-        }
+    if (const QString problem = names::namesProblem(names); !problem.isEmpty()) {
+        *error = problem;
+        return false;
     }
     if (m_following) {
         *error = QStringLiteral("a publish is still running");
@@ -55,8 +71,8 @@ bool FleetClient::checkNames(const QStringList &names, QString *error) const
     return true;
 }
 
-bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &panels, const QStringList &groups,
-                             int waitS, QString *error)
+bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, const QStringList &groups, int waitS,
+                             QString *error)
 {
     if (!checkNames(panels + groups, error))
         return false;
@@ -64,28 +80,26 @@ bool FleetClient::publishSet(const QByteArray &fileBytes, const QStringList &pan
         *error = QStringLiteral("no panel or group to publish to");
         return false;
     }
-    const std::optional<QString> setHash = hashOfSetFile(fileBytes);
-    if (!setHash) {
-        *error = QStringLiteral("not a whole message file");
+    const QByteArray fileBytes = encodeMessageFile(set);
+    if (fileBytes.isEmpty()) {
+        *error = textTooLongMessage(firstTooLongSlot(set)).trimmed();
         return false;
     }
     for (const QString &panel : panels)
         send(topics::panelMessages(panel), fileBytes, true);
     for (const QString &group : groups)
         send(topics::groupMessages(group), fileBytes, true);
-    follow(panels, groups, {*setHash, -1, {}, hashOfBytes(fileBytes)}, waitS);
+    // The set's name is the hash of the very bytes published (see sethash.h).
+    const QString setHash = hashOfBytes(fileBytes);
+    follow(panels, groups, {setHash, -1, {}, setHash}, waitS);
     return true;
 }
 
-bool FleetClient::publishSlot(char letter, const QString &text, const QStringList &panels, int waitS, QString *error)
+bool FleetClient::publishSlot(int slot, const QString &text, const QStringList &panels, int waitS, QString *error)
 {
     if (!checkNames(panels, error))
         return false;
-    const int slot = MessageSet::slotIndex(letter);
-    if (slot < 0) {
-        *error = QStringLiteral("'%1' is not a slot letter A to T").arg(QLatin1Char(letter));
-        return false;
-    }
+    Q_ASSERT(MessageSet::isSlotIndex(slot));
     if (panels.isEmpty()) {
         *error = QStringLiteral("no panel to publish to");
         return false;
@@ -160,6 +174,7 @@ void FleetClient::onMessage(const MqttMessage &message)
     if (message.topic == m_syncTopic) {
         if (!m_ready) {
             m_ready = true;
+            m_connectDeadline.stop();
             Q_EMIT ready();
         }
         return;

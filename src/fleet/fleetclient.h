@@ -13,6 +13,10 @@
 
 #include <optional>
 
+namespace varlo {
+class MessageSet;
+}
+
 namespace varlo::fleet {
 
 // The publisher's side of a fleet: what varlo-cli and the window use to
@@ -23,8 +27,9 @@ namespace varlo::fleet {
 //
 //   FleetClient fleet(settings);
 //   connect(&fleet, &FleetClient::ready, ...);      // the panels are known
-//   fleet.start(&error);
-//   ... fleet.publishSet(bytes, {"shop-1"}, {"all"}, 30, &error);
+//   connect(&fleet, &FleetClient::gaveUp, ...);     // or the broker is out of reach
+//   fleet.start(30, &error);
+//   ... fleet.publishSet(set, {"shop-1"}, {"all"}, 30, &error);
 //   connect(&fleet, &FleetClient::finished, ...);   // one outcome per panel
 class FleetClient : public QObject
 {
@@ -34,9 +39,12 @@ public:
     explicit FleetClient(BrokerSettings settings, QObject *parent = nullptr);
     ~FleetClient() override;
 
-    // Connects. ready() follows once every retained status is in; false,
-    // with the reason, for settings the MQTT library refuses.
-    bool start(QString *error);
+    // Connects. ready() follows once every retained status is in, or
+    // gaveUp() when that has not happened within connectWaitS: the client
+    // then stops trying, so that a connection that comes later publishes
+    // nothing behind the caller's back. False, with the reason, for
+    // settings the MQTT library refuses.
+    bool start(int connectWaitS, QString *error);
     bool isReady() const { return m_ready; }
 
     // Every panel that has a status, by name.
@@ -44,16 +52,17 @@ public:
     // The panels whose status lists the group, by name.
     QStringList membersOf(const QString &group) const;
 
-    // Publishes the message file retained to each panel's and each group's
-    // topic and follows the panels named and the groups' members. False,
-    // with the reason, for bytes that are not a whole message file, a bad
-    // name, nothing to publish to, or a publish still running; nothing is
-    // published then. Call it after ready().
-    bool publishSet(const QByteArray &fileBytes, const QStringList &panels, const QStringList &groups, int waitS,
+    // Publishes the set as a message file, retained, to each panel's and
+    // each group's topic and follows the panels named and the groups'
+    // members. False, with the reason, for a set a message file can't keep,
+    // a bad name, nothing to publish to, or a publish still running;
+    // nothing is published then. Call it after ready().
+    bool publishSet(const MessageSet &set, const QStringList &panels, const QStringList &groups, int waitS,
                     QString *error);
     // Publishes a slot's text (UTF-8) to each panel named, not retained: a
     // change on top of what the panel holds, as Home Assistant sends it.
-    bool publishSlot(char letter, const QString &text, const QStringList &panels, int waitS, QString *error);
+    // slot: 0 for A to 19 for T.
+    bool publishSlot(int slot, const QString &text, const QStringList &panels, int waitS, QString *error);
 
     // The outcomes so far of the publish running or last finished.
     QList<PanelOutcome> outcomes() const;
@@ -66,6 +75,9 @@ Q_SIGNALS:
     void ready();
     // The connection broke or could not be made; the client keeps trying.
     void connectionProblem(const QString &reason);
+    // Not ready within the time start() gave; lastProblem: the last reason
+    // the connection failed, or an empty text.
+    void gaveUp(const QString &lastProblem);
     // A panel's outcome changed.
     void outcomeChanged(const varlo::fleet::PanelOutcome &outcome);
     // The publish is over: every panel confirmed or settled, or the time
@@ -80,6 +92,7 @@ private:
     void follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
                 int waitS);
     void finish();
+    void giveUp();
     void send(const QString &topic, const QByteArray &payload, bool retain);
 
     MqttClient m_client;
@@ -94,6 +107,8 @@ private:
     std::optional<PublishConfirmation> m_confirmation;
     bool m_following = false;
     QTimer m_deadline;
+    QTimer m_connectDeadline;
+    QString m_lastProblem;
 };
 
 } // namespace varlo::fleet

@@ -1,9 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/fleettopics.h"
 
-#include "model/messageset.h"
-
-#include <QRegularExpression>
+#include "fleet/fleetnames.h"
 
 namespace varlo::fleet::topics {
 
@@ -14,18 +12,6 @@ const QString kStatusLevel = QStringLiteral("/status");
 const QString kSlotLevel = QStringLiteral("/slot/");
 
 } // namespace
-
-QString nameProblem(const QString &name)
-{
-    static const QRegularExpression allowed(QStringLiteral("^[A-Za-z0-9_-]+$"));
-    if (name.isEmpty())
-        return QStringLiteral("a name can't be empty");
-    if (name.size() > kMaxNameLength)
-        return QStringLiteral("'%1' is longer than %2 characters").arg(name).arg(kMaxNameLength);
-    if (!allowed.match(name).hasMatch())
-        return QStringLiteral("'%1' may hold only letters, digits, '-' and '_'").arg(name);
-    return {};
-}
 
 QString panelMessages(const QString &panel)
 {
@@ -67,7 +53,7 @@ QString panelOfStatus(const QString &topic)
     if (!topic.startsWith(kPanelPrefix) || !topic.endsWith(kStatusLevel))
         return {};
     const QString name = topic.mid(kPanelPrefix.size(), topic.size() - kPanelPrefix.size() - kStatusLevel.size());
-    return nameProblem(name).isEmpty() ? name : QString();
+    return names::nameProblem(name).isEmpty() ? name : QString();
 }
 
 char slotOfTopic(const QString &panel, const QString &topic)
@@ -75,10 +61,7 @@ char slotOfTopic(const QString &panel, const QString &topic)
     const QString prefix = kPanelPrefix + panel + kSlotLevel;
     if (!topic.startsWith(prefix) || topic.size() != prefix.size() + 1)
         return 0;
-    const QChar letter = topic.back();
-    if (letter < QLatin1Char('A') || letter > QLatin1Char('Z'))
-        return 0;
-    return MessageSet::slotIndex(letter.toLatin1()) >= 0 ? letter.toLatin1() : 0;
+    return names::slotOfLetter(QStringView(topic).last(1)) >= 0 ? topic.back().toLatin1() : 0;
 }
 
 } // namespace varlo::fleet::topics

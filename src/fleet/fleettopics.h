@@ -13,14 +13,8 @@ namespace varlo::fleet {
 //   varlo/panel/NAME/font       a character generator table (4,096 bytes), retained
 //   varlo/panel/NAME/status     the agent's status as JSON, retained
 //
-// Panel and group names are topic levels and Home Assistant ids as well,
-// so they are kept to letters, digits, '-' and '_'.
+// Panel and group names are checked by names::nameProblem (fleetnames.h).
 namespace topics {
-
-inline constexpr int kMaxNameLength = 64;
-
-// Empty when the name can be a panel or group name, else why not.
-QString nameProblem(const QString &name);
 
 QString panelMessages(const QString &panel);
 QString groupMessages(const QString &group);

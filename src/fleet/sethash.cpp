@@ -18,13 +18,4 @@ QString hashOfSet(const MessageSet &set)
     return hashOfBytes(encodeMessageFile(set));
 }
 
-std::optional<QString> hashOfSetFile(QByteArrayView fileBytes)
-{
-    MessageSet set;
-    set.clearForNew();
-    if (!decodeMessageFile(fileBytes, set).ok())
-        return std::nullopt;
-    return hashOfSet(set);
-}
-
 } // namespace varlo::fleet

@@ -5,8 +5,6 @@
 #include <QByteArrayView>
 #include <QString>
 
-#include <optional>
-
 namespace varlo {
 class MessageSet;
 }
@@ -18,12 +16,10 @@ namespace varlo::fleet {
 //
 // A set is named by the bytes of its message file as this program writes
 // it, not by the bytes someone published: two files that read as the same
-// 20 texts and speed codes (one with bytes left after its END, say) are the
-// same set. Run flags are not part of a message file, nor of the name.
+// 20 texts and speed codes are the same set. Run flags are not part of a
+// message file, nor of the name. Publishers publish exactly those bytes, so
+// the hash of what they publish is the set's name.
 QString hashOfSet(const MessageSet &set);
-// The same for message file bytes; nothing for bytes that don't read as a
-// whole message file.
-std::optional<QString> hashOfSetFile(QByteArrayView fileBytes);
 // A character generator table, or any payload, by its bytes.
 QString hashOfBytes(QByteArrayView bytes);
 

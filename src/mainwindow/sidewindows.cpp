@@ -5,7 +5,6 @@
 #include "aboutandhelp/helpwindow.h"
 #include "charactergenerator/fonteditorwindow.h"
 #include "files/document.h"
-#include "files/messagefile.h"
 #include "preview/previewwindow.h"
 #include "publishdialog/publishdialog.h"
 #include "slotrows/slotrows.h"
@@ -59,7 +58,7 @@ void SideWindows::publishClicked()
     if (!m_publish)
         m_publish = new PublishDialog(m_dialogs, m_window);
     // What the slots hold now, as Save would write it.
-    m_publish->setFileBytes(encodeMessageFile(m_document.messageSet()));
+    m_publish->setMessageSet(m_document.messageSet());
     bringUp(m_publish);
 }
 

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "publishdialog/publishdialog.h"
 
-#include "fleet/fleettopics.h"
+#include "fleet/brokeroptions.h"
+#include "fleet/fleetnames.h"
 #include "windowkit/dialogs.h"
 
 #include <QDialogButtonBox>
@@ -131,8 +132,6 @@ PublishDialog::PublishDialog(Dialogs &dialogs, QWidget *parent)
     layout->addWidget(m_status);
     layout->addWidget(buttons);
 
-    m_connectDeadline.setSingleShot(true);
-    connect(&m_connectDeadline, &QTimer::timeout, this, &PublishDialog::onConnectDeadline);
     loadSettings();
 }
 
@@ -167,13 +166,21 @@ void PublishDialog::saveSettings() const
 
 bool PublishDialog::readFields(fleet::BrokerSettings *settings, QString *error)
 {
-    QString problem;
-    const std::optional<fleet::BrokerUrl> url = fleet::BrokerUrl::parse(m_broker->text().trimmed(), &problem);
-    if (!url) {
-        *error = tr("Broker: %1").arg(problem);
+    // An empty box is an option not given.
+    const auto given = [](const QLineEdit *edit) {
+        return edit->text().isEmpty() ? std::nullopt : std::optional<QString>(edit->text());
+    };
+    fleet::BrokerProblem problem;
+    const std::optional<fleet::BrokerSettings> read =
+        fleet::brokerSettings({m_broker->text().trimmed(), given(m_caFile), given(m_credentialsFile)}, &problem);
+    if (!read) {
+        const QString label = problem.field == fleet::BrokerProblem::Field::Broker ? tr("Broker")
+            : problem.field == fleet::BrokerProblem::Field::TlsCa                  ? tr("TLS CA file")
+                                                                                   : tr("Credentials file");
+        *error = QStringLiteral("%1: %2").arg(label, problem.detail);
         return false;
     }
-    settings->url = *url;
+    *settings = *read;
     m_panelNames = names(m_panels);
     m_groupNames = names(m_groups);
     if (m_panelNames.isEmpty() && m_groupNames.isEmpty()) {
@@ -181,18 +188,8 @@ bool PublishDialog::readFields(fleet::BrokerSettings *settings, QString *error)
         return false;
     }
     for (const QString &name : m_panelNames + m_groupNames) {
-        if (const QString why = fleet::topics::nameProblem(name); !why.isEmpty()) {
+        if (const QString why = fleet::names::nameProblem(name); !why.isEmpty()) {
             *error = QStringLiteral("%1: %2").arg(name, why);
-            return false;
-        }
-    }
-    settings->caFile = m_caFile->text();
-    if (!settings->caFile.isEmpty())
-        settings->url.setTls(true);
-    if (!m_credentialsFile->text().isEmpty()) {
-        settings->credentials = fleet::Credentials::read(m_credentialsFile->text(), &problem);
-        if (!settings->credentials) {
-            *error = tr("Credentials file: %1").arg(problem);
             return false;
         }
     }
@@ -214,12 +211,13 @@ void PublishDialog::publish()
 
     // A new client for each run: the fields may name another broker.
     m_fleet = std::make_unique<fleet::FleetClient>(settings);
-    m_connectionProblem.clear();
     connect(m_fleet.get(), &fleet::FleetClient::ready, this, &PublishDialog::onReady);
     connect(m_fleet.get(), &fleet::FleetClient::connectionProblem, this, &PublishDialog::onConnectionProblem);
+    connect(m_fleet.get(), &fleet::FleetClient::gaveUp, this, &PublishDialog::onGaveUp);
     connect(m_fleet.get(), &fleet::FleetClient::outcomeChanged, this, &PublishDialog::showOutcome);
     connect(m_fleet.get(), &fleet::FleetClient::finished, this, &PublishDialog::onFinished);
-    if (!m_fleet->start(&error)) {
+    m_waitDeadline.setRemainingTime(qint64(m_waitS->value()) * 1000);
+    if (!m_fleet->start(m_waitS->value(), &error)) {
         end(false, error);
         return;
     }
@@ -227,7 +225,6 @@ void PublishDialog::publish()
     m_publishButton->setEnabled(false);
     m_stopButton->setEnabled(true);
     m_status->setText(tr("Connecting to %1…").arg(settings.url.toString()));
-    m_connectDeadline.start(m_waitS->value() * 1000);
     m_giveUpAt = QTime::currentTime().addSecs(m_waitS->value());
 }
 
@@ -251,9 +248,8 @@ void PublishDialog::browse(QLineEdit *field, const QString &filter)
 
 void PublishDialog::onConnectionProblem(const QString &reason)
 {
-    m_connectionProblem = reason;
     // Only while connecting: once published, the wait is the panels'.
-    if (m_running && m_connectDeadline.isActive())
+    if (m_running && !m_fleet->isReady())
         m_status->setText(
             tr("%1 — trying again until %2").arg(reason, QLocale().toString(m_giveUpAt, QStringLiteral("HH:mm:ss"))));
 }
@@ -261,10 +257,9 @@ void PublishDialog::onConnectionProblem(const QString &reason)
 void PublishDialog::onReady()
 {
     // What is left of the wait goes to the panels.
-    const int waitS = std::max(1, int((m_connectDeadline.remainingTime() + 999) / 1000));
-    m_connectDeadline.stop();
+    const int waitS = std::max(1, int((m_waitDeadline.remainingTime() + 999) / 1000));
     QString error;
-    if (!m_fleet->publishSet(m_fileBytes, m_panelNames, m_groupNames, waitS, &error)) {
+    if (!m_fleet->publishSet(m_set, m_panelNames, m_groupNames, waitS, &error)) {
         end(false, error);
         return;
     }
@@ -273,13 +268,11 @@ void PublishDialog::onReady()
     m_status->setText(tr("Published; waiting for the panels…"));
 }
 
-void PublishDialog::onConnectDeadline()
+void PublishDialog::onGaveUp(const QString &lastProblem)
 {
-    // A connection that comes after all publishes nothing behind the user's back.
-    m_fleet->disconnect(this);
     QString text = tr("Can't reach the broker %1 within %2 s").arg(m_broker->text().trimmed()).arg(m_waitS->value());
-    if (!m_connectionProblem.isEmpty())
-        text += QStringLiteral(": ") + m_connectionProblem;
+    if (!lastProblem.isEmpty())
+        text += QStringLiteral(": ") + lastProblem;
     end(false, text + QLatin1Char('.'));
 }
 
@@ -311,7 +304,6 @@ void PublishDialog::showOutcome(const fleet::PanelOutcome &outcome)
 
 void PublishDialog::end(bool allConfirmed, const QString &text)
 {
-    m_connectDeadline.stop();
     m_running = false;
     m_publishButton->setEnabled(true);
     m_stopButton->setEnabled(false);

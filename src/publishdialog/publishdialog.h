@@ -2,10 +2,11 @@
 #pragma once
 
 #include "fleet/fleetclient.h"
+#include "model/messageset.h"
 
 #include <QDialog>
+#include <QDeadlineTimer>
 #include <QTime>
-#include <QTimer>
 
 #include <memory>
 
@@ -42,8 +43,8 @@ public:
     explicit PublishDialog(Dialogs &dialogs, QWidget *parent = nullptr);
     ~PublishDialog() override;
 
-    // The message file to publish: the window's set as a file holds it.
-    void setFileBytes(const QByteArray &bytes) { m_fileBytes = bytes; }
+    // The set to publish: the window's.
+    void setMessageSet(const MessageSet &set) { m_set = set; }
 
     // The Publish button: checks the fields, remembers them, connects and
     // publishes. publishFinished() follows in every case.
@@ -75,7 +76,7 @@ private:
     void browse(QLineEdit *field, const QString &filter);
     void onConnectionProblem(const QString &reason);
     void onReady();
-    void onConnectDeadline();
+    void onGaveUp(const QString &lastProblem);
     void onFinished(const QList<fleet::PanelOutcome> &outcomes);
     void showOutcome(const fleet::PanelOutcome &outcome);
     void end(bool allConfirmed, const QString &text);
@@ -91,12 +92,12 @@ private:
     QTableWidget *m_table = nullptr;
     QLabel *m_status = nullptr;
 
-    QByteArray m_fileBytes;
+    MessageSet m_set;
     QStringList m_panelNames;
     QStringList m_groupNames;
     std::unique_ptr<fleet::FleetClient> m_fleet;
-    QString m_connectionProblem;
-    QTimer m_connectDeadline;
+    // What is left of the wait once the broker answers goes to the panels.
+    QDeadlineTimer m_waitDeadline;
     // When the connection is given up, for the user.
     QTime m_giveUpAt;
     Dialogs &m_dialogs;

@@ -244,9 +244,9 @@ void Agent::takeFont(const QString &topic, const QByteArray &payload)
         refuse(topic, payload, checked.problem);
         return;
     }
-    m_state.desiredFont = *checked.value;
+    m_state.setDesiredFont(*checked.value);
     m_retryAt = {};
-    log(QStringLiteral("%1: font %2").arg(topic, shortHash(fleet::hashOfBytes(*checked.value))));
+    log(QStringLiteral("%1: font %2").arg(topic, shortHash(m_state.desiredFontHash)));
     keep(m_folder.saveDesiredFont(m_state));
     schedule();
 }
@@ -261,12 +261,12 @@ void Agent::refuse(const QString &topic, const QByteArray &payload, const QStrin
 
 void Agent::setDesired(const MessageSet &set, const QString &source)
 {
-    m_state.desired = set;
+    m_state.setDesired(set);
     m_state.desiredSource = source;
     m_state.desiredReceived = now();
     // Something new: no need to wait for the retry of an older failure.
     m_retryAt = {};
-    log(QStringLiteral("%1: set %2").arg(source, shortHash(fleet::hashOfSet(set))));
+    log(QStringLiteral("%1: set %2").arg(source, shortHash(m_state.desiredHash)));
     keep(m_folder.saveDesired(m_state));
     schedule();
 }
@@ -276,10 +276,8 @@ void Agent::schedule()
     m_nextUpload.stop();
     if (m_job || m_stopping)
         return;
-    const bool fontDue =
-        m_state.desiredFont && (!m_state.font || m_state.font->hash != fleet::hashOfBytes(*m_state.desiredFont));
-    const bool setDue =
-        m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != fleet::hashOfSet(*m_state.desired));
+    const bool fontDue = m_state.desiredFont && (!m_state.font || m_state.font->hash != m_state.desiredFontHash);
+    const bool setDue = m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != m_state.desiredHash);
     m_heldUntil = {};
     if (!fontDue && !setDue) {
         m_retryAt = {};
@@ -321,12 +319,12 @@ void Agent::startUpload(UploadKind kind)
     // goes on talking to the broker.
     UploadPlan plan;
     if (kind == UploadKind::Font) {
-        m_jobHash = fleet::hashOfBytes(*m_state.desiredFont);
+        m_jobHash = m_state.desiredFontHash;
         // Only a font of the character generator's size is taken.
         plan = planFontUpload(*m_state.desiredFont).value();
     } else {
         m_jobSet = *m_state.desired;
-        m_jobHash = fleet::hashOfSet(m_jobSet);
+        m_jobHash = m_state.desiredHash;
         plan = planMessageUpload(m_jobSet, m_options.commuDelayPosition);
     }
     m_jobKind = kind;
@@ -402,8 +400,7 @@ PanelStatus Agent::status(bool online) const
     else if (m_retryAt.isValid())
         s.state = PanelStatus::State::Retrying;
     if (m_state.desired)
-        s.desired =
-            PanelStatus::Desired{fleet::hashOfSet(*m_state.desired), m_state.desiredSource, m_state.desiredReceived};
+        s.desired = PanelStatus::Desired{m_state.desiredHash, m_state.desiredSource, m_state.desiredReceived};
     s.uploaded = m_state.uploaded;
     if (m_state.uploaded && m_state.uploadedSet) {
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "varlo-agent/agentoptions.h"
 
-#include "fleet/fleettopics.h"
+#include "fleet/brokeroptions.h"
+#include "fleet/fleetnames.h"
 #include "console/programoutput.h"
 
 #include <QCommandLineParser>
@@ -12,7 +13,6 @@ namespace varlo::agent {
 
 namespace {
 
-const QString kBroker = QStringLiteral("broker");
 const QString kName = QStringLiteral("name");
 const QString kGroup = QStringLiteral("group");
 const QString kPort = QStringLiteral("port");
@@ -20,8 +20,6 @@ const QString kDelay = QStringLiteral("delay");
 const QString kMinInterval = QStringLiteral("min-interval");
 const QString kRetry = QStringLiteral("retry");
 const QString kState = QStringLiteral("state");
-const QString kTlsCa = QStringLiteral("tls-ca");
-const QString kCredentials = QStringLiteral("credentials");
 const QString kHomeAssistant = QStringLiteral("homeassistant");
 
 const char kDescription[] = "Keeps one LED message panel showing what is published for it on an MQTT\n"
@@ -81,9 +79,8 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QString::fromLatin1(kDescription));
+    fleet::brokeroptions::add(parser);
     parser.addOptions({
-        {kBroker, QStringLiteral("The broker: mqtt://HOST[:PORT] (port 1883) or mqtts://HOST[:PORT] (TLS, port 8883)."),
-         QStringLiteral("URL")},
         {kName, QStringLiteral("The panel's name in the topics: letters, digits, '-' and '_'."),
          QStringLiteral("NAME")},
         {kGroup, QStringLiteral("A group the panel is in; give it once per group."), QStringLiteral("G")},
@@ -107,12 +104,6 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
          QStringLiteral("Where the agent keeps the set it holds and what it last uploaded (default: "
                         "$STATE_DIRECTORY, else ~/.local/state/varlo/agent-NAME)."),
          QStringLiteral("DIR")},
-        {kTlsCa, QStringLiteral("Connect with TLS, trusting the certificate authorities in FILE (PEM)."),
-         QStringLiteral("FILE")},
-        {kCredentials,
-         QStringLiteral("The broker user name and password, from FILE: lines username=NAME and password=SECRET. "
-                        "The file must not be readable by every user."),
-         QStringLiteral("FILE")},
         {kHomeAssistant,
          QStringLiteral("Announce the panel to Home Assistant (MQTT discovery): each slot as a text entity, the "
                         "last upload as a sensor.")},
@@ -128,23 +119,20 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
         return info(versionText());
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
-    for (const QString &required : {kBroker, kName}) {
-        if (!parser.isSet(required))
-            return usageError(QStringLiteral("--%1 is missing").arg(required));
-    }
+    fleet::BrokerProblem brokerProblem;
+    const std::optional<fleet::BrokerFields> brokerFields = fleet::brokeroptions::read(parser, &brokerProblem);
+    if (!brokerFields)
+        return usageError(brokerProblem.message);
+    if (!parser.isSet(kName))
+        return usageError(QStringLiteral("--%1 is missing").arg(kName));
 
     AgentOptions options;
     QString error;
-    const std::optional<fleet::BrokerUrl> broker = fleet::BrokerUrl::parse(parser.value(kBroker), &error);
-    if (!broker)
-        return usageError(QStringLiteral("--broker %1").arg(error));
-    options.broker = *broker;
-
     options.name = parser.value(kName);
-    if (const QString problem = fleet::topics::nameProblem(options.name); !problem.isEmpty())
+    if (const QString problem = fleet::names::nameProblem(options.name); !problem.isEmpty())
         return usageError(QStringLiteral("--name: %1").arg(problem));
     for (const QString &group : parser.values(kGroup)) {
-        if (const QString problem = fleet::topics::nameProblem(group); !problem.isEmpty())
+        if (const QString problem = fleet::names::nameProblem(group); !problem.isEmpty())
             return usageError(QStringLiteral("--group: %1").arg(problem));
         if (!options.groups.contains(group))
             options.groups << group;
@@ -171,17 +159,17 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
     options.retryS = *retry;
 
     options.stateFolder = parser.isSet(kState) ? parser.value(kState) : defaultStateFolder(options.name);
-    options.caFile = parser.value(kTlsCa);
-    if (parser.isSet(kTlsCa) && options.caFile.isEmpty())
-        return usageError(QStringLiteral("--tls-ca: the file name is empty"));
-    // A CA file means TLS, also for an mqtt:// address; the default port
-    // then follows.
-    if (!options.caFile.isEmpty())
-        options.broker.setTls(true);
-    options.credentialsFile = parser.value(kCredentials);
-    if (parser.isSet(kCredentials) && options.credentialsFile.isEmpty())
-        return usageError(QStringLiteral("--credentials: the file name is empty"));
     options.homeAssistant = parser.isSet(kHomeAssistant);
+
+    // Last: the credentials file is read only once the command line is right.
+    const std::optional<fleet::BrokerSettings> broker = fleet::brokerSettings(*brokerFields, &brokerProblem);
+    if (!broker) {
+        if (brokerProblem.kind == fleet::BrokerProblem::Kind::Usage)
+            return usageError(brokerProblem.message);
+        printMessage(brokerProblem.message);
+        return {std::nullopt, ExitFailed};
+    }
+    options.broker = *broker;
     return {options, ExitDone};
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "fleet/brokerurl.h"
+#include "fleet/brokersettings.h"
 #include "link/portchoice.h"
 
 #include <QString>
@@ -18,7 +18,9 @@ struct AgentOptions
     static constexpr int kDefaultRetryS = 30;
     static constexpr int kMaxSeconds = 24 * 3600;
 
-    fleet::BrokerUrl broker;
+    // The address, TLS and credentials; clientId, session and last will are
+    // the agent's to add.
+    fleet::BrokerSettings broker;
     QString name;
     QStringList groups;
     PortChoice port;
@@ -28,8 +30,6 @@ struct AgentOptions
     // After a failed upload, the next try comes this much later.
     int retryS = kDefaultRetryS;
     QString stateFolder;
-    QString caFile;
-    QString credentialsFile;
     bool homeAssistant = false;
 
     // The MQTT client id: the broker keeps this agent's session under it.
@@ -38,15 +38,17 @@ struct AgentOptions
 
 // The outcome of reading the command line: the options, or the exit status
 // when the program is done already (after --help, --version or a usage
-// error, which has been printed): one of varlo::ExitStatus.
+// error, which has been printed, or a credentials file that can't be used):
+// one of varlo::ExitStatus.
 struct ParsedOptions
 {
     std::optional<AgentOptions> options;
     int exitStatus = 0;
 };
 
-// Reads the arguments, the program's name first. Prints --help, --version
-// and usage errors itself.
+// Reads the arguments, the program's name first, and the credentials file.
+// Prints --help, --version, usage errors and an unusable credentials file
+// itself.
 ParsedOptions parseAgentOptions(const QStringList &arguments);
 
 // The state folder when --state is not given: $STATE_DIRECTORY (systemd's

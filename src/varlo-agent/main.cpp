@@ -5,9 +5,9 @@
 #include "varlo-agent/agent.h"
 #include "varlo-agent/agentoptions.h"
 #include "varlo-agent/statefolder.h"
-#include "varlo-agent/stopsignals.h"
 #include "fleet/mqttclient.h"
 #include "console/programoutput.h"
+#include "console/stopsignals.h"
 
 #include <QCoreApplication>
 
@@ -26,8 +26,6 @@ int fail(const QString &message)
 
 int main(int argc, char *argv[])
 {
-    // Before any thread exists, so that every thread inherits the mask.
-    StopSignals::blockInProcess();
     nameProgram(QStringLiteral("varlo-agent"));
     QCoreApplication app(argc, argv);
 
@@ -36,18 +34,11 @@ int main(int argc, char *argv[])
         return parsed.exitStatus;
     const AgentOptions &options = *parsed.options;
 
-    fleet::BrokerSettings settings;
-    settings.url = options.broker;
-    settings.caFile = options.caFile;
+    fleet::BrokerSettings settings = options.broker;
     settings.clientId = options.clientId();
     settings.cleanSession = false;
     settings.will = Agent::lastWill(options);
     QString error;
-    if (!options.credentialsFile.isEmpty()) {
-        settings.credentials = fleet::Credentials::read(options.credentialsFile, &error);
-        if (!settings.credentials)
-            return fail(QStringLiteral("--credentials %1").arg(error));
-    }
 
     const StateFolder folder(options.stateFolder);
     KeptState kept;
@@ -59,6 +50,9 @@ int main(int argc, char *argv[])
 
     fleet::MqttClient client(settings);
     Agent agent(options, folder, kept, client);
+    // SIGTERM (systemctl stop), SIGINT and SIGHUP: the agent ends its
+    // upload, says goodbye to the broker and keeps its state; a second
+    // signal ends it at once.
     StopSignals stopSignals;
     if (!stopSignals.isValid())
         return fail(QStringLiteral("can't watch for the stop signals"));

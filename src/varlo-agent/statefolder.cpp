@@ -4,6 +4,7 @@
 #include "charset/fonttable.h"
 #include "files/messagefile.h"
 #include "files/replacefile.h"
+#include "fleet/sethash.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,6 +63,18 @@ QString saveSet(const QString &path, const std::optional<MessageSet> &set)
 
 } // namespace
 
+void KeptState::setDesired(const MessageSet &set)
+{
+    desired = set;
+    desiredHash = fleet::hashOfSet(set);
+}
+
+void KeptState::setDesiredFont(const QByteArray &table)
+{
+    desiredFont = table;
+    desiredFontHash = fleet::hashOfBytes(table);
+}
+
 StateFolder::StateFolder(QString path)
     : m_path(std::move(path))
 {
@@ -79,12 +92,14 @@ bool StateFolder::open(KeptState *state, QString *error, QStringList *warnings) 
         return false;
     }
     *state = KeptState();
-    state->desired = readSet(file(kDesiredFile), warnings);
+    if (const std::optional<MessageSet> desired = readSet(file(kDesiredFile), warnings))
+        state->setDesired(*desired);
     state->uploadedSet = readSet(file(kUploadedFile), warnings);
-    state->desiredFont = readKept(file(kFontFile), FontTable::kImageBytes, warnings);
-    if (state->desiredFont && state->desiredFont->size() != FontTable::kImageBytes) {
-        *warnings << QStringLiteral("%1: not a character generator table; left out").arg(file(kFontFile));
-        state->desiredFont.reset();
+    if (const std::optional<QByteArray> font = readKept(file(kFontFile), FontTable::kImageBytes, warnings)) {
+        if (font->size() == FontTable::kImageBytes)
+            state->setDesiredFont(*font);
+        else
+            *warnings << QStringLiteral("%1: not a character generator table; left out").arg(file(kFontFile));
     }
 
     if (const std::optional<QByteArray> record = readKept(file(kRecordFile), kMaxRecordBytes, warnings)) {

@@ -20,6 +20,8 @@ struct KeptState
     // The set the panel should show, and the topic it came from: also the
     // base that a slot text changes.
     std::optional<MessageSet> desired;
+    // Its name (hashOfSet), kept with it so that it is worked out once.
+    QString desiredHash;
     QString desiredSource;
     QDateTime desiredReceived;
     // The last set uploaded in full, and when and where.
@@ -28,6 +30,7 @@ struct KeptState
     // The character generator table the panel should have, and the last
     // one uploaded.
     std::optional<QByteArray> desiredFont;
+    QString desiredFontHash;
     std::optional<fleet::PanelStatus::Upload> font;
     // When the last upload that reached the port began: the minimum
     // interval counts from here, across restarts too.
@@ -36,6 +39,10 @@ struct KeptState
     // payload the broker sends again on subscribing is only news when it
     // differs.
     QMap<QString, QString> seen;
+    // Sets the desired set or font, with its hash.
+    void setDesired(const MessageSet &set);
+    void setDesiredFont(const QByteArray &table);
+
     // The topics subscribed to, so that those given up (a group left) can be
     // unsubscribed from the session the broker keeps.
     QStringList topics;

@@ -3,7 +3,7 @@
 
 #include "console/uploadwords.h"
 #include "varlo-cli/commandline.h"
-#include "varlo-cli/interruptwatch.h"
+#include "console/stopsignals.h"
 #include "link/serialport.h"
 
 #include <cstdio>
@@ -94,7 +94,7 @@ int uploadToEachPort(const std::vector<PortChoice> &ports,
 {
     int status = ExitDone;
     for (const PortChoice &port : ports) {
-        if (InterruptWatch::signalNumber() != 0)
+        if (StopSignals::received() != 0)
             break;
         CliReporter reporter;
         const bool several = ports.size() > 1;

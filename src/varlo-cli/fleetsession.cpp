@@ -2,7 +2,8 @@
 #include "varlo-cli/fleetsession.h"
 
 #include "varlo-cli/commandline.h"
-#include "varlo-cli/interruptwatch.h"
+#include "console/stopsignals.h"
+#include "fleet/brokeroptions.h"
 
 #include <QEventLoop>
 #include <QRegularExpression>
@@ -12,9 +13,6 @@ namespace varlo::cli {
 
 namespace {
 
-const QString kBroker = QStringLiteral("broker");
-const QString kTlsCa = QStringLiteral("tls-ca");
-const QString kCredentials = QStringLiteral("credentials");
 const QString kWait = QStringLiteral("wait");
 
 // How often a wait looks at Ctrl-C and the deadline between events.
@@ -32,16 +30,7 @@ FleetSession::~FleetSession() = default;
 void FleetSession::addOptions()
 {
     QCommandLineParser &parser = m_line.parser();
-    parser.addOption({kBroker,
-                      QStringLiteral("The broker: mqtt://HOST[:PORT] (port 1883) or mqtts://HOST[:PORT] (TLS, "
-                                     "port 8883)."),
-                      QStringLiteral("URL")});
-    parser.addOption({kTlsCa, QStringLiteral("Connect with TLS, trusting the certificate authorities in FILE (PEM)."),
-                      QStringLiteral("FILE")});
-    parser.addOption({kCredentials,
-                      QStringLiteral("The broker user name and password, from FILE: lines username=NAME and "
-                                     "password=SECRET. The file must not be readable by every user."),
-                      QStringLiteral("FILE")});
+    fleet::brokeroptions::add(parser);
     parser.addOption(
         {kWait, QStringLiteral("Give up after this many seconds, connecting included (default %1).").arg(kDefaultWaitS),
          QStringLiteral("SECONDS"), QString::number(kDefaultWaitS)});
@@ -51,18 +40,12 @@ bool FleetSession::readOptions()
 {
     m_failureStatus = ExitUsage;
     QCommandLineParser &parser = m_line.parser();
-    if (!parser.isSet(kBroker)) {
-        m_line.usageError(QStringLiteral("--broker is missing"));
+    fleet::BrokerProblem problem;
+    const std::optional<fleet::BrokerFields> fields = fleet::brokeroptions::read(parser, &problem);
+    if (!fields) {
+        m_line.usageError(problem.message);
         return false;
     }
-    QString error;
-    const std::optional<fleet::BrokerUrl> url = fleet::BrokerUrl::parse(parser.value(kBroker), &error);
-    if (!url) {
-        m_line.usageError(QStringLiteral("--broker %1").arg(error));
-        return false;
-    }
-    m_settings.url = *url;
-
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
     const QString wait = parser.value(kWait);
     m_waitS = digits.match(wait).hasMatch() ? wait.toInt() : -1;
@@ -71,28 +54,17 @@ bool FleetSession::readOptions()
         return false;
     }
 
-    if (parser.isSet(kTlsCa)) {
-        m_settings.caFile = parser.value(kTlsCa);
-        if (m_settings.caFile.isEmpty()) {
-            m_line.usageError(QStringLiteral("--tls-ca: the file name is empty"));
-            return false;
-        }
-        // A CA file means TLS, also for an mqtt:// address.
-        m_settings.url.setTls(true);
-    }
-    if (parser.isSet(kCredentials)) {
-        const QString file = parser.value(kCredentials);
-        if (file.isEmpty()) {
-            m_line.usageError(QStringLiteral("--credentials: the file name is empty"));
-            return false;
-        }
-        m_settings.credentials = fleet::Credentials::read(file, &error);
-        if (!m_settings.credentials) {
-            printMessage(QStringLiteral("--credentials %1").arg(error));
+    const std::optional<fleet::BrokerSettings> settings = fleet::brokerSettings(*fields, &problem);
+    if (!settings) {
+        if (problem.kind == fleet::BrokerProblem::Kind::Usage) {
+            m_line.usageError(problem.message);
+        } else {
+            printMessage(problem.message);
             m_failureStatus = ExitFileFailed;
-            return false;
         }
+        return false;
     }
+    m_settings = *settings;
     m_deadline.setRemainingTime(qint64(m_waitS) * 1000);
     return true;
 }
@@ -100,17 +72,21 @@ bool FleetSession::readOptions()
 bool FleetSession::connect()
 {
     m_client = std::make_unique<fleet::FleetClient>(m_settings);
+    // The command's own deadline may come a moment before the client's,
+    // which counts whole seconds: the reason is taken as it comes.
     QString problem;
+    bool gaveUp = false;
     QObject::connect(m_client.get(), &fleet::FleetClient::connectionProblem,
                      [&problem](const QString &reason) { problem = reason; });
+    QObject::connect(m_client.get(), &fleet::FleetClient::gaveUp, [&gaveUp] { gaveUp = true; });
     QString error;
-    if (!m_client->start(&error)) {
+    if (!m_client->start(secondsLeft(), &error)) {
         printMessage(QStringLiteral("%1: %2").arg(brokerName(), error));
         return false;
     }
-    if (runUntil([this] { return m_client->isReady(); }))
+    if (runUntil([&] { return m_client->isReady() || gaveUp; }) && m_client->isReady())
         return true;
-    if (InterruptWatch::signalNumber() == 0) {
+    if (StopSignals::received() == 0) {
         printMessage(QStringLiteral("can't reach the broker %1 within %2 s%3")
                          .arg(brokerName())
                          .arg(m_waitS)
@@ -124,11 +100,11 @@ bool FleetSession::runUntil(const std::function<bool()> &done)
     QEventLoop loop;
     QTimer tick;
     QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
-        if (done() || m_deadline.hasExpired() || InterruptWatch::signalNumber() != 0)
+        if (done() || m_deadline.hasExpired() || StopSignals::received() != 0)
             loop.quit();
     });
     tick.start(kTickMs);
-    if (!done() && !m_deadline.hasExpired() && InterruptWatch::signalNumber() == 0)
+    if (!done() && !m_deadline.hasExpired() && StopSignals::received() == 0)
         loop.exec();
     return done();
 }

@@ -5,7 +5,6 @@
 #include "varlo-cli/clicommand.h"
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/fontcommand.h"
-#include "varlo-cli/interruptwatch.h"
 #include "varlo-cli/panelscommand.h"
 #include "varlo-cli/probecommand.h"
 #include "varlo-cli/publishcommand.h"
@@ -14,6 +13,8 @@
 #include "varlo-cli/setcommand.h"
 #include "varlo-cli/showcommand.h"
 #include "varlo-cli/writecommand.h"
+#include "console/stopsignals.h"
+#include "link/uploadstop.h"
 
 #include <QCoreApplication>
 
@@ -70,9 +71,15 @@ int run(const QStringList &arguments)
     for (const Command &command : kCommands) {
         if (name != QLatin1String(command.name))
             continue;
-        const InterruptWatch interrupts;
+        // Ctrl-C, SIGTERM and SIGHUP ask the upload to stop rather than end
+        // the program where it stands: the upload runs on this thread and
+        // looks at the request before each byte and during pauses, releases
+        // the port (its lock file goes, the line gets its settings back),
+        // and the command ends the progress line. The exit status then says
+        // which signal it was: 130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP.
+        const StopSignals stopSignals({&UploadStop::request, 0, nullptr, false, true});
         const int status = command.run(arguments);
-        const int signal = InterruptWatch::signalNumber();
+        const int signal = StopSignals::received();
         return signal != 0 ? ExitSignalBase + signal : status;
     }
     return usageError(QStringLiteral("unknown command '%1'").arg(name));

@@ -4,6 +4,7 @@
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/fleetsession.h"
 #include "files/messagefile.h"
+#include "fleet/fleetnames.h"
 #include "model/messageset.h"
 
 #include <QFile>
@@ -16,43 +17,43 @@ const QString kPanel = QStringLiteral("panel");
 const QString kGroup = QStringLiteral("group");
 const QString kSlot = QStringLiteral("slot");
 
-// --slot C=TEXT: the letter and the text. Arguments arrive as Latin-1, one
+// --slot C=TEXT: the slot and the text. Arguments arrive as Latin-1, one
 // character per byte; the text goes out as UTF-8, so its bytes must be
 // UTF-8 already (the terminal's encoding). Nothing after a usage error.
-std::optional<std::pair<char, QString>> slotChange(CommandLine &line)
+std::optional<std::pair<int, QString>> slotChange(CommandLine &line)
 {
     const QString value = line.parser().value(kSlot);
-    const QByteArray bytes = value.toLatin1();
-    const char letter = bytes.isEmpty() ? 0 : bytes.at(0);
-    if (bytes.size() < 2 || bytes.at(1) != '=' || MessageSet::slotIndex(letter) < 0) {
+    const int slot = fleet::names::slotOfLetter(QStringView(value).left(1), Qt::CaseInsensitive);
+    if (value.size() < 2 || value.at(1) != QLatin1Char('=') || slot < 0) {
         line.usageError(QStringLiteral("--slot %1: not C=TEXT with a slot letter A to T").arg(value));
         return std::nullopt;
     }
-    const QByteArray textBytes = bytes.mid(2);
+    const QByteArray textBytes = value.mid(2).toLatin1();
     const QString text = QString::fromUtf8(textBytes);
     if (text.toUtf8() != textBytes) {
-        line.usageError(QStringLiteral("--slot %1: the text is not valid UTF-8").arg(QLatin1Char(letter)));
+        line.usageError(
+            QStringLiteral("--slot %1: the text is not valid UTF-8").arg(QLatin1Char(MessageSet::slotLetter(slot))));
         return std::nullopt;
     }
-    return std::pair{letter, text};
+    return std::pair{slot, text};
 }
 
-// The whole file, checked: nothing is published from a file that is not a
+// The set the file holds: nothing is published from a file that is not a
 // complete message file.
-std::optional<QByteArray> readSetFile(const QString &path)
+std::optional<MessageSet> readSetFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         printMessage(QStringLiteral("%1: %2").arg(path, file.errorString()));
         return std::nullopt;
     }
-    const QByteArray bytes = file.readAll();
     MessageSet set;
-    if (!decodeMessageFile(bytes, set).ok()) {
+    set.clearForNew();
+    if (!decodeMessageFile(file.read(messagefile::kMaxMeaningfulSize), set).ok()) {
         printMessage(QStringLiteral("%1: not a whole message file; nothing was published").arg(path));
         return std::nullopt;
     }
-    return bytes;
+    return set;
 }
 
 } // namespace
@@ -100,13 +101,13 @@ int runPublish(const QStringList &arguments)
     const QStringList groups = line.parser().values(kGroup);
     if (panels.isEmpty() && groups.isEmpty())
         return line.usageError(QStringLiteral("name a --panel or a --group to publish to"));
-    const std::optional<std::pair<char, QString>> change = slotMode ? slotChange(line) : std::nullopt;
+    const std::optional<std::pair<int, QString>> change = slotMode ? slotChange(line) : std::nullopt;
     if (slotMode && !change)
         return ExitUsage;
     if (!session.readOptions())
         return session.failureStatus();
-    std::optional<QByteArray> bytes;
-    if (!slotMode && !(bytes = readSetFile(*file)))
+    std::optional<MessageSet> set;
+    if (!slotMode && !(set = readSetFile(*file)))
         return ExitFileFailed;
 
     if (!session.connect())
@@ -128,7 +129,7 @@ int runPublish(const QStringList &arguments)
         }
         started = fleet.publishSlot(change->first, change->second, targets, session.secondsLeft(), &error);
     } else {
-        started = fleet.publishSet(*bytes, panels, groups, session.secondsLeft(), &error);
+        started = fleet.publishSet(*set, panels, groups, session.secondsLeft(), &error);
     }
     if (!started)
         return line.usageError(error);

@@ -4,9 +4,9 @@
 
 #include "varlo-panel/panelprogram.h"
 #include "varlo-panel/portslink.h"
-#include "varlo-panel/quitsignals.h"
 
 #include "console/programoutput.h"
+#include "console/stopsignals.h"
 #include "link/serialport.h"
 
 #include <QCommandLineParser>
@@ -21,6 +21,11 @@ namespace {
 
 constexpr int kMinWidthDots = 8;
 constexpr int kMaxWidthDots = 400;
+// The program ends within this time of the first Ctrl-C, SIGTERM or SIGHUP,
+// whatever it is doing: its normal way out, or, should that be stuck (the
+// main thread held up writing to a terminal or pipe that takes nothing,
+// say), a timer that removes the ports link there and then.
+constexpr int kGraceMs = 700;
 
 } // namespace
 
@@ -91,19 +96,18 @@ int main(int argc, char *argv[])
     // A reader of standard output that goes away must not kill the panel
     // before it has removed its link.
     std::signal(SIGPIPE, SIG_IGN);
-    QuitSignals quitSignals;
+    // A new terminal size (SIGWINCH) comes the same way, so that the display
+    // is drawn anew at once and nothing need look at the size meanwhile.
+    StopSignals quitSignals({nullptr, kGraceMs, &PortsLink::releaseInSignalHandler, true});
     if (!quitSignals.isValid()) {
         printMessage(QStringLiteral("cannot watch for Ctrl-C"));
         return ExitFailed;
     }
-    QObject::connect(&quitSignals, &QuitSignals::quitRequested, &app, [] { QCoreApplication::exit(ExitDone); });
-    // Should the way out get stuck (a terminal that takes no output, say),
-    // the link still goes.
-    quitSignals.setLastResort(&PortsLink::releaseInSignalHandler);
+    QObject::connect(&quitSignals, &StopSignals::stopRequested, &app, [] { QCoreApplication::exit(ExitDone); });
 
     PanelProgram program(options);
     QObject::connect(&program, &PanelProgram::finished, &app, [](int code) { QCoreApplication::exit(code); });
-    QObject::connect(&quitSignals, &QuitSignals::terminalResized, &program, &PanelProgram::terminalResized);
+    QObject::connect(&quitSignals, &StopSignals::terminalResized, &program, &PanelProgram::terminalResized);
     if (!program.start())
         return ExitFailed;
     const int status = app.exec();

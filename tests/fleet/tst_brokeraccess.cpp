@@ -485,7 +485,7 @@ void TestBrokerAccess::agentAndPublisherWorkAsShipped()
     QSignalSpy ready(&fleet, &FleetClient::ready);
     QSignalSpy finished(&fleet, &FleetClient::finished);
     QString error;
-    QVERIFY2(fleet.start(&error), qPrintable(error));
+    QVERIFY2(fleet.start(kWaitMs / 1000, &error), qPrintable(error));
     QVERIFY(waitUntil([&] { return !ready.isEmpty(); }));
     // The agent's status puts it in its group.
     QVERIFY2(waitUntil([&] { return fleet.membersOf(kGroup) == QStringList{kShop1}; }), qPrintable(agent.log()));
@@ -493,7 +493,7 @@ void TestBrokerAccess::agentAndPublisherWorkAsShipped()
     const auto publishAndConfirm = [&](const MessageSet &set, const QStringList &panels, const QStringList &groups) {
         finished.clear();
         QString why;
-        if (!fleet.publishSet(encodeMessageFile(set), panels, groups, kWaitMs / 1000, &why))
+        if (!fleet.publishSet(set, panels, groups, kWaitMs / 1000, &why))
             return why;
         if (!waitUntil([&] { return !finished.isEmpty(); }))
             return QStringLiteral("no outcome");

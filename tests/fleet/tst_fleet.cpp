@@ -2,6 +2,7 @@
 #include "testbroker.h"
 
 #include "files/messagefile.h"
+#include "fleet/brokeroptions.h"
 #include "fleet/brokerurl.h"
 #include "fleet/credentials.h"
 #include "fleet/fleetclient.h"
@@ -73,6 +74,8 @@ private Q_SLOTS:
     void brokerUrl();
     void credentials_data();
     void credentials();
+    void brokerSettingsFromFields_data();
+    void brokerSettingsFromFields();
     void statusReadsBackWhatWasWritten();
     void judge_data();
     void judge();
@@ -211,6 +214,78 @@ void TestFleet::credentials()
     QVERIFY2(credentials, qPrintable(error));
     QCOMPARE(credentials->userName(), user);
     QCOMPARE(credentials->password(), password);
+}
+
+void TestFleet::brokerSettingsFromFields_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QString>("caFile"); // "-": not given
+    QTest::addColumn<QString>("credentialsFile"); // "-": not given; "ok": a usable one
+    QTest::addColumn<bool>("tls");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("message"); // empty: settings made
+
+    QTest::newRow("plain") << "mqtt://hub"
+                           << "-"
+                           << "-" << false << 1883 << "";
+    // The rule all three programs follow: a CA file means TLS.
+    QTest::newRow("a CA file means TLS") << "mqtt://hub"
+                                         << "ca.pem"
+                                         << "-" << true << 8883 << "";
+    QTest::newRow("a CA file keeps a port given") << "mqtt://hub:1884"
+                                                  << "ca.pem"
+                                                  << "ok" << true << 1884 << "";
+    QTest::newRow("bad address") << "hub"
+                                 << "-"
+                                 << "-" << false << 0 << "--broker hub: not mqtt://";
+    QTest::newRow("CA file named empty") << "mqtt://hub"
+                                         << ""
+                                         << "-" << false << 0 << "--tls-ca: the file name is empty";
+    QTest::newRow("credentials named empty") << "mqtt://hub"
+                                             << "-"
+                                             << "" << false << 0 << "--credentials: the file name is empty";
+    QTest::newRow("credentials missing") << "mqtt://hub"
+                                         << "-"
+                                         << "/nonexistent/c" << false << 0 << "--credentials /nonexistent/c: ";
+}
+
+void TestFleet::brokerSettingsFromFields()
+{
+    QFETCH(QString, url);
+    QFETCH(QString, caFile);
+    QFETCH(QString, credentialsFile);
+    QFETCH(bool, tls);
+    QFETCH(int, port);
+    QFETCH(QString, message);
+
+    QTemporaryDir dir;
+    if (credentialsFile == QLatin1String("ok")) {
+        QFile file(dir.filePath(QStringLiteral("credentials")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("username=shop\npassword=s3cret\n");
+        file.close();
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        credentialsFile = file.fileName();
+    }
+    const auto given = [](const QString &text) {
+        return text == QLatin1String("-") ? std::nullopt : std::optional<QString>(text);
+    };
+    BrokerProblem problem;
+    const std::optional<BrokerSettings> settings =
+        brokerSettings({url, given(caFile), given(credentialsFile)}, &problem);
+    if (!message.isEmpty()) {
+        QVERIFY(!settings);
+        QVERIFY2(problem.message.startsWith(message), qPrintable(problem.message));
+        QCOMPARE(problem.kind,
+                 message.contains(QLatin1String("/nonexistent")) ? BrokerProblem::Kind::Unusable
+                                                                 : BrokerProblem::Kind::Usage);
+        return;
+    }
+    QVERIFY2(settings, qPrintable(problem.message));
+    QCOMPARE(settings->url.tls(), tls);
+    QCOMPARE(settings->url.port(), port);
+    QCOMPARE(settings->caFile, caFile == QLatin1String("-") ? QString() : caFile);
+    QCOMPARE(settings->credentials.has_value(), credentialsFile != QLatin1String("-"));
 }
 
 void TestFleet::statusReadsBackWhatWasWritten()
@@ -513,23 +588,26 @@ void TestFleet::fleetClientFollowsTheStatuses()
     QSignalSpy ready(&fleet, &FleetClient::ready);
     QSignalSpy finished(&fleet, &FleetClient::finished);
     QString error;
-    QVERIFY(fleet.start(&error));
+    QVERIFY(fleet.start(kWaitMs / 1000, &error));
     QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty(), kWaitMs);
     // Every retained status is in by ready(), the withdrawn one is not.
     QCOMPARE(fleet.panels().size(), 3);
     QCOMPARE(fleet.membersOf(QStringLiteral("north")), QStringList{QStringLiteral("office")});
 
     const MessageSet set = setOf("OPEN ~H");
-    QByteArray file = encodeMessageFile(set);
-    QVERIFY(!fleet.publishSet(file.left(20), {}, {QStringLiteral("all")}, 30, &error));
-    QVERIFY(!fleet.publishSet(file, {}, {QStringLiteral("bad/name")}, 30, &error));
-    // Bytes after the END make another payload, not another set.
-    file += "left over";
-    QVERIFY2(fleet.publishSet(file, {}, {QStringLiteral("all")}, 30, &error), qPrintable(error));
+    // A set that no message file can keep is not published.
+    MessageSet tooLong = set;
+    tooLong.setMarkup(1, QByteArray(messagefile::kMaxTextSize + 1, 'x'));
+    QVERIFY(!fleet.publishSet(tooLong, {}, {QStringLiteral("all")}, 30, &error));
+    QVERIFY2(error.contains(QLatin1String("Slot B")), qPrintable(error));
+    QVERIFY(!fleet.publishSet(set, {}, {QStringLiteral("bad/name")}, 30, &error));
+    QVERIFY2(fleet.publishSet(set, {}, {QStringLiteral("all")}, 30, &error), qPrintable(error));
     QTRY_VERIFY_WITH_TIMEOUT(!sets.isEmpty(), kWaitMs);
-    QCOMPARE(sets.first().first().value<MqttMessage>().payload, file);
+    // Exactly the message file this program writes, whose hash names the set.
+    QCOMPARE(sets.first().first().value<MqttMessage>().payload, encodeMessageFile(set));
     QCOMPARE(sets.first().first().value<MqttMessage>().topic, topics::groupMessages(QStringLiteral("all")));
-    QVERIFY(!fleet.publishSet(file, {}, {QStringLiteral("all")}, 30, &error)); // one at a time
+    QCOMPARE(sets.size(), 1);
+    QVERIFY(!fleet.publishSet(set, {}, {QStringLiteral("all")}, 30, &error)); // one at a time
 
     PanelStatus one = onlineStatus(QStringLiteral("shop-1"), {QStringLiteral("all")});
     one.uploaded = PanelStatus::Upload{hashOfSet(set), QDateTime::currentDateTimeUtc(), QStringLiteral("COM3")};
@@ -576,9 +654,9 @@ void TestFleet::fleetClientGivesUpAtItsDeadline()
     QSignalSpy ready(&fleet, &FleetClient::ready);
     QSignalSpy finished(&fleet, &FleetClient::finished);
     QString error;
-    QVERIFY(fleet.start(&error));
+    QVERIFY(fleet.start(kWaitMs / 1000, &error));
     QTRY_VERIFY_WITH_TIMEOUT(!ready.isEmpty(), kWaitMs);
-    QVERIFY(fleet.publishSet(encodeMessageFile(setOf("X")), {QStringLiteral("never-seen")},
+    QVERIFY(fleet.publishSet(setOf("X"), {QStringLiteral("never-seen")},
                              {QStringLiteral("all"), QStringLiteral("empty")}, 1, &error));
     QTRY_VERIFY_WITH_TIMEOUT(!finished.isEmpty(), kWaitMs);
     const auto outcomes = finished.first().first().value<QList<PanelOutcome>>();

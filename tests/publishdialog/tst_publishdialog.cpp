@@ -45,12 +45,8 @@ private:
     // Each row of the table as "panel: state".
     static QStringList rows(const PublishDialog *dialog);
 
-    std::unique_ptr<VirtualPorts> m_ports;
-    std::unique_ptr<TestBroker> m_broker;
-    std::unique_ptr<StatusWatch> m_watch;
-    std::unique_ptr<QTemporaryDir> m_dir;
+    FleetFixture m_fleet;
     std::unique_ptr<Started> m_started;
-    std::vector<std::unique_ptr<AgentProcess>> m_agents;
 };
 
 void TestPublishDialog::initTestCase()
@@ -60,31 +56,17 @@ void TestPublishDialog::initTestCase()
 
 void TestPublishDialog::init()
 {
-    // First: the ports fixture points XDG_CONFIG_HOME, where the dialog
-    // remembers its fields, at a folder of the test's own.
-    m_ports = std::make_unique<VirtualPorts>();
-    QVERIFY(m_ports->isValid());
-    m_dir = std::make_unique<QTemporaryDir>();
-    m_broker = std::make_unique<TestBroker>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_watch = std::make_unique<StatusWatch>(m_broker->settings());
-    QString error;
-    QVERIFY2(m_watch->start(&error), qPrintable(error));
-    m_started = std::make_unique<Started>(m_dir->path());
+    // The fixture's ports point XDG_CONFIG_HOME, where the dialog remembers
+    // its fields, at a folder of the test's own.
+    const QString problem = m_fleet.setUp();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    m_started = std::make_unique<Started>(m_fleet.dir->path());
 }
 
 void TestPublishDialog::cleanup()
 {
-    for (const auto &agent : m_agents) {
-        if (QTest::currentTestFailed())
-            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
-    }
     m_started.reset();
-    m_agents.clear();
-    m_watch.reset();
-    m_broker.reset();
-    m_ports.reset();
-    m_dir.reset();
+    QCOMPARE(m_fleet.tearDown(), QStringList());
 }
 
 PublishDialog *TestPublishDialog::openDialog()
@@ -117,15 +99,10 @@ QStringList TestPublishDialog::rows(const PublishDialog *dialog)
 void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
 {
     // Panel 2's adapter is unplugged: its agent runs, its upload can't.
-    const VirtualPanel &plugged = m_ports->addPanel(1);
+    const VirtualPanel &plugged = m_fleet.ports->addPanel(1);
     for (int com : {1, 2}) {
-        const QString name = QStringLiteral("p%1").arg(com);
-        m_agents.push_back(std::make_unique<AgentProcess>(
-            name,
-            agentArguments(m_broker->url(), name, QStringLiteral("COM%1").arg(com), m_dir->filePath(name),
-                           {QStringLiteral("--group"), QStringLiteral("shop")})));
-        QVERIFY(m_agents.back()->start());
-        QVERIFY(m_watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; }));
+        QVERIFY(m_fleet.startAgent(QStringLiteral("p%1").arg(com), QStringLiteral("COM%1").arg(com),
+                                   {QStringLiteral("--group"), QStringLiteral("shop")}));
     }
     m_started->edit(0)->setText(QStringLiteral("FROM THE WINDOW"));
     m_started->edit(2)->setText(QStringLiteral("third"));
@@ -136,7 +113,7 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
     QVERIFY(dialog);
     QVERIFY(dialog->isVisible());
     QVERIFY(!dialog->isModal());
-    dialog->brokerEdit()->setText(m_broker->url());
+    dialog->brokerEdit()->setText(m_fleet.broker->url());
     dialog->groupsEdit()->setText(QStringLiteral("shop"));
     QCOMPARE(runPublish(dialog), std::optional<bool>(false));
     QCOMPARE(rows(dialog),
@@ -146,7 +123,7 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
 
     // The fields come back in a dialog opened later.
     const PublishDialog later(*m_started->dialogs, nullptr);
-    QCOMPARE(later.brokerEdit()->text(), m_broker->url());
+    QCOMPARE(later.brokerEdit()->text(), m_fleet.broker->url());
     QCOMPARE(later.groupsEdit()->text(), QStringLiteral("shop"));
     QCOMPARE(later.waitBox()->value(), 60);
 
@@ -159,9 +136,9 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
 
 void TestPublishDialog::unreachableBroker()
 {
-    const QString url = m_broker->url();
-    m_watch.reset();
-    m_broker.reset(); // its port is closed now
+    const QString url = m_fleet.broker->url();
+    m_fleet.watch.reset();
+    m_fleet.broker.reset(); // its port is closed now
     PublishDialog *dialog = openDialog();
     QVERIFY(dialog);
     dialog->brokerEdit()->setText(url);
@@ -175,9 +152,9 @@ void TestPublishDialog::unreachableBroker()
 
 void TestPublishDialog::refusedConnectionIsShownAtOnceAndStops()
 {
-    const QString url = m_broker->url();
-    m_watch.reset();
-    m_broker.reset(); // its port is closed now: every try is refused
+    const QString url = m_fleet.broker->url();
+    m_fleet.watch.reset();
+    m_fleet.broker.reset(); // its port is closed now: every try is refused
     PublishDialog *dialog = openDialog();
     QVERIFY(dialog);
     dialog->brokerEdit()->setText(url);

@@ -127,6 +127,63 @@ void StatusWatch::take(const fleet::MqttMessage &message)
         m_history[panel] << *status;
 }
 
+QString FleetFixture::setUp(const QStringList &watchTopics)
+{
+    // First: the ports fixture points XDG_CONFIG_HOME at a folder of the
+    // test's own, for every program the test starts.
+    ports = std::make_unique<VirtualPorts>();
+    if (!ports->isValid())
+        return QStringLiteral("no virtual ports");
+    dir = std::make_unique<QTemporaryDir>();
+    if (!dir->isValid())
+        return QStringLiteral("no temporary folder");
+    broker = std::make_unique<TestBroker>();
+    if (!broker->start())
+        return broker->errorString();
+    return restartWatch(broker->settings(), watchTopics);
+}
+
+QString FleetFixture::restartWatch(const fleet::BrokerSettings &settings, const QStringList &watchTopics)
+{
+    watch.reset();
+    watch = std::make_unique<StatusWatch>(settings, watchTopics);
+    QString error;
+    if (!watch->start(&error))
+        return error.isEmpty() ? QStringLiteral("the watch does not connect") : error;
+    return {};
+}
+
+QStringList FleetFixture::tearDown()
+{
+    for (const auto &agent : agents) {
+        if (QTest::currentTestFailed())
+            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
+    }
+    agents.clear();
+    watch.reset();
+    if (QTest::currentTestFailed() && broker)
+        qWarning().noquote() << "broker log:\n" << broker->log().right(4000);
+    broker.reset();
+    const QStringList lineErrors = ports ? ports->lineErrors() : QStringList();
+    ports.reset();
+    dir.reset();
+    return lineErrors;
+}
+
+QStringList FleetFixture::arguments(const QString &name, const QString &port, const QStringList &extra) const
+{
+    return agentArguments(broker->url(), name, port, dir->filePath(name), extra);
+}
+
+AgentProcess *FleetFixture::startAgent(const QString &name, const QString &port, const QStringList &extra)
+{
+    agents.push_back(std::make_unique<AgentProcess>(name, arguments(name, port, extra)));
+    AgentProcess *agent = agents.back().get();
+    if (!agent->start() || !watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; }))
+        return nullptr;
+    return agent;
+}
+
 namespace panelview {
 
 PanelMemory memory(const VirtualPanel &panel)

@@ -8,6 +8,7 @@
 #include "virtualpanel/panelmemory.h"
 #include "model/messageset.h"
 #include "support/virtualpanel.h"
+#include "support/virtualports.h"
 
 #include <QMap>
 #include <QObject>
@@ -16,7 +17,9 @@
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace varlo::test {
 
@@ -88,6 +91,37 @@ private:
     QSet<int> m_acknowledged;
     QMap<QString, QList<fleet::PanelStatus>> m_history;
     QList<fleet::MqttMessage> m_messages;
+};
+
+// What a test of agents and publishers stands on, fresh for each test
+// function: virtual ports (and with them the test's own XDG_CONFIG_HOME), a
+// folder for state folders and files, a real broker, the test's status
+// watch, and the agents the test starts. Call setUp() from init() and
+// tearDown() from cleanup().
+class FleetFixture
+{
+public:
+    // An empty text, or what could not be set up. watchTopics: what the
+    // watch follows besides the statuses.
+    QString setUp(const QStringList &watchTopics = {});
+    // Shows what the agents and the broker said when the test failed, and
+    // ends them all. The line errors of the panels (see VirtualPorts).
+    QStringList tearDown();
+
+    // An agent's command line (agentArguments) with its state folder in
+    // the fixture's folder.
+    QStringList arguments(const QString &name, const QString &port, const QStringList &extra = {}) const;
+    // Starts an agent and waits until its status says online; nothing when
+    // it does not come.
+    AgentProcess *startAgent(const QString &name, const QString &port, const QStringList &extra = {});
+    // A new watch (after the broker changed, or to follow more topics).
+    QString restartWatch(const fleet::BrokerSettings &settings, const QStringList &watchTopics = {});
+
+    std::unique_ptr<VirtualPorts> ports;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestBroker> broker;
+    std::unique_ptr<StatusWatch> watch;
+    std::vector<std::unique_ptr<AgentProcess>> agents;
 };
 
 // What reached a virtual panel, read as the panel's memory.

@@ -54,11 +54,6 @@ std::function<bool(const PanelStatus &)> hasUploaded(const MessageSet &set)
     return [hash](const PanelStatus &status) { return status.uploaded && status.uploaded->hash == hash; };
 }
 
-bool isOnline(const PanelStatus &status)
-{
-    return status.online;
-}
-
 // The raw offset of the first byte after the n-th end frame (counting from 1).
 qint64 offsetAfterUpload(const VirtualPanel &panel, int n)
 {
@@ -102,70 +97,37 @@ private Q_SLOTS:
     void usageErrors();
 
 private:
-    QStringList arguments(const QString &name, const QString &port, const QStringList &extra = {}) const;
-    AgentProcess *startAgent(const QString &name, const QString &port, const QStringList &extra = {});
+    AgentProcess *startAgent(const QString &name, const QString &port, const QStringList &extra = {})
+    {
+        return m_fleet.startAgent(name, port, extra);
+    }
 
-    std::unique_ptr<VirtualPorts> m_ports;
-    std::unique_ptr<TestBroker> m_broker;
-    std::unique_ptr<StatusWatch> m_watch;
-    std::unique_ptr<QTemporaryDir> m_states;
-    std::vector<std::unique_ptr<AgentProcess>> m_agents;
+    FleetFixture m_fleet;
 };
 
 void TestAgent::init()
 {
-    m_ports = std::make_unique<VirtualPorts>();
-    QVERIFY(m_ports->isValid());
-    m_states = std::make_unique<QTemporaryDir>();
-    m_broker = std::make_unique<TestBroker>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_watch = std::make_unique<StatusWatch>(m_broker->settings());
-    QString error;
-    QVERIFY2(m_watch->start(&error), qPrintable(error));
+    const QString problem = m_fleet.setUp();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestAgent::cleanup()
 {
-    for (const auto &agent : m_agents) {
-        if (QTest::currentTestFailed())
-            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
-    }
-    m_agents.clear();
-    m_watch.reset();
-    if (QTest::currentTestFailed() && m_broker)
-        qWarning().noquote() << "broker log:\n" << m_broker->log().right(4000);
-    m_broker.reset();
     // Every byte reached its panel on a line set as the panel needs it.
-    const QStringList lineErrors = m_ports ? m_ports->lineErrors() : QStringList();
-    m_ports.reset();
-    QCOMPARE(lineErrors, QStringList());
-}
-
-QStringList TestAgent::arguments(const QString &name, const QString &port, const QStringList &extra) const
-{
-    return agentArguments(m_broker->url(), name, port, m_states->filePath(name), extra);
-}
-
-AgentProcess *TestAgent::startAgent(const QString &name, const QString &port, const QStringList &extra)
-{
-    m_agents.push_back(std::make_unique<AgentProcess>(name, arguments(name, port, extra)));
-    AgentProcess *agent = m_agents.back().get();
-    if (!agent->start() || !m_watch->waitFor(name, isOnline))
-        return nullptr;
-    return agent;
+    QCOMPARE(m_fleet.tearDown(), QStringList());
 }
 
 void TestAgent::onePanel()
 {
-    const VirtualPanel &panel = m_ports->addPanel(3);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(3);
     QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM3")));
     const MessageSet set = makeSet({"OPEN ~H", "~BSALE~A today", "", "Caf\x82"}, 2);
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("shop-1")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("shop-1")), fileOf(set)));
 
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("shop-1"), hasUploaded(set)));
-    const PanelStatus status = *m_watch->status(QStringLiteral("shop-1"));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("shop-1"), hasUploaded(set)));
+    const PanelStatus status = *m_fleet.watch->status(QStringLiteral("shop-1"));
     QCOMPARE(status.uploaded->port, QStringLiteral("COM3"));
     QCOMPARE(status.port, QStringLiteral("COM3"));
     QCOMPARE(status.desired->source, topics::panelMessages(QStringLiteral("shop-1")));
@@ -181,7 +143,7 @@ void TestAgent::group()
 {
     QList<const VirtualPanel *> panels;
     for (int com = 1; com <= 4; ++com)
-        panels << &m_ports->addPanel(com);
+        panels << &m_fleet.ports->addPanel(com);
     QVERIFY(startAgent(QStringLiteral("shop-1"), QStringLiteral("COM1"),
                        {QStringLiteral("--group"), QStringLiteral("all")}));
     QVERIFY(startAgent(QStringLiteral("shop-2"), QStringLiteral("COM2"),
@@ -194,16 +156,16 @@ void TestAgent::group()
 
     // As varlo-cli publish will: through the fleet client, which follows
     // the members' statuses until each confirms.
-    fleet::FleetClient fleet(m_broker->settings());
+    fleet::FleetClient fleet(m_fleet.broker->settings());
     QSignalSpy ready(&fleet, &fleet::FleetClient::ready);
     QSignalSpy finished(&fleet, &fleet::FleetClient::finished);
     QString error;
-    QVERIFY(fleet.start(&error));
+    QVERIFY(fleet.start(kWaitMs / 1000, &error));
     QVERIFY(waitUntil([&] { return !ready.isEmpty(); }));
     QCOMPARE(fleet.membersOf(QStringLiteral("all")),
              (QStringList{QStringLiteral("office"), QStringLiteral("shop-1"), QStringLiteral("shop-2")}));
     const MessageSet set = makeSet({"ALL ~+", "together"});
-    QVERIFY2(fleet.publishSet(fileOf(set), {}, {QStringLiteral("all")}, 60, &error), qPrintable(error));
+    QVERIFY2(fleet.publishSet(set, {}, {QStringLiteral("all")}, 60, &error), qPrintable(error));
     QVERIFY(waitUntil([&] { return !finished.isEmpty(); }, 60000));
     for (const fleet::PanelOutcome &outcome : finished.first().first().value<QList<fleet::PanelOutcome>>())
         QVERIFY2(outcome.kind == fleet::PanelOutcome::Kind::Confirmed, qPrintable(outcome.panel + ": " + outcome.text));
@@ -215,35 +177,35 @@ void TestAgent::group()
     }
     // The panel outside the group got nothing: its first upload is its own.
     const MessageSet own = makeSet({"DEPOT"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("depot")), fileOf(own)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("depot")), fileOf(own)));
     QVERIFY2(panelview::waitUntilHolds(*panels.at(3), own, &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(*panels.at(3)), 1);
 }
 
 void TestAgent::slotChangeAndItsBaseAfterARestart()
 {
-    const VirtualPanel &panel = m_ports->addPanel(2);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(2);
     AgentProcess *agent = startAgent(QStringLiteral("kiosk"), QStringLiteral("COM2"));
     QVERIFY(agent);
     MessageSet set = makeSet({"OPEN", "~Fnow~F"}, 1);
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("kiosk")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("kiosk")), fileOf(set)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
 
     // As Home Assistant sends it: UTF-8, not retained. The panel draws é at
     // 0x82 and ° at 0xF8; the slot keeps its speed code (4, as New left it).
-    QVERIFY(
-        m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'C'), QStringLiteral("Café 21°").toUtf8(), false));
+    QVERIFY(m_fleet.watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'C'), QStringLiteral("Café 21°").toUtf8(),
+                                   false));
     set.setMarkup(2, QByteArray("Caf\x82 21\xF8"));
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("kiosk"), hasUploaded(set)));
-    QCOMPARE(m_watch->status(QStringLiteral("kiosk"))->uploadedSlots.value(2), QStringLiteral("Café 21°"));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("kiosk"), hasUploaded(set)));
+    QCOMPARE(m_fleet.watch->status(QStringLiteral("kiosk"))->uploadedSlots.value(2), QStringLiteral("Café 21°"));
 
     // After a restart the slot changes the set kept in the state folder,
     // not an empty one.
     QCOMPARE(agent->terminate(), 0);
     QVERIFY(startAgent(QStringLiteral("kiosk"), QStringLiteral("COM2")));
-    QVERIFY(m_watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'A'), QByteArray("SHUT ~H"), false));
+    QVERIFY(m_fleet.watch->publish(topics::panelSlot(QStringLiteral("kiosk"), 'A'), QByteArray("SHUT ~H"), false));
     set.setMarkup(0, "SHUT ~H");
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
     // The retained set from before was not uploaded again on subscribing.
@@ -252,14 +214,14 @@ void TestAgent::slotChangeAndItsBaseAfterARestart()
 
 void TestAgent::retainedSetsForAnAgentStartedLater()
 {
-    const VirtualPanel &own = m_ports->addPanel(5);
-    const VirtualPanel &member = m_ports->addPanel(6);
+    const VirtualPanel &own = m_fleet.ports->addPanel(5);
+    const VirtualPanel &member = m_fleet.ports->addPanel(6);
     const MessageSet groupSet = makeSet({"FOR EVERYONE"});
     const MessageSet panelSet = makeSet({"JUST FOR ME"});
     // Both published before any agent runs; the panel's own set was
     // published last, and it is also the more particular one.
-    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(groupSet)));
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("lobby")), fileOf(panelSet)));
+    QVERIFY(m_fleet.watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(groupSet)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("lobby")), fileOf(panelSet)));
 
     QVERIFY(startAgent(QStringLiteral("lobby"), QStringLiteral("COM5"),
                        {QStringLiteral("--group"), QStringLiteral("all")}));
@@ -268,62 +230,63 @@ void TestAgent::retainedSetsForAnAgentStartedLater()
     QString why;
     QVERIFY2(panelview::waitUntilHolds(own, panelSet, &why), qPrintable(why));
     QVERIFY2(panelview::waitUntilHolds(member, groupSet, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("lobby"), hasUploaded(panelSet)));
-    QCOMPARE(m_watch->status(QStringLiteral("lobby"))->desired->source, topics::panelMessages(QStringLiteral("lobby")));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("lobby"), hasUploaded(panelSet)));
+    QCOMPARE(m_fleet.watch->status(QStringLiteral("lobby"))->desired->source,
+             topics::panelMessages(QStringLiteral("lobby")));
 }
 
 void TestAgent::brokerKilledAndRestarted()
 {
-    const VirtualPanel &first = m_ports->addPanel(1);
-    const VirtualPanel &second = m_ports->addPanel(2);
+    const VirtualPanel &first = m_fleet.ports->addPanel(1);
+    const VirtualPanel &second = m_fleet.ports->addPanel(2);
     QVERIFY(
         startAgent(QStringLiteral("a"), QStringLiteral("COM1"), {QStringLiteral("--group"), QStringLiteral("all")}));
     QVERIFY(
         startAgent(QStringLiteral("b"), QStringLiteral("COM2"), {QStringLiteral("--group"), QStringLiteral("all")}));
     const MessageSet before = makeSet({"BEFORE"});
-    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(before)));
+    QVERIFY(m_fleet.watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(before)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(first, before, &why), qPrintable(why));
     QVERIFY2(panelview::waitUntilHolds(second, before, &why), qPrintable(why));
 
-    m_broker->kill();
+    m_fleet.broker->kill();
     QTest::qWait(1500);
     const QDateTime restarted = QDateTime::currentDateTimeUtc();
-    QVERIFY2(m_broker->restart(), qPrintable(m_broker->errorString()));
+    QVERIFY2(m_fleet.broker->restart(), qPrintable(m_fleet.broker->errorString()));
     // Whatever the broker kept, both agents come back and say so.
     for (const QString &name : {QStringLiteral("a"), QStringLiteral("b")})
-        QVERIFY(m_watch->waitFor(name, [&](const PanelStatus &s) { return s.online && s.time >= restarted; }));
+        QVERIFY(m_fleet.watch->waitFor(name, [&](const PanelStatus &s) { return s.online && s.time >= restarted; }));
     const MessageSet after = makeSet({"AFTER", "the broker came back"});
-    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(after)));
+    QVERIFY(m_fleet.watch->publish(topics::groupMessages(QStringLiteral("all")), fileOf(after)));
     QVERIFY2(panelview::waitUntilHolds(first, after, &why), qPrintable(why));
     QVERIFY2(panelview::waitUntilHolds(second, after, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("a"), hasUploaded(after)));
-    QVERIFY(m_watch->waitFor(QStringLiteral("b"), hasUploaded(after)));
-    QVERIFY(m_watch->status(QStringLiteral("b"))->online);
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("a"), hasUploaded(after)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("b"), hasUploaded(after)));
+    QVERIFY(m_fleet.watch->status(QStringLiteral("b"))->online);
 }
 
 void TestAgent::agentKilledMidUpload()
 {
-    const VirtualPanel &panel = m_ports->addPanel(4);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(4);
     // The longest Commu Delay: 500 ms before each of the five slots, the
     // directory and the end, so the upload takes more than 3 s.
     AgentProcess *agent =
         startAgent(QStringLiteral("slow"), QStringLiteral("COM4"), {QStringLiteral("--delay"), QStringLiteral("10")});
     QVERIFY(agent);
     const MessageSet set = makeSet({"ONE", "TWO", "THREE", "FOUR", "FIVE"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("slow")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("slow")), fileOf(set)));
     // The first block frame is in; the end is seconds away.
     QVERIFY(panel.waitForBytes(frame::kWriteFrameSize, kWaitMs) >= frame::kWriteFrameSize);
     agent->kill();
     QCOMPARE(panelview::completedUploads(panel), 0);
     // The broker tells everyone with the last will.
-    QVERIFY(m_watch->waitFor(QStringLiteral("slow"), [](const PanelStatus &s) { return !s.online; }));
-    QCOMPARE(m_watch->status(QStringLiteral("slow"))->state, PanelStatus::State::Offline);
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("slow"), [](const PanelStatus &s) { return !s.online; }));
+    QCOMPARE(m_fleet.watch->status(QStringLiteral("slow"))->state, PanelStatus::State::Offline);
 
     QVERIFY(startAgent(QStringLiteral("slow"), QStringLiteral("COM4")));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("slow"), hasUploaded(set)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("slow"), hasUploaded(set)));
     QCOMPARE(panelview::completedUploads(panel), 1);
 }
 
@@ -353,11 +316,11 @@ void TestAgent::badPayload()
     QFETCH(QByteArray, payload);
     QFETCH(QString, reason);
 
-    const VirtualPanel &panel = m_ports->addPanel(7);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(7);
     QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM7")));
-    QVERIFY(m_watch->publish(topic, payload));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.refused.has_value(); }));
-    const PanelStatus status = *m_watch->status(QStringLiteral("p"));
+    QVERIFY(m_fleet.watch->publish(topic, payload));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.refused.has_value(); }));
+    const PanelStatus status = *m_fleet.watch->status(QStringLiteral("p"));
     QVERIFY2(status.refused->reason.contains(reason), qPrintable(status.refused->reason));
     QCOMPARE(status.refused->topic, topic);
     QCOMPARE(status.refused->payloadHash, fleet::hashOfBytes(payload));
@@ -366,7 +329,7 @@ void TestAgent::badPayload()
     // Nothing went to the panel: the next good set is the first upload it
     // sees, and all it holds.
     const MessageSet good = makeSet({"GOOD"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(good)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(good)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, good, &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(panel), 1);
@@ -376,11 +339,11 @@ void TestAgent::badPayload()
 void TestAgent::minimumInterval()
 {
     constexpr int kIntervalS = 3;
-    const VirtualPanel &panel = m_ports->addPanel(8);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(8);
     QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM8"),
                        {QStringLiteral("--min-interval"), QString::number(kIntervalS)}));
     const MessageSet first = makeSet({"FIRST"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(first)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(first)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, first, &why), qPrintable(why));
 
@@ -388,9 +351,9 @@ void TestAgent::minimumInterval()
     // before its turn comes, and never sent.
     const MessageSet second = makeSet({"SECOND"});
     const MessageSet third = makeSet({"THIRD"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(third)));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(third)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
         return s.state == PanelStatus::State::Held && s.heldUntil.isValid();
     }));
     QVERIFY2(panelview::waitUntilHolds(panel, third, &why), qPrintable(why));
@@ -407,15 +370,15 @@ void TestAgent::minimumInterval()
 
 void TestAgent::newerSetsDuringAnUpload()
 {
-    const VirtualPanel &panel = m_ports->addPanel(9);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(9);
     QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM9"), {QStringLiteral("--delay"), QStringLiteral("10")}));
     const MessageSet slow = makeSet({"A", "B", "C", "D"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(slow)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(slow)));
     QVERIFY(panel.waitForBytes(1, kWaitMs) >= 1);
     const MessageSet skipped = makeSet({"SKIPPED"});
     const MessageSet latest = makeSet({"LATEST"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(skipped)));
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(latest)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(skipped)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(latest)));
     // Still the first upload: the newer sets wait for it.
     QCOMPARE(panelview::completedUploads(panel), 0);
     QString why;
@@ -441,12 +404,12 @@ void TestAgent::panelThatFails()
     QFETCH(QString, text);
 
     if (vanishMidUpload)
-        m_ports->addPanel(5).vanishAfter(2 * frame::kWriteFrameSize);
+        m_fleet.ports->addPanel(5).vanishAfter(2 * frame::kWriteFrameSize);
     QVERIFY(startAgent(QStringLiteral("p"), port, {QStringLiteral("--retry"), QStringLiteral("2")}));
     const MessageSet set = makeSet({"BACK AGAIN", "x", "y"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.error.has_value(); }));
-    const PanelStatus failing = *m_watch->status(QStringLiteral("p"));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return s.error.has_value(); }));
+    const PanelStatus failing = *m_fleet.watch->status(QStringLiteral("p"));
     QCOMPARE(failing.error->text, text);
     QCOMPARE(failing.state, PanelStatus::State::Retrying);
     QVERIFY(failing.retryAt.isValid());
@@ -456,42 +419,42 @@ void TestAgent::panelThatFails()
         QVERIFY2(!failing.error->reason.isEmpty(), "the system's reason is kept");
 
     // Plugged in (again): the retry converges.
-    const VirtualPanel &panel = m_ports->addPanel(5);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(5);
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"),
-                             [](const PanelStatus &s) { return !s.error && s.state == PanelStatus::State::Idle; }));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
+    QVERIFY(m_fleet.watch->waitFor(
+        QStringLiteral("p"), [](const PanelStatus &s) { return !s.error && s.state == PanelStatus::State::Idle; }));
 }
 
 void TestAgent::stopSaysOfflineAndKeepsTheRecord()
 {
-    const VirtualPanel &panel = m_ports->addPanel(10);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(10);
     AgentProcess *agent = startAgent(QStringLiteral("p"), QStringLiteral("COM10"));
     QVERIFY(agent);
     const MessageSet set = makeSet({"BYE"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
 
     QCOMPARE(agent->terminate(), 0);
     // Unlike the last will, the goodbye still says what the panel holds.
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return !s.online; }));
-    const PanelStatus offline = *m_watch->status(QStringLiteral("p"));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) { return !s.online; }));
+    const PanelStatus offline = *m_fleet.watch->status(QStringLiteral("p"));
     QCOMPARE(offline.state, PanelStatus::State::Offline);
     QVERIFY(hasUploaded(set)(offline));
     QVERIFY2(agent->log().contains(QLatin1String("stopping")), qPrintable(agent->log()));
 
     // The state folder is plain files: the set as a message file.
     MessageSet kept;
-    QVERIFY(readMessageFile(m_states->filePath(QStringLiteral("p/uploaded.vlo")), kept).ok());
+    QVERIFY(readMessageFile(m_fleet.dir->filePath(QStringLiteral("p/uploaded.vlo")), kept).ok());
     QCOMPARE(fleet::hashOfSet(kept), fleet::hashOfSet(set));
 }
 
 void TestAgent::leftGroupNoLongerReaches()
 {
-    const VirtualPanel &panel = m_ports->addPanel(11);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(11);
     AgentProcess *agent =
         startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("old")});
     QVERIFY(agent);
@@ -500,9 +463,9 @@ void TestAgent::leftGroupNoLongerReaches()
     // run; this one is no longer in the group.
     QVERIFY(
         startAgent(QStringLiteral("p"), QStringLiteral("COM11"), {QStringLiteral("--group"), QStringLiteral("new")}));
-    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("old")), fileOf(makeSet({"OLD"}))));
+    QVERIFY(m_fleet.watch->publish(topics::groupMessages(QStringLiteral("old")), fileOf(makeSet({"OLD"}))));
     const MessageSet set = makeSet({"NEW"});
-    QVERIFY(m_watch->publish(topics::groupMessages(QStringLiteral("new")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::groupMessages(QStringLiteral("new")), fileOf(set)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(panel), 1);
@@ -534,10 +497,10 @@ void TestAgent::font()
 {
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, table);
-    const VirtualPanel &panel = m_ports->addPanel(12);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(12);
     QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM12")));
-    QVERIFY(m_watch->publish(topics::panelFont(QStringLiteral("p")), payload));
-    QVERIFY(m_watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) { return s.font.has_value(); }));
+    QVERIFY(m_fleet.watch->publish(topics::panelFont(QStringLiteral("p")), payload));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) { return s.font.has_value(); }));
     QVERIFY(waitUntil([&] {
         const PanelMemory memory = panelview::memory(panel);
         const FontTable::Image loaded = memory.characterGenerator();
@@ -547,15 +510,14 @@ void TestAgent::font()
 
 void TestAgent::homeAssistant()
 {
-    m_watch = std::make_unique<StatusWatch>(m_broker->settings(), QStringList{QStringLiteral("homeassistant/#")});
-    QString error;
-    QVERIFY(m_watch->start(&error));
-    const VirtualPanel &panel = m_ports->addPanel(13);
+    const QString problem = m_fleet.restartWatch(m_fleet.broker->settings(), {QStringLiteral("homeassistant/#")});
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const VirtualPanel &panel = m_fleet.ports->addPanel(13);
     QVERIFY(startAgent(QStringLiteral("porch"), QStringLiteral("COM13"), {QStringLiteral("--homeassistant")}));
-    QVERIFY(waitUntil([&] { return m_watch->messages().size() >= 21; }));
+    QVERIFY(waitUntil([&] { return m_fleet.watch->messages().size() >= 21; }));
 
     QMap<QString, QJsonObject> configs;
-    for (const fleet::MqttMessage &message : m_watch->messages())
+    for (const fleet::MqttMessage &message : m_fleet.watch->messages())
         configs.insert(message.topic, QJsonDocument::fromJson(message.payload).object());
     QCOMPARE(configs.size(), 21);
     const QJsonObject slotC = configs.value(QStringLiteral("homeassistant/text/varlo_porch/slot_c/config"));
@@ -568,12 +530,13 @@ void TestAgent::homeAssistant()
              QStringLiteral("varlo_porch"));
 
     // Home Assistant starting again asks everyone to announce themselves.
-    const qsizetype before = m_watch->messages().size();
-    QVERIFY(m_watch->publish(QStringLiteral("homeassistant/status"), QByteArray("online"), false));
-    QVERIFY(waitUntil([&] { return m_watch->messages().size() >= before + 21 + 1; }));
+    const qsizetype before = m_fleet.watch->messages().size();
+    QVERIFY(m_fleet.watch->publish(QStringLiteral("homeassistant/status"), QByteArray("online"), false));
+    QVERIFY(waitUntil([&] { return m_fleet.watch->messages().size() >= before + 21 + 1; }));
 
     // Typing into the slot's text entity publishes to its command topic.
-    QVERIFY(m_watch->publish(slotC.value(QStringLiteral("command_topic")).toString(), QByteArray("18 °C"), false));
+    QVERIFY(
+        m_fleet.watch->publish(slotC.value(QStringLiteral("command_topic")).toString(), QByteArray("18 °C"), false));
     MessageSet expected = makeSet({});
     expected.setMarkup(2,
                        QByteArray("18 \xF8"
@@ -584,16 +547,15 @@ void TestAgent::homeAssistant()
 
 void TestAgent::tlsWithCredentials()
 {
-    m_watch.reset();
-    m_broker = std::make_unique<TestBroker>();
-    QVERIFY(m_broker->requireLogin(QStringLiteral("panel"), QStringLiteral("pass word")));
-    m_broker->useTls();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    fleet::BrokerSettings settings = m_broker->settings();
+    m_fleet.watch.reset();
+    m_fleet.broker = std::make_unique<TestBroker>();
+    QVERIFY(m_fleet.broker->requireLogin(QStringLiteral("panel"), QStringLiteral("pass word")));
+    m_fleet.broker->useTls();
+    QVERIFY2(m_fleet.broker->start(), qPrintable(m_fleet.broker->errorString()));
+    fleet::BrokerSettings settings = m_fleet.broker->settings();
     settings.credentials = fleet::Credentials(QStringLiteral("panel"), QStringLiteral("pass word"));
-    m_watch = std::make_unique<StatusWatch>(settings);
-    QString error;
-    QVERIFY2(m_watch->start(&error), qPrintable(error));
+    const QString problem = m_fleet.restartWatch(settings);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 
     QTemporaryDir dir;
     QFile credentials(dir.filePath(QStringLiteral("credentials")));
@@ -602,12 +564,12 @@ void TestAgent::tlsWithCredentials()
     credentials.close();
     QVERIFY(credentials.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
 
-    const VirtualPanel &panel = m_ports->addPanel(14);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(14);
     QVERIFY(startAgent(QStringLiteral("safe"), QStringLiteral("COM14"),
                        {QStringLiteral("--tls-ca"), TestBroker::tlsFolder() + QStringLiteral("/ca.pem"),
                         QStringLiteral("--credentials"), credentials.fileName()}));
     const MessageSet set = makeSet({"PRIVATE"});
-    QVERIFY(m_watch->publish(topics::panelMessages(QStringLiteral("safe")), fileOf(set)));
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("safe")), fileOf(set)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
 }

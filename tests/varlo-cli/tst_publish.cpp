@@ -84,51 +84,28 @@ private:
     bool startAgent(int com, const QStringList &extra = {});
     QString writeSetFile(const MessageSet &set);
 
-    std::unique_ptr<VirtualPorts> m_ports;
-    std::unique_ptr<TestBroker> m_broker;
-    std::unique_ptr<StatusWatch> m_watch;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::vector<std::unique_ptr<AgentProcess>> m_agents;
+    FleetFixture m_fleet;
 };
 
 void TestPublish::init()
 {
-    m_ports = std::make_unique<VirtualPorts>();
-    QVERIFY(m_ports->isValid());
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_broker = std::make_unique<TestBroker>();
-    QVERIFY2(m_broker->start(), qPrintable(m_broker->errorString()));
-    m_watch = std::make_unique<StatusWatch>(m_broker->settings());
-    QString error;
-    QVERIFY2(m_watch->start(&error), qPrintable(error));
+    const QString problem = m_fleet.setUp();
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestPublish::cleanup()
 {
-    for (const auto &agent : m_agents) {
-        if (QTest::currentTestFailed())
-            qWarning().noquote() << agent->name() << "said:\n" << agent->log();
-    }
-    m_agents.clear();
-    m_watch.reset();
-    m_broker.reset();
-    m_ports.reset();
-    m_dir.reset();
+    QCOMPARE(m_fleet.tearDown(), QStringList());
 }
 
 bool TestPublish::startAgent(int com, const QStringList &extra)
 {
-    const QString name = panelName(com);
-    m_agents.push_back(std::make_unique<AgentProcess>(
-        name, agentArguments(m_broker->url(), name, QStringLiteral("COM%1").arg(com), m_dir->filePath(name), extra)));
-    return m_agents.back()->start()
-        && m_watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; });
+    return m_fleet.startAgent(panelName(com), QStringLiteral("COM%1").arg(com), extra);
 }
 
 QString TestPublish::writeSetFile(const MessageSet &set)
 {
-    const QString path = m_dir->filePath(QStringLiteral("set.vlo"));
+    const QString path = m_fleet.dir->filePath(QStringLiteral("set.vlo"));
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(encodeMessageFile(set)) < 0)
         return {};
@@ -149,7 +126,7 @@ void TestPublish::groupOfTen()
     constexpr int kPanels = 10;
     for (int com = 1; com <= kPanels; ++com) {
         if (com != unplugged)
-            m_ports->addPanel(com);
+            m_fleet.ports->addPanel(com);
         QVERIFY2(startAgent(com, {QStringLiteral("--group"), QStringLiteral("all")}), qPrintable(panelName(com)));
     }
     const MessageSet set = makeSet({"TEN ~H", "~BSALE~A", "", "last"});
@@ -157,8 +134,8 @@ void TestPublish::groupOfTen()
     QVERIFY(!file.isEmpty());
 
     const Run run =
-        runCli({QStringLiteral("publish"), file, QStringLiteral("--broker"), m_broker->url(), QStringLiteral("--group"),
-                QStringLiteral("all"), QStringLiteral("--wait"), QStringLiteral("90")});
+        runCli({QStringLiteral("publish"), file, QStringLiteral("--broker"), m_fleet.broker->url(),
+                QStringLiteral("--group"), QStringLiteral("all"), QStringLiteral("--wait"), QStringLiteral("90")});
     QVERIFY2(run.err.isEmpty() || unplugged, qPrintable(run.err));
     QCOMPARE(run.exitCode, unplugged ? 1 : 0);
 
@@ -173,18 +150,19 @@ void TestPublish::groupOfTen()
         if (com == unplugged)
             continue;
         QString why;
-        QVERIFY2(panelview::waitUntilHolds(*m_ports->panel(com), set, &why), qPrintable(panelName(com) + why));
-        QCOMPARE(panelview::completedUploads(*m_ports->panel(com)), 1);
+        QVERIFY2(panelview::waitUntilHolds(*m_fleet.ports->panel(com), set, &why), qPrintable(panelName(com) + why));
+        QCOMPARE(panelview::completedUploads(*m_fleet.ports->panel(com)), 1);
     }
 }
 
 void TestPublish::slotChange()
 {
-    const VirtualPanel &panel = m_ports->addPanel(3);
+    const VirtualPanel &panel = m_fleet.ports->addPanel(3);
     QVERIFY(startAgent(3));
     MessageSet set = makeSet({"A", "B", "C", "D"});
     const QString file = writeSetFile(set);
-    const QStringList broker{QStringLiteral("--broker"), m_broker->url(), QStringLiteral("--panel"), panelName(3)};
+    const QStringList broker{QStringLiteral("--broker"), m_fleet.broker->url(), QStringLiteral("--panel"),
+                             panelName(3)};
     QCOMPARE(runCli(QStringList{QStringLiteral("publish"), file} + broker).exitCode, 0);
 
     // UTF-8 on the command line, the panel's own byte in its memory.
@@ -197,13 +175,13 @@ void TestPublish::slotChange()
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
 
     // A panel that no agent announced is named, not waited on for ever.
-    const Run unknown = runCli(QStringList{QStringLiteral("publish"), file, QStringLiteral("--broker"), m_broker->url(),
-                                           QStringLiteral("--panel"), QStringLiteral("nobody"),
+    const Run unknown = runCli(QStringList{QStringLiteral("publish"), file, QStringLiteral("--broker"),
+                                           m_fleet.broker->url(), QStringLiteral("--panel"), QStringLiteral("nobody"),
                                            QStringLiteral("--wait"), QStringLiteral("1")});
     QCOMPARE(unknown.exitCode, 1);
     QVERIFY2(unknown.out.startsWith(QStringLiteral("nobody: no status")), qPrintable(unknown.out));
 
-    const Run panels = runCli({QStringLiteral("panels"), QStringLiteral("--broker"), m_broker->url()});
+    const Run panels = runCli({QStringLiteral("panels"), QStringLiteral("--broker"), m_fleet.broker->url()});
     QCOMPARE(panels.exitCode, 0);
     QVERIFY2(panels.out.startsWith(QStringLiteral("shop-3: online, idle, port COM3, uploaded ")),
              qPrintable(panels.out));
@@ -213,9 +191,9 @@ void TestPublish::slotChange()
 void TestPublish::unreachableBroker()
 {
     const QString file = writeSetFile(makeSet({"NOBODY HOME"}));
-    const QString url = m_broker->url();
-    m_watch.reset();
-    m_broker.reset(); // its port is closed now
+    const QString url = m_fleet.broker->url();
+    m_fleet.watch.reset();
+    m_fleet.broker.reset(); // its port is closed now
 
     for (const QStringList &arguments :
          {QStringList{QStringLiteral("publish"), file, QStringLiteral("--panel"), QStringLiteral("p")},
