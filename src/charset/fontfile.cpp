@@ -3,6 +3,7 @@
 
 #include "charset/fontimage.h"
 #include "files/replacefile.h"
+#include "model/inputexcerpt.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -177,7 +178,8 @@ private:
             if (blank)
                 return true;
             if (line != faceLine(Font::Normal))
-                return stop(QStringLiteral("expected \"face normal\" before the first glyph, found \"%1\"").arg(line));
+                return stop(QStringLiteral("expected \"face normal\" before the first glyph, found \"%1\"")
+                                .arg(inputExcerpt(line)));
             m_started = true;
             m_font.setComment(m_comment);
             return true;
@@ -198,8 +200,9 @@ private:
         if (m_code == FontTable::kGlyphCount) {
             if (m_face == Font::Normal)
                 return stop(QStringLiteral("expected \"face bold\" after glyph [255] of the normal face, found \"%1\"")
-                                .arg(line));
-            return stop(QStringLiteral("unexpected text after glyph [255] of the bold face: \"%1\"").arg(line));
+                                .arg(inputExcerpt(line)));
+            return stop(
+                QStringLiteral("unexpected text after glyph [255] of the bold face: \"%1\"").arg(inputExcerpt(line)));
         }
         return takeHeader(line);
     }
@@ -207,9 +210,10 @@ private:
     bool takeFace(const QString &line)
     {
         if (line != faceLine(Font::Bold) && line != faceLine(Font::Normal))
-            return stop(QStringLiteral("a face is \"face normal\" or \"face bold\", found \"%1\"").arg(line));
+            return stop(
+                QStringLiteral("a face is \"face normal\" or \"face bold\", found \"%1\"").arg(inputExcerpt(line)));
         if (m_face == Font::Bold || line == faceLine(Font::Normal))
-            return stop(QStringLiteral("\"%1\" appears twice").arg(line));
+            return stop(QStringLiteral("\"%1\" appears twice").arg(inputExcerpt(line)));
         if (m_code != FontTable::kGlyphCount)
             return stop(endsTooEarly());
         m_face = Font::Bold;
@@ -225,7 +229,7 @@ private:
         if (!shaped)
             return stop(QStringLiteral("expected a glyph header like \"[065] A\" (the code in three digits, a "
                                        "space, a label), found \"%1\"")
-                            .arg(line));
+                            .arg(inputExcerpt(line)));
         const int code = line.mid(1, 3).toInt();
         if (code != m_code) {
             if (code > 255)
@@ -276,7 +280,7 @@ private:
                                 .arg(row)
                                 .arg(codeName(code))
                                 .arg(column)
-                                .arg(c));
+                                .arg(inputExcerpt(QStringView(&c, 1))));
         }
         if (--m_rowsWanted == 0)
             m_font.setGlyph(m_face, quint8(code), m_columns);
@@ -386,9 +390,10 @@ std::optional<QString> parseFontLabel(const QString &written, QString *why)
     if (written.startsWith(QLatin1Char('(')))
         *why = QStringLiteral("a name is 1 to 40 letters, digits, spaces, '-' or '_' in brackets, such as (heart); "
                               "found \"%1\"")
-                   .arg(written);
+                   .arg(inputExcerpt(written));
     else
-        *why = QStringLiteral("a label is one character, U+XXXX or a name in brackets, found \"%1\"").arg(written);
+        *why = QStringLiteral("a label is one character, U+XXXX or a name in brackets, found \"%1\"")
+                   .arg(inputExcerpt(written));
     return std::nullopt;
 }
 

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "charset/panelcharmap.h"
 
+#include "model/inputexcerpt.h"
+
 #include <QSet>
 
 #include <array>
@@ -328,7 +330,8 @@ QString PanelCharMap::Undrawable::character() const
 QString PanelCharMap::Undrawable::describe() const
 {
     const QString hex = QString::number(uint(codePoint), 16).toUpper();
-    return QStringLiteral("\u201c%1\u201d (U+%2)").arg(character(), hex.rightJustified(4, QLatin1Char('0')));
+    return QStringLiteral("\u201c%1\u201d (U+%2)")
+        .arg(inputExcerpt(character()), hex.rightJustified(4, QLatin1Char('0')));
 }
 
 PanelCharMap::Conversion PanelCharMap::fromText(const QString &text) const

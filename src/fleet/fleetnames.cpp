@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/fleetnames.h"
 
+#include "model/inputexcerpt.h"
 #include "model/messageset.h"
 
 #include <QRegularExpression>
@@ -13,9 +14,9 @@ QString nameProblem(const QString &name)
     if (name.isEmpty())
         return QStringLiteral("a name can't be empty");
     if (name.size() > kMaxNameLength)
-        return QStringLiteral("'%1' is longer than %2 characters").arg(name).arg(kMaxNameLength);
+        return QStringLiteral("'%1' is longer than %2 characters").arg(inputExcerpt(name)).arg(kMaxNameLength);
     if (!allowed.match(name).hasMatch())
-        return QStringLiteral("'%1' may hold only letters, digits, '-' and '_'").arg(name);
+        return QStringLiteral("'%1' may hold only letters, digits, '-' and '_'").arg(inputExcerpt(name));
     return {};
 }
 

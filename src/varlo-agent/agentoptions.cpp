@@ -4,6 +4,7 @@
 #include "fleet/brokeroptions.h"
 #include "fleet/fleetnames.h"
 #include "console/programoutput.h"
+#include "model/inputexcerpt.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -112,13 +113,14 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
     parser.addVersionOption();
 
     if (!parser.parse(arguments))
-        return usageError(parser.errorText());
+        return usageError(inputExcerpt(parser.errorText(), 2 * kExcerptCharacters));
     if (parser.isSet(QStringLiteral("help")))
         return info(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
         return info(versionText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(inputExcerpt(parser.positionalArguments().first())));
     fleet::BrokerProblem brokerProblem;
     const std::optional<fleet::BrokerFields> brokerFields = fleet::brokeroptions::read(parser, &brokerProblem);
     if (!brokerFields)

@@ -4,6 +4,7 @@
 #include "varlo-cli/filereport.h"
 #include "link/serialport.h"
 #include "varlo-cli/messagetext.h"
+#include "model/inputexcerpt.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -191,7 +192,8 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     if (!forParser.isEmpty())
         forParser.first() = QStringLiteral("varlo-cli ") + m_command;
     if (!m_parser.parse(forParser))
-        return usageError(m_parser.errorText());
+        // The parser's sentence quotes the argument it took amiss.
+        return usageError(inputExcerpt(m_parser.errorText().toLatin1(), 2 * kExcerptCharacters));
     if (m_parser.isSet(kHelp)) {
         printOut(helpText());
         return ExitDone;
@@ -205,7 +207,7 @@ std::optional<int> CommandLine::parse(const QStringList &arguments)
     const QStringList positional = m_parser.positionalArguments();
     const qsizetype allowed = (m_fileName.isEmpty() ? 0 : 1) + m_argumentNames.size();
     if (positional.size() > allowed)
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(positional.at(allowed)));
+        return usageError(QStringLiteral("unexpected argument '%1'").arg(argumentExcerpt(positional.at(allowed))));
     return std::nullopt;
 }
 
@@ -275,7 +277,8 @@ std::optional<MessageSet> CommandLine::messageSet()
     for (const QChar letter : m_parser.value(kStop)) {
         const int slot = letter.unicode() < 0x80 ? MessageSet::slotIndex(letter.toLatin1()) : -1;
         if (slot < 0) {
-            usageError(QStringLiteral("--stop: '%1' is not a slot letter A to T").arg(letter));
+            usageError(
+                QStringLiteral("--stop: '%1' is not a slot letter A to T").arg(argumentExcerpt(QString(letter))));
             return std::nullopt;
         }
         set.setRun(slot, false);
@@ -322,7 +325,7 @@ int CommandLine::slotValue(const QString &text, const QString &label)
     const int slot =
         text.size() == 1 && text.at(0).unicode() < 0x80 ? MessageSet::slotIndex(text.at(0).toLatin1()) : -1;
     if (slot < 0)
-        usageError(QStringLiteral("%1: '%2' is not a slot letter A to T").arg(label, text));
+        usageError(QStringLiteral("%1: '%2' is not a slot letter A to T").arg(label, argumentExcerpt(text)));
     return slot;
 }
 
@@ -378,8 +381,10 @@ std::optional<int> CommandLine::intValue(const QString &option, int lowest, int 
     const QString text = m_parser.value(option);
     const int value = isDecimal(text) ? text.toInt() : -1;
     if (value < lowest || value > highest) {
-        usageError(
-            QStringLiteral("--%1 %2: not a whole number from %3 to %4").arg(option, text).arg(lowest).arg(highest));
+        usageError(QStringLiteral("--%1 %2: not a whole number from %3 to %4")
+                       .arg(option, argumentExcerpt(text))
+                       .arg(lowest)
+                       .arg(highest));
         return std::nullopt;
     }
     return value;
@@ -398,6 +403,11 @@ QString CommandLine::helpText() const
     if (m_hasPortOption)
         text += QLatin1Char('\n') + portTableText();
     return text;
+}
+
+QString argumentExcerpt(const QString &argument)
+{
+    return inputExcerpt(argument.toLatin1());
 }
 
 QString portTableText()

@@ -112,6 +112,11 @@ private:
     std::optional<PanelCharMap> m_charMap;
 };
 
+// A piece of the command line as a message quotes it: arguments arrive as
+// Latin-1, so it is their bytes that are shown, escaped and cut short (see
+// inputExcerpt).
+QString argumentExcerpt(const QString &argument);
+
 // The COM-number-to-device table and the ports folder, for --help.
 QString portTableText();
 // --dry-run: each frame's line-coded bytes on standard output, one line per

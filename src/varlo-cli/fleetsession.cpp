@@ -50,7 +50,8 @@ bool FleetSession::readOptions()
     const QString wait = parser.value(kWait);
     m_waitS = digits.match(wait).hasMatch() ? wait.toInt() : -1;
     if (m_waitS < 1 || m_waitS > kMaxWaitS) {
-        m_line.usageError(QStringLiteral("--wait %1: not a whole number from 1 to %2").arg(wait).arg(kMaxWaitS));
+        m_line.usageError(
+            QStringLiteral("--wait %1: not a whole number from 1 to %2").arg(argumentExcerpt(wait)).arg(kMaxWaitS));
         return false;
     }
 

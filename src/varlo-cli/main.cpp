@@ -82,7 +82,7 @@ int run(const QStringList &arguments)
         const int signal = StopSignals::received();
         return signal != 0 ? ExitSignalBase + signal : status;
     }
-    return usageError(QStringLiteral("unknown command '%1'").arg(name));
+    return usageError(QStringLiteral("unknown command '%1'").arg(argumentExcerpt(name)));
 }
 
 } // namespace

@@ -25,7 +25,7 @@ std::optional<std::pair<int, QString>> slotChange(CommandLine &line)
     const QString value = line.parser().value(kSlot);
     const int slot = fleet::names::slotOfLetter(QStringView(value).left(1), Qt::CaseInsensitive);
     if (value.size() < 2 || value.at(1) != QLatin1Char('=') || slot < 0) {
-        line.usageError(QStringLiteral("--slot %1: not C=TEXT with a slot letter A to T").arg(value));
+        line.usageError(QStringLiteral("--slot %1: not C=TEXT with a slot letter A to T").arg(argumentExcerpt(value)));
         return std::nullopt;
     }
     const QByteArray textBytes = value.mid(2).toLatin1();

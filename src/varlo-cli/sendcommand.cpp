@@ -60,10 +60,10 @@ int runSend(const QStringList &arguments)
     std::vector<std::pair<int, QByteArray>> slotTexts;
     for (const QString &replacement : replacements) {
         const qsizetype equals = replacement.indexOf(QLatin1Char('='));
-        const QString label = QStringLiteral("--slot %1").arg(replacement.left(equals));
+        const QString label = QStringLiteral("--slot %1").arg(argumentExcerpt(replacement.left(equals)));
         const int slot = equals < 0 ? -1 : line.slotValue(replacement.left(equals), QStringLiteral("--slot"));
         if (equals < 0)
-            return line.usageError(QStringLiteral("--slot %1: not SLOT=TEXT").arg(replacement));
+            return line.usageError(QStringLiteral("--slot %1: not SLOT=TEXT").arg(argumentExcerpt(replacement)));
         if (slot < 0)
             return ExitUsage;
         for (const auto &[earlier, text] : slotTexts) {

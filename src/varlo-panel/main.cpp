@@ -8,6 +8,7 @@
 #include "console/programoutput.h"
 #include "console/stopsignals.h"
 #include "link/serialport.h"
+#include "model/inputexcerpt.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -71,13 +72,14 @@ int main(int argc, char *argv[])
                                          QStringLiteral("DOTS"), QString::number(display::kWidthDots));
     parser.addOptions({comOption, quietOption, onceOption, jsonOption, pngOption, widthOption});
     if (!parser.parse(app.arguments()))
-        return usageError(parser.errorText());
+        return usageError(inputExcerpt(parser.errorText(), 2 * kExcerptCharacters));
     if (parser.isSet(QStringLiteral("help")))
         return printInfo(parser.helpText());
     if (parser.isSet(QStringLiteral("version")))
         return printInfo(versionText());
     if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return usageError(
+            QStringLiteral("unexpected argument '%1'").arg(inputExcerpt(parser.positionalArguments().first())));
 
     PanelOptions options;
     bool ok = false;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "console/programoutput.h"
 #include "mainwindow/startup.h"
+#include "model/inputexcerpt.h"
 #include "windowkit/dialogs.h"
 
 #include <QApplication>
@@ -96,7 +97,7 @@ int main(int argc, char *argv[])
         QCommandLineParser parser;
         describeOptions(parser);
         if (!parser.parse(QCoreApplication::arguments()))
-            return varlo::usageError(parser.errorText());
+            return varlo::usageError(varlo::inputExcerpt(parser.errorText(), 2 * varlo::kExcerptCharacters));
         if (parser.isSet(QStringLiteral("version")))
             return varlo::printInfo(varlo::versionText());
         if (parser.isSet(QStringLiteral("help")))

@@ -60,6 +60,8 @@ private slots:
     void labels();
     void readErrors_data();
     void readErrors();
+    void quotedLinesAreEscapedAndCut_data();
+    void quotedLinesAreEscapedAndCut();
     void warnings();
     void saveReplacesWholeFileOrNothing();
     void unreadablePaths_data();
@@ -234,6 +236,40 @@ void TestFontFile::readErrors()
     QCOMPARE(read.errorLine, line);
     if (line > 0)
         QVERIFY(read.errorText().startsWith(QStringLiteral("line %1: ").arg(line)));
+}
+
+void TestFontFile::quotedLinesAreEscapedAndCut_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("fragment");
+
+    const int a = headerLine(Font::Normal, 65);
+    const int boldFace = headerLine(Font::Bold, 0) - 2;
+    QTest::newRow("escape sequence in a face line")
+        << withLine(boldFace, "face \x1b]0;owned\x07") << QStringLiteral("\"face \\x1b]0;owned\\x07\"");
+    QTest::newRow("tab in a row") << withLine(a + 2, ".#..\t#..") << QStringLiteral("'\\t'");
+    QTest::newRow("zero byte in a row") << withLine(a + 2, QByteArray(".#..\0#..", 8)) << QStringLiteral("'\\0'");
+    QTest::newRow("a label with a control character") << withLine(a, "[065] \x1b[") << QStringLiteral("found \"\\x1b[\"");
+    QTest::newRow("a 900 KB line") << withLine(a, "[065] " + QByteArray(900 * 1024, 'A'))
+                                   << QStringLiteral("found \"") + QString(40, QLatin1Char('A')) + QChar(0x2026)
+            + QLatin1Char('"');
+    QTest::newRow("the environment read as a font")
+        << QByteArray("HOME=/root\0PATH=/usr/bin\0SECRET=do not print me\0", 48)
+        << QStringLiteral("found \"HOME=/root\\0PATH=/usr/bin\\0SECRET=do not p\u2026\"");
+}
+
+void TestFontFile::quotedLinesAreEscapedAndCut()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QString, fragment);
+
+    const FontFileRead read = readFontFile(text);
+
+    QVERIFY(!read.font);
+    QVERIFY2(read.error.contains(fragment), qPrintable(read.error));
+    QVERIFY2(read.error.size() < 200, qPrintable(read.error.left(200)));
+    for (const QChar c : read.error)
+        QVERIFY2(c.unicode() >= 0x20 && c.unicode() != 0x7F, qPrintable(read.error));
 }
 
 // Rules of the built-in faces that a font of one's own may break are

@@ -217,7 +217,9 @@ void TestPanelCharMap::undrawableCharacterIsNamed_data()
     QTest::newRow("after a pair") << QStringLiteral("🙂×") << 0xD7u << 2 << QStringLiteral("“×” (U+00D7)");
     QTest::newRow("emoji without a picture")
         << QStringLiteral("hi 😀") << 0x1F600u << 4 << QStringLiteral("“😀” (U+1F600)");
-    QTest::newRow("tab") << QStringLiteral("a\tb") << 0x9u << 2 << QStringLiteral("“\t” (U+0009)");
+    // Shown escaped: a message never steers the terminal.
+    QTest::newRow("tab") << QStringLiteral("a\tb") << 0x9u << 2 << QStringLiteral("“\\t” (U+0009)");
+    QTest::newRow("escape") << QStringLiteral("\x1b[2J") << 0x1Bu << 1 << QStringLiteral("“\\x1b” (U+001B)");
 }
 
 void TestPanelCharMap::undrawableCharacterIsNamed()

@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "model/inputexcerpt.h"
 #include "model/messageblock.h"
 #include "model/messageset.h"
 
@@ -17,6 +18,9 @@ private Q_SLOTS:
     void directoryEntry();
     void slotLetters();
     void newClearsTextsAndSpeedsButNotRunFlags();
+    void inputExcerpts_data();
+    void inputExcerpts();
+    void byteExcerptsShowWhatIsNoUtf8();
 };
 
 void TestModel::encoder_data()
@@ -156,6 +160,54 @@ void TestModel::newClearsTextsAndSpeedsButNotRunFlags()
         QCOMPARE(set.speedCode(i), quint8(4));
         QCOMPARE(set.run(i), i != 5);
     }
+}
+
+void TestModel::inputExcerpts_data()
+{
+    // The same input as bytes and as text, where it is text at all.
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("plain text as it is") << QByteArray("face nromal") << QStringLiteral("face nromal");
+    QTest::newRow("a backslash stays single") << QByteArray("C:\\x") << QStringLiteral("C:\\x");
+    QTest::newRow("escape, tab, NUL, line breaks")
+        << QByteArray("\x1b[31mred\tA\0B\r\n", 14) << QStringLiteral("\\x1b[31mred\\tA\\0B\\r\\n");
+    QTest::newRow("DEL and a C1 control") << QByteArray("a\x7f"
+                                                        "b\xc2\x9b"
+                                                        "c")
+                                          << QStringLiteral("a\\x7fb\\x9bc");
+    QTest::newRow("a right-to-left override and a zero-width space")
+        << QByteArray("abc\u202Edef\u200B") << QStringLiteral("abc\\u202edef\\u200b");
+    QTest::newRow("letters beyond ASCII as they are") << QByteArray("Ж№€😀") << QStringLiteral("Ж№€😀");
+    QTest::newRow("40 characters are not cut") << QByteArray(40, 'x') << QString(40, QLatin1Char('x'));
+    QTest::newRow("41 characters are") << QByteArray(41, 'x') << QString(40, QLatin1Char('x')) + QChar(0x2026);
+    QTest::newRow("a long line of a file")
+        << QByteArray(900 * 1024, '#') << QString(40, QLatin1Char('#')) + QChar(0x2026);
+    QString tabs;
+    for (int i = 0; i < 39; ++i)
+        tabs += QStringLiteral("\\t");
+    QTest::newRow("the cut counts characters, not bytes or escapes")
+        << QByteArray(39, '\t') + "Жx" << tabs + QStringLiteral("Ж") + QChar(0x2026);
+}
+
+void TestModel::inputExcerpts()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QString, shown);
+
+    QCOMPARE(inputExcerpt(input), shown);
+    QCOMPARE(inputExcerpt(QString::fromUtf8(input)), shown);
+}
+
+void TestModel::byteExcerptsShowWhatIsNoUtf8()
+{
+    // Bytes that are no part of UTF-8 (Latin-1, a stray continuation byte,
+    // an overlong slash, a surrogate, a sequence cut short) as \\xNN.
+    QCOMPARE(inputExcerpt(QByteArray("caf\xe9 \x80 \xc0\xaf \xed\xa0\x80 \xe2\x82")),
+             QStringLiteral("caf\\xe9 \\x80 \\xc0\\xaf \\xed\\xa0\\x80 \\xe2\\x82"));
+    // A lone surrogate in text.
+    const QChar lone[] = {QLatin1Char('a'), QChar(0xD800), QLatin1Char('b')};
+    QCOMPARE(inputExcerpt(QStringView(lone, 3)), QStringLiteral("a\\ud800b"));
 }
 
 QTEST_APPLESS_MAIN(TestModel)
