@@ -2,11 +2,10 @@
 #include "charset/fontfile.h"
 
 #include "charset/fontimage.h"
+#include "files/readfile.h"
 #include "files/replacefile.h"
 #include "model/inputexcerpt.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
@@ -457,27 +456,13 @@ FontFileRead readFontFile(QByteArrayView text)
 
 FontFileRead readFontFilePath(const QString &path)
 {
-    FontFileRead result;
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        result.error = QStringLiteral("not a regular file");
+    const FileRead read = readFile(path, {kMaxFileBytes, "a font file"});
+    if (!read.ok()) {
+        FontFileRead result;
+        result.error = read.reason;
         return result;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.error = file.errorString();
-        return result;
-    }
-    const QByteArray text = file.read(kMaxFileBytes + 1);
-    if (file.error() != QFileDevice::NoError) {
-        result.error = file.errorString();
-        return result;
-    }
-    if (text.size() > kMaxFileBytes) {
-        result.error = QStringLiteral("over 1 MB, too large to be a font file");
-        return result;
-    }
-    return readFontFile(text);
+    return readFontFile(read.bytes);
 }
 
 QByteArray fontFileText(const FontFile &font)

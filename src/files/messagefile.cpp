@@ -1,12 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/messagefile.h"
 
+#include "files/readfile.h"
 #include "files/replacefile.h"
-
-#include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
 
 namespace varlo {
 
@@ -166,26 +162,25 @@ MessageFileWriteResult writeMessageFile(const QString &path, const MessageSet &s
 
 MessageFileReadResult readMessageFile(const QString &path, MessageSet &set)
 {
-    // Opening a pipe or a device could wait for a writer or read forever.
-    const QFileInfo info(path);
-    if (info.isDir())
-        return rejected(qt_error_string(EISDIR));
-    if (info.exists() && !info.isFile())
-        return rejected(QStringLiteral("Not a regular file"));
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        MessageFileReadResult result = rejected(file.errorString());
-        if (!file.exists())
-            result.messages.prepend(path + QLatin1String(kNotFoundSuffix));
+    const FileRead read = readFile(path, {kMaxMeaningfulSize, "a message file"});
+    switch (read.status) {
+    case FileRead::Status::Read:
+        break;
+    case FileRead::Status::TooLarge:
+        // Nothing past the longest file that means anything is ever looked
+        // at (bytes after the trailer are no part of the file), so a huge
+        // file costs no more than a small one.
+        break;
+    case FileRead::Status::Missing: {
+        MessageFileReadResult result = rejected(read.reason);
+        result.messages.prepend(path + QLatin1String(kNotFoundSuffix));
         return result;
     }
-    // Nothing past the longest file that means anything is ever looked at, so
-    // a huge file costs no more than a small one.
-    const QByteArray bytes = file.read(kMaxMeaningfulSize);
-    if (file.error() != QFileDevice::NoError)
-        return rejected(file.errorString());
-    return decodeMessageFile(bytes, set);
+    case FileRead::Status::NotRegular:
+    case FileRead::Status::Failed:
+        return rejected(read.reason);
+    }
+    return decodeMessageFile(read.bytes, set);
 }
 
 } // namespace varlo

@@ -102,12 +102,14 @@ MessageFileReadResult decodeMessageFile(QByteArrayView bytes, MessageSet &set);
 
 // Writes the set to the file at the path. The file is replaced in one step,
 // so a failure at any point leaves the old file as it was; only a regular
-// file (or a link to one) is replaced, keeping its owner and mode (see
-// replaceFile).
+// file (or a link to one) that its owner may write is replaced, keeping its
+// owner and mode (see replaceFile).
 MessageFileWriteResult writeMessageFile(const QString &path, const MessageSet &set);
 
-// Reads the file at the path into the set (see decodeMessageFile). The file is
-// opened read-only, so read-only files open normally.
+// Reads the file at the path into the set (see decodeMessageFile), through
+// readFile: a pipe, device or folder is rejected unread, and nothing past
+// kMaxMeaningfulSize is read. The file is opened read-only, so read-only
+// files open normally.
 MessageFileReadResult readMessageFile(const QString &path, MessageSet &set);
 
 } // namespace varlo

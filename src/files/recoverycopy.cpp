@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/recoverycopy.h"
 
+#include "files/readfile.h"
 #include "files/replacefile.h"
 
 #include <QDir>
@@ -56,10 +57,12 @@ std::optional<RecoveryCopy::Found> RecoveryCopy::read() const
 {
     if (!isEnabled())
         return std::nullopt;
-    QFile file(path());
-    if (!file.open(QIODevice::ReadOnly))
+    // Read as every file is: a pipe put in its place must not hold up the
+    // window's start.
+    const FileRead file = readFile(path(), {kMaxSize, "a copy of unsaved messages"});
+    if (!file.ok())
         return std::nullopt;
-    const QJsonObject copy = QJsonDocument::fromJson(file.read(kMaxSize)).object();
+    const QJsonObject copy = QJsonDocument::fromJson(file.bytes).object();
     const QJsonArray texts = copy.value(QStringLiteral("texts")).toArray();
     const QJsonArray speedCodes = copy.value(QStringLiteral("speedCodes")).toArray();
     if (copy.value(QStringLiteral("format")).toString() != kFormat || texts.size() != MessageSet::kSlotCount

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <csignal>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -45,6 +46,37 @@ namespace {
 QString systemReason(int errorNumber)
 {
     return qt_error_string(errorNumber);
+}
+
+// Past a file size limit (ulimit -f) the system sends SIGXFSZ, which ends
+// the process on the spot: no message, and the temporary file stays. With
+// the signal ignored the write fails with EFBIG instead and the save says
+// "File too large" as it says any other reason. A handler the program set
+// up itself is left alone.
+void ignoreFileSizeSignal()
+{
+    // Looked at every time: a program may set it back, and a forked child
+    // starts from its parent's setting.
+    struct sigaction current
+    {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The standard stream the file is, if it is one: a link to /proc/self/fd/1,
+// or the name the shell sent the output to, would otherwise lose the
+// program's own output to the save.
+const char *standardStreamOf(const struct stat &file)
+{
+    static constexpr const char *kStreams[] = {"standard input", "standard output", "standard error"};
+    for (int fd = 0; fd < 3; ++fd) {
+        struct stat stream
+        {};
+        if (::fstat(fd, &stream) == 0 && S_ISREG(stream.st_mode) && stream.st_dev == file.st_dev
+            && stream.st_ino == file.st_ino)
+            return kStreams[fd];
+    }
+    return nullptr;
 }
 
 // Holds a folder open so that every step works on that same folder, and
@@ -166,6 +198,17 @@ QString replaceFile(const QString &path, QByteArrayView bytes)
         return systemReason(EISDIR);
     if (exists && !S_ISREG(old.st_mode))
         return QStringLiteral("Not a regular file");
+    // Its owner made it read-only: it is not to change, whoever saves (root
+    // too, who could). Anyone else who may not write it may not replace it
+    // either, though the folder would let them.
+    if (exists && !(old.st_mode & S_IWUSR))
+        return QStringLiteral("The file is read-only");
+    if (exists && ::faccessat(folder, name.constData(), W_OK, AT_EACCESS) != 0)
+        return systemReason(errno);
+    if (const char *stream = exists ? standardStreamOf(old) : nullptr)
+        return QStringLiteral("It is this program's %1").arg(QLatin1String(stream));
+
+    ignoreFileSizeSignal();
 
     // Until it has the old file's owner and mode, only we may read the new
     // one; a new file gets what the umask allows, as any new file does.

@@ -13,8 +13,14 @@ namespace varlo {
 // (which is created when missing), so the link stays a link.
 //
 // Only a regular file is ever replaced: a folder, device, pipe or socket at
-// the path is refused and left alone. A replaced file keeps its owner, group
-// and mode (the owner only when the caller may give files away, as root may).
+// the path is refused and left alone, and so is a file its owner made
+// read-only ("The file is read-only", also for root), one the caller may
+// not write, and the program's own standard input, output or error. A
+// replaced file keeps its owner, group and mode (the owner only when the
+// caller may give files away, as root may).
+//
+// Past a file size limit the save fails with "File too large": the first
+// save sets SIGXFSZ to be ignored, unless the program handles it itself.
 // Since the old file is replaced rather than written over, another hard link
 // to it goes on showing the old contents.
 //

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/credentials.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "files/readfile.h"
 
 namespace varlo::fleet {
 
@@ -25,14 +24,12 @@ std::optional<Credentials> Credentials::read(const QString &path, QString *error
         *error = QStringLiteral("%1: %2").arg(path, why);
         return std::nullopt;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
-    if (file.permissions() & QFileDevice::ReadOther)
+    const FileRead read = readFile(path, {kMaxFileBytes, "a credentials file"});
+    if (!read.ok())
+        return fail(read.reason);
+    if (read.permissions & QFileDevice::ReadOther)
         return fail(QStringLiteral("every user can read it; make it private first: chmod o-r '%1'").arg(path));
-    if (file.size() > kMaxFileBytes)
-        return fail(QStringLiteral("too big for a credentials file"));
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(read.bytes);
 
     std::optional<QString> userName;
     std::optional<QString> password;

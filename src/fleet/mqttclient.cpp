@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/mqttclient.h"
 
+#include "files/readfile.h"
+
 #include <QDeadlineTimer>
 #include <QFile>
 
@@ -20,6 +22,8 @@ namespace {
 constexpr int kLoopTimeoutMs = 200;
 // stop() gives the goodbye this long to reach the broker.
 constexpr int kGoodbyeMs = 1000;
+// A bundle of every public authority is well under 1 MB.
+constexpr qint64 kMaxCaFileBytes = 16 * 1024 * 1024;
 
 // The library wants one set-up per process, before any client exists.
 void initialiseLibrary()
@@ -114,10 +118,12 @@ bool MqttClient::start(QString *error)
             result = mosquitto_int_option(m_mosq, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         } else {
             // The library only says "invalid" for a CA file it can't use;
-            // the system's reason is more use.
-            QFile ca(m_settings.caFile);
-            if (!ca.open(QIODevice::ReadOnly)) {
-                *error = QStringLiteral("%1: %2").arg(m_settings.caFile, ca.errorString());
+            // the system's reason is more use. The library opens the file
+            // itself, and would wait for ever on a named pipe: the file is
+            // looked at first the way every file a user names is.
+            const FileRead ca = readFile(m_settings.caFile, {kMaxCaFileBytes, "a CA file"});
+            if (!ca.ok()) {
+                *error = ca.error();
                 mosquitto_destroy(m_mosq);
                 m_mosq = nullptr;
                 return false;

@@ -4,14 +4,12 @@
 #include "schedule/excerpt.h"
 
 #include "charset/markuptext.h"
+#include "files/readfile.h"
 #include "model/messageset.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <array>
-#include <cerrno>
 
 namespace varlo {
 
@@ -418,21 +416,12 @@ ScheduleRead readSchedule(QByteArrayView text, const PanelCharMap &map)
 
 ScheduleRead readScheduleFile(const QString &path, const PanelCharMap &map)
 {
-    // Opening a pipe or a device could wait for a writer or read forever.
-    const QFileInfo info(path);
-    if (info.isDir())
-        return failure(0, 0, qt_error_string(EISDIR));
-    if (info.exists() && !info.isFile())
-        return failure(0, 0, QStringLiteral("Not a regular file"));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return failure(0, 0, file.errorString());
-    const QByteArray bytes = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError)
-        return failure(0, 0, file.errorString());
-    if (bytes.size() > kMaxFileSize)
-        return failure(0, 0, QStringLiteral("larger than a schedule can be (1 MiB)"));
-    return readSchedule(bytes, map);
+    // Read as every file is: a pipe or a device is refused unread, and no
+    // more than a schedule can hold is ever read.
+    const FileRead file = readFile(path, {kMaxFileSize, "a schedule"});
+    if (!file.ok())
+        return failure(0, 0, file.reason);
+    return readSchedule(file.bytes, map);
 }
 
 } // namespace varlo

@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "supportpictures/supportfiles.h"
 
+#include "files/readfile.h"
+#include "files/replacefile.h"
 #include "model/messageset.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QtEndian>
 
@@ -22,6 +24,10 @@ constexpr QRgb kRed = qRgb(255, 0, 0);
 constexpr QRgb kGreen = qRgb(0, 128, 0);
 constexpr QRgb kWhite = qRgb(255, 255, 255);
 constexpr QRgb kShadow = qRgb(128, 128, 128);
+
+// A repainted picture may be stored otherwise than ours, but never needs
+// more than this.
+constexpr qint64 kMaxFileBytes = 1024 * 1024;
 
 // The digits 1 to 5 of the speed glyphs, 5 x 7.
 constexpr std::array<std::array<const char *, 7>, 5> kDigits{{
@@ -184,22 +190,33 @@ void SupportFiles::writeMissing() const
         if (QFileInfo::exists(path(picture)))
             continue;
         // Never leave half a file behind: it would show as a broken picture
-        // on every later run.
-        QSaveFile file(path(picture));
-        if (file.open(QIODevice::WriteOnly) && file.write(builtInFile(picture)) == kFileSize)
-            file.commit();
+        // on every later run. A picture that can't be written is drawn
+        // from the built-in one, so the reason is of no use here.
+        replaceFile(path(picture), builtInFile(picture));
     }
 }
 
 SupportFiles::Loaded SupportFiles::load(Picture picture) const
 {
-    // The files are named .dat, so the format has to be given.
-    QImageReader reader(path(picture), "bmp");
+    // A pipe or a device put in place of a picture must not hold up the
+    // window's start.
     Loaded loaded;
+    FileRead read = readFile(path(picture), {kMaxFileBytes, "a picture"});
+    if (read.status == FileRead::Status::Missing) {
+        loaded.error = QStringLiteral("The file does not exist.");
+        return loaded;
+    }
+    if (!read.ok()) {
+        loaded.error = read.reason;
+        return loaded;
+    }
+    // The files are named .dat, so the format has to be given.
+    QBuffer buffer(&read.bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "bmp");
     if (!reader.read(&loaded.image)) {
         loaded.image = QImage();
-        loaded.error =
-            QFileInfo::exists(path(picture)) ? reader.errorString() : QStringLiteral("The file does not exist.");
+        loaded.error = reader.errorString();
     }
     return loaded;
 }

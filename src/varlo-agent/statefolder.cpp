@@ -3,11 +3,11 @@
 
 #include "charset/fonttable.h"
 #include "files/messagefile.h"
+#include "files/readfile.h"
 #include "files/replacefile.h"
 #include "fleet/sethash.h"
 
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,23 +25,25 @@ constexpr qint64 kMaxRecordBytes = 1024 * 1024;
 
 using fleet::PanelStatus;
 
-// The file's bytes, nothing when it is missing, or a warning.
-std::optional<QByteArray> readKept(const QString &path, qint64 maxBytes, QStringList *warnings)
+// The file's bytes, nothing when it is missing, or a warning. A pipe or
+// a device in the folder (or a link to one) is left out unread: the agent
+// starts all the same.
+std::optional<QByteArray> readKept(const QString &path, const FileLimit &limit, QStringList *warnings)
 {
-    QFile file(path);
-    if (!file.exists())
+    const FileRead read = readFile(path, limit);
+    if (read.status == FileRead::Status::Missing)
         return std::nullopt;
-    if (!file.open(QIODevice::ReadOnly) || file.size() > maxBytes) {
-        *warnings << QStringLiteral("%1: %2; left out")
-                         .arg(path, file.isOpen() ? QStringLiteral("too big") : file.errorString());
+    if (!read.ok()) {
+        *warnings << QStringLiteral("%1; left out").arg(read.error());
         return std::nullopt;
     }
-    return file.readAll();
+    return read.bytes;
 }
 
 std::optional<MessageSet> readSet(const QString &path, QStringList *warnings)
 {
-    const std::optional<QByteArray> bytes = readKept(path, messagefile::kMaxMeaningfulSize, warnings);
+    const std::optional<QByteArray> bytes =
+        readKept(path, {messagefile::kMaxMeaningfulSize, "a message file"}, warnings);
     if (!bytes)
         return std::nullopt;
     MessageSet set;
@@ -95,14 +97,16 @@ bool StateFolder::open(KeptState *state, QString *error, QStringList *warnings) 
     if (const std::optional<MessageSet> desired = readSet(file(kDesiredFile), warnings))
         state->setDesired(*desired);
     state->uploadedSet = readSet(file(kUploadedFile), warnings);
-    if (const std::optional<QByteArray> font = readKept(file(kFontFile), FontTable::kImageBytes, warnings)) {
+    if (const std::optional<QByteArray> font =
+            readKept(file(kFontFile), {FontTable::kImageBytes, "a character generator table"}, warnings)) {
         if (font->size() == FontTable::kImageBytes)
             state->setDesiredFont(*font);
         else
             *warnings << QStringLiteral("%1: not a character generator table; left out").arg(file(kFontFile));
     }
 
-    if (const std::optional<QByteArray> record = readKept(file(kRecordFile), kMaxRecordBytes, warnings)) {
+    if (const std::optional<QByteArray> record =
+            readKept(file(kRecordFile), {kMaxRecordBytes, "the agent's record"}, warnings)) {
         const QJsonDocument document = QJsonDocument::fromJson(*record);
         if (!document.isObject()) {
             *warnings << QStringLiteral("%1: damaged; the agent starts afresh").arg(file(kRecordFile));

@@ -4,10 +4,9 @@
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/fleetsession.h"
 #include "files/messagefile.h"
+#include "files/readfile.h"
 #include "fleet/fleetnames.h"
 #include "model/messageset.h"
-
-#include <QFile>
 
 namespace varlo::cli {
 
@@ -42,14 +41,15 @@ std::optional<std::pair<int, QString>> slotChange(CommandLine &line)
 // complete message file.
 std::optional<MessageSet> readSetFile(const QString &path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        printMessage(QStringLiteral("%1: %2").arg(path, file.errorString()));
+    // No message file is larger, and the panels' agents take no more.
+    const FileRead read = readFile(path, {messagefile::kMaxMeaningfulSize, "a message file"});
+    if (!read.ok()) {
+        printMessage(read.error());
         return std::nullopt;
     }
     MessageSet set;
     set.clearForNew();
-    if (!decodeMessageFile(file.read(messagefile::kMaxMeaningfulSize), set).ok()) {
+    if (!decodeMessageFile(read.bytes, set).ok()) {
         printMessage(QStringLiteral("%1: not a whole message file; nothing was published").arg(path));
         return std::nullopt;
     }

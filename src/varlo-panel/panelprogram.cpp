@@ -8,9 +8,10 @@
 
 #include "display/ledpainter.h"
 #include "console/programoutput.h"
+#include "files/replacefile.h"
 #include "model/messageset.h"
 
-#include <QSaveFile>
+#include <QBuffer>
 
 #include <algorithm>
 
@@ -130,18 +131,24 @@ void PanelProgram::complete(const PanelMemory::Upload &upload)
 QStringList PanelProgram::writeFiles(const PanelMemory::Upload &upload)
 {
     QStringList errors;
+    // Saved as every program saves a file: never onto a pipe, a device or
+    // the panel's own output, and never half of one.
     if (!m_options.jsonPath.isEmpty()) {
-        QSaveFile file(m_options.jsonPath);
-        if (!file.open(QIODevice::WriteOnly) || file.write(stateJson(m_memory, upload)) < 0 || !file.commit())
-            errors << fileError(m_options.jsonPath, file.errorString());
+        if (const QString reason = replaceFile(m_options.jsonPath, stateJson(m_memory, upload)); !reason.isEmpty())
+            errors << fileError(m_options.jsonPath, reason);
     }
     if (!m_options.pngPath.isEmpty()) {
         // The first running slot from its start; dark when nothing runs.
         const DotMatrix still = m_show.isEmpty() ? DotMatrix(m_options.widthDots, display::kHeightDots)
                                                  : m_show.items().front().scroller.still();
-        QSaveFile file(m_options.pngPath);
-        if (!file.open(QIODevice::WriteOnly) || !renderLedPicture(still).save(&file, "PNG") || !file.commit())
-            errors << fileError(m_options.pngPath, file.errorString());
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        const QString reason = renderLedPicture(still).save(&buffer, "PNG")
+            ? replaceFile(m_options.pngPath, png)
+            : QStringLiteral("the picture could not be made");
+        if (!reason.isEmpty())
+            errors << fileError(m_options.pngPath, reason);
     }
     return errors;
 }

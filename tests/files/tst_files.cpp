@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "files/messagefile.h"
+#include "files/readfile.h"
 #include "files/recoverycopy.h"
+#include "files/replacefile.h"
 
 #include "support/processfaults.h"
 
@@ -15,6 +17,7 @@
 #include <functional>
 #include <optional>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -29,6 +32,7 @@ using namespace varlo::test;
 using Texts = QList<QByteArray>;
 
 Q_DECLARE_METATYPE(varlo::MessageSet)
+Q_DECLARE_METATYPE(varlo::FileRead::Status)
 
 namespace {
 
@@ -146,6 +150,10 @@ private Q_SLOTS:
     void writeFailure();
     void onlyRegularFilesAreReplaced_data();
     void onlyRegularFilesAreReplaced();
+    void protectedFilesAreNotReplaced_data();
+    void protectedFilesAreNotReplaced();
+    void guardedRead_data();
+    void guardedRead();
     void replacedFileKeepsOwnerAndMode();
     void hardLinkKeepsTheOldText();
     void longestNamesAreSavedAgain_data();
@@ -542,7 +550,14 @@ void TestFiles::savingOverLongerFileLeavesNothingBehind()
 
 namespace {
 
-enum class WriteFailure { FolderNotWritable, FolderVanished, ParentIsFile, TargetIsFolder, FileSizeLimit };
+enum class WriteFailure {
+    FolderNotWritable,
+    FolderVanished,
+    ParentIsFile,
+    TargetIsFolder,
+    FileSizeLimit,
+    FileSizeLimitWithSignal,
+};
 
 // Saves in a child process, so that what the save needs changed about the
 // process (its user, its file size limit, how it takes SIGXFSZ) stays there.
@@ -592,6 +607,9 @@ void TestFiles::writeFailure_data()
     QTest::newRow("parent is a regular file") << WriteFailure::ParentIsFile;
     QTest::newRow("folder in place of the file") << WriteFailure::TargetIsFolder;
     QTest::newRow("file size limit reached") << WriteFailure::FileSizeLimit;
+    // As `ulimit -f` leaves it: the save itself must keep the signal from
+    // ending the process on the spot.
+    QTest::newRow("file size limit reached, SIGXFSZ at its default") << WriteFailure::FileSizeLimitWithSignal;
 }
 
 void TestFiles::writeFailure()
@@ -642,6 +660,11 @@ void TestFiles::writeFailure()
         break;
     case WriteFailure::FileSizeLimit:
         result = writeInChild(path, set, [] { return limitFileSize(1000); });
+        break;
+    case WriteFailure::FileSizeLimitWithSignal:
+        result = writeInChild(path, set, [] { return limitFileSizeAsUlimit(1000); });
+        QVERIFY2(result.has_value(), "the saving process did not end by itself");
+        QCOMPARE(result->reason, qt_error_string(EFBIG));
         break;
     }
 
@@ -712,6 +735,152 @@ void TestFiles::onlyRegularFilesAreReplaced()
     QCOMPARE(QFileInfo(path).isSymLink(), path != node);
     QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(),
              path == node ? 1 : 2);
+}
+
+void TestFiles::protectedFilesAreNotReplaced_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+
+    // Root could write it, but read-only means "don't change me" to root too.
+    QTest::newRow("read-only for its owner") << "read-only" << QStringLiteral("The file is read-only");
+    QTest::newRow("link to the read-only file") << "link to read-only" << QStringLiteral("The file is read-only");
+    // What the shell sent the program's output to, named by the link that
+    // /proc gives every open file.
+    QTest::newRow("link to /proc/self/fd/1 while the output goes to a file")
+        << "standard output" << QStringLiteral("It is this program's standard output");
+}
+
+void TestFiles::protectedFilesAreNotReplaced()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("kept.vlo"));
+    QVERIFY(writeBytes(file, kHiHeart62));
+    std::optional<MessageFileWriteResult> result;
+    if (kind == "standard output") {
+        const QByteArray name = QFile::encodeName(file);
+        result = writeInChild(QStringLiteral("/proc/self/fd/1"), MessageSet(), [&name] {
+            const int output = ::open(name.constData(), O_WRONLY | O_APPEND);
+            return output >= 0 && ::dup2(output, STDOUT_FILENO) == STDOUT_FILENO;
+        });
+    } else {
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        const QString path = kind == "read-only" ? file : dir.filePath(QStringLiteral("link.vlo"));
+        if (path != file)
+            QVERIFY(QFile::link(file, path));
+        result = writeMessageFile(path, MessageSet());
+    }
+
+    QVERIFY(result.has_value());
+    QCOMPARE(result->status, MessageFileWriteResult::Status::Failed);
+    QCOMPARE(result->reason, reason);
+    QCOMPARE(readBytes(file), kHiHeart62);
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+    QCOMPARE(left.filter(QStringLiteral(".varlo-save-")), QStringList());
+}
+
+void TestFiles::guardedRead_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<FileRead::Status>("status");
+    QTest::addColumn<QString>("reason");
+
+    const QString notRegular = QStringLiteral("Not a regular file");
+    QTest::newRow("named pipe nobody writes") << "pipe" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("link to a named pipe") << "link to pipe" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("socket") << "socket" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("/dev/null") << "/dev/null" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("/dev/zero") << "/dev/zero" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << FileRead::Status::NotRegular << notRegular;
+    QTest::newRow("folder") << "folder" << FileRead::Status::NotRegular << qt_error_string(EISDIR);
+    QTest::newRow("missing") << "missing" << FileRead::Status::Missing << qt_error_string(ENOENT);
+    QTest::newRow("link to nothing") << "link to nothing" << FileRead::Status::Missing << qt_error_string(ENOENT);
+    QTest::newRow("read-only file") << "read-only" << FileRead::Status::Read << QString();
+    QTest::newRow("exactly as large as the limit") << "limit" << FileRead::Status::Read << QString();
+    QTest::newRow("one byte over the limit")
+        << "limit + 1" << FileRead::Status::TooLarge << QStringLiteral("over 1 KB, too large for a test file");
+    QTest::newRow("1.5 GB, sparse") << "sparse" << FileRead::Status::TooLarge
+                                    << QStringLiteral("over 1 KB, too large for a test file");
+    // A file of /proc says it is empty; what it holds is read all the same,
+    // up to the limit (how much the environment holds varies).
+    QTest::newRow("link to /proc/self/environ") << "link to environ" << FileRead::Status::Read << QString();
+}
+
+void TestFiles::guardedRead()
+{
+    QFETCH(QString, kind);
+    QFETCH(FileRead::Status, status);
+    QFETCH(QString, reason);
+
+    constexpr qint64 kLimit = 1024;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString node = dir.filePath(QStringLiteral("node"));
+    const QByteArray nodeName = QFile::encodeName(node);
+    QString path = node;
+    QByteArray contents;
+    int server = -1;
+    const auto linkTo = [&](const QString &target) {
+        path = dir.filePath(QStringLiteral("link"));
+        return QFile::link(target, path);
+    };
+    if (kind == "pipe" || kind == "link to pipe") {
+        QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+        if (kind == "link to pipe")
+            QVERIFY(linkTo(node));
+    } else if (kind == "socket") {
+        server = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(nodeName.size()) < sizeof address.sun_path);
+        qstrcpy(address.sun_path, nodeName.constData());
+        QCOMPARE(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
+    } else if (kind.startsWith('/')) {
+        path = kind;
+    } else if (kind == "link to /dev/zero") {
+        QVERIFY(linkTo(QStringLiteral("/dev/zero")));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(node));
+    } else if (kind == "link to nothing") {
+        QVERIFY(linkTo(node));
+    } else if (kind == "link to environ") {
+        QVERIFY(linkTo(QStringLiteral("/proc/self/environ")));
+    } else if (kind == "sparse") {
+        QFile file(node);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(qint64(1536) << 20));
+        contents = QByteArray(kLimit, '\0');
+    } else if (kind != "missing") {
+        contents = QByteArray(kind == "limit + 1" ? kLimit + 1 : kLimit, 'v');
+        QVERIFY(writeBytes(node, contents));
+        if (kind == "read-only")
+            QVERIFY(QFile::setPermissions(node, QFile::ReadOwner));
+        contents.truncate(kLimit);
+    }
+
+    const FileRead read = readFile(path, {kLimit, "a test file"});
+    if (server >= 0)
+        ::close(server);
+
+    if (kind == "link to environ" && read.status == FileRead::Status::TooLarge) {
+        status = read.status;
+        reason = QStringLiteral("over 1 KB, too large for a test file");
+    }
+    QCOMPARE(read.status, status);
+    QCOMPARE(read.reason, reason);
+    QCOMPARE(read.path, path);
+    if (!reason.isEmpty())
+        QCOMPARE(read.error(), path + QStringLiteral(": ") + reason);
+    if (kind == "link to environ")
+        QVERIFY(!read.bytes.isEmpty() && read.bytes.size() <= kLimit);
+    else if (status == FileRead::Status::NotRegular || status == FileRead::Status::Missing)
+        QCOMPARE(read.bytes, QByteArray());
+    else
+        QCOMPARE(read.bytes, contents);
 }
 
 void TestFiles::replacedFileKeepsOwnerAndMode()

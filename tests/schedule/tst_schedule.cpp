@@ -453,7 +453,7 @@ void TestSchedule::refusesWhatIsNoFile()
     big.close();
     read = readScheduleFile(big.fileName());
     QVERIFY(!read.schedule);
-    QVERIFY2(read.error.contains(QLatin1String("1 MiB")), qPrintable(read.error));
+    QVERIFY2(read.error.contains(QLatin1String("over 1 MB, too large for a schedule")), qPrintable(read.error));
 }
 
 void TestSchedule::runnerFollowsTheClock()

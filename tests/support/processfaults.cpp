@@ -9,6 +9,18 @@
 
 namespace varlo::test {
 
+namespace {
+
+bool setFileSizeLimit(rlim_t bytes)
+{
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes;
+    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+} // namespace
+
 bool becomeUserWithoutRights()
 {
     if (::geteuid() != 0)
@@ -20,10 +32,13 @@ bool becomeUserWithoutRights()
 bool limitFileSize(rlim_t bytes)
 {
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    ::getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = bytes;
-    return ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    return setFileSizeLimit(bytes);
+}
+
+bool limitFileSizeAsUlimit(rlim_t bytes)
+{
+    std::signal(SIGXFSZ, SIG_DFL);
+    return setFileSizeLimit(bytes);
 }
 
 } // namespace varlo::test

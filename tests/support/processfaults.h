@@ -16,5 +16,8 @@ bool becomeUserWithoutRights();
 // grow past `bytes`, and going past it fails with EFBIG instead of ending
 // the process with SIGXFSZ. Root is held to it as well.
 bool limitFileSize(rlim_t bytes);
+// The same limit as `ulimit -f` sets it: SIGXFSZ keeps its default, which
+// ends a program that does not see to it itself.
+bool limitFileSizeAsUlimit(rlim_t bytes);
 
 } // namespace varlo::test

@@ -67,6 +67,14 @@ int AgentProcess::terminate()
     return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
 }
 
+int AgentProcess::waitForExit()
+{
+    if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(kWaitMs))
+        return -1;
+    m_log += m_process.readAll();
+    return m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+}
+
 QString AgentProcess::log()
 {
     m_log += m_process.readAll();

@@ -50,6 +50,8 @@ public:
     void kill();
     // SIGTERM, as systemctl stop; the exit status, or -1 when it did not end.
     int terminate();
+    // Waits for it to end by itself: the exit status, or -1 when it did not.
+    int waitForExit();
     QString name() const { return m_name; }
     qint64 processId() const { return m_process.processId(); }
     // Everything it said on standard error so far.

@@ -25,6 +25,8 @@
 #include <memory>
 #include <vector>
 
+#include <sys/stat.h>
+
 using namespace varlo;
 using namespace varlo::test;
 using fleet::PanelStatus;
@@ -95,6 +97,8 @@ private Q_SLOTS:
     void tlsWithCredentials();
     void usageErrors_data();
     void usageErrors();
+    void hostileStateFiles_data();
+    void hostileStateFiles();
 
 private:
     AgentProcess *startAgent(const QString &name, const QString &port, const QStringList &extra = {})
@@ -605,6 +609,66 @@ void TestAgent::usageErrors()
     QCOMPARE(process.exitCode(), exitStatus);
     const QString said = QString::fromUtf8(process.readAllStandardError());
     QVERIFY2(said.contains(message), qPrintable(said));
+}
+
+void TestAgent::hostileStateFiles_data()
+{
+    QTest::addColumn<QString>("file"); // in the state folder, or the credentials
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QString>("said");
+
+    const QString notRegular = QStringLiteral("Not a regular file");
+    // The record is written again at start: an agent that can't keep it
+    // says so and ends.
+    QTest::newRow("state.json a named pipe") << "state.json"
+                                             << "named pipe" << false << notRegular;
+    QTest::newRow("desired.vlo linked to /dev/zero") << "desired.vlo"
+                                                     << "link to /dev/zero" << true << notRegular + "; left out";
+    QTest::newRow("uploaded.vlo a named pipe") << "uploaded.vlo"
+                                               << "named pipe" << true << notRegular + "; left out";
+    QTest::newRow("font.bin 1.5 GB, sparse")
+        << "font.bin"
+        << "sparse" << true << QStringLiteral("over 4 KB, too large for a character generator table; left out");
+    QTest::newRow("--credentials a named pipe") << "credentials"
+                                                << "named pipe" << false << notRegular;
+}
+
+void TestAgent::hostileStateFiles()
+{
+    QFETCH(QString, file);
+    QFETCH(QString, kind);
+    QFETCH(bool, starts);
+    QFETCH(QString, said);
+
+    const QString name = QStringLiteral("shop-1");
+    const QString folder = m_states->filePath(name);
+    QVERIFY(QDir().mkpath(folder));
+    const QString path = file == "credentials" ? m_states->filePath(file) : folder + '/' + file;
+    const QByteArray pathName = QFile::encodeName(path);
+    if (kind == "named pipe")
+        QCOMPARE(::mkfifo(pathName.constData(), 0600), 0);
+    else if (kind == "link to /dev/zero")
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    else {
+        QFile sparse(path);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1536) << 20));
+    }
+    const QStringList extra = file == "credentials" ? QStringList{"--credentials", path} : QStringList();
+    m_ports->addPanel(3);
+
+    m_agents.push_back(std::make_unique<AgentProcess>(name, arguments(name, QStringLiteral("COM3"), extra)));
+    AgentProcess &agent = *m_agents.back();
+    QVERIFY(agent.start());
+
+    if (starts) {
+        QVERIFY(m_watch->waitFor(name, isOnline));
+        QCOMPARE(agent.terminate(), 0);
+    } else {
+        // It says why and ends by itself, without waiting for anything.
+        QCOMPARE(agent.waitForExit(), 1);
+    }
+    QVERIFY2(agent.log().contains(path + ": " + said), qPrintable(agent.log()));
 }
 
 QTEST_GUILESS_MAIN(TestAgent)

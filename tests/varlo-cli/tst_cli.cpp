@@ -10,6 +10,7 @@
 #include "link/messageupload.h"
 #include "virtualpanel/framedecoder.h"
 #include "virtualpanel/panelmemory.h"
+#include "support/hostiletarget.h"
 #include "support/panelframes.h"
 #include "support/virtualpanel.h"
 #include "support/virtualports.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 
@@ -292,6 +294,14 @@ private Q_SLOTS:
     void sendWithSlotsReplaced();
     void severalPorts_data();
     void severalPorts();
+
+    void hostileFiles_data();
+    void hostileFiles();
+    void fileSizeLimit_data();
+    void fileSizeLimit();
+    void inputIsQuotedSafely_data();
+    void inputIsQuotedSafely();
+    void environmentIsNotEchoed();
 
 private:
     std::unique_ptr<VirtualPorts> m_ports;
@@ -1629,6 +1639,184 @@ void TestCli::severalPorts()
     QCOMPARE(first.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(last.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(first.received(), last.received());
+}
+
+namespace {
+
+// Standard error holds nothing that steers a terminal: no control
+// character but the line ends.
+bool printable(const QByteArray &text)
+{
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return (quint8(c) < 0x20 && c != '\n') || quint8(c) == 0x7F; });
+}
+
+QString hostileReason(const QString &kind)
+{
+    if (kind == "folder")
+        return qt_error_string(EISDIR);
+    if (kind == "read-only file")
+        return QStringLiteral("The file is read-only");
+    if (kind == "sparse 1.5 GB file")
+        return QStringLiteral("over 5158 bytes, too large for a message file");
+    return QStringLiteral("Not a regular file");
+}
+
+} // namespace
+
+void TestCli::hostileFiles_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // PATH for the target's path
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("err"); // a fragment of standard error, PATH for the path
+
+    // Nothing listens there: every row ends before a connection is tried.
+    const QStringList broker{"--broker", "mqtt://127.0.0.1:9", "--panel", "p"};
+    for (const QString &kind : HostileTarget::readKinds()) {
+        const QByteArray name = kind.toUtf8();
+        const QString reason = hostileReason(kind);
+        QTest::addRow("publish FILE: %s", name.constData())
+            << QStringList{"publish", "PATH"} + broker << kind << 3 << "PATH: " + reason + '\n';
+        QTest::addRow("publish --credentials: %s", name.constData())
+            << QStringList{"publish", "--slot", "A=x", "--credentials", "PATH"} + broker << kind << 3
+            << "--credentials PATH: "
+                + (kind.startsWith("sparse") ? QStringLiteral("over 64 KB, too large for a credentials file") : reason);
+        // The MQTT library opens the CA file itself, and would wait on a pipe.
+        QTest::addRow("publish --tls-ca: %s", name.constData())
+            << QStringList{"publish", "--slot", "A=x", "--tls-ca", "PATH"} + broker << kind << 1
+            << "PATH: " + (kind.startsWith("sparse") ? QStringLiteral("over 16 MB, too large for a CA file") : reason);
+        QTest::addRow("font FILE: %s", name.constData()) << QStringList{"font", "PATH", "--dry-run"} << kind << 3
+                                                         << "PATH: error: "
+                + (kind.startsWith("sparse") ? QStringLiteral("over 1 MB, too large for a font file") : reason);
+        if (!kind.startsWith("sparse")) {
+            QTest::addRow("show: %s", name.constData())
+                << QStringList{"show", "PATH"} << kind << 3 << "PATH: " + reason;
+        }
+    }
+    for (const QString &kind : HostileTarget::saveKinds()) {
+        const QByteArray name = kind.toUtf8();
+        const QString reason = hostileReason(kind);
+        QTest::addRow("write: %s", name.constData())
+            << QStringList{"write", "PATH", "-m", "X"} << kind << 3 << " File Write Error! \nPATH: " + reason + '\n';
+        QTest::addRow("font --export: %s", name.constData())
+            << QStringList{"font", "--export", "PATH"} << kind << 3 << "PATH: " + reason + '\n';
+    }
+    // set reads the file whole, then must not replace it.
+    QTest::newRow("set: read-only file") << QStringList{"set", "PATH", "A", "X"} << "read-only file" << 3
+                                         << " File Write Error! \nPATH: The file is read-only\n";
+}
+
+void TestCli::hostileFiles()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, kind);
+    QFETCH(int, exitCode);
+    QFETCH(QString, err);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const HostileTarget target(kind, dir.path(), encodeMessageFile(MessageSet()));
+    if (!target.isValid())
+        QSKIP("this kind of node needs root");
+    arguments.replaceInStrings("PATH", target.path());
+
+    // A hang fails after the run's time is up instead of holding the suite.
+    const Run run = runCli(arguments);
+
+    QVERIFY2(run.exitCode >= 0, "varlo-cli did not end by itself");
+    QVERIFY2(QString::fromUtf8(run.err).contains(QString(err).replace("PATH", target.path())), run.err.constData());
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(printable(run.err), run.err.constData());
+    QVERIFY(target.isUntouched());
+}
+
+void TestCli::fileSizeLimit_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // PATH for the file's path
+    QTest::addColumn<QString>("before"); // what comes before "PATH: File too large"
+
+    // About 2 KB, over the limit of 1 KB (or 512 bytes).
+    QTest::newRow("write") << QStringList{"write", "PATH"} + textArguments(QStringList(20, QString(100, 'x')), {})
+                           << QStringLiteral(" File Write Error! \n");
+    QTest::newRow("font --export") << QStringList{"font", "--export", "PATH"} << QString();
+}
+
+void TestCli::fileSizeLimit()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, before);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("old");
+    QVERIFY(writeBytes(path, "the old file"));
+    arguments.replaceInStrings("PATH", path);
+
+    // As `ulimit -f 1` leaves a shell's programs: SIGXFSZ at its default.
+    const Run run = runCli(arguments, {}, {"/bin/sh", "-c", "trap - XFSZ; ulimit -f 1 && exec \"$@\"", "sh"});
+
+    QCOMPARE(QString::fromLocal8Bit(run.err), before + path + ": " + qt_error_string(EFBIG) + '\n');
+    QCOMPARE(run.exitCode, 3);
+    QCOMPARE(fileBytes(path), QByteArray("the old file"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old"});
+}
+
+void TestCli::inputIsQuotedSafely_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("fontFile"); // given as FONT when not empty
+    QTest::addColumn<QString>("err"); // a fragment of standard error
+
+    const QString cut = QString(QChar(0x2026));
+    QTest::newRow("an unknown command with an escape sequence")
+        << QStringList{"\x1b[2Jsend"} << QByteArray() << QStringLiteral("unknown command '\\x1b[2Jsend'");
+    QTest::newRow("--slot that is not SLOT=TEXT, with a terminal title")
+        << QStringList{"send", "FONT", "--slot", "\x1b]0;owned\x07"} << QByteArray()
+        << QStringLiteral("--slot \\x1b]0;owned\\x07: not SLOT=TEXT");
+    QTest::newRow("a tab as a --stop letter")
+        << QStringList{"send", "-m", "A", "--stop", "\t"} << QByteArray() << QStringLiteral("--stop: '\\t'");
+    QTest::newRow("a long unexpected argument") << QStringList{"show", "a.vlo", QString(5000, 'y')} << QByteArray()
+                                                << "unexpected argument '" + QString(40, 'y') + cut + "'";
+    QTest::newRow("a font file with a 900 KB line")
+        << QStringList{"font", "FONT", "--dry-run"} << QByteArray(900 * 1024, '#') + "\n"
+        << "found \"" + QString(40, '#') + cut + "\"";
+    QTest::newRow("a font file with an escape sequence")
+        << QStringList{"font", "FONT", "--dry-run"} << QByteArray("face normal\n\n[000] \x1b[31m\n")
+        << QStringLiteral("found \"\\x1b[31m\"");
+}
+
+void TestCli::inputIsQuotedSafely()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, fontFile);
+    QFETCH(QString, err);
+
+    const QString font = m_dir.filePath("hostile.vlf");
+    QVERIFY(writeBytes(font, fontFile));
+    arguments.replaceInStrings("FONT", font);
+
+    const Run run = runCli(arguments);
+
+    QVERIFY2(QString::fromUtf8(run.err).contains(err), run.err.left(300).constData());
+    QVERIFY2(printable(run.err), run.err.left(300).toPercentEncoding().constData());
+    QVERIFY2(run.err.size() < 400, run.err.left(400).constData());
+    QVERIFY(run.exitCode == 2 || run.exitCode == 3);
+}
+
+void TestCli::environmentIsNotEchoed()
+{
+    // A font file that is a link to the environment of whoever reads it: a
+    // message may quote the start of it, never the secret further on. The
+    // environment is given whole, in this order.
+    const QString link = m_dir.filePath("environ.vlf");
+    QVERIFY(QFile::link(QStringLiteral("/proc/self/environ"), link));
+    const QString padding = "VARLO_PADDING=" + QString(60, 'p');
+    const Run run = runCli({"font", link, "--dry-run"}, {}, {"/usr/bin/env", "-i", padding, "VARLO_SECRET=hunter2"});
+
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains("VARLO_PADDING=ppp"), run.err.constData());
+    QVERIFY2(!run.err.contains("hunter2"), run.err.constData());
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -7,6 +7,7 @@
 #include "virtualpanel/panelmemory.h"
 
 #include "support/baresender.h"
+#include "support/hostiletarget.h"
 #include "support/panelframes.h"
 #include "support/virtualports.h"
 
@@ -24,6 +25,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -295,6 +297,8 @@ private Q_SLOTS:
     void fontUploadLoadsTheGenerator();
     void badChecksumReported();
     void unwritableFilesFailOnce();
+    void hostileOutputFiles_data();
+    void hostileOutputFiles();
     void secondUploadOnTheSameLine();
     void answerWaitsAheadOfTheProbe();
     void portLeftHeldIsFreed();
@@ -513,6 +517,59 @@ void TestPanel::unwritableFilesFailOnce()
     QCOMPARE(done.out, QByteArray("message upload: 1 slot (A), 0 stopped, checksums ok\n"));
     QVERIFY2(done.err.contains("varlo-panel: cannot write " + json.toLocal8Bit()), done.err.constData());
     QVERIFY(!QFileInfo(entry()).isSymLink());
+}
+
+void TestPanel::hostileOutputFiles_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QString>("kind"); // "standard output": a link to /proc/self/fd/1
+    QTest::addColumn<QString>("reason");
+
+    for (const QString option : {"--json", "--png"}) {
+        for (const QString &kind : HostileTarget::saveKinds()) {
+            const QString reason = kind == "folder" ? qt_error_string(EISDIR)
+                : kind == "read-only file"          ? QStringLiteral("The file is read-only")
+                                                    : QStringLiteral("Not a regular file");
+            QTest::addRow("%s onto a %s", qPrintable(option), qPrintable(kind)) << option << kind << reason;
+        }
+        // Its own output would be lost to the file.
+        QTest::addRow("%s onto a link to /proc/self/fd/1, the output a file", qPrintable(option))
+            << option << "standard output" << QStringLiteral("It is this program's standard output");
+    }
+}
+
+void TestPanel::hostileOutputFiles()
+{
+    QFETCH(QString, option);
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString out = dir.filePath("out");
+    std::optional<HostileTarget> target;
+    QString path = dir.filePath("link");
+    if (kind == "standard output") {
+        QVERIFY(QFile::link(QStringLiteral("/proc/self/fd/1"), path));
+    } else {
+        target.emplace(kind, dir.path(), QByteArray("kept"));
+        if (!target->isValid())
+            QSKIP("this kind of node needs root");
+        path = target->path();
+    }
+    PanelProcess panel({"--once", option, path}, kind == "standard output" ? out : QString());
+    QVERIFY(panel.waitUntilServing(entry()));
+    QVERIFY(writeToPort(entry(), slotAUpload(encodeMessageBlock("HI"))));
+
+    const Finished done = panel.waitForFinished();
+
+    QCOMPARE(done.exitCode, 1);
+    QVERIFY2(done.err.contains(QStringLiteral("varlo-panel: cannot write %1: %2").arg(path, reason).toUtf8()),
+             done.err.constData());
+    if (target)
+        QVERIFY(target->isUntouched());
+    else
+        QCOMPARE(readLines(out), QByteArrayList{"message upload: 1 slot (A), 0 stopped, checksums ok"});
 }
 
 void TestPanel::secondUploadOnTheSameLine()
