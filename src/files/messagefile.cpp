@@ -3,16 +3,32 @@
 
 #include "files/readfile.h"
 #include "files/replacefile.h"
+#include "model/messageblock.h"
 
 namespace varlo {
 
 using namespace messagefile;
 
+namespace {
+
+QString tooLongMessage(int slotIndex, int most, const char *unit)
+{
+    return QStringLiteral(" Slot %1 text too long (%2 %3 at most)! ")
+        .arg(QLatin1Char(MessageSet::slotLetter(slotIndex)))
+        .arg(most)
+        .arg(QLatin1String(unit));
+}
+
+} // namespace
+
 QString textTooLongMessage(int slotIndex)
 {
-    return QStringLiteral(" Slot %1 text too long (%2 characters at most)! ")
-        .arg(QLatin1Char(MessageSet::slotLetter(slotIndex)))
-        .arg(kMaxTextSize);
+    return tooLongMessage(slotIndex, kMaxTextSize, "characters");
+}
+
+QString slotOverflowMessage(int slotIndex)
+{
+    return tooLongMessage(slotIndex, block::kCellCapacity, "cells");
 }
 
 QString MessageFileWriteResult::message() const

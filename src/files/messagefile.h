@@ -42,6 +42,9 @@ inline constexpr char kWriteError[] = " File Write Error! ";
 
 // " Slot X text too long (255 characters at most)! " for the slot index.
 QString textTooLongMessage(int slotIndex);
+// " Slot X text too long (125 cells at most)! ": more than the panel holds
+// in a slot (see markupOverflows).
+QString slotOverflowMessage(int slotIndex);
 
 struct MessageFileReadResult
 {

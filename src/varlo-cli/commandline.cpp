@@ -116,8 +116,8 @@ void CommandLine::addTextOptions()
 void CommandLine::addRawOption()
 {
     m_parser.addOption({kRaw,
-                        QStringLiteral("Take each text as bytes, not text: \\xNN is the byte NN (\\x00 "
-                                       "included), \\\\ one backslash, every other byte goes as it is.")});
+                        QStringLiteral("Take each text as bytes, not text: \\xNN is the byte NN (but not "
+                                       "\\x00), \\\\ one backslash, every other byte goes as it is.")});
 }
 
 void CommandLine::addSpeedOption(const QString &description)

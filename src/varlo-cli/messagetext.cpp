@@ -44,6 +44,10 @@ TextResult markupFromRaw(const QByteArray &argument)
             const int low = i + 3 < argument.size() ? hexDigit(argument[i + 3]) : -1;
             if (high < 0 || low < 0)
                 return TextError{i + 1, QStringLiteral("\\x needs two hexadecimal digits")};
+            // A zero byte ends a slot's text in a message file, so the slot
+            // would silently lose the rest.
+            if (high == 0 && low == 0)
+                return TextError{i + 1, QStringLiteral("\\x00: a slot can't hold a zero byte")};
             bytes += char(high * 16 + low);
             i += 3;
         } else {

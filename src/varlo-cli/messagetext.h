@@ -18,8 +18,9 @@ namespace varlo::cli {
 // (PanelCharMap::fromText). Escapes are plain ASCII and pass as they are.
 //
 // Raw (--raw), the argument's bytes go into the slot as they are, except
-// that \xNN is the byte NN and \\ one backslash: so every byte, 0x00
-// included, can be given, and show --raw's output comes back unchanged.
+// that \xNN is the byte NN and \\ one backslash: so every byte a slot can
+// hold can be given (all but 0x00, which would end the slot's text in a
+// file), and show --raw's output comes back unchanged.
 
 // The error and outcome types are the core's, shared with schedule files.
 using varlo::TextError;

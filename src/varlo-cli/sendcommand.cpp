@@ -4,7 +4,9 @@
 #include "varlo-cli/clireporter.h"
 #include "varlo-cli/commandline.h"
 #include "varlo-cli/filereport.h"
+#include "files/messagefile.h"
 #include "link/messageupload.h"
+#include "model/messageblock.h"
 
 namespace varlo::cli {
 
@@ -75,6 +77,18 @@ int runSend(const QStringList &arguments)
         if (!markup)
             return ExitUsage;
         slotTexts.emplace_back(slot, *markup);
+    }
+    // A text given here that the panel can't hold whole is refused, as
+    // write refuses one the file can't hold: the panel would show only its
+    // start. (A file's own texts go as they are, as the window sends them.)
+    std::vector<std::pair<int, QByteArray>> givenTexts = slotTexts;
+    for (int slot = 0; file->isEmpty() && slot < MessageSet::kSlotCount; ++slot)
+        givenTexts.emplace_back(slot, set->markup(slot));
+    for (const auto &[slot, markup] : givenTexts) {
+        if (markupOverflows(markup)) {
+            printErr(slotOverflowMessage(slot) + QLatin1Char('\n'));
+            return ExitFileFailed;
+        }
     }
     if (!file->isEmpty() && !readMessageFileReporting(*file, *set).ok())
         return ExitFileFailed;

@@ -299,6 +299,8 @@ private Q_SLOTS:
     void hostileFiles();
     void fileSizeLimit_data();
     void fileSizeLimit();
+    void textOverTheSlot_data();
+    void textOverTheSlot();
     void inputIsQuotedSafely_data();
     void inputIsQuotedSafely();
     void environmentIsNotEchoed();
@@ -1399,6 +1401,13 @@ void TestCli::textRefused_data()
     QTest::newRow("raw: \\x without two digits")
         << QStringList{"write", "out.vlo", "--raw", "-m", "ab\\\\xg1"}
         << "varlo-cli write: -m 1, column 3: \\x needs two hexadecimal digits\n" + tryHelp.arg("write");
+    // The file would end the text at the zero, and the slot hold "A".
+    QTest::newRow("raw: a zero byte") << QStringList{"write", "out.vlo", "--raw", "-m", "A\\\\x00B"}
+                                      << "varlo-cli write: -m 1, column 2: \\x00: a slot can't hold a zero byte\n"
+            + tryHelp.arg("write");
+    QTest::newRow("raw: a zero byte sent")
+        << QStringList{"send", "--raw", "-m", "\\\\x00", "--port", "COM3"}
+        << "varlo-cli send: -m 1, column 1: \\x00: a slot can't hold a zero byte\n" + tryHelp.arg("send");
 }
 
 void TestCli::textRefused()
@@ -1419,19 +1428,24 @@ void TestCli::textRefused()
 
 void TestCli::rawGivesEveryByte()
 {
-    // Every byte in one slot, 0x00 first: what --raw gives is what goes out.
-    QByteArray all;
-    QString escaped;
-    for (int b = 0; b < 256; ++b) {
-        all.append(char(b));
-        escaped += QString::asprintf("\\x%02x", b);
-    }
-    const Run run = runCli({"send", "--raw", "-m", escaped, "--dry-run"});
-    QCOMPARE(run.err, QByteArray());
-    QCOMPARE(run.exitCode, 0);
+    // Every byte a slot can hold (all but 0x00), 100 to a slot so that each
+    // fits: what --raw gives is what goes out.
     MessageSet set;
     set.clearForNew();
-    set.setMarkup(0, all);
+    QStringList arguments{"send", "--raw", "--dry-run"};
+    for (int first = 1; first < 256; first += 100) {
+        QByteArray bytes;
+        QString escaped;
+        for (int b = first; b < qMin(first + 100, 256); ++b) {
+            bytes.append(char(b));
+            escaped += QString::asprintf("\\x%02x", b);
+        }
+        set.setMarkup(first / 100, bytes);
+        arguments << "-m" << escaped;
+    }
+    const Run run = runCli(arguments);
+    QCOMPARE(run.err, QByteArray());
+    QCOMPARE(run.exitCode, 0);
     QCOMPARE(run.out, dryRunOutput(set));
 }
 
@@ -1760,6 +1774,44 @@ void TestCli::fileSizeLimit()
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(fileBytes(path), QByteArray("the old file"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old"});
+}
+
+void TestCli::textOverTheSlot_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE for a message file
+    QTest::addColumn<QString>("err"); // empty: it goes out
+
+    const QString a = QStringLiteral(" Slot A text too long (125 cells at most)! \n");
+    const QString c = QStringLiteral(" Slot C text too long (125 cells at most)! \n");
+    QTest::newRow("-m with 125 cells goes") << QStringList{"send", "-m", QString(125, 'x')} << QString();
+    QTest::newRow("-m with 126 cells") << QStringList{"send", "-m", QString(126, 'x')} << a;
+    QTest::newRow("-m with 300 characters") << QStringList{"send", "-m", QString(300, 'x')} << a;
+    QTest::newRow("-m with 10,000 characters") << QStringList{"send", "-m", QString(10000, 'x')} << a;
+    // Escapes fill no cell of their own.
+    QTest::newRow("-m with 125 cells among escapes")
+        << QStringList{"send", "-m", "~B" + QString(124, 'x') + "~H~A"} << QString();
+    QTest::newRow("--raw -m with 200 bytes") << QStringList{"send", "--raw", "-m", QString(200, 'x')} << a;
+    QTest::newRow("--slot with 300 characters") << QStringList{"send", "FILE", "--slot", "C=" + QString(300, 'x')} << c;
+}
+
+void TestCli::textOverTheSlot()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, err);
+
+    VirtualPanel &panel = m_ports->addPanel(3);
+    const QString file = m_dir.filePath("over.vlo");
+    QVERIFY(writeBytes(file, encodeMessageFile(MessageSet())));
+    arguments.replaceInStrings("FILE", file);
+
+    const Run run = runCli(arguments + QStringList{"--port", "COM3"});
+
+    QCOMPARE(QString::fromUtf8(run.err), err);
+    QCOMPARE(run.exitCode, err.isEmpty() ? 0 : 3);
+    if (err.isEmpty())
+        QVERIFY(panel.waitForBytes(1, 5000) > 0);
+    else
+        QCOMPARE(panel.waitForBytes(1, 200), 0);
 }
 
 void TestCli::inputIsQuotedSafely_data()
