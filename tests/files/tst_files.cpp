@@ -4,6 +4,7 @@
 #include "files/recoverycopy.h"
 #include "files/replacefile.h"
 
+#include "support/hostiletarget.h"
 #include "support/processfaults.h"
 
 #include <QDir>
@@ -785,29 +786,27 @@ void TestFiles::protectedFilesAreNotReplaced()
 
 void TestFiles::guardedRead_data()
 {
-    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("kind"); // a HostileTarget's, or one of the files below
     QTest::addColumn<FileRead::Status>("status");
     QTest::addColumn<QString>("reason");
 
     const QString notRegular = QStringLiteral("Not a regular file");
-    QTest::newRow("named pipe nobody writes") << "pipe" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("link to a named pipe") << "link to pipe" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("socket") << "socket" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("/dev/null") << "/dev/null" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("/dev/zero") << "/dev/zero" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("link to /dev/zero") << "link to /dev/zero" << FileRead::Status::NotRegular << notRegular;
-    QTest::newRow("folder") << "folder" << FileRead::Status::NotRegular << qt_error_string(EISDIR);
+    const QString tooLarge = QStringLiteral("over 1 KB, too large for a test file");
+    for (const QString &kind : HostileTarget::readKinds()) {
+        const bool sparse = kind.startsWith("sparse");
+        QTest::newRow(qPrintable(kind)) << kind << (sparse ? FileRead::Status::TooLarge : FileRead::Status::NotRegular)
+                                        << (sparse                 ? tooLarge
+                                                : kind == "folder" ? qt_error_string(EISDIR)
+                                                                   : notRegular);
+    }
     QTest::newRow("missing") << "missing" << FileRead::Status::Missing << qt_error_string(ENOENT);
     QTest::newRow("link to nothing") << "link to nothing" << FileRead::Status::Missing << qt_error_string(ENOENT);
-    QTest::newRow("read-only file") << "read-only" << FileRead::Status::Read << QString();
+    QTest::newRow("read-only file") << "read-only file" << FileRead::Status::Read << QString();
     QTest::newRow("exactly as large as the limit") << "limit" << FileRead::Status::Read << QString();
-    QTest::newRow("one byte over the limit")
-        << "limit + 1" << FileRead::Status::TooLarge << QStringLiteral("over 1 KB, too large for a test file");
-    QTest::newRow("1.5 GB, sparse") << "sparse" << FileRead::Status::TooLarge
-                                    << QStringLiteral("over 1 KB, too large for a test file");
+    QTest::newRow("one byte over the limit") << "limit + 1" << FileRead::Status::TooLarge << tooLarge;
     // A file of /proc says it is empty; what it holds is read all the same,
     // up to the limit (how much the environment holds varies).
-    QTest::newRow("link to /proc/self/environ") << "link to environ" << FileRead::Status::Read << QString();
+    QTest::newRow("link to /proc/self/environ") << "link to /proc/self/environ" << FileRead::Status::Read << QString();
 }
 
 void TestFiles::guardedRead()
@@ -819,54 +818,25 @@ void TestFiles::guardedRead()
     constexpr qint64 kLimit = 1024;
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString node = dir.filePath(QStringLiteral("node"));
-    const QByteArray nodeName = QFile::encodeName(node);
-    QString path = node;
-    QByteArray contents;
-    int server = -1;
-    const auto linkTo = [&](const QString &target) {
-        path = dir.filePath(QStringLiteral("link"));
-        return QFile::link(target, path);
-    };
-    if (kind == "pipe" || kind == "link to pipe") {
-        QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
-        if (kind == "link to pipe")
-            QVERIFY(linkTo(node));
-    } else if (kind == "socket") {
-        server = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        QVERIFY(size_t(nodeName.size()) < sizeof address.sun_path);
-        qstrcpy(address.sun_path, nodeName.constData());
-        QCOMPARE(::bind(server, reinterpret_cast<const sockaddr *>(&address), sizeof address), 0);
-    } else if (kind.startsWith('/')) {
-        path = kind;
-    } else if (kind == "link to /dev/zero") {
-        QVERIFY(linkTo(QStringLiteral("/dev/zero")));
-    } else if (kind == "folder") {
-        QVERIFY(QDir().mkdir(node));
+    QByteArray contents(kind == "limit + 1" ? kLimit + 1 : kLimit, 'v');
+    std::optional<HostileTarget> target;
+    QString path = dir.filePath(QStringLiteral("file"));
+    if (kind == "limit" || kind == "limit + 1") {
+        QVERIFY(writeBytes(path, contents));
     } else if (kind == "link to nothing") {
-        QVERIFY(linkTo(node));
-    } else if (kind == "link to environ") {
-        QVERIFY(linkTo(QStringLiteral("/proc/self/environ")));
-    } else if (kind == "sparse") {
-        QFile file(node);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(qint64(1536) << 20));
-        contents = QByteArray(kLimit, '\0');
+        QVERIFY(QFile::link(dir.filePath(QStringLiteral("nothing")), path));
     } else if (kind != "missing") {
-        contents = QByteArray(kind == "limit + 1" ? kLimit + 1 : kLimit, 'v');
-        QVERIFY(writeBytes(node, contents));
-        if (kind == "read-only")
-            QVERIFY(QFile::setPermissions(node, QFile::ReadOwner));
-        contents.truncate(kLimit);
+        target.emplace(kind, dir.path(), contents);
+        QVERIFY(target->isValid());
+        path = target->path();
+        if (kind.startsWith("sparse"))
+            contents.fill('\0');
     }
 
     const FileRead read = readFile(path, {kLimit, "a test file"});
-    if (server >= 0)
-        ::close(server);
 
-    if (kind == "link to environ" && read.status == FileRead::Status::TooLarge) {
+    const bool environment = kind == "link to /proc/self/environ";
+    if (environment && read.status == FileRead::Status::TooLarge) {
         status = read.status;
         reason = QStringLiteral("over 1 KB, too large for a test file");
     }
@@ -875,12 +845,14 @@ void TestFiles::guardedRead()
     QCOMPARE(read.path, path);
     if (!reason.isEmpty())
         QCOMPARE(read.error(), path + QStringLiteral(": ") + reason);
-    if (kind == "link to environ")
+    if (environment)
         QVERIFY(!read.bytes.isEmpty() && read.bytes.size() <= kLimit);
     else if (status == FileRead::Status::NotRegular || status == FileRead::Status::Missing)
         QCOMPARE(read.bytes, QByteArray());
     else
-        QCOMPARE(read.bytes, contents);
+        QCOMPARE(read.bytes, contents.left(kLimit));
+    if (target)
+        QVERIFY(target->isUntouched());
 }
 
 void TestFiles::replacedFileKeepsOwnerAndMode()
