@@ -642,9 +642,9 @@ void TestAgent::hostileStateFiles()
     QFETCH(QString, said);
 
     const QString name = QStringLiteral("shop-1");
-    const QString folder = m_states->filePath(name);
+    const QString folder = m_fleet.dir->filePath(name);
     QVERIFY(QDir().mkpath(folder));
-    const QString path = file == "credentials" ? m_states->filePath(file) : folder + '/' + file;
+    const QString path = file == "credentials" ? m_fleet.dir->filePath(file) : folder + '/' + file;
     const QByteArray pathName = QFile::encodeName(path);
     if (kind == "named pipe")
         QCOMPARE(::mkfifo(pathName.constData(), 0600), 0);
@@ -655,14 +655,15 @@ void TestAgent::hostileStateFiles()
         QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(qint64(1536) << 20));
     }
     const QStringList extra = file == "credentials" ? QStringList{"--credentials", path} : QStringList();
-    m_ports->addPanel(3);
+    m_fleet.ports->addPanel(3);
 
-    m_agents.push_back(std::make_unique<AgentProcess>(name, arguments(name, QStringLiteral("COM3"), extra)));
-    AgentProcess &agent = *m_agents.back();
+    m_fleet.agents.push_back(
+        std::make_unique<AgentProcess>(name, m_fleet.arguments(name, QStringLiteral("COM3"), extra)));
+    AgentProcess &agent = *m_fleet.agents.back();
     QVERIFY(agent.start());
 
     if (starts) {
-        QVERIFY(m_watch->waitFor(name, isOnline));
+        QVERIFY(m_fleet.watch->waitFor(name, [](const fleet::PanelStatus &status) { return status.online; }));
         QCOMPARE(agent.terminate(), 0);
     } else {
         // It says why and ends by itself, without waiting for anything.
