@@ -42,6 +42,21 @@ DecodedText textFromUtf8(const QByteArray &bytes)
 TextResult markupFromText(const QString &text, const PanelCharMap &map)
 {
     const PanelCharMap::Conversion conversion = map.fromText(text);
+    // The map gives every byte a character, the zero byte too (␀ in the
+    // built-in one), but a zero byte ends a slot's text in a message file,
+    // so the slot would silently lose the rest.
+    if (const qsizetype zero = conversion.bytes.indexOf('\0'); zero >= 0) {
+        const QChar shown = map.toChar(0);
+        qsizetype column = 0;
+        for (const char32_t codePoint : text.toUcs4()) {
+            ++column;
+            if (codePoint == shown.unicode())
+                break;
+        }
+        return TextError{column,
+                         QStringLiteral("%1 is the zero byte, which a slot can't hold")
+                             .arg(PanelCharMap::Undrawable{shown.unicode(), column}.describe())};
+    }
     if (conversion.undrawable) {
         return TextError{conversion.undrawable->column,
                          QStringLiteral("the panel can't show %1").arg(conversion.undrawable->describe())};

@@ -54,6 +54,11 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
                                       .arg(converted.undrawable->describe())
                                       .arg(converted.undrawable->column));
     const QByteArray &markup = converted.bytes;
+    // A zero byte would end the slot's text in the state folder's message
+    // file, and the slot would lose the rest.
+    if (markup.contains('\0'))
+        return refuse<QByteArray>(QStringLiteral("the slot text holds %1, the zero byte, which a slot can't hold")
+                                      .arg(PanelCharMap::builtIn().toChar(0)));
     if (markup.size() > messagefile::kMaxTextSize)
         return refuse<QByteArray>(QStringLiteral("the slot text has %1 characters; a slot keeps %2 at most")
                                       .arg(markup.size())

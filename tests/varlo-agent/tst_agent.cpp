@@ -309,6 +309,7 @@ void TestAgent::badPayload_data()
         << messages << QByteArray(messagefile::kMaxMeaningfulSize + 1, ' ') << "at most";
     QTest::newRow("a character the panel can't draw") << slotC << QStringLiteral("OK ✓").toUtf8() << "U+2713";
     QTest::newRow("not UTF-8") << slotC << QByteArray("caf\xE9") << "not UTF-8";
+    QTest::newRow("the zero byte's picture") << slotC << QStringLiteral("A ␀ B").toUtf8() << "the zero byte";
     QTest::newRow("too long for a slot") << slotC << QByteArray(256, 'x') << "256 characters";
     QTest::newRow("font of the wrong size")
         << topics::panelFont(QStringLiteral("p")) << QByteArray(4000, '\0') << "4000 bytes instead of 4096";

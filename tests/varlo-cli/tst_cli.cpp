@@ -1408,6 +1408,12 @@ void TestCli::textRefused_data()
     QTest::newRow("raw: a zero byte sent")
         << QStringList{"send", "--raw", "-m", "\\\\x00", "--port", "COM3"}
         << "varlo-cli send: -m 1, column 1: \\x00: a slot can't hold a zero byte\n" + tryHelp.arg("send");
+    // ␀ is what show prints for the zero byte; typed, it would cut the slot
+    // short just the same.
+    QTest::newRow("the zero byte's picture") << QStringList{"write", "out.vlo", "-m", "A ␀ B"}
+                                             << "varlo-cli write: -m 1, column 3: “␀” (U+2400) is the zero byte, "
+                                                "which a slot can't hold\n"
+            + tryHelp.arg("write");
 }
 
 void TestCli::textRefused()
