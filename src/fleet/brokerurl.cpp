@@ -1,17 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/brokerurl.h"
 
+#include "model/inputexcerpt.h"
+
 #include <QUrl>
 
 namespace varlo::fleet {
 
 std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
 {
+    const QUrl url(text, QUrl::StrictMode);
+    // The address is quoted as input is (it may be a whole pasted line, with
+    // control characters), and never with a password someone put in it.
+    const QString shown =
+        url.isValid() && !url.userInfo().isEmpty() ? url.adjusted(QUrl::RemoveUserInfo).toString() : text;
     const auto fail = [&](const QString &why) -> std::optional<BrokerUrl> {
-        *error = QStringLiteral("%1: %2").arg(text, why);
+        *error = QStringLiteral("%1: %2").arg(inputExcerpt(shown), why);
         return std::nullopt;
     };
-    const QUrl url(text, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != QLatin1String("mqtt") && scheme != QLatin1String("mqtts")))
         return fail(QStringLiteral("not mqtt://HOST[:PORT] or mqtts://HOST[:PORT]"));
