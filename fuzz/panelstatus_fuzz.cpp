@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const PanelOutcome outcome = PublishConfirmation::judge(*status, wanted);
         require(outcome.panel == status->name, "an outcome for another panel");
         if (!outcome.text.isEmpty())
-            requireMessage(outcome.text, "the line publish shows for a panel", PublishConfirmation::kQuotedCharacters);
+            requireMessage(outcome.text, "the line publish shows for a panel", PanelStatus::kQuotedCharacters);
     }
     return 0;
 }

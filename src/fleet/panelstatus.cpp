@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/panelstatus.h"
 
+#include "model/inputexcerpt.h"
 #include "model/messageset.h"
 
 #include <QJsonArray>
@@ -60,6 +61,11 @@ QString PanelStatus::stateName(State state)
             return QString::fromLatin1(name);
     }
     return {};
+}
+
+QString PanelStatus::quoted(const QString &text)
+{
+    return inputExcerpt(text.trimmed(), kQuotedCharacters);
 }
 
 QByteArray PanelStatus::toJson() const

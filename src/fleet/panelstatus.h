@@ -90,6 +90,15 @@ struct PanelStatus
     static std::optional<PanelStatus> fromJson(const QByteArray &json, QString *error);
 
     static QString stateName(State state);
+    // How much of a status's own words (a port, a group, an error, a
+    // refusal's reason) a reader shows: enough for every reason an agent
+    // gives.
+    static constexpr qsizetype kQuotedCharacters = 200;
+    // A status's words as a person is shown them. Any client on the broker
+    // can publish a status, so they are quoted as input is: control
+    // characters escaped (a line break or ESC would forge lines or steer
+    // the terminal) and cut short.
+    static QString quoted(const QString &text);
     // A time as the status writes it (null for an invalid one), and back.
     static QJsonValue timeToJson(const QDateTime &time);
     static QDateTime timeFromJson(const QJsonValue &value);

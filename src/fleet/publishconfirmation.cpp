@@ -2,7 +2,6 @@
 #include "fleet/publishconfirmation.h"
 
 #include "fleet/fleettopics.h"
-#include "model/inputexcerpt.h"
 #include "model/messageset.h"
 
 namespace varlo::fleet {
@@ -10,14 +9,6 @@ namespace varlo::fleet {
 namespace {
 
 using Kind = PanelOutcome::Kind;
-
-// Any client on the broker can publish a status, so its words are quoted
-// as input is: control characters escaped (a line break or ESC in a reason
-// would forge lines or steer the terminal publish prints on) and cut short.
-QString quoted(const QString &text)
-{
-    return inputExcerpt(text.trimmed(), PublishConfirmation::kQuotedCharacters);
-}
 
 QString clock(const QDateTime &time)
 {
@@ -55,12 +46,12 @@ PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expecte
                                             : status.uploaded && status.uploaded->hash == expected.setHash;
     if (holdsIt) {
         const QString port = status.uploaded->port.isEmpty() ? status.port : status.uploaded->port;
-        return outcome(Kind::Confirmed, QStringLiteral("uploaded on %1").arg(quoted(port)));
+        return outcome(Kind::Confirmed, QStringLiteral("uploaded on %1").arg(PanelStatus::quoted(port)));
     }
     if (!status.online)
         return outcome(Kind::Offline, QStringLiteral("offline"));
     if (status.refused && !expected.payloadHash.isEmpty() && status.refused->payloadHash == expected.payloadHash)
-        return outcome(Kind::Refused, QStringLiteral("refused: %1").arg(quoted(status.refused->reason)));
+        return outcome(Kind::Refused, QStringLiteral("refused: %1").arg(PanelStatus::quoted(status.refused->reason)));
 
     const bool wantsIt = status.desired
         && (expected.slot >= 0 ? status.desired->source == expected.slotTopicOf(status.name)
@@ -70,7 +61,7 @@ PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expecte
     switch (status.state) {
     case PanelStatus::State::Retrying:
         if (status.error)
-            return outcome(Kind::Failed, quoted(status.error->text));
+            return outcome(Kind::Failed, PanelStatus::quoted(status.error->text));
         break;
     case PanelStatus::State::Held:
         return outcome(Kind::Waiting,

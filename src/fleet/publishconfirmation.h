@@ -63,10 +63,6 @@ public:
 
     static PanelOutcome judge(const PanelStatus &status, const Expected &expected);
 
-    // How much of a status's own words (a port, an error, a refusal's
-    // reason) an outcome quotes: enough for every reason an agent gives.
-    static constexpr qsizetype kQuotedCharacters = 200;
-
 private:
     QStringList m_panels;
     QStringList m_emptyGroups;

@@ -17,24 +17,27 @@ QString timeText(const QDateTime &time)
 // 09:30:00 UTC on COM3, error: Serial port write error! (reason)"
 QString panelLine(const fleet::PanelStatus &status)
 {
+    using fleet::PanelStatus;
     QStringList parts{status.online ? QStringLiteral("online") : QStringLiteral("offline")};
     if (status.online)
-        parts << fleet::PanelStatus::stateName(status.state);
+        parts << PanelStatus::stateName(status.state);
     if (!status.port.isEmpty())
-        parts << QStringLiteral("port ") + status.port;
+        parts << QStringLiteral("port ") + PanelStatus::quoted(status.port);
     if (!status.groups.isEmpty())
-        parts << QStringLiteral("groups ") + status.groups.join(QLatin1Char(' '));
+        parts << QStringLiteral("groups ") + PanelStatus::quoted(status.groups.join(QLatin1Char(' ')));
     if (status.uploaded)
-        parts << QStringLiteral("uploaded %1 on %2").arg(timeText(status.uploaded->time), status.uploaded->port);
+        parts << QStringLiteral("uploaded %1 on %2")
+                     .arg(timeText(status.uploaded->time), PanelStatus::quoted(status.uploaded->port));
     else
         parts << QStringLiteral("nothing uploaded yet");
     if (status.error) {
-        const QString reason =
-            status.error->reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(status.error->reason);
-        parts << QStringLiteral("error: %1%2").arg(status.error->text.trimmed(), reason);
+        const QString reason = status.error->reason.isEmpty()
+            ? QString()
+            : QStringLiteral(" (%1)").arg(PanelStatus::quoted(status.error->reason));
+        parts << QStringLiteral("error: %1%2").arg(PanelStatus::quoted(status.error->text), reason);
     }
     if (status.refused)
-        parts << QStringLiteral("refused: %1").arg(status.refused->reason);
+        parts << QStringLiteral("refused: %1").arg(PanelStatus::quoted(status.refused->reason));
     return status.name + QStringLiteral(": ") + parts.join(QStringLiteral(", ")) + QLatin1Char('\n');
 }
 

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void groupOfTen();
     void slotChange();
     void unreachableBroker();
+    void panelsQuotesAForgedStatus();
     void usageErrors_data();
     void usageErrors();
 
@@ -186,6 +187,21 @@ void TestPublish::slotChange()
     QVERIFY2(panels.out.startsWith(QStringLiteral("shop-3: online, idle, port COM3, uploaded ")),
              qPrintable(panels.out));
     QCOMPARE(panels.out.count(QLatin1Char('\n')), 1);
+}
+
+// Any client on the broker may publish a status: panels shows its words
+// escaped and cut short, one line a panel, never steering the terminal.
+void TestPublish::panelsQuotesAForgedStatus()
+{
+    const QByteArray forged = R"({"name":"shop-9","online":true,"state":"idle",)"
+                              R"("port":"COM9\nshop-1: online, idle\u001b[2J",)"
+                              R"("refused":{"topic":"t","reason":"\u000fbad","time":null,"payload_sha256":"x"}})";
+    QVERIFY(m_fleet.watch->publish(QStringLiteral("varlo/panel/shop-9/status"), forged));
+    const Run panels = runCli({QStringLiteral("panels"), QStringLiteral("--broker"), m_fleet.broker->url()});
+    QCOMPARE(panels.exitCode, 0);
+    QCOMPARE(panels.out,
+             QStringLiteral("shop-9: online, idle, port COM9\\nshop-1: online, idle\\x1b[2J, "
+                            "nothing uploaded yet, refused: \\x0fbad\n"));
 }
 
 void TestPublish::unreachableBroker()
