@@ -41,6 +41,13 @@ public:
         if (added.size() > 1)
             return fitPasted(input, pos, front, back, added, room);
 
+        // The map shows the zero byte too (as ␀), but a zero byte ends a
+        // slot's text in a message file: the slot would lose the rest.
+        const QChar zero = m_edit->m_map.toChar(0);
+        if (added.contains(zero)) {
+            emit m_edit->refused(tr("A slot can't hold \u201c%1\u201d, the zero byte, so it was not typed.").arg(zero));
+            return Invalid;
+        }
         const qsizetype bad = m_edit->m_map.firstUndrawable(input);
         if (bad >= 0) {
             emit m_edit->refused(
@@ -67,10 +74,16 @@ private:
         const PanelCharMap &map = m_edit->m_map;
         QByteArray bytes;
         QStringList leftOut;
+        bool zeroLeftOut = false;
         // One character at a time, so that one the panel lacks is skipped
         // and the rest still come in.
         for (const char32_t codePoint : added.toUcs4()) {
             const PanelCharMap::Conversion one = map.fromText(QString::fromUcs4(&codePoint, 1));
+            // The zero byte (␀) would end the slot's text in a file.
+            if (one.bytes.contains('\0')) {
+                zeroLeftOut = true;
+                continue;
+            }
             bytes += one.bytes;
             if (one.undrawable && !leftOut.contains(one.undrawable->describe()))
                 leftOut << one.undrawable->describe();
@@ -85,6 +98,8 @@ private:
                          .arg(kTypingLimit);
         if (!leftOut.isEmpty())
             notes << tr("Left out what the panel has no character for: %1.").arg(leftOut.join(QStringLiteral(", ")));
+        if (zeroLeftOut)
+            notes << tr("Left out \u201c%1\u201d: a slot can't hold the zero byte.").arg(map.toChar(0));
         if (!notes.isEmpty())
             emit m_edit->refused(notes.join(QLatin1Char(' ')));
         input = input.left(front) + kept + input.right(back);

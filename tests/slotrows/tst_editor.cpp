@@ -102,6 +102,11 @@ void TestEditor::pasteKeepsWhatFits_data()
         << QString() << 0 << 0 << "a\u03A9b\u03A9c"
         << "abc"
         << "Left out what the panel has no character for: \u201c\u03A9\u201d (U+03A9).";
+    // ␀ shows the zero byte, which would end the slot's text in a file.
+    QTest::newRow("the zero byte's picture left out")
+        << QString() << 0 << 0 << "a\u2400b"
+        << "ab"
+        << "Left out \u201c\u2400\u201d: a slot can't hold the zero byte.";
 }
 
 // Pasted text is not thrown away whole: it keeps what fits and what the
@@ -134,25 +139,31 @@ void TestEditor::typingAnUndrawableCharacterIsRefused_data()
 {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<int>("caret");
-    QTest::newRow("the first character of an empty box") << QByteArray() << 0;
-    QTest::newRow("in front of the text") << QByteArray("ab") << 0;
-    QTest::newRow("in the middle") << QByteArray("ab") << 1;
-    QTest::newRow("at the end") << QByteArray("ab") << 2;
+    QTest::addColumn<QString>("typed");
+    const QString omega = QStringLiteral("\u03A9");
+    QTest::newRow("the first character of an empty box") << QByteArray() << 0 << omega;
+    QTest::newRow("in front of the text") << QByteArray("ab") << 0 << omega;
+    QTest::newRow("in the middle") << QByteArray("ab") << 1 << omega;
+    QTest::newRow("at the end") << QByteArray("ab") << 2 << omega;
+    // The panel has a glyph for the zero byte, but a slot can't hold it: it
+    // would end the slot's text in a file.
+    QTest::newRow("the zero byte's picture") << QByteArray("ab") << 1 << QStringLiteral("\u2400");
 }
 
 void TestEditor::typingAnUndrawableCharacterIsRefused()
 {
     QFETCH(QByteArray, before);
     QFETCH(int, caret);
+    QFETCH(QString, typed);
     SlotEdit edit;
     edit.setMarkup(before);
     edit.show();
     edit.setCursorPosition(caret);
     QSignalSpy refused(&edit, &SlotEdit::refused);
-    type(&edit, QStringLiteral("\u03A9"));
+    type(&edit, typed);
     QCOMPARE(edit.markup(), before);
     QCOMPARE(refused.count(), 1);
-    QVERIFY(refused.first().first().toString().contains(QStringLiteral("\u03A9")));
+    QVERIFY(refused.first().first().toString().contains(typed));
     // What the panel can draw still comes in there.
     type(&edit, QStringLiteral("c"));
     QCOMPARE(edit.markup(), QByteArray(before).insert(caret, 'c'));
