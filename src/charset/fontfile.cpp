@@ -20,9 +20,6 @@ using Font = FontTable::Font;
 constexpr Font kFaces[] = {Font::Normal, Font::Bold};
 constexpr int kColumns = FontTable::kGlyphBytes;
 constexpr int kRows = FontTable::kGlyphRows;
-// A font file is about 40 KB; anything far larger is not one, and reading it
-// whole would only cost memory.
-constexpr qint64 kMaxFileBytes = 1024 * 1024;
 // The slot edit boxes show a code with a name as a character of this private
 // block, so no label may be one of them.
 constexpr char16_t kNamedStandInFirst = PanelCharMap::kNamedStandIn;
@@ -456,7 +453,7 @@ FontFileRead readFontFile(QByteArrayView text)
 
 FontFileRead readFontFilePath(const QString &path)
 {
-    const FileRead read = readFile(path, {kMaxFileBytes, "a font file"});
+    const FileRead read = readFile(path, {kMaxFontFileBytes, "a font file"});
     if (!read.ok()) {
         FontFileRead result;
         result.error = read.reason;

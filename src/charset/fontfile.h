@@ -81,6 +81,10 @@ QString writtenFontLabel(const QString &label);
 // A name label, "(heart)", rather than a character.
 bool isNamedFontLabel(const QString &label);
 
+// A font file is about 40 KB; anything far larger is not one, and reading it
+// whole would only cost memory.
+inline constexpr qint64 kMaxFontFileBytes = 1024 * 1024;
+
 struct FontFileRead
 {
     std::optional<FontFile> font; // nothing when the file can't be used

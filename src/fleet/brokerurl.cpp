@@ -10,12 +10,8 @@ namespace varlo::fleet {
 std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
 {
     const QUrl url(text, QUrl::StrictMode);
-    // The address is quoted as input is (it may be a whole pasted line, with
-    // control characters), and never with a password someone put in it.
-    const QString shown =
-        url.isValid() && !url.userInfo().isEmpty() ? url.adjusted(QUrl::RemoveUserInfo).toString() : text;
     const auto fail = [&](const QString &why) -> std::optional<BrokerUrl> {
-        *error = QStringLiteral("%1: %2").arg(inputExcerpt(shown), why);
+        *error = QStringLiteral("%1: %2").arg(printable(text), why);
         return std::nullopt;
     };
     const QString scheme = url.scheme().toLower();
@@ -39,6 +35,27 @@ std::optional<BrokerUrl> BrokerUrl::parse(const QString &text, QString *error)
     broker.m_port = qMax(url.port(), 0);
     broker.m_tls = scheme == QLatin1String("mqtts");
     return broker;
+}
+
+QString BrokerUrl::printable(const QString &text)
+{
+    // The address is quoted as input is (it may be a whole pasted line, with
+    // control characters), and never with a password someone put in it.
+    if (const QUrl url(text, QUrl::StrictMode); url.isValid() && !url.userInfo().isEmpty())
+        return inputExcerpt(url.adjusted(QUrl::RemoveUserInfo).toString());
+    // Not an address QUrl reads: the user info runs from after "://" (or
+    // the start) to the last '@', and the password from its first ':'.
+    // Masked before it is cut, so no beginning of it shows either.
+    QString masked = text;
+    const qsizetype at = masked.lastIndexOf(QLatin1Char('@'));
+    if (at >= 0) {
+        const qsizetype scheme = masked.indexOf(QLatin1String("://"));
+        const qsizetype userStart = scheme >= 0 && scheme < at ? scheme + 3 : 0;
+        const qsizetype colon = masked.indexOf(QLatin1Char(':'), userStart);
+        if (colon >= 0 && colon < at)
+            masked.replace(colon + 1, at - colon - 1, QStringLiteral("****"));
+    }
+    return inputExcerpt(masked);
 }
 
 int BrokerUrl::port() const

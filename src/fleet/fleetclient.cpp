@@ -16,6 +16,8 @@ FleetClient::FleetClient(BrokerSettings settings, QObject *parent)
     , m_client(std::move(settings))
     , m_syncTopic(QStringLiteral("varlo/publisher/%1/sync").arg(QUuid::createUuid().toString(QUuid::WithoutBraces)))
 {
+    // A status is a few hundred bytes; a stranger's megabytes are not kept.
+    m_client.setMaxPayloadBytes(kMaxStatusBytes);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FleetClient::finish);
     m_connectDeadline.setSingleShot(true);
@@ -135,7 +137,8 @@ void FleetClient::follow(const QStringList &panels, const QStringList &groups, P
         }
     }
     m_confirmation.emplace(concerned, emptyGroups, std::move(expected));
-    for (const PanelStatus &status : std::as_const(m_statuses))
+    m_confirmation->setFailuresSettle(m_failuresSettle);
+    for (const PanelStatus &status : this->panels())
         m_confirmation->take(status);
     m_following = true;
     m_deadline.start(waitS * 1000);
@@ -160,7 +163,7 @@ void FleetClient::finish()
 void FleetClient::onConnected()
 {
     // Subscribed again on every connection: the session is not kept.
-    m_subscribeId = m_client.subscribe({topics::allStatuses(), m_syncTopic});
+    m_subscribeId = m_client.subscribe({topics::allStatuses(), topics::allAvailabilities(), m_syncTopic});
 }
 
 void FleetClient::onSubscribed(int messageId)
@@ -179,8 +182,17 @@ void FleetClient::onMessage(const MqttMessage &message)
         }
         return;
     }
+    if (const QString panel = topics::panelOfAvailability(message.topic); !panel.isEmpty()) {
+        if (message.payload.isEmpty())
+            m_availability.remove(panel);
+        else
+            m_availability.insert(panel, message.payload);
+        if (m_statuses.contains(panel))
+            takeStatus(panel);
+        return;
+    }
     const QString panel = topics::panelOfStatus(message.topic);
-    if (panel.isEmpty())
+    if (panel.isEmpty() || message.cut)
         return;
     if (message.payload.isEmpty()) {
         // A status taken off the broker: the panel is gone for good.
@@ -192,10 +204,28 @@ void FleetClient::onMessage(const MqttMessage &message)
     if (!status || status->name != panel)
         return;
     m_statuses.insert(panel, *status);
+    takeStatus(panel);
+}
+
+PanelStatus FleetClient::statusOf(const QString &panel) const
+{
+    return m_statuses.value(panel).withAvailability(m_availability.value(panel));
+}
+
+QList<PanelStatus> FleetClient::panels() const
+{
+    QList<PanelStatus> list;
+    for (const QString &panel : m_statuses.keys())
+        list << statusOf(panel);
+    return list;
+}
+
+void FleetClient::takeStatus(const QString &panel)
+{
     if (!m_following)
         return;
     const QList<PanelOutcome> before = m_confirmation->outcomes();
-    m_confirmation->take(*status);
+    m_confirmation->take(statusOf(panel));
     for (const PanelOutcome &outcome : m_confirmation->outcomes()) {
         if (outcome.panel == panel && std::none_of(before.begin(), before.end(), [&](const PanelOutcome &old) {
                 return old.panel == panel && old.kind == outcome.kind && old.text == outcome.text;

@@ -47,8 +47,9 @@ public:
     bool start(int connectWaitS, QString *error);
     bool isReady() const { return m_ready; }
 
-    // Every panel that has a status, by name.
-    QList<PanelStatus> panels() const { return m_statuses.values(); }
+    // Every panel that has a status, by name, online or offline as its
+    // availability says.
+    QList<PanelStatus> panels() const;
     // The panels whose status lists the group, by name.
     QStringList membersOf(const QString &group) const;
 
@@ -63,6 +64,10 @@ public:
     // change on top of what the panel holds, as Home Assistant sends it.
     // slot: 0 for A to 19 for T.
     bool publishSlot(int slot, const QString &text, const QStringList &panels, int waitS, QString *error);
+
+    // Whether a failed upload ends the following (the default) or the
+    // publisher waits on while the agent retries; for the next publish.
+    void setFailuresSettle(bool settle) { m_failuresSettle = settle; }
 
     // The outcomes so far of the publish running or last finished.
     QList<PanelOutcome> outcomes() const;
@@ -88,6 +93,9 @@ private:
     void onConnected();
     void onSubscribed(int messageId);
     void onMessage(const MqttMessage &message);
+    PanelStatus statusOf(const QString &panel) const;
+    // A panel's status or availability changed.
+    void takeStatus(const QString &panel);
     bool checkNames(const QStringList &names, QString *error) const;
     void follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
                 int waitS);
@@ -103,9 +111,13 @@ private:
     QString m_syncTopic;
     int m_subscribeId = -1;
     bool m_ready = false;
+    static constexpr qint64 kMaxStatusBytes = 64 * 1024;
     QMap<QString, PanelStatus> m_statuses;
+    // What each panel's availability topic says ("online", "offline").
+    QMap<QString, QByteArray> m_availability;
     std::optional<PublishConfirmation> m_confirmation;
     bool m_following = false;
+    bool m_failuresSettle = true;
     QTimer m_deadline;
     QTimer m_connectDeadline;
     QString m_lastProblem;

@@ -10,6 +10,16 @@ namespace {
 const QString kPanelPrefix = QStringLiteral("varlo/panel/");
 const QString kStatusLevel = QStringLiteral("/status");
 const QString kSlotLevel = QStringLiteral("/slot/");
+const QString kAvailabilityLevel = QStringLiteral("/availability");
+
+// The panel of varlo/panel/NAME<level>, or an empty text.
+QString panelOf(const QString &topic, const QString &level)
+{
+    if (!topic.startsWith(kPanelPrefix) || !topic.endsWith(level))
+        return {};
+    const QString name = topic.mid(kPanelPrefix.size(), topic.size() - kPanelPrefix.size() - level.size());
+    return names::nameProblem(name).isEmpty() ? name : QString();
+}
 
 } // namespace
 
@@ -30,7 +40,12 @@ QString panelSlot(const QString &panel, char letter)
 
 QString panelSlots(const QString &panel)
 {
-    return kPanelPrefix + panel + kSlotLevel + QLatin1Char('+');
+    return kPanelPrefix + panel + kSlotLevel + QLatin1Char('#');
+}
+
+bool isUnderSlots(const QString &panel, const QString &topic)
+{
+    return topic.startsWith(kPanelPrefix + panel + kSlotLevel);
 }
 
 QString panelFont(const QString &panel)
@@ -48,12 +63,24 @@ QString allStatuses()
     return panelStatus(QStringLiteral("+"));
 }
 
+QString panelAvailability(const QString &panel)
+{
+    return kPanelPrefix + panel + kAvailabilityLevel;
+}
+
+QString allAvailabilities()
+{
+    return panelAvailability(QStringLiteral("+"));
+}
+
 QString panelOfStatus(const QString &topic)
 {
-    if (!topic.startsWith(kPanelPrefix) || !topic.endsWith(kStatusLevel))
-        return {};
-    const QString name = topic.mid(kPanelPrefix.size(), topic.size() - kPanelPrefix.size() - kStatusLevel.size());
-    return names::nameProblem(name).isEmpty() ? name : QString();
+    return panelOf(topic, kStatusLevel);
+}
+
+QString panelOfAvailability(const QString &topic)
+{
+    return panelOf(topic, kAvailabilityLevel);
 }
 
 char slotOfTopic(const QString &panel, const QString &topic)

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 namespace varlo::fleet {
@@ -12,6 +13,8 @@ namespace varlo::fleet {
 //   varlo/panel/NAME/slot/C     UTF-8 text that replaces slot C (A to T)
 //   varlo/panel/NAME/font       a character generator table (4,096 bytes), retained
 //   varlo/panel/NAME/status     the agent's status as JSON, retained
+//   varlo/panel/NAME/availability  "online" or "offline" (the agent's last
+//                               will), retained
 //
 // Panel and group names are checked by names::nameProblem (fleetnames.h).
 namespace topics {
@@ -19,15 +22,26 @@ namespace topics {
 QString panelMessages(const QString &panel);
 QString groupMessages(const QString &group);
 QString panelSlot(const QString &panel, char letter);
-// Every slot of the panel, as a subscription: varlo/panel/NAME/slot/+
+// Everything under the panel's slots, as a subscription:
+// varlo/panel/NAME/slot/#. Wider than the slots themselves, so that a
+// publish to slot/U or slot/A/x reaches the agent, which says it is no slot
+// rather than letting it vanish.
 QString panelSlots(const QString &panel);
+// Whether the topic is under the panel's slots (a slot or not).
+bool isUnderSlots(const QString &panel, const QString &topic);
 QString panelFont(const QString &panel);
 QString panelStatus(const QString &panel);
 // Every panel's status, as a subscription.
 QString allStatuses();
+QString panelAvailability(const QString &panel);
+QString allAvailabilities();
+inline const QByteArray kOnline = QByteArrayLiteral("online");
+inline const QByteArray kOffline = QByteArrayLiteral("offline");
 
 // The panel a status topic belongs to, or an empty text.
 QString panelOfStatus(const QString &topic);
+// The same for an availability topic.
+QString panelOfAvailability(const QString &topic);
 // The slot letter of a slot topic of this panel, or 0.
 char slotOfTopic(const QString &panel, const QString &topic);
 

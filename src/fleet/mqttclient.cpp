@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/mqttclient.h"
 
+#include "fleet/sethash.h"
 #include "files/readfile.h"
 
 #include <QDeadlineTimer>
@@ -271,8 +272,18 @@ void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *mes
     auto *client = static_cast<MqttClient *>(self);
     MqttMessage copy;
     copy.topic = QString::fromUtf8(message->topic);
-    copy.payload = QByteArray(static_cast<const char *>(message->payload), message->payloadlen);
     copy.retained = message->retain;
+    copy.wholeSize = message->payloadlen;
+    const QByteArrayView payload(static_cast<const char *>(message->payload), message->payloadlen);
+    if (client->m_maxPayloadBytes > 0 && payload.size() > client->m_maxPayloadBytes) {
+        // Named and quoted, never kept: the library frees the rest when
+        // this returns.
+        copy.cut = true;
+        copy.wholeHash = hashOfBytes(payload);
+        copy.payload = payload.first(MqttMessage::kCutPayloadBytes).toByteArray();
+    } else {
+        copy.payload = payload.toByteArray();
+    }
     queue(client, [client, copy] { Q_EMIT client->messageReceived(copy); });
 }
 

@@ -26,6 +26,15 @@ struct MqttMessage
     // Set when the broker sent a stored (retained) message because of a new
     // subscription; clear for a message published while subscribed.
     bool retained = false;
+    // A payload over the client's limit (setMaxPayloadBytes) is not copied:
+    // payload then holds only its first kCutPayloadBytes, for a message to
+    // quote, and wholeHash names the whole (sethash.h) so that a publisher
+    // can still recognise the refusal of what it sent.
+    bool cut = false;
+    qint64 wholeSize = 0;
+    QString wholeHash;
+
+    static constexpr int kCutPayloadBytes = 64;
 };
 
 // One connection to an MQTT broker, through libmosquitto, with QoS 1.
@@ -68,6 +77,12 @@ public:
     // for published() first.
     void stop();
 
+    // Payloads larger than this arrive cut (MqttMessage::cut); 0, the
+    // default, takes any size. Set it before start(): a stranger on an open
+    // broker can publish megabytes, and a program that copies them into
+    // queues, logs and statuses grows by as much each time.
+    void setMaxPayloadBytes(qint64 bytes) { m_maxPayloadBytes = bytes; }
+
     bool isConnected() const { return m_connected; }
     QString brokerName() const { return m_settings.url.toString(); }
 
@@ -108,6 +123,7 @@ private:
     static void onSubscribe(mosquitto *, void *self, int messageId, int count, const int *grantedQos);
 
     BrokerSettings m_settings;
+    qint64 m_maxPayloadBytes = 0;
     mosquitto *m_mosq = nullptr;
     std::thread m_thread;
     std::atomic<bool> m_connected{false};

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fleet/panelstatus.h"
 
+#include "fleet/fleettopics.h"
 #include "model/inputexcerpt.h"
 #include "model/messageset.h"
 
@@ -66,6 +67,21 @@ QString PanelStatus::stateName(State state)
 QString PanelStatus::quoted(const QString &text)
 {
     return inputExcerpt(text.trimmed(), kQuotedCharacters);
+}
+
+PanelStatus PanelStatus::withAvailability(const QByteArray &availability) const
+{
+    PanelStatus merged = *this;
+    if (availability == topics::kOffline) {
+        merged.online = false;
+        merged.state = State::Offline;
+    } else if (availability == topics::kOnline && !online) {
+        // An offline status followed by an online availability: the agent
+        // is back and its new status on its way.
+        merged.online = true;
+        merged.state = State::Idle;
+    }
+    return merged;
 }
 
 QByteArray PanelStatus::toJson() const

@@ -12,7 +12,10 @@
 namespace varlo::fleet {
 
 // What an agent says about itself and its panel, published retained as JSON
-// on varlo/panel/NAME/status; its last will is the same with "online": false.
+// on varlo/panel/NAME/status. Whether the agent is there is said apart, on
+// varlo/panel/NAME/availability ("online", and "offline" as its last will):
+// an agent that dies leaves its last status standing, so that what its
+// panel holds stays known. A reader puts the two together (withAvailability).
 //
 //   name, online, groups, port      who it is and the --port it was given
 //   state                           "idle", "uploading", "held" (waiting for
@@ -83,6 +86,11 @@ struct PanelStatus
     QDateTime retryAt;
     QString version;
     QDateTime time;
+
+    // The status as the availability topic has it: offline (state
+    // "offline") or online. A status without news from that topic keeps
+    // what it says itself, as older agents say it there.
+    PanelStatus withAvailability(const QByteArray &availability) const;
 
     QByteArray toJson() const;
     // Nothing, with the reason in *error, for a payload that is not a JSON

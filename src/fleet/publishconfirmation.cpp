@@ -98,7 +98,9 @@ bool PublishConfirmation::allConfirmed() const
 bool PublishConfirmation::settled() const
 {
     for (const PanelOutcome &outcome : m_outcomes) {
-        if (outcome.kind != Kind::Confirmed && outcome.kind != Kind::Failed && outcome.kind != Kind::Refused)
+        const bool final = outcome.kind == Kind::Confirmed || outcome.kind == Kind::Refused
+            || (outcome.kind == Kind::Failed && m_failuresSettle);
+        if (!final)
             return false;
     }
     return true;

@@ -60,6 +60,10 @@ public:
     // refused. Offline and unknown panels may still come, so they keep the
     // publisher waiting until its time is up.
     bool settled() const;
+    // Off: a failed upload settles nothing either, as its agent tries again
+    // and may well succeed within the publisher's wait; only a refusal
+    // (the agent never tries that payload again) and a confirmation do.
+    void setFailuresSettle(bool settle) { m_failuresSettle = settle; }
 
     static PanelOutcome judge(const PanelStatus &status, const Expected &expected);
 
@@ -68,6 +72,7 @@ private:
     QStringList m_emptyGroups;
     Expected m_expected;
     QMap<QString, PanelOutcome> m_outcomes;
+    bool m_failuresSettle = true;
 };
 
 } // namespace varlo::fleet

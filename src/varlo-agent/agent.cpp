@@ -9,6 +9,7 @@
 #include "link/fontupload.h"
 #include "link/messageupload.h"
 #include "link/uploadstop.h"
+#include "model/inputexcerpt.h"
 
 #include <QCoreApplication>
 
@@ -72,14 +73,9 @@ void Agent::dropUpload()
 
 fleet::LastWill Agent::lastWill(const AgentOptions &options)
 {
-    PanelStatus offline;
-    offline.name = options.name;
-    offline.online = false;
-    offline.groups = options.groups;
-    offline.port = options.port.toString();
-    offline.state = PanelStatus::State::Offline;
-    offline.version = QCoreApplication::applicationVersion();
-    return {topics::panelStatus(options.name), offline.toJson(), true};
+    // Only the availability: the status stays as the agent last said it, so
+    // that what the panel holds is still known while the agent is gone.
+    return {topics::panelAvailability(options.name), topics::kOffline, true};
 }
 
 void Agent::begin()
@@ -103,7 +99,10 @@ void Agent::stop()
         finishStop();
         return;
     }
-    m_goodbyeId = m_client.publish(topics::panelStatus(m_options.name), status(false).toJson(), true);
+    m_client.publish(topics::panelStatus(m_options.name), status(false).toJson(), true);
+    // The broker handles one client's messages in order: once it has this
+    // one, it has the status too.
+    m_goodbyeId = m_client.publish(topics::panelAvailability(m_options.name), topics::kOffline, true);
     m_goodbyeTimeout.start(kGoodbyeTimeoutMs);
 }
 
@@ -131,7 +130,7 @@ QStringList Agent::wantedTopics() const
 bool Agent::isWanted(const QString &topic) const
 {
     return topic == topics::panelMessages(m_options.name) || topic == topics::panelFont(m_options.name)
-        || topics::slotOfTopic(m_options.name, topic) != 0
+        || topics::isUnderSlots(m_options.name, topic)
         || std::any_of(m_options.groups.begin(), m_options.groups.end(),
                        [&](const QString &group) { return topic == topics::groupMessages(group); });
 }
@@ -158,6 +157,7 @@ void Agent::onConnected(bool sessionPresent)
         m_state.topics = wanted;
         keep(m_folder.saveRecord(m_state));
     }
+    m_client.publish(topics::panelAvailability(m_options.name), topics::kOnline, true);
     publishStatus();
     if (m_options.homeAssistant)
         announce();
@@ -170,6 +170,15 @@ void Agent::onDisconnected(const QString &reason)
         return;
     m_connectionProblem = reason;
     log(QStringLiteral("no connection to %1: %2; trying again").arg(m_client.brokerName(), reason));
+}
+
+qint64 Agent::payloadLimit(const QString &topic) const
+{
+    if (topics::isUnderSlots(m_options.name, topic))
+        return slotPayloadLimit();
+    if (topic == topics::panelFont(m_options.name))
+        return fontPayloadLimit();
+    return messagesPayloadLimit();
 }
 
 void Agent::onMessage(const fleet::MqttMessage &message)
@@ -185,12 +194,15 @@ void Agent::onMessage(const fleet::MqttMessage &message)
     // has our unsubscription.
     if (!isWanted(message.topic))
         return;
-    const QString payloadHash = fleet::hashOfBytes(message.payload);
+    const QString payloadHash = message.cut ? message.wholeHash : fleet::hashOfBytes(message.payload);
+    // A retained payload comes again on every subscription; one published
+    // while subscribed is news even when it repeats the last.
     if (message.retained && m_state.seen.value(message.topic) == payloadHash)
         return;
 
     const char letter = topics::slotOfTopic(m_options.name, message.topic);
-    if (message.payload.isEmpty() && letter == 0) {
+    const bool slotTopic = topics::isUnderSlots(m_options.name, message.topic);
+    if (message.payload.isEmpty() && !slotTopic) {
         // A retained set or font taken off the broker: nothing to upload,
         // and the panel keeps what it has.
         if (m_state.seen.remove(message.topic) > 0) {
@@ -199,8 +211,16 @@ void Agent::onMessage(const fleet::MqttMessage &message)
         }
         return;
     }
+    if (slotTopic && letter == 0) {
+        // Not remembered as seen: anyone may make up such topics by the
+        // thousand.
+        refuse(message.topic, payloadHash, QStringLiteral("not a slot: the slots are A to T"));
+        return;
+    }
     m_state.seen.insert(message.topic, payloadHash);
-    if (letter != 0)
+    if (const qint64 limit = payloadLimit(message.topic); message.wholeSize > limit)
+        refuse(message.topic, payloadHash, tooLargeReason(message.wholeSize, limit));
+    else if (letter != 0)
         takeSlot(message.topic, letter, message.payload);
     else if (message.topic == topics::panelFont(m_options.name))
         takeFont(message.topic, message.payload);
@@ -212,7 +232,7 @@ void Agent::takeSet(const QString &topic, const QByteArray &payload)
 {
     const Checked<MessageSet> checked = checkSetPayload(payload);
     if (!checked.value) {
-        refuse(topic, payload, checked.problem);
+        refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
     }
     setDesired(*checked.value, topic);
@@ -222,7 +242,7 @@ void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payloa
 {
     const Checked<QByteArray> checked = checkSlotPayload(payload);
     if (!checked.value) {
-        refuse(topic, payload, checked.problem);
+        refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
     }
     // The slot changes the set the agent holds; with none, the last one
@@ -241,7 +261,7 @@ void Agent::takeFont(const QString &topic, const QByteArray &payload)
 {
     const Checked<QByteArray> checked = checkFontPayload(payload);
     if (!checked.value) {
-        refuse(topic, payload, checked.problem);
+        refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
     }
     m_state.setDesiredFont(*checked.value);
@@ -251,10 +271,19 @@ void Agent::takeFont(const QString &topic, const QByteArray &payload)
     schedule();
 }
 
-void Agent::refuse(const QString &topic, const QByteArray &payload, const QString &reason)
+void Agent::refuse(const QString &topic, const QString &payloadHash, const QString &reason)
 {
-    m_refused = PanelStatus::Refusal{topic, reason, now(), fleet::hashOfBytes(payload)};
-    log(QStringLiteral("%1: refused, nothing sent: %2").arg(topic, reason));
+    // Below the panel's topics a stranger may make the rest as long as he likes.
+    m_refused = PanelStatus::Refusal{inputExcerpt(topic, 3 * kExcerptCharacters), reason, now(), payloadHash};
+    // The status says every refusal; the log each kind once, so that a
+    // client publishing the same wrong thing in a loop can't fill the disk.
+    const QString kind = topic + QLatin1Char('\n') + reason;
+    if (!m_refusalsLogged.contains(kind)) {
+        if (m_refusalsLogged.size() >= kMaxRefusalsLogged)
+            m_refusalsLogged.clear();
+        m_refusalsLogged.insert(kind);
+        log(QStringLiteral("%1: refused, nothing sent: %2").arg(m_refused->topic, reason));
+    }
     keep(m_folder.saveRecord(m_state));
     publishStatus();
 }

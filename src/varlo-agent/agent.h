@@ -9,6 +9,7 @@
 #include "link/uploadworker.h"
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -45,7 +46,7 @@ public:
           QObject *parent = nullptr);
     ~Agent() override;
 
-    // The last will to connect with: the status that says offline.
+    // The last will to connect with: the availability that says offline.
     static fleet::LastWill lastWill(const AgentOptions &options);
 
     // Uploads what the state folder says is still to do; the rest follows
@@ -67,7 +68,9 @@ private:
     void takeSet(const QString &topic, const QByteArray &payload);
     void takeSlot(const QString &topic, char letter, const QByteArray &payload);
     void takeFont(const QString &topic, const QByteArray &payload);
-    void refuse(const QString &topic, const QByteArray &payload, const QString &reason);
+    void refuse(const QString &topic, const QString &payloadHash, const QString &reason);
+    // The most bytes a payload on the topic may have.
+    qint64 payloadLimit(const QString &topic) const;
     void setDesired(const MessageSet &set, const QString &source);
 
     // Starts the upload that is due, or sets the timer for when it is.
@@ -103,6 +106,10 @@ private:
     QDateTime m_heldUntil;
     QDateTime m_retryAt;
     QString m_connectionProblem;
+    // The refusals logged already (topic and reason), forgotten once there
+    // are this many.
+    static constexpr int kMaxRefusalsLogged = 256;
+    QSet<QString> m_refusalsLogged;
 
     bool m_stopping = false;
     int m_goodbyeId = -1;

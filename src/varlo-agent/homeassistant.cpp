@@ -18,8 +18,8 @@ QJsonObject common(const QString &panel, const QString &version, const QString &
     return {
         {QStringLiteral("unique_id"), device + QLatin1Char('_') + id},
         {QStringLiteral("state_topic"), fleet::topics::panelStatus(panel)},
-        {QStringLiteral("availability_topic"), fleet::topics::panelStatus(panel)},
-        {QStringLiteral("availability_template"), QStringLiteral("{{ 'online' if value_json.online else 'offline' }}")},
+        // "online" and "offline", Home Assistant's own defaults.
+        {QStringLiteral("availability_topic"), fleet::topics::panelAvailability(panel)},
         {QStringLiteral("device"),
          QJsonObject{{QStringLiteral("identifiers"), QStringLiteral("varlo_") + panel},
                      {QStringLiteral("name"), QStringLiteral("LED panel %1").arg(panel)},

@@ -11,7 +11,7 @@ namespace varlo::agent {
 // homeassistant/ that make a panel a device with one text entity per slot
 // (writing one publishes to the slot's topic) and a sensor for the time of
 // the last upload. Every entity reads the agent's status topic and counts as
-// available while the status says online.
+// available while the availability topic says online.
 namespace homeassistant {
 
 // Home Assistant publishes "online" here when it starts; the agent then

@@ -4,6 +4,7 @@
 
 #include "varlo-agent/agent.h"
 #include "varlo-agent/agentoptions.h"
+#include "varlo-agent/payloads.h"
 #include "varlo-agent/statefolder.h"
 #include "fleet/mqttclient.h"
 #include "console/programoutput.h"
@@ -49,6 +50,7 @@ int main(int argc, char *argv[])
         printMessage(warning);
 
     fleet::MqttClient client(settings);
+    client.setMaxPayloadBytes(largestPayloadBytes());
     Agent agent(options, folder, kept, client);
     // SIGTERM (systemctl stop), SIGINT and SIGHUP: the agent ends its
     // upload, says goodbye to the broker and keeps its state; a second

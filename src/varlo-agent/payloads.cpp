@@ -7,8 +7,11 @@
 // slot boxes use, so that a slot published as text reads as typed there.
 #include "charset/panelcharmap.h"
 #include "files/messagefile.h"
+#include "model/inputexcerpt.h"
 
 #include <QStringDecoder>
+
+#include <algorithm>
 
 namespace varlo::agent {
 
@@ -20,14 +23,56 @@ Checked<T> refuse(const QString &problem)
     return {std::nullopt, problem};
 }
 
+// Where the message file in the bytes ends: after its header, speed codes,
+// 20 records of a length byte and that many bytes, and END. -1 when the
+// bytes end before that.
+qsizetype messageFileEnd(QByteArrayView bytes)
+{
+    qsizetype at = messagefile::kRecordsOffset;
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
+        if (at >= bytes.size())
+            return -1;
+        at += 1 + quint8(bytes[at]);
+    }
+    at += messagefile::kTrailerSize;
+    return at <= bytes.size() ? at : -1;
+}
+
+// A slot's text is at most 255 panel characters; written as UTF-8, with
+// pictures as escapes, it stays well under this.
+constexpr qint64 kMaxSlotPayloadBytes = 4096;
+
 } // namespace
+
+qint64 largestPayloadBytes()
+{
+    return std::max({messagesPayloadLimit(), slotPayloadLimit(), fontPayloadLimit()});
+}
+
+qint64 messagesPayloadLimit()
+{
+    return messagefile::kMaxMeaningfulSize;
+}
+
+qint64 slotPayloadLimit()
+{
+    return kMaxSlotPayloadBytes;
+}
+
+qint64 fontPayloadLimit()
+{
+    return kMaxFontFileBytes;
+}
+
+QString tooLargeReason(qint64 bytes, qint64 limit)
+{
+    return QStringLiteral("%1 bytes, too large: this topic takes %2 bytes at most").arg(bytes).arg(limit);
+}
 
 Checked<MessageSet> checkSetPayload(const QByteArray &payload)
 {
-    if (payload.size() > messagefile::kMaxMeaningfulSize)
-        return refuse<MessageSet>(QStringLiteral("not a message file: %1 bytes, and a message file holds %2 at most")
-                                      .arg(payload.size())
-                                      .arg(messagefile::kMaxMeaningfulSize));
+    if (payload.size() > messagesPayloadLimit())
+        return refuse<MessageSet>(tooLargeReason(payload.size(), messagesPayloadLimit()));
     MessageSet set;
     set.clearForNew();
     const MessageFileReadResult result = decodeMessageFile(payload, set);
@@ -37,11 +82,18 @@ Checked<MessageSet> checkSetPayload(const QByteArray &payload)
     if (result.status == MessageFileReadResult::Status::Damaged)
         return refuse<MessageSet>(QStringLiteral("not a whole message file: its END is missing, so it is cut short "
                                                  "or damaged"));
+    // The window reads such a file as the set before the junk; a publisher
+    // that sent it meant something else, or the bytes were damaged.
+    if (const qsizetype end = messageFileEnd(payload); end >= 0 && end < payload.size())
+        return refuse<MessageSet>(
+            QStringLiteral("not a message file: %1 bytes after its END").arg(payload.size() - end));
     return {set, {}};
 }
 
 Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
 {
+    if (payload.size() > slotPayloadLimit())
+        return refuse<QByteArray>(tooLargeReason(payload.size(), slotPayloadLimit()));
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(payload);
     if (decoder.hasError())
@@ -77,13 +129,15 @@ Checked<QByteArray> checkFontPayload(const QByteArray &payload)
     // whose text is always far longer than that.
     if (payload.size() == FontTable::kImageBytes)
         return {payload, {}};
+    if (payload.size() > fontPayloadLimit())
+        return refuse<QByteArray>(tooLargeReason(payload.size(), fontPayloadLimit()));
     const FontFileRead read = readFontFile(payload);
     if (!read.font)
         return refuse<QByteArray>(QStringLiteral("not a font: %1 bytes instead of %2 for a character generator "
                                                  "table, and not a font file (.vlf): %3")
                                       .arg(payload.size())
                                       .arg(FontTable::kImageBytes)
-                                      .arg(read.errorText()));
+                                      .arg(inputExcerpt(read.errorText(), 2 * kExcerptCharacters)));
     return {read.font->image(), {}};
 }
 

@@ -19,9 +19,20 @@ struct Checked
     QString problem; // set exactly when value is not
 };
 
+// The most bytes the agent takes on any topic: a font file. Larger payloads
+// are not even copied (MqttClient::setMaxPayloadBytes).
+qint64 largestPayloadBytes();
+// The most bytes a payload on a message, slot or font topic may have;
+// anything larger is refused before it is looked at.
+qint64 messagesPayloadLimit();
+qint64 slotPayloadLimit();
+qint64 fontPayloadLimit();
+// The reason a payload of that many bytes is refused.
+QString tooLargeReason(qint64 bytes, qint64 limit);
+
 // A message file. Refused: bytes that don't read as a whole message file
-// (a bad header, no END where it belongs), and more bytes than any message
-// file holds.
+// (a bad header, no END where it belongs, bytes after END), and more bytes
+// than any message file holds.
 Checked<MessageSet> checkSetPayload(const QByteArray &payload);
 
 // The UTF-8 text of a slot topic, as the slot's bytes: each character

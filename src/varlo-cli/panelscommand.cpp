@@ -15,21 +15,31 @@ QString timeText(const QDateTime &time)
 
 // "shop-1: online, idle, port COM3, groups all north, uploaded 2026-12-11
 // 09:30:00 UTC on COM3, error: Serial port write error! (reason)"
+// "shop-2: offline since 2026-12-11 09:40:00 UTC, port COM3, holds set
+// 3f2a9c01d2e4 (uploaded 2026-12-11 09:30:00 UTC on COM3)"
 QString panelLine(const fleet::PanelStatus &status)
 {
     using fleet::PanelStatus;
-    QStringList parts{status.online ? QStringLiteral("online") : QStringLiteral("offline")};
+    // An agent that is gone says nothing more; its panel still holds what
+    // its last status says was uploaded. "Since" is the agent's last word.
+    QStringList parts{status.online ? QStringLiteral("online")
+                                    : QStringLiteral("offline since %1").arg(timeText(status.time))};
     if (status.online)
         parts << PanelStatus::stateName(status.state);
     if (!status.port.isEmpty())
         parts << QStringLiteral("port ") + PanelStatus::quoted(status.port);
     if (!status.groups.isEmpty())
         parts << QStringLiteral("groups ") + PanelStatus::quoted(status.groups.join(QLatin1Char(' ')));
-    if (status.uploaded)
-        parts << QStringLiteral("uploaded %1 on %2")
-                     .arg(timeText(status.uploaded->time), PanelStatus::quoted(status.uploaded->port));
-    else
+    const QString uploaded = status.uploaded
+        ? QStringLiteral("uploaded %1 on %2")
+              .arg(timeText(status.uploaded->time), PanelStatus::quoted(status.uploaded->port))
+        : QString();
+    if (!status.uploaded)
         parts << QStringLiteral("nothing uploaded yet");
+    else if (status.online)
+        parts << uploaded;
+    else
+        parts << QStringLiteral("holds set %1 (%2)").arg(PanelStatus::quoted(status.uploaded->hash.left(12)), uploaded);
     if (status.error) {
         const QString reason = status.error->reason.isEmpty()
             ? QString()

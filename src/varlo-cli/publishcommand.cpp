@@ -70,8 +70,9 @@ int runPublish(const QStringList &arguments)
             "changes one slot of what the panels named hold.\n\n"
             "Prints one line per panel: 'shop-1: uploaded on COM3' once the panel holds it, 'shop-2: "
             "offline' for an agent that is not connected, or the error its upload met, such as 'shop-3: "
-            "Serial port write error!' (its agent tries again). Exit status 0 only when every panel "
-            "confirmed within the wait."),
+            "Serial port write error!' (its agent tries again). An upload that fails is said at once on "
+            "standard error, and the wait goes on while the agent tries again. Exit status 0 as soon as every "
+            "panel confirmed; 1 when the wait ran out first, or an agent refused what was published."),
         QStringLiteral("varlo-cli publish shop.vlo --broker mqtt://hub.local --group all\n"
                        "  varlo-cli publish --slot C='OPEN ~H' --broker mqtt://hub.local --panel shop-1"));
     line.addFileArgument(QStringLiteral("FILE.vlo"), QStringLiteral("The message file to publish."));
@@ -113,6 +114,13 @@ int runPublish(const QStringList &arguments)
     if (!session.connect())
         return ExitFailed;
     fleet::FleetClient &fleet = session.client();
+    // An agent whose upload failed tries again: the wait is for that.
+    fleet.setFailuresSettle(false);
+    // Each failure is said as it happens, so that a long wait is not silent.
+    QObject::connect(&fleet, &fleet::FleetClient::outcomeChanged, [](const fleet::PanelOutcome &outcome) {
+        if (outcome.kind == fleet::PanelOutcome::Kind::Failed)
+            printMessage(QStringLiteral("%1: %2; its agent tries again").arg(outcome.panel, outcome.text));
+    });
     QString error;
     bool started = false;
     if (slotMode) {

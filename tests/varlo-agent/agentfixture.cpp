@@ -83,7 +83,7 @@ QString AgentProcess::log()
 
 StatusWatch::StatusWatch(const fleet::BrokerSettings &settings, const QStringList &moreTopics)
     : m_client(settings)
-    , m_topics(QStringList{fleet::topics::allStatuses()} + moreTopics)
+    , m_topics(QStringList{fleet::topics::allStatuses(), fleet::topics::allAvailabilities()} + moreTopics)
 {
     // Again after every reconnection: the watch keeps no session.
     connect(&m_client, &fleet::MqttClient::connected, this, [this] { m_client.subscribe(m_topics); });
@@ -125,14 +125,24 @@ bool StatusWatch::waitFor(const QString &panel, const std::function<bool(const f
 
 void StatusWatch::take(const fleet::MqttMessage &message)
 {
+    // As a publisher sees it: the status with the availability.
+    if (const QString panel = fleet::topics::panelOfAvailability(message.topic); !panel.isEmpty()) {
+        m_availability.insert(panel, message.payload);
+        m_availabilityMessages << message;
+        if (const std::optional<fleet::PanelStatus> last = status(panel))
+            m_history[panel] << last->withAvailability(message.payload);
+        return;
+    }
     const QString panel = fleet::topics::panelOfStatus(message.topic);
     if (panel.isEmpty()) {
         m_messages << message;
         return;
     }
     QString error;
-    if (const std::optional<fleet::PanelStatus> status = fleet::PanelStatus::fromJson(message.payload, &error))
-        m_history[panel] << *status;
+    if (const std::optional<fleet::PanelStatus> status = fleet::PanelStatus::fromJson(message.payload, &error)) {
+        m_history[panel] << status->withAvailability(m_availability.value(panel));
+        m_raw[panel] << *status;
+    }
 }
 
 QString FleetFixture::setUp(const QStringList &watchTopics)

@@ -77,9 +77,15 @@ public:
     // Publishes and waits until the broker has it.
     bool publish(const QString &topic, const QByteArray &payload, bool retain = true);
 
+    // The panel's status with its availability (PanelStatus::withAvailability).
     std::optional<fleet::PanelStatus> status(const QString &panel) const;
-    // Every status the panel published, oldest first.
+    // Every status the panel published, oldest first, each with the
+    // availability of its time, and again at each change of availability.
     QList<fleet::PanelStatus> history(const QString &panel) const { return m_history.value(panel); }
+    // The statuses as the agent published them.
+    QList<fleet::PanelStatus> published(const QString &panel) const { return m_raw.value(panel); }
+    // Every availability message, in order.
+    QList<fleet::MqttMessage> availabilityMessages() const { return m_availabilityMessages; }
     bool waitFor(const QString &panel, const std::function<bool(const fleet::PanelStatus &)> &condition,
                  int timeoutMs = kWaitMs) const;
     // The other messages received (moreTopics), in order.
@@ -92,6 +98,9 @@ private:
     QStringList m_topics;
     QSet<int> m_acknowledged;
     QMap<QString, QList<fleet::PanelStatus>> m_history;
+    QMap<QString, QList<fleet::PanelStatus>> m_raw;
+    QMap<QString, QByteArray> m_availability;
+    QList<fleet::MqttMessage> m_availabilityMessages;
     QList<fleet::MqttMessage> m_messages;
 };
 
