@@ -84,6 +84,7 @@ private Q_SLOTS:
     void confirmationWaitsForOfflinePanels();
 
     void retainedFlagTellsStoredFromLive();
+    void payloadOverTheLimitArrivesCut();
     void reconnectsAfterTheBrokerComesBack();
     void loginWithCredentials();
     void tls_data();
@@ -484,6 +485,39 @@ void TestFleet::confirmationWaitsForOfflinePanels()
     QVERIFY(withEmptyGroup.settled());
     QVERIFY(!withEmptyGroup.allConfirmed());
     QCOMPARE(withEmptyGroup.outcomes().value(0).kind, PanelOutcome::Kind::EmptyGroup);
+}
+
+void TestFleet::payloadOverTheLimitArrivesCut()
+{
+    // A stranger's megabytes are named and quoted, never kept whole.
+    TestBroker broker;
+    QVERIFY2(broker.start(), qPrintable(broker.errorString()));
+    auto publisher = connectedClient(broker.settings());
+    QVERIFY(publisher);
+    MqttClient subscriber(broker.settings());
+    subscriber.setMaxPayloadBytes(1000);
+    QSignalSpy connected(&subscriber, &MqttClient::connected);
+    QSignalSpy received(&subscriber, &MqttClient::messageReceived);
+    QString error;
+    QVERIFY2(subscriber.start(&error), qPrintable(error));
+    QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), kWaitMs);
+    QSignalSpy subscribed(&subscriber, &MqttClient::subscribed);
+    subscriber.subscribe({QStringLiteral("t/+")});
+    QTRY_VERIFY_WITH_TIMEOUT(!subscribed.isEmpty(), kWaitMs);
+
+    const QByteArray big = QByteArray(1001, 'b') + "end";
+    publisher->publish(QStringLiteral("t/big"), big, false);
+    publisher->publish(QStringLiteral("t/small"), QByteArray(1000, 's'), false);
+    QTRY_VERIFY_WITH_TIMEOUT(received.size() == 2, kWaitMs);
+    const auto cut = received.at(0).at(0).value<MqttMessage>();
+    QVERIFY(cut.cut);
+    QCOMPARE(cut.payload, big.left(MqttMessage::kCutPayloadBytes));
+    QCOMPARE(cut.wholeSize, big.size());
+    QCOMPARE(cut.wholeHash, hashOfBytes(big));
+    const auto whole = received.at(1).at(0).value<MqttMessage>();
+    QVERIFY(!whole.cut);
+    QCOMPARE(whole.payload, QByteArray(1000, 's'));
+    QCOMPARE(whole.wholeSize, 1000);
 }
 
 void TestFleet::retainedFlagTellsStoredFromLive()
