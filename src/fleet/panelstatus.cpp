@@ -19,7 +19,7 @@ using State = PanelStatus::State;
 
 constexpr std::array kStateNames = {
     std::pair{State::Idle, "idle"},         std::pair{State::Uploading, "uploading"}, std::pair{State::Held, "held"},
-    std::pair{State::Retrying, "retrying"}, std::pair{State::Offline, "offline"},
+    std::pair{State::Retrying, "retrying"}, std::pair{State::Offline, "offline"}, std::pair{State::NoPanel, "no panel"},
 };
 
 } // namespace

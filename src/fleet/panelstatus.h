@@ -20,7 +20,8 @@ namespace varlo::fleet {
 //   name, online, groups, port      who it is and the --port it was given
 //   state                           "idle", "uploading", "held" (waiting for
 //                                   the minimum interval), "retrying" (after
-//                                   a failure) or "offline"
+//                                   a failure), "no panel" (the health probe
+//                                   got no answer) or "offline"
 //   desired {hash, source, received}  the set it holds as the panel's desired
 //                                   state and the topic that brought it
 //   uploaded {hash, time, port, slots}  the last good message upload, with
@@ -38,7 +39,7 @@ namespace varlo::fleet {
 // readers get along.
 struct PanelStatus
 {
-    enum class State { Idle, Uploading, Held, Retrying, Offline };
+    enum class State { Idle, Uploading, Held, Retrying, Offline, NoPanel };
 
     struct Desired
     {

@@ -63,6 +63,8 @@ PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expecte
         if (status.error)
             return outcome(Kind::Failed, PanelStatus::quoted(status.error->text));
         break;
+    case PanelStatus::State::NoPanel:
+        return outcome(Kind::Failed, status.error ? status.error->text.trimmed() : QStringLiteral("no panel"));
     case PanelStatus::State::Held:
         return outcome(Kind::Waiting,
                        QStringLiteral("held back until %1 (minimum interval)").arg(clock(status.heldUntil)));

@@ -133,6 +133,40 @@ std::optional<PanelLink> openPanelLink(const PortChoice &choice, UploadProgress 
     return link;
 }
 
+UploadOutcome probePanel(const PortChoice &choice)
+{
+    UploadOutcome outcome;
+    QString reason;
+    std::optional<PanelLink> link;
+    if (choice.isAutomatic()) {
+        link = findPanel(&outcome.tried, &reason);
+        if (!link) {
+            failOpening(outcome, UploadResult::CantFind, reason);
+            return outcome;
+        }
+    } else {
+        auto port = openChosenPort(choice, &reason);
+        if (!port) {
+            failOpening(outcome, UploadResult::CantOpen, reason);
+            return outcome;
+        }
+        port->setLine();
+        port->setReadTimeout(PanelLink::probeTimeoutMs());
+        quint8 answer = 0;
+        const bool answered = port->writeByte(frame::kProbe) && port->readByte(answer) == 1 && answer == frame::kProbe;
+        link.emplace(std::move(port), choice);
+        if (!answered) {
+            link->close();
+            failOpening(outcome, UploadResult::CantFind,
+                        QStringLiteral("%1: no panel answered the probe").arg(choice.toString()));
+            return outcome;
+        }
+    }
+    outcome.port = link->opened();
+    link->close();
+    return outcome;
+}
+
 bool sendFrame(PanelLink &link, const LinkFrame &frame)
 {
     for (const quint8 byte : frame.bytes()) {

@@ -58,6 +58,13 @@ private:
 // opened and, after discovery, the ports tried.
 std::optional<PanelLink> openPanelLink(const PortChoice &choice, UploadProgress &progress, UploadOutcome &outcome);
 
+// Asks whether a panel is there, as discovery does, and lets go of the port
+// again: with AUTO, discovery itself; on a chosen port, the probe 'T' once.
+// Done, with the port in `outcome.port`, when a panel answered; CantFind
+// when none did (the reason names the chosen port); CantOpen when the chosen
+// port did not open. Nothing else goes out.
+UploadOutcome probePanel(const PortChoice &choice);
+
 // Line-codes each byte of the frame and writes it by itself. False as soon as
 // a write fails; the rest of the frame is not sent.
 bool sendFrame(PanelLink &link, const LinkFrame &frame);

@@ -8,6 +8,7 @@
 #include "console/uploadwords.h"
 #include "link/fontupload.h"
 #include "link/messageupload.h"
+#include "link/panellink.h"
 #include "link/uploadstop.h"
 #include "model/inputexcerpt.h"
 
@@ -47,6 +48,7 @@ Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::M
 {
     m_nextUpload.setSingleShot(true);
     connect(&m_nextUpload, &QTimer::timeout, this, &Agent::schedule);
+    connect(&m_health, &QTimer::timeout, this, &Agent::probeWhenIdle);
     m_goodbyeTimeout.setSingleShot(true);
     connect(&m_goodbyeTimeout, &QTimer::timeout, this, &Agent::finishStop);
     connect(&m_client, &fleet::MqttClient::connected, this, &Agent::onConnected);
@@ -82,6 +84,8 @@ void Agent::begin()
 {
     log(QStringLiteral("panel on %1, broker %2, state in %3")
             .arg(m_options.port.toString(), m_client.brokerName(), m_folder.path()));
+    if (m_options.healthS > 0)
+        m_health.start(m_options.healthS * 1000);
     schedule();
 }
 
@@ -91,6 +95,7 @@ void Agent::stop()
         return;
     m_stopping = true;
     m_nextUpload.stop();
+    m_health.stop();
     log(QStringLiteral("stopping"));
     // A running upload stops at its next byte or pause and lets go of the
     // port.
@@ -300,13 +305,25 @@ void Agent::setDesired(const MessageSet &set, const QString &source)
     schedule();
 }
 
+bool Agent::fontDue() const
+{
+    return m_state.desiredFont
+        && (!m_state.font || m_state.font->hash != m_state.desiredFontHash || m_refreshFont);
+}
+
+bool Agent::setDue() const
+{
+    return m_state.desired
+        && (!m_state.uploaded || m_state.uploaded->hash != m_state.desiredHash || m_refreshSet);
+}
+
 void Agent::schedule()
 {
     m_nextUpload.stop();
     if (m_job || m_stopping)
         return;
-    const bool fontDue = m_state.desiredFont && (!m_state.font || m_state.font->hash != m_state.desiredFontHash);
-    const bool setDue = m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != m_state.desiredHash);
+    const bool fontDue = this->fontDue();
+    const bool setDue = this->setDue();
     m_heldUntil = {};
     if (!fontDue && !setDue) {
         m_retryAt = {};
@@ -346,6 +363,14 @@ void Agent::startUpload(UploadKind kind)
     // The same routine as Send and Initial in the window, on a thread of its
     // own: it blocks for as long as the line takes, and meanwhile the agent
     // goes on talking to the broker.
+    m_jobKind = kind;
+    m_job = std::make_unique<UploadWorker>();
+    connect(m_job.get(), &UploadWorker::portOpened, this, &Agent::onOpened);
+    connect(m_job.get(), &UploadWorker::finished, this, &Agent::onUploadFinished);
+    if (kind == UploadKind::Probe) {
+        m_job->start([port = m_options.port](UploadProgress &) { return probePanel(port); });
+        return;
+    }
     UploadPlan plan;
     if (kind == UploadKind::Font) {
         m_jobHash = m_state.desiredFontHash;
@@ -356,11 +381,13 @@ void Agent::startUpload(UploadKind kind)
         m_jobHash = m_state.desiredHash;
         plan = planMessageUpload(m_jobSet, m_options.commuDelayPosition);
     }
-    m_jobKind = kind;
-    m_job = std::make_unique<UploadWorker>();
-    connect(m_job.get(), &UploadWorker::portOpened, this, &Agent::onOpened);
-    connect(m_job.get(), &UploadWorker::finished, this, &Agent::onUploadFinished);
-    m_job->start([plan = std::move(plan), port = m_options.port](UploadProgress &progress) {
+    // Discovery probes by itself; a chosen port is asked first.
+    const bool probeFirst = m_options.healthS > 0 && !m_options.port.isAutomatic();
+    m_jobAnswered = std::make_shared<std::atomic<bool>>(true);
+    m_job->start([plan = std::move(plan), port = m_options.port, probeFirst,
+                  answered = m_jobAnswered](UploadProgress &progress) {
+        if (probeFirst)
+            answered->store(probePanel(port).done());
         return runUpload(plan, port, progress);
     });
     publishStatus();
@@ -377,18 +404,71 @@ void Agent::onOpened(const PortChoice &port)
                  port.toString()));
 }
 
+void Agent::probeWhenIdle()
+{
+    if (m_job || m_stopping || m_nextUpload.isActive() || fontDue() || setDue())
+        return;
+    startUpload(UploadKind::Probe);
+}
+
+void Agent::setPanelAnswers(bool answers, const QString &reason)
+{
+    if (m_panelAnswers == answers)
+        return;
+    const bool cameBack = m_panelAnswers == false && answers;
+    m_panelAnswers = answers;
+    if (!answers) {
+        log(QStringLiteral("no panel answers: %1").arg(reason));
+        return;
+    }
+    if (cameBack) {
+        // Back, perhaps blank: everything it should show goes again.
+        m_refreshSet = m_state.desired.has_value();
+        m_refreshFont = m_state.desiredFont && m_state.font;
+        log(QStringLiteral("the panel answers again%1")
+                .arg(m_refreshSet || m_refreshFont ? QStringLiteral("; uploading what it should show")
+                                                   : QString()));
+    }
+}
+
+void Agent::onProbeFinished(const UploadOutcome &outcome)
+{
+    const std::optional<bool> before = m_panelAnswers;
+    setPanelAnswers(outcome.done(), outcome.reason.isEmpty() ? QStringLiteral("no answer") : outcome.reason);
+    // Quiet while nothing changes: a probe every few seconds must not
+    // publish a status each time.
+    if (m_panelAnswers != before || fontDue() || setDue())
+        schedule();
+}
+
 void Agent::onUploadFinished(const UploadOutcome &outcome)
 {
     // The worker emitted this; it goes once the signal has returned.
     m_job.release()->deleteLater();
+    if (m_jobKind == UploadKind::Probe) {
+        onProbeFinished(outcome);
+        return;
+    }
     const PanelStatus::Upload record{m_jobHash, now(), outcome.port ? outcome.port->toString() : QString()};
-    if (outcome.done()) {
+    if (outcome.done() && !m_jobAnswered->load()) {
+        // The bytes went out, but nothing says a panel took them.
+        const QString reason = QStringLiteral("%1: no panel answered the probe").arg(record.port);
+        setPanelAnswers(false, reason);
+        m_error = PanelStatus::Problem{QStringLiteral("sent, no panel answered"), reason, now()};
+        m_retryAt = now().addSecs(m_options.retryS);
+        log(QStringLiteral("sent %1 on %2, but no panel answered; trying again in %3 s")
+                .arg(shortHash(m_jobHash), record.port)
+                .arg(m_options.retryS));
+    } else if (outcome.done()) {
+        setPanelAnswers(true, {});
         m_error.reset();
         m_retryAt = {};
         if (m_jobKind == UploadKind::Font) {
+            m_refreshFont = false;
             m_state.font = record;
             keep(m_folder.saveRecord(m_state));
         } else {
+            m_refreshSet = false;
             m_state.uploadedSet = m_jobSet;
             m_state.uploaded = record;
             keep(m_folder.saveUploaded(m_state));
@@ -396,6 +476,8 @@ void Agent::onUploadFinished(const UploadOutcome &outcome)
         log(QStringLiteral("uploaded %1 on %2").arg(shortHash(m_jobHash), record.port));
     } else {
         const QString text = uploadFailureText(outcome.result);
+        if (outcome.result == UploadResult::CantFind || outcome.result == UploadResult::CantOpen)
+            setPanelAnswers(false, outcome.reason.isEmpty() ? text.trimmed() : outcome.reason);
         m_error = PanelStatus::Problem{text, outcome.reason, now()};
         m_retryAt = now().addSecs(m_options.retryS);
         log(QStringLiteral("upload failed: %1%2; trying again in %3 s")
@@ -422,12 +504,14 @@ PanelStatus Agent::status(bool online) const
     s.port = m_options.port.toString();
     if (!online)
         s.state = PanelStatus::State::Offline;
-    else if (m_job)
+    else if (m_job && m_jobKind != UploadKind::Probe)
         s.state = PanelStatus::State::Uploading;
     else if (m_heldUntil.isValid())
         s.state = PanelStatus::State::Held;
     else if (m_retryAt.isValid())
         s.state = PanelStatus::State::Retrying;
+    else if (m_panelAnswers == false)
+        s.state = PanelStatus::State::NoPanel;
     if (m_state.desired)
         s.desired = PanelStatus::Desired{m_state.desiredHash, m_state.desiredSource, m_state.desiredReceived};
     s.uploaded = m_state.uploaded;

@@ -12,6 +12,7 @@
 #include <QSet>
 #include <QTimer>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -37,6 +38,14 @@ namespace varlo::agent {
 // that reached the port began (the status says "held" until when). After a
 // failed upload the next try comes --retry seconds later ("retrying", with
 // the error), or at once when something new arrives.
+//
+// Health. A panel acknowledges nothing, so while idle the agent asks every
+// --health seconds whether it is there, with the discovery probe. One that
+// stops answering is "no panel"; one that answers again may have come back
+// blank (unplugged, its power cut), so it gets what it should show uploaded
+// in full. On a chosen port the probe also comes before each upload, and an
+// upload counts only when a panel answered it: otherwise "sent, no panel
+// answered", and the agent tries again.
 class Agent : public QObject
 {
     Q_OBJECT
@@ -75,8 +84,14 @@ private:
 
     // Starts the upload that is due, or sets the timer for when it is.
     void schedule();
-    enum class UploadKind { Messages, Font };
+    enum class UploadKind { Messages, Font, Probe };
     void startUpload(UploadKind kind);
+    bool fontDue() const;
+    bool setDue() const;
+    void probeWhenIdle();
+    void onProbeFinished(const UploadOutcome &outcome);
+    // Whether a panel answers, as the last probe or upload found it.
+    void setPanelAnswers(bool answers, const QString &reason);
     void onOpened(const PortChoice &port);
     void onUploadFinished(const UploadOutcome &outcome);
     // Asks a running upload to stop (it releases the port) and waits for it.
@@ -100,7 +115,16 @@ private:
     // What the running upload sends, to keep once it succeeds.
     MessageSet m_jobSet;
     QString m_jobHash;
+    // Set by the job's thread: whether the panel answered the probe before
+    // the upload.
+    std::shared_ptr<std::atomic<bool>> m_jobAnswered;
     QTimer m_nextUpload;
+    QTimer m_health;
+    // Unknown until the first probe or upload.
+    std::optional<bool> m_panelAnswers;
+    // The panel came back and may be blank: upload these even if it had them.
+    bool m_refreshSet = false;
+    bool m_refreshFont = false;
     std::optional<fleet::PanelStatus::Problem> m_error;
     std::optional<fleet::PanelStatus::Refusal> m_refused;
     QDateTime m_heldUntil;

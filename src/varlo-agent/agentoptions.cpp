@@ -21,6 +21,7 @@ const QString kDelay = QStringLiteral("delay");
 const QString kMinInterval = QStringLiteral("min-interval");
 const QString kRetry = QStringLiteral("retry");
 const QString kState = QStringLiteral("state");
+const QString kHealth = QStringLiteral("health");
 const QString kHomeAssistant = QStringLiteral("homeassistant");
 
 const char kDescription[] = "Keeps one LED message panel showing what is published for it on an MQTT\n"
@@ -101,6 +102,13 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
                         "(default %1).")
              .arg(AgentOptions::kDefaultRetryS),
          QStringLiteral("SECONDS")},
+        {kHealth,
+         QStringLiteral("While idle, ask the panel every this many seconds whether it is there, with the discovery "
+                        "probe (default %1; 0: never). A panel that stops answering is reported as 'no panel'; one "
+                        "that answers again gets the set uploaded in full. With a chosen port the probe also comes "
+                        "before each upload, and only a panel that answered counts as uploaded.")
+             .arg(AgentOptions::kDefaultHealthS),
+         QStringLiteral("SECONDS")},
         {kState,
          QStringLiteral("Where the agent keeps the set it holds and what it last uploaded (default: "
                         "$STATE_DIRECTORY, else ~/.local/state/varlo/agent-NAME)."),
@@ -110,7 +118,7 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
                         "last upload as a sensor.")},
     });
     parser.addHelpOption();
-    parser.addVersionOption();
+    parser.addOption(versionOption());
 
     if (!parser.parse(arguments))
         return usageError(inputExcerpt(parser.errorText(), 2 * kExcerptCharacters));
@@ -159,6 +167,10 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
     if (!retry)
         return usageError(error);
     options.retryS = *retry;
+    const std::optional<int> health = seconds(parser, kHealth, 0, AgentOptions::kDefaultHealthS, &error);
+    if (!health)
+        return usageError(error);
+    options.healthS = *health;
 
     options.stateFolder = parser.isSet(kState) ? parser.value(kState) : defaultStateFolder(options.name);
     options.homeAssistant = parser.isSet(kHomeAssistant);

@@ -16,6 +16,7 @@ struct AgentOptions
 {
     static constexpr int kDefaultMinIntervalS = 10;
     static constexpr int kDefaultRetryS = 30;
+    static constexpr int kDefaultHealthS = 30;
     static constexpr int kMaxSeconds = 24 * 3600;
 
     // The address, TLS and credentials; clientId, session and last will are
@@ -29,6 +30,8 @@ struct AgentOptions
     int minIntervalS = kDefaultMinIntervalS;
     // After a failed upload, the next try comes this much later.
     int retryS = kDefaultRetryS;
+    // While idle the panel is probed this often; 0: never.
+    int healthS = kDefaultHealthS;
     QString stateFolder;
     bool homeAssistant = false;
 

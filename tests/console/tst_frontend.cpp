@@ -57,6 +57,7 @@ void TestFrontend::version_data()
         QTest::addRow("varlo %s", argument) << QStringLiteral(VARLO_PROGRAM) << argument;
         QTest::addRow("varlo-cli %s", argument) << QStringLiteral(VARLO_CLI_PATH) << argument;
         QTest::addRow("varlo-panel %s", argument) << QStringLiteral(VARLO_PANEL_PATH) << argument;
+        QTest::addRow("varlo-agent %s", argument) << QStringLiteral(VARLO_AGENT_PATH) << argument;
     }
 }
 

@@ -222,7 +222,10 @@ int completedUploads(const VirtualPanel &panel)
 
 QString difference(const VirtualPanel &panel, const MessageSet &set)
 {
-    const std::vector<FrameDecoder::Event> events = panel.events();
+    std::vector<FrameDecoder::Event> events = panel.events();
+    // The agent's health probes may come after the upload.
+    while (!events.empty() && events.back().kind == FrameDecoder::Kind::Probe)
+        events.pop_back();
     if (events.empty() || events.back().kind != FrameDecoder::Kind::EndFrame)
         return QStringLiteral("no whole message upload last (%1 events)").arg(events.size());
     const PanelMemory memory = panelview::memory(panel);

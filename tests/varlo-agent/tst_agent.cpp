@@ -91,6 +91,9 @@ private Q_SLOTS:
     void newerSetsDuringAnUpload();
     void panelThatFails_data();
     void panelThatFails();
+    void panelBackBlankIsRefreshed();
+    void lineWithoutAPanel_data();
+    void lineWithoutAPanel();
     void stopSaysOfflineAndKeepsTheRecord();
     void leftGroupNoLongerReaches();
     void font_data();
@@ -494,6 +497,57 @@ void TestAgent::panelThatFails()
     QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
     QVERIFY(m_fleet.watch->waitFor(
         QStringLiteral("p"), [](const PanelStatus &s) { return !s.error && s.state == PanelStatus::State::Idle; }));
+}
+
+void TestAgent::panelBackBlankIsRefreshed()
+{
+    m_fleet.ports->addPanel(5);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM5"), {QStringLiteral("--health"), QStringLiteral("1")}));
+    const MessageSet set = makeSet({"KEEP ME"});
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), hasUploaded(set)));
+
+    // Unplugged: the probe gets no answer.
+    QVERIFY(m_fleet.ports->mapTo(5, m_fleet.dir->filePath(QStringLiteral("unplugged"))));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
+                                   [](const PanelStatus &s) { return s.state == PanelStatus::State::NoPanel; }));
+    // Plugged back, blank: it gets the set again, although the agent's
+    // record says it had it.
+    const VirtualPanel &back = m_fleet.ports->addPanel(5);
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(back, set, &why), qPrintable(why));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
+                                   [](const PanelStatus &s) { return s.state == PanelStatus::State::Idle; }));
+}
+
+void TestAgent::lineWithoutAPanel_data()
+{
+    QTest::addColumn<QString>("health");
+    QTest::addColumn<bool>("uploaded");
+    QTest::newRow("probed") << "1" << false;
+    // Without health probes a chosen port is written blind, as the window
+    // and varlo-cli send do.
+    QTest::newRow("health off") << "0" << true;
+}
+
+void TestAgent::lineWithoutAPanel()
+{
+    QFETCH(QString, health);
+    QFETCH(bool, uploaded);
+    const VirtualPanel &line = m_fleet.ports->addPanel(6, VirtualPanel::Answer::Silent);
+    QVERIFY(startAgent(QStringLiteral("p"), QStringLiteral("COM6"), {QStringLiteral("--health"), health}));
+    const MessageSet set = makeSet({"ANYONE?"});
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(set)));
+    // The bytes go out either way.
+    QVERIFY(waitUntil([&] { return panelview::completedUploads(line) >= 1; }));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
+                                   [](const PanelStatus &s) { return s.uploaded.has_value() || s.error.has_value(); }));
+    const PanelStatus status = *m_fleet.watch->status(QStringLiteral("p"));
+    QCOMPARE(status.uploaded.has_value(), uploaded);
+    if (!uploaded) {
+        QCOMPARE(status.error->text, QStringLiteral("sent, no panel answered"));
+        QCOMPARE(status.state, PanelStatus::State::Retrying);
+    }
 }
 
 void TestAgent::stopSaysOfflineAndKeepsTheRecord()
