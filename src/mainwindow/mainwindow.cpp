@@ -131,11 +131,6 @@ MainWindow::~MainWindow()
     m_rows->disconnect(this);
 }
 
-void MainWindow::setSecondaryWindows(AboutBox *about, HelpWindow *help)
-{
-    m_sideWindows->setAboutAndHelp(about, help);
-}
-
 void MainWindow::openDocument(const QString &path)
 {
     m_documentCommands->openDocument(path);
@@ -144,6 +139,16 @@ void MainWindow::openDocument(const QString &path)
 const SupportFiles &MainWindow::supportFiles() const
 {
     return m_pictures->files();
+}
+
+AboutBox *MainWindow::aboutBox()
+{
+    return m_sideWindows->about();
+}
+
+HelpWindow *MainWindow::helpWindow()
+{
+    return m_sideWindows->help();
 }
 
 PreviewWindow *MainWindow::previewWindow() const
@@ -406,6 +411,10 @@ void MainWindow::connectCommands()
     connect(m_initial, &QPushButton::clicked, this, &MainWindow::initialClicked);
     connect(m_commuDelaySlider, &QSlider::valueChanged, this, &MainWindow::commuDelayChanged);
     connect(m_refreshTimer, &QTimer::timeout, this, &MainWindow::refreshCounts);
+    // Whatever changes a count or the modified flag goes through these.
+    connect(&m_document, &Document::slotChanged, this, &MainWindow::refreshSoon);
+    connect(&m_document, &Document::slotsReplaced, this, &MainWindow::refreshSoon);
+    connect(&m_document, &Document::saved, this, &MainWindow::refreshSoon);
     connect(static_cast<ClientArea *>(centralWidget()), &ClientArea::moved, this, &MainWindow::placeControls);
 
     connect(m_rows, &SlotRows::textChanged, &m_document, &Document::setMarkup);
@@ -573,6 +582,18 @@ void MainWindow::refreshCounts()
     m_rows->showCounts(m_document.messageSet());
     // The Save action is off while an upload runs.
     m_saveButton->setEnabled(m_save->isEnabled() && m_document.isModified());
+    // All is shown; the timer rests until the document changes again. Ten
+    // wake-ups a second with nothing to do were most of what an idle window
+    // cost.
+    m_refreshTimer->stop();
+}
+
+void MainWindow::refreshSoon()
+{
+    // Not restarted while it runs, so that steady typing still shows its
+    // count within one interval.
+    if (!m_refreshTimer->isActive())
+        m_refreshTimer->start();
 }
 
 void MainWindow::commuDelayChanged(int position)

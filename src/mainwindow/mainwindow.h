@@ -77,8 +77,6 @@ public:
     MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    void setSecondaryWindows(AboutBox *about, HelpWindow *help);
-
     // What a confirmed Open does with the chosen path: reads the file into
     // the slots, or shows why it can't and changes nothing. The Open dialog
     // shows the path next time. Also opens the file named on the command
@@ -93,6 +91,9 @@ public:
     SlotRows *slotRows() const { return m_rows; }
     UploadWorker &uploads() { return *m_uploads; }
     const SupportFiles &supportFiles() const;
+    // The About and Help boxes, made when first asked for.
+    AboutBox *aboutBox();
+    HelpWindow *helpWindow();
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const;
     // Null until File > Publish… was first chosen.
@@ -140,9 +141,11 @@ private:
 
     // Slot controls.
     void refreshSpeedGlyphs();
-    // On the refresh timer and after an upload: the slots' character counts
-    // and whether the Save button is on.
+    // On the refresh timer (Timer1, 100 ms) and after an upload: the slots'
+    // character counts and whether the Save button is on. The timer runs
+    // from a change of the document to the tick that shows it.
     void refreshCounts();
+    void refreshSoon();
     void commuDelayChanged(int position);
 
     // The slot boxes and the Preview show the font in use.

@@ -34,10 +34,18 @@ SideWindows::SideWindows(Document &document, SlotRows *rows, Dialogs &dialogs, Q
 {
 }
 
-void SideWindows::setAboutAndHelp(AboutBox *about, HelpWindow *help)
+AboutBox *SideWindows::about()
 {
-    m_about = about;
-    m_help = help;
+    if (!m_about)
+        m_about = new AboutBox(m_window);
+    return m_about;
+}
+
+HelpWindow *SideWindows::help()
+{
+    if (!m_help)
+        m_help = new HelpWindow(m_window);
+    return m_help;
 }
 
 void SideWindows::previewClicked()
@@ -80,14 +88,12 @@ void SideWindows::characterGeneratorClicked()
 
 void SideWindows::aboutClicked()
 {
-    if (m_about)
-        m_about->exec();
+    about()->exec();
 }
 
 void SideWindows::helpClicked()
 {
-    if (m_help)
-        m_help->exec();
+    help()->exec();
 }
 
 void SideWindows::slotFocused(int slot)

@@ -18,17 +18,15 @@ class PublishDialog;
 class SlotRows;
 
 // The windows the main window opens beside itself: the Preview, File >
-// Publish…, the Character Generator, About and Help. Each but About and
-// Help is made when it is first asked for, and kept until the main window
-// goes.
+// Publish…, the Character Generator, About and Help. Each is made when it
+// is first asked for, not before the main window's first frame, and kept
+// until the main window goes.
 class SideWindows : public QObject
 {
     Q_OBJECT
 
 public:
     SideWindows(Document &document, SlotRows *rows, Dialogs &dialogs, QWidget *window);
-
-    void setAboutAndHelp(AboutBox *about, HelpWindow *help);
 
     // Action menu: opens the Preview window on the focused slot, or on the
     // slot last focused.
@@ -53,6 +51,10 @@ public:
     // Before the main window closes: the Character Generator asks about its
     // own changes. False when they were kept (the font could not be saved).
     bool fontEditorMayClose();
+
+    // Made now if they were not yet.
+    AboutBox *about();
+    HelpWindow *help();
 
 signals:
     // The Character Generator's "Use This Font": the font file it saved.

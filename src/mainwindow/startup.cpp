@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "mainwindow/startup.h"
 
-#include "aboutandhelp/aboutbox.h"
-#include "aboutandhelp/helpwindow.h"
 #include "charset/fontinuse.h"
 #include "charset/shippedfonts.h"
 #include "windowkit/dialogs.h"
@@ -30,9 +28,6 @@ std::unique_ptr<MainWindow> startWindows(MainWindow::Folders folders, std::uniqu
     // For every window and message box of the program.
     QApplication::setWindowIcon(applicationIcon());
     auto main = std::make_unique<MainWindow>(std::move(folders), std::move(dialogs));
-    auto *about = new AboutBox(main.get());
-    auto *help = new HelpWindow(main.get());
-    main->setSecondaryWindows(about, help);
     main->show();
     // The Open dialog always answers with a full path, and so the caption
     // and a later Save see one here too.

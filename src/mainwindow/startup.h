@@ -14,11 +14,11 @@ class Dialogs;
 // user's config folder for the font in use; the shipped fonts' folders.
 MainWindow::Folders defaultFolders();
 
-// Starts the program's windows in their fixed order: the main window (it
-// writes the support files and sets the first glyphs as it is built), then
-// the About and Help windows, hidden, then shows the main window, which on
-// its first showing runs New and puts the focus in slot A. The About and Help windows belong
-// to the main window.
+// Starts the program: the main window (it writes the support files and sets
+// the first glyphs as it is built), then shows it, which on its first
+// showing runs New and puts the focus in slot A. The other windows (About,
+// Help, Preview, Publish, the Character Generator) are made when first
+// asked for, so nothing the first frame does not show is built before it.
 //
 // A `fileToOpen` (the file named on the command line) is opened after that,
 // as a confirmed Open of it would be: a relative path is taken from the

@@ -177,9 +177,16 @@ void SlotRows::refreshSpeedGlyphs(const MessageSet::SpeedCodes &codes)
 
 void SlotRows::showCounts(const MessageSet &set)
 {
+    // Ten times a second, mostly with nothing changed: a slot whose text is
+    // the one counted last time (most often the very same shared bytes) is
+    // left as it is, so that an idle window costs next to nothing.
     for (int i = 0; i < kSlots; ++i) {
-        m_runBoxes[i]->setText(QString::number(set.markup(i).size()));
-        showCellOverflow(i, set.markup(i));
+        const QByteArray &markup = set.markup(i);
+        if (m_counted[i] && *m_counted[i] == markup)
+            continue;
+        m_runBoxes[i]->setText(QString::number(markup.size()));
+        showCellOverflow(i, markup);
+        m_counted[i] = markup;
     }
 }
 

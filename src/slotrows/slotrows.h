@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -104,6 +105,8 @@ private:
     std::array<SpeedButton *, kSlots> m_speedButtons{};
     std::array<QImage, kSlots> m_shownGlyphs; // what each speed button's icon was made from
     std::array<QCheckBox *, kSlots> m_runBoxes{};
+    // The text each run check box's count and warning were made from.
+    std::array<std::optional<QByteArray>, kSlots> m_counted;
 };
 
 } // namespace varlo

@@ -2,7 +2,8 @@
 #include "windowkit/icons.h"
 
 #include <QApplication>
-#include <QDir>
+#include <QFile>
+#include <QImageReader>
 #include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
@@ -78,6 +79,60 @@ private:
     std::map<std::pair<int, int>, QPixmap> m_drawn;
 };
 
+// The program's icon from the packaged PNGs, each read when a size near it
+// is first asked for. Adding the files to a plain QIcon would have Qt guess
+// their format, which loads every image format plugin there is (and the
+// libraries behind them) before the first frame.
+class PngIconEngine final : public QIconEngine
+{
+public:
+    explicit PngIconEngine(std::map<int, QString> pathsBySide)
+        : m_paths(std::move(pathsBySide))
+    {
+    }
+
+    QIconEngine *clone() const override { return new PngIconEngine(m_paths); }
+    QString key() const override { return QStringLiteral("varlo-png"); }
+
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const auto &[side, path] : m_paths)
+            sizes << QSize(side, side);
+        return sizes;
+    }
+
+    QSize actualSize(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        return {side, side};
+    }
+
+    void paint(QPainter *painter, const QRect &rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        painter->drawPixmap(rect, pixmap(rect.size(), mode, state));
+    }
+
+    QPixmap pixmap(const QSize &size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = qMin(size.width(), size.height());
+        if (m_paths.empty() || side <= 0)
+            return {};
+        // The smallest picture at least as large, or else the largest.
+        auto found = m_paths.lower_bound(side);
+        if (found == m_paths.end())
+            found = std::prev(m_paths.end());
+        QPixmap &read = m_read[found->first];
+        if (read.isNull())
+            read = QPixmap::fromImage(QImageReader(found->second, "png").read());
+        return read.width() == side ? read : read.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    }
+
+private:
+    std::map<int, QString> m_paths;
+    std::map<int, QPixmap> m_read;
+};
+
 } // namespace
 
 QIcon toolIcon(const QString &name)
@@ -89,11 +144,14 @@ QIcon toolIcon(const QString &name)
 
 QIcon applicationIcon()
 {
-    QIcon builtIn;
-    const QDir folder(QStringLiteral(":/appicon"));
-    for (const QString &name : folder.entryList({QStringLiteral("varlo-*.png")}, QDir::Files))
-        builtIn.addFile(folder.filePath(name));
-    return QIcon::fromTheme(QStringLiteral(VARLO_APP_ID), builtIn);
+    // The sizes the package installs as PNGs.
+    std::map<int, QString> paths;
+    for (const int side : {16, 24, 32, 48, 64, 128, 256}) {
+        const QString path = QStringLiteral(":/appicon/varlo-%1.png").arg(side);
+        if (QFile::exists(path))
+            paths.emplace(side, path);
+    }
+    return QIcon::fromTheme(QStringLiteral(VARLO_APP_ID), QIcon(new PngIconEngine(std::move(paths))));
 }
 
 } // namespace varlo

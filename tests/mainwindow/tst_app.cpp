@@ -110,16 +110,24 @@ void TestApp::startUpState()
     QVERIFY(s.dialogs->messages.isEmpty());
 
     auto *timer = s.find<QTimer>(QStringLiteral("Timer1"));
-    QVERIFY(timer->isActive());
     QCOMPARE(timer->interval(), 100);
     QTRY_VERIFY_WITH_TIMEOUT(!s.btnSave()->isEnabled(), 1000);
     QTRY_COMPARE_WITH_TIMEOUT(s.runBox(0)->text(), QStringLiteral("0"), 1000);
+    // With everything shown the timer rests, and a change wakes it.
+    QVERIFY(!timer->isActive());
+    QTest::keyClicks(s.edit(0), QStringLiteral("AB"));
+    QVERIFY(timer->isActive());
+    QVERIFY(s.tick());
+    QCOMPARE(s.runBox(0)->text(), QStringLiteral("2"));
+    QVERIFY(s.btnSave()->isEnabled());
+    QVERIFY(!timer->isActive());
 
-    auto *about = s.window->findChild<AboutBox *>();
-    auto *help = s.window->findChild<HelpWindow *>();
-    QVERIFY(about && help);
-    QVERIFY(!about->isVisible());
-    QVERIFY(!help->isVisible());
+    // Nothing the first frame does not show is built before it.
+    for (const char *side : {"varlo::AboutBox", "varlo::HelpWindow", "varlo::PreviewWindow", "varlo::PublishDialog",
+                             "varlo::FontEditorWindow"}) {
+        for (const QObject *child : s.window->children())
+            QVERIFY2(!child->inherits(side), side);
+    }
 }
 
 void TestApp::geometry()
@@ -1032,8 +1040,8 @@ void TestApp::everyControlHasATipAndAName()
     s.trigger("Publish1");
     s.trigger("CharacterGenerator1");
     const QList<QWidget *> windows{s.window.get(),
-                                   s.window->findChild<AboutBox *>(),
-                                   s.window->findChild<HelpWindow *>(),
+                                   s.window->aboutBox(),
+                                   s.window->helpWindow(),
                                    s.window->previewWindow(),
                                    s.window->publishDialog(),
                                    s.window->fontEditor()};
@@ -1062,7 +1070,7 @@ void TestApp::aboutWindow()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    auto *about = s.window->findChild<AboutBox *>();
+    auto *about = s.window->aboutBox();
     for (int round = 0; round < 2; ++round) {
         bool checked = false;
         QTimer::singleShot(0, about, [&] {
@@ -1090,7 +1098,7 @@ void TestApp::helpWindow()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    auto *help = s.window->findChild<HelpWindow *>();
+    auto *help = s.window->helpWindow();
     auto *memo = help->findChild<QPlainTextEdit *>(QStringLiteral("Memo1"));
     const QStringList lines = memo->toPlainText().split(QLatin1Char('\n'));
     QCOMPARE(lines.size(), 24);
