@@ -98,13 +98,14 @@ run:
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target varlo
 	$(BUILD_DIR)/bin/varlo
 
-# Saves pictures of the main window and the Preview window to
-# docs/screenshot.png and docs/preview.png.
+# Saves pictures of the main window, the Preview window and the Character
+# Generator to docs/screenshot.png, docs/preview.png and docs/font-editor.png.
 screenshot: deps
 	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
 	$(MAKE) build
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh
 	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh --preview
+	VARLO_BUILD_DIR=$(BUILD_DIR) sh tools/screenshot.sh --font-editor
 
 # Redraws the font sheets and proofs in docs/ (tools/font-pictures.sh).
 font-pictures: configure

@@ -23,5 +23,12 @@ out=${1:-$out}
 bin=${VARLO_BUILD_DIR:-$here/build}/bin/varlo-screenshot
 [ -x "$bin" ] || { echo "Build first: $bin is missing (make build)." >&2; exit 1; }
 
+# The same fonts, font settings and style on every machine: the fonts the
+# build installs, through a font configuration of the run's own (see
+# tools/screenshot/fonts.conf); the program itself sets DejaVu Sans and
+# Fusion for the run.
+cache=$(mktemp -d)
+trap 'rm -rf "$cache"' EXIT
+FONTCONFIG_FILE=$here/tools/screenshot/fonts.conf XDG_CACHE_HOME=$cache \
 QT_QPA_PLATFORM=xcb xvfb-run --auto-servernum \
     --server-args="-screen 0 1024x768x24 -dpi 96" "$bin" $option "$out"

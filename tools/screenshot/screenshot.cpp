@@ -15,6 +15,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFont>
 #include <QCommandLineParser>
 #include <QComboBox>
 #include <QSlider>
@@ -48,6 +49,13 @@ public:
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    // The pictures in docs/ must not change with the machine that takes
+    // them: the style and the user-interface font are the run's own (the
+    // slot boxes use FreeMono anyway), from the fonts the build installs.
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QFont ui(QStringLiteral("DejaVu Sans"));
+    ui.setPointSize(9);
+    QApplication::setFont(ui);
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption previewOption(QStringLiteral("preview"),
