@@ -16,6 +16,9 @@
 #include <QHBoxLayout>
 #include <QImageReader>
 #include <QLabel>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRegularExpression>
@@ -100,11 +103,31 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     m_grid->setAccessibleName(tr("Glyphs of both fonts"));
     m_grid->setToolTip(tr("Click a glyph to draw it, or choose one with the arrow keys: the normal font at the "
                           "left, the bold at the right"));
-    layout->addWidget(m_grid, 0, Qt::AlignTop);
+    // The grid is as large as its glyphs; on a screen too small for it (a
+    // large scale), it scrolls.
+    auto *gridArea = new QScrollArea(central);
+    gridArea->setObjectName(QStringLiteral("GlyphGridArea"));
+    gridArea->setFrameShape(QFrame::NoFrame);
+    gridArea->setFocusPolicy(Qt::NoFocus);
+    gridArea->setWidget(m_grid);
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect(0, 0, 4096, 4096);
+    // What the screen leaves beside the glyph editor and its fields, and
+    // below the bars.
+    const QSize room(screen.width() - 360, screen.height() - 200);
+    if (m_grid->width() <= room.width() && m_grid->height() <= room.height()) {
+        gridArea->setFixedSize(m_grid->size());
+    } else {
+        const int bar = gridArea->verticalScrollBar()->sizeHint().width();
+        gridArea->setMinimumSize(m_grid->size().boundedTo(room));
+        gridArea->setMaximumSize(m_grid->size() + QSize(bar, bar));
+    }
+    layout->addWidget(gridArea, 0, Qt::AlignTop);
 
     auto *side = new QVBoxLayout;
     m_edit = new GlyphEdit(central);
     m_edit->setObjectName(QStringLiteral("GlyphEdit"));
+    // Large enough to draw in, whatever the wrapped description beneath it.
+    m_edit->setMinimumWidth(300);
     m_edit->setAccessibleName(tr("Glyph dots"));
     m_edit->setToolTip(tr("Click or drag to light or clear dots; arrow keys move, Space lights or clears"));
     side->addWidget(m_edit, 1);
@@ -113,6 +136,8 @@ FontEditorWindow::FontEditorWindow(Dialogs &dialogs, QWidget *parent)
     m_label->setToolTip(tr("One character, U+XXXX, or a name in brackets such as (heart)"));
     form->addRow(tr("&Label:"), m_label);
     m_where = new QLabel(central);
+    // Long descriptions wrap rather than widen the window.
+    m_where->setWordWrap(true);
     form->addRow(tr("Code:"), m_where);
     m_insertButton = new QToolButton(central);
     form->addRow(QString(), m_insertButton);

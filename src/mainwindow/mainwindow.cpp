@@ -30,6 +30,9 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QStatusBar>
 #include <QTimer>
@@ -43,17 +46,22 @@ namespace varlo {
 
 namespace {
 
-// The window's geometry, in pixels at 96 dpi, measured from the top left
-// corner of the client area (below the title bar).
+// The window's geometry at the default font, in pixels at 96 dpi, measured
+// from the top left corner of the client area (below the title bar). A
+// larger font makes what holds text larger, and the window grows with it.
 constexpr int kClientWidth = 624;
 constexpr int kClientHeight = 673;
 constexpr int kToolBarHeight = 28;
 constexpr int kStatusBarHeight = 19;
 // The top of slot A's edit box.
 constexpr int kFirstRowTop = 96;
-constexpr int kBelowRowsTop = kFirstRowTop + SlotRows::kRowPitch * MessageSet::kSlotCount;
-constexpr int kBottomRowTop = kBelowRowsTop + 38;
 constexpr int kLeft = 8;
+// Between the controls of the bottom row.
+constexpr int kGap = 12;
+// Below the bottom row, above the status bar.
+constexpr int kBottomMargin = 12;
+// The least height the rows keep when the window is made small.
+constexpr int kLeastRowsHeight = 120;
 
 // Qt reads "[*]" in a window title as the modified marker; a file name can
 // hold it, so it is doubled, which shows it as it is.
@@ -100,6 +108,17 @@ MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidge
     client->setObjectName(QStringLiteral("suiForm1"));
     setCentralWidget(client);
     m_rows = new SlotRows([this](quint8 code) { return m_pictures->load(SupportFiles::speedGlyph(code)); }, client);
+    // The rows scroll only when the window can't show them all on the
+    // screen (a large font or scale on a small screen); otherwise the area
+    // is exactly their size and shows no scroll bar.
+    m_rowsArea = new QScrollArea(client);
+    m_rowsArea->setObjectName(QStringLiteral("SlotRowsArea"));
+    m_rowsArea->setFrameShape(QFrame::NoFrame);
+    m_rowsArea->setFocusPolicy(Qt::NoFocus);
+    m_rowsArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_rowsArea->setBackgroundRole(QPalette::Window);
+    m_rowsArea->viewport()->setAutoFillBackground(false);
+    m_rowsArea->setWidget(m_rows);
     m_documentCommands = new DocumentCommands(m_document, *m_dialogs, this);
     m_sideWindows = new SideWindows(m_document, m_rows, *m_dialogs, this);
     m_fontChoice = new FontChoice(folders.configHome, folders.shippedFontFolders, *m_dialogs, this);
@@ -120,6 +139,7 @@ MainWindow::MainWindow(Folders folders, std::unique_ptr<Dialogs> dialogs, QWidge
     connectCommands();
     m_refreshTimer->start();
     setFixedSize(kClientWidth, kClientHeight);
+    placeControls(centralWidget()->y());
     startUp();
 }
 
@@ -384,7 +404,6 @@ void MainWindow::buildStatusBar()
 {
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setSizeGripEnabled(false);
-    statusBar()->setFixedHeight(kStatusBarHeight);
 }
 
 void MainWindow::connectCommands()
@@ -444,18 +463,82 @@ void MainWindow::connectCommands()
 
 void MainWindow::placeControls(int clientTop)
 {
-    auto at = [clientTop](QWidget *w, int x, int y, int width, int height) {
-        w->setGeometry(x, y - clientTop, width, height);
+    if (m_placing)
+        return;
+    m_placing = true;
+    // Each control keeps its size at the default font and grows only where
+    // its text needs more; the ones to its right move along.
+    // What a text needs: its advance, and a line's height, in the
+    // control's own font, with room for the control's frame.
+    const auto textWidth = [](const QWidget *w, const QString &text) {
+        return w->fontMetrics().horizontalAdvance(text);
     };
-    at(m_rows, 0, kFirstRowTop - SlotRows::kHeadingHeight, SlotRows::kWidth, SlotRows::kHeight);
-    at(m_maxLabel, kLeft, kBelowRowsTop + 6, 200, 18);
-    at(m_commuDelayLabel, 196, kBelowRowsTop + 6, 160, 18);
-    at(m_rule, kLeft, kBelowRowsTop + 28, kClientWidth - 2 * kLeft, 2);
-    at(m_initial, kLeft, kBottomRowTop, 80, 27);
-    at(m_portBox, 100, kBottomRowTop + 1, 84, 25);
-    at(m_commuDelaySlider, 196, kBottomRowTop, 150, 28);
-    at(m_progress, 358, kBottomRowTop + 8, 169, 12);
-    at(m_send, kClientWidth - kLeft - 75, kBottomRowTop + 1, 75, 25);
+    const auto lineHeight = [](const QWidget *w) { return w->fontMetrics().height(); };
+    const int labelHeight = std::max(18, lineHeight(m_maxLabel) + 2);
+    const int initialWidth = std::max(80, textWidth(m_initial, m_initial->text()) + 24);
+    const int initialHeight = std::max(27, lineHeight(m_initial) + 10);
+    const int portLeft = kLeft + initialWidth + kGap;
+    // The widest item, the arrow and the frame, as the style measures them.
+    const int portWidth = std::max(84, m_portBox->sizeHint().width());
+    const int portHeight = std::max(25, lineHeight(m_portBox) + 8);
+    const int maxLabelWidth = textWidth(m_maxLabel, m_maxLabel->text()) + 4;
+    const int sliderLeft = std::max({196, portLeft + portWidth + kGap, kLeft + maxLabelWidth + kLeft});
+    const int sliderHeight = 28;
+    const int progressLeft = sliderLeft + 150 + kGap;
+    const int sendWidth = std::max(75, textWidth(m_send, m_send->text()) + m_send->iconSize().width() + 28);
+    const int sendHeight = std::max(25, lineHeight(m_send) + 8);
+    const int width = std::max({kClientWidth, m_rows->width(), progressLeft + 169 + 14 + sendWidth + kLeft});
+
+    // From the top: the rows, below the bars however tall the menu bar's
+    // font makes it.
+    const int rowsTop = std::max(kFirstRowTop - m_rows->headingHeight(), clientTop);
+    const int below = std::max(28, 6 + labelHeight + 4);
+    const int bottomRowHeight = std::max({initialHeight, portHeight + 1, sliderHeight, sendHeight + 1});
+    const int statusHeight = std::max(kStatusBarHeight, lineHeight(statusBar()) + 4);
+    statusBar()->setFixedHeight(statusHeight);
+    const int aroundRows = rowsTop + below + 10 + bottomRowHeight + kBottomMargin + statusHeight;
+    const int fullHeight = aroundRows + m_rows->height();
+
+    // All of it when the screen has room; otherwise as much as the screen
+    // has, the rows scrolling, and the user may resize the window.
+    const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+    const int frame = frameGeometry().height() - height();
+    const bool fits = screen.isEmpty() || fullHeight + std::max(frame, 0) <= screen.height();
+    const int scrollBar = fits ? 0 : m_rowsArea->verticalScrollBar()->sizeHint().width();
+    if (fits) {
+        setFixedSize(width, fullHeight);
+    } else {
+        setMinimumSize(width + scrollBar, aroundRows + kLeastRowsHeight);
+        setMaximumSize(QWIDGETSIZE_MAX, fullHeight);
+        if (!m_resizable)
+            resize(width + scrollBar, screen.height() - std::max(frame, 0));
+    }
+    m_resizable = !fits;
+    const int rowsHeight = fits ? m_rows->height() : std::max(kLeastRowsHeight, height() - aroundRows);
+    const int belowRowsTop = rowsTop + rowsHeight;
+    const int bottomRowTop = belowRowsTop + below + 10;
+
+    auto at = [clientTop](QWidget *w, int x, int y, int wide, int high) {
+        w->setGeometry(x, y - clientTop, wide, high);
+    };
+    at(m_rowsArea, 0, rowsTop, m_rows->width() + scrollBar, rowsHeight);
+    at(m_maxLabel, kLeft, belowRowsTop + 6, std::max(200, maxLabelWidth), labelHeight);
+    at(m_commuDelayLabel, sliderLeft, belowRowsTop + 6,
+       std::max(160, textWidth(m_commuDelayLabel, QStringLiteral("Commu Delay: 1000 ms")) + 4), labelHeight);
+    at(m_rule, kLeft, belowRowsTop + below, this->width() - 2 * kLeft, 2);
+    at(m_initial, kLeft, bottomRowTop, initialWidth, initialHeight);
+    at(m_portBox, portLeft, bottomRowTop + 1, portWidth, portHeight);
+    at(m_commuDelaySlider, sliderLeft, bottomRowTop, 150, sliderHeight);
+    at(m_progress, progressLeft, bottomRowTop + 8, 169, 12);
+    at(m_send, this->width() - kLeft - sendWidth, bottomRowTop + 1, sendWidth, sendHeight);
+    m_placing = false;
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_shown)
+        placeControls(centralWidget()->y());
 }
 
 // ---------------------------------------------------------------- start-up

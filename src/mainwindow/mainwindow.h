@@ -18,6 +18,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QSlider;
 class QTimer;
 class QToolButton;
@@ -105,6 +106,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     class UploadEnd;
@@ -175,6 +177,11 @@ private:
     bool m_shown = false;
 
     SlotRows *m_rows = nullptr;
+    QScrollArea *m_rowsArea = nullptr;
+    bool m_placing = false;
+    // The window does not fit the screen: the rows scroll, and the user may
+    // resize it.
+    bool m_resizable = false;
     QLabel *m_maxLabel = nullptr;
     QLabel *m_commuDelayLabel = nullptr;
     QWidget *m_rule = nullptr;

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <algorithm>
 #include <optional>
 
 namespace varlo {
@@ -42,24 +43,19 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
     : QWidget(parent)
     , m_glyphs(std::move(glyphs))
 {
-    setFixedSize(kWidth, kHeight);
-    (new QLabel(tr("Text Item"), this))->setGeometry(kEditLeft, 0, 120, 18);
-    (new QLabel(tr("Speed"), this))->setGeometry(kSpeedLeft - 7, 0, 40, 18);
-    (new QLabel(tr("Run"), this))->setGeometry(kRunLeft, 0, 40, 18);
+    m_headings = {new QLabel(tr("Text Item"), this), new QLabel(tr("Speed"), this), new QLabel(tr("Run"), this)};
 
     const QFont slotFont = SlotEdit::slotFont();
     for (int i = 0; i < kSlots; ++i) {
-        const int y = kHeadingHeight + kRowPitch * i;
         const QChar letter = QLatin1Char(MessageSet::slotLetter(i));
 
         auto *label = new QLabel(QString(letter), this);
         label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(kLetterLeft, y, 14, kEditSize.height());
+        m_letters[i] = label;
 
         auto *edit = new SlotEdit(this);
         edit->setObjectName(editName(i));
         edit->setFont(slotFont);
-        edit->setGeometry(QRect(QPoint(kEditLeft, y), kEditSize));
         edit->setAccessibleName(tr("Slot %1 text").arg(letter));
         edit->setToolTip(tr("The text of slot %1; the tool bar puts in pictures, bold and flash").arg(letter));
         connect(edit, &QLineEdit::textChanged, this, [this, i, edit] { emit textChanged(i, edit->markup()); });
@@ -73,7 +69,6 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         speed->setAutoRaise(true);
         speed->setIconSize(QSize(16, 16));
         speed->setAccessibleName(tr("Speed of slot %1").arg(letter));
-        speed->setGeometry(QRect(QPoint(kSpeedLeft, y), kSpeedSize));
         connect(speed, &QToolButton::clicked, this, [this, i] { emit speedClicked(i); });
         m_speedButtons[i] = speed;
 
@@ -82,10 +77,11 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         run->setChecked(true);
         run->setAccessibleName(tr("Run slot %1").arg(letter));
         run->setToolTip(runTip(i));
-        run->setGeometry(kRunLeft, y, kWidth - kRunLeft - 4, kEditSize.height());
         connect(run, &QCheckBox::toggled, this, [this, i](bool on) { emit runToggled(i, on); });
         m_runBoxes[i] = run;
     }
+
+    layOut();
 
     // Tab walks down the slots, each edit box followed by its speed button,
     // then through the rest.
@@ -94,6 +90,51 @@ SlotRows::SlotRows(GlyphSource glyphs, QWidget *parent)
         if (i + 1 < kSlots)
             setTabOrder(m_speedButtons[i], m_edits[i + 1]);
     }
+}
+
+void SlotRows::layOut()
+{
+    // The places and sizes at the default font are the fixed ones above; a
+    // larger user-interface font widens and heightens what holds its text
+    // (headings, letters, run check boxes with their counts), and the
+    // columns and rows move apart to make room. The edit boxes keep their
+    // own font and size.
+    const auto hint = [](QWidget *widget) { return widget->sizeHint(); };
+    const int headingHeight = std::max(kEditSize.height() - 3, hint(m_headings[0]).height());
+    m_headingHeight = std::max(kHeadingHeight, headingHeight + 2);
+    int letterWidth = 14;
+    int rowHeight = kEditSize.height();
+    for (QLabel *letter : m_letters) {
+        letterWidth = std::max(letterWidth, hint(letter).width());
+        rowHeight = std::max(rowHeight, hint(letter).height());
+    }
+    // The widest count a box shows is three digits.
+    const QString text = m_runBoxes[0]->text();
+    m_runBoxes[0]->setText(QStringLiteral("888"));
+    const QSize runHint = hint(m_runBoxes[0]);
+    m_runBoxes[0]->setText(text);
+    rowHeight = std::max(rowHeight, runHint.height());
+    m_rowPitch = std::max(kRowPitch, rowHeight + 3);
+
+    const int editLeft = std::max(kEditLeft, kLetterLeft + letterWidth + 2);
+    const int speedLeft = editLeft + kEditSize.width() + (kSpeedLeft - kEditLeft - kEditSize.width());
+    const int speedHeadingWidth = std::max(40, hint(m_headings[1]).width());
+    const int runLeft = std::max({kRunLeft + speedLeft - kSpeedLeft, speedLeft - 7 + speedHeadingWidth + 4});
+    const int runWidth = std::max(kWidth - kRunLeft - 4, runHint.width());
+    const int width = std::max(kWidth, runLeft + runWidth + 4);
+
+    const int labelHeight = std::max(18, headingHeight);
+    m_headings[0]->setGeometry(editLeft, 0, std::max(120, hint(m_headings[0]).width()), labelHeight);
+    m_headings[1]->setGeometry(speedLeft - 7, 0, speedHeadingWidth, labelHeight);
+    m_headings[2]->setGeometry(runLeft, 0, std::max(40, hint(m_headings[2]).width()), labelHeight);
+    for (int i = 0; i < kSlots; ++i) {
+        const int y = m_headingHeight + m_rowPitch * i;
+        m_letters[i]->setGeometry(kLetterLeft, y, letterWidth, rowHeight);
+        m_edits[i]->setGeometry(QRect(QPoint(editLeft, y), kEditSize));
+        m_speedButtons[i]->setGeometry(QRect(QPoint(speedLeft, y), kSpeedSize));
+        m_runBoxes[i]->setGeometry(runLeft, y, runWidth, rowHeight);
+    }
+    setFixedSize(width, m_headingHeight + m_rowPitch * kSlots);
 }
 
 int SlotRows::focusedSlot() const

@@ -37,6 +37,8 @@ class SlotRows : public QWidget
 public:
     static constexpr int kSlots = MessageSet::kSlotCount;
     // The headings stand above the first row, at the top of this widget.
+    // These are the sizes at the default font; a larger font may need more
+    // (headingHeight(), rowPitch(), the widget's own width).
     static constexpr int kHeadingHeight = 20;
     static constexpr int kRowPitch = 24;
     static constexpr int kWidth = 624;
@@ -46,6 +48,9 @@ public:
     using GlyphSource = std::function<QImage(quint8 code)>;
 
     explicit SlotRows(GlyphSource glyphs, QWidget *parent = nullptr);
+
+    int headingHeight() const { return m_headingHeight; }
+    int rowPitch() const { return m_rowPitch; }
 
     SlotEdit *edit(int slot) const { return m_edits.at(slot); }
     SpeedButton *speedButton(int slot) const { return m_speedButtons.at(slot); }
@@ -98,6 +103,8 @@ signals:
     void refused(const QString &why);
 
 private:
+    // Places the headings and rows for the font they have.
+    void layOut();
     void showCellOverflow(int slot, const QByteArray &markup);
 
     GlyphSource m_glyphs;
@@ -105,6 +112,10 @@ private:
     std::array<SpeedButton *, kSlots> m_speedButtons{};
     std::array<QImage, kSlots> m_shownGlyphs; // what each speed button's icon was made from
     std::array<QCheckBox *, kSlots> m_runBoxes{};
+    std::array<QLabel *, kSlots> m_letters{};
+    std::array<QLabel *, 3> m_headings{};
+    int m_headingHeight = kHeadingHeight;
+    int m_rowPitch = kRowPitch;
     // The text each run check box's count and warning were made from.
     std::array<std::optional<QByteArray>, kSlots> m_counted;
 };

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QScrollArea>
 #include <QScrollBar>
 
 using namespace varlo;
@@ -68,6 +69,7 @@ private Q_SLOTS:
     void standardKeysRunTheFileCommands();
     void aboutWindow();
     void everyControlHasATipAndAName();
+    void everyTextFits();
     void helpWindow();
 
     void windowIconIsThePackagedIcon_data();
@@ -135,13 +137,26 @@ void TestApp::geometry()
     QTemporaryDir dir;
     Started s(dir.path());
     QVERIFY(QTest::qWaitForWindowExposed(s.window.get()));
-    QCOMPARE(s.window->size(), QSize(624, 673));
+    // The sizes below are the window's at the default font; with a larger
+    // one it grows where the text needs room, and the rest keeps its order.
+    const bool defaultFont = !qEnvironmentVariableIsSet("VARLO_TEST_UI_FONT_PT");
+    if (defaultFont) {
+        QCOMPARE(s.window->size(), QSize(624, 673));
+        QCOMPARE(s.window->statusBar()->height(), 19);
+    } else {
+        QVERIFY(s.window->width() >= 624 && s.window->height() >= 673);
+        QVERIFY(s.window->statusBar()->height() >= 19);
+    }
     QCOMPARE(s.find<QToolBar>(QStringLiteral("ToolBar1"))->height(), 28);
-    QCOMPARE(s.window->statusBar()->height(), 19);
 
+    const int pitch = s.edit(1)->mapTo(s.window.get(), QPoint()).y() - s.edit(0)->mapTo(s.window.get(), QPoint()).y();
+    QVERIFY(pitch >= 24);
     for (int i = 0; i < MessageSet::kSlotCount; ++i) {
         const QPoint top = s.edit(i)->mapTo(s.window.get(), QPoint(0, 0));
-        QCOMPARE(top.y(), 96 + 24 * i);
+        if (defaultFont)
+            QCOMPARE(top.y(), 96 + 24 * i);
+        else
+            QCOMPARE(top.y(), s.edit(0)->mapTo(s.window.get(), QPoint()).y() + pitch * i);
         QCOMPARE(s.edit(i)->size(), QSize(497, 21));
         QCOMPARE(s.speedButton(i)->size(), QSize(23, 22));
     }
@@ -152,8 +167,10 @@ void TestApp::geometry()
         QVERIFY2(labels.contains(QLatin1String(text)), text);
 
     QCOMPARE(s.find<QPushButton>(QStringLiteral("suiButton1"))->text(), QStringLiteral("Initial"));
-    QCOMPARE(s.find<QPushButton>(QStringLiteral("suiButton1"))->size(), QSize(80, 27));
-    QCOMPARE(s.find<QPushButton>(QStringLiteral("Send"))->size(), QSize(75, 25));
+    if (defaultFont) {
+        QCOMPARE(s.find<QPushButton>(QStringLiteral("suiButton1"))->size(), QSize(80, 27));
+        QCOMPARE(s.find<QPushButton>(QStringLiteral("Send"))->size(), QSize(75, 25));
+    }
     QCOMPARE(s.find<QProgressBar>(QStringLiteral("ProgressBar1"))->size(), QSize(169, 12));
     // The bottom row, left to right.
     int left = -1;
@@ -1066,28 +1083,150 @@ void TestApp::everyControlHasATipAndAName()
     QVERIFY2(lacking.isEmpty(), qPrintable(QStringLiteral("%1 controls lack a tip or a name").arg(lacking.size())));
 }
 
+namespace {
+
+// What of a text does not fit its widget, or nothing.
+QString clipped(QWidget *widget)
+{
+    const QFontMetrics metrics = widget->fontMetrics();
+    const auto advance = [&](QString text) { return metrics.horizontalAdvance(text.remove(QLatin1Char('&'))); };
+    QStyle *style = widget->style();
+    int need = 0;
+    int room = widget->contentsRect().width();
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
+        if (label->wordWrap() || label->text().isEmpty() || label->textFormat() == Qt::RichText)
+            return {};
+        for (const QString &line : label->text().split(QLatin1Char('\n')))
+            need = std::max(need, advance(line));
+        room -= 2 * label->margin() + 2 * label->indent() * (label->indent() > 0);
+    } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
+        if (box->text().isEmpty())
+            return {};
+        need = advance(box->text()) + style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box)
+            + style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+    } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        if (button->text().isEmpty())
+            return {};
+        // The icon, and a few pixels of frame on either side.
+        need = advance(button->text()) + (button->icon().isNull() ? 0 : button->iconSize().width() + 4) + 8;
+    } else if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+        // Its own measure of its widest item, arrow and frame.
+        need = combo->sizeHint().width();
+        room = combo->width();
+    } else {
+        return {};
+    }
+    if (need <= room)
+        return {};
+    return QStringLiteral("%1 %2 (%3): %4 px of text in %5 px")
+        .arg(widget->window()->objectName(), widget->objectName(), QLatin1String(widget->metaObject()->className()))
+        .arg(need)
+        .arg(room);
+}
+
+} // namespace
+
+void TestApp::everyTextFits()
+{
+    // Run in the suite at 14 points too: a desktop set to large text must
+    // not cut a word of any window.
+    QTemporaryDir dir;
+    Started s(dir.path());
+    MessageSet set = s.document().messageSet();
+    set.setMarkup(0, QByteArray(124, 'W')); // a count of three digits
+    s.document().takeTextsAndSpeedCodes(set);
+    s.window->findChild<QSlider *>(QStringLiteral("suiTrackBar1"))->setValue(10);
+    QVERIFY(s.tick());
+    s.trigger("Preview1");
+    s.trigger("Publish1");
+    s.trigger("CharacterGenerator1");
+    const QList<QWidget *> windows{s.window.get(),
+                                   s.window->aboutBox(),
+                                   s.window->helpWindow(),
+                                   s.window->previewWindow(),
+                                   s.window->publishDialog(),
+                                   s.window->fontEditor()};
+    QStringList cut;
+    for (QWidget *window : windows) {
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        for (QWidget *widget : window->findChildren<QWidget *>()) {
+            if (!widget->isVisibleTo(window) || widget->window() != window)
+                continue;
+            if (const QString why = clipped(widget); !why.isEmpty())
+                cut << why;
+            // Inside its parent, or it is cut off there (a scrolled area's
+            // contents may be larger than what shows of them).
+            const QWidget *parent = widget->parentWidget();
+            if (parent && !qobject_cast<const QAbstractScrollArea *>(parent->parentWidget())
+                && !parent->rect().contains(widget->geometry()))
+                cut << QStringLiteral("%1 %2 (%3) stands outside its parent")
+                           .arg(window->objectName(), widget->objectName(),
+                                QLatin1String(widget->metaObject()->className()));
+        }
+        // Whole on the screen.
+        const QRect screen = window->screen()->availableGeometry();
+        if (window->width() > screen.width() || window->height() > screen.height())
+            cut << QStringLiteral("%1 is %2 x %3, larger than the screen")
+                       .arg(window->objectName())
+                       .arg(window->width())
+                       .arg(window->height());
+        if (window != s.window.get())
+            window->hide();
+    }
+    for (const QString &line : std::as_const(cut))
+        qWarning("%s", qPrintable(line));
+    QVERIFY2(cut.isEmpty(), qPrintable(QStringLiteral("%1 texts do not fit").arg(cut.size())));
+
+    // Where the rows don't all fit the screen, they scroll, and the window
+    // can be made larger or smaller; where they fit, nothing scrolls.
+    auto *area = s.find<QScrollArea>(QStringLiteral("SlotRowsArea"));
+    const bool scrolls = s.window->slotRows()->height() > area->viewport()->height();
+    QCOMPARE(area->verticalScrollBar()->isVisible(), scrolls);
+    QCOMPARE(s.window->minimumHeight() < s.window->maximumHeight(), scrolls);
+    if (scrolls) {
+        area->ensureWidgetVisible(s.edit(19));
+        QVERIFY(area->verticalScrollBar()->value() > 0);
+    }
+}
+
 void TestApp::aboutWindow()
 {
     QTemporaryDir dir;
     Started s(dir.path());
     auto *about = s.window->aboutBox();
+    // The places are the box's at the default font; a larger one widens it
+    // around its text (everyTextFits checks that the text fits).
+    const bool defaultFont = !qEnvironmentVariableIsSet("VARLO_TEST_UI_FONT_PT");
     for (int round = 0; round < 2; ++round) {
-        bool checked = false;
+        // Read in the box and compared once it is closed: a failed compare
+        // inside would leave the modal box open for good.
+        bool visible = false;
+        bool modal = false;
+        QString title, text, okText;
+        QPoint labelPos;
+        QRect okGeometry;
         QTimer::singleShot(0, about, [&] {
-            QVERIFY(about->isVisible());
-            QVERIFY(about->isModal());
-            QCOMPARE(about->windowTitle(), QStringLiteral("About"));
+            visible = about->isVisible();
+            modal = about->isModal();
+            title = about->windowTitle();
             auto *label = about->findChild<QLabel *>();
-            QCOMPARE(label->text(), QStringLiteral("VARLO PANEL CONTROLLER ,    VER 3.00"));
-            QCOMPARE(label->pos(), QPoint(64, 40));
+            text = label->text();
+            labelPos = label->pos();
             auto *ok = about->findChild<QPushButton *>(QStringLiteral("Button1"));
-            QCOMPARE(ok->text(), QStringLiteral("&OK"));
-            QCOMPARE(ok->geometry(), QRect(136, 112, 75, 25));
-            checked = true;
+            okText = ok->text();
+            okGeometry = ok->geometry();
             QTest::mouseClick(ok, Qt::LeftButton);
         });
         s.find<QAction>(QStringLiteral("About1"))->trigger();
-        QVERIFY(checked);
+        QVERIFY(visible);
+        QVERIFY(modal);
+        QCOMPARE(title, QStringLiteral("About"));
+        QCOMPARE(text, QStringLiteral("VARLO PANEL CONTROLLER ,    VER 3.00"));
+        QCOMPARE(okText, QStringLiteral("&OK"));
+        QCOMPARE(labelPos, QPoint(64, 40));
+        if (defaultFont)
+            QCOMPARE(okGeometry, QRect(136, 112, 75, 25));
         QVERIFY(!about->isVisible());
     }
     QCOMPARE(s.window->findChildren<AboutBox *>().size(), 1);
