@@ -5,6 +5,8 @@
 
 #include <QString>
 
+class QTime;
+
 namespace varlo {
 
 // What the programs say about an upload, from what the link returns: the
@@ -23,5 +25,19 @@ QString uploadFailureText(UploadResult result);
 // The port as the status bar has always shown it once it is open: "  Com:3",
 // or the device path after two spaces.
 QString portStatusText(const PortChoice &port);
+
+// What an upload was for: the messages (Send) or the fonts (Initial).
+enum class UploadPurpose { Messages, Fonts };
+
+// One line that says how the last upload ended and when, for a place that
+// keeps it (the window's status bar): "Sent to COM 3 at 10:42:05", "Fonts
+// loaded on COM 3 at 10:42:05", "Not sent: Serial port can't open! (COM3
+// (/dev/ttyS2): Permission denied)". The time in the locale's long format.
+QString uploadEndLine(UploadPurpose purpose, const UploadOutcome &outcome, const QTime &at);
+
+// After " Can't find serial port!": the ports discovery tried and what each
+// was (busy, held by which program; no answer; refused, and why), and the
+// missing ones in one line. Empty for other outcomes.
+QString triedPortsText(const UploadOutcome &outcome);
 
 } // namespace varlo

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "files/document.h"
-#include "files/recoverycopy.h"
 #include "supportpictures/supportfiles.h"
 
 #include <QMainWindow>
@@ -14,18 +13,17 @@
 #include <vector>
 
 class QAction;
-class QComboBox;
-class QLabel;
-class QProgressBar;
-class QPushButton;
 class QScrollArea;
-class QSlider;
 class QTimer;
 class QToolButton;
 
 namespace varlo {
 
+class BottomRow;
 class Dialogs;
+class RecoveryKeeper;
+class UploadControl;
+class WindowCommands;
 class DocumentCommands;
 class PictureSource;
 class SideWindows;
@@ -38,7 +36,6 @@ class SlotRows;
 class AboutBox;
 class HelpWindow;
 class UploadWorker;
-struct UploadOutcome;
 
 // The program's main window, the first of its three forms; its widgets keep
 // the object names the tests and the manual use. It owns the document (the
@@ -53,10 +50,6 @@ class MainWindow : public QMainWindow
 
 public:
     static constexpr int kRefreshIntervalMs = 100;
-    // How long after the last change the copy of unsaved messages is written:
-    // long enough not to write at every keystroke, short enough that little
-    // is lost to a crash.
-    static constexpr int kRecoveryDelayMs = 2000;
 
     struct Folders
     {
@@ -90,7 +83,7 @@ public:
 
     Document &document() { return m_document; }
     SlotRows *slotRows() const { return m_rows; }
-    UploadWorker &uploads() { return *m_uploads; }
+    UploadWorker &uploads();
     const SupportFiles &supportFiles() const;
     // The About and Help boxes, made when first asked for.
     AboutBox *aboutBox();
@@ -109,12 +102,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    class UploadEnd;
-
-    void buildActions();
-    void buildMenus();
-    void buildToolBar();
-    void buildBottomRow(QWidget *client);
     void buildStatusBar();
     // Every command, control and report to the handler that serves it.
     void connectCommands();
@@ -134,12 +121,6 @@ private:
     void showSlots();
     // Refreshes what shows a slot that the document changed.
     void slotChanged(int slot);
-    // The copy of unsaved messages: written a while after an edit, and at
-    // once when the set is replaced, saved or the window closes, while the
-    // document holds changes worth keeping; removed once it holds none
-    // (saved, or replaced by New or Open after the question).
-    void documentEdited();
-    void keepRecoveryCopy();
 
     // Slot controls.
     void refreshSpeedGlyphs();
@@ -149,6 +130,7 @@ private:
     void refreshCounts();
     void refreshSoon();
     void commuDelayChanged(int position);
+    void showStatus(const QString &text);
 
     // The slot boxes and the Preview show the font in use.
     void fontInUseChanged();
@@ -156,23 +138,16 @@ private:
     // Uploads: Send (the button and the File menu's entry) and Initial.
     void sendClicked();
     void initialClicked();
-    PortChoice chosenPort() const;
     // While an upload runs, and until its end has been shown, the window
     // takes no input, keeps repainting and shows that it is busy.
     void setUploading(bool uploading);
-    // The box, the lamp and the progress bar as the upload ended.
-    void uploadEnded(const UploadOutcome &outcome);
-    enum class Lamp { Green, Red };
-    void showLamp(Lamp lamp);
 
     Document m_document;
     std::unique_ptr<Dialogs> m_dialogs;
     PictureSource *m_pictures = nullptr;
     DocumentCommands *m_documentCommands = nullptr;
     SideWindows *m_sideWindows = nullptr;
-    RecoveryCopy m_recovery;
-    QTimer *m_recoveryTimer = nullptr;
-    bool m_recoveryArmed = false;
+    RecoveryKeeper *m_recovery = nullptr;
     FontChoice *m_fontChoice = nullptr;
     bool m_shown = false;
 
@@ -182,40 +157,15 @@ private:
     // The window does not fit the screen: the rows scroll, and the user may
     // resize it.
     bool m_resizable = false;
-    QLabel *m_maxLabel = nullptr;
-    QLabel *m_commuDelayLabel = nullptr;
-    QWidget *m_rule = nullptr;
-    QPushButton *m_initial = nullptr;
-    QComboBox *m_portBox = nullptr;
-    QSlider *m_commuDelaySlider = nullptr;
-    QProgressBar *m_progress = nullptr;
-    QPushButton *m_send = nullptr;
+    BottomRow *m_bottom = nullptr;
     QTimer *m_refreshTimer = nullptr;
-    QToolButton *m_saveButton = nullptr;
 
-    QAction *m_new = nullptr;
-    QAction *m_open = nullptr;
-    QAction *m_save = nullptr;
-    QAction *m_saveAs = nullptr;
-    QAction *m_sendAction = nullptr;
-    QAction *m_publishAction = nullptr;
-    QAction *m_exit = nullptr;
-    QAction *m_moveUp = nullptr;
-    QAction *m_moveDown = nullptr;
-    QAction *m_helpAction = nullptr;
-    QAction *m_aboutAction = nullptr;
-    QAction *m_previewAction = nullptr;
-    QAction *m_fontEditorAction = nullptr;
-    // The insertion commands in tool bar order.
-    std::vector<QAction *> m_insertActions;
-    // Every action that runs a command, to turn off while an upload runs.
-    std::vector<QAction *> m_commands;
+    WindowCommands *m_commands = nullptr;
     QPointer<QWidget> m_focusBeforeUpload;
-    bool m_uploading = false;
 
     // Last, so that it goes first: an upload still running ends before the
     // controls it reports to go.
-    std::unique_ptr<UploadWorker> m_uploads;
+    std::unique_ptr<UploadControl> m_uploads;
 };
 
 } // namespace varlo

@@ -8,6 +8,8 @@
 #include "support/virtualports.h"
 #include "support/workedexample.h"
 
+#include <QLabel>
+
 #include <atomic>
 #include <cerrno>
 #include <thread>
@@ -52,6 +54,16 @@ private Q_SLOTS:
     void windowDestroyedWhileTheFailureBoxIsOpen();
 };
 
+namespace {
+
+// The status bar's line about the last upload.
+QString lastUpload(Started &s)
+{
+    return s.find<QLabel>(QStringLiteral("LastUpload"))->text();
+}
+
+} // namespace
+
 void TestUploads::sendTheWorkedExample()
 {
     VirtualPorts ports;
@@ -86,6 +98,8 @@ void TestUploads::sendTheWorkedExample()
     QCOMPARE(percentages.mid(0, 3), (QStringList{"4%", "9%", "14%"}));
     QCOMPARE(percentages[20], QStringLiteral("100%"));
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:1"));
+    // The outcome stays beside the port, with the time it came.
+    QVERIFY2(lastUpload(s).startsWith(QStringLiteral("Sent to COM 1 at ")), qPrintable(lastUpload(s)));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::Speed3));
     QVERIFY(s.dialogs->messages.isEmpty());
     // Send leaves the document alone.
@@ -138,6 +152,7 @@ void TestUploads::initialLoadsTheFonts()
     QCOMPARE(lastPercentage, QStringLiteral("98%"));
     QCOMPARE(ports.lineErrors(), QStringList());
     QCOMPARE(s.window->statusBar()->currentMessage(), QStringLiteral("  Com:4"));
+    QVERIFY2(lastUpload(s).startsWith(QStringLiteral("Fonts loaded on COM 4 at ")), qPrintable(lastUpload(s)));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::LampGreen));
     QVERIFY(!s.document().isModified());
 }
@@ -147,11 +162,19 @@ void TestUploads::portFailure_data()
     QTest::addColumn<int>("portIndex");
     QTest::addColumn<bool>("initial");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("reason");
+    // What the box's details and the status bar's last line say.
+    QTest::addColumn<QStringList>("detail");
+    QTest::addColumn<QString>("last");
 
-    QTest::newRow("chosen port missing, Send") << 5 << false << "Serial port can't open!" << true;
-    QTest::newRow("chosen port missing, Initial") << 5 << true << "Serial port can't open!" << true;
-    QTest::newRow("no panel anywhere") << 0 << false << " Can't find serial port!" << false;
+    QTest::newRow("chosen port missing, Send") << 5 << false << "Serial port can't open!" << QStringList{"COM5 ("}
+                                               << "Not sent: Serial port can't open! (COM5 (";
+    QTest::newRow("chosen port missing, Initial") << 5 << true << "Serial port can't open!" << QStringList{"COM5 ("}
+                                                  << "Fonts not loaded: Serial port can't open! (COM5 (";
+    // Every port tried is named, and what to check.
+    QTest::newRow("no panel anywhere") << 0 << false << " Can't find serial port!"
+                                       << QStringList{"Ports tried:", "No such port: COM15, COM14", "COM1\n",
+                                                      "Check that the panel is switched on"}
+                                       << "Not sent: Can't find serial port! at ";
 }
 
 void TestUploads::portFailure()
@@ -159,7 +182,8 @@ void TestUploads::portFailure()
     QFETCH(int, portIndex);
     QFETCH(bool, initial);
     QFETCH(QString, message);
-    QFETCH(bool, reason);
+    QFETCH(QStringList, detail);
+    QFETCH(QString, last);
 
     VirtualPorts ports; // every port a dangling link: nothing answers
     QVERIFY(ports.isValid());
@@ -182,7 +206,9 @@ void TestUploads::portFailure()
     QCOMPARE(uploadDone(finished), false);
 
     QCOMPARE(s.dialogs->messageTexts(), QStringList{message});
-    QCOMPARE(!s.dialogs->messages[0].detail.isEmpty(), reason);
+    for (const QString &piece : detail)
+        QVERIFY2(s.dialogs->messages[0].detail.contains(piece), qPrintable(s.dialogs->messages[0].detail));
+    QVERIFY2(lastUpload(s).startsWith(last), qPrintable(lastUpload(s)));
     // The lamp turns red after the box is closed.
     QCOMPARE(lampDuringBox, QStringLiteral("green"));
     QCOMPARE(shown(s.find<QPushButton>(QStringLiteral("Send"))->icon()), builtIn(SupportFiles::LampRed));
