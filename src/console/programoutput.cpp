@@ -28,12 +28,12 @@ void print(FILE *stream, const QByteArray &bytes)
         noteOutputError();
 }
 
+} // namespace
+
 QString programName()
 {
     return QCoreApplication::applicationName();
 }
-
-} // namespace
 
 void nameProgram(const QString &name)
 {
@@ -75,6 +75,14 @@ void printErr(const QString &text)
 void printMessage(const QString &message)
 {
     printErr(QStringLiteral("%1: %2\n").arg(programName(), message));
+}
+
+void printMessageLines(const QString &text)
+{
+    QString prefixed;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        prefixed += QStringLiteral("%1: %2\n").arg(programName(), line);
+    printErr(prefixed);
 }
 
 int usageError(const QString &message, const QString &command)

@@ -30,7 +30,13 @@ void printOut(const QString &text);
 void printOut(const QByteArray &bytes);
 void printErr(const QString &text);
 // "<program>: <message>" on standard error.
+// The name the program was given (nameProgram), as its messages start.
+QString programName();
 void printMessage(const QString &message);
+// Each line of text as printMessage prints one, so that every line a
+// program says on standard error names it; a text's own leading spaces
+// stay.
+void printMessageLines(const QString &text);
 // "<program>: <message>" and a pointer to --help on standard error; returns
 // ExitUsage. A command of the program goes after its name, in both lines.
 int usageError(const QString &message, const QString &command = {});

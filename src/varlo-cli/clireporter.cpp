@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "varlo-cli/clireporter.h"
 
+#include "console/programoutput.h"
 #include "console/uploadwords.h"
 #include "varlo-cli/commandline.h"
 #include "console/stopsignals.h"
@@ -55,11 +56,18 @@ void CliReporter::showFailure(const QString &text, const UploadOutcome &outcome)
 {
     const QString &reason = outcome.reason;
     endProgressLine();
-    m_write((m_label.isEmpty() ? QString() : m_label + QStringLiteral(": ")) + text + QLatin1Char('\n'));
+    // Every line names the program, as its other messages do; with
+    // several ports, the port as well.
+    const QString who =
+        programName() + QStringLiteral(": ") + (m_label.isEmpty() ? QString() : m_label + QStringLiteral(": "));
+    QString said = text + QLatin1Char('\n');
     if (!reason.isEmpty())
-        m_write(reason + QLatin1Char('\n'));
+        said += reason + QLatin1Char('\n');
     if (SerialPort::isPermissionReason(reason))
-        m_write(QString::fromLatin1(permissionHint()));
+        said += QString::fromLatin1(permissionHint());
+    said += triedPortsText(outcome);
+    for (const QString &line : said.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        m_write(who + line + QLatin1Char('\n'));
 }
 
 void CliReporter::setProgressPosition(int position)
@@ -105,7 +113,7 @@ int uploadToEachPort(const std::vector<PortChoice> &ports,
         if (!outcome.done())
             status = ExitFailed;
         else if (several)
-            printErr(port.toString() + QStringLiteral(": done\n"));
+            printMessage(port.toString() + QStringLiteral(": done"));
     }
     return status;
 }

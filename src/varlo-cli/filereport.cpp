@@ -15,7 +15,7 @@ void printFileMessages(const QStringList &messages, const QString &path, const Q
         text += message + QLatin1Char('\n');
     if (!reason.isEmpty())
         text += QStringLiteral("%1: %2\n").arg(path, reason);
-    printErr(text);
+    printMessageLines(text);
 }
 
 } // namespace
@@ -46,7 +46,7 @@ std::optional<FontFile> readFontFileReporting(const QString &path)
         const QString where = read.errorLine > 0 ? QStringLiteral("%1:%2").arg(path).arg(read.errorLine) : path;
         text += QStringLiteral("%1: error: %2\n").arg(where, read.error);
     }
-    printErr(text);
+    printMessageLines(text);
     return read.font;
 }
 
@@ -63,7 +63,7 @@ int saveFontFileReporting(const QString &path, const FontFile &font)
     const QString reason = saveFontFile(path, font);
     if (reason.isEmpty())
         return ExitDone;
-    printErr(QStringLiteral("%1: %2\n").arg(path, reason));
+    printMessage(QStringLiteral("%1: %2").arg(path, reason));
     return ExitFileFailed;
 }
 

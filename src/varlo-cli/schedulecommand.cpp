@@ -164,7 +164,7 @@ int runCheck(const QStringList &arguments)
             where += QStringLiteral(":%1").arg(read.errorLine);
         if (read.errorColumn > 0)
             where += QStringLiteral(":%1").arg(read.errorColumn);
-        printErr(QStringLiteral("%1: error: %2\n").arg(where, read.error));
+        printMessage(QStringLiteral("%1: error: %2").arg(where, read.error));
         return ExitFileFailed;
     }
     const Schedule &schedule = *read.schedule;

@@ -86,7 +86,7 @@ int runSend(const QStringList &arguments)
         givenTexts.emplace_back(slot, set->markup(slot));
     for (const auto &[slot, markup] : givenTexts) {
         if (markupOverflows(markup)) {
-            printErr(slotOverflowMessage(slot) + QLatin1Char('\n'));
+            printMessage(slotOverflowMessage(slot));
             return ExitFileFailed;
         }
     }

@@ -713,6 +713,30 @@ void TestCli::sendFindsThePanel()
     QCOMPARE(panel.received(), "T" + workedExampleStream());
 }
 
+namespace {
+
+// What a program says on standard error: each line after its name.
+QString named(const QString &text, const QString &program = QStringLiteral("varlo-cli"))
+{
+    QString result;
+    for (const QString &line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        result += program + QStringLiteral(": ") + line + QLatin1Char('\n');
+    return result;
+}
+
+// Discovery that found no panel says so, then each port it tried.
+void compareFailure(const QString &actual, const QString &expected)
+{
+    if (expected.contains(QStringLiteral("Can't find serial port!"))) {
+        QVERIFY2(actual.startsWith(named(expected)), qPrintable(actual));
+        QVERIFY2(actual.contains(QStringLiteral("varlo-cli: Ports tried:\n")), qPrintable(actual));
+    } else {
+        QCOMPARE(actual, named(expected));
+    }
+}
+
+} // namespace
+
 void TestCli::linkFailures_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -738,7 +762,9 @@ void TestCli::linkFailures()
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
-    QCOMPARE(QString::fromLocal8Bit(run.err), QString::fromLocal8Bit(err).replace("%1", m_ports->entry(4)));
+    compareFailure(QString::fromLocal8Bit(run.err), QString::fromLocal8Bit(err).replace("%1", m_ports->entry(4)));
+    if (arguments.first() != QLatin1String("probe") && !arguments.contains(QStringLiteral("--port")))
+        QVERIFY2(run.err.contains("varlo-cli: COM7 ("), run.err.constData());
 }
 
 void TestCli::writeErrorMidUpload()
@@ -750,8 +776,10 @@ void TestCli::writeErrorMidUpload()
     const Run run = runCli({"send", "-m", "A", "-m", "B", "--delay", "10", "--port", "2"});
     QCOMPARE(run.exitCode, 1);
     QVERIFY(panel.waitUntilVanished(0));
-    QCOMPARE(QString::fromLocal8Bit(run.err),
-             QStringLiteral("Serial port write error!\nCOM2 (%1): %2\n").arg(m_ports->entry(2), qt_error_string(EIO)));
+    QCOMPARE(
+        QString::fromLocal8Bit(run.err),
+        named(
+            QStringLiteral("Serial port write error!\nCOM2 (%1): %2\n").arg(m_ports->entry(2), qt_error_string(EIO))));
 }
 
 namespace {
@@ -892,7 +920,7 @@ void TestCli::portRefused()
     QString expected = message + '\n' + QStringLiteral("COM4 (%1): %2\n").arg(m_ports->entry(4), reason.arg(lock));
     if (refusal == Refusal::NoPermission)
         expected += QString::fromLatin1(cli::CliReporter::permissionHint());
-    QCOMPARE(QString::fromLocal8Bit(run.err), expected);
+    compareFailure(QString::fromLocal8Bit(run.err), expected);
     QCOMPARE(panel.received(), QByteArray());
 }
 
@@ -1029,7 +1057,7 @@ void TestCli::reporterHintsAtTheGroup()
         expected += reason + '\n';
     if (hint)
         expected += QString::fromLatin1(cli::CliReporter::permissionHint());
-    QCOMPARE(written, expected);
+    QCOMPARE(written, named(expected, QCoreApplication::applicationName()));
     QCOMPARE(written.contains("dialout"), hint);
 }
 
@@ -1157,7 +1185,7 @@ void TestCli::writeRefused()
         QVERIFY(writeBytes(path, old));
 
     const Run run = runCli(QStringList{"write", path} + textArguments(texts, {}));
-    QCOMPARE(QString::fromLocal8Bit(run.err), QString(err).replace("%1", path));
+    QCOMPARE(QString::fromLocal8Bit(run.err), named(QString(err).replace("%1", path)));
     QCOMPARE(run.out, QByteArray());
     QCOMPARE(run.exitCode, 3);
     if (oldFile)
@@ -1284,7 +1312,7 @@ void TestCli::fileReadErrors()
     VirtualPanel &panel = m_ports->addPanel(3);
 
     const Run run = runCli(command == "send" ? QStringList{"send", path, "--port", "COM3"} : QStringList{"show", path});
-    QCOMPARE(QString::fromLocal8Bit(run.err), QString(err).replace("%1", path));
+    QCOMPARE(QString::fromLocal8Bit(run.err), named(QString(err).replace("%1", path)));
     QCOMPARE(run.exitCode, 3);
     if (out.isEmpty())
         QCOMPARE(run.out, QByteArray());
@@ -1652,10 +1680,11 @@ void TestCli::severalPorts()
     const Run run = runCli(arguments);
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.out, QByteArray());
-    QCOMPARE(QString::fromLocal8Bit(run.err),
-             QStringLiteral("COM3: done\nCOM4: Serial port can't open!\nCOM4 (%1): No such file or directory\n"
-                            "COM5: done\n")
-                 .arg(m_ports->entry(4)));
+    QCOMPARE(
+        QString::fromLocal8Bit(run.err),
+        named(QStringLiteral("COM3: done\nCOM4: Serial port can't open!\nCOM4: COM4 (%1): No such file or directory\n"
+                             "COM5: done\n")
+                  .arg(m_ports->entry(4))));
     QCOMPARE(first.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(last.waitForBytes(bytesEach, 5000), bytesEach);
     QCOMPARE(first.received(), last.received());
@@ -1745,7 +1774,12 @@ void TestCli::hostileFiles()
     const Run run = runCli(arguments);
 
     QVERIFY2(run.exitCode >= 0, "varlo-cli did not end by itself");
-    QVERIFY2(QString::fromUtf8(run.err).contains(QString(err).replace("PATH", target.path())), run.err.constData());
+    // Every line names the program; what follows is the message.
+    QString said = QString::fromUtf8(run.err);
+    for (const QString &line : said.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        QVERIFY2(line.startsWith(QStringLiteral("varlo-cli: ")), qPrintable(line));
+    said.remove(QRegularExpression(QStringLiteral("^varlo-cli: "), QRegularExpression::MultilineOption));
+    QVERIFY2(said.contains(QString(err).replace("PATH", target.path())), run.err.constData());
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(printable(run.err), run.err.constData());
     QVERIFY(target.isUntouched());
@@ -1776,7 +1810,7 @@ void TestCli::fileSizeLimit()
     // As `ulimit -f 1` leaves a shell's programs: SIGXFSZ at its default.
     const Run run = runCli(arguments, {}, {"/bin/sh", "-c", "trap - XFSZ; ulimit -f 1 && exec \"$@\"", "sh"});
 
-    QCOMPARE(QString::fromLocal8Bit(run.err), before + path + ": " + qt_error_string(EFBIG) + '\n');
+    QCOMPARE(QString::fromLocal8Bit(run.err), named(before + path + ": " + qt_error_string(EFBIG) + '\n'));
     QCOMPARE(run.exitCode, 3);
     QCOMPARE(fileBytes(path), QByteArray("the old file"));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"old"});
@@ -1812,7 +1846,7 @@ void TestCli::textOverTheSlot()
 
     const Run run = runCli(arguments + QStringList{"--port", "COM3"});
 
-    QCOMPARE(QString::fromUtf8(run.err), err);
+    QCOMPARE(QString::fromUtf8(run.err), named(err));
     QCOMPARE(run.exitCode, err.isEmpty() ? 0 : 3);
     if (err.isEmpty())
         QVERIFY(panel.waitForBytes(1, 5000) > 0);
