@@ -35,7 +35,9 @@ std::unique_ptr<SerialPort> openChosenPort(const PortChoice &choice, QString *re
 // A port discovery could not open, as the user needs to hear of it.
 TriedPort refusedPort(const PortChoice &choice, const SerialPort &port)
 {
-    TriedPort tried{choice, port.deviceName()};
+    TriedPort tried;
+    tried.port = choice;
+    tried.device = port.deviceName();
     if (port.deviceMissing())
         return tried;
     tried.found = port.isBusy() ? TriedPort::Found::Busy : TriedPort::Found::Refused;
@@ -66,7 +68,7 @@ std::optional<PanelLink> findPanel(std::vector<TriedPort> *tried, QString *reaso
         quint8 answer = 0;
         if (port->writeByte(frame::kProbe) && port->readByte(answer) == 1 && answer == frame::kProbe)
             return PanelLink(std::move(port), choice);
-        tried->push_back({choice, port->deviceName(), TriedPort::Found::NoAnswer});
+        tried->push_back({choice, port->deviceName(), TriedPort::Found::NoAnswer, {}, {}});
         port->close();
     }
     return std::nullopt;
