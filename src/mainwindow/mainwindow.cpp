@@ -184,7 +184,7 @@ void MainWindow::connectCommands()
     connect(m_rows, &SlotRows::slotFocused, m_sideWindows, &SideWindows::slotFocused);
     connect(m_rows, &SlotRows::refused, this, [this](const QString &why) { statusBar()->showMessage(why, 5000); });
     connect(m_recovery, &RecoveryKeeper::failed, this, [this](const QString &problem) {
-        showStatus(tr("Can't keep a copy of the unsaved messages: %1").arg(problem));
+        statusBar()->showMessage(tr("Can't keep a copy of the unsaved messages: %1").arg(problem));
     });
     connect(m_uploads.get(), &UploadControl::busyChanged, this, &MainWindow::setUploading);
 
@@ -342,11 +342,6 @@ void MainWindow::refreshSoon()
 void MainWindow::commuDelayChanged(int position)
 {
     m_bottom->showCommuDelay(position);
-}
-
-void MainWindow::showStatus(const QString &text)
-{
-    statusBar()->showMessage(text);
 }
 
 void MainWindow::fontInUseChanged()

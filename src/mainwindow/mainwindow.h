@@ -130,7 +130,6 @@ private:
     void refreshCounts();
     void refreshSoon();
     void commuDelayChanged(int position);
-    void showStatus(const QString &text);
 
     // The slot boxes and the Preview show the font in use.
     void fontInUseChanged();
