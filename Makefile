@@ -80,6 +80,7 @@ test: deps
 
 # Benchmarks are built with everything else but run only here.
 bench: deps
+	@sh tools/install-deps.sh $(SCREENSHOT_PACKAGES)
 	$(MAKE) build
 	bench/run $(BUILD_DIR)
 
