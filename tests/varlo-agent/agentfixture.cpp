@@ -5,6 +5,8 @@
 #include "model/messageblock.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace varlo::test {
@@ -145,6 +147,21 @@ void StatusWatch::take(const fleet::MqttMessage &message)
     }
 }
 
+FleetFixture::SavedVariable::SavedVariable(const char *name)
+    : name(name)
+    , value(qgetenv(name))
+    , wasSet(qEnvironmentVariableIsSet(name))
+{
+}
+
+FleetFixture::SavedVariable::~SavedVariable()
+{
+    if (wasSet)
+        qputenv(name, value);
+    else
+        qunsetenv(name);
+}
+
 QString FleetFixture::setUp(const QStringList &watchTopics)
 {
     // First: the ports fixture points XDG_CONFIG_HOME at a folder of the
@@ -155,6 +172,14 @@ QString FleetFixture::setUp(const QStringList &watchTopics)
     dir = std::make_unique<QTemporaryDir>();
     if (!dir->isValid())
         return QStringLiteral("no temporary folder");
+    // The agents' runtime folder (the lock of --port AUTO) is the test's
+    // own, apart from other tests and agents on the machine.
+    const QString runtime = dir->filePath(QStringLiteral("run"));
+    if (!QDir().mkpath(runtime)
+        || !QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner))
+        return QStringLiteral("no runtime folder");
+    m_runtimeDir.emplace("XDG_RUNTIME_DIR");
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
     broker = std::make_unique<TestBroker>();
     if (!broker->start())
         return broker->errorString();
@@ -182,6 +207,7 @@ QStringList FleetFixture::tearDown()
     if (QTest::currentTestFailed() && broker)
         qWarning().noquote() << "broker log:\n" << broker->log().right(4000);
     broker.reset();
+    m_runtimeDir.reset();
     const QStringList lineErrors = ports ? ports->lineErrors() : QStringList();
     ports.reset();
     dir.reset();

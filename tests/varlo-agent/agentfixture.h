@@ -133,6 +133,18 @@ public:
     std::unique_ptr<TestBroker> broker;
     std::unique_ptr<StatusWatch> watch;
     std::vector<std::unique_ptr<AgentProcess>> agents;
+
+private:
+    // An environment variable as it was, to put back.
+    struct SavedVariable
+    {
+        explicit SavedVariable(const char *name);
+        ~SavedVariable();
+        const char *name;
+        QByteArray value;
+        bool wasSet;
+    };
+    std::optional<SavedVariable> m_runtimeDir;
 };
 
 // What reached a virtual panel, read as the panel's memory.

@@ -92,6 +92,7 @@ private Q_SLOTS:
     void panelThatFails_data();
     void panelThatFails();
     void panelBackBlankIsRefreshed();
+    void secondAutoAgentIsRefused();
     void lineWithoutAPanel_data();
     void lineWithoutAPanel();
     void stopSaysOfflineAndKeepsTheRecord();
@@ -518,6 +519,27 @@ void TestAgent::panelBackBlankIsRefreshed()
     QVERIFY2(panelview::waitUntilHolds(back, set, &why), qPrintable(why));
     QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
                                    [](const PanelStatus &s) { return s.state == PanelStatus::State::Idle; }));
+}
+
+void TestAgent::secondAutoAgentIsRefused()
+{
+    // Two agents finding "the" panel on one computer would each take any
+    // panel that answers: the second is refused and told what to do.
+    m_fleet.ports->addPanel(3);
+    QVERIFY(startAgent(QStringLiteral("first"), QStringLiteral("AUTO")));
+    m_fleet.agents.push_back(std::make_unique<AgentProcess>(
+        QStringLiteral("second"), m_fleet.arguments(QStringLiteral("second"), QStringLiteral("AUTO"))));
+    AgentProcess &second = *m_fleet.agents.back();
+    QVERIFY(second.start());
+    QCOMPARE(second.waitForExit(), 1);
+    QVERIFY2(second.log().contains(QLatin1String("uses --port AUTO; with several panels on one computer give each "
+                                                 "agent its own --port")),
+             qPrintable(second.log()));
+    // With ports of their own, several agents run side by side.
+    QVERIFY(startAgent(QStringLiteral("third"), QStringLiteral("COM4")));
+    // The lock goes with the agent that held it.
+    QCOMPARE(m_fleet.agents.front()->terminate(), 0);
+    QVERIFY(startAgent(QStringLiteral("fourth"), QStringLiteral("AUTO")));
 }
 
 void TestAgent::lineWithoutAPanel_data()
