@@ -11,6 +11,10 @@
 #include "console/stopsignals.h"
 
 #include <QCoreApplication>
+#include <QLockFile>
+#include <QStandardPaths>
+
+#include <memory>
 
 using namespace varlo;
 using namespace varlo::agent;
@@ -40,6 +44,29 @@ int main(int argc, char *argv[])
     settings.cleanSession = false;
     settings.will = Agent::lastWill(options);
     QString error;
+
+    // AUTO takes the first port where a panel answers. Two agents doing that
+    // on one computer find the same panel, or each other's, round after
+    // round: AUTO is for one panel per computer, and the second is refused.
+    std::unique_ptr<QLockFile> autoLock;
+    if (options.port.isAutomatic()) {
+        const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+        autoLock = std::make_unique<QLockFile>(folder + QStringLiteral("/varlo-agent-auto.lock"));
+        // Never taken over while its agent lives; QLockFile takes over the
+        // lock of a process that has gone.
+        autoLock->setStaleLockTime(0);
+        if (!autoLock->tryLock(0)) {
+            qint64 pid = 0;
+            QString host;
+            QString holder;
+            autoLock->getLockInfo(&pid, &host, &holder);
+            return fail(autoLock->error() == QLockFile::LockFailedError
+                            ? QStringLiteral("another varlo-agent on this computer (process %1) uses --port AUTO; "
+                                             "with several panels on one computer give each agent its own --port")
+                                  .arg(pid)
+                            : QStringLiteral("can't make the lock for --port AUTO in %1").arg(folder));
+        }
+    }
 
     const StateFolder folder(options.stateFolder);
     KeptState kept;
