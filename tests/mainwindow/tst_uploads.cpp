@@ -7,6 +7,7 @@
 #include "support/virtualpanel.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
+#include "virtualpanel/panelmemory.h"
 
 #include <QLabel>
 
@@ -52,6 +53,7 @@ private Q_SLOTS:
     void deviceVanishesMidUpload();
     void windowDestroyedMidUpload();
     void windowDestroyedWhileTheFailureBoxIsOpen();
+    void everythingFromTheKeyboard();
 };
 
 namespace {
@@ -328,6 +330,65 @@ void TestUploads::windowDestroyedWhileTheFailureBoxIsOpen()
     QTest::mouseClick(s.find<QPushButton>(QStringLiteral("Send")), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(destroyed, 10000);
     QCOMPARE(s.dialogs->messageTexts(), QStringList{"Serial port can't open!"});
+}
+
+// A person without a mouse: types a text, sets its speed and run flag,
+// chooses the port, saves, sends, and reads how it went, with keys alone.
+void TestUploads::everythingFromTheKeyboard()
+{
+    VirtualPorts ports;
+    QVERIFY(ports.isValid());
+    VirtualPanel &panel = ports.addPanel(1);
+    QTemporaryDir dir;
+    Started s(dir.path());
+    QVERIFY(QTest::qWaitForWindowActive(s.window.get()));
+    const auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(QApplication::focusWidget(), k, modifiers);
+    };
+    // Tab until `target` has the focus; false when a round of the window
+    // never reaches it.
+    const auto tabTo = [&](QWidget *target) {
+        for (int i = 0; i < 100 && QApplication::focusWidget() != target; ++i)
+            key(Qt::Key_Tab);
+        return QApplication::focusWidget() == target;
+    };
+
+    QCOMPARE(QApplication::focusWidget(), s.edit(0));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("HI"));
+    QVERIFY(tabTo(s.speedButton(0)));
+    key(Qt::Key_Space); // speed 5 → 1
+    QVERIFY(tabTo(s.edit(1)));
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("YO"));
+    QVERIFY(tabTo(s.runBox(1)));
+    key(Qt::Key_Space); // slot B stops
+    auto *portBox = s.find<QComboBox>(QStringLiteral("ComboBox3"));
+    QVERIFY(tabTo(portBox));
+    key(Qt::Key_Down); // AUTO → COM 1
+    QCOMPARE(portBox->currentIndex(), 1);
+
+    const QString path = dir.filePath(QStringLiteral("keys.vlo"));
+    s.dialogs->saveAnswers << path;
+    key(Qt::Key_S, Qt::ControlModifier);
+    QCOMPARE(s.document().fileName(), path);
+    QVERIFY(!s.document().isModified());
+
+    QSignalSpy finished(&s.uploads(), &UploadWorker::finished);
+    QVERIFY(tabTo(s.find<QPushButton>(QStringLiteral("Send"))));
+    key(Qt::Key_Space);
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(uploadDone(finished), true);
+    QVERIFY2(lastUpload(s).startsWith(QStringLiteral("Sent to COM 1 at ")), qPrintable(lastUpload(s)));
+    QCOMPARE(s.dialogs->messages.size(), 0);
+
+    PanelMemory memory;
+    for (const FrameDecoder::Event &event : panel.events())
+        memory.apply(event);
+    QVERIFY(memory.runs(0));
+    QCOMPARE(int(memory.speedCode(0)), 0);
+    QVERIFY(memory.isPresent(1));
+    QVERIFY(!memory.runs(1));
+    QCOMPARE(s.document().messageSet().markup(0), QByteArray("HI"));
+    QCOMPARE(s.document().messageSet().markup(1), QByteArray("YO"));
 }
 
 QTEST_MAIN(TestUploads)
