@@ -31,8 +31,8 @@ inline constexpr int kWaitMs = 30000;
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs = kWaitMs);
 
 // An agent's command line for the tests: the broker, its name and port, a
-// state folder of its own, no minimum interval and a quick retry unless
-// extra says otherwise (later options win).
+// state folder of its own, no minimum interval, a quick retry and no health
+// probes unless extra says otherwise (later options win).
 QStringList agentArguments(const QString &brokerUrl, const QString &name, const QString &port,
                            const QString &stateFolder, const QStringList &extra = {});
 
