@@ -191,7 +191,10 @@ void Agent::onMessage(const fleet::MqttMessage &message)
     if (m_stopping)
         return;
     if (m_options.homeAssistant && message.topic == homeassistant::kStatusTopic) {
-        if (message.payload == homeassistant::kOnline)
+        // Answered at most once in a while: anyone may publish "online"
+        // there in a loop, and each answer is 21 retained configurations.
+        if (message.payload == homeassistant::kOnline
+            && (!m_lastAnnounced.isValid() || m_lastAnnounced.hasExpired(kAnnounceGapMs)))
             announce();
         return;
     }
@@ -307,14 +310,12 @@ void Agent::setDesired(const MessageSet &set, const QString &source)
 
 bool Agent::fontDue() const
 {
-    return m_state.desiredFont
-        && (!m_state.font || m_state.font->hash != m_state.desiredFontHash || m_refreshFont);
+    return m_state.desiredFont && (!m_state.font || m_state.font->hash != m_state.desiredFontHash || m_refreshFont);
 }
 
 bool Agent::setDue() const
 {
-    return m_state.desired
-        && (!m_state.uploaded || m_state.uploaded->hash != m_state.desiredHash || m_refreshSet);
+    return m_state.desired && (!m_state.uploaded || m_state.uploaded->hash != m_state.desiredHash || m_refreshSet);
 }
 
 void Agent::schedule()
@@ -426,8 +427,7 @@ void Agent::setPanelAnswers(bool answers, const QString &reason)
         m_refreshSet = m_state.desired.has_value();
         m_refreshFont = m_state.desiredFont && m_state.font;
         log(QStringLiteral("the panel answers again%1")
-                .arg(m_refreshSet || m_refreshFont ? QStringLiteral("; uploading what it should show")
-                                                   : QString()));
+                .arg(m_refreshSet || m_refreshFont ? QStringLiteral("; uploading what it should show") : QString()));
     }
 }
 
@@ -542,6 +542,7 @@ void Agent::publishStatus()
 
 void Agent::announce()
 {
+    m_lastAnnounced.start();
     for (const homeassistant::Announcement &announcement :
          homeassistant::announcementsFor(m_options.name, QCoreApplication::applicationVersion()))
         m_client.publish(announcement.topic, announcement.payload, true);

@@ -8,6 +8,7 @@
 #include "fleet/panelstatus.h"
 #include "link/uploadworker.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QTimer>
@@ -134,6 +135,10 @@ private:
     // are this many.
     static constexpr int kMaxRefusalsLogged = 256;
     QSet<QString> m_refusalsLogged;
+
+    // Home Assistant's birth messages are answered at most once this often.
+    static constexpr qint64 kAnnounceGapMs = 5000;
+    QElapsedTimer m_lastAnnounced;
 
     bool m_stopping = false;
     int m_goodbyeId = -1;

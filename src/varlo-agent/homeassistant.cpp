@@ -44,6 +44,9 @@ QList<Announcement> announcementsFor(const QString &panel, const QString &versio
         QJsonObject config = common(panel, version, id);
         config.insert(QStringLiteral("name"), QStringLiteral("Slot %1").arg(QLatin1Char(letter)));
         config.insert(QStringLiteral("command_topic"), fleet::topics::panelSlot(panel, letter));
+        // QoS 1: the broker keeps a text typed while the agent is away in
+        // its session; at QoS 0 it would be lost.
+        config.insert(QStringLiteral("qos"), 1);
         // What the panel shows, not what was asked for: the slot as last uploaded.
         config.insert(QStringLiteral("value_template"),
                       QStringLiteral("{{ value_json.uploaded.slots.%1 if value_json.uploaded else '' }}")
@@ -66,7 +69,8 @@ QList<Announcement> announcementsFor(const QString &panel, const QString &versio
     sensor.insert(QStringLiteral("json_attributes_template"),
                   QStringLiteral("{{ {'state': value_json.state, 'port': value_json.uploaded.port if "
                                  "value_json.uploaded else None, 'error': value_json.error.text if value_json.error "
-                                 "else None} | tojson }}"));
+                                 "else None, 'refused': value_json.refused.topic ~ ': ' ~ value_json.refused.reason "
+                                 "if value_json.refused else None} | tojson }}"));
     announcements << Announcement{configTopic(QStringLiteral("sensor"), panel, id),
                                   QJsonDocument(sensor).toJson(QJsonDocument::Compact)};
     return announcements;
