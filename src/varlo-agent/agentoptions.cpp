@@ -23,6 +23,7 @@ const QString kRetry = QStringLiteral("retry");
 const QString kState = QStringLiteral("state");
 const QString kHealth = QStringLiteral("health");
 const QString kHomeAssistant = QStringLiteral("homeassistant");
+const QString kRetire = QStringLiteral("retire");
 
 const char kDescription[] = "Keeps one LED message panel showing what is published for it on an MQTT\n"
                             "broker: the message files published (retained) to varlo/panel/NAME/messages\n"
@@ -116,6 +117,10 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
         {kHomeAssistant,
          QStringLiteral("Announce the panel to Home Assistant (MQTT discovery): each slot as a text entity, the "
                         "last upload as a sensor.")},
+        {kRetire,
+         QStringLiteral("Instead of running: take the panel off the broker (its retained Home Assistant "
+                        "configurations, status and availability, and the agent's session) and end. For a panel "
+                        "that is gone for good; stop its agent first.")},
     });
     parser.addHelpOption();
     parser.addOption(versionOption());
@@ -174,6 +179,7 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
 
     options.stateFolder = parser.isSet(kState) ? parser.value(kState) : defaultStateFolder(options.name);
     options.homeAssistant = parser.isSet(kHomeAssistant);
+    options.retire = parser.isSet(kRetire);
 
     // Last: the credentials file is read only once the command line is right.
     const std::optional<fleet::BrokerSettings> broker = fleet::brokerSettings(*brokerFields, &brokerProblem);

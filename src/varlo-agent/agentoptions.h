@@ -34,6 +34,9 @@ struct AgentOptions
     int healthS = kDefaultHealthS;
     QString stateFolder;
     bool homeAssistant = false;
+    // Take the panel off the broker instead: its retained Home Assistant
+    // configurations, status and availability, and the agent's session.
+    bool retire = false;
 
     // The MQTT client id: the broker keeps this agent's session under it.
     QString clientId() const { return QStringLiteral("varlo-agent-") + name; }

@@ -4,7 +4,9 @@
 
 #include "varlo-agent/agent.h"
 #include "varlo-agent/agentoptions.h"
+#include "varlo-agent/homeassistant.h"
 #include "varlo-agent/payloads.h"
+#include "fleet/fleettopics.h"
 #include "varlo-agent/statefolder.h"
 #include "fleet/mqttclient.h"
 #include "console/programoutput.h"
@@ -12,6 +14,8 @@
 
 #include <QCoreApplication>
 #include <QLockFile>
+#include <QSet>
+#include <QTimer>
 #include <QStandardPaths>
 
 #include <memory>
@@ -21,6 +25,8 @@ using namespace varlo::agent;
 
 namespace {
 
+constexpr int kRetireWaitS = 30;
+
 int fail(const QString &message)
 {
     printMessage(message);
@@ -28,6 +34,48 @@ int fail(const QString &message)
 }
 
 } // namespace
+
+// --retire: everything retained that speaks of the panel is taken off the
+// broker, and with a clean session the broker forgets the agent's too.
+int retire(const AgentOptions &options)
+{
+    fleet::BrokerSettings settings = options.broker;
+    settings.clientId = options.clientId();
+    settings.cleanSession = true;
+    fleet::MqttClient client(settings);
+    QStringList topics{fleet::topics::panelStatus(options.name), fleet::topics::panelAvailability(options.name)};
+    for (const homeassistant::Announcement &announcement : homeassistant::announcementsFor(options.name, {}))
+        topics << announcement.topic;
+    QSet<int> pending;
+    bool sent = false;
+    QObject::connect(&client, &fleet::MqttClient::connected, [&] {
+        if (sent)
+            return;
+        sent = true;
+        for (const QString &topic : std::as_const(topics))
+            pending.insert(client.publish(topic, QByteArray(), true));
+    });
+    QObject::connect(&client, &fleet::MqttClient::published, [&](int id) {
+        pending.remove(id);
+        if (sent && pending.isEmpty())
+            QCoreApplication::quit();
+    });
+    QString problem;
+    QObject::connect(&client, &fleet::MqttClient::disconnected, [&](const QString &reason) { problem = reason; });
+    QTimer::singleShot(kRetireWaitS * 1000, qApp, &QCoreApplication::quit);
+    QString error;
+    if (!client.start(&error))
+        return fail(error);
+    QCoreApplication::exec();
+    if (!sent || !pending.isEmpty())
+        return fail(QStringLiteral("can't reach the broker %1 within %2 s%3")
+                        .arg(client.brokerName())
+                        .arg(kRetireWaitS)
+                        .arg(problem.isEmpty() ? QString() : QStringLiteral(": ") + problem));
+    client.stop();
+    printMessage(QStringLiteral("%1: taken off the broker").arg(options.name));
+    return ExitDone;
+}
 
 int main(int argc, char *argv[])
 {
@@ -38,6 +86,8 @@ int main(int argc, char *argv[])
     if (!parsed.options)
         return parsed.exitStatus;
     const AgentOptions &options = *parsed.options;
+    if (options.retire)
+        return retire(options);
 
     fleet::BrokerSettings settings = options.broker;
     settings.clientId = options.clientId();

@@ -698,6 +698,23 @@ void TestAgent::homeAssistant()
     QVERIFY2(panelview::waitUntilHolds(panel, expected, &why), qPrintable(why));
     // The agent took the births before the slot text: one announcement.
     QCOMPARE(m_fleet.watch->messages().size(), before + 5 + 21);
+    // Retired: nothing of the panel stays on the broker.
+    QCOMPARE(m_fleet.agents.back()->terminate(), 0);
+    QProcess retire;
+    retire.start(QStringLiteral(VARLO_AGENT_PATH),
+                 m_fleet.arguments(QStringLiteral("porch"), QStringLiteral("COM13"))
+                     << QStringLiteral("--homeassistant") << QStringLiteral("--retire"));
+    QVERIFY(retire.waitForFinished(kWaitMs));
+    QCOMPARE(retire.exitCode(), 0);
+    const QString sync = QStringLiteral("homeassistant/test-sync");
+    QVERIFY(m_fleet.restartWatch(m_fleet.broker->settings(), {QStringLiteral("homeassistant/#")}).isEmpty());
+    // On subscribing, the broker hands the retained messages over first;
+    // the note comes once the subscription is in place.
+    QVERIFY(waitUntil(
+        [&] { return m_fleet.watch->publish(sync, QByteArray("x"), false) && !m_fleet.watch->messages().isEmpty(); }));
+    QCOMPARE(m_fleet.watch->messages().first().topic, sync);
+    QVERIFY(m_fleet.watch->history(QStringLiteral("porch")).isEmpty());
+    QVERIFY(m_fleet.watch->availabilityMessages().isEmpty());
 }
 
 void TestAgent::tlsWithCredentials()
