@@ -194,6 +194,7 @@ void MqttClient::run()
 {
     const QByteArray host = m_settings.url.host().toUtf8();
     int delayS = 1;
+    m_attemptFailed = false;
     int result = mosquitto_connect_async(m_mosq, host.constData(), m_settings.url.port(), m_settings.keepAliveS);
     if (result != MOSQ_ERR_SUCCESS)
         lost(describe(result));
@@ -225,6 +226,7 @@ void MqttClient::run()
         if (!waitBeforeRetry(delayS))
             return;
         delayS = qMin(delayS * 2, kMaxReconnectDelayS);
+        m_attemptFailed = false;
         result = mosquitto_reconnect_async(m_mosq);
         if (result != MOSQ_ERR_SUCCESS)
             lost(describe(result));
@@ -241,6 +243,11 @@ void MqttClient::lost(const QString &reason)
 {
     m_connected = false;
     m_lossReported = true;
+    // One reason per attempt: a broker's refusal is followed by the
+    // library's own word for the closed connection, which says less.
+    if (m_attemptFailed)
+        return;
+    m_attemptFailed = true;
     queue(this, [this, reason] { Q_EMIT disconnected(reason); });
 }
 
@@ -252,6 +259,7 @@ void MqttClient::onConnect(mosquitto *, void *self, int result, int flags)
         return;
     }
     client->m_connected = true;
+    client->m_attemptFailed = false;
     const bool sessionPresent = (flags & 1) != 0;
     queue(client, [client, sessionPresent] { Q_EMIT client->connected(sessionPresent); });
 }

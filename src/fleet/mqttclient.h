@@ -129,6 +129,9 @@ private:
     std::atomic<bool> m_connected{false};
     // Set by lost(); only the network thread touches it.
     bool m_lossReported = false;
+    // Set once the current attempt or connection has been reported lost;
+    // only the network thread touches it.
+    bool m_attemptFailed = false;
     std::mutex m_stopMutex;
     std::condition_variable m_stopChanged;
     bool m_stopping = false; // under m_stopMutex

@@ -142,7 +142,7 @@ bool Agent::isWanted(const QString &topic) const
 
 void Agent::onConnected(bool sessionPresent)
 {
-    m_connectionProblem.clear();
+    m_connectionProblems.clear();
     log(QStringLiteral("connected to %1 (%2)")
             .arg(m_client.brokerName(),
                  sessionPresent ? QStringLiteral("the broker kept the session") : QStringLiteral("a new session")));
@@ -170,10 +170,12 @@ void Agent::onConnected(bool sessionPresent)
 
 void Agent::onDisconnected(const QString &reason)
 {
-    // Said once per kind of trouble: the client retries every few seconds.
-    if (reason == m_connectionProblem)
+    // Each reason once until a connection succeeds: a failing attempt may
+    // end with two reasons in turn, and the client retries every few
+    // seconds for as long as it takes.
+    if (m_connectionProblems.contains(reason))
         return;
-    m_connectionProblem = reason;
+    m_connectionProblems.insert(reason);
     log(QStringLiteral("no connection to %1: %2; trying again").arg(m_client.brokerName(), reason));
 }
 

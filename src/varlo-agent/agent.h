@@ -130,7 +130,8 @@ private:
     std::optional<fleet::PanelStatus::Refusal> m_refused;
     QDateTime m_heldUntil;
     QDateTime m_retryAt;
-    QString m_connectionProblem;
+    // What the connection failed with since it last succeeded.
+    QSet<QString> m_connectionProblems;
     // The refusals logged already (topic and reason), forgotten once there
     // are this many.
     static constexpr int kMaxRefusalsLogged = 256;

@@ -101,6 +101,7 @@ private Q_SLOTS:
     void font();
     void homeAssistant();
     void tlsWithCredentials();
+    void refusedLoginSaidOnce();
     void usageErrors_data();
     void usageErrors();
     void hostileStateFiles_data();
@@ -744,6 +745,34 @@ void TestAgent::tlsWithCredentials()
     QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("safe")), fileOf(set)));
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+}
+
+void TestAgent::refusedLoginSaidOnce()
+{
+    // The client tries again and again; the log says why once.
+    m_fleet.watch.reset();
+    m_fleet.broker = std::make_unique<TestBroker>();
+    QVERIFY(m_fleet.broker->requireLogin(QStringLiteral("panel"), QStringLiteral("right")));
+    QVERIFY2(m_fleet.broker->start(), qPrintable(m_fleet.broker->errorString()));
+    const QString credentials = m_fleet.dir->filePath(QStringLiteral("credentials"));
+    QFile file(credentials);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("username=panel\npassword=wrong\n");
+    file.close();
+    QVERIFY(file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    m_fleet.agents.push_back(
+        std::make_unique<AgentProcess>(QStringLiteral("p"),
+                                       m_fleet.arguments(QStringLiteral("p"), QStringLiteral("COM3"),
+                                                         {QStringLiteral("--credentials"), credentials})));
+    AgentProcess &agent = *m_fleet.agents.back();
+    QVERIFY(agent.start());
+    QVERIFY(waitUntil([&] { return agent.log().contains(QLatin1String("no connection to")); }));
+    // Two more attempts (1 s, then 2 s later), each refused again.
+    QTest::qWait(4000);
+    const QString log = agent.log();
+    QCOMPARE(log.count(QLatin1String("no connection to")), 1);
+    QVERIFY2(log.contains(QLatin1String("bad user name or password")) || log.contains(QLatin1String("not authorised")),
+             qPrintable(log));
 }
 
 void TestAgent::usageErrors_data()
