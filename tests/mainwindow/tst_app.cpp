@@ -1047,21 +1047,27 @@ bool isControl(const QWidget *widget)
     return ownClass && widget->findChildren<QWidget *>().isEmpty();
 }
 
+// Every window of the program, the ones made on first use opened.
+QList<QWidget *> everyWindow(Started &s)
+{
+    s.trigger("Preview1");
+    s.trigger("Publish1");
+    s.trigger("CharacterGenerator1");
+    return {s.window.get(),
+            s.window->aboutBox(),
+            s.window->helpWindow(),
+            s.window->previewWindow(),
+            s.window->publishDialog(),
+            s.window->fontEditor()};
+}
+
 } // namespace
 
 void TestApp::everyControlHasATipAndAName()
 {
     QTemporaryDir dir;
     Started s(dir.path());
-    s.trigger("Preview1");
-    s.trigger("Publish1");
-    s.trigger("CharacterGenerator1");
-    const QList<QWidget *> windows{s.window.get(),
-                                   s.window->aboutBox(),
-                                   s.window->helpWindow(),
-                                   s.window->previewWindow(),
-                                   s.window->publishDialog(),
-                                   s.window->fontEditor()};
+    const QList<QWidget *> windows = everyWindow(s);
     QStringList lacking;
     for (QWidget *window : windows) {
         QVERIFY(window);
@@ -1137,15 +1143,7 @@ void TestApp::everyTextFits()
     s.document().takeTextsAndSpeedCodes(set);
     s.window->findChild<QSlider *>(QStringLiteral("suiTrackBar1"))->setValue(10);
     QVERIFY(s.tick());
-    s.trigger("Preview1");
-    s.trigger("Publish1");
-    s.trigger("CharacterGenerator1");
-    const QList<QWidget *> windows{s.window.get(),
-                                   s.window->aboutBox(),
-                                   s.window->helpWindow(),
-                                   s.window->previewWindow(),
-                                   s.window->publishDialog(),
-                                   s.window->fontEditor()};
+    const QList<QWidget *> windows = everyWindow(s);
     QStringList cut;
     for (QWidget *window : windows) {
         window->show();

@@ -8,21 +8,6 @@
 
 namespace varlo::test {
 
-VirtualPorts::SavedVariable::SavedVariable(const char *variable)
-    : name(variable)
-    , value(qgetenv(variable))
-    , wasSet(qEnvironmentVariableIsSet(variable))
-{
-}
-
-VirtualPorts::SavedVariable::~SavedVariable()
-{
-    if (wasSet)
-        qputenv(name, value);
-    else
-        qunsetenv(name);
-}
-
 VirtualPorts::VirtualPorts(ProbeWait probeWait)
 {
     if (probeWait == ProbeWait::Widened)

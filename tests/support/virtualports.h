@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/savedvariable.h"
+
 #include "virtualpanel.h"
 
 #include <QTemporaryDir>
@@ -53,16 +55,6 @@ public:
     QStringList lineErrors() const;
 
 private:
-    // An environment variable as it was, to put back.
-    struct SavedVariable
-    {
-        explicit SavedVariable(const char *name);
-        ~SavedVariable();
-        const char *name;
-        QByteArray value;
-        bool wasSet;
-    };
-
     SavedVariable m_configHome{"XDG_CONFIG_HOME"};
     SavedVariable m_probeTimeout{"VARLO_PROBE_TIMEOUT_MS"};
     QTemporaryDir m_dir;

@@ -148,21 +148,6 @@ void StatusWatch::take(const fleet::MqttMessage &message)
     }
 }
 
-FleetFixture::SavedVariable::SavedVariable(const char *name)
-    : name(name)
-    , value(qgetenv(name))
-    , wasSet(qEnvironmentVariableIsSet(name))
-{
-}
-
-FleetFixture::SavedVariable::~SavedVariable()
-{
-    if (wasSet)
-        qputenv(name, value);
-    else
-        qunsetenv(name);
-}
-
 QString FleetFixture::setUp(const QStringList &watchTopics)
 {
     // First: the ports fixture points XDG_CONFIG_HOME at a folder of the

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "support/savedvariable.h"
+
 #include "testbroker.h"
 
 #include "fleet/mqttclient.h"
@@ -135,15 +137,6 @@ public:
     std::vector<std::unique_ptr<AgentProcess>> agents;
 
 private:
-    // An environment variable as it was, to put back.
-    struct SavedVariable
-    {
-        explicit SavedVariable(const char *name);
-        ~SavedVariable();
-        const char *name;
-        QByteArray value;
-        bool wasSet;
-    };
     std::optional<SavedVariable> m_runtimeDir;
 };
 
