@@ -155,9 +155,7 @@ void TestFontEditor::drawSaveReopenAndLoadIntoThePanel()
     RecordingReporter reporter;
     QVERIFY(reporter.upload(planFontUpload(editor->font().image()).value(), PortChoice::com(3)).done());
     QCOMPARE(panel.waitForBytes(4416, 5000), 4416);
-    PanelMemory memory;
-    for (const FrameDecoder::Event &event : panel.events())
-        memory.apply(event);
+    const PanelMemory memory = memoryOf(panel);
     QVERIFY(memory.fontLoaded());
     QCOMPARE(glyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Normal, 200)), drawn);
     QCOMPARE(glyphBytes(FontTable::glyph(memory.characterGenerator(), Font::Bold, 200)),

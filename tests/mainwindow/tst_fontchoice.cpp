@@ -51,14 +51,6 @@ bool chooseFont(const Started &s, const QString &entry)
         == QStringLiteral("The font the slots, the Preview and Initial use:|") + entries.join(QLatin1Char('|'));
 }
 
-PanelMemory memoryOf(const VirtualPanel &panel)
-{
-    PanelMemory memory;
-    for (const FrameDecoder::Event &event : panel.events())
-        memory.apply(event);
-    return memory;
-}
-
 bool uploadFromButton(const Started &s, const char *button)
 {
     QSignalSpy finished(&s.uploads(), &UploadWorker::finished);

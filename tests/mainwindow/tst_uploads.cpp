@@ -7,7 +7,6 @@
 #include "support/virtualpanel.h"
 #include "support/virtualports.h"
 #include "support/workedexample.h"
-#include "virtualpanel/panelmemory.h"
 
 #include <QLabel>
 
@@ -380,9 +379,7 @@ void TestUploads::everythingFromTheKeyboard()
     QVERIFY2(lastUpload(s).startsWith(QStringLiteral("Sent to COM 1 at ")), qPrintable(lastUpload(s)));
     QCOMPARE(s.dialogs->messages.size(), 0);
 
-    PanelMemory memory;
-    for (const FrameDecoder::Event &event : panel.events())
-        memory.apply(event);
+    const PanelMemory memory = memoryOf(panel);
     QVERIFY(memory.runs(0));
     QCOMPARE(int(memory.speedCode(0)), 0);
     QVERIFY(memory.isPresent(1));

@@ -202,4 +202,12 @@ void VirtualPanel::vanish()
     m_vanished = true;
 }
 
+PanelMemory memoryOf(const VirtualPanel &panel)
+{
+    PanelMemory memory;
+    for (const FrameDecoder::Event &event : panel.events())
+        memory.apply(event);
+    return memory;
+}
+
 } // namespace varlo::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "virtualpanel/framedecoder.h"
+#include "virtualpanel/panelmemory.h"
 #include "virtualpanel/ptyline.h"
 
 #include <QByteArray>
@@ -105,5 +106,8 @@ private:
     qint64 m_vanishAfter = std::numeric_limits<qint64>::max();
     bool m_vanished = false;
 };
+
+// What reached a panel, read as the panel's memory.
+PanelMemory memoryOf(const VirtualPanel &panel);
 
 } // namespace varlo::test

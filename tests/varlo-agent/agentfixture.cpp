@@ -216,14 +216,6 @@ AgentProcess *FleetFixture::startAgent(const QString &name, const QString &port,
 
 namespace panelview {
 
-PanelMemory memory(const VirtualPanel &panel)
-{
-    PanelMemory memory;
-    for (const FrameDecoder::Event &event : panel.events())
-        memory.apply(event);
-    return memory;
-}
-
 int completedUploads(const VirtualPanel &panel)
 {
     int count = 0;
@@ -240,7 +232,7 @@ QString difference(const VirtualPanel &panel, const MessageSet &set)
         events.pop_back();
     if (events.empty() || events.back().kind != FrameDecoder::Kind::EndFrame)
         return QStringLiteral("no whole message upload last (%1 events)").arg(events.size());
-    const PanelMemory memory = panelview::memory(panel);
+    const PanelMemory memory = memoryOf(panel);
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
         const DirectoryEntry expected = makeDirectoryEntry(set.isEmpty(slot), set.run(slot), set.speedCode(slot));
         if (memory.directoryEntry(slot) != expected)

@@ -140,9 +140,8 @@ private:
     std::optional<SavedVariable> m_runtimeDir;
 };
 
-// What reached a virtual panel, read as the panel's memory.
+// What reached a virtual panel (memoryOf reads it as the panel's memory).
 namespace panelview {
-PanelMemory memory(const VirtualPanel &panel);
 // Message uploads that reached their end frame.
 int completedUploads(const VirtualPanel &panel);
 // Empty when the last thing the panel received is a whole message upload

@@ -379,7 +379,7 @@ void TestAgent::badPayload()
     QString why;
     QVERIFY2(panelview::waitUntilHolds(panel, good, &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(panel), 1);
-    QVERIFY(!panelview::memory(panel).fontLoaded());
+    QVERIFY(!memoryOf(panel).fontLoaded());
 }
 
 void TestAgent::refusalLoggedOncePerReason()
@@ -648,7 +648,7 @@ void TestAgent::font()
     QVERIFY(m_fleet.watch->publish(topics::panelFont(QStringLiteral("p")), payload));
     QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [&](const PanelStatus &s) { return s.font.has_value(); }));
     QVERIFY(waitUntil([&] {
-        const PanelMemory memory = panelview::memory(panel);
+        const PanelMemory memory = memoryOf(panel);
         const FontTable::Image loaded = memory.characterGenerator();
         return memory.fontLoaded() && QByteArray(reinterpret_cast<const char *>(loaded.data()), loaded.size()) == table;
     }));
