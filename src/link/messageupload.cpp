@@ -5,10 +5,15 @@
 #include "model/messageset.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace varlo {
 
-UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition)
+namespace {
+
+// The full upload of `set`, or with `held` only the block frames that
+// differ from it.
+UploadPlan planUpload(const MessageSet &set, const MessageSet *held, int commuDelayPosition)
 {
     const int delayMs = std::clamp(commuDelayPosition, 0, upload::kMaxCommuDelayPosition) * upload::kCommuDelayUnitMs;
     UploadPlan plan;
@@ -32,14 +37,20 @@ UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition)
             continue;
 
         UploadStep &step = steps[slot];
-        step.pausesMs.push_back(delayMs);
         const MessageBlock block = encodeMessageBlock(set.markup(slot));
+        const std::optional<MessageBlock> heldBlock =
+            held && !held->isEmpty(slot) ? std::optional(encodeMessageBlock(held->markup(slot))) : std::nullopt;
         for (int chunk = 0; chunk < block::kSize / frame::kDataSize; ++chunk) {
-            const auto address =
-                static_cast<quint16>(frame::kBlockAddress + frame::kBlockStride * slot + frame::kDataSize * chunk);
-            step.frames.push_back(
-                makeWriteFrame(address, FrameData(block.data() + frame::kDataSize * chunk, frame::kDataSize)));
+            const int offset = frame::kDataSize * chunk;
+            if (heldBlock
+                && std::equal(block.begin() + offset, block.begin() + offset + frame::kDataSize,
+                              heldBlock->begin() + offset))
+                continue;
+            const auto address = static_cast<quint16>(frame::kBlockAddress + frame::kBlockStride * slot + offset);
+            step.frames.push_back(makeWriteFrame(address, FrameData(block.data() + offset, frame::kDataSize)));
         }
+        if (!step.frames.empty())
+            step.pausesMs.push_back(delayMs);
     }
 
     UploadStep &directoryStep = steps[upload::kDirectoryStep];
@@ -50,6 +61,18 @@ UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition)
     endStep.pausesMs = {delayMs, upload::kEndFrameSettleMs};
     endStep.frames.push_back(makeEndFrame());
     return plan;
+}
+
+} // namespace
+
+UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition)
+{
+    return planUpload(set, nullptr, commuDelayPosition);
+}
+
+UploadPlan planChangedUpload(const MessageSet &held, const MessageSet &set, int commuDelayPosition)
+{
+    return planUpload(set, &held, commuDelayPosition);
 }
 
 } // namespace varlo

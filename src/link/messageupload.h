@@ -26,4 +26,19 @@ inline constexpr int kEndFrameSettleMs = 50;
 // The Commu Delay position (0 to 10, each 50 ms) is clamped.
 UploadPlan planMessageUpload(const MessageSet &set, int commuDelayPosition);
 
+// The same upload for a panel known to hold `held` (the set of its last good
+// upload, every frame of it received): of the block frames only those whose
+// 64 bytes differ from what the panel holds at that address, then the
+// directory frame and the end frame as always. Steps, pauses and progress
+// positions are those of the full upload, except that a slot step with no
+// frame left has no pause either. A slot empty in `held` has no block the
+// panel is known to hold (the full upload leaves it alone), so a slot
+// filled now sends its whole block. A slot emptied now sends nothing: its
+// directory entry marks it empty and the panel reads no further, just as
+// after a full upload. With nothing changed, the directory and end frames
+// still go, so the panel starts its show over as after any upload.
+//
+// It relies on the panel keeping its memory from one upload to the next.
+UploadPlan planChangedUpload(const MessageSet &held, const MessageSet &set, int commuDelayPosition);
+
 } // namespace varlo

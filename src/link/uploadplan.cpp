@@ -18,6 +18,16 @@ std::vector<LinkFrame> UploadPlan::frames() const
     return all;
 }
 
+qint64 UploadPlan::lineBytes() const
+{
+    qint64 count = 0;
+    for (const UploadStep &step : steps) {
+        for (const LinkFrame &f : step.frames)
+            count += f.size();
+    }
+    return count;
+}
+
 void sleepPause(int delayMs)
 {
     // In short sleeps, so that a stop request ends the pause soon; the next

@@ -36,6 +36,8 @@ struct UploadPlan
 
     // Every frame in the order it goes out.
     std::vector<LinkFrame> frames() const;
+    // How many bytes go on the line: line coding keeps the count.
+    qint64 lineBytes() const;
 };
 
 // Waits for the given time, with the bytes written so far already handed to

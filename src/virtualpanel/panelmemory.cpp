@@ -160,9 +160,10 @@ PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
             continue;
         const MessageBlock &blk = block(slot);
         const size_t frames = m_blockFrames[size_t(slot)].count();
-        // The upload writes every present slot's block in full; fewer
-        // frames mean some were lost on the line and the block is partly
-        // an older one.
+        // A panel keeps its memory between uploads, so an upload may send
+        // only the block frames that changed; a frame never received at
+        // all since the panel started means one was lost on the line and
+        // the block holds whatever the memory held before.
         if (frames < size_t(kBlockFrameCount)) {
             noteError([&] {
                 return QStringLiteral("%1: %2 of %3 block frames received")
@@ -191,7 +192,6 @@ PanelMemory::Upload PanelMemory::finishMessageUpload(quint8 argument)
             });
         }
     }
-    m_blockFrames = {};
     m_directoryWritten = false;
     return takeUpload(UploadKind::Message);
 }

@@ -23,7 +23,8 @@ namespace varlo {
 // is written down as text for the person watching.
 //
 // Uploads. A message upload completes at its end frame: then every block
-// that the directory names present is checked for its marker and checksum.
+// that the directory names present is checked for its marker and checksum,
+// and for frames never received (an upload may send only what changed).
 // A font upload has no end frame; it completes when all 64 of its frames
 // (each address once, in any order) have arrived. Errors gather from one
 // completed upload to the next and go out with the upload that ends them.
@@ -109,12 +110,14 @@ private:
 
     std::array<quint8, FontTable::kImageBytes> m_characterGenerator{};
     std::array<MessageBlock, kSlotCount> m_blocks{};
+    // The block frames received since the panel started: the memory keeps
+    // them from one upload to the next.
+    std::array<std::bitset<kBlockFrameCount>, kSlotCount> m_blockFrames{};
     std::array<quint8, kDirectoryBytes> m_directory{};
     bool m_fontLoaded = false;
 
     // The upload in progress.
     std::bitset<fontupload::kFrameCount> m_fontFrames;
-    std::array<std::bitset<kBlockFrameCount>, kSlotCount> m_blockFrames{};
     bool m_directoryWritten = false;
     int m_writeFrames = 0;
     QStringList m_errors;

@@ -7,6 +7,8 @@
 #include "link/serialport.h"
 #include "model/messageset.h"
 
+#include "virtualpanel/panelmemory.h"
+
 #include "support/baresender.h"
 #include "support/drainhook.h"
 #include "support/panelframes.h"
@@ -48,6 +50,30 @@ QByteArray streamOf(const std::vector<UploadStep> &steps)
     return stream;
 }
 
+// Slots as a panel may hold them: a clock, a long text, a stopped slot,
+// the rest empty.
+MessageSet heldSet()
+{
+    MessageSet set;
+    set.clearForNew();
+    set.setMarkup(0, "12:34");
+    set.setMarkup(1, QByteArray(100, 'w'));
+    set.setMarkup(3, "Hello");
+    set.setRun(3, false);
+    return set;
+}
+
+// The uploads the panel's memory completed, with what it made of them.
+std::vector<PanelMemory::Upload> uploadsOf(const VirtualPanel &panel, PanelMemory &memory)
+{
+    std::vector<PanelMemory::Upload> uploads;
+    for (const FrameDecoder::Event &event : panel.events()) {
+        if (std::optional<PanelMemory::Upload> upload = memory.apply(event))
+            uploads.push_back(*upload);
+    }
+    return uploads;
+}
+
 QStringList completedUploadEvents(const QString &status)
 {
     return {QStringLiteral("status:") + status, QStringLiteral("max:21"), QStringLiteral("lamp:green")};
@@ -70,6 +96,8 @@ private Q_SLOTS:
     // What the message upload sends
     void plan_data();
     void plan();
+    void changedUpload_data();
+    void changedUpload();
 
     // Ports
     void defaultDevices_data();
@@ -271,6 +299,123 @@ void TestLink::plan()
     if (!firstBlock.isEmpty()) {
         const auto &block = events.front().data;
         QCOMPARE(QByteArray(reinterpret_cast<const char *>(block.data()), 16).toHex(' '), firstBlock.toHex(' '));
+    }
+}
+
+void TestLink::changedUpload_data()
+{
+    QTest::addColumn<MessageSet>("next");
+    QTest::addColumn<QList<int>>("blockAddresses"); // the block frames that go, in order
+
+    const MessageSet held = heldSet();
+    QTest::newRow("nothing changed") << held << QList<int>{};
+
+    // The checksum and the count sit in the first 64 bytes: every change
+    // of the cells rewrites them.
+    MessageSet clock = held;
+    clock.setMarkup(0, "12:35");
+    QTest::newRow("one character early in a slot") << clock << QList<int>{0x2000};
+
+    MessageSet late = held;
+    QByteArray text = held.markup(1);
+    text[90] = 'v'; // cell 90 is byte 93, in the second 64
+    late.setMarkup(1, text);
+    QTest::newRow("one character late in a long slot") << late << QList<int>{0x2100, 0x2140};
+
+    MessageSet flashing = held;
+    flashing.setMarkup(3, "~FHello"); // attributes from byte 128 on
+    QTest::newRow("attributes only") << flashing << QList<int>{0x2300, 0x2380};
+
+    MessageSet emptied = held;
+    emptied.setMarkup(1, QByteArray());
+    QTest::newRow("a slot emptied") << emptied << QList<int>{};
+
+    // The panel still has an older upload's block there, but an empty slot
+    // of the held set says nothing about it.
+    MessageSet filled = held;
+    filled.setMarkup(2, "New");
+    QTest::newRow("a slot filled") << filled << QList<int>{0x2200, 0x2240, 0x2280, 0x22C0};
+
+    MessageSet speed = held;
+    speed.setSpeedCode(0, 2);
+    QTest::newRow("a speed only") << speed << QList<int>{};
+
+    MessageSet run = held;
+    run.setRun(3, true);
+    QTest::newRow("a run flag only") << run << QList<int>{};
+
+    MessageSet two = clock;
+    two.setMarkup(19, "T");
+    QTest::newRow("two slots") << two << QList<int>{0x2000, 0x3300, 0x3340, 0x3380, 0x33C0};
+}
+
+void TestLink::changedUpload()
+{
+    QFETCH(MessageSet, next);
+    QFETCH(QList<int>, blockAddresses);
+
+    VirtualPorts ports;
+    VirtualPanel &panel = ports.addPanel(1);
+    QVERIFY(ports.isValid() && panel.isValid());
+    const Pause noPause = [](int) {};
+    RecordingReporter reporter;
+
+    // Every block written once by an older upload, so that the memory of
+    // the slots empty now holds something else than a blank panel's.
+    const MessageSet older = setWithSlots({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19});
+    const MessageSet held = heldSet();
+    QVERIFY(reporter.upload(planMessageUpload(older, 0), PortChoice::com(1), noPause).done());
+    QVERIFY(reporter.upload(planMessageUpload(held, 0), PortChoice::com(1), noPause).done());
+    const qint64 before = 5592 + 276 * 3 + 72;
+    QCOMPARE(panel.waitForBytes(before, 5000), before);
+
+    const UploadPlan plan = planChangedUpload(held, next, 0);
+    QVERIFY(reporter.upload(plan, PortChoice::com(1), noPause).done());
+
+    // On the line: the changed block frames, the directory, the end frame.
+    const qint64 expected = frame::kWriteFrameSize * (blockAddresses.size() + 1) + frame::kEndFrameSize;
+    QCOMPARE(plan.lineBytes(), expected);
+    QCOMPARE(panel.waitForBytes(before + expected, 5000), before + expected);
+    FrameDecoder decoder;
+    QList<int> written;
+    const auto events = decoder.feed(panel.received().mid(before));
+    for (const auto &event : events) {
+        if (event.kind == FrameDecoder::Kind::WriteFrame)
+            written << event.address;
+    }
+    QCOMPARE(written, QList<int>(blockAddresses) << 0x3F00);
+    QCOMPARE(events.back().kind, FrameDecoder::Kind::EndFrame);
+    QCOMPARE(panel.lineErrors(), QStringList());
+
+    // The panel now holds what a full upload of the set leaves on a blank
+    // panel, wherever that defines it: the directory, and the present
+    // slots' blocks.
+    PanelMemory memory;
+    const std::vector<PanelMemory::Upload> uploads = uploadsOf(panel, memory);
+    QCOMPARE(uploads.size(), size_t(3));
+    for (const PanelMemory::Upload &upload : uploads)
+        QCOMPARE(upload.errors, QStringList());
+    PanelMemory fresh;
+    FrameDecoder freshDecoder;
+    feedMemory(fresh, freshDecoder, lineCoded(planMessageUpload(next, 0).frames()));
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
+        QCOMPARE(memory.directoryEntry(slot), fresh.directoryEntry(slot));
+        if (fresh.isPresent(slot))
+            QCOMPARE(memory.block(slot), fresh.block(slot));
+    }
+
+    // Paced and shown as the full upload is, only a slot that sends
+    // nothing waits for nothing.
+    const UploadPlan paced = planChangedUpload(held, next, 2);
+    const UploadPlan full = planMessageUpload(next, 2);
+    QCOMPARE(paced.progressMaximum, full.progressMaximum);
+    QCOMPARE(paced.startPosition, full.startPosition);
+    QCOMPARE(paced.steps.size(), full.steps.size());
+    for (size_t s = 0; s < full.steps.size(); ++s) {
+        QCOMPARE(paced.steps[s].positionBefore, full.steps[s].positionBefore);
+        QCOMPARE(paced.steps[s].pausesMs,
+                 paced.steps[s].frames.empty() && s < upload::kDirectoryStep ? std::vector<int>{}
+                                                                             : full.steps[s].pausesMs);
     }
 }
 
