@@ -80,6 +80,7 @@ private Q_SLOTS:
     void memoryKeepsAnUpload();
     void memoryErrors_data();
     void memoryErrors();
+    void memoryKeepsBlockFramesBetweenUploads();
     void fontUpload();
     void fontCutShort();
     void memoryKeepsTheFirstErrors();
@@ -254,6 +255,25 @@ void TestPanelSim::memoryErrors()
     // The errors go out with the upload they belong to, once.
     QCOMPARE(memory.pendingErrors(), QStringList());
     QCOMPARE(feedMemory(memory, decoder, slotAUpload(encodeMessageBlock("OK"))).at(0).errors, QStringList());
+}
+
+void TestPanelSim::memoryKeepsBlockFramesBetweenUploads()
+{
+    PanelMemory memory;
+    FrameDecoder decoder;
+    QCOMPARE(feedMemory(memory, decoder, slotAUpload(encodeMessageBlock("12:34"))).at(0).errors, QStringList());
+
+    // Only the first 64 bytes changed: an upload may send just them.
+    const MessageBlock next = encodeMessageBlock("12:35");
+    std::vector<LinkFrame> changed = blockFrames(0, next);
+    changed.erase(changed.begin() + 1, changed.end());
+    changed.push_back(directoryFrame({{0, DirectoryEntry{0, 4, 1}}}));
+    changed.push_back(makeEndFrame());
+    const std::vector<PanelMemory::Upload> uploads = feedMemory(memory, decoder, lineCoded(changed));
+    QCOMPARE(uploads.size(), size_t(1));
+    QCOMPARE(uploads[0].errors, QStringList());
+    QCOMPARE(uploads[0].writeFrames, 2);
+    QCOMPARE(memory.block(0), next);
 }
 
 void TestPanelSim::fontUpload()
