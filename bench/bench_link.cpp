@@ -6,7 +6,9 @@
 // their bytes. Beside each, measured in the same rounds, the same bytes
 // written by bare write() calls, one byte each, on a descriptor opened
 // directly: the cost of single-byte writes on this machine, which no
-// serial program that writes byte by byte can go below. Then discovery over
+// serial program that writes byte by byte can go below. Then a clock's
+// one-slot change sent in full and sent changed-only: bytes, their line time
+// and the wall clock into the pseudo-terminal. Then discovery over
 // 15 ports that open but never answer, against its 15 probe time-outs.
 //
 // Prints rows of the table that bench/run heads. With --discovery it prints
@@ -117,6 +119,51 @@ void benchUpload(const char *name, VirtualPanel &panel, const QByteArray &stream
              format("%.1f ms = %.2f %%", ours.wallMs - pausesMs, 100.0 * (ours.wallMs - pausesMs) / lineMs));
 }
 
+double pausesMsOf(const UploadPlan &plan)
+{
+    double ms = 0;
+    for (const UploadStep &step : plan.steps) {
+        for (const int pauseMs : step.pausesMs)
+            ms += pauseMs;
+    }
+    return ms;
+}
+
+// A clock in slot A among 19 full slots ticks a minute on: the full upload
+// against the changed block frames only.
+void benchClockChange(VirtualPanel &panel, QuietReporter &reporter)
+{
+    MessageSet before;
+    for (int slot = 1; slot < MessageSet::kSlotCount; ++slot)
+        before.setMarkup(slot, QByteArray(124, char('A' + slot)));
+    before.setMarkup(0, "12:34");
+    MessageSet after = before;
+    after.setMarkup(0, "12:35");
+
+    const UploadPlan full = planMessageUpload(after, 0);
+    const UploadPlan changed = planChangedUpload(before, after, 0);
+    const auto received = [&panel, &reporter](const UploadPlan &plan) {
+        return [&panel, &reporter, &plan] {
+            const qint64 before = panel.receivedCount();
+            runUpload(plan, PortChoice::com(1), reporter);
+            panel.waitForBytes(before + plan.lineBytes(), 5000);
+        };
+    };
+    const std::vector<Timing> t = measureSideBySide({received(full), received(changed)}, kRuns);
+
+    const auto row = [](const char *name, const UploadPlan &plan, const Timing &timing) {
+        const double lineMs = lineTimeMs(plan.lineBytes());
+        printRow(format("clock change in one slot, %s: bytes, line time + %.0f ms of pauses, wall clock into the pty",
+                        name, pausesMsOf(plan)),
+                 format("%lld bytes, %.0f ms on a real line, %.1f ms", static_cast<long long>(plan.lineBytes()),
+                        lineMs + pausesMsOf(plan), timing.wallMs));
+    };
+    row("sent in full", full, t[0]);
+    row("sent changed-only", changed, t[1]);
+    printRow("  changed-only / full, bytes on the line",
+             format("%.2f %%", 100.0 * double(changed.lineBytes()) / double(full.lineBytes())), "<= 3 %");
+}
+
 void benchDiscovery(VirtualPorts &ports, QuietReporter &reporter, const std::string &where)
 {
     for (int com = SerialPort::kFirstCom; com <= SerialPort::kLastCom; ++com)
@@ -181,6 +228,7 @@ int main(int argc, char *argv[])
     benchUpload("character generator upload", panel, lineCoded(characterGeneratorFrames(FontTable::image())), 0,
                 [&] { runUpload(*planFontUpload(FontTable::image()), PortChoice::com(1), reporter); });
 
+    benchClockChange(panel, reporter);
     benchDiscovery(ports, reporter, "lock folder as this machine has it");
     return 0;
 }
