@@ -7,6 +7,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -53,6 +54,14 @@ QString describe(int result)
     return sentence(result == MOSQ_ERR_ERRNO ? std::strerror(errno) : mosquitto_strerror(result));
 }
 
+// The detail of an OpenSSL error the library logged, as in
+// "OpenSSL Error[0]: error:0A000086:SSL routines::certificate verify failed".
+QString openSslDetail(const QString &line)
+{
+    const qsizetype colon = line.lastIndexOf(QLatin1Char(':'));
+    return colon < 0 ? line : line.mid(colon + 1).trimmed();
+}
+
 template <typename Signal>
 void queue(MqttClient *client, Signal signal)
 {
@@ -93,6 +102,7 @@ bool MqttClient::start(QString *error)
     mosquitto_message_callback_set(m_mosq, onMessage);
     mosquitto_publish_callback_set(m_mosq, onPublish);
     mosquitto_subscribe_callback_set(m_mosq, onSubscribe);
+    mosquitto_log_callback_set(m_mosq, onLog);
 
     const auto refuse = [&](const QString &what, int result) {
         *error = QStringLiteral("%1: %2").arg(what, describe(result));
@@ -194,10 +204,15 @@ void MqttClient::run()
 {
     const QByteArray host = m_settings.url.host().toUtf8();
     int delayS = 1;
-    m_attemptFailed = false;
+    const auto newAttempt = [this] {
+        m_attemptFailed = false;
+        const std::lock_guard lock(m_logMutex);
+        m_libraryErrors.clear();
+    };
+    newAttempt();
     int result = mosquitto_connect_async(m_mosq, host.constData(), m_settings.url.port(), m_settings.keepAliveS);
     if (result != MOSQ_ERR_SUCCESS)
-        lost(describe(result));
+        lost(reasonFor(result));
     std::optional<QDeadlineTimer> goodbye;
     for (;;) {
         bool stopping = false;
@@ -218,7 +233,7 @@ void MqttClient::run()
             m_lossReported = false;
             result = mosquitto_loop(m_mosq, kLoopTimeoutMs, 1);
             if (result != MOSQ_ERR_SUCCESS && !m_lossReported && !stopping)
-                lost(describe(result));
+                lost(reasonFor(result));
             if (m_connected)
                 delayS = 1;
             continue;
@@ -226,10 +241,10 @@ void MqttClient::run()
         if (!waitBeforeRetry(delayS))
             return;
         delayS = qMin(delayS * 2, kMaxReconnectDelayS);
-        m_attemptFailed = false;
+        newAttempt();
         result = mosquitto_reconnect_async(m_mosq);
         if (result != MOSQ_ERR_SUCCESS)
-            lost(describe(result));
+            lost(reasonFor(result));
     }
 }
 
@@ -249,6 +264,43 @@ void MqttClient::lost(const QString &reason)
         return;
     m_attemptFailed = true;
     queue(this, [this, reason] { Q_EMIT disconnected(reason); });
+}
+
+QString MqttClient::reasonFor(int result)
+{
+    return result == MOSQ_ERR_TLS ? tlsReason() : describe(result);
+}
+
+QString MqttClient::tlsReason()
+{
+    QStringList errors;
+    {
+        const std::lock_guard lock(m_logMutex);
+        errors = m_libraryErrors;
+    }
+    // The library checks the host name itself, and says so before OpenSSL's
+    // general "certificate verify failed" that follows.
+    const auto hostChecked = [](const QString &line) {
+        return line.contains(QLatin1String("host name verification failed"));
+    };
+    if (std::any_of(errors.cbegin(), errors.cend(), hostChecked))
+        return QStringLiteral("TLS: the broker's certificate is not made out to %1").arg(m_settings.url.host());
+    for (const QString &line : std::as_const(errors)) {
+        if (!line.startsWith(QLatin1String("OpenSSL Error")))
+            continue;
+        const QString detail = openSslDetail(line);
+        if (detail == QLatin1String("certificate verify failed"))
+            return QStringLiteral("TLS: the broker's certificate is not signed by %1, or is out of date")
+                .arg(m_settings.caFile.isEmpty() ? QStringLiteral("an authority this computer trusts")
+                                                 : QStringLiteral("the CA in %1").arg(m_settings.caFile));
+        // A listener without TLS closes the connection at the first TLS
+        // record, or answers it with plain MQTT.
+        if (detail == QLatin1String("unexpected eof while reading") || detail == QLatin1String("wrong version number"))
+            return QStringLiteral("TLS: the broker did not answer the TLS handshake; is port %1 a TLS listener?")
+                .arg(m_settings.url.port());
+        return QStringLiteral("%1 (%2)").arg(describe(MOSQ_ERR_TLS), detail);
+    }
+    return describe(MOSQ_ERR_TLS);
 }
 
 void MqttClient::onConnect(mosquitto *, void *self, int result, int flags)
@@ -272,7 +324,7 @@ void MqttClient::onDisconnect(mosquitto *, void *self, int result)
         client->m_connected = false;
         return;
     }
-    client->lost(describe(result));
+    client->lost(client->reasonFor(result));
 }
 
 void MqttClient::onMessage(mosquitto *, void *self, const mosquitto_message *message)
@@ -305,6 +357,19 @@ void MqttClient::onSubscribe(mosquitto *, void *self, int messageId, int, const 
 {
     auto *client = static_cast<MqttClient *>(self);
     queue(client, [client, messageId] { Q_EMIT client->subscribed(messageId); });
+}
+
+void MqttClient::onLog(mosquitto *, void *self, int level, const char *text)
+{
+    if (level != MOSQ_LOG_ERR)
+        return;
+    // A few lines are all an attempt ever logs; the cap only keeps a
+    // library gone chatty from growing the list.
+    constexpr int kMaxLines = 16;
+    auto *client = static_cast<MqttClient *>(self);
+    const std::lock_guard lock(client->m_logMutex);
+    if (client->m_libraryErrors.size() < kMaxLines)
+        client->m_libraryErrors.append(QString::fromLocal8Bit(text));
 }
 
 } // namespace varlo::fleet

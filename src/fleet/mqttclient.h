@@ -115,12 +115,18 @@ private:
     // Waits before the next attempt; false when stop() was called meanwhile.
     bool waitBeforeRetry(int delayS);
     void lost(const QString &reason);
+    // The library's word for a failure, or for a TLS failure what its log
+    // said went wrong.
+    QString reasonFor(int result);
+    // The reason a TLS handshake failed, from the library's error log.
+    QString tlsReason();
 
     static void onConnect(mosquitto *, void *self, int result, int flags);
     static void onDisconnect(mosquitto *, void *self, int result);
     static void onMessage(mosquitto *, void *self, const mosquitto_message *message);
     static void onPublish(mosquitto *, void *self, int messageId);
     static void onSubscribe(mosquitto *, void *self, int messageId, int count, const int *grantedQos);
+    static void onLog(mosquitto *, void *self, int level, const char *text);
 
     BrokerSettings m_settings;
     qint64 m_maxPayloadBytes = 0;
@@ -132,6 +138,10 @@ private:
     // Set once the current attempt or connection has been reported lost;
     // only the network thread touches it.
     bool m_attemptFailed = false;
+    // What the library logged as errors during the current attempt: its
+    // only account of why a TLS handshake failed.
+    std::mutex m_logMutex;
+    QStringList m_libraryErrors; // under m_logMutex
     std::mutex m_stopMutex;
     std::condition_variable m_stopChanged;
     bool m_stopping = false; // under m_stopMutex

@@ -83,12 +83,12 @@ QString TestBroker::tlsFolder()
     return QStringLiteral(VARLO_TEST_TLS_DIR);
 }
 
-void TestBroker::useTls()
+void TestBroker::useTls(const QString &certificate)
 {
     m_tls = true;
     m_listenerLines << QStringLiteral("cafile %1/ca.pem").arg(tlsFolder())
-                    << QStringLiteral("certfile %1/server.pem").arg(tlsFolder())
-                    << QStringLiteral("keyfile %1/server.key").arg(tlsFolder());
+                    << QStringLiteral("certfile %1/%2.pem").arg(tlsFolder(), certificate)
+                    << QStringLiteral("keyfile %1/%2.key").arg(tlsFolder(), certificate);
 }
 
 QString TestBroker::passwordFile() const

@@ -27,8 +27,10 @@ public:
     TestBroker &operator=(const TestBroker &) = delete;
 
     // Give these before start().
-    // The test's TLS certificates (tests/fleet/tls) for the listener.
-    void useTls();
+    // The test's TLS certificates (tests/fleet/tls) for the listener:
+    // "server" is made out to 127.0.0.1 and localhost by the test CA (ca.pem);
+    // "othername" to broker.invalid alone, by itself.
+    void useTls(const QString &certificate = QStringLiteral("server"));
     // Only this user may log in (a password file made by mosquitto_passwd).
     bool requireLogin(const QString &user, const QString &password);
     // Runs with a configuration written for operators instead of the tests'

@@ -604,31 +604,54 @@ void TestFleet::loginWithCredentials()
 void TestFleet::tls_data()
 {
     QTest::addColumn<QString>("caFile");
-    QTest::addColumn<bool>("connects");
-    QTest::newRow("the broker's CA") << TestBroker::tlsFolder() + QStringLiteral("/ca.pem") << true;
-    QTest::newRow("another CA") << TestBroker::tlsFolder() + QStringLiteral("/other-ca.pem") << false;
+    // The listener's certificate (TestBroker::useTls), or none for a
+    // listener without TLS.
+    QTest::addColumn<QString>("certificate");
+    // Empty: it connects. Otherwise what the failure must say.
+    QTest::addColumn<QString>("reason");
+    const QString ca = TestBroker::tlsFolder() + QStringLiteral("/ca.pem");
+    const QString otherCa = TestBroker::tlsFolder() + QStringLiteral("/other-ca.pem");
+    const QString otherName = TestBroker::tlsFolder() + QStringLiteral("/othername.pem");
+    QTest::newRow("the broker's CA") << ca << "server" << QString();
+    QTest::newRow("another CA") << otherCa << "server"
+                                << QStringLiteral("TLS: the broker's certificate is not signed by the CA in %1, "
+                                                  "or is out of date")
+                                       .arg(otherCa);
+    QTest::newRow("made out to another name") << otherName << "othername"
+                                              << QStringLiteral("TLS: the broker's certificate is not made out to "
+                                                                "127.0.0.1");
+    QTest::newRow("a listener without TLS") << ca << QString()
+                                            << QStringLiteral("TLS: the broker did not answer the TLS handshake; "
+                                                              "is port PORT a TLS listener?");
 }
 
 void TestFleet::tls()
 {
     QFETCH(QString, caFile);
-    QFETCH(bool, connects);
+    QFETCH(QString, certificate);
+    QFETCH(QString, reason);
     TestBroker broker;
-    broker.useTls();
+    if (!certificate.isEmpty())
+        broker.useTls(certificate);
     QVERIFY2(broker.start(), qPrintable(broker.errorString()));
     BrokerSettings settings = broker.settings();
+    QString error;
+    const auto url = BrokerUrl::parse(QStringLiteral("mqtts://127.0.0.1:%1").arg(settings.url.port()), &error);
+    QVERIFY2(url, qPrintable(error));
+    settings.url = *url;
     settings.caFile = caFile;
     MqttClient client(settings);
     QSignalSpy connected(&client, &MqttClient::connected);
     QSignalSpy disconnected(&client, &MqttClient::disconnected);
-    QString error;
     QVERIFY2(client.start(&error), qPrintable(error));
-    if (connects) {
+    if (reason.isEmpty()) {
         QTRY_VERIFY_WITH_TIMEOUT(!connected.isEmpty(), kWaitMs);
         return;
     }
     QTRY_VERIFY_WITH_TIMEOUT(!disconnected.isEmpty(), kWaitMs);
     QVERIFY(connected.isEmpty());
+    QCOMPARE(disconnected.first().first().toString(),
+             reason.replace(QLatin1String("PORT"), QString::number(settings.url.port())));
 
     // A CA file that is not there is said at once, by name.
     settings.caFile = QStringLiteral("/nonexistent/ca.pem");
