@@ -5,7 +5,9 @@
 // - the Preview open on a scrolling slot (bench_preview: the program's
 //   windows under the offscreen platform, so no display server's time);
 // - the same on a real X server (Xvfb, when it is installed): the window
-//   process, and the server's own time beside it;
+//   process, and the server's own time beside it; and beside them a bare Qt
+//   window that draws as many pixels at the same pace (bench_preview
+//   --bare), the floor that Qt's own drawing and the X connection set;
 // - varlo-panel waiting for its first upload, in a terminal;
 // - varlo-panel scrolling 20 slots, in a terminal.
 //
@@ -208,15 +210,27 @@ int main(int argc, char *argv[])
 
     QProcess xServer;
     QProcess xPreview;
+    QProcess xBare;
     const QString display = startXServer(xServer);
     bool xPreviewReady = false;
+    bool xBareReady = false;
     if (!display.isEmpty()) {
         QProcessEnvironment onX = environment;
         onX.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         onX.insert(QStringLiteral("DISPLAY"), display);
         xPreview.setProcessEnvironment(onX);
         xPreview.start(parser.value(previewOption), QStringList{});
-        xPreviewReady = xPreview.waitForReadyRead(kStartWaitMs) && xPreview.readAll().contains("ready");
+        // "ready W H PW PH": the size of the picture it draws and of its
+        // window, for the yardstick to draw as much.
+        QStringList ready;
+        if (xPreview.waitForReadyRead(kStartWaitMs))
+            ready = QString::fromLatin1(xPreview.readAll()).simplified().split(QLatin1Char(' '));
+        xPreviewReady = ready.value(0) == QLatin1String("ready");
+        if (xPreviewReady && ready.size() == 5) {
+            xBare.setProcessEnvironment(onX);
+            xBare.start(sibling("bench_preview"), QStringList{QStringLiteral("--bare")} + ready.mid(1));
+            xBareReady = xBare.waitForReadyRead(kStartWaitMs) && xBare.readAll().contains("ready");
+        }
     }
 
     const Terminal waitingTerminal;
@@ -250,11 +264,9 @@ int main(int argc, char *argv[])
         bool ready;
         std::vector<double> shares;
     };
-    std::vector<Measured> measured{{preview, previewReady, {}},
-                                   {waiting, waitingReady, {}},
-                                   {scrolling, scrollingReady, {}},
-                                   {xPreview, xPreviewReady, {}},
-                                   {xServer, xPreviewReady, {}}};
+    std::vector<Measured> measured{{preview, previewReady, {}},     {waiting, waitingReady, {}},
+                                   {scrolling, scrollingReady, {}}, {xPreview, xPreviewReady, {}},
+                                   {xServer, xPreviewReady, {}},    {xBare, xBareReady, {}}};
     // All three over the same windows: a change in the machine's load falls
     // on each alike.
     for (int round = 0; round < kRounds; ++round) {
@@ -297,10 +309,15 @@ int main(int argc, char *argv[])
             "processor time of the window process, all threads",
             "<= 1 %");
         row(measured[4], "the same: processor time of the X server (Xvfb) meanwhile", "");
+        row(measured[5],
+            "  a bare Qt window drawing a picture as large at the same pace on the same server: processor "
+            "time, all threads (the least Qt Widgets pays for these frames)",
+            "");
     }
 
     endProcess(preview);
     endProcess(xPreview);
+    endProcess(xBare);
     endProcess(xServer);
     endProcess(waiting);
     endProcess(scrolling);
