@@ -9,7 +9,9 @@
 //
 //   bench_start_xxx LAUNCH_NS [--line-edit]
 //                               LAUNCH_NS: CLOCK_MONOTONIC at the launch
-//   prints "shown NS cpu NS rss KB": since the launch, processor time, memory
+//   prints "shown NS cpu NS rss KB private KB": since the launch, processor
+//   time, resident memory, and of it the anonymous pages (heap, stacks,
+//   library data written at loading): the memory no other process shares
 
 #include "benchtable.h"
 
@@ -45,14 +47,15 @@ qint64 processCpuNs()
     return ns(usage.ru_utime) + ns(usage.ru_stime);
 }
 
-qint64 residentKb()
+// A figure in kB from a /proc file of lines "Name:   123 kB".
+qint64 procKb(const char *file, const QByteArray &name)
 {
-    QFile status(QStringLiteral("/proc/self/status"));
+    QFile status(QString::fromLatin1(file));
     if (!status.open(QIODevice::ReadOnly))
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLongLong();
+        if (line.startsWith(name + ':'))
+            return line.mid(name.size() + 1).trimmed().split(' ').first().toLongLong();
     }
     return -1;
 }
@@ -74,8 +77,10 @@ protected:
             && qobject_cast<QMainWindow *>(static_cast<QWidget *>(watched)->window())) {
             m_painted = true;
             QTimer::singleShot(0, this, [this] {
-                std::printf("shown %lld cpu %lld rss %lld\n", static_cast<long long>(monotonicNs() - m_launchNs),
-                            static_cast<long long>(processCpuNs()), static_cast<long long>(residentKb()));
+                std::printf("shown %lld cpu %lld rss %lld private %lld\n",
+                            static_cast<long long>(monotonicNs() - m_launchNs), static_cast<long long>(processCpuNs()),
+                            static_cast<long long>(procKb("/proc/self/status", "VmRSS")),
+                            static_cast<long long>(procKb("/proc/self/smaps_rollup", "Anonymous")));
                 std::fflush(stdout);
                 QCoreApplication::quit();
             });
