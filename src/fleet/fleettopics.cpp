@@ -33,6 +33,16 @@ QString groupMessages(const QString &group)
     return QStringLiteral("varlo/group/") + group + QStringLiteral("/messages");
 }
 
+QString panelSchedule(const QString &panel)
+{
+    return kPanelPrefix + panel + QStringLiteral("/schedule");
+}
+
+QString groupSchedule(const QString &group)
+{
+    return QStringLiteral("varlo/group/") + group + QStringLiteral("/schedule");
+}
+
 QString panelSlot(const QString &panel, char letter)
 {
     return kPanelPrefix + panel + kSlotLevel + QLatin1Char(letter);

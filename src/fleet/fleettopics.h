@@ -12,6 +12,8 @@ namespace varlo::fleet {
 //   varlo/group/G/messages      the same for every panel in group G, retained
 //   varlo/panel/NAME/slot/C     UTF-8 text that replaces slot C (A to T)
 //   varlo/panel/NAME/font       a character generator table (4,096 bytes), retained
+//   varlo/panel/NAME/schedule   a schedule file (UTF-8 text) for one panel, retained
+//   varlo/group/G/schedule      the same for every panel in group G, retained
 //   varlo/panel/NAME/status     the agent's status as JSON, retained
 //   varlo/panel/NAME/availability  "online" or "offline" (the agent's last
 //                               will), retained
@@ -21,6 +23,11 @@ namespace topics {
 
 QString panelMessages(const QString &panel);
 QString groupMessages(const QString &group);
+QString panelSchedule(const QString &panel);
+QString groupSchedule(const QString &group);
+// The most bytes a schedule published may have: far more than a schedule of
+// a few hundred entries takes.
+inline constexpr qint64 kMaxScheduleBytes = 64 * 1024;
 QString panelSlot(const QString &panel, char letter);
 // Everything under the panel's slots, as a subscription:
 // varlo/panel/NAME/slot/#. Wider than the slots themselves, so that a

@@ -18,9 +18,48 @@ namespace {
 using State = PanelStatus::State;
 
 constexpr std::array kStateNames = {
-    std::pair{State::Idle, "idle"},         std::pair{State::Uploading, "uploading"}, std::pair{State::Held, "held"},
-    std::pair{State::Retrying, "retrying"}, std::pair{State::Offline, "offline"}, std::pair{State::NoPanel, "no panel"},
+    std::pair{State::Idle, "idle"},       std::pair{State::Uploading, "uploading"},
+    std::pair{State::Held, "held"},       std::pair{State::Retrying, "retrying"},
+    std::pair{State::Offline, "offline"}, std::pair{State::NoPanel, "no panel"},
 };
+
+QJsonValue scheduleToJson(const std::optional<PanelStatus::ScheduleRun> &run)
+{
+    if (!run)
+        return QJsonValue();
+    QJsonArray active;
+    for (const PanelStatus::ActiveEntry &entry : run->active)
+        active.append(QJsonObject{{QStringLiteral("slot"), QString(QLatin1Char(entry.slot))},
+                                  {QStringLiteral("line"), entry.line}});
+    return QJsonObject{{QStringLiteral("hash"), run->hash},
+                       {QStringLiteral("source"), run->source},
+                       {QStringLiteral("received"), PanelStatus::timeToJson(run->received)},
+                       {QStringLiteral("active"), active},
+                       {QStringLiteral("next_change"), PanelStatus::timeToJson(run->nextChange)}};
+}
+
+std::optional<PanelStatus::ScheduleRun> scheduleFromJson(const QJsonValue &value)
+{
+    if (!value.isObject())
+        return std::nullopt;
+    const QJsonObject o = value.toObject();
+    PanelStatus::ScheduleRun run{o.value(QStringLiteral("hash")).toString(),
+                                 o.value(QStringLiteral("source")).toString(),
+                                 PanelStatus::timeFromJson(o.value(QStringLiteral("received"))),
+                                 {},
+                                 PanelStatus::timeFromJson(o.value(QStringLiteral("next_change")))};
+    for (const QJsonValue &item : o.value(QStringLiteral("active")).toArray()) {
+        const QJsonObject entry = item.toObject();
+        const QString letter = entry.value(QStringLiteral("slot")).toString();
+        // Only slots a panel has: the words come from anyone on the broker.
+        const int slot = letter.size() == 1 ? MessageSet::slotIndex(letter.front().toLatin1()) : -1;
+        if (slot < 0)
+            continue;
+        run.active << PanelStatus::ActiveEntry{MessageSet::slotLetter(slot),
+                                               entry.value(QStringLiteral("line")).toInt()};
+    }
+    return run;
+}
 
 } // namespace
 
@@ -120,6 +159,7 @@ QByteArray PanelStatus::toJson() const
                                               {QStringLiteral("time"), timeToJson(refused->time)},
                                               {QStringLiteral("payload_sha256"), refused->payloadHash}})
                      : QJsonValue());
+    o.insert(QStringLiteral("schedule"), scheduleToJson(schedule));
     o.insert(QStringLiteral("held_until"), timeToJson(heldUntil));
     o.insert(QStringLiteral("retry_at"), timeToJson(retryAt));
     o.insert(QStringLiteral("version"), version);
@@ -178,6 +218,7 @@ std::optional<PanelStatus> PanelStatus::fromJson(const QByteArray &json, QString
             r.value(QStringLiteral("topic")).toString(), r.value(QStringLiteral("reason")).toString(),
             timeFromJson(r.value(QStringLiteral("time"))), r.value(QStringLiteral("payload_sha256")).toString()};
     }
+    status.schedule = scheduleFromJson(o.value(QStringLiteral("schedule")));
     status.heldUntil = timeFromJson(o.value(QStringLiteral("held_until")));
     status.retryAt = timeFromJson(o.value(QStringLiteral("retry_at")));
     status.version = o.value(QStringLiteral("version")).toString();

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QJsonValue>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -31,6 +32,12 @@ namespace varlo::fleet {
 //                                   can't open!" and the system's reason);
 //                                   null once one succeeds
 //   refused {topic, reason, time, payload_sha256}  the last payload refused
+//   schedule {hash, source, received, active, next_change}  the schedule it
+//                                   runs (hash of the file's bytes, the topic
+//                                   that brought it), the entries that run
+//                                   now as [{slot, line}], and when the set
+//                                   can change next (null: never); null while
+//                                   it runs none
 //   held_until, retry_at            when a held-back or failed upload runs
 //   version, time                   the agent's version; when this was said
 //
@@ -71,6 +78,22 @@ struct PanelStatus
         QString payloadHash;
     };
 
+    struct ActiveEntry
+    {
+        char slot = 'A';
+        int line = 0; // in the schedule file, from 1
+
+        friend bool operator==(const ActiveEntry &, const ActiveEntry &) = default;
+    };
+    struct ScheduleRun
+    {
+        QString hash;
+        QString source;
+        QDateTime received;
+        QList<ActiveEntry> active;
+        QDateTime nextChange;
+    };
+
     QString name;
     bool online = false;
     QStringList groups;
@@ -83,6 +106,7 @@ struct PanelStatus
     std::optional<Upload> font;
     std::optional<Problem> error;
     std::optional<Refusal> refused;
+    std::optional<ScheduleRun> schedule;
     QDateTime heldUntil;
     QDateTime retryAt;
     QString version;

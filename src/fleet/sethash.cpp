@@ -18,4 +18,14 @@ QString hashOfSet(const MessageSet &set)
     return hashOfBytes(encodeMessageFile(set));
 }
 
+QString hashOfShownSet(const MessageSet &set)
+{
+    QByteArray runFlags;
+    for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
+        runFlags += set.run(slot) ? '1' : '0';
+    if (!runFlags.contains('0'))
+        return hashOfSet(set);
+    return hashOfBytes(encodeMessageFile(set) + QByteArrayLiteral("\nrun ") + runFlags);
+}
+
 } // namespace varlo::fleet

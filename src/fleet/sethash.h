@@ -20,6 +20,11 @@ namespace varlo::fleet {
 // message file, nor of the name. Publishers publish exactly those bytes, so
 // the hash of what they publish is the set's name.
 QString hashOfSet(const MessageSet &set);
+// The name of what a panel shows after an upload of the set: its message
+// file's name while every slot runs (the sets published), else a name of
+// the file and the run flags together, so that a slot a schedule stops or
+// starts is a change to upload.
+QString hashOfShownSet(const MessageSet &set);
 // A character generator table, or any payload, by its bytes.
 QString hashOfBytes(QByteArrayView bytes);
 

@@ -39,13 +39,16 @@ QString shortHash(const QString &hash)
 
 } // namespace
 
-Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::MqttClient &client, QObject *parent)
+Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::MqttClient &client,
+             ScheduleRunner::Clock clock, QObject *parent)
     : QObject(parent)
     , m_options(std::move(options))
     , m_folder(std::move(folder))
     , m_state(std::move(state))
     , m_client(client)
+    , m_runner(std::move(clock))
 {
+    connect(&m_runner, &ScheduleRunner::changed, this, &Agent::onScheduleChanged);
     m_nextUpload.setSingleShot(true);
     connect(&m_nextUpload, &QTimer::timeout, this, &Agent::schedule);
     connect(&m_health, &QTimer::timeout, this, &Agent::probeWhenIdle);
@@ -86,7 +89,13 @@ void Agent::begin()
             .arg(m_options.port.toString(), m_client.brokerName(), m_folder.path()));
     if (m_options.healthS > 0)
         m_health.start(m_options.healthS * 1000);
+    resumeSchedule();
     schedule();
+}
+
+void Agent::lookAtClock()
+{
+    m_runner.update();
 }
 
 void Agent::stop()
@@ -124,20 +133,63 @@ QStringList Agent::wantedTopics() const
     // sets in this order, and the panel's own is to win.
     QStringList wanted;
     for (const QString &group : m_options.groups)
-        wanted << topics::groupMessages(group);
-    wanted << topics::panelMessages(m_options.name) << topics::panelSlots(m_options.name)
-           << topics::panelFont(m_options.name);
+        wanted << topics::groupMessages(group) << topics::groupSchedule(group);
+    wanted << topics::panelMessages(m_options.name) << topics::panelSchedule(m_options.name)
+           << topics::panelSlots(m_options.name) << topics::panelFont(m_options.name);
     if (m_options.homeAssistant)
         wanted << homeassistant::kStatusTopic;
+    if (m_runner.schedule()) {
+        for (const QString &topic : m_runner.schedule()->topics()) {
+            if (!wanted.contains(topic))
+                wanted << topic;
+        }
+    }
     return wanted;
 }
 
 bool Agent::isWanted(const QString &topic) const
 {
     return topic == topics::panelMessages(m_options.name) || topic == topics::panelFont(m_options.name)
-        || topics::isUnderSlots(m_options.name, topic)
+        || topics::isUnderSlots(m_options.name, topic) || isScheduleTopic(topic)
         || std::any_of(m_options.groups.begin(), m_options.groups.end(),
                        [&](const QString &group) { return topic == topics::groupMessages(group); });
+}
+
+bool Agent::isScheduleTopic(const QString &topic) const
+{
+    return topic == topics::panelSchedule(m_options.name)
+        || std::any_of(m_options.groups.begin(), m_options.groups.end(),
+                       [&](const QString &group) { return topic == topics::groupSchedule(group); });
+}
+
+bool Agent::isValueTopic(const QString &topic) const
+{
+    return m_runner.schedule() && m_runner.schedule()->topics().contains(topic);
+}
+
+void Agent::updateSubscriptions()
+{
+    if (!m_client.isConnected())
+        return;
+    const QStringList wanted = wantedTopics();
+    QStringList givenUp;
+    QStringList added;
+    for (const QString &topic : std::as_const(m_state.topics)) {
+        if (!wanted.contains(topic))
+            givenUp << topic;
+    }
+    for (const QString &topic : wanted) {
+        if (!m_state.topics.contains(topic))
+            added << topic;
+    }
+    if (!givenUp.isEmpty())
+        m_client.unsubscribe(givenUp);
+    if (!added.isEmpty())
+        m_client.subscribe(added);
+    if (m_state.topics != wanted) {
+        m_state.topics = wanted;
+        keep(m_folder.saveRecord(m_state));
+    }
 }
 
 void Agent::onConnected(bool sessionPresent)
@@ -185,6 +237,8 @@ qint64 Agent::payloadLimit(const QString &topic) const
         return slotPayloadLimit();
     if (topic == topics::panelFont(m_options.name))
         return fontPayloadLimit();
+    if (isScheduleTopic(topic))
+        return schedulePayloadLimit();
     return messagesPayloadLimit();
 }
 
@@ -202,8 +256,11 @@ void Agent::onMessage(const fleet::MqttMessage &message)
     }
     // A group left since the last run may still deliver until the broker
     // has our unsubscription.
-    if (!isWanted(message.topic))
+    if (!isWanted(message.topic)) {
+        if (isValueTopic(message.topic))
+            takeTopicValue(message);
         return;
+    }
     const QString payloadHash = message.cut ? message.wholeHash : fleet::hashOfBytes(message.payload);
     // A retained payload comes again on every subscription; one published
     // while subscribed is news even when it repeats the last.
@@ -218,6 +275,13 @@ void Agent::onMessage(const fleet::MqttMessage &message)
         if (m_state.seen.remove(message.topic) > 0) {
             log(QStringLiteral("%1: withdrawn; the panel keeps what it shows").arg(message.topic));
             keep(m_folder.saveRecord(m_state));
+        }
+        // The schedule that runs stops with it; the clock and the topics
+        // change the panel no more.
+        if (m_state.schedule && m_state.scheduleSource == message.topic) {
+            log(QStringLiteral("%1: the schedule stops").arg(message.topic));
+            dropSchedule();
+            publishStatus();
         }
         return;
     }
@@ -234,6 +298,8 @@ void Agent::onMessage(const fleet::MqttMessage &message)
         takeSlot(message.topic, letter, message.payload);
     else if (message.topic == topics::panelFont(m_options.name))
         takeFont(message.topic, message.payload);
+    else if (isScheduleTopic(message.topic))
+        takeSchedule(message.topic, message.payload);
     else
         takeSet(message.topic, message.payload);
 }
@@ -245,6 +311,7 @@ void Agent::takeSet(const QString &topic, const QByteArray &payload)
         refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
     }
+    dropSchedule();
     setDesired(*checked.value, topic);
 }
 
@@ -264,7 +331,82 @@ void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payloa
     else if (m_state.uploadedSet)
         set = *m_state.uploadedSet;
     set.setMarkup(MessageSet::slotIndex(letter), *checked.value);
+    // A change by hand: the schedule would undo it at its next change.
+    dropSchedule();
     setDesired(set, topic);
+}
+
+void Agent::takeSchedule(const QString &topic, const QByteArray &payload)
+{
+    const Checked<Schedule> checked = checkSchedulePayload(payload);
+    if (!checked.value) {
+        refuse(topic, fleet::hashOfBytes(payload), checked.problem);
+        return;
+    }
+    m_state.setSchedule(payload, topic, now());
+    m_retryAt = {};
+    log(QStringLiteral("%1: schedule %2").arg(topic, shortHash(m_state.scheduleHash)));
+    keep(m_folder.saveSchedule(m_state));
+    // changed() follows at once, and with it the set of the moment.
+    m_runner.run(*checked.value);
+    updateSubscriptions();
+}
+
+void Agent::resumeSchedule()
+{
+    if (!m_state.schedule)
+        return;
+    const Checked<Schedule> checked = checkSchedulePayload(*m_state.schedule);
+    if (!checked.value) {
+        // Only a damaged folder, or an agent of another version, does that.
+        log(QStringLiteral("the schedule kept can't run: %1").arg(checked.problem));
+        m_state.clearSchedule();
+        keep(m_folder.saveSchedule(m_state));
+        return;
+    }
+    log(QStringLiteral("%1: schedule %2 runs again").arg(m_state.scheduleSource, shortHash(m_state.scheduleHash)));
+    m_runner.run(*checked.value);
+}
+
+void Agent::dropSchedule()
+{
+    if (!m_state.schedule)
+        return;
+    m_runner.stop();
+    m_state.clearSchedule();
+    keep(m_folder.saveSchedule(m_state));
+    updateSubscriptions();
+}
+
+void Agent::takeTopicValue(const fleet::MqttMessage &message)
+{
+    const QString payloadHash = message.cut ? message.wholeHash : fleet::hashOfBytes(message.payload);
+    if (message.wholeSize > topicValueLimit()) {
+        refuse(message.topic, payloadHash, tooLargeReason(message.wholeSize, topicValueLimit()));
+        return;
+    }
+    const Checked<QString> checked = checkTopicValue(message.payload);
+    if (!checked.value) {
+        refuse(message.topic, payloadHash, checked.problem);
+        return;
+    }
+    // The runner works the set out again when the value is news; the pace
+    // of uploads is schedule()'s.
+    m_runner.setTopicValue(message.topic, *checked.value);
+}
+
+void Agent::onScheduleChanged()
+{
+    if (!m_state.schedule)
+        return;
+    const MessageSet &set = m_runner.state().set;
+    // Only what the panel would show counts: entries that change and leave
+    // the same set upload nothing, but the status names them.
+    if (!m_state.desired || fleet::hashOfShownSet(set) != m_state.desiredHash
+        || m_state.desiredSource != m_state.scheduleSource)
+        setDesired(set, m_state.scheduleSource);
+    else
+        publishStatus();
 }
 
 void Agent::takeFont(const QString &topic, const QByteArray &payload)
@@ -524,6 +666,17 @@ PanelStatus Agent::status(bool online) const
     s.font = m_state.font;
     s.error = m_error;
     s.refused = m_refused;
+    if (m_state.schedule) {
+        PanelStatus::ScheduleRun run{
+            m_state.scheduleHash, m_state.scheduleSource, m_state.scheduleReceived, {}, m_runner.state().nextChange};
+        if (m_runner.schedule()) {
+            for (const int index : m_runner.state().activeEntries) {
+                const ScheduleEntry &entry = m_runner.schedule()->entries.at(index);
+                run.active << PanelStatus::ActiveEntry{MessageSet::slotLetter(entry.slot), entry.line};
+            }
+        }
+        s.schedule = run;
+    }
     s.heldUntil = m_heldUntil;
     s.retryAt = m_retryAt;
     s.version = QCoreApplication::applicationVersion();

@@ -7,6 +7,7 @@
 #include "fleet/mqttclient.h"
 #include "fleet/panelstatus.h"
 #include "link/uploadworker.h"
+#include "schedule/schedulerunner.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -35,6 +36,17 @@ namespace varlo::agent {
 // session while it was away) always is. On a fresh start the group topics
 // are subscribed first, so a panel's own retained set comes last and wins.
 //
+// Schedules. A schedule published (retained) to the panel's or one of its
+// groups' schedule topics takes the place of a set, and a set or slot text
+// that comes later takes the place of the schedule: the newest wins, among
+// sets and schedules alike. While a schedule runs, its set of the moment is
+// the desired set: the agent works it out again at each window boundary,
+// each minute a clock field shows, and each new value of a topic a field
+// names (it subscribes to those while the schedule runs), and uploads when
+// what the panel would show differs from what it holds, at the pace below.
+// The schedule is kept in the state folder and runs again after a restart.
+// A schedule taken off the broker stops; the panel keeps what it shows.
+//
 // Pace. No upload starts sooner than --min-interval after the last one
 // that reached the port began (the status says "held" until when). After a
 // failed upload the next try comes --retry seconds later ("retrying", with
@@ -52,8 +64,9 @@ class Agent : public QObject
     Q_OBJECT
 
 public:
+    // clock: the time the schedules follow (tests give their own).
     Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::MqttClient &client,
-          QObject *parent = nullptr);
+          ScheduleRunner::Clock clock = &QDateTime::currentDateTimeUtc, QObject *parent = nullptr);
     ~Agent() override;
 
     // The last will to connect with: the availability that says offline.
@@ -65,6 +78,9 @@ public:
     // Stops an upload that runs (it releases the port), publishes the
     // status as offline and says goodbye to the broker; stopped() follows.
     void stop();
+    // Works the schedule out again at the clock's time now: for a clock
+    // that was set (tests), as the runner's own timer does each minute.
+    void lookAtClock();
 
 Q_SIGNALS:
     void stopped();
@@ -78,6 +94,18 @@ private:
     void takeSet(const QString &topic, const QByteArray &payload);
     void takeSlot(const QString &topic, char letter, const QByteArray &payload);
     void takeFont(const QString &topic, const QByteArray &payload);
+    void takeSchedule(const QString &topic, const QByteArray &payload);
+    void takeTopicValue(const fleet::MqttMessage &message);
+    bool isScheduleTopic(const QString &topic) const;
+    // Whether the running schedule names the topic in a field.
+    bool isValueTopic(const QString &topic) const;
+    // Runs the schedule kept in the state folder.
+    void resumeSchedule();
+    // A set or slot text replaces the schedule: it stops.
+    void dropSchedule();
+    void onScheduleChanged();
+    // Subscribes to what is wanted now and lets go of the rest.
+    void updateSubscriptions();
     void refuse(const QString &topic, const QString &payloadHash, const QString &reason);
     // The most bytes a payload on the topic may have.
     qint64 payloadLimit(const QString &topic) const;
@@ -109,6 +137,7 @@ private:
     StateFolder m_folder;
     KeptState m_state;
     fleet::MqttClient &m_client;
+    ScheduleRunner m_runner;
 
     // The upload that runs, of the kind m_jobKind.
     std::unique_ptr<UploadWorker> m_job;

@@ -8,6 +8,7 @@
 #include "varlo-agent/payloads.h"
 #include "fleet/fleettopics.h"
 #include "varlo-agent/statefolder.h"
+#include "varlo-agent/testclock.h"
 #include "fleet/mqttclient.h"
 #include "console/programoutput.h"
 #include "console/stopsignals.h"
@@ -128,7 +129,16 @@ int main(int argc, char *argv[])
 
     fleet::MqttClient client(settings);
     client.setMaxPayloadBytes(largestPayloadBytes());
-    Agent agent(options, folder, kept, client);
+    // Tests set the time the schedules follow (testclock.h).
+    std::unique_ptr<TestClock> testClock;
+    if (const QString clockFile = TestClock::fileFromEnvironment(); !clockFile.isEmpty())
+        testClock = std::make_unique<TestClock>(clockFile);
+    ScheduleRunner::Clock clock = &QDateTime::currentDateTimeUtc;
+    if (testClock)
+        clock = [&testClock] { return testClock->now(); };
+    Agent agent(options, folder, kept, client, clock);
+    if (testClock)
+        QObject::connect(testClock.get(), &TestClock::changed, &agent, &Agent::lookAtClock);
     // SIGTERM (systemctl stop), SIGINT and SIGHUP: the agent ends its
     // upload, says goodbye to the broker and keeps its state; a second
     // signal ends it at once.

@@ -7,6 +7,8 @@
 // slot boxes use, so that a slot published as text reads as typed there.
 #include "charset/panelcharmap.h"
 #include "files/messagefile.h"
+#include "fleet/fleettopics.h"
+#include "schedule/schedulefile.h"
 #include "model/inputexcerpt.h"
 
 #include <QStringDecoder>
@@ -41,12 +43,16 @@ qsizetype messageFileEnd(QByteArrayView bytes)
 // A slot's text is at most 255 panel characters; written as UTF-8, with
 // pictures as escapes, it stays well under this.
 constexpr qint64 kMaxSlotPayloadBytes = 4096;
+// A value shows in a slot of at most 255 characters; more is no value
+// anyone means to show.
+constexpr qint64 kMaxTopicValueBytes = 1024;
 
 } // namespace
 
 qint64 largestPayloadBytes()
 {
-    return std::max({messagesPayloadLimit(), slotPayloadLimit(), fontPayloadLimit()});
+    return std::max(
+        {messagesPayloadLimit(), slotPayloadLimit(), fontPayloadLimit(), schedulePayloadLimit(), topicValueLimit()});
 }
 
 qint64 messagesPayloadLimit()
@@ -62,6 +68,16 @@ qint64 slotPayloadLimit()
 qint64 fontPayloadLimit()
 {
     return kMaxFontFileBytes;
+}
+
+qint64 schedulePayloadLimit()
+{
+    return fleet::topics::kMaxScheduleBytes;
+}
+
+qint64 topicValueLimit()
+{
+    return kMaxTopicValueBytes;
 }
 
 QString tooLargeReason(qint64 bytes, qint64 limit)
@@ -116,6 +132,27 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
                                       .arg(markup.size())
                                       .arg(messagefile::kMaxTextSize));
     return {markup, {}};
+}
+
+Checked<Schedule> checkSchedulePayload(const QByteArray &payload)
+{
+    if (payload.size() > schedulePayloadLimit())
+        return refuse<Schedule>(tooLargeReason(payload.size(), schedulePayloadLimit()));
+    const ScheduleRead read = readSchedule(payload);
+    if (!read.schedule)
+        return refuse<Schedule>(QStringLiteral("not a schedule: %1").arg(read.errorText()));
+    return {*read.schedule, {}};
+}
+
+Checked<QString> checkTopicValue(const QByteArray &payload)
+{
+    if (payload.size() > topicValueLimit())
+        return refuse<QString>(tooLargeReason(payload.size(), topicValueLimit()));
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder(payload);
+    if (decoder.hasError())
+        return refuse<QString>(QStringLiteral("the value is not UTF-8"));
+    return {text, {}};
 }
 
 QString slotDisplayText(const QByteArray &markup)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/messageset.h"
+#include "schedule/schedule.h"
 
 #include <QByteArray>
 #include <QString>
@@ -27,6 +28,9 @@ qint64 largestPayloadBytes();
 qint64 messagesPayloadLimit();
 qint64 slotPayloadLimit();
 qint64 fontPayloadLimit();
+qint64 schedulePayloadLimit();
+// The most bytes of a value on a topic that a schedule's field names.
+qint64 topicValueLimit();
 // The reason a payload of that many bytes is refused.
 QString tooLargeReason(qint64 bytes, qint64 limit);
 
@@ -40,6 +44,14 @@ Checked<MessageSet> checkSetPayload(const QByteArray &payload);
 // Refused: bytes that are not UTF-8, a character the panel can't draw (the
 // reason names it), and texts longer than a message file can keep.
 Checked<QByteArray> checkSlotPayload(const QByteArray &payload);
+// A schedule file (schedulefile.h), its texts read through the built-in
+// font's map. Refused: more bytes than a schedule takes, and a file with a
+// fault (the reason names its line as varlo-cli schedule check does).
+Checked<Schedule> checkSchedulePayload(const QByteArray &payload);
+// The value of a topic a schedule names, as text. Refused: bytes that are
+// not UTF-8, and more than topicValueLimit().
+Checked<QString> checkTopicValue(const QByteArray &payload);
+
 // A slot's bytes as the window's slot box shows them, for the status.
 QString slotDisplayText(const QByteArray &markup);
 

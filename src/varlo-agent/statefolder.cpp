@@ -5,9 +5,11 @@
 #include "files/messagefile.h"
 #include "files/readfile.h"
 #include "files/replacefile.h"
+#include "fleet/fleettopics.h"
 #include "fleet/sethash.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +21,7 @@ namespace {
 constexpr char kDesiredFile[] = "desired.vlo";
 constexpr char kUploadedFile[] = "uploaded.vlo";
 constexpr char kFontFile[] = "font.bin";
+constexpr char kScheduleFile[] = "schedule.txt";
 constexpr char kRecordFile[] = "state.json";
 // Far more than a record with a few hundred topics.
 constexpr qint64 kMaxRecordBytes = 1024 * 1024;
@@ -68,13 +71,29 @@ QString saveSet(const QString &path, const std::optional<MessageSet> &set)
 void KeptState::setDesired(const MessageSet &set)
 {
     desired = set;
-    desiredHash = fleet::hashOfSet(set);
+    desiredHash = fleet::hashOfShownSet(set);
 }
 
 void KeptState::setDesiredFont(const QByteArray &table)
 {
     desiredFont = table;
     desiredFontHash = fleet::hashOfBytes(table);
+}
+
+void KeptState::setSchedule(const QByteArray &file, const QString &source, const QDateTime &received)
+{
+    schedule = file;
+    scheduleHash = fleet::hashOfBytes(file);
+    scheduleSource = source;
+    scheduleReceived = received;
+}
+
+void KeptState::clearSchedule()
+{
+    schedule.reset();
+    scheduleHash.clear();
+    scheduleSource.clear();
+    scheduleReceived = {};
 }
 
 StateFolder::StateFolder(QString path)
@@ -122,6 +141,15 @@ bool StateFolder::open(KeptState *state, QString *error, QStringList *warnings) 
                 state->seen.insert(it.key(), it.value().toString());
             for (const QJsonValue &topic : o.value(QStringLiteral("topics")).toArray())
                 state->topics << topic.toString();
+            // The file alone is no schedule: one left behind by a crash
+            // after a set replaced it would come back to life.
+            const QString scheduleSource = o.value(QStringLiteral("schedule_source")).toString();
+            if (!scheduleSource.isEmpty()) {
+                if (const std::optional<QByteArray> schedule =
+                        readKept(file(kScheduleFile), {fleet::topics::kMaxScheduleBytes, "a schedule"}, warnings))
+                    state->setSchedule(*schedule, scheduleSource,
+                                       PanelStatus::timeFromJson(o.value(QStringLiteral("schedule_received"))));
+            }
         }
     }
     // An upload record without its set (or the other way round) is no
@@ -160,6 +188,18 @@ QString StateFolder::saveDesiredFont(const KeptState &state) const
     return saveRecord(state);
 }
 
+QString StateFolder::saveSchedule(const KeptState &state) const
+{
+    if (state.schedule) {
+        const QString reason = replaceFile(file(kScheduleFile), *state.schedule);
+        if (!reason.isEmpty())
+            return QStringLiteral("%1: %2").arg(file(kScheduleFile), reason);
+    } else if (QFile::exists(file(kScheduleFile)) && !QFile::remove(file(kScheduleFile))) {
+        return QStringLiteral("%1: can't be removed").arg(file(kScheduleFile));
+    }
+    return saveRecord(state);
+}
+
 QString StateFolder::saveRecord(const KeptState &state) const
 {
     QJsonObject seen;
@@ -173,6 +213,8 @@ QString StateFolder::saveRecord(const KeptState &state) const
         {QStringLiteral("last_write"), PanelStatus::timeToJson(state.lastWriteStart)},
         {QStringLiteral("seen"), seen},
         {QStringLiteral("topics"), QJsonArray::fromStringList(state.topics)},
+        {QStringLiteral("schedule_source"), state.scheduleSource},
+        {QStringLiteral("schedule_received"), PanelStatus::timeToJson(state.scheduleReceived)},
     };
     const QString reason = replaceFile(file(kRecordFile), QJsonDocument(o).toJson());
     return reason.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(file(kRecordFile), reason);

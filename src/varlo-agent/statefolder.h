@@ -39,9 +39,19 @@ struct KeptState
     // payload the broker sends again on subscribing is only news when it
     // differs.
     QMap<QString, QString> seen;
+    // The schedule the panel follows, as the bytes of its file, its hash
+    // (hashOfBytes), the topic that brought it and when; none while a plain
+    // set is desired. While it runs, the desired set is the schedule's set
+    // of the moment.
+    std::optional<QByteArray> schedule;
+    QString scheduleHash;
+    QString scheduleSource;
+    QDateTime scheduleReceived;
     // Sets the desired set or font, with its hash.
     void setDesired(const MessageSet &set);
     void setDesiredFont(const QByteArray &table);
+    void setSchedule(const QByteArray &file, const QString &source, const QDateTime &received);
+    void clearSchedule();
 
     // The topics subscribed to, so that those given up (a group left) can be
     // unsubscribed from the session the broker keeps.
@@ -53,6 +63,7 @@ struct KeptState
 //   desired.vlo   the desired set, as a message file
 //   uploaded.vlo  the set last uploaded (varlo-cli show reads both)
 //   font.bin      the desired character generator table
+//   schedule.txt  the schedule that runs (varlo-cli schedule check reads it)
 //   state.json    everything else
 //
 // Every file is replaced in one step (replaceFile), so a kill at any
@@ -76,6 +87,8 @@ public:
     QString saveDesired(const KeptState &state) const;
     QString saveUploaded(const KeptState &state) const;
     QString saveDesiredFont(const KeptState &state) const;
+    // Writes the schedule, or removes its file while none runs.
+    QString saveSchedule(const KeptState &state) const;
     QString saveRecord(const KeptState &state) const;
 
 private:

@@ -332,6 +332,11 @@ void TestFleet::statusReadsBackWhatWasWritten()
     status.error = PanelStatus::Problem{QStringLiteral(" Can't find serial port!"), QStringLiteral("why"), time};
     status.refused = PanelStatus::Refusal{QStringLiteral("varlo/panel/shop-1/font"), QStringLiteral("bad"), time,
                                           QStringLiteral("p1")};
+    status.schedule = PanelStatus::ScheduleRun{QStringLiteral("s1"),
+                                               QStringLiteral("varlo/group/all/schedule"),
+                                               time.addSecs(3),
+                                               {{'A', 4}, {'T', 12}},
+                                               time.addSecs(60)};
     status.heldUntil = time.addSecs(10);
     status.retryAt = time.addSecs(30);
     status.version = QStringLiteral("3.0.0");
@@ -357,6 +362,11 @@ void TestFleet::statusReadsBackWhatWasWritten()
     QCOMPARE(read->error->reason, status.error->reason);
     QCOMPARE(read->refused->topic, status.refused->topic);
     QCOMPARE(read->refused->payloadHash, status.refused->payloadHash);
+    QCOMPARE(read->schedule->hash, status.schedule->hash);
+    QCOMPARE(read->schedule->source, status.schedule->source);
+    QCOMPARE(read->schedule->received, status.schedule->received);
+    QCOMPARE(read->schedule->active, status.schedule->active);
+    QCOMPARE(read->schedule->nextChange, status.schedule->nextChange);
     QCOMPARE(read->heldUntil, status.heldUntil);
     QCOMPARE(read->retryAt, status.retryAt);
     QCOMPARE(read->version, status.version);
@@ -367,7 +377,7 @@ void TestFleet::statusReadsBackWhatWasWritten()
     const std::optional<PanelStatus> bare = PanelStatus::fromJson(R"({"name":"p","online":false})", &error);
     QVERIFY(bare);
     QCOMPARE(bare->state, PanelStatus::State::Offline);
-    QVERIFY(!bare->uploaded && !bare->error && !bare->desired);
+    QVERIFY(!bare->uploaded && !bare->error && !bare->desired && !bare->schedule);
     QVERIFY(!PanelStatus::fromJson("{\"online\":true}", &error));
     QVERIFY(!PanelStatus::fromJson("not json", &error));
 }

@@ -348,6 +348,11 @@ void TestAgent::badPayload_data()
     // A font file's error quotes its line; this one is 600 KB long.
     QTest::newRow("font file with a huge first line")
         << topics::panelFont(QStringLiteral("p")) << QByteArray(600 << 10, 'y') << "not a font";
+    // A schedule's fault names its line, as varlo-cli schedule check says it.
+    QTest::newRow("schedule with a fault")
+        << topics::panelSchedule(QStringLiteral("p")) << QByteArray("A always Hi\nB sometimes Bye\n") << "line 2";
+    QTest::newRow("schedule too large") << topics::panelSchedule(QStringLiteral("p"))
+                                        << QByteArray(topics::kMaxScheduleBytes + 1, '#') << "too large";
     for (const char *slot : {"U", "c", "AB", "A/x"})
         QTest::newRow(qPrintable(QStringLiteral("slot/%1").arg(QLatin1String(slot))))
             << QStringLiteral("varlo/panel/p/slot/") + QLatin1String(slot) << QByteArray("HELLO") << "not a slot";
