@@ -74,6 +74,42 @@ void Agent::dropUpload()
     if (m_job && m_job->isRunning())
         UploadStop::request();
     m_job.reset();
+    forgetPanelHolding();
+}
+
+bool Agent::panelHoldingKnown() const
+{
+    return m_options.changedOnly && m_panelHolds && !m_refreshSet && m_lastFullUpload.isValid()
+        && !m_lastFullUpload.hasExpired(qint64(m_options.fullEveryS) * 1000);
+}
+
+void Agent::forgetPanelHolding()
+{
+    m_panelHolds.reset();
+    m_panelHoldsPort.clear();
+}
+
+void Agent::holdAfterUpload(const QString &port)
+{
+    if (m_jobChangedBytes && port != m_panelHoldsPort) {
+        // Discovery found a panel on another port than the last upload's:
+        // it got the changes to a set it may never have had.
+        forgetPanelHolding();
+        m_refreshSet = true;
+        log(QStringLiteral("the panel is on %1 now, not %2; uploading the set in full").arg(port, m_panelHoldsPort));
+        return;
+    }
+    m_panelHolds = m_jobSet;
+    m_panelHoldsPort = port;
+    if (!m_jobChangedBytes)
+        m_lastFullUpload.start();
+}
+
+QString Agent::changedOnlyNote() const
+{
+    if (m_jobKind != UploadKind::Messages || !m_jobChangedBytes)
+        return {};
+    return QStringLiteral(" (changed only, %1 bytes)").arg(*m_jobChangedBytes);
 }
 
 fleet::LastWill Agent::lastWill(const AgentOptions &options)
@@ -524,7 +560,13 @@ void Agent::startUpload(UploadKind kind)
     } else {
         m_jobSet = *m_state.desired;
         m_jobHash = m_state.desiredHash;
-        plan = planMessageUpload(m_jobSet, m_options.commuDelayPosition);
+        m_jobChangedBytes.reset();
+        if (panelHoldingKnown()) {
+            plan = planChangedUpload(*m_panelHolds, m_jobSet, m_options.commuDelayPosition);
+            m_jobChangedBytes = plan.lineBytes();
+        } else {
+            plan = planMessageUpload(m_jobSet, m_options.commuDelayPosition);
+        }
     }
     // Discovery probes by itself; a chosen port is asked first.
     const bool probeFirst = m_options.healthS > 0 && !m_options.port.isAutomatic();
@@ -544,9 +586,9 @@ void Agent::onOpened(const PortChoice &port)
     // counts from here, and must survive the agent being killed meanwhile.
     m_state.lastWriteStart = now();
     keep(m_folder.saveRecord(m_state));
-    log(QStringLiteral("uploading %1 %2 on %3")
+    log(QStringLiteral("uploading %1 %2 on %3%4")
             .arg(m_jobKind == UploadKind::Font ? QStringLiteral("font") : QStringLiteral("set"), shortHash(m_jobHash),
-                 port.toString()));
+                 port.toString(), changedOnlyNote()));
 }
 
 void Agent::probeWhenIdle()
@@ -563,6 +605,7 @@ void Agent::setPanelAnswers(bool answers, const QString &reason)
     const bool cameBack = m_panelAnswers == false && answers;
     m_panelAnswers = answers;
     if (!answers) {
+        forgetPanelHolding();
         log(QStringLiteral("no panel answers: %1").arg(reason));
         return;
     }
@@ -598,6 +641,7 @@ void Agent::onUploadFinished(const UploadOutcome &outcome)
         // The bytes went out, but nothing says a panel took them.
         const QString reason = QStringLiteral("%1: no panel answered the probe").arg(record.port);
         setPanelAnswers(false, reason);
+        forgetPanelHolding();
         m_error = PanelStatus::Problem{QStringLiteral("sent, no panel answered"), reason, now()};
         m_retryAt = now().addSecs(m_options.retryS);
         log(QStringLiteral("sent %1 on %2, but no panel answered; trying again in %3 s")
@@ -616,9 +660,11 @@ void Agent::onUploadFinished(const UploadOutcome &outcome)
             m_state.uploadedSet = m_jobSet;
             m_state.uploaded = record;
             keep(m_folder.saveUploaded(m_state));
+            holdAfterUpload(record.port);
         }
-        log(QStringLiteral("uploaded %1 on %2").arg(shortHash(m_jobHash), record.port));
+        log(QStringLiteral("uploaded %1 on %2%3").arg(shortHash(m_jobHash), record.port, changedOnlyNote()));
     } else {
+        forgetPanelHolding();
         const QString text = uploadFailureText(outcome.result);
         if (outcome.result == UploadResult::CantFind || outcome.result == UploadResult::CantOpen)
             setPanelAnswers(false, outcome.reason.isEmpty() ? text.trimmed() : outcome.reason);

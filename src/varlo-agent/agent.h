@@ -59,6 +59,15 @@ namespace varlo::agent {
 // in full. On a chosen port the probe also comes before each upload, and an
 // upload counts only when a panel answered it: otherwise "sent, no panel
 // answered", and the agent tries again.
+//
+// Changed only (--changed-only). Block frames carry their panel address, so
+// a panel known to hold a set needs only the frames that differ from it.
+// The agent knows that only from its own good uploads in this run; a failed
+// or stopped upload, a panel that did not answer, and a panel found on
+// another port than before make it forget, and the next upload goes in
+// full, as does the first one of a run and one every --full-every seconds.
+// A font upload writes the character generator only, which lies apart from
+// the message blocks, so what the panel holds stays known across one.
 class Agent : public QObject
 {
     Q_OBJECT
@@ -125,6 +134,15 @@ private:
     void onUploadFinished(const UploadOutcome &outcome);
     // Asks a running upload to stop (it releases the port) and waits for it.
     void dropUpload();
+    // Whether the next set may go changed-only.
+    bool panelHoldingKnown() const;
+    // The panel's memory may no longer be the last good upload's.
+    void forgetPanelHolding();
+    // After a good set upload to the port: the panel holds the job's set.
+    void holdAfterUpload(const QString &port);
+    // " (changed only, N bytes)" for a set upload that sends only what
+    // changed, for the log.
+    QString changedOnlyNote() const;
     void keep(const QString &saveProblem);
 
     fleet::PanelStatus status(bool online) const;
@@ -145,6 +163,13 @@ private:
     // What the running upload sends, to keep once it succeeds.
     MessageSet m_jobSet;
     QString m_jobHash;
+    // The running upload sends only what changed: this many bytes.
+    std::optional<qint64> m_jobChangedBytes;
+    // What the panel holds for certain: the set of the last good upload,
+    // the port it went to, and when the last one in full ended.
+    std::optional<MessageSet> m_panelHolds;
+    QString m_panelHoldsPort;
+    QElapsedTimer m_lastFullUpload;
     // Set by the job's thread: whether the panel answered the probe before
     // the upload.
     std::shared_ptr<std::atomic<bool>> m_jobAnswered;

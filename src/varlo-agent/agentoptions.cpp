@@ -22,6 +22,8 @@ const QString kMinInterval = QStringLiteral("min-interval");
 const QString kRetry = QStringLiteral("retry");
 const QString kState = QStringLiteral("state");
 const QString kHealth = QStringLiteral("health");
+const QString kChangedOnly = QStringLiteral("changed-only");
+const QString kFullEvery = QStringLiteral("full-every");
 const QString kHomeAssistant = QStringLiteral("homeassistant");
 const QString kRetire = QStringLiteral("retire");
 
@@ -110,6 +112,16 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
                         "before each upload, and only a panel that answered counts as uploaded.")
              .arg(AgentOptions::kDefaultHealthS),
          QStringLiteral("SECONDS")},
+        {kChangedOnly,
+         QStringLiteral("Once the agent knows what the panel holds (its last good upload in this run), upload only "
+                        "the 64-byte block frames that changed, then the directory and the end frame. This assumes "
+                        "the panel keeps its memory between uploads. The first upload of a run, the one after a "
+                        "failed upload or a panel that was gone, and one every --full-every seconds go in full.")},
+        {kFullEvery,
+         QStringLiteral("With --changed-only: upload in full when the last full upload is older than this many "
+                        "seconds (default %1).")
+             .arg(AgentOptions::kDefaultFullEveryS),
+         QStringLiteral("SECONDS")},
         {kState,
          QStringLiteral("Where the agent keeps the set it holds and what it last uploaded (default: "
                         "$STATE_DIRECTORY, else ~/.local/state/varlo/agent-NAME)."),
@@ -176,6 +188,11 @@ ParsedOptions parseAgentOptions(const QStringList &arguments)
     if (!health)
         return usageError(error);
     options.healthS = *health;
+    options.changedOnly = parser.isSet(kChangedOnly);
+    const std::optional<int> fullEvery = seconds(parser, kFullEvery, 1, AgentOptions::kDefaultFullEveryS, &error);
+    if (!fullEvery)
+        return usageError(error);
+    options.fullEveryS = *fullEvery;
 
     options.stateFolder = parser.isSet(kState) ? parser.value(kState) : defaultStateFolder(options.name);
     options.homeAssistant = parser.isSet(kHomeAssistant);

@@ -17,6 +17,7 @@ struct AgentOptions
     static constexpr int kDefaultMinIntervalS = 10;
     static constexpr int kDefaultRetryS = 30;
     static constexpr int kDefaultHealthS = 30;
+    static constexpr int kDefaultFullEveryS = 3600;
     static constexpr int kMaxSeconds = 24 * 3600;
 
     // The address, TLS and credentials; clientId, session and last will are
@@ -32,6 +33,11 @@ struct AgentOptions
     int retryS = kDefaultRetryS;
     // While idle the panel is probed this often; 0: never.
     int healthS = kDefaultHealthS;
+    // Once the agent knows what the panel holds, send only the block frames
+    // that changed; in full again when the last full upload is older than
+    // fullEveryS.
+    bool changedOnly = false;
+    int fullEveryS = kDefaultFullEveryS;
     QString stateFolder;
     bool homeAssistant = false;
     // Take the panel off the broker instead: its retained Home Assistant

@@ -23,6 +23,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
@@ -67,6 +68,21 @@ qint64 offsetAfterUpload(const VirtualPanel &panel, int n)
     return -1;
 }
 
+// The message block and directory addresses the last message upload wrote,
+// in order.
+QList<int> blockWritesOfLastUpload(const VirtualPanel &panel)
+{
+    QList<int> upload;
+    QList<int> last;
+    for (const FrameDecoder::Event &event : panel.events()) {
+        if (event.kind == FrameDecoder::Kind::WriteFrame && event.address >= frame::kBlockAddress)
+            upload << event.address;
+        if (event.kind == FrameDecoder::Kind::EndFrame)
+            last = std::exchange(upload, {});
+    }
+    return last;
+}
+
 } // namespace
 
 class TestAgent : public QObject
@@ -92,6 +108,10 @@ private Q_SLOTS:
     void panelThatFails_data();
     void panelThatFails();
     void panelBackBlankIsRefreshed();
+    void changedOnly_data();
+    void changedOnly();
+    void changedOnlyAfterTrouble_data();
+    void changedOnlyAfterTrouble();
     void secondAutoAgentIsRefused();
     void lineWithoutAPanel_data();
     void lineWithoutAPanel();
@@ -527,6 +547,118 @@ void TestAgent::panelBackBlankIsRefreshed()
                                    [](const PanelStatus &s) { return s.state == PanelStatus::State::Idle; }));
 }
 
+void TestAgent::changedOnly_data()
+{
+    QTest::addColumn<QStringList>("extra");
+    QTest::addColumn<int>("waitMs"); // between the two uploads
+    QTest::addColumn<bool>("fontBetween");
+    QTest::addColumn<bool>("changedOnly");
+
+    const QString changed = QStringLiteral("--changed-only");
+    QTest::newRow("changed only") << QStringList{changed} << 0 << false << true;
+    QTest::newRow("without the option") << QStringList{} << 0 << false << false;
+    // The font lies apart from the message blocks.
+    QTest::newRow("after a font upload") << QStringList{changed} << 0 << true << true;
+    QTest::newRow("last full upload older than --full-every")
+        << QStringList{changed, QStringLiteral("--full-every"), QStringLiteral("1")} << 1100 << false << false;
+}
+
+void TestAgent::changedOnly()
+{
+    QFETCH(QStringList, extra);
+    QFETCH(int, waitMs);
+    QFETCH(bool, fontBetween);
+    QFETCH(bool, changedOnly);
+
+    const VirtualPanel &panel = m_fleet.ports->addPanel(6);
+    AgentProcess *agent = startAgent(QStringLiteral("clock"), QStringLiteral("COM6"), extra);
+    QVERIFY(agent);
+    MessageSet set = makeSet({"12:34", "Fresh bread every morning", "Open"});
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("clock")), fileOf(set)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("clock"), hasUploaded(set)));
+    qint64 before = panel.receivedCount();
+    if (fontBetween) {
+        const QByteArray table = FontTable::image().toByteArray();
+        QVERIFY(m_fleet.watch->publish(topics::panelFont(QStringLiteral("clock")), table));
+        QVERIFY(
+            m_fleet.watch->waitFor(QStringLiteral("clock"), [](const PanelStatus &s) { return s.font.has_value(); }));
+        before += table.size() / frame::kDataSize * frame::kWriteFrameSize;
+    }
+    QTest::qWait(waitMs);
+
+    // A minute on: one digit in slot A, which shares its first 64 bytes
+    // with the checksum and the count.
+    set.setMarkup(0, "12:35");
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("clock")), fileOf(set)));
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+    const QList<int> written = blockWritesOfLastUpload(panel);
+    if (changedOnly) {
+        QCOMPARE(written, (QList<int>{0x2000, 0x3F00}));
+        QCOMPARE(panel.receivedCount() - before, 141);
+        QVERIFY(agent->log().contains(QLatin1String("(changed only, 141 bytes)")));
+    } else {
+        QCOMPARE(written.size(), 3 * 4 + 1);
+        QCOMPARE(panel.receivedCount() - before, 3 * 276 + 72);
+    }
+
+    // And back: the changes count from what the panel holds now.
+    set.setMarkup(0, "12:34");
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("clock")), fileOf(set)));
+    QVERIFY2(panelview::waitUntilHolds(panel, set, &why), qPrintable(why));
+}
+
+void TestAgent::changedOnlyAfterTrouble_data()
+{
+    QTest::addColumn<bool>("unplugged"); // else the upload breaks off
+
+    QTest::newRow("panel unplugged and plugged back") << true;
+    QTest::newRow("upload broken off") << false;
+}
+
+void TestAgent::changedOnlyAfterTrouble()
+{
+    QFETCH(bool, unplugged);
+
+    VirtualPanel *panel = &m_fleet.ports->addPanel(7);
+    QVERIFY(
+        startAgent(QStringLiteral("p"), QStringLiteral("COM7"),
+                   {QStringLiteral("--changed-only"), QStringLiteral("--health"), QString::number(unplugged ? 1 : 0)}));
+    const MessageSet first = makeSet({"12:34", "Today", "Open"});
+    QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(first)));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(*panel, first, &why), qPrintable(why));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), hasUploaded(first)));
+
+    MessageSet second = first;
+    second.setMarkup(0, "12:35");
+    second.setMarkup(2, "Shut");
+    if (unplugged) {
+        QVERIFY(m_fleet.ports->mapTo(7, m_fleet.dir->filePath(QStringLiteral("unplugged"))));
+        QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
+                                       [](const PanelStatus &s) { return s.state == PanelStatus::State::NoPanel; }));
+        // Back, blank: the set it had goes in full.
+        panel = &m_fleet.ports->addPanel(7);
+        QVERIFY2(panelview::waitUntilHolds(*panel, first, &why), qPrintable(why));
+        QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"),
+                                       [](const PanelStatus &s) { return s.state == PanelStatus::State::Idle; }));
+        // Known again from then on.
+        QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
+        QVERIFY2(panelview::waitUntilHolds(*panel, second, &why), qPrintable(why));
+        QCOMPARE(blockWritesOfLastUpload(*panel), (QList<int>{0x2000, 0x2200, 0x3F00}));
+    } else {
+        // The adapter goes after the first frame of the changes; a blank
+        // panel takes its place before the retry.
+        panel->vanishAfter(panel->receivedCount() + frame::kWriteFrameSize);
+        QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
+        QVERIFY(panel->waitUntilVanished(kWaitMs));
+        panel = &m_fleet.ports->addPanel(7);
+        QVERIFY2(panelview::waitUntilHolds(*panel, second, &why), qPrintable(why));
+        QCOMPARE(blockWritesOfLastUpload(*panel).size(), 3 * 4 + 1);
+    }
+}
+
 void TestAgent::secondAutoAgentIsRefused()
 {
     // Two agents finding "the" panel on one computer would each take any
@@ -795,6 +927,7 @@ void TestAgent::usageErrors_data()
         << QStringList{"--broker", "shop:s3cret@host", "--name", "p"} << 2 << "shop:****@host";
     QTest::newRow("delay 11") << broker + QStringList{"--name", "p", "--delay", "11"} << 2 << "0 to 10";
     QTest::newRow("retry 0") << broker + QStringList{"--name", "p", "--retry", "0"} << 2 << "--retry 0";
+    QTest::newRow("full every 0") << broker + QStringList{"--name", "p", "--full-every", "0"} << 2 << "--full-every 0";
     QTest::newRow("bad port") << broker + QStringList{"--name", "p", "--port", "COM16"} << 2 << "--port COM16";
     QTest::newRow("credentials file missing")
         << broker + QStringList{"--name", "p", "--credentials", "/nonexistent/credentials"} << 1 << "/nonexistent";
