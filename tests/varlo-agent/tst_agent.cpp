@@ -611,19 +611,22 @@ void TestAgent::changedOnly()
 
 void TestAgent::changedOnlyAfterTrouble_data()
 {
-    QTest::addColumn<bool>("unplugged"); // else the upload breaks off
+    QTest::addColumn<QString>("trouble");
 
-    QTest::newRow("panel unplugged and plugged back") << true;
-    QTest::newRow("upload broken off") << false;
+    QTest::newRow("panel unplugged and plugged back") << "unplugged";
+    QTest::newRow("upload broken off") << "broken off";
+    QTest::newRow("another panel found on another port") << "moved";
 }
 
 void TestAgent::changedOnlyAfterTrouble()
 {
-    QFETCH(bool, unplugged);
+    QFETCH(QString, trouble);
 
     VirtualPanel *panel = &m_fleet.ports->addPanel(7);
+    const bool unplugged = trouble == QLatin1String("unplugged");
+    const QString port = trouble == QLatin1String("moved") ? QStringLiteral("AUTO") : QStringLiteral("COM7");
     QVERIFY(
-        startAgent(QStringLiteral("p"), QStringLiteral("COM7"),
+        startAgent(QStringLiteral("p"), port,
                    {QStringLiteral("--changed-only"), QStringLiteral("--health"), QString::number(unplugged ? 1 : 0)}));
     const MessageSet first = makeSet({"12:34", "Today", "Open"});
     QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(first)));
@@ -647,6 +650,15 @@ void TestAgent::changedOnlyAfterTrouble()
         QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
         QVERIFY2(panelview::waitUntilHolds(*panel, second, &why), qPrintable(why));
         QCOMPARE(blockWritesOfLastUpload(*panel), (QList<int>{0x2000, 0x2200, 0x3F00}));
+    } else if (trouble == QLatin1String("moved")) {
+        // Discovery finds a blank panel elsewhere: it gets the changes, as
+        // the agent cannot know before, and then the whole set.
+        QVERIFY(m_fleet.ports->mapTo(7, m_fleet.dir->filePath(QStringLiteral("unplugged"))));
+        panel = &m_fleet.ports->addPanel(9);
+        QVERIFY(m_fleet.watch->publish(topics::panelMessages(QStringLiteral("p")), fileOf(second)));
+        QVERIFY2(panelview::waitUntilHolds(*panel, second, &why), qPrintable(why));
+        QCOMPARE(panelview::completedUploads(*panel), 2);
+        QCOMPARE(blockWritesOfLastUpload(*panel).size(), 3 * 4 + 1);
     } else {
         // The adapter goes after the first frame of the changes; a blank
         // panel takes its place before the retry.
