@@ -87,13 +87,53 @@ bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, c
         *error = textTooLongMessage(firstTooLongSlot(set)).trimmed();
         return false;
     }
-    for (const QString &panel : panels)
+    // A set takes the place of a schedule: the broker keeps one or the
+    // other for each panel and group, so that an agent that starts afresh
+    // finds no stale schedule beside the set. Taken off first: the agent
+    // sees the two in the order published.
+    for (const QString &panel : panels) {
+        send(topics::panelSchedule(panel), {}, true);
         send(topics::panelMessages(panel), fileBytes, true);
-    for (const QString &group : groups)
+    }
+    for (const QString &group : groups) {
+        send(topics::groupSchedule(group), {}, true);
         send(topics::groupMessages(group), fileBytes, true);
+    }
     // The set's name is the hash of the very bytes published (see sethash.h).
     const QString setHash = hashOfBytes(fileBytes);
     follow(panels, groups, {setHash, -1, {}, setHash}, waitS);
+    return true;
+}
+
+bool FleetClient::publishSchedule(const QByteArray &file, const QStringList &panels, const QStringList &groups,
+                                  int waitS, QString *error)
+{
+    if (!checkNames(panels + groups, error))
+        return false;
+    if (panels.isEmpty() && groups.isEmpty()) {
+        *error = QStringLiteral("no panel or group to publish to");
+        return false;
+    }
+    if (file.size() > topics::kMaxScheduleBytes) {
+        *error = QStringLiteral("the schedule has %1 bytes; the agents take %2 at most")
+                     .arg(file.size())
+                     .arg(topics::kMaxScheduleBytes);
+        return false;
+    }
+    // The other way round from publishSet: the schedule takes the set's place.
+    for (const QString &panel : panels) {
+        send(topics::panelMessages(panel), {}, true);
+        send(topics::panelSchedule(panel), file, true);
+    }
+    for (const QString &group : groups) {
+        send(topics::groupMessages(group), {}, true);
+        send(topics::groupSchedule(group), file, true);
+    }
+    const QString hash = hashOfBytes(file);
+    PublishConfirmation::Expected expected;
+    expected.payloadHash = hash;
+    expected.scheduleHash = hash;
+    follow(panels, groups, expected, waitS);
     return true;
 }
 

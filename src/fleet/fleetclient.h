@@ -60,6 +60,14 @@ public:
     // nothing is published then. Call it after ready().
     bool publishSet(const MessageSet &set, const QStringList &panels, const QStringList &groups, int waitS,
                     QString *error);
+    // Publishes a schedule file's bytes, retained, to each panel's and each
+    // group's schedule topic, and takes the set off their message topics
+    // (publishSet does the opposite): the agents run it from then on. The
+    // file is checked by the caller (readSchedule); here only its size.
+    // Follows the panels until each says it runs the schedule and holds
+    // its set of the moment.
+    bool publishSchedule(const QByteArray &file, const QStringList &panels, const QStringList &groups, int waitS,
+                         QString *error);
     // Publishes a slot's text (UTF-8) to each panel named, not retained: a
     // change on top of what the panel holds, as Home Assistant sends it.
     // slot: 0 for A to 19 for T.

@@ -41,21 +41,32 @@ void PublishConfirmation::take(const PanelStatus &status)
 PanelOutcome PublishConfirmation::judge(const PanelStatus &status, const Expected &expected)
 {
     const auto outcome = [&](Kind kind, const QString &text) { return PanelOutcome{status.name, kind, text}; };
-    const bool holdsIt = expected.slot >= 0 ? status.uploaded && expected.slot < status.uploadedSlots.size()
-            && status.uploadedSlots.at(expected.slot) == expected.slotText
-                                            : status.uploaded && status.uploaded->hash == expected.setHash;
+    const bool runsIt =
+        !expected.scheduleHash.isEmpty() && status.schedule && status.schedule->hash == expected.scheduleHash;
+    bool holdsIt = false;
+    if (!expected.scheduleHash.isEmpty())
+        holdsIt = runsIt && status.desired && status.uploaded && status.uploaded->hash == status.desired->hash;
+    else if (expected.slot >= 0)
+        holdsIt = status.uploaded && expected.slot < status.uploadedSlots.size()
+            && status.uploadedSlots.at(expected.slot) == expected.slotText;
+    else
+        holdsIt = status.uploaded && status.uploaded->hash == expected.setHash;
     if (holdsIt) {
         const QString port = status.uploaded->port.isEmpty() ? status.port : status.uploaded->port;
-        return outcome(Kind::Confirmed, QStringLiteral("uploaded on %1").arg(PanelStatus::quoted(port)));
+        return outcome(
+            Kind::Confirmed,
+            QStringLiteral("%1uploaded on %2")
+                .arg(runsIt ? QStringLiteral("runs the schedule; its set ") : QString(), PanelStatus::quoted(port)));
     }
     if (!status.online)
         return outcome(Kind::Offline, QStringLiteral("offline"));
     if (status.refused && !expected.payloadHash.isEmpty() && status.refused->payloadHash == expected.payloadHash)
         return outcome(Kind::Refused, QStringLiteral("refused: %1").arg(PanelStatus::quoted(status.refused->reason)));
 
-    const bool wantsIt = status.desired
-        && (expected.slot >= 0 ? status.desired->source == expected.slotTopicOf(status.name)
-                               : status.desired->hash == expected.setHash);
+    const bool wantsIt = !expected.scheduleHash.isEmpty() ? runsIt
+                                                          : status.desired
+            && (expected.slot >= 0 ? status.desired->source == expected.slotTopicOf(status.name)
+                                   : status.desired->hash == expected.setHash);
     if (!wantsIt)
         return outcome(Kind::Waiting, QStringLiteral("waiting for the agent to take it"));
     switch (status.state) {

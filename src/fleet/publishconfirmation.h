@@ -46,6 +46,9 @@ public:
         QString slotTopicOf(const QString &panel) const;
         // The hash of the payload's bytes, to recognise its refusal.
         QString payloadHash;
+        // For a schedule published: its hash (hashOfBytes); the panel holds
+        // it when its status runs that schedule and has uploaded its set.
+        QString scheduleHash;
     };
 
     PublishConfirmation(const QStringList &panels, const QStringList &emptyGroups, Expected expected);

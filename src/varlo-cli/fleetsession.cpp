@@ -110,6 +110,35 @@ bool FleetSession::runUntil(const std::function<bool()> &done)
     return done();
 }
 
+void FleetSession::followFailures()
+{
+    m_client->setFailuresSettle(false);
+    QObject::connect(m_client.get(), &fleet::FleetClient::outcomeChanged, [](const fleet::PanelOutcome &outcome) {
+        if (outcome.kind == fleet::PanelOutcome::Kind::Failed)
+            printMessage(QStringLiteral("%1: %2; its agent tries again").arg(outcome.panel, outcome.text));
+    });
+}
+
+int FleetSession::reportOutcomes()
+{
+    fleet::FleetClient &fleet = *m_client;
+    bool finished = false;
+    QObject::connect(&fleet, &fleet::FleetClient::finished, [&finished] { finished = true; });
+    runUntil([&] { return finished && fleet.isDelivered(); });
+
+    QString report;
+    bool allConfirmed = true;
+    for (const fleet::PanelOutcome &outcome : fleet.outcomes()) {
+        report += QStringLiteral("%1: %2\n").arg(outcome.panel, outcome.text);
+        allConfirmed = allConfirmed && outcome.kind == fleet::PanelOutcome::Kind::Confirmed;
+    }
+    printOut(report);
+    if (!fleet.isDelivered())
+        printMessage(
+            QStringLiteral("the broker %1 did not confirm that it has everything published").arg(brokerName()));
+    return allConfirmed && fleet.isDelivered() ? ExitDone : ExitFailed;
+}
+
 int FleetSession::secondsLeft() const
 {
     return std::max<int>(1, int((m_deadline.remainingTime() + 999) / 1000));

@@ -44,6 +44,15 @@ public:
     // Runs the event loop until done() holds, the deadline passes or a
     // signal asks the program to stop; returns done().
     bool runUntil(const std::function<bool()> &done);
+    // Before a publish: an agent whose upload failed tries again, so the
+    // wait goes on, and each failure is said on standard error as it
+    // happens, so that a long wait is not silent.
+    void followFailures();
+    // After a publish has started: waits until it is over, prints one line
+    // per panel and returns the exit status (ExitDone once every panel
+    // confirmed and the broker has everything).
+    int reportOutcomes();
+
     // Whole seconds left until the deadline, at least 1.
     int secondsLeft() const;
     QString brokerName() const { return m_settings.url.toString(); }

@@ -34,7 +34,7 @@ constexpr std::array kCommands = {
     Command{"probe", "Find the panel and print its port.", runProbe},
     Command{"publish", "Publish a message file to panels on an MQTT broker.", runPublish},
     Command{"panels", "List the panels on an MQTT broker and their status.", runPanels},
-    Command{"schedule", "Check a schedule file: what runs when (schedule check).", runSchedule},
+    Command{"schedule", "Check a schedule file, or publish it for the agents to run.", runSchedule},
 };
 
 QString overview()

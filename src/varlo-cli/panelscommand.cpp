@@ -40,6 +40,19 @@ QString panelLine(const fleet::PanelStatus &status)
         parts << uploaded;
     else
         parts << QStringLiteral("holds set %1 (%2)").arg(PanelStatus::quoted(status.uploaded->hash.left(12)), uploaded);
+    if (status.schedule) {
+        // "schedule 55e2907d4834 (A line 2, B line 4; next change
+        // 2026-03-02 11:00:00 UTC)"
+        QStringList active;
+        for (const PanelStatus::ActiveEntry &entry : status.schedule->active)
+            active << QStringLiteral("%1 line %2").arg(QLatin1Char(entry.slot)).arg(entry.line);
+        parts << QStringLiteral("schedule %1 (%2; %3)")
+                     .arg(PanelStatus::quoted(status.schedule->hash.left(12)),
+                          active.isEmpty() ? QStringLiteral("no entry runs") : active.join(QStringLiteral(", ")),
+                          status.schedule->nextChange.isValid()
+                              ? QStringLiteral("next change %1").arg(timeText(status.schedule->nextChange))
+                              : QStringLiteral("no change ahead"));
+    }
     if (status.error) {
         const QString reason = status.error->reason.isEmpty()
             ? QString()
@@ -59,7 +72,8 @@ int runPanels(const QStringList &arguments)
                      QStringLiteral("--broker URL [--wait SECONDS] [--tls-ca FILE] [--credentials FILE]"),
                      QStringLiteral("Lists the panels whose varlo-agent has a status on the broker, one line "
                                     "each, by name: online or offline, what the agent is doing, its port and "
-                                    "groups, the last good upload and the last error."),
+                                    "groups, the last good upload, the schedule it runs (the entries that run "
+                                    "now, by slot and line, and when that changes next) and the last error."),
                      QStringLiteral("varlo-cli panels --broker mqtt://hub.local"));
     FleetSession session(line);
     session.addOptions();

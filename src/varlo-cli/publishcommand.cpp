@@ -114,13 +114,7 @@ int runPublish(const QStringList &arguments)
     if (!session.connect())
         return ExitFailed;
     fleet::FleetClient &fleet = session.client();
-    // An agent whose upload failed tries again: the wait is for that.
-    fleet.setFailuresSettle(false);
-    // Each failure is said as it happens, so that a long wait is not silent.
-    QObject::connect(&fleet, &fleet::FleetClient::outcomeChanged, [](const fleet::PanelOutcome &outcome) {
-        if (outcome.kind == fleet::PanelOutcome::Kind::Failed)
-            printMessage(QStringLiteral("%1: %2; its agent tries again").arg(outcome.panel, outcome.text));
-    });
+    session.followFailures();
     QString error;
     bool started = false;
     if (slotMode) {
@@ -141,22 +135,7 @@ int runPublish(const QStringList &arguments)
     }
     if (!started)
         return line.usageError(error);
-
-    bool finished = false;
-    QObject::connect(&fleet, &fleet::FleetClient::finished, [&finished] { finished = true; });
-    session.runUntil([&] { return finished && fleet.isDelivered(); });
-
-    QString report;
-    bool allConfirmed = true;
-    for (const fleet::PanelOutcome &outcome : fleet.outcomes()) {
-        report += QStringLiteral("%1: %2\n").arg(outcome.panel, outcome.text);
-        allConfirmed = allConfirmed && outcome.kind == fleet::PanelOutcome::Kind::Confirmed;
-    }
-    printOut(report);
-    if (!fleet.isDelivered())
-        printMessage(
-            QStringLiteral("the broker %1 did not confirm that it has everything published").arg(session.brokerName()));
-    return allConfirmed && fleet.isDelivered() ? ExitDone : ExitFailed;
+    return session.reportOutcomes();
 }
 
 } // namespace varlo::cli

@@ -3,9 +3,12 @@
 
 #include "varlo-cli/clicommand.h"
 #include "varlo-cli/commandline.h"
+#include "varlo-cli/fleetsession.h"
 #include "varlo-cli/showcommand.h"
 #include "schedule/scheduleengine.h"
 #include "schedule/schedulefile.h"
+#include "files/readfile.h"
+#include "fleet/fleettopics.h"
 
 #include <QRegularExpression>
 
@@ -15,6 +18,19 @@ namespace {
 
 const QString kAt = QStringLiteral("at");
 const QString kDay = QStringLiteral("day");
+const QString kPanel = QStringLiteral("panel");
+const QString kGroup = QStringLiteral("group");
+
+// FILE:LINE:COLUMN: error: ..., as a compiler says it.
+void printScheduleError(const QString &file, const ScheduleRead &read)
+{
+    QString where = file;
+    if (read.errorLine > 0)
+        where += QStringLiteral(":%1").arg(read.errorLine);
+    if (read.errorColumn > 0)
+        where += QStringLiteral(":%1").arg(read.errorColumn);
+    printMessage(QStringLiteral("%1: error: %2").arg(where, read.error));
+}
 
 QString offsetText(const QDateTime &instant)
 {
@@ -159,12 +175,7 @@ int runCheck(const QStringList &arguments)
 
     const ScheduleRead read = readScheduleFile(*file, *map);
     if (!read.schedule) {
-        QString where = *file;
-        if (read.errorLine > 0)
-            where += QStringLiteral(":%1").arg(read.errorLine);
-        if (read.errorColumn > 0)
-            where += QStringLiteral(":%1").arg(read.errorColumn);
-        printMessage(QStringLiteral("%1: error: %2").arg(where, read.error));
+        printScheduleError(*file, read);
         return ExitFileFailed;
     }
     const Schedule &schedule = *read.schedule;
@@ -177,16 +188,77 @@ int runCheck(const QStringList &arguments)
     return timeline(schedule, day, *map);
 }
 
+int runPublish(const QStringList &arguments)
+{
+    CommandLine line(
+        QStringLiteral("schedule publish"),
+        QStringLiteral("FILE --broker URL (--panel NAME | --group G)... [--wait SECONDS] [--tls-ca FILE] "
+                       "[--credentials FILE]"),
+        QStringLiteral(
+            "Publishes a schedule file, retained, to panels and groups on an MQTT broker, where each panel's "
+            "varlo-agent runs it: it takes the place of the set published there before (and a set published "
+            "later takes its place). The file is checked first, as schedule check does, with the built-in "
+            "font's characters (the agents read it so); a fault is printed as FILE:LINE:COLUMN: error: ..., "
+            "with the exit status 3, and nothing is published.\n\n"
+            "Then waits until every panel concerned says it runs the schedule and holds its set of the "
+            "moment, and prints one line per panel, as publish does. Exit status 0 as soon as every panel "
+            "confirmed; 1 when the wait ran out first, or an agent refused the schedule."),
+        QStringLiteral("varlo-cli schedule publish cafe.schedule --broker mqtt://hub.local --group all"));
+    line.addFileArgument(QStringLiteral("FILE"), QStringLiteral("The schedule file."));
+    line.parser().addOption(
+        {kPanel, QStringLiteral("A panel to publish to, by its agent's --name; repeatable."), QStringLiteral("NAME")});
+    line.parser().addOption({kGroup,
+                             QStringLiteral("A group to publish to; every panel whose agent is in it runs the "
+                                            "schedule, also those that join later. Repeatable."),
+                             QStringLiteral("G")});
+    FleetSession session(line);
+    session.addOptions();
+    if (const std::optional<int> done = line.parse(arguments))
+        return *done;
+    const std::optional<QString> file = line.file(true);
+    if (!file)
+        return line.failureStatus();
+    const QStringList panels = line.parser().values(kPanel);
+    const QStringList groups = line.parser().values(kGroup);
+    if (panels.isEmpty() && groups.isEmpty())
+        return line.usageError(QStringLiteral("name a --panel or a --group to publish to"));
+    if (!session.readOptions())
+        return session.failureStatus();
+
+    // The bytes checked are the bytes published; no agent takes more.
+    const FileRead bytes = readFile(*file, {fleet::topics::kMaxScheduleBytes, "a schedule"});
+    if (!bytes.ok()) {
+        printMessage(bytes.error());
+        return ExitFileFailed;
+    }
+    const ScheduleRead read = readSchedule(bytes.bytes);
+    if (!read.schedule) {
+        printScheduleError(*file, read);
+        return ExitFileFailed;
+    }
+
+    if (!session.connect())
+        return ExitFailed;
+    session.followFailures();
+    QString error;
+    if (!session.client().publishSchedule(bytes.bytes, panels, groups, session.secondsLeft(), &error))
+        return line.usageError(error);
+    return session.reportOutcomes();
+}
+
 } // namespace
 
 int runSchedule(const QStringList &arguments)
 {
     const QString usage = QStringLiteral("Usage: varlo-cli schedule check FILE [--at 'YYYY-MM-DD HH:MM' | --day "
-                                         "YYYY-MM-DD]\n\n"
+                                         "YYYY-MM-DD]\n"
+                                         "       varlo-cli schedule publish FILE --broker URL (--panel NAME | "
+                                         "--group G)...\n\n"
                                          "Messages that follow the clock. Commands:\n"
-                                         "  check  Print what a schedule file puts on the panel, at a time or "
-                                         "over a day.\n\n"
-                                         "Run 'varlo-cli schedule check --help' for its options.\n");
+                                         "  check    Print what a schedule file puts on the panel, at a time or "
+                                         "over a day.\n"
+                                         "  publish  Publish a schedule file for the panels' agents to run.\n\n"
+                                         "Run 'varlo-cli schedule COMMAND --help' for its options.\n");
     const QString sub = arguments.value(1);
     if (sub == QLatin1String("--help") || sub == QLatin1String("-h")) {
         printOut(usage);
@@ -194,8 +266,10 @@ int runSchedule(const QStringList &arguments)
     }
     if (sub == QLatin1String("check"))
         return runCheck(arguments.mid(1));
+    if (sub == QLatin1String("publish"))
+        return runPublish(arguments.mid(1));
     if (sub.isEmpty())
-        return usageError(QStringLiteral("a command is missing: check"), QStringLiteral("schedule"));
+        return usageError(QStringLiteral("a command is missing: check or publish"), QStringLiteral("schedule"));
     return usageError(QStringLiteral("unknown command '%1'").arg(sub), QStringLiteral("schedule"));
 }
 

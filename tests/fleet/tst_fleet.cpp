@@ -388,6 +388,7 @@ void TestFleet::judge_data()
     QTest::addColumn<int>("slot"); // -1: a set was published
     QTest::addColumn<PanelOutcome::Kind>("kind");
     QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("scheduleHash"); // a schedule was published
 
     const QString published = hashOfSet(setOf("OPEN"));
     const QString older = hashOfSet(setOf("CLOSED"));
@@ -397,41 +398,43 @@ void TestFleet::judge_data()
     PanelStatus done = onlineStatus(QStringLiteral("p"));
     done.uploaded = PanelStatus::Upload{published, time, QStringLiteral("COM3")};
     done.desired = PanelStatus::Desired{published, {}, time};
-    QTest::newRow("uploaded") << done << -1 << Kind::Confirmed << "uploaded on COM3";
+    QTest::newRow("uploaded") << done << -1 << Kind::Confirmed << "uploaded on COM3" << QString();
 
     PanelStatus gone = done;
     gone.online = false;
     gone.state = PanelStatus::State::Offline;
-    QTest::newRow("offline, but it had it") << gone << -1 << Kind::Confirmed << "uploaded on COM3";
+    QTest::newRow("offline, but it had it") << gone << -1 << Kind::Confirmed << "uploaded on COM3" << QString();
     gone.uploaded->hash = older;
-    QTest::newRow("offline") << gone << -1 << Kind::Offline << "offline";
+    QTest::newRow("offline") << gone << -1 << Kind::Offline << "offline" << QString();
 
     PanelStatus failing = onlineStatus(QStringLiteral("p"));
     failing.desired = PanelStatus::Desired{published, {}, time};
     failing.uploaded = PanelStatus::Upload{older, time, QStringLiteral("COM3")};
     failing.state = PanelStatus::State::Retrying;
     failing.error = PanelStatus::Problem{QStringLiteral("Serial port write error!"), QStringLiteral("EIO"), time};
-    QTest::newRow("failing") << failing << -1 << Kind::Failed << "Serial port write error!";
+    QTest::newRow("failing") << failing << -1 << Kind::Failed << "Serial port write error!" << QString();
 
     PanelStatus stale = failing;
     stale.desired->hash = older;
-    QTest::newRow("a failure of an older set") << stale << -1 << Kind::Waiting << "waiting for the agent to take it";
+    QTest::newRow("a failure of an older set")
+        << stale << -1 << Kind::Waiting << "waiting for the agent to take it" << QString();
 
     PanelStatus refused = onlineStatus(QStringLiteral("p"));
     refused.refused = PanelStatus::Refusal{QStringLiteral("t"), QStringLiteral("not a message file"), time,
                                            QStringLiteral("payload")};
-    QTest::newRow("refused") << refused << -1 << Kind::Refused << "refused: not a message file";
+    QTest::newRow("refused") << refused << -1 << Kind::Refused << "refused: not a message file" << QString();
     // Anyone on the broker may publish a status: its words are quoted as
     // input is, on one line, never steering the terminal.
     PanelStatus forged = refused;
     forged.refused->reason = QStringLiteral("x\ndone: all 3 panels confirmed\x1b[2J") + QString(300, QLatin1Char('y'));
     QTest::newRow("a forged reason") << forged << -1 << Kind::Refused
                                      << "refused: x\\ndone: all 3 panels confirmed\\x1b[2J"
-            + QString(166, QLatin1Char('y')) + QStringLiteral("\u2026");
+            + QString(166, QLatin1Char('y')) + QStringLiteral("\u2026")
+                                     << QString();
     PanelStatus forgedError = failing;
     forgedError.error->text = QStringLiteral("\x0fSerial port write error!\r");
     QTest::newRow("a control character in an error")
-        << forgedError << -1 << Kind::Failed << "\\x0fSerial port write error!";
+        << forgedError << -1 << Kind::Failed << "\\x0fSerial port write error!" << QString();
 
     PanelStatus held = failing;
     held.error.reset();
@@ -439,14 +442,35 @@ void TestFleet::judge_data()
     held.heldUntil = QDateTime::fromString(QStringLiteral("2024-05-01T12:00:05Z"), Qt::ISODate);
     QTest::newRow("held back") << held << -1 << Kind::Waiting
                                << QStringLiteral("held back until %1 (minimum interval)")
-                                      .arg(held.heldUntil.toLocalTime().toString(QStringLiteral("HH:mm:ss")));
+                                      .arg(held.heldUntil.toLocalTime().toString(QStringLiteral("HH:mm:ss")))
+                               << QString();
 
     PanelStatus slotDone = onlineStatus(QStringLiteral("p"));
     slotDone.uploaded = PanelStatus::Upload{older, time, QStringLiteral("/dev/ttyUSB0")};
     slotDone.uploadedSlots = QStringList(MessageSet::kSlotCount, QString());
     slotDone.uploadedSlots[2] = QStringLiteral("21°");
-    QTest::newRow("slot text uploaded") << slotDone << 2 << Kind::Confirmed << "uploaded on /dev/ttyUSB0";
-    QTest::newRow("another slot") << slotDone << 3 << Kind::Waiting << "waiting for the agent to take it";
+    QTest::newRow("slot text uploaded") << slotDone << 2 << Kind::Confirmed << "uploaded on /dev/ttyUSB0" << QString();
+    QTest::newRow("another slot") << slotDone << 3 << Kind::Waiting << "waiting for the agent to take it" << QString();
+
+    // A schedule is held once the panel runs it and has its set of the
+    // moment, whatever that set is.
+    const QString schedule = hashOfBytes("A always OPEN");
+    PanelStatus running = onlineStatus(QStringLiteral("p"));
+    running.schedule = PanelStatus::ScheduleRun{schedule, {}, time, {{'A', 1}}, {}};
+    running.desired = PanelStatus::Desired{older, QStringLiteral("varlo/panel/p/schedule"), time};
+    running.uploaded = PanelStatus::Upload{older, time, QStringLiteral("COM3")};
+    QTest::newRow("schedule runs") << running << -1 << Kind::Confirmed
+                                   << "runs the schedule; its set uploaded on COM3" << schedule;
+    PanelStatus starting = running;
+    starting.uploaded->hash = published;
+    starting.state = PanelStatus::State::Uploading;
+    QTest::newRow("schedule runs, its set on its way") << starting << -1 << Kind::Waiting << "uploading" << schedule;
+    PanelStatus another = running;
+    another.schedule->hash = hashOfBytes("A always CLOSED");
+    QTest::newRow("another schedule runs")
+        << another << -1 << Kind::Waiting << "waiting for the agent to take it" << schedule;
+    QTest::newRow("a set, no schedule") << done << -1 << Kind::Waiting << "waiting for the agent to take it"
+                                        << schedule;
 }
 
 void TestFleet::judge()
@@ -455,10 +479,12 @@ void TestFleet::judge()
     QFETCH(int, slot);
     QFETCH(PanelOutcome::Kind, kind);
     QFETCH(QString, text);
+    QFETCH(QString, scheduleHash);
 
     PublishConfirmation::Expected expected;
-    if (slot < 0)
+    if (slot < 0 && scheduleHash.isEmpty())
         expected.setHash = hashOfSet(setOf("OPEN"));
+    expected.scheduleHash = scheduleHash;
     expected.slot = slot;
     expected.slotText = QStringLiteral("21°");
     expected.payloadHash = QStringLiteral("payload");

@@ -7,6 +7,7 @@
 
 #include "files/messagefile.h"
 #include "fleet/sethash.h"
+#include "support/savedvariable.h"
 #include "support/virtualports.h"
 
 #include <QDir>
@@ -84,6 +85,8 @@ private Q_SLOTS:
     void panelsQuotesAForgedStatus();
     void usageErrors_data();
     void usageErrors();
+    void scheduleReplacesTheSetAndBack();
+    void scheduleWithAFaultIsNotPublished();
 
 private:
     bool startAgent(int com, const QStringList &extra = {});
@@ -354,6 +357,79 @@ void TestPublish::usageErrors()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
     QVERIFY2(!run.err.contains(QLatin1String("s3cret")), qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+}
+
+void TestPublish::scheduleReplacesTheSetAndBack()
+{
+    // The agents' clock is the test's (the agent's test-only clock file).
+    SavedVariable clockVariable("VARLO_AGENT_TEST_CLOCK");
+    const QString clock = m_fleet.dir->filePath(QStringLiteral("clock"));
+    QFile clockFile(clock);
+    QVERIFY(clockFile.open(QIODevice::WriteOnly) && clockFile.write("2026-03-02T08:00:00Z") > 0);
+    clockFile.close();
+    qputenv("VARLO_AGENT_TEST_CLOCK", QFile::encodeName(clock));
+    const QStringList inGroup{QStringLiteral("--group"), QStringLiteral("g")};
+    for (int com = 1; com <= 2; ++com) {
+        m_fleet.ports->addPanel(com);
+        QVERIFY(startAgent(com, inGroup));
+    }
+    const QStringList toGroup{QStringLiteral("--broker"), m_fleet.broker->url(), QStringLiteral("--group"),
+                              QStringLiteral("g")};
+    const MessageSet set = makeSet({"PLAIN"});
+    const Run first = runCli(QStringList{QStringLiteral("publish"), writeSetFile(set)} + toGroup);
+    QVERIFY2(first.exitCode == 0, qPrintable(first.out + first.err));
+
+    const QByteArray scheduleText = "timezone UTC\nA mon-fri 07:00-11:00 Breakfast\nB always Welcome\n";
+    const QString scheduleFile = m_fleet.dir->filePath(QStringLiteral("cafe.schedule"));
+    QFile file(scheduleFile);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(scheduleText) > 0);
+    file.close();
+    const Run run = runCli(QStringList{QStringLiteral("schedule"), QStringLiteral("publish"), scheduleFile} + toGroup);
+    QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+    QCOMPARE(run.out,
+             QStringLiteral("shop-1: runs the schedule; its set uploaded on COM1\n"
+                            "shop-2: runs the schedule; its set uploaded on COM2\n"));
+    MessageSet scheduled = makeSet({"Breakfast", "Welcome"});
+    for (int slot = 2; slot < MessageSet::kSlotCount; ++slot)
+        scheduled.setRun(slot, false);
+    for (int com = 1; com <= 2; ++com) {
+        QString why;
+        QVERIFY2(panelview::waitUntilHolds(*m_fleet.ports->panel(com), scheduled, &why), qPrintable(why));
+    }
+
+    const Run panels = runCli({QStringLiteral("panels"), QStringLiteral("--broker"), m_fleet.broker->url()});
+    QCOMPARE(panels.exitCode, 0);
+    QVERIFY2(
+        panels.out.contains(QStringLiteral(", schedule %1 (A line 2, B line 3; next change 2026-03-02 11:00:00 UTC)")
+                                .arg(fleet::hashOfBytes(scheduleText).left(12))),
+        qPrintable(panels.out));
+
+    // A set published later takes the schedule's place on the broker too:
+    // an agent that joins the group afresh finds the set alone.
+    const MessageSet later = makeSet({"LATER"});
+    QCOMPARE(runCli(QStringList{QStringLiteral("publish"), writeSetFile(later)} + toGroup).exitCode, 0);
+    const VirtualPanel &newcomer = m_fleet.ports->addPanel(3);
+    QVERIFY(startAgent(3, inGroup));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(newcomer, later, &why), qPrintable(why));
+    QVERIFY(m_fleet.watch->waitFor(panelName(3), [](const fleet::PanelStatus &s) { return s.uploaded.has_value(); }));
+    QVERIFY(!m_fleet.watch->status(panelName(3))->schedule);
+    QCOMPARE(panelview::completedUploads(newcomer), 1);
+}
+
+void TestPublish::scheduleWithAFaultIsNotPublished()
+{
+    const QString path = m_fleet.dir->filePath(QStringLiteral("bad.schedule"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("A always Hi\nB sometimes Bye\n") > 0);
+    file.close();
+    // Checked before connecting: a broker that can't be reached is never
+    // tried.
+    const Run run = runCli({QStringLiteral("schedule"), QStringLiteral("publish"), path, QStringLiteral("--broker"),
+                            QStringLiteral("mqtt://127.0.0.1:1"), QStringLiteral("--panel"), QStringLiteral("p")});
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(path + QStringLiteral(":2:")), qPrintable(run.err));
     QCOMPARE(run.out, QString());
 }
 
