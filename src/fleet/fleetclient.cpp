@@ -73,8 +73,7 @@ bool FleetClient::checkNames(const QStringList &names, QString *error) const
     return true;
 }
 
-bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, const QStringList &groups, int waitS,
-                             QString *error)
+bool FleetClient::checkTargets(const QStringList &panels, const QStringList &groups, QString *error) const
 {
     if (!checkNames(panels + groups, error))
         return false;
@@ -82,23 +81,38 @@ bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, c
         *error = QStringLiteral("no panel or group to publish to");
         return false;
     }
+    return true;
+}
+
+void FleetClient::sendRetained(Desired kind, const QByteArray &payload, const QStringList &panels,
+                               const QStringList &groups)
+{
+    // A set takes the place of a schedule and a schedule that of a set: the
+    // broker keeps one or the other for each panel and group, so that an
+    // agent that starts afresh finds nothing stale beside the newest. The
+    // other is taken off first: the agent sees the two in the order sent.
+    const bool schedule = kind == Desired::Schedule;
+    for (const QString &panel : panels) {
+        send(schedule ? topics::panelMessages(panel) : topics::panelSchedule(panel), {}, true);
+        send(schedule ? topics::panelSchedule(panel) : topics::panelMessages(panel), payload, true);
+    }
+    for (const QString &group : groups) {
+        send(schedule ? topics::groupMessages(group) : topics::groupSchedule(group), {}, true);
+        send(schedule ? topics::groupSchedule(group) : topics::groupMessages(group), payload, true);
+    }
+}
+
+bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, const QStringList &groups, int waitS,
+                             QString *error)
+{
+    if (!checkTargets(panels, groups, error))
+        return false;
     const QByteArray fileBytes = encodeMessageFile(set);
     if (fileBytes.isEmpty()) {
         *error = textTooLongMessage(firstTooLongSlot(set)).trimmed();
         return false;
     }
-    // A set takes the place of a schedule: the broker keeps one or the
-    // other for each panel and group, so that an agent that starts afresh
-    // finds no stale schedule beside the set. Taken off first: the agent
-    // sees the two in the order published.
-    for (const QString &panel : panels) {
-        send(topics::panelSchedule(panel), {}, true);
-        send(topics::panelMessages(panel), fileBytes, true);
-    }
-    for (const QString &group : groups) {
-        send(topics::groupSchedule(group), {}, true);
-        send(topics::groupMessages(group), fileBytes, true);
-    }
+    sendRetained(Desired::Set, fileBytes, panels, groups);
     // The set's name is the hash of the very bytes published (see sethash.h).
     const QString setHash = hashOfBytes(fileBytes);
     follow(panels, groups, {setHash, -1, {}, setHash}, waitS);
@@ -108,27 +122,15 @@ bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, c
 bool FleetClient::publishSchedule(const QByteArray &file, const QStringList &panels, const QStringList &groups,
                                   int waitS, QString *error)
 {
-    if (!checkNames(panels + groups, error))
+    if (!checkTargets(panels, groups, error))
         return false;
-    if (panels.isEmpty() && groups.isEmpty()) {
-        *error = QStringLiteral("no panel or group to publish to");
-        return false;
-    }
     if (file.size() > topics::kMaxScheduleBytes) {
         *error = QStringLiteral("the schedule has %1 bytes; the agents take %2 at most")
                      .arg(file.size())
                      .arg(topics::kMaxScheduleBytes);
         return false;
     }
-    // The other way round from publishSet: the schedule takes the set's place.
-    for (const QString &panel : panels) {
-        send(topics::panelMessages(panel), {}, true);
-        send(topics::panelSchedule(panel), file, true);
-    }
-    for (const QString &group : groups) {
-        send(topics::groupMessages(group), {}, true);
-        send(topics::groupSchedule(group), file, true);
-    }
+    sendRetained(Desired::Schedule, file, panels, groups);
     const QString hash = hashOfBytes(file);
     PublishConfirmation::Expected expected;
     expected.payloadHash = hash;

@@ -105,6 +105,12 @@ private:
     // A panel's status or availability changed.
     void takeStatus(const QString &panel);
     bool checkNames(const QStringList &names, QString *error) const;
+    // The names, and at least one of them.
+    bool checkTargets(const QStringList &panels, const QStringList &groups, QString *error) const;
+    enum class Desired { Set, Schedule };
+    // A set or a schedule, retained, to the panels' and groups' topics of
+    // its kind, the other kind taken off.
+    void sendRetained(Desired kind, const QByteArray &payload, const QStringList &panels, const QStringList &groups);
     void follow(const QStringList &panels, const QStringList &groups, PublishConfirmation::Expected expected,
                 int waitS);
     void finish();

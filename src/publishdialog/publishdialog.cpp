@@ -3,6 +3,9 @@
 
 #include "fleet/brokeroptions.h"
 #include "fleet/fleetnames.h"
+#include "fleet/fleettopics.h"
+#include "files/readfile.h"
+#include "schedule/schedulefile.h"
 #include "windowkit/dialogs.h"
 
 #include <QDialogButtonBox>
@@ -13,6 +16,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QSpinBox>
@@ -29,6 +33,8 @@ const QString kGroupsKey = QStringLiteral("publish/groups");
 const QString kCaFileKey = QStringLiteral("publish/caFile");
 const QString kCredentialsKey = QStringLiteral("publish/credentialsFile");
 const QString kWaitKey = QStringLiteral("publish/waitS");
+const QString kScheduleKey = QStringLiteral("publish/scheduleFile");
+const QString kWhatKey = QStringLiteral("publish/schedule");
 
 constexpr int kMaxWaitS = 3600;
 
@@ -92,7 +98,43 @@ PublishDialog::PublishDialog(Dialogs &dialogs, QWidget *parent)
         form->addRow(label, row);
     };
 
+    // What goes out: the window's set, or a schedule file.
+    m_windowSetChoice = new QRadioButton(tr("The window's &messages"), this);
+    m_windowSetChoice->setObjectName(QStringLiteral("PublishWindowSet"));
+    m_windowSetChoice->setToolTip(tr("Publish the message set in the window"));
+    m_windowSetChoice->setAccessibleName(tr("Publish the window's messages"));
+    m_windowSetChoice->setChecked(true);
+    m_scheduleChoice = new QRadioButton(tr("A sc&hedule file:"), this);
+    m_scheduleChoice->setObjectName(QStringLiteral("PublishSchedule"));
+    m_scheduleChoice->setToolTip(
+        tr("Publish a schedule file: the panels' agents run it in place of a set, until a set is published"));
+    m_scheduleChoice->setAccessibleName(tr("Publish a schedule file"));
+    m_scheduleFile = new QLineEdit(this);
+    m_scheduleFile->setObjectName(QStringLiteral("ScheduleFile"));
+    m_scheduleFile->setPlaceholderText(tr("cafe.schedule"));
+    m_scheduleFile->setToolTip(tr("The schedule file to publish; it is checked before anything is sent"));
+    m_scheduleFile->setAccessibleName(tr("Schedule file"));
+    m_browseSchedule = new QPushButton(tr("Browse…"), this);
+    m_browseSchedule->setObjectName(QStringLiteral("BrowseScheduleFile"));
+    m_browseSchedule->setToolTip(tr("Choose the schedule file"));
+    m_browseSchedule->setAccessibleName(tr("Choose the schedule file"));
+    connect(m_browseSchedule, &QPushButton::clicked, this, [this] {
+        browse(m_scheduleFile, QStringLiteral("*.schedule *.txt *"));
+        if (!m_scheduleFile->text().isEmpty())
+            m_scheduleChoice->setChecked(true);
+    });
+    const auto followChoice = [this] { m_scheduleFile->setEnabled(m_scheduleChoice->isChecked()); };
+    connect(m_scheduleChoice, &QRadioButton::toggled, this, followChoice);
+    auto *scheduleRow = new QHBoxLayout;
+    scheduleRow->addWidget(m_scheduleChoice);
+    scheduleRow->addWidget(m_scheduleFile, 1);
+    scheduleRow->addWidget(m_browseSchedule);
+    auto *what = new QVBoxLayout;
+    what->addWidget(m_windowSetChoice);
+    what->addLayout(scheduleRow);
+
     auto *form = new QFormLayout;
+    form->addRow(tr("Publish:"), what);
     form->addRow(tr("&Broker:"), m_broker);
     form->addRow(tr("&Panels:"), m_panels);
     form->addRow(tr("&Groups:"), m_groups);
@@ -133,6 +175,7 @@ PublishDialog::PublishDialog(Dialogs &dialogs, QWidget *parent)
     layout->addWidget(buttons);
 
     loadSettings();
+    followChoice();
 }
 
 PublishDialog::~PublishDialog() = default;
@@ -151,6 +194,8 @@ void PublishDialog::loadSettings()
     m_caFile->setText(settings.value(kCaFileKey).toString());
     m_credentialsFile->setText(settings.value(kCredentialsKey).toString());
     m_waitS->setValue(settings.value(kWaitKey, kDefaultWaitS).toInt());
+    m_scheduleFile->setText(settings.value(kScheduleKey).toString());
+    (settings.value(kWhatKey).toBool() ? m_scheduleChoice : m_windowSetChoice)->setChecked(true);
 }
 
 void PublishDialog::saveSettings() const
@@ -162,6 +207,32 @@ void PublishDialog::saveSettings() const
     settings.setValue(kCaFileKey, m_caFile->text());
     settings.setValue(kCredentialsKey, m_credentialsFile->text());
     settings.setValue(kWaitKey, m_waitS->value());
+    settings.setValue(kScheduleKey, m_scheduleFile->text());
+    settings.setValue(kWhatKey, m_scheduleChoice->isChecked());
+}
+
+bool PublishDialog::readScheduleFile(QString *error)
+{
+    m_schedule.reset();
+    const QString path = m_scheduleFile->text();
+    if (path.isEmpty()) {
+        *error = tr("Choose the schedule file to publish.");
+        return false;
+    }
+    // The bytes checked are the bytes published; no agent takes more.
+    const FileRead file = readFile(path, {fleet::topics::kMaxScheduleBytes, "a schedule"});
+    if (!file.ok()) {
+        *error = file.error();
+        return false;
+    }
+    // With the built-in font's characters, as the agents read it.
+    const ScheduleRead read = readSchedule(file.bytes);
+    if (!read.schedule) {
+        *error = tr("%1: %2; nothing was published.").arg(path, read.errorText());
+        return false;
+    }
+    m_schedule = file.bytes;
+    return true;
 }
 
 bool PublishDialog::readFields(fleet::BrokerSettings *settings, QString *error)
@@ -207,7 +278,13 @@ void PublishDialog::publish()
         end(false, error);
         return;
     }
+    // Kept also when the schedule has a fault: it is fixed and tried again.
     saveSettings();
+    m_schedule.reset();
+    if (m_scheduleChoice->isChecked() && !readScheduleFile(&error)) {
+        end(false, error);
+        return;
+    }
 
     // A new client for each run: the fields may name another broker.
     m_fleet = std::make_unique<fleet::FleetClient>(settings);
@@ -259,7 +336,9 @@ void PublishDialog::onReady()
     // What is left of the wait goes to the panels.
     const int waitS = std::max(1, int((m_waitDeadline.remainingTime() + 999) / 1000));
     QString error;
-    if (!m_fleet->publishSet(m_set, m_panelNames, m_groupNames, waitS, &error)) {
+    const bool started = m_schedule ? m_fleet->publishSchedule(*m_schedule, m_panelNames, m_groupNames, waitS, &error)
+                                    : m_fleet->publishSet(m_set, m_panelNames, m_groupNames, waitS, &error);
+    if (!started) {
         end(false, error);
         return;
     }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QLabel;
+class QRadioButton;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -23,8 +24,10 @@ class Dialogs;
 // File > Publish…: sends the window's message set, retained, to panels and
 // groups on an MQTT broker, where each panel's varlo-agent uploads it, and
 // shows per panel what its agent says: "uploaded on COM3", "offline", the
-// error its upload met. Broker, panels and groups are remembered for next
-// time.
+// error its upload met. Or, by choice, a schedule file, which the agents run
+// in place of a set; it is checked before anything is sent, and a fault is
+// shown with its line. Broker, panels, groups and the schedule file are
+// remembered for next time.
 //
 // It never blocks: connecting, publishing and waiting run on the event
 // loop, so the window stays usable and a test drives it with publish() and
@@ -60,6 +63,10 @@ public:
     QLineEdit *caFileEdit() const { return m_caFile; }
     QLineEdit *credentialsFileEdit() const { return m_credentialsFile; }
     QTableWidget *outcomeTable() const { return m_table; }
+    // The choice between the window's set and a schedule file.
+    QRadioButton *windowSetChoice() const { return m_windowSetChoice; }
+    QRadioButton *scheduleChoice() const { return m_scheduleChoice; }
+    QLineEdit *scheduleFileEdit() const { return m_scheduleFile; }
     // The line under the table: what happened, or why nothing could.
     QString statusText() const;
 
@@ -72,6 +79,9 @@ private:
     // Settings and names from the fields; false, with the reason, when
     // something can't be used.
     bool readFields(fleet::BrokerSettings *settings, QString *error);
+    // The schedule file's bytes, checked; false, with the fault and its
+    // line, when it can't be published.
+    bool readScheduleFile(QString *error);
     // A Browse… button: the file dialog, preset with the field's file.
     void browse(QLineEdit *field, const QString &filter);
     void onConnectionProblem(const QString &reason);
@@ -87,12 +97,18 @@ private:
     QLineEdit *m_caFile = nullptr;
     QLineEdit *m_credentialsFile = nullptr;
     QSpinBox *m_waitS = nullptr;
+    QRadioButton *m_windowSetChoice = nullptr;
+    QRadioButton *m_scheduleChoice = nullptr;
+    QLineEdit *m_scheduleFile = nullptr;
+    QPushButton *m_browseSchedule = nullptr;
     QPushButton *m_publishButton = nullptr;
     QPushButton *m_stopButton = nullptr;
     QTableWidget *m_table = nullptr;
     QLabel *m_status = nullptr;
 
     MessageSet m_set;
+    // The schedule file's bytes, when a schedule is published.
+    std::optional<QByteArray> m_schedule;
     QStringList m_panelNames;
     QStringList m_groupNames;
     std::unique_ptr<fleet::FleetClient> m_fleet;

@@ -8,9 +8,12 @@
 
 #include "publishdialog/publishdialog.h"
 #include "support/virtualports.h"
+#include "fleet/sethash.h"
 
 #include <QLineEdit>
+#include <QFile>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -31,6 +34,7 @@ private Q_SLOTS:
     void cleanup();
 
     void publishesTheWindowsSetAndNamesEachPanel();
+    void publishesAScheduleFile();
     void unreachableBroker();
     void refusedConnectionIsShownAtOnceAndStops();
     void browseFillsTheFileFields_data();
@@ -73,8 +77,11 @@ PublishDialog *TestPublishDialog::openDialog()
 {
     m_started->trigger("Publish1");
     PublishDialog *dialog = m_started->window->publishDialog();
-    if (dialog)
+    // The settings of an earlier test may be in the process's cache.
+    if (dialog) {
         dialog->waitBox()->setValue(60);
+        dialog->windowSetChoice()->setChecked(true);
+    }
     return dialog;
 }
 
@@ -132,6 +139,54 @@ void TestPublishDialog::publishesTheWindowsSetAndNamesEachPanel()
     dialog->panelsEdit()->setText(QStringLiteral("p1"));
     QCOMPARE(runPublish(dialog), std::optional<bool>(true));
     QCOMPARE(rows(dialog), QStringList{QStringLiteral("p1: uploaded on COM1")});
+}
+
+void TestPublishDialog::publishesAScheduleFile()
+{
+    const VirtualPanel &panel = m_fleet.ports->addPanel(1);
+    QVERIFY(m_fleet.startAgent(QStringLiteral("p1"), QStringLiteral("COM1")));
+    const auto writeFile = [&](const QString &name, const QByteArray &text) {
+        const QString path = m_fleet.dir->filePath(name);
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() ? path : QString();
+    };
+    // Whatever the time: one slot that always runs, the others stopped.
+    const QByteArray good = "timezone UTC\nA always Welcome ~H\n";
+    const QString goodPath = writeFile(QStringLiteral("good.schedule"), good);
+    const QString badPath = writeFile(QStringLiteral("bad.schedule"), "A always Hi\nB at noon Lunch\n");
+    QVERIFY(!goodPath.isEmpty() && !badPath.isEmpty());
+
+    PublishDialog *dialog = openDialog();
+    QVERIFY(dialog);
+    dialog->brokerEdit()->setText(m_fleet.broker->url());
+    dialog->panelsEdit()->setText(QStringLiteral("p1"));
+    QVERIFY(dialog->windowSetChoice()->isChecked());
+    // Browse… picks the file and the choice with it.
+    m_started->dialogs->openAnswers << goodPath;
+    QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("BrowseScheduleFile")), Qt::LeftButton);
+    QCOMPARE(dialog->scheduleFileEdit()->text(), goodPath);
+    QVERIFY(dialog->scheduleChoice()->isChecked());
+    QCOMPARE(runPublish(dialog), std::optional<bool>(true));
+    QCOMPARE(rows(dialog), QStringList{QStringLiteral("p1: runs the schedule; its set uploaded on COM1")});
+    MessageSet shown;
+    shown.clearForNew();
+    shown.setMarkup(0, "Welcome ~H");
+    for (int slot = 1; slot < MessageSet::kSlotCount; ++slot)
+        shown.setRun(slot, false);
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, shown, &why), qPrintable(why));
+
+    // A file with a fault is named with its line, and nothing goes out.
+    dialog->scheduleFileEdit()->setText(badPath);
+    QCOMPARE(runPublish(dialog), std::optional<bool>(false));
+    QVERIFY2(dialog->statusText().startsWith(badPath + QStringLiteral(": line 2")), qPrintable(dialog->statusText()));
+    QCOMPARE(dialog->outcomeTable()->rowCount(), 0);
+    QCOMPARE(m_fleet.watch->status(QStringLiteral("p1"))->schedule->hash, fleet::hashOfBytes(good));
+
+    // The choice and the file come back in a dialog opened later.
+    const PublishDialog later(*m_started->dialogs, nullptr);
+    QVERIFY(later.scheduleChoice()->isChecked());
+    QCOMPARE(later.scheduleFileEdit()->text(), badPath);
 }
 
 void TestPublishDialog::unreachableBroker()
