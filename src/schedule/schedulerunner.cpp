@@ -59,6 +59,7 @@ void ScheduleRunner::update()
     m_timer.start(int(std::clamp<qint64>(now.msecsTo(m_nextUpdate), 0, kMaxWaitMs)));
     if (differs)
         Q_EMIT changed();
+    Q_EMIT updated();
 }
 
 } // namespace varlo

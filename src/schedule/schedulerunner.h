@@ -55,6 +55,9 @@ public:
 Q_SIGNALS:
     // The set, or the entries that run, are others than before.
     void changed();
+    // After every update, changed() or not: nextUpdate() and the state's
+    // next change may have moved.
+    void updated();
 
 private:
     Clock m_clock;

@@ -49,6 +49,12 @@ Agent::Agent(AgentOptions options, StateFolder folder, KeptState state, fleet::M
     , m_runner(std::move(clock))
 {
     connect(&m_runner, &ScheduleRunner::changed, this, &Agent::onScheduleChanged);
+    // A set that stays the same may still change later than the status says
+    // (a field showing the hour is looked at every minute).
+    connect(&m_runner, &ScheduleRunner::updated, this, [this] {
+        if (m_state.schedule && m_runner.state().nextChange != m_statusNextChange)
+            publishStatus();
+    });
     m_nextUpload.setSingleShot(true);
     connect(&m_nextUpload, &QTimer::timeout, this, &Agent::schedule);
     connect(&m_health, &QTimer::timeout, this, &Agent::probeWhenIdle);
@@ -738,6 +744,7 @@ void Agent::publishStatus()
     // after a reconnection would overwrite the newer.
     if (!m_client.isConnected() || m_stopping)
         return;
+    m_statusNextChange = m_runner.state().nextChange;
     m_client.publish(topics::panelStatus(m_options.name), status(true).toJson(), true, 0);
 }
 

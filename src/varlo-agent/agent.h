@@ -156,6 +156,8 @@ private:
     KeptState m_state;
     fleet::MqttClient &m_client;
     ScheduleRunner m_runner;
+    // The schedule's next change as the last status published said it.
+    QDateTime m_statusNextChange;
 
     // The upload that runs, of the kind m_jobKind.
     std::unique_ptr<UploadWorker> m_job;

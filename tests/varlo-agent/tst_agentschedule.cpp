@@ -181,6 +181,17 @@ void TestAgentSchedule::clockFieldChangesOncePerMinute()
     QVERIFY(setClock(utc("2026-03-02T10:01:00Z")));
     QVERIFY2(panelview::waitUntilHolds(panel, shown({{"Now 10:01", true}}), &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(panel), 2);
+
+    // A field that shows the hour leaves the set as it is for an hour, but
+    // the status still says when the agent looks next.
+    const QByteArray hourly = "timezone UTC\nA always Hour {time:HH}\n";
+    QVERIFY(m_fleet.watch->publish(topics::panelSchedule(QStringLiteral("p")), hourly));
+    QVERIFY2(panelview::waitUntilHolds(panel, shown({{"Hour 10", true}}), &why), qPrintable(why));
+    QVERIFY(setClock(utc("2026-03-02T10:02:00Z")));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), [](const PanelStatus &s) {
+        return s.schedule && s.schedule->nextChange == utc("2026-03-02T10:03:00Z");
+    }));
+    QCOMPARE(panelview::completedUploads(panel), 3);
 }
 
 void TestAgentSchedule::topicFieldFollowsItsTopicAtThePace()
@@ -261,6 +272,11 @@ void TestAgentSchedule::schedulesAndSetsReplaceEachOther()
 
     // Kept across a restart: the agent runs it on and uploads nothing it
     // has uploaded, until the clock says so.
+    // Once the agent has recorded the upload: the panel has the bytes a
+    // moment before, and an upload cut short by the stop is sent again.
+    QVERIFY(m_fleet.watch->waitFor(panelName, [&](const PanelStatus &s) {
+        return runs(groupSchedule)(s) && s.desired && s.uploaded && s.uploaded->hash == s.desired->hash;
+    }));
     QCOMPARE(agent->terminate(), 0);
     m_fleet.agents.clear();
     agent = m_fleet.startAgent(panelName, QStringLiteral("COM6"), extra);
