@@ -9,8 +9,11 @@
 #include "fleet/sethash.h"
 #include "support/savedvariable.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace varlo;
 using namespace varlo::test;
@@ -74,6 +77,8 @@ private Q_SLOTS:
     void clockFieldChangesOncePerMinute();
     void topicFieldFollowsItsTopicAtThePace();
     void schedulesAndSetsReplaceEachOther();
+    void keptScheduleThatCantRun_data();
+    void keptScheduleThatCantRun();
 
 private:
     // Sets the agents' clock and waits until the agent has dealt with the
@@ -298,6 +303,45 @@ void TestAgentSchedule::schedulesAndSetsReplaceEachOther()
     QVERIFY(m_fleet.watch->publish(topics::panelMessages(panelName), encodeMessageFile(later)));
     QVERIFY2(panelview::waitUntilHolds(panel, later, &why), qPrintable(why));
     QCOMPARE(panelview::completedUploads(panel), stopped + 1);
+}
+
+void TestAgentSchedule::keptScheduleThatCantRun_data()
+{
+    QTest::addColumn<QByteArray>("content"); // empty: a named pipe
+    QTest::addColumn<QString>("said");
+
+    // Edited by hand in the state folder, say.
+    QTest::newRow("a fault") << QByteArray("A always Hi\nB sometimes Bye\n")
+                             << "the schedule kept can't run: not a schedule: line 2";
+    QTest::newRow("a named pipe") << QByteArray() << "schedule.txt: Not a regular file; left out";
+}
+
+void TestAgentSchedule::keptScheduleThatCantRun()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, said);
+
+    const QString folder = m_fleet.dir->filePath(QStringLiteral("p"));
+    QVERIFY(QDir().mkpath(folder));
+    QFile record(folder + QStringLiteral("/state.json"));
+    QVERIFY(record.open(QIODevice::WriteOnly) && record.write(R"({"schedule_source":"varlo/panel/p/schedule"})") > 0);
+    record.close();
+    const QString schedule = folder + QStringLiteral("/schedule.txt");
+    if (content.isEmpty()) {
+        QCOMPARE(::mkfifo(QFile::encodeName(schedule).constData(), 0600), 0);
+    } else {
+        QFile file(schedule);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+    }
+    m_fleet.ports->addPanel(7);
+    AgentProcess *agent = m_fleet.startAgent(QStringLiteral("p"), QStringLiteral("COM7"));
+    QVERIFY(agent);
+    // It starts without one, and a schedule published later runs.
+    QVERIFY(!m_fleet.watch->status(QStringLiteral("p"))->schedule);
+    QVERIFY2(agent->log().contains(said), qPrintable(agent->log()));
+    const QByteArray good = "A always Fine\n";
+    QVERIFY(m_fleet.watch->publish(topics::panelSchedule(QStringLiteral("p")), good));
+    QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), runs(good)));
 }
 
 QTEST_GUILESS_MAIN(TestAgentSchedule)
