@@ -128,6 +128,7 @@ package:
 	cmake -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release \
 	    -DCMAKE_CXX_FLAGS="$$(dpkg-buildflags --get CPPFLAGS) $(HARDENING_ADDED) $$(dpkg-buildflags --get CXXFLAGS)" \
 	    -DCMAKE_EXE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
+	    -DCMAKE_MODULE_LINKER_FLAGS="$$(dpkg-buildflags --get LDFLAGS)" \
 	    -DCMAKE_INSTALL_PREFIX=/usr -DBUILD_TESTING=OFF \
 	    -DVARLO_REQUIRE_PACKAGING_TOOLS=ON \
 	    -DVARLO_SCREENSHOT_URL="$(SCREENSHOT_URL)"

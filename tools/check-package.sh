@@ -137,24 +137,37 @@ hardening_ok() { # FILE: the report in $scratch/hardening.log
     done
     fortify_note="no fortified call; unchecked: $(sed -n 's/^[[:space:]]*unprotected: //p' "$scratch/hardening.log" | tr '\n' ' ')"
 }
+# The window program loads File > Publish… from a module of its own, in
+# the package's private library folder.
+module=$(grep -o 'usr/lib/[^ ]*/varlo/publish\.so$' "$scratch/contents" | head -1)
+if [ -n "$module" ]; then
+    pass "the Publish window's module /$module"
+elif has usr/bin/varlo; then
+    fail "the Publish window's module (usr/lib/*/varlo/publish.so) missing from the package"
+fi
+
+binaries=""
 for program in $PROGRAMS; do
-    [ -x "$root/usr/bin/$program" ] || continue
+    [ -x "$root/usr/bin/$program" ] && binaries="$binaries usr/bin/$program"
+done
+[ -n "$module" ] && binaries="$binaries $module"
+for binary in $binaries; do
     fortify_note=""
     if ! command -v hardening-check >/dev/null; then
-        skip "hardening of $program: hardening-check not installed (devscripts)"
-    elif hardening_ok "$root/usr/bin/$program"; then
-        pass "hardening-check /usr/bin/$program${fortify_note:+ ($fortify_note)}"
+        skip "hardening of /$binary: hardening-check not installed (devscripts)"
+    elif hardening_ok "$root/$binary"; then
+        pass "hardening-check /$binary${fortify_note:+ ($fortify_note)}"
     else
-        fail "hardening-check /usr/bin/$program:"
+        fail "hardening-check /$binary:"
         indent <"$scratch/hardening.log"
     fi
     # Stripped as Debian strips: no symbol table, no debugging information,
     # no .comment naming the compiler.
-    extra=$(readelf -S -W "$root/usr/bin/$program" | grep -o -E '\.(comment|symtab|debug_[a-z]+)' | sort -u)
+    extra=$(readelf -S -W "$root/$binary" | grep -o -E '\.(comment|symtab|debug_[a-z]+)' | sort -u)
     if [ -z "$extra" ]; then
-        pass "/usr/bin/$program is stripped"
+        pass "/$binary is stripped"
     else
-        fail "/usr/bin/$program keeps" $extra
+        fail "/$binary keeps" $extra
     fi
 done
 

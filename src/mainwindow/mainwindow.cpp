@@ -14,6 +14,7 @@
 #include "slotrows/slotedit.h"
 #include "slotrows/slotrows.h"
 #include "windowkit/dialogs.h"
+#include "windowkit/publishwindow.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -130,9 +131,14 @@ PreviewWindow *MainWindow::previewWindow() const
     return m_sideWindows->preview();
 }
 
-PublishDialog *MainWindow::publishDialog() const
+QDialog *MainWindow::publishDialog() const
 {
-    return m_sideWindows->publish();
+    return m_sideWindows->publish() ? m_sideWindows->publish()->dialog() : nullptr;
+}
+
+void MainWindow::setPublishWindowSource(PublishWindowSource source)
+{
+    m_sideWindows->setPublishWindowSource(std::move(source));
 }
 
 FontEditorWindow *MainWindow::fontEditor() const

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "files/document.h"
+#include "mainwindow/publishwindowloader.h"
 #include "supportpictures/supportfiles.h"
 
 #include <QMainWindow>
@@ -31,7 +32,6 @@ class PortChoice;
 class FontChoice;
 class FontEditorWindow;
 class PreviewWindow;
-class PublishDialog;
 class SlotRows;
 class AboutBox;
 class HelpWindow;
@@ -91,7 +91,10 @@ public:
     // Null until the Preview window was first opened.
     PreviewWindow *previewWindow() const;
     // Null until File > Publish… was first chosen.
-    PublishDialog *publishDialog() const;
+    QDialog *publishDialog() const;
+    // Where File > Publish… gets its window, before it is first chosen: the
+    // module beside the program unless a test gives another.
+    void setPublishWindowSource(PublishWindowSource source);
     // Null until the Character Generator was first opened.
     FontEditorWindow *fontEditor() const;
     FontChoice &fontChoice() const { return *m_fontChoice; }

@@ -6,9 +6,11 @@
 #include "charactergenerator/fonteditorwindow.h"
 #include "files/document.h"
 #include "preview/previewwindow.h"
-#include "publishdialog/publishdialog.h"
 #include "slotrows/slotrows.h"
+#include "windowkit/dialogs.h"
+#include "windowkit/publishwindow.h"
 
+#include <QDialog>
 #include <QStatusBar>
 #include <QWidget>
 
@@ -63,11 +65,18 @@ void SideWindows::previewClicked()
 
 void SideWindows::publishClicked()
 {
-    if (!m_publish)
-        m_publish = new PublishDialog(m_dialogs, m_window);
+    if (!m_publish) {
+        QString error;
+        m_publish = m_publishSource(m_dialogs, m_window, &error);
+        if (!m_publish) {
+            m_dialogs.showMessage(m_window, tr("Publish… is not available: its part of the program can't be loaded."),
+                                  error);
+            return;
+        }
+    }
     // What the slots hold now, as Save would write it.
     m_publish->setMessageSet(m_document.messageSet());
-    bringUp(m_publish);
+    bringUp(m_publish->dialog());
 }
 
 void SideWindows::characterGeneratorClicked()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "mainwindow/publishwindowloader.h"
+
 #include <QByteArray>
 #include <QObject>
 
@@ -14,7 +16,7 @@ class Document;
 class FontEditorWindow;
 class HelpWindow;
 class PreviewWindow;
-class PublishDialog;
+class PublishWindow;
 class SlotRows;
 
 // The windows the main window opens beside itself: the Preview, File >
@@ -32,7 +34,11 @@ public:
     // slot last focused.
     void previewClicked();
     // File menu: the Publish dialog, not modal, with the set as it stands.
+    // The first time, from its source; a source that fails says why in a
+    // box, and the next Publish… tries again.
     void publishClicked();
+    // Where Publish… gets its window: the module, unless a test says else.
+    void setPublishWindowSource(PublishWindowSource source) { m_publishSource = std::move(source); }
     // Action menu: opens the Character Generator, the glyph editor.
     void characterGeneratorClicked();
     void aboutClicked();
@@ -65,7 +71,7 @@ signals:
 public:
     // Null until first opened.
     PreviewWindow *preview() const { return m_preview; }
-    PublishDialog *publish() const { return m_publish; }
+    PublishWindow *publish() const { return m_publish; }
     FontEditorWindow *fontEditor() const { return m_fontEditor; }
 
 private:
@@ -77,7 +83,8 @@ private:
     AboutBox *m_about = nullptr;
     HelpWindow *m_help = nullptr;
     PreviewWindow *m_preview = nullptr;
-    PublishDialog *m_publish = nullptr;
+    PublishWindowSource m_publishSource = publishModuleSource();
+    PublishWindow *m_publish = nullptr;
     FontEditorWindow *m_fontEditor = nullptr;
     QByteArray m_fontImage;
     // The slot edit box that last had the focus.

@@ -3,6 +3,7 @@
 
 #include "fleet/fleetclient.h"
 #include "model/messageset.h"
+#include "windowkit/publishwindow.h"
 
 #include <QDialog>
 #include <QDeadlineTimer>
@@ -36,7 +37,7 @@ class Dialogs;
 // the time until which it is tried again, and a broker out of reach is given
 // up then, not waited on for ever. Stop ends a run at any time. The CA and
 // credentials files can be chosen through the window's file dialogs.
-class PublishDialog : public QDialog
+class PublishDialog : public QDialog, public PublishWindow
 {
     Q_OBJECT
 
@@ -46,8 +47,9 @@ public:
     explicit PublishDialog(Dialogs &dialogs, QWidget *parent = nullptr);
     ~PublishDialog() override;
 
+    QDialog *dialog() override { return this; }
     // The set to publish: the window's.
-    void setMessageSet(const MessageSet &set) { m_set = set; }
+    void setMessageSet(const MessageSet &set) override { m_set = set; }
 
     // The Publish button: checks the fields, remembers them, connects and
     // publishes. publishFinished() follows in every case.

@@ -77,6 +77,7 @@ private Q_SLOTS:
     void commandLine_data();
     void commandLine();
     void helpWithoutDisplay();
+    void noBrokerLibraryBeforePublish();
 };
 
 void TestApp::startUpState()
@@ -1376,6 +1377,24 @@ void TestApp::commandLine()
     QCOMPARE(printed, out);
     QVERIFY2(errEnd.isEmpty() ? errors.isEmpty() : errors.endsWith(errEnd), qPrintable(errors));
     QCOMPARE(program.exitCode(), exitCode);
+}
+
+void TestApp::noBrokerLibraryBeforePublish()
+{
+    // The dynamic loader's own account of the libraries it loads before
+    // main(): the window program must start without libmosquitto and the
+    // OpenSSL it brings, which only File > Publish… needs.
+    QProcessEnvironment environment = withoutDisplay();
+    environment.insert(QStringLiteral("LD_DEBUG"), QStringLiteral("libs"));
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(VARLO_PROGRAM), {QStringLiteral("--version")});
+    QVERIFY(program.waitForFinished(60000));
+    QCOMPARE(program.exitCode(), 0);
+    const QString loaded = QString::fromLocal8Bit(program.readAllStandardError());
+    QVERIFY2(loaded.contains(QLatin1String("libQt6Widgets")), "LD_DEBUG said nothing");
+    for (const char *library : {"libmosquitto", "libssl", "libcrypto"})
+        QVERIFY2(!loaded.contains(QLatin1String(library)), library);
 }
 
 void TestApp::helpWithoutDisplay()

@@ -6,7 +6,9 @@
 #include "support/appfixture.h"
 #include "testbroker.h"
 
+#include "mainwindow/publishwindowloader.h"
 #include "publishdialog/publishdialog.h"
+#include "windowkit/publishwindow.h"
 #include "support/virtualports.h"
 #include "fleet/sethash.h"
 
@@ -41,6 +43,8 @@ private Q_SLOTS:
     void browseFillsTheFileFields();
     void refusedFields_data();
     void refusedFields();
+    void theProgramsModuleMakesTheWindow();
+    void aModuleThatFailsIsSaidAndTriedAgain();
 
 private:
     PublishDialog *openDialog();
@@ -76,7 +80,7 @@ void TestPublishDialog::cleanup()
 PublishDialog *TestPublishDialog::openDialog()
 {
     m_started->trigger("Publish1");
-    PublishDialog *dialog = m_started->window->publishDialog();
+    auto *dialog = qobject_cast<PublishDialog *>(m_started->window->publishDialog());
     // The settings of an earlier test may be in the process's cache.
     if (dialog) {
         dialog->waitBox()->setValue(60);
@@ -308,4 +312,46 @@ void TestPublishDialog::refusedFields()
 }
 
 QTEST_MAIN(TestPublishDialog)
+void TestPublishDialog::theProgramsModuleMakesTheWindow()
+{
+    // The module the build puts where the program looks for it.
+    QString error;
+    PublishWindow *window = loadPublishWindow(publishModulePath(), *m_started->dialogs, nullptr, &error);
+    QVERIFY2(window, qPrintable(error));
+    const std::unique_ptr<QDialog> dialog(window->dialog());
+    QCOMPARE(dialog->objectName(), QStringLiteral("PublishDialog"));
+    QCOMPARE(dialog->metaObject()->className(), "varlo::PublishDialog");
+    // Its own copy of the class, not this test's.
+    QVERIFY(dialog->metaObject() != &PublishDialog::staticMetaObject);
+    QVERIFY(dialog->findChild<QPushButton *>(QStringLiteral("PublishButton")));
+}
+
+void TestPublishDialog::aModuleThatFailsIsSaidAndTriedAgain()
+{
+    QTemporaryDir dir;
+    const QString notAModule = dir.filePath(QStringLiteral("publish.so"));
+    QFile file(notAModule);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a shared object");
+    file.close();
+    for (const QString &path : {dir.filePath(QStringLiteral("missing.so")), notAModule}) {
+        m_started->window->setPublishWindowSource([path](Dialogs &dialogs, QWidget *parent, QString *error) {
+            return loadPublishWindow(path, dialogs, parent, error);
+        });
+        m_started->dialogs->messages.clear();
+        m_started->trigger("Publish1");
+        QVERIFY(!m_started->window->publishDialog());
+        QCOMPARE(m_started->dialogs->messages.size(), 1);
+        QCOMPARE(m_started->dialogs->messages[0].text,
+                 QStringLiteral("Publish… is not available: its part of the program can't be loaded."));
+        QVERIFY2(m_started->dialogs->messages[0].detail.contains(path),
+                 qPrintable(m_started->dialogs->messages[0].detail));
+    }
+    // Once the module is there, the next Publish… opens it.
+    m_started->window->setPublishWindowSource(publishModuleSource());
+    m_started->trigger("Publish1");
+    QVERIFY(m_started->window->publishDialog());
+    QVERIFY(m_started->window->publishDialog()->isVisible());
+}
+
 #include "tst_publishdialog.moc"

@@ -9,6 +9,7 @@
 #include "aboutandhelp/helpwindow.h"
 #include "mainwindow/mainwindow.h"
 #include "mainwindow/startup.h"
+#include "publishdialog/publishdialog.h"
 #include "link/uploadprogress.h"
 #include "link/uploadworker.h"
 #include "slotrows/slotedit.h"
@@ -85,6 +86,11 @@ struct Started
         window = startWindows(
             {folder, fallback.isEmpty() ? folder : fallback, recoveryFolder(folder), folder, {shippedFontsDir()}},
             std::make_unique<ForwardedDialogs>(*recording), fileToOpen);
+        // The tests drive the Publish window's own class, linked in; the
+        // module the program loads instead has a test of its own.
+        window->setPublishWindowSource([](Dialogs &dialogs, QWidget *parent, QString *) -> PublishWindow * {
+            return new PublishDialog(dialogs, parent);
+        });
     }
     static QString recoveryFolder(const QString &folder) { return folder + QStringLiteral("/recovery"); }
 
