@@ -141,7 +141,12 @@ hardening_ok() { # FILE: the report in $scratch/hardening.log
 # the package's private library folder.
 module=$(grep -o 'usr/lib/[^ ]*/varlo/publish\.so$' "$scratch/contents" | head -1)
 if [ -n "$module" ]; then
-    pass "the Publish window's module /$module"
+    # The program looks for it relative to its own folder, /usr/bin.
+    if grep -q -a -F "../${module#usr/}" "$root/usr/bin/varlo"; then
+        pass "the Publish window's module /$module, where varlo looks for it"
+    else
+        fail "varlo looks for its Publish module elsewhere than /$module"
+    fi
 elif has usr/bin/varlo; then
     fail "the Publish window's module (usr/lib/*/varlo/publish.so) missing from the package"
 fi

@@ -11,8 +11,9 @@ namespace varlo {
 
 QString publishModulePath()
 {
-    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath())
-                               .filePath(QStringLiteral(VARLO_PUBLISH_MODULE_FROM_BINDIR "/publish.so")));
+    // Kept as plain bytes in the program, where the package's check finds it.
+    static const char kFromProgram[] = VARLO_PUBLISH_MODULE_FROM_BINDIR "/publish.so";
+    return QDir::cleanPath(QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromUtf8(kFromProgram)));
 }
 
 PublishWindow *loadPublishWindow(const QString &modulePath, Dialogs &dialogs, QWidget *parent, QString *error)
