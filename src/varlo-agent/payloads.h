@@ -45,8 +45,9 @@ Checked<MessageSet> checkSetPayload(const QByteArray &payload);
 // reason names it), and texts longer than a message file can keep.
 Checked<QByteArray> checkSlotPayload(const QByteArray &payload);
 // A schedule file (schedulefile.h), its texts read through the built-in
-// font's map. Refused: more bytes than a schedule takes, and a file with a
-// fault (the reason names its line as varlo-cli schedule check does).
+// font's map. Refused: more bytes than a schedule takes, a file with a
+// fault (the reason names its line as varlo-cli schedule check does), and a
+// topic field on the fleet's own topics (varlo/...).
 Checked<Schedule> checkSchedulePayload(const QByteArray &payload);
 // The value of a topic a schedule names, as text. Refused: bytes that are
 // not UTF-8, and more than topicValueLimit().

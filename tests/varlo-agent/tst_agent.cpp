@@ -373,6 +373,10 @@ void TestAgent::badPayload_data()
         << topics::panelSchedule(QStringLiteral("p")) << QByteArray("A always Hi\nB sometimes Bye\n") << "line 2";
     QTest::newRow("schedule too large") << topics::panelSchedule(QStringLiteral("p"))
                                         << QByteArray(topics::kMaxScheduleBytes + 1, '#') << "too large";
+    // Each status would change the set, and each upload the status.
+    QTest::newRow("schedule showing a status")
+        << topics::panelSchedule(QStringLiteral("p")) << QByteArray("A always {topic:varlo/panel/p/status}\n")
+        << "{topic:varlo/panel/p/status}: the fleet's own topics";
     for (const char *slot : {"U", "c", "AB", "A/x"})
         QTest::newRow(qPrintable(QStringLiteral("slot/%1").arg(QLatin1String(slot))))
             << QStringLiteral("varlo/panel/p/slot/") + QLatin1String(slot) << QByteArray("HELLO") << "not a slot";
