@@ -416,6 +416,18 @@ void TestPublish::scheduleReplacesTheSetAndBack()
     QVERIFY(m_fleet.watch->waitFor(panelName(3), [](const fleet::PanelStatus &s) { return s.uploaded.has_value(); }));
     QVERIFY(!m_fleet.watch->status(panelName(3))->schedule);
     QCOMPARE(panelview::completedUploads(newcomer), 1);
+
+    // A schedule the agents refuse (a status shown on a panel would feed
+    // itself) ends the wait at once, with the agent's reason.
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+            && file.write("A always {topic:varlo/panel/shop-1/status}\n") > 0);
+    file.close();
+    const Run refused = runCli(QStringList{QStringLiteral("schedule"), QStringLiteral("publish"), scheduleFile,
+                                           QStringLiteral("--broker"), m_fleet.broker->url(), QStringLiteral("--panel"),
+                                           panelName(1), QStringLiteral("--wait"), QStringLiteral("60")});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.out.startsWith(QStringLiteral("shop-1: refused: {topic:varlo/panel/shop-1/status}: ")),
+             qPrintable(refused.out));
 }
 
 void TestPublish::scheduleWithAFaultIsNotPublished()
