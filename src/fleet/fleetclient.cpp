@@ -115,7 +115,7 @@ bool FleetClient::publishSet(const MessageSet &set, const QStringList &panels, c
     sendRetained(Desired::Set, fileBytes, panels, groups);
     // The set's name is the hash of the very bytes published (see sethash.h).
     const QString setHash = hashOfBytes(fileBytes);
-    follow(panels, groups, {setHash, -1, {}, setHash}, waitS);
+    follow(panels, groups, {setHash, -1, {}, setHash, {}}, waitS);
     return true;
 }
 
@@ -151,7 +151,7 @@ bool FleetClient::publishSlot(int slot, const QString &text, const QStringList &
     const QByteArray payload = text.toUtf8();
     for (const QString &panel : panels)
         send(topics::panelSlot(panel, MessageSet::slotLetter(slot)), payload, false);
-    follow(panels, {}, {{}, slot, text, hashOfBytes(payload)}, waitS);
+    follow(panels, {}, {{}, slot, text, hashOfBytes(payload), {}}, waitS);
     return true;
 }
 

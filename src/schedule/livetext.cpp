@@ -26,6 +26,11 @@ QString topicProblem(const QString &topic)
 {
     if (topic.isEmpty())
         return QStringLiteral("the topic has no name");
+    // The agents' own topics are payloads and statuses, not values: a
+    // status shown on a panel would change with every upload it reports,
+    // and so feed itself.
+    if (topic.startsWith(QLatin1String("varlo/")))
+        return QStringLiteral("the fleet's own topics (varlo/...) are no values to show");
     for (const QChar ch : topic) {
         if (ch == QLatin1Char('+') || ch == QLatin1Char('#'))
             return QStringLiteral("a topic field names one topic, without the wildcards + and #");

@@ -141,14 +141,6 @@ Checked<Schedule> checkSchedulePayload(const QByteArray &payload)
     const ScheduleRead read = readSchedule(payload);
     if (!read.schedule)
         return refuse<Schedule>(QStringLiteral("not a schedule: %1").arg(read.errorText()));
-    // A field on a status would feed itself: each status the agent publishes
-    // would change the set, and each upload the status.
-    for (const QString &topic : read.schedule->topics()) {
-        if (topic.startsWith(QLatin1String("varlo/")))
-            return refuse<Schedule>(QStringLiteral("{topic:%1}: the fleet's own topics (varlo/...) are no values to "
-                                                   "show")
-                                        .arg(inputExcerpt(topic, kExcerptCharacters)));
-    }
     return {*read.schedule, {}};
 }
 

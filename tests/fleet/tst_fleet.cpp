@@ -459,8 +459,8 @@ void TestFleet::judge_data()
     running.schedule = PanelStatus::ScheduleRun{schedule, {}, time, {{'A', 1}}, {}};
     running.desired = PanelStatus::Desired{older, QStringLiteral("varlo/panel/p/schedule"), time};
     running.uploaded = PanelStatus::Upload{older, time, QStringLiteral("COM3")};
-    QTest::newRow("schedule runs") << running << -1 << Kind::Confirmed
-                                   << "runs the schedule; its set uploaded on COM3" << schedule;
+    QTest::newRow("schedule runs") << running << -1 << Kind::Confirmed << "runs the schedule; its set uploaded on COM3"
+                                   << schedule;
     PanelStatus starting = running;
     starting.uploaded->hash = published;
     starting.state = PanelStatus::State::Uploading;
@@ -496,7 +496,7 @@ void TestFleet::judge()
 void TestFleet::confirmationWaitsForOfflinePanels()
 {
     const QString hash = hashOfSet(setOf("OPEN"));
-    PublishConfirmation confirmation({QStringLiteral("a"), QStringLiteral("b")}, {}, {hash, -1, {}, {}});
+    PublishConfirmation confirmation({QStringLiteral("a"), QStringLiteral("b")}, {}, {hash, -1, {}, {}, {}});
     QVERIFY(!confirmation.settled());
 
     PanelStatus a = onlineStatus(QStringLiteral("a"));
@@ -517,7 +517,7 @@ void TestFleet::confirmationWaitsForOfflinePanels()
     QVERIFY(confirmation.allConfirmed());
     QCOMPARE(confirmation.outcomes().size(), 2);
 
-    PublishConfirmation withEmptyGroup({}, {QStringLiteral("nobody")}, {hash, -1, {}, {}});
+    PublishConfirmation withEmptyGroup({}, {QStringLiteral("nobody")}, {hash, -1, {}, {}, {}});
     QVERIFY(withEmptyGroup.settled());
     QVERIFY(!withEmptyGroup.allConfirmed());
     QCOMPARE(withEmptyGroup.outcomes().value(0).kind, PanelOutcome::Kind::EmptyGroup);

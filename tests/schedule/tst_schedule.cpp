@@ -320,6 +320,8 @@ void TestSchedule::parseErrors_data()
         << QByteArray("A always {fo\x01o}") << 1 << 10 << "'{fo\\x01o}' is no field";
     QTest::newRow("unclosed field") << QByteArray("A always Hi {time") << 1 << 13 << "a { without its }";
     QTest::newRow("wildcard topic") << QByteArray("A always {topic:a/+}") << 1 << 10 << "wildcards";
+    QTest::newRow("a topic of the fleet's own")
+        << QByteArray("A always {topic:varlo/panel/p/status}") << 1 << 10 << "the fleet's own topics (varlo/...)";
     QTest::newRow("string format") << QByteArray("A always {topic:t|%s}") << 1 << 10 << "number format";
     QTest::newRow("two conversions") << QByteArray("A always {topic:t|%f%f}") << 1 << 10 << "number format";
     QTest::newRow("a character the panel lacks")

@@ -376,7 +376,7 @@ void TestAgent::badPayload_data()
     // Each status would change the set, and each upload the status.
     QTest::newRow("schedule showing a status")
         << topics::panelSchedule(QStringLiteral("p")) << QByteArray("A always {topic:varlo/panel/p/status}\n")
-        << "{topic:varlo/panel/p/status}: the fleet's own topics";
+        << "the fleet's own topics";
     for (const char *slot : {"U", "c", "AB", "A/x"})
         QTest::newRow(qPrintable(QStringLiteral("slot/%1").arg(QLatin1String(slot))))
             << QStringLiteral("varlo/panel/p/slot/") + QLatin1String(slot) << QByteArray("HELLO") << "not a slot";
