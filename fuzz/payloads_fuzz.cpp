@@ -45,19 +45,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 "a set that does not save and read back the same");
     }
 
-    const agent::Checked<QByteArray> slot = agent::checkSlotPayload(payload);
+    const agent::Checked<QByteArray> slot = agent::checkSlotPayload(payload, PanelCharMap::builtIn());
     if (!refused(slot, "the slot topic's reason")) {
         const QByteArray &markup = *slot.value;
         require(markup.size() <= messagefile::kMaxTextSize, "a slot text longer than a slot keeps");
         require(!markup.contains('\0'), "a zero byte in a slot's text");
         // The status shows the text as the slot boxes do; published again
         // as the slot's text it gives the same bytes.
-        const agent::Checked<QByteArray> again = agent::checkSlotPayload(agent::slotDisplayText(markup).toUtf8());
+        const agent::Checked<QByteArray> again = agent::checkSlotPayload(
+            agent::slotDisplayText(markup, PanelCharMap::builtIn()).toUtf8(), PanelCharMap::builtIn());
         require(again.value == markup, "the status's slot text does not give the same bytes");
     }
 
-    const agent::Checked<QByteArray> font = agent::checkFontPayload(payload);
+    const agent::Checked<agent::FontPayload> font = agent::checkFontPayload(payload);
     if (!refused(font, "the font topic's reason"))
-        require(font.value->size() == FontTable::kImageBytes, "a character generator of the wrong size");
+        require(font.value->table.size() == FontTable::kImageBytes, "a character generator of the wrong size");
     return 0;
 }

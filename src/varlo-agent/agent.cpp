@@ -359,7 +359,7 @@ void Agent::takeSet(const QString &topic, const QByteArray &payload)
 
 void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payload)
 {
-    const Checked<QByteArray> checked = checkSlotPayload(payload);
+    const Checked<QByteArray> checked = checkSlotPayload(payload, m_state.charMap);
     if (!checked.value) {
         refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
@@ -380,7 +380,7 @@ void Agent::takeSlot(const QString &topic, char letter, const QByteArray &payloa
 
 void Agent::takeSchedule(const QString &topic, const QByteArray &payload)
 {
-    const Checked<Schedule> checked = checkSchedulePayload(payload);
+    const Checked<Schedule> checked = checkSchedulePayload(payload, m_state.charMap);
     if (!checked.value) {
         refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
@@ -398,7 +398,7 @@ void Agent::resumeSchedule()
 {
     if (!m_state.schedule)
         return;
-    const Checked<Schedule> checked = checkSchedulePayload(*m_state.schedule);
+    const Checked<Schedule> checked = checkSchedulePayload(*m_state.schedule, m_state.charMap);
     if (!checked.value) {
         // Only a damaged folder, or an agent of another version, does that.
         log(QStringLiteral("the schedule kept can't run: %1").arg(checked.problem));
@@ -453,16 +453,35 @@ void Agent::onScheduleChanged()
 
 void Agent::takeFont(const QString &topic, const QByteArray &payload)
 {
-    const Checked<QByteArray> checked = checkFontPayload(payload);
+    const Checked<FontPayload> checked = checkFontPayload(payload);
     if (!checked.value) {
         refuse(topic, fleet::hashOfBytes(payload), checked.problem);
         return;
     }
-    m_state.setDesiredFont(*checked.value);
+    m_state.setDesiredFont(checked.value->table, checked.value->file);
     m_retryAt = {};
     log(QStringLiteral("%1: font %2").arg(topic, shortHash(m_state.desiredFontHash)));
     keep(m_folder.saveDesiredFont(m_state));
+    readScheduleAgain();
     schedule();
+}
+
+void Agent::readScheduleAgain()
+{
+    if (!m_state.schedule)
+        return;
+    // The schedule's texts became the old font's codes; with the new map
+    // they may be others, may now show, or may no longer.
+    const Checked<Schedule> checked = checkSchedulePayload(*m_state.schedule, m_state.charMap);
+    if (checked.value) {
+        m_runner.run(*checked.value);
+        return;
+    }
+    const QString source = m_state.scheduleSource;
+    const QString hash = m_state.scheduleHash;
+    // The set of its last moment stays what the panel should show.
+    dropSchedule();
+    refuse(source, hash, QStringLiteral("with the font now published, %1").arg(checked.problem));
 }
 
 void Agent::refuse(const QString &topic, const QString &payloadHash, const QString &reason)
@@ -713,7 +732,7 @@ PanelStatus Agent::status(bool online) const
     s.uploaded = m_state.uploaded;
     if (m_state.uploaded && m_state.uploadedSet) {
         for (int slot = 0; slot < MessageSet::kSlotCount; ++slot)
-            s.uploadedSlots << slotDisplayText(m_state.uploadedSet->markup(slot));
+            s.uploadedSlots << slotDisplayText(m_state.uploadedSet->markup(slot), m_state.charMap);
     }
     s.font = m_state.font;
     s.error = m_error;

@@ -103,6 +103,8 @@ private:
     void takeSet(const QString &topic, const QByteArray &payload);
     void takeSlot(const QString &topic, char letter, const QByteArray &payload);
     void takeFont(const QString &topic, const QByteArray &payload);
+    // A running schedule read through the map of the font just taken.
+    void readScheduleAgain();
     void takeSchedule(const QString &topic, const QByteArray &payload);
     void takeTopicValue(const fleet::MqttMessage &message);
     bool isScheduleTopic(const QString &topic) const;

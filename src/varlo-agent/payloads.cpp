@@ -106,7 +106,7 @@ Checked<MessageSet> checkSetPayload(const QByteArray &payload)
     return {set, {}};
 }
 
-Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
+Checked<QByteArray> checkSlotPayload(const QByteArray &payload, const PanelCharMap &map)
 {
     if (payload.size() > slotPayloadLimit())
         return refuse<QByteArray>(tooLargeReason(payload.size(), slotPayloadLimit()));
@@ -116,7 +116,7 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
         return refuse<QByteArray>(QStringLiteral("the slot text is not UTF-8"));
     // As varlo-cli reads -m: pictures as their escapes, typographic marks as
     // their plain look-alikes, and anything else the panel can't draw refused.
-    const PanelCharMap::Conversion converted = PanelCharMap::builtIn().fromText(text);
+    const PanelCharMap::Conversion converted = map.fromText(text);
     if (converted.undrawable)
         return refuse<QByteArray>(QStringLiteral("the panel can't draw %1, character %2 of the slot text")
                                       .arg(converted.undrawable->describe())
@@ -125,8 +125,8 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
     // A zero byte would end the slot's text in the state folder's message
     // file, and the slot would lose the rest.
     if (markup.contains('\0'))
-        return refuse<QByteArray>(QStringLiteral("the slot text holds %1, the zero byte, which a slot can't hold")
-                                      .arg(PanelCharMap::builtIn().toChar(0)));
+        return refuse<QByteArray>(
+            QStringLiteral("the slot text holds %1, the zero byte, which a slot can't hold").arg(map.toChar(0)));
     if (markup.size() > messagefile::kMaxTextSize)
         return refuse<QByteArray>(QStringLiteral("the slot text has %1 characters; a slot keeps %2 at most")
                                       .arg(markup.size())
@@ -134,11 +134,11 @@ Checked<QByteArray> checkSlotPayload(const QByteArray &payload)
     return {markup, {}};
 }
 
-Checked<Schedule> checkSchedulePayload(const QByteArray &payload)
+Checked<Schedule> checkSchedulePayload(const QByteArray &payload, const PanelCharMap &map)
 {
     if (payload.size() > schedulePayloadLimit())
         return refuse<Schedule>(tooLargeReason(payload.size(), schedulePayloadLimit()));
-    const ScheduleRead read = readSchedule(payload);
+    const ScheduleRead read = readSchedule(payload, map);
     if (!read.schedule)
         return refuse<Schedule>(QStringLiteral("not a schedule: %1").arg(read.errorText()));
     return {*read.schedule, {}};
@@ -155,27 +155,27 @@ Checked<QString> checkTopicValue(const QByteArray &payload)
     return {text, {}};
 }
 
-QString slotDisplayText(const QByteArray &markup)
+QString slotDisplayText(const QByteArray &markup, const PanelCharMap &map)
 {
-    return PanelCharMap::builtIn().toDisplay(markup);
+    return map.toDisplay(markup);
 }
 
-Checked<QByteArray> checkFontPayload(const QByteArray &payload)
+Checked<FontPayload> checkFontPayload(const QByteArray &payload)
 {
     // The character generator's own 4,096 bytes, or a font file (.vlf),
     // whose text is always far longer than that.
     if (payload.size() == FontTable::kImageBytes)
-        return {payload, {}};
+        return {FontPayload{payload, {}}, {}};
     if (payload.size() > fontPayloadLimit())
-        return refuse<QByteArray>(tooLargeReason(payload.size(), fontPayloadLimit()));
+        return refuse<FontPayload>(tooLargeReason(payload.size(), fontPayloadLimit()));
     const FontFileRead read = readFontFile(payload);
     if (!read.font)
-        return refuse<QByteArray>(QStringLiteral("not a font: %1 bytes instead of %2 for a character generator "
-                                                 "table, and not a font file (.vlf): %3")
-                                      .arg(payload.size())
-                                      .arg(FontTable::kImageBytes)
-                                      .arg(inputExcerpt(read.errorText(), 2 * kExcerptCharacters)));
-    return {read.font->image(), {}};
+        return refuse<FontPayload>(QStringLiteral("not a font: %1 bytes instead of %2 for a character generator "
+                                                  "table, and not a font file (.vlf): %3")
+                                       .arg(payload.size())
+                                       .arg(FontTable::kImageBytes)
+                                       .arg(inputExcerpt(read.errorText(), 2 * kExcerptCharacters)));
+    return {FontPayload{read.font->image(), payload}, {}};
 }
 
 } // namespace varlo::agent

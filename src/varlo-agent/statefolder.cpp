@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "varlo-agent/statefolder.h"
 
+#include "charset/fontfile.h"
 #include "charset/fonttable.h"
 #include "files/messagefile.h"
 #include "files/readfile.h"
@@ -21,6 +22,7 @@ namespace {
 constexpr char kDesiredFile[] = "desired.vlo";
 constexpr char kUploadedFile[] = "uploaded.vlo";
 constexpr char kFontFile[] = "font.bin";
+constexpr char kFontFileFile[] = "font.vlf";
 constexpr char kScheduleFile[] = "schedule.txt";
 constexpr char kRecordFile[] = "state.json";
 // Far more than a record with a few hundred topics.
@@ -74,10 +76,28 @@ void KeptState::setDesired(const MessageSet &set)
     desiredHash = fleet::hashOfShownSet(set);
 }
 
-void KeptState::setDesiredFont(const QByteArray &table)
+namespace {
+
+// The font file's map when the file reads and draws `table`.
+std::optional<PanelCharMap> charMapOf(const QByteArray &fontFile, const QByteArray &table)
+{
+    if (fontFile.isEmpty())
+        return std::nullopt;
+    const FontFileRead read = readFontFile(fontFile);
+    if (!read.font || read.font->image() != table)
+        return std::nullopt;
+    return read.font->charMap();
+}
+
+} // namespace
+
+void KeptState::setDesiredFont(const QByteArray &table, const QByteArray &fontFile)
 {
     desiredFont = table;
     desiredFontHash = fleet::hashOfBytes(table);
+    const std::optional<PanelCharMap> map = charMapOf(fontFile, table);
+    desiredFontFile = map ? fontFile : QByteArray();
+    charMap = map ? *map : PanelCharMap::builtIn();
 }
 
 void KeptState::setSchedule(const QByteArray &file, const QString &source, const QDateTime &received)
@@ -116,12 +136,19 @@ bool StateFolder::open(KeptState *state, QString *error, QStringList *warnings) 
     if (const std::optional<MessageSet> desired = readSet(file(kDesiredFile), warnings))
         state->setDesired(*desired);
     state->uploadedSet = readSet(file(kUploadedFile), warnings);
+    // A folder kept by an older agent has the table alone.
+    const QByteArray fontFile =
+        readKept(file(kFontFileFile), {kMaxFontFileBytes, "a font file"}, warnings).value_or(QByteArray());
     if (const std::optional<QByteArray> font =
             readKept(file(kFontFile), {FontTable::kImageBytes, "a character generator table"}, warnings)) {
-        if (font->size() == FontTable::kImageBytes)
-            state->setDesiredFont(*font);
-        else
+        if (font->size() == FontTable::kImageBytes) {
+            state->setDesiredFont(*font, fontFile);
+            if (!fontFile.isEmpty() && state->desiredFontFile.isEmpty())
+                *warnings << QStringLiteral("%1: not a font file of %2; texts are read with the built-in font's map")
+                                 .arg(file(kFontFileFile), file(kFontFile));
+        } else {
             *warnings << QStringLiteral("%1: not a character generator table; left out").arg(file(kFontFile));
+        }
     }
 
     if (const std::optional<QByteArray> record =
@@ -181,7 +208,17 @@ QString StateFolder::saveUploaded(const KeptState &state) const
 QString StateFolder::saveDesiredFont(const KeptState &state) const
 {
     if (state.desiredFont) {
-        const QString reason = replaceFile(file(kFontFile), *state.desiredFont);
+        // The file before the table: after a crash between the two it
+        // holds another table and is not used (the font topic's payload,
+        // not yet marked as seen, comes again).
+        QString reason;
+        if (!state.desiredFontFile.isEmpty())
+            reason = replaceFile(file(kFontFileFile), state.desiredFontFile);
+        else if (QFile::exists(file(kFontFileFile)) && !QFile::remove(file(kFontFileFile)))
+            reason = QStringLiteral("can't be removed");
+        if (!reason.isEmpty())
+            return QStringLiteral("%1: %2").arg(file(kFontFileFile), reason);
+        reason = replaceFile(file(kFontFile), *state.desiredFont);
         if (!reason.isEmpty())
             return QStringLiteral("%1: %2").arg(file(kFontFile), reason);
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "charset/panelcharmap.h"
 #include "fleet/panelstatus.h"
 #include "model/messageset.h"
 
@@ -31,6 +32,12 @@ struct KeptState
     // one uploaded.
     std::optional<QByteArray> desiredFont;
     QString desiredFontHash;
+    // The font file that table came as, empty when it came bare; and the
+    // map of its labels, through which slot texts, schedules and the values
+    // of their fields become codes. The built-in map without such a file:
+    // a bare table says nothing about what its codes mean.
+    QByteArray desiredFontFile;
+    PanelCharMap charMap = PanelCharMap::builtIn();
     std::optional<fleet::PanelStatus::Upload> font;
     // When the last upload that reached the port began: the minimum
     // interval counts from here, across restarts too.
@@ -49,7 +56,9 @@ struct KeptState
     QDateTime scheduleReceived;
     // Sets the desired set or font, with its hash.
     void setDesired(const MessageSet &set);
-    void setDesiredFont(const QByteArray &table);
+    // A font file that does not read as one, or holds another table, gives
+    // the built-in map.
+    void setDesiredFont(const QByteArray &table, const QByteArray &fontFile = {});
     void setSchedule(const QByteArray &file, const QString &source, const QDateTime &received);
     void clearSchedule();
 
@@ -63,6 +72,7 @@ struct KeptState
 //   desired.vlo   the desired set, as a message file
 //   uploaded.vlo  the set last uploaded (varlo-cli show reads both)
 //   font.bin      the desired character generator table
+//   font.vlf      the font file it came as, when it came as one
 //   schedule.txt  the schedule that runs (varlo-cli schedule check reads it)
 //   state.json    everything else
 //

@@ -984,6 +984,8 @@ void TestAgent::hostileStateFiles_data()
     QTest::newRow("font.bin 1.5 GB, sparse")
         << "font.bin"
         << "sparse" << true << QStringLiteral("over 4 KB, too large for a character generator table; left out");
+    QTest::newRow("font.vlf linked to /dev/zero") << "font.vlf"
+                                                  << "link to /dev/zero" << true << notRegular + "; left out";
     QTest::newRow("--credentials a named pipe") << "credentials"
                                                 << "named pipe" << false << notRegular;
 }

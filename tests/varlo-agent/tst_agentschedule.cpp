@@ -4,6 +4,7 @@
 // test-only clock file, so that no test waits for the time of day.
 #include "agentfixture.h"
 
+#include "charset/fontfile.h"
 #include "files/messagefile.h"
 #include "fleet/fleettopics.h"
 #include "fleet/sethash.h"
@@ -57,6 +58,19 @@ QDateTime utc(const char *text)
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
 }
 
+QByteArray cyrillicFontFile()
+{
+    QFile file(QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::function<bool(const PanelStatus &)> refusedOn(const QString &topic, const char *reason)
+{
+    return [topic, reason](const PanelStatus &s) {
+        return s.refused && s.refused->topic == topic && s.refused->reason.contains(QLatin1String(reason));
+    };
+}
+
 std::function<bool(const PanelStatus &)> runs(const QByteArray &schedule)
 {
     const QString hash = fleet::hashOfBytes(schedule);
@@ -79,6 +93,8 @@ private Q_SLOTS:
     void schedulesAndSetsReplaceEachOther();
     void keptScheduleThatCantRun_data();
     void keptScheduleThatCantRun();
+    void textsReadWithThePanelsFont();
+    void runningScheduleReadAgainWithANewFont();
 
 private:
     // Sets the agents' clock and waits until the agent has dealt with the
@@ -342,6 +358,80 @@ void TestAgentSchedule::keptScheduleThatCantRun()
     const QByteArray good = "A always Fine\n";
     QVERIFY(m_fleet.watch->publish(topics::panelSchedule(QStringLiteral("p")), good));
     QVERIFY(m_fleet.watch->waitFor(QStringLiteral("p"), runs(good)));
+}
+
+void TestAgentSchedule::textsReadWithThePanelsFont()
+{
+    const QString name = QStringLiteral("p");
+    const QString hall = QStringLiteral("sensors/hall/name");
+    const QByteArray font = cyrillicFontFile();
+    const FontFileRead read = readFontFile(font);
+    QVERIFY(read.font);
+    const PanelCharMap map = read.font->charMap();
+    const auto codes = [&](const QString &text) {
+        const PanelCharMap::Conversion converted = map.fromText(text);
+        return converted.undrawable ? QByteArray() : converted.bytes;
+    };
+    const QByteArray greeting = codes(QStringLiteral("Привет"));
+    QCOMPARE(greeting.size(), 6);
+    const QByteArray schedule = QStringLiteral("timezone UTC\nA always Привет {topic:sensors/hall/name}\n").toUtf8();
+
+    const VirtualPanel &panel = m_fleet.ports->addPanel(7);
+    QVERIFY(setClock(utc("2026-03-02T10:00:00Z")));
+    AgentProcess *agent = m_fleet.startAgent(name, QStringLiteral("COM7"));
+    QVERIFY(agent);
+    QVERIFY(m_fleet.watch->publish(hall, QStringLiteral("Зал").toUtf8()));
+
+    // The built-in font has no Cyrillic letters: both are refused.
+    QVERIFY(m_fleet.watch->publish(topics::panelSlot(name, 'A'), QStringLiteral("Привет").toUtf8(), false));
+    QVERIFY(m_fleet.watch->waitFor(name, refusedOn(topics::panelSlot(name, 'A'), "can't draw")));
+    QVERIFY(m_fleet.watch->publish(topics::panelSchedule(name), schedule, false));
+    QVERIFY(m_fleet.watch->waitFor(name, refusedOn(topics::panelSchedule(name), "can't show")));
+
+    QVERIFY(m_fleet.watch->publish(topics::panelFont(name), font));
+    QVERIFY(m_fleet.watch->waitFor(name, [](const PanelStatus &s) { return s.font.has_value(); }));
+    QVERIFY(m_fleet.watch->publish(topics::panelSlot(name, 'A'), QStringLiteral("Привет").toUtf8(), false));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, plain(greeting), &why), qPrintable(why));
+    // The status names it as the font's labels have it.
+    QVERIFY(m_fleet.watch->waitFor(
+        name, [](const PanelStatus &s) { return s.uploadedSlots.value(0) == QStringLiteral("Привет"); }));
+    // The schedule's text and the value of its field alike.
+    QVERIFY(m_fleet.watch->publish(topics::panelSchedule(name), schedule, false));
+    QVERIFY2(panelview::waitUntilHolds(panel, shown({{greeting + ' ' + codes(QStringLiteral("Зал")), true}}), &why),
+             qPrintable(why));
+
+    // The map is kept with the font: the schedule runs again after a
+    // restart, and new texts still read as Cyrillic.
+    QCOMPARE(agent->terminate(), 0);
+    QVERIFY(m_fleet.startAgent(name, QStringLiteral("COM7")));
+    QVERIFY(m_fleet.watch->waitFor(name, runs(schedule)));
+    // Retained: the agent subscribes to the topic again as the schedule
+    // resumes, and the broker then sends the retained value once more.
+    QVERIFY(m_fleet.watch->publish(hall, QStringLiteral("Кухня").toUtf8()));
+    QVERIFY2(panelview::waitUntilHolds(panel, shown({{greeting + ' ' + codes(QStringLiteral("Кухня")), true}}), &why),
+             qPrintable(why));
+    QVERIFY(m_fleet.watch->publish(topics::panelSlot(name, 'A'), QStringLiteral("Пока").toUtf8(), false));
+    QVERIFY2(panelview::waitUntilHolds(panel, plain(codes(QStringLiteral("Пока"))), &why), qPrintable(why));
+}
+
+void TestAgentSchedule::runningScheduleReadAgainWithANewFont()
+{
+    // é is a letter of the built-in font only: a schedule that shows it
+    // can't run once the panel is to hold the Cyrillic font.
+    const QString name = QStringLiteral("p");
+    const QByteArray schedule = QStringLiteral("timezone UTC\nA always Café\n").toUtf8();
+    const VirtualPanel &panel = m_fleet.ports->addPanel(8);
+    QVERIFY(setClock(utc("2026-03-02T10:00:00Z")));
+    QVERIFY(m_fleet.startAgent(name, QStringLiteral("COM8")));
+    QVERIFY(m_fleet.watch->publish(topics::panelSchedule(name), schedule));
+    QString why;
+    QVERIFY2(panelview::waitUntilHolds(panel, shown({{"Caf\x82", true}}), &why), qPrintable(why));
+
+    QVERIFY(m_fleet.watch->publish(topics::panelFont(name), cyrillicFontFile()));
+    QVERIFY(m_fleet.watch->waitFor(name, [&](const PanelStatus &s) {
+        return refusedOn(topics::panelSchedule(name), "with the font now published")(s) && !s.schedule;
+    }));
 }
 
 QTEST_GUILESS_MAIN(TestAgentSchedule)
