@@ -133,12 +133,15 @@ void CommandLine::addArgument(const QString &name, const QString &description)
 
 void CommandLine::addFontOption()
 {
-    m_parser.addOption({kFont,
-                        QStringLiteral("Read and show text as this .vlf font file's labels mean the codes, "
-                                       "for a panel loaded with it; builtin for the built-in fonts. Default: "
-                                       "the font in use, which the window's Action > Font in Use chooses "
-                                       "(the built-in fonts until it does)."),
-                        QStringLiteral("FILE.vlf")});
+    addFontOption(QStringLiteral("Read and show text as this .vlf font file's labels mean the codes, "
+                                 "for a panel loaded with it; builtin for the built-in fonts. Default: "
+                                 "the font in use, which the window's Action > Font in Use chooses "
+                                 "(the built-in fonts until it does)."));
+}
+
+void CommandLine::addFontOption(const QString &description)
+{
+    m_parser.addOption({kFont, description, QStringLiteral("FILE.vlf")});
 }
 
 std::optional<PanelCharMap> CommandLine::charMap()

@@ -34,6 +34,9 @@ public:
     void addDryRunOption(); // --dry-run
     void addDelayOption(); // --delay N
     void addFontOption(); // --font FILE.vlf
+    // --font FILE.vlf, where its default is not the font in use: charMap()
+    // then gives nothing unless the option is given.
+    void addFontOption(const QString &description);
     void addTextOptions(); // -m TEXT..., --raw, --speed CODE
     void addRawOption(); // --raw
     void addSpeedOption(const QString &description); // --speed CODE

@@ -192,13 +192,14 @@ int runPublish(const QStringList &arguments)
 {
     CommandLine line(
         QStringLiteral("schedule publish"),
-        QStringLiteral("FILE --broker URL (--panel NAME | --group G)... [--wait SECONDS] [--tls-ca FILE] "
-                       "[--credentials FILE]"),
+        QStringLiteral("FILE --broker URL (--panel NAME | --group G)... [--font FILE.vlf] [--wait SECONDS] "
+                       "[--tls-ca FILE] [--credentials FILE]"),
         QStringLiteral(
             "Publishes a schedule file, retained, to panels and groups on an MQTT broker, where each panel's "
             "varlo-agent runs it: it takes the place of the set published there before (and a set published "
-            "later takes its place). The file is checked first, as schedule check does, with the built-in "
-            "font's characters (the agents read it so); a fault is printed as FILE:LINE:COLUMN: error: ..., "
+            "later takes its place). The file is checked first, as schedule check does, with the characters "
+            "of the font the panels' agents read it with: the built-in font's, or those of the font file "
+            "published to the panels, which --font names; a fault is printed as FILE:LINE:COLUMN: error: ..., "
             "with the exit status 3, and nothing is published.\n\n"
             "Then waits until every panel concerned says it runs the schedule and holds its set of the "
             "moment, and prints one line per panel, as publish does. Exit status 0 as soon as every panel "
@@ -211,12 +212,20 @@ int runPublish(const QStringList &arguments)
                              QStringLiteral("A group to publish to; every panel whose agent is in it runs the "
                                             "schedule, also those that join later. Repeatable."),
                              QStringLiteral("G")});
+    line.addFontOption(QStringLiteral("Check the texts with this .vlf font file's labels: the font published to "
+                                      "the panels' font topic, with which their agents read the schedule. "
+                                      "Default: the built-in fonts, as agents without a published font read it "
+                                      "(not the font in use)."));
     FleetSession session(line);
     session.addOptions();
     if (const std::optional<int> done = line.parse(arguments))
         return *done;
     const std::optional<QString> file = line.file(true);
     if (!file)
+        return line.failureStatus();
+    const std::optional<PanelCharMap> map =
+        line.parser().isSet(QStringLiteral("font")) ? line.charMap() : PanelCharMap::builtIn();
+    if (!map)
         return line.failureStatus();
     const QStringList panels = line.parser().values(kPanel);
     const QStringList groups = line.parser().values(kGroup);
@@ -231,7 +240,7 @@ int runPublish(const QStringList &arguments)
         printMessage(bytes.error());
         return ExitFileFailed;
     }
-    const ScheduleRead read = readSchedule(bytes.bytes);
+    const ScheduleRead read = readSchedule(bytes.bytes, *map);
     if (!read.schedule) {
         printScheduleError(*file, read);
         return ExitFileFailed;

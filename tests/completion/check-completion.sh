@@ -51,7 +51,7 @@ expect _varlo_cli "varlo-cli set shop.vlo " "A B C D E F G H I J K L M N O P Q R
 expect _varlo_cli "varlo-cli set --speed 2 shop.vlo C " ""
 expect _varlo_cli "varlo-cli font --" "--port --dry-run --help"
 expect _varlo_cli "varlo-cli schedule " "check publish --help"
-expect _varlo_cli "varlo-cli schedule publish --" "--broker --panel --group --wait --tls-ca --credentials --help"
+expect _varlo_cli "varlo-cli schedule publish --" "--broker --panel --group --font --wait --tls-ca --credentials --help"
 expect _varlo_cli "varlo-cli schedule check --" "--at --day --font --help"
 expect _varlo_cli "varlo-cli schedule check " "<files>"
 expect _varlo_panel "varlo-panel --com 1" "1 10 11 12 13 14 15"

@@ -6,6 +6,7 @@
 #include "testbroker.h"
 
 #include "files/messagefile.h"
+#include "fleet/fleettopics.h"
 #include "fleet/sethash.h"
 #include "support/savedvariable.h"
 #include "support/virtualports.h"
@@ -87,6 +88,7 @@ private Q_SLOTS:
     void usageErrors();
     void scheduleReplacesTheSetAndBack();
     void scheduleWithAFaultIsNotPublished();
+    void scheduleCheckedWithThePanelsFont();
 
 private:
     bool startAgent(int com, const QStringList &extra = {});
@@ -445,6 +447,35 @@ void TestPublish::scheduleWithAFaultIsNotPublished()
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains(path + QStringLiteral(":2:")), qPrintable(run.err));
     QCOMPARE(run.out, QString());
+}
+
+void TestPublish::scheduleCheckedWithThePanelsFont()
+{
+    const QString font = QStringLiteral(VARLO_FONTS_DIR "/cyrillic.vlf");
+    QFile fontFile(font);
+    QVERIFY(fontFile.open(QIODevice::ReadOnly));
+    m_fleet.ports->addPanel(1);
+    QVERIFY(startAgent(1));
+    QVERIFY(m_fleet.watch->publish(fleet::topics::panelFont(panelName(1)), fontFile.readAll()));
+    QVERIFY(m_fleet.watch->waitFor(panelName(1), [](const fleet::PanelStatus &s) { return s.font.has_value(); }));
+
+    const QString path = m_fleet.dir->filePath(QStringLiteral("cyrillic.schedule"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QStringLiteral("A always Привет\n").toUtf8()) > 0);
+    file.close();
+    const QStringList toPanel{
+        QStringLiteral("schedule"), QStringLiteral("publish"), path,         QStringLiteral("--broker"),
+        m_fleet.broker->url(),      QStringLiteral("--panel"), panelName(1), QStringLiteral("--wait"),
+        QStringLiteral("60")};
+    // Checked with the built-in font, as an agent without a font reads it.
+    const Run builtIn = runCli(toPanel);
+    QCOMPARE(builtIn.exitCode, 3);
+    QVERIFY2(builtIn.err.contains(path + QStringLiteral(":1:10: error: the panel can't show")),
+             qPrintable(builtIn.err));
+    // With the panel's font it is what the agent runs.
+    const Run withFont = runCli(toPanel + QStringList{QStringLiteral("--font"), font});
+    QVERIFY2(withFont.exitCode == 0, qPrintable(withFont.out + withFont.err));
+    QVERIFY2(withFont.out.startsWith(panelName(1) + QStringLiteral(": runs the schedule")), qPrintable(withFont.out));
 }
 
 QTEST_GUILESS_MAIN(TestPublish)
