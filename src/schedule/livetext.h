@@ -50,6 +50,8 @@ public:
         Kind kind = Kind::Time;
         QString format; // the Qt format, or the number format of a topic
         QString topic;
+
+        friend bool operator==(const Field &, const Field &) = default;
     };
 
     // The text as written in the file; an error's column counts characters
