@@ -204,8 +204,13 @@ void VirtualPanel::vanish()
 
 PanelMemory memoryOf(const VirtualPanel &panel)
 {
+    return memoryOf(panel.events());
+}
+
+PanelMemory memoryOf(const std::vector<FrameDecoder::Event> &events)
+{
     PanelMemory memory;
-    for (const FrameDecoder::Event &event : panel.events())
+    for (const FrameDecoder::Event &event : events)
         memory.apply(event);
     return memory;
 }

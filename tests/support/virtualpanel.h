@@ -109,5 +109,8 @@ private:
 
 // What reached a panel, read as the panel's memory.
 PanelMemory memoryOf(const VirtualPanel &panel);
+// The same from events taken once, so that what is said of the events and
+// of the memory holds for the same moment.
+PanelMemory memoryOf(const std::vector<FrameDecoder::Event> &events);
 
 } // namespace varlo::test

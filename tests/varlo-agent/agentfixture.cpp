@@ -226,13 +226,16 @@ int completedUploads(const VirtualPanel &panel)
 
 QString difference(const VirtualPanel &panel, const MessageSet &set)
 {
-    std::vector<FrameDecoder::Event> events = panel.events();
+    // One look at what the panel received: the next upload's frames may
+    // be arriving meanwhile, and its end frame comes last.
+    const std::vector<FrameDecoder::Event> received = panel.events();
+    std::vector<FrameDecoder::Event> events = received;
     // The agent's health probes may come after the upload.
     while (!events.empty() && events.back().kind == FrameDecoder::Kind::Probe)
         events.pop_back();
     if (events.empty() || events.back().kind != FrameDecoder::Kind::EndFrame)
         return QStringLiteral("no whole message upload last (%1 events)").arg(events.size());
-    const PanelMemory memory = memoryOf(panel);
+    const PanelMemory memory = memoryOf(received);
     for (int slot = 0; slot < MessageSet::kSlotCount; ++slot) {
         const DirectoryEntry expected = makeDirectoryEntry(set.isEmpty(slot), set.run(slot), set.speedCode(slot));
         if (memory.directoryEntry(slot) != expected)
